@@ -1,0 +1,120 @@
+#include "fieldkit/angles/angle_text.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "fieldkit/angles/angle_units.h"
+#include "fieldkit/numbers/number_text.h"
+#include "fieldkit/numbers/truncate.h"
+
+using fieldkit::detail::TruncToInt32;
+
+namespace {
+
+struct Dms {
+    int degrees;
+    int minutes;
+    double seconds;
+};
+
+// Whole degrees, whole minutes and seconds of a magnitude, with the seconds carry.
+Dms Split(double magnitude) {
+    Dms p;
+    p.degrees = TruncToInt32(magnitude);
+    const double fraction = magnitude - p.degrees;
+    p.minutes = TruncToInt32(fraction * 60);
+    p.seconds = (fraction - p.minutes * 0.016666666666666666) * 3600;
+    fieldkit::detail::CarrySeconds(p.degrees, p.minutes, p.seconds, 5, true);
+    return p;
+}
+
+CString CoordinateText(double value, bool fiveDecimals, const wchar_t* fiveFormat,
+                       const wchar_t* tenthsFormat, wchar_t positive, wchar_t negative) {
+    // Negative zero is not below zero, so it takes the positive letter.
+    const wchar_t letter = value < 0 ? negative : positive;
+    const Dms p = Split(std::fabs(value));
+    CString text;
+    if (fiveDecimals) {
+        text.Format(fiveFormat, p.degrees, p.minutes, p.seconds, letter);
+    } else {
+        const double tenths = TruncToInt32(p.seconds * 10) * 0.1;  // cut, never rounded up
+        text.Format(tenthsFormat, p.degrees, p.minutes, tenths, letter);
+    }
+    return text;
+}
+
+CString SignedAngleText(double angle, const wchar_t* format) {
+    const bool negative = angle < 0;
+    const Dms p = Split(std::fabs(angle));
+    CString text;
+    text.Format(format, p.degrees, p.minutes, p.seconds);
+    text.Remove(L' ');
+    if (negative && (p.degrees > 0 || p.minutes > 0 || p.seconds > 0.0001)) text.Insert(0, L'-');
+    return text;
+}
+
+}  // namespace
+
+CString LatitudeToDDDMMSSSString(double latitude, bool fiveDecimals) {
+    return CoordinateText(latitude, fiveDecimals, L"%02d\u00B0%02d'%08.5f\"%c",
+                          L"%02d\u00B0%02d'%03.1f\"%c", L'N', L'S');
+}
+
+CString LongitudeToDDDMMSSSString(double longitude, bool fiveDecimals) {
+    return CoordinateText(longitude, fiveDecimals, L"%d\u00B0%02d'%08.5f\"%c",
+                          L"%d\u00B0%02d'%03.1f\"%c", L'E', L'W');
+}
+
+CString LatitudeToDDDDString(double latitude, bool sevenDecimals) {
+    CString text;
+    text.Format(sevenDecimals ? L"%02.7lf" : L"%02.5lf", latitude);
+    return text;
+}
+
+CString LongitudeToDDDDString(double longitude, bool eightDecimals) {
+    CString text;
+    text.Format(eightDecimals ? L"%.8lf" : L"%.6lf", longitude);
+    return text;
+}
+
+CString AngleToDDDMMSSSString(double angle, bool /*flag*/) {
+    return SignedAngleText(angle, L"%3d\u00B0%02d'%6.4f\"");
+}
+
+CString AngleToDDDMMSSSSSString(double angle) {
+    return SignedAngleText(angle, L"%3d\u00B0%02d'%6.6f\"");
+}
+
+CString AngleToDDDMMSSSStringWithRoombs(double azimuth, bool north, bool east, bool flag) {
+    double a;
+    if (north)
+        a = east ? azimuth : 360 - azimuth;
+    else
+        a = east ? (360 - azimuth) - 180 : azimuth - 180;
+    if (a > 360) a -= 360;
+    if (a < 0) a += 360;
+    return CString(north ? L'N' : L'S') + AngleToDDDMMSSSString(a, flag) + (east ? L'E' : L'W');
+}
+
+CString AngleToDDDDString(double angle, bool tenDecimals) {
+    return DoubleToString(angle, tenDecimals ? 10 : 5);
+}
+
+CString ShortAngleToString(double angle) {
+    if (angle < 0) return L"-" + ShortAngleToString(-angle);
+    const Dms p = Split(angle);
+    CString text;
+    text.Format(L"%03d\u00B0%02d'%d\"", p.degrees, p.minutes, TruncToInt32(p.seconds));
+    return text;
+}
+
+CString DDDMMSS2String(double dddmmss) {
+    if (dddmmss < 0) return L"-" + DDDMMSS2String(-dddmmss);
+    const std::int32_t d = TruncToInt32(dddmmss * 0.0001);
+    const double rest = dddmmss - d * 10000.0;
+    const std::int32_t m = TruncToInt32(rest * 0.01);
+    const std::int32_t s = TruncToInt32(rest - m * 100.0);
+    CString text;
+    text.Format(L"%3d\u00B0%2d'%2d\"", d, m, s);
+    return text;
+}

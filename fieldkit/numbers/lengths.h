@@ -1,0 +1,44 @@
+// Heights and grid coordinates as text, in decimal numbers or in feet and inches, and
+// conversions between metres, US survey feet and international feet.
+//
+// Feet-and-inches text: an optional "-", whole feet and a foot mark ('), whole inches, a blank
+// and a fraction n/d, the inch part closed by an inch mark ("). Only non-zero pieces are
+// written; zero is 0'0". Examples: 5', 5'6", 5'6 1/4", 5'1/4", 6", 1/4", -5'6".
+//
+// The packed feet-and-inches number ("FFFII") holds whole feet in its integer part, inches
+// (00 to 11) in its first two decimals and eighths of an inch in the third: 5 ft 6 3/8 in is
+// 5.063. All functions are stateless.
+#pragma once
+
+#include "fieldkit/platform/cstring.h"
+
+// DoubleToString(value, decimals): "%3.*lf".
+CString HeightToDecimalString(double value, int decimals);
+
+// Decimal feet as feet-and-inches text, the inches rounded to the nearest 1/denominator inch.
+// A denominator of 1 rounds to whole inches; 0 or less drops the fraction. The fraction is
+// written in lowest terms (any denominator, not only powers of two).
+CString HeightToFeetAndInchesString(double feet, int denominator);
+
+// A plain number as it stands, or feet-and-inches text as decimal feet; 0 when there is no
+// number.
+double StringToHeight(CString text);
+
+// Northings and eastings are always written as decimal numbers: both are
+// HeightToDecimalString(value, decimals).
+CString NorEToDecimalString(double value, int decimals);
+CString NorEToFeetAndInchesString(double value, int decimals);
+// StringToHeight(text).
+double StringToNorE(CString text);
+
+// Feet to metres, unrounded.
+double USFeet2Meter(double feet);
+double IFeet2Meter(double feet);
+// Metres to feet, rounded to 0.00001 ft (halves away from zero).
+double Meter2USFeet(double metres);
+double Meter2IFeet(double metres);
+
+// Packed feet-and-inches value to metres (US survey foot when usFeet, else international).
+double FFFII2Meter(double packed, bool usFeet);
+// Metres to a packed feet-and-inches value, to the nearest eighth of an inch.
+double Meter2FFFII(double metres, bool usFeet);

@@ -1,0 +1,142 @@
+#include "fieldkit/platform/codepage.h"
+
+#include <cstdint>
+
+namespace fieldkit {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Windows-1252 bytes 0x80..0x9F; the unassigned ones keep their own value.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            out.push_back(static_cast<wchar_t>(b));
+            ++i;
+            continue;
+        }
+        // Lead byte: number of continuation bytes and the range the second byte must lie in,
+        // which rules out overlong forms, surrogates and values above U+10FFFF in one test.
+        int extra = 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        char32_t cp = 0;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            cp = b & 0x0F;
+            if (b == 0xE0) lo = 0xA0;
+            if (b == 0xED) hi = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            cp = b & 0x07;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        } else {
+            out.push_back(static_cast<wchar_t>(kReplacement));
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        bool ok = true;
+        for (int k = 0; k < extra; ++k, ++j) {
+            const unsigned char c = j < n ? s[j] : 0;
+            const unsigned char clo = k == 0 ? lo : 0x80;
+            const unsigned char chi = k == 0 ? hi : 0xBF;
+            if (j >= n || c < clo || c > chi) {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        out.push_back(static_cast<wchar_t>(ok ? cp : kReplacement));
+        i = j;  // on failure, resume at the byte that broke the sequence
+    }
+    return out;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) c = kReplacement;
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::string WideToUtf8(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = static_cast<char32_t>(static_cast<std::uint32_t>(wide[i]));
+        if (IsHighSurrogate(c) && i + 1 < wide.size()) {
+            const auto next = static_cast<char32_t>(static_cast<std::uint32_t>(wide[i + 1]));
+            if (IsLowSurrogate(next)) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+                ++i;
+            }
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::wstring AnsiToWide(std::string_view ansi) {
+    std::wstring out;
+    out.reserve(ansi.size());
+    for (const char ch : ansi) {
+        const auto b = static_cast<unsigned char>(ch);
+        out.push_back(static_cast<wchar_t>(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b));
+    }
+    return out;
+}
+
+char WideCharToAnsi(wchar_t ch) {
+    const auto c = static_cast<std::uint32_t>(ch);
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (unsigned k = 0; k < 32; ++k) {
+        if (kCp1252High[k] == c) return static_cast<char>(0x80 + k);
+    }
+    return '?';
+}
+
+std::string WideToAnsi(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (const wchar_t ch : wide)
+        out.push_back(WideCharToAnsi(ch));
+    return out;
+}
+
+}  // namespace fieldkit

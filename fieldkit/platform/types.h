@@ -1,0 +1,38 @@
+// Basic Win32-shaped types used at the library's interface.
+//
+// Applications written for the handheld use these names; they keep their Win32 meanings
+// (BOOL is a 32-bit int, DWORD an unsigned 32-bit value, INT_PTR a pointer-sized int).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using WCHAR = wchar_t;
+using TCHAR = wchar_t;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPWSTR = wchar_t*;
+using LPCWSTR = const wchar_t*;
+using LPTSTR = wchar_t*;
+using LPCTSTR = const wchar_t*;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+#ifndef _T
+#define FIELDKIT_WIDEN2(x) L##x
+#define _T(x) FIELDKIT_WIDEN2(x)
+#endif

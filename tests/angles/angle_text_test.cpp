@@ -1,0 +1,107 @@
+#include "fieldkit/angles/angle_text.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/cstring_printer.h"
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "fieldkit/platform/scan.h"
+
+TEST(AngleText, LatitudesAndLongitudes) {
+    struct Case {
+        CString text;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {LatitudeToDDDMMSSSString(45.5, true), L"45\u00B030'00.00000\"N"},
+        {LatitudeToDDDMMSSSString(45.5, false), L"45\u00B030'0.0\"N"},
+        {LatitudeToDDDMMSSSString(-33.8568, true), L"33\u00B051'24.48000\"S"},
+        {LatitudeToDDDMMSSSString(-33.8568, false), L"33\u00B051'24.4\"S"},
+        {LongitudeToDDDMMSSSString(-33.8568, true), L"33\u00B051'24.48000\"W"},
+        {LongitudeToDDDMMSSSString(0, true), L"0\u00B000'00.00000\"E"},
+        {LatitudeToDDDMMSSSString(0, true), L"00\u00B000'00.00000\"N"},
+        {LatitudeToDDDMMSSSString(-0.0, true), L"00\u00B000'00.00000\"N"},
+        {LatitudeToDDDMMSSSString(0.99999999999, true), L"01\u00B000'00.00000\"N"},
+        {LatitudeToDDDMMSSSString(89.99999999999, true), L"90\u00B000'00.00000\"N"},
+        {LatitudeToDDDMMSSSString(5 + 59.96 / 3600, false), L"05\u00B000'59.9\"N"},
+        {LongitudeToDDDMMSSSString(179.5, false), L"179\u00B030'0.0\"E"},
+        {LatitudeToDDDDString(45.5, true), L"45.5000000"},
+        {LatitudeToDDDDString(-5.5, false), L"-5.50000"},
+        {LongitudeToDDDDString(-122.25, true), L"-122.25000000"},
+        {LongitudeToDDDDString(7.125, false), L"7.125000"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.text, c.expected);
+}
+
+TEST(AngleText, SignedAnglesAndBearings) {
+    struct Case {
+        CString text;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {AngleToDDDMMSSSString(5.5, false), L"5\u00B030'0.0000\""},
+        {AngleToDDDMMSSSString(-5.5, true), L"-5\u00B030'0.0000\""},
+        {AngleToDDDMMSSSString(-0.5, false), L"-0\u00B030'0.0000\""},
+        {AngleToDDDMMSSSString(-0.00000001, false), L"0\u00B000'0.0000\""},
+        {AngleToDDDMMSSSString(123.456789, false), L"123\u00B027'24.4404\""},
+        {AngleToDDDMMSSSString(359.99999999999, false), L"360\u00B000'0.0000\""},
+        {AngleToDDDMMSSSSSString(-0.00000001), L"0\u00B000'0.000036\""},
+        {AngleToDDDMMSSSSSString(-1.5), L"-1\u00B030'0.000000\""},
+        {AngleToDDDMMSSSStringWithRoombs(30, true, true, false), L"N30\u00B000'0.0000\"E"},
+        {AngleToDDDMMSSSStringWithRoombs(330, true, false, false), L"N30\u00B000'0.0000\"W"},
+        {AngleToDDDMMSSSStringWithRoombs(150, false, true, false), L"S30\u00B000'0.0000\"E"},
+        {AngleToDDDMMSSSStringWithRoombs(200, false, false, false), L"S20\u00B000'0.0000\"W"},
+        // The letters are not checked against the azimuth.
+        {AngleToDDDMMSSSStringWithRoombs(100, true, true, false), L"N100\u00B000'0.0000\"E"},
+        {AngleToDDDMMSSSStringWithRoombs(10, false, false, false), L"S190\u00B000'0.0000\"W"},
+        {AngleToDDDDString(5.5, false), L"5.50000"},
+        {AngleToDDDDString(5.5, true), L"5.5000000000"},
+        {ShortAngleToString(10.5), L"010\u00B030'0\""},
+        {ShortAngleToString(0.999999999999), L"001\u00B000'0\""},
+        {ShortAngleToString(123.456789), L"123\u00B027'24\""},
+        {ShortAngleToString(-10.5), L"-010\u00B030'0\""},
+        {DDDMMSS2String(1234530), L"123\u00B045'30\""},
+        {DDDMMSS2String(50307), L"  5\u00B0 3' 7\""},
+        {DDDMMSS2String(-50307), L"-  5\u00B0 3' 7\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.text, c.expected);
+}
+
+TEST(AngleText, HugeAndNonFiniteValuesStayDefined) {
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(AngleToDDDMMSSSString(1e12, false).Left(11), L"2147483647\u00B0");
+    EXPECT_EQ(LatitudeToDDDMMSSSString(std::nan(""), true), L"00\u00B000'     nan\"N");
+    EXPECT_EQ(ShortAngleToString(-inf).Left(1), L"-");
+    EXPECT_FALSE(DDDMMSS2String(inf).IsEmpty());
+}
+
+// Reads the degrees, minutes and seconds of a text back, independently of the formatter.
+static double ReadDms(const CString& text) {
+    int d = 0, m = 0;
+    double s = 0;
+    fieldkit::detail::Scan(text.GetString(), L"%d\u00B0%d'%lf", &d, &m, &s);
+    return d + m / 60.0 + s / 3600.0;
+}
+
+TEST(AngleText, EveryTextReadsBackToItsPrecision) {
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> angle(0, 360);
+    for (int i = 0; i < 20000; ++i) {
+        const double a = angle(rng);
+        const CString five = AngleToDDDMMSSSSSString(a);
+        const CString four = AngleToDDDMMSSSString(a, false);
+        const CString lat = LatitudeToDDDMMSSSString(a / 4, false);
+        ASSERT_NEAR(ReadDms(five), a, 0.5e-6 / 3600 + 1e-12) << five.GetString();
+        ASSERT_NEAR(ReadDms(four), a, 0.5e-4 / 3600 + 1e-12) << four.GetString();
+        // Tenths are cut, so the text never lies above the value.
+        const double back = ReadDms(lat);
+        ASSERT_LE(back, a / 4 + 1e-12) << lat.GetString();
+        ASSERT_GT(back, a / 4 - 0.1 / 3600 - 1e-12) << lat.GetString();
+        ASSERT_EQ(four.Find(L"'60."), -1) << four.GetString();
+    }
+}

@@ -1,0 +1,119 @@
+#include "fieldkit/angles/angle_units.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/cstring_printer.h"
+
+#include <cmath>
+
+TEST(AngleUnits, ReductionIntoOneTurn) {
+    EXPECT_NEAR(ModDeg360(-0.0001, true), 359.9999, 1e-9);
+    EXPECT_EQ(ModDeg360(720, false), 0);
+    EXPECT_EQ(ModDeg360(-370, false), -10);
+    EXPECT_EQ(ModDeg360(-90, true), 270);
+    EXPECT_EQ(ModDeg360(360, true), 0);
+    const double negativeZero = ModDeg360(-360, true);
+    EXPECT_TRUE(negativeZero == 0 && std::signbit(negativeZero));
+}
+
+TEST(AngleUnits, ConversionsOutOfDegreesRoundToFiveDecimals) {
+    EXPECT_EQ(Deg2Rad(180), 314159 * 0.00001);
+    EXPECT_EQ(Deg2Rad(-90), -157080 * 0.00001);
+    EXPECT_EQ(Deg2Rad(360), 0);
+    EXPECT_EQ(Deg2Rad(540), Deg2Rad(180));
+    EXPECT_EQ(Deg2Grad(90), 10000000 * 0.00001);
+    EXPECT_EQ(Deg2Mil(90), 160000000 * 0.00001);
+    EXPECT_EQ(DegSec2GradCC(40), 12345679 * 0.00001);
+    // Arc seconds reduce by a full turn of arc seconds: below it nothing changes.
+    EXPECT_EQ(DegSec2GradCC(400), 123456790 * 0.00001);
+    EXPECT_EQ(DegSec2GradCC(1296000 + 40), DegSec2GradCC(40));
+    EXPECT_EQ(DegSec2GradCC(-40), -DegSec2GradCC(40));
+}
+
+TEST(AngleUnits, ConversionsIntoDegreesAreUnrounded) {
+    EXPECT_NEAR(Rad2Deg(3.14159), 179.99984796, 1e-8);
+    EXPECT_NEAR(Grad2Deg(400), 360, 1e-12);
+    EXPECT_NEAR(Mil2Deg(6400), 360, 1e-12);
+    EXPECT_NEAR(GradCC2DegSec(123.45679), 40, 1e-5);
+}
+
+TEST(AngleUnits, InstrumentAngles) {
+    EXPECT_EQ(HL2HR(0), 0);
+    EXPECT_EQ(HL2HR(360), 0);
+    EXPECT_EQ(HL2HR(1), 359);
+    EXPECT_EQ(HL2HR(90), 270);
+    EXPECT_EQ(HR2HL(-90), 90);
+    EXPECT_EQ(HL2HR(450), 270);
+    EXPECT_EQ(Level2Zenith(0), 90);
+    EXPECT_EQ(Level2Zenith(90), 0);
+    EXPECT_EQ(Level2Zenith(-90), 180);
+    EXPECT_EQ(Zenith2Level(100), 350);
+    EXPECT_NEAR(Level2Zenith(Level2Zenith(10)), 10, 1e-12);
+    EXPECT_TRUE(ShouldTurn(-0.6));
+    EXPECT_FALSE(ShouldTurn(0.5));
+    EXPECT_EQ(MinimizeTurnAngle(-180), 180);
+    EXPECT_EQ(MinimizeTurnAngle(180), 180);
+    EXPECT_EQ(MinimizeTurnAngle(180.5), -179.5);
+    EXPECT_EQ(MinimizeTurnAngle(600), 240);
+    struct Case {
+        double hz, v, hzOut, vOut;
+    };
+    for (const Case& c :
+         {Case{180, 90, 0, 270}, Case{179.9, 0, 359.9, 0}, Case{-10, 5, -190, 355}}) {
+        double hz = c.hz, v = c.v;
+        CalcReverseAngles(hz, v);
+        EXPECT_NEAR(hz, c.hzOut, 1e-12);
+        EXPECT_EQ(v, c.vOut);
+    }
+}
+
+TEST(AngleUnits, SecondsCarry) {
+    struct Case {
+        int d, m;
+        double s;
+        int dOut, mOut;
+        double sOut;
+    };
+    const Case cases[] = {
+        {12, 59, 59.999995, 13, 0, 0},
+        {12, 59, 59.99999, 12, 59, 59.99999},
+        {-12, 59, 59.999995, -13, 0, 0},
+        {0, 59, 59.999995, -1, 0, 0},
+        {12, 10, 59.999995, 12, 11, 0},
+        {12, 10, 61.5, 12, 11, 0},
+        {2147483647, 59, 59.999995, 2147483647, 0, 0},  // saturates, no overflow
+    };
+    for (const Case& c : cases) {
+        int d = c.d, m = c.m;
+        double s = c.s;
+        check60round(d, m, s, 5);
+        EXPECT_EQ(d, c.dOut) << c.d << " " << c.m << " " << c.s;
+        EXPECT_EQ(m, c.mOut) << c.d << " " << c.m << " " << c.s;
+        EXPECT_EQ(s, c.sOut) << c.d << " " << c.m << " " << c.s;
+    }
+}
+
+TEST(AngleUnits, PackedDms) {
+    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10.5, 5), 10.3);
+    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(-0.25, 5), -0.15);
+    EXPECT_EQ(Deg2DDDMMSS(359.99999999, 5), 0);
+    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(370.5, 5), 10.3);
+    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(-370.5, 5), -10.3);
+    EXPECT_NEAR(Deg2DDDMMSS(123 + 45 / 60.0 + 30.5 / 3600, 5), 123.45305, 1e-11);
+    // The carry tolerance widens as the precision falls: 60 seconds at precision 2.
+    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10 + 59.5 / 3600, 4), 10.01);
+    EXPECT_NEAR(Deg2DDDMMSS(10 + 59.5 / 3600, 5), 10.00595, 1e-11);
+    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10 + 1.0 / 3600, 2), 10.01);
+    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10.5, 2), 10.3);
+
+    EXPECT_NEAR(DDDMMSS2Deg(10.3), 10.5, 1e-12);
+    EXPECT_NEAR(DDDMMSS2Deg(-123.4530), -(123 + 45 / 60.0 + 30 / 3600.0), 1e-9);
+    EXPECT_NEAR(DDDMMSS2Deg(0.5999999999), 1, 1e-12);
+    EXPECT_NEAR(DDDMMSS2Deg(123.0075), 123 + 75 / 3600.0, 1e-9);
+    EXPECT_NEAR(DDDMMSS2Deg(359.75), 0.25, 1e-12);
+    // Packing and unpacking agree over the whole circle to well under a thousandth second.
+    for (int i = 0; i < 36000; ++i) {
+        const double deg = i * 0.01 + 0.001234;
+        EXPECT_NEAR(DDDMMSS2Deg(Deg2DDDMMSS(deg, 5)), deg, 1e-9) << deg;
+    }
+}

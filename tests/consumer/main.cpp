@@ -1,0 +1,11 @@
+// Prints one latitude through the installed library; the install check compares the text.
+#include <cstdio>
+
+#include "fieldkit/fieldkit.h"
+
+int main() {
+    const CString text = LatitudeToDDDMMSSSString(45.5, true);
+    std::fputs(fieldkit::WideToUtf8(text.GetStdString()).c_str(), stdout);
+    std::fputs("\n", stdout);
+    return 0;
+}

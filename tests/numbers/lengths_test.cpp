@@ -1,0 +1,126 @@
+#include "fieldkit/numbers/lengths.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/cstring_printer.h"
+
+#include <cmath>
+#include <random>
+
+TEST(FeetAndInches, Texts) {
+    struct Case {
+        double feet;
+        int denominator;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {5.5, 16, L"5'6\""},
+        {5.0, 16, L"5'"},
+        {0.5, 16, L"6\""},
+        {5 + 6.25 / 12, 16, L"5'6 1/4\""},
+        {1.0 / 48, 16, L"1/4\""},
+        {-5.5, 16, L"-5'6\""},
+        {0.0, 16, L"0'0\""},
+        {-0.0, 16, L"0'0\""},
+        {0.00001, 16, L"0'0\""},
+        {-0.00001, 16, L"0'0\""},
+        {5.9999, 16, L"6'"},
+        {5 + 6.25 / 12, 1, L"5'6\""},
+        {5 + 6.25 / 12, 0, L"5'6\""},
+        {5 + 6.25 / 12, -4, L"5'6\""},
+        {5 + 0.25 / 12, 16, L"5'1/4\""},
+        {11.999 / 12, 2, L"1'"},
+        {5 + 6.5 / 12, 64, L"5'6 1/2\""},
+        // Any denominator is written in lowest terms.
+        {5 + 6.5 / 12, 10, L"5'6 1/2\""},
+        {5 + (6 + 1.0 / 3) / 12, 12, L"5'6 1/3\""},
+        {5 + (6 + 0.6) / 12, 10, L"5'6 3/5\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HeightToFeetAndInchesString(c.feet, c.denominator), c.text)
+            << c.feet << " / " << c.denominator;
+    }
+    // Beyond 32 bits the feet and inches saturate (and still carry) instead of overflowing.
+    EXPECT_EQ(HeightToFeetAndInchesString(1e12, 16), L"2326440617'8\"");
+    EXPECT_EQ(HeightToFeetAndInchesString(NAN, 16), L"0'0\"");
+}
+
+TEST(FeetAndInches, ReadingTexts) {
+    struct Case {
+        const wchar_t* text;
+        double feet;
+    };
+    const Case cases[] = {
+        {L"5'6 1/4\"", 5 + 6.25 / 12},
+        {L"5'6\"", 5.5},
+        {L"6\"", 0.5},
+        {L"1/4\"", 0.25 / 12},
+        {L"-5'6\"", -5.5},
+        {L"5'", 5},
+        {L"12.75", 12.75},
+        {L"1 234.5", 1234.5},
+        {L"0'0\"", 0},
+        {L"1/0\"", 1.0 / 12},
+        {L"", 0},
+        {L"abc", 0},
+        {L"5' 6\"", 5},  // with a blank but no fraction the inches are not read
+        {L"5'6 1/4 \"", 5 + 6.25 / 12},
+        {L"-12.5", -12.5},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(StringToHeight(c.text), c.feet, 1e-12) << c.text;
+    EXPECT_FALSE(std::signbit(StringToHeight(L"-0'0\"")));
+    EXPECT_EQ(StringToNorE(L"5'6\""), 5.5);
+}
+
+TEST(FeetAndInches, TextsReadBackToTheRoundedValue) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> feet(-500, 500);
+    for (const int denominator : {1, 2, 4, 8, 16, 32, 64}) {
+        for (int i = 0; i < 2000; ++i) {
+            const double v = feet(rng);
+            const CString text = HeightToFeetAndInchesString(v, denominator);
+            // The text holds v to the nearest 1/denominator inch (a hair of tolerance on the
+            // whole inch).
+            const double back = StringToHeight(text);
+            EXPECT_NEAR(back, v, 0.5 / denominator / 12 + 1e-5) << text.GetString();
+            const double steps = back * 12 * denominator;
+            EXPECT_NEAR(steps, std::round(steps), 1e-6) << text.GetString();
+        }
+    }
+}
+
+TEST(Lengths, DecimalTexts) {
+    EXPECT_EQ(HeightToDecimalString(1234.5678, 3), L"1234.568");
+    EXPECT_EQ(NorEToFeetAndInchesString(1234.5678, 3), L"1234.568");
+    EXPECT_EQ(NorEToDecimalString(1.5, 0), L"  2");
+}
+
+TEST(Lengths, UnitConversions) {
+    EXPECT_EQ(Meter2IFeet(1.0), 328084 * 0.00001);
+    EXPECT_EQ(Meter2USFeet(1.0), 328083 * 0.00001);
+    EXPECT_EQ(IFeet2Meter(1.0), 1.0 * 100000.0 * 0.3048 * 0.00001);
+    EXPECT_NEAR(IFeet2Meter(1.0), 0.3048, 1e-15);
+    EXPECT_NEAR(USFeet2Meter(3937), 1200, 1e-9);
+    EXPECT_EQ(Meter2IFeet(-1.0), -Meter2IFeet(1.0));
+}
+
+TEST(Lengths, PackedFeetAndInches) {
+    EXPECT_DOUBLE_EQ(Meter2FFFII(1.0, false), 3.033);
+    EXPECT_DOUBLE_EQ(Meter2FFFII(1.6764, false), 5.06);
+    EXPECT_DOUBLE_EQ(Meter2FFFII(-1.0, true), -3.033);
+    EXPECT_DOUBLE_EQ(Meter2FFFII(0.3048 * 11.999, false), 12.0);  // eighths carry into feet
+    const auto metres = [](double feet) { return feet * 100000.0 * 0.3048 * 0.00001; };
+    EXPECT_DOUBLE_EQ(FFFII2Meter(5.06, false), metres(5.5));
+    EXPECT_DOUBLE_EQ(FFFII2Meter(4.06, false), metres(4.5));
+    EXPECT_DOUBLE_EQ(FFFII2Meter(5.063, false), metres(5.53125));
+    EXPECT_DOUBLE_EQ(FFFII2Meter(5.068, false), FFFII2Meter(5.07, false));
+    EXPECT_DOUBLE_EQ(FFFII2Meter(5.13, false), FFFII2Meter(6.01, false));
+    EXPECT_DOUBLE_EQ(FFFII2Meter(-5.06, true), -FFFII2Meter(5.06, true));
+    // Every eighth of an inch survives the round trip through metres.
+    for (int eighths = 0; eighths < 12 * 8 * 20; ++eighths) {
+        const double feet = eighths / 96.0;
+        const double packed = Meter2FFFII(IFeet2Meter(feet), false);
+        EXPECT_NEAR(FFFII2Meter(packed, false), IFeet2Meter(feet), 2e-5) << packed;
+    }
+}

@@ -1,0 +1,49 @@
+#include "fieldkit/numbers/stations.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/cstring_printer.h"
+
+#include <random>
+
+TEST(Stations, Texts) {
+    EXPECT_EQ(StnToString(1234.567, 100), L"12+34.57");
+    EXPECT_EQ(StnToString(50, 100), L"0+50.00");
+    EXPECT_EQ(StnToString(1000, 1000), L"1+0.00");
+    EXPECT_EQ(StnToString(-1165.5, 100), L"-11+-65.50");
+    EXPECT_EQ(StnToString(1299.999, 100), L"12+100.00");  // no carry
+    EXPECT_EQ(StnToString(1234.567, 0), L"0+1234.57");
+    EXPECT_EQ(StnToString(1e15, 1), L"2147483647+999997852516353.00");
+}
+
+TEST(Stations, Reading) {
+    double c = -1;
+    EXPECT_EQ(StnFromString(L"12+34.57", c, 100), 1);
+    EXPECT_DOUBLE_EQ(c, 1234.57);
+    EXPECT_EQ(StnFromString(L"1234.57", c, 100), 1);
+    EXPECT_DOUBLE_EQ(c, 1234.57);
+    EXPECT_EQ(StnFromString(L"2+500", c, 1000), 1);
+    EXPECT_EQ(c, 2500);
+    EXPECT_EQ(StnFromString(L"-12+34.5", c, 100), 1);
+    EXPECT_EQ(c, -1165.5);
+    EXPECT_EQ(StnFromString(L"-11+-65.50", c, 100), 1);
+    EXPECT_EQ(c, -1165.5);
+    c = 7;
+    for (const wchar_t* bad : {L"12+", L"abc", L"", L"+5", L"x+1"}) {
+        EXPECT_EQ(StnFromString(bad, c, 100), 0) << bad;
+        EXPECT_EQ(c, 7) << bad;
+    }
+}
+
+TEST(Stations, TextsReadBackToTheChainage) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> chainage(-1e6, 1e6);
+    for (const double interval : {20.0, 100.0, 1000.0}) {
+        for (int i = 0; i < 2000; ++i) {
+            const double c = chainage(rng);
+            double back = 0;
+            ASSERT_EQ(StnFromString(StnToString(c, interval), back, interval), 1);
+            EXPECT_NEAR(back, c, 0.005 + 1e-9);
+        }
+    }
+}

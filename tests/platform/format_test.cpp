@@ -1,0 +1,187 @@
+#include "fieldkit/platform/format.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/cstring_printer.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "fieldkit/platform/cstring.h"
+
+using fieldkit::detail::FormatA;
+using fieldkit::detail::FormatToBuffer;
+using fieldkit::detail::FormatW;
+
+namespace {
+
+// The C library's own printf, in the "C" locale the test process runs in, is the reference.
+template <class T>
+std::string Reference(const std::string& fmt, T value) {
+    char buf[1024];
+    std::snprintf(buf, sizeof buf, fmt.c_str(), value);
+    return buf;
+}
+
+std::string RandomSpec(std::mt19937& rng, const char* lengths, const char* convs) {
+    std::string spec = "%";
+    for (const char flag : std::string("-+ #0")) {
+        if (rng() % 4 == 0) spec += flag;
+    }
+    if (rng() % 2) spec += std::to_string(rng() % 25);
+    if (rng() % 2) spec += "." + std::to_string(rng() % 20);
+    const std::string len(lengths);
+    const std::string conv(convs);
+    std::string modifier;
+    const std::size_t pick = rng() % (len.size() + 1);
+    if (pick < len.size()) modifier = len[pick] == 'L' ? "l" : std::string(1, len[pick]);
+    if (modifier == "H") modifier = "hh";
+    if (modifier == "q") modifier = "ll";
+    const char c = conv[rng() % conv.size()];
+    // glibc keeps one digit too few for "%#g" when rounding carries into a new power of ten
+    // ("%#.2g" of 99.995 gives "1.e+02"); that case is checked on its own below.
+    if ((c == 'g' || c == 'G') && spec.find('#') != std::string::npos)
+        spec.erase(spec.find('#'), 1);
+    return spec + modifier + c;
+}
+
+}  // namespace
+
+TEST(Format, IntegersMatchTheCLibrary) {
+    std::mt19937 rng(20261206);
+    const long long samples[] = {0,         1,        -1,        7,         -42,       255,
+                                 65535,     -32768,   INT32_MAX, INT32_MIN, 1LL << 40, -(1LL << 50),
+                                 LLONG_MAX, LLONG_MIN};
+    for (int i = 0; i < 20000; ++i) {
+        const std::string spec = RandomSpec(rng, "Hhlq", "diouxX");
+        const long long v = i % 3 == 0 ? samples[rng() % std::size(samples)]
+                                       : static_cast<long long>(rng()) * (rng() % 2 ? 1 : -7919);
+        std::string expected;
+        if (spec.find("ll") != std::string::npos)
+            expected = Reference(spec, v);
+        else if (spec.find('l') != std::string::npos)
+            expected = Reference(spec, static_cast<long>(v));
+        else
+            expected = Reference(spec, static_cast<int>(v));
+        ASSERT_EQ(FormatA(spec.c_str(), v), expected) << spec << " of " << v;
+    }
+}
+
+TEST(Format, FloatingPointMatchesTheCLibrary) {
+    std::mt19937 rng(42);
+    const double samples[] = {0.0,
+                              -0.0,
+                              0.5,
+                              1.5,
+                              2.5,
+                              -2.5,
+                              0.125,
+                              1e-5,
+                              9.9999,
+                              99.995,
+                              0.0001234567,
+                              123456789.0,
+                              1e15,
+                              1e300,
+                              -1e-300,
+                              5e-324,
+                              1.7976931348623157e308,
+                              std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()};
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int i = 0; i < 20000; ++i) {
+        const std::string spec = RandomSpec(rng, "lL", "feEgG");
+        double v;
+        if (i % 2)
+            v = samples[rng() % std::size(samples)];
+        else
+            v = unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
+        ASSERT_EQ(FormatA(spec.c_str(), v), Reference(spec, v)) << spec << " of " << v;
+    }
+}
+
+TEST(Format, AlternativeGeneralFormKeepsThePrecision) {
+    EXPECT_EQ(FormatA("%#.2G|%#.3g|%#g|%#.0e|%#.0f", 99.995, 1.0, 0.0, 2.0, 3.0),
+              "1.0E+02|1.00|0.00000|2.e+00|3.");
+}
+
+TEST(Format, WideOutputEqualsNarrowForNumbers) {
+    EXPECT_EQ(FormatW(L"%3.*lf|%-6d|%08.5f|%+.3e|%#x", 2, 3.14159, -12, 24.48, 1234.5, 255u),
+              L"3.14|-12   |24.48000|+1.234e+03|0xff");
+}
+
+TEST(Format, StringsAcceptEitherWidthAndConvertThroughUtf8) {
+    const wchar_t* wide = L"45\u00B0 N";
+    const char* narrow = "45\xC2\xB0 N";  // the same text in UTF-8
+    // The handheld's meanings: in wide output "%s" is wide and "%S" narrow, and the reverse in
+    // narrow output. Either width is accepted by both.
+    EXPECT_EQ(FormatW(L"[%s|%S|%ls|%hs]", wide, narrow, wide, narrow),
+              L"[45\u00B0 N|45\u00B0 N|45\u00B0 N|45\u00B0 N]");
+    EXPECT_EQ(FormatA("[%s|%S]", narrow, wide), "[45\xC2\xB0 N|45\xC2\xB0 N]");
+    EXPECT_EQ(FormatW(L"%s", CString(L"cs")), L"cs");
+    EXPECT_EQ(FormatA("%s/%s", std::string("a"), std::wstring(L"b")), "a/b");
+    EXPECT_EQ(FormatA("[%8s|%-4s|%.2s]", "abc", "x", "abcdef"), "[     abc|x   |ab]");
+    // A precision never cuts a UTF-8 sequence in two.
+    EXPECT_EQ(FormatA("[%.3S]", L"45\u00B0"), "[45]");
+    EXPECT_EQ(FormatA("[%.4S]", L"45\u00B0"), "[45\xC2\xB0]");
+    EXPECT_EQ(FormatW(L"[%.2S]", "\xC2\xB0\xC2\xB0\xC2\xB0"), L"[\u00B0\u00B0]");
+    EXPECT_EQ(FormatA("%s|%S", static_cast<const char*>(nullptr), nullptr), "(null)|(null)");
+    // A precision bounds how far the text is read: no terminator needed beyond it.
+    const char unterminated[3] = {'a', 'b', 'c'};
+    EXPECT_EQ(FormatA("%.3s", static_cast<const char*>(unterminated)), "abc");
+}
+
+TEST(Format, CharactersKeepTheirMeaningInBothWidths) {
+    EXPECT_EQ(FormatW(L"%c%c%c", L'N', 'S', L'\u00B0'), L"NS\u00B0");
+    EXPECT_EQ(FormatA("%c%C", 'N', L'\u00B0'), "N\xC2\xB0");
+    EXPECT_EQ(FormatW(L"%c", '\x80'), L"\u20AC");  // a narrow char is a Windows-1252 byte
+    EXPECT_EQ(FormatA("[%3c]", 'x'), "[  x]");
+}
+
+TEST(Format, MismatchedOrMissingArgumentsShowTheConversion) {
+    EXPECT_EQ(FormatA("%d and %s", "text", 5), "%d and %s");
+    EXPECT_EQ(FormatA("%d %d", 1), "1 %d");
+    EXPECT_EQ(FormatA("%.2f", 3), "%.2f");
+    EXPECT_EQ(FormatA("%*d", "w", 3), "%*d");
+    EXPECT_EQ(FormatA("100%% %q"), "100% %q");
+    EXPECT_EQ(FormatA("end %"), "end %");
+    EXPECT_EQ(FormatA(nullptr, 1), "");
+    int untouched = 7;
+    EXPECT_EQ(FormatA("ab%n", &untouched), "ab");
+    EXPECT_EQ(untouched, 7);
+}
+
+TEST(Format, WidthsAndPrecisionsFromArguments) {
+    EXPECT_EQ(FormatA("[%*d|%-*d|%.*f|%.*f]", 5, 42, 4, 7, 2, 1.005, -1, 2.0),
+              "[   42|7   |1.00|2.000000]");
+    EXPECT_EQ(FormatA("[%*d]", -4, 1), "[1   ]");
+    // Huge widths are capped instead of exhausting memory.
+    EXPECT_EQ(FormatA("%*d", 2000000000, 1).size(),
+              static_cast<std::size_t>(fieldkit::detail::kMaxFormatWidth));
+}
+
+TEST(Format, LengthModifiersConvertLikeC) {
+    EXPECT_EQ(FormatA("%hhd %hd %hu %lu %I64d %I32u", 300, 70000, -1, -1L, -5LL, -1),
+              "44 4464 65535 18446744073709551615 -5 4294967295");
+    EXPECT_EQ(FormatA("%p %p", nullptr, reinterpret_cast<void*>(0x1234)), "(nil) 0x1234");
+    EXPECT_EQ(FormatA("%a %A", 1.5, -0.25), "0x1.8p+0 -0X1P-2");
+}
+
+TEST(Format, BoundedBufferCutsCleanly) {
+    char small[6];
+    EXPECT_EQ(FormatToBuffer(small, sizeof small, "%s", "abcdefgh"), 8u);
+    EXPECT_STREQ(small, "abcde");
+    char utf8[4];
+    FormatToBuffer(utf8, sizeof utf8, "ab%S", L"\u00B0");  // "ab" + 2 bytes does not fit in 3
+    EXPECT_STREQ(utf8, "ab");
+    wchar_t wide[3];
+    EXPECT_EQ(FormatToBuffer(wide, 3, L"%d", 12345), 5u);
+    EXPECT_STREQ(wide, L"12");
+    EXPECT_EQ(FormatToBuffer(static_cast<char*>(nullptr), 0, "%d", 123), 3u);
+}

@@ -1,0 +1,134 @@
+#include "fieldkit/platform/scan.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/cstring_printer.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+
+using fieldkit::detail::Scan;
+
+TEST(Scan, DoublesReadTheLongestNumberPrefix) {
+    struct Case {
+        const wchar_t* text;
+        int count;
+        double value;
+        int consumed;  // from "%n"
+    };
+    const Case cases[] = {
+        {L"12.5", 1, 12.5, 4},
+        {L"  \t-0.25x", 1, -0.25, 8},
+        {L"+5", 1, 5, 2},
+        {L"1e2", 1, 100, 3},
+        {L"12e", 1, 12, 2},
+        {L"1.5e-3x", 1, 0.0015, 6},
+        {L"1e+", 1, 1, 1},
+        {L"12-5", 1, 12, 2},
+        {L".5", 1, 0.5, 2},
+        {L"5.", 1, 5, 2},
+        {L"1.2.3", 1, 1.2, 3},
+        {L"0x1p3", 1, 8, 5},
+        {L"0x", 1, 0, 1},
+        {L"1e400", 1, HUGE_VAL, 5},
+        {L"-1e400", 1, -HUGE_VAL, 6},
+        {L"1e-400", 1, 0, 6},
+        {L"4e-320", 1, 4e-320, 6},
+        {L"inf", 1, HUGE_VAL, 3},
+        {L"-Infinity", 1, -HUGE_VAL, 9},
+    };
+    for (const Case& c : cases) {
+        double v = -99;
+        int n = -1;
+        EXPECT_EQ(Scan(c.text, L"%lf%n", &v, &n), c.count) << c.text;
+        EXPECT_EQ(v, c.value) << c.text;
+        EXPECT_EQ(n, c.consumed) << c.text;
+    }
+    double v = -99;
+    EXPECT_TRUE(Scan(L"nan(abc)", L"%lf", &v) == 1 && std::isnan(v));
+    for (const wchar_t* bad : {L".", L"-", L"e", L"--1", L".e1", L"in", L"x1"}) {
+        v = -99;
+        EXPECT_EQ(Scan(bad, L"%lf", &v), 0) << bad;
+        EXPECT_EQ(v, -99) << bad;
+    }
+}
+
+TEST(Scan, EndOfTextBeforeTheFirstConversionIsEof) {
+    int n = 0;
+    EXPECT_EQ(Scan(L"", L"%d", &n), -1);
+    EXPECT_EQ(Scan(L"   ", L"%d", &n), -1);
+    EXPECT_EQ(Scan(static_cast<const wchar_t*>(nullptr), L"%d", &n), -1);
+    EXPECT_EQ(Scan(L"x", L"%d", &n), 0);
+    int a = 0, b = 0;
+    EXPECT_EQ(Scan(L"12+", L"%d+%d", &a, &b), 1);
+}
+
+TEST(Scan, IntegersSaturateAndUnsignedWrapsNegatives) {
+    int i = 0;
+    EXPECT_EQ(Scan(L"4294967297", L"%d", &i), 1);
+    EXPECT_EQ(i, INT_MAX);
+    EXPECT_EQ(Scan(L"-99999999999999999999999", L"%d", &i), 1);
+    EXPECT_EQ(i, INT_MIN);
+    unsigned u = 0;
+    EXPECT_EQ(Scan(L"-1", L"%u", &u), 1);
+    EXPECT_EQ(u, 4294967295u);
+    EXPECT_EQ(Scan(L"4294967296", L"%u", &u), 1);
+    EXPECT_EQ(u, 4294967295u);
+    short s = 0;
+    EXPECT_EQ(Scan(L"70000", L"%hd", &s), 1);
+    EXPECT_EQ(s, SHRT_MAX);
+    unsigned x = 0;
+    EXPECT_EQ(Scan(L"0x1F", L"%X", &x), 1);
+    EXPECT_EQ(x, 31u);
+    EXPECT_EQ(Scan(L"ff", L"%x", &x), 1);
+    EXPECT_EQ(x, 255u);
+    int viaI = 0;
+    EXPECT_EQ(Scan(L"010 0x10 10", L"%i", &viaI), 1);
+    EXPECT_EQ(viaI, 8);
+}
+
+TEST(Scan, FormatDirectives) {
+    long d = 0, m = 0, y = 0, h = 0, mi = 0;
+    // A blank in the format matches any run of white space, none included.
+    EXPECT_EQ(Scan(L"01.02.2019,10:30", L"%ld.%ld.%ld, %ld:%ld", &d, &m, &y, &h, &mi), 5);
+    EXPECT_EQ(Scan(L"01.02.2019,   10:30", L"%ld.%ld.%ld, %ld:%ld", &d, &m, &y, &h, &mi), 5);
+    EXPECT_EQ(h * 100 + mi, 1030);
+    int n = 0;
+    double r = 0;
+    EXPECT_EQ(Scan(L"-11+-65.50", L"%d+%lf", &n, &r), 2);
+    EXPECT_EQ(n, -11);
+    EXPECT_EQ(r, -65.5);
+    int skipped = 0;
+    EXPECT_EQ(Scan(L"7 8", L"%*d %d", &skipped), 1);
+    EXPECT_EQ(skipped, 8);
+    int w1 = 0, w2 = 0;
+    EXPECT_EQ(Scan(L"12345", L"%2d%d", &w1, &w2), 2);
+    EXPECT_EQ(w1 * 1000 + w2, 12345);
+    EXPECT_EQ(Scan("50% off", "%d%%", &w1), 1);
+}
+
+TEST(Scan, WrongPointerTypeStopsWithoutWriting) {
+    int i = 5;
+    long l = 6;
+    EXPECT_EQ(Scan(L"12 13", L"%ld %d", &i, &i), 0);
+    EXPECT_EQ(i, 5);
+    EXPECT_EQ(Scan(L"12 13", L"%ld %ld", &l), 1);  // too few pointers
+    EXPECT_EQ(l, 12);
+    EXPECT_EQ(Scan(L"abc", L"%s", &i), 0);  // text conversions are not offered
+}
+
+TEST(Scan, WellFormedNumbersAgreeWithTheCLibrary) {
+    std::mt19937 rng(7);
+    for (int k = 0; k < 5000; ++k) {
+        char text[64];
+        const double v = std::ldexp(static_cast<double>(rng()), static_cast<int>(rng() % 120) - 80);
+        std::snprintf(text, sizeof text, k % 2 ? "%.17g" : "%.6e", k % 3 ? v : -v);
+        double expected = 0, got = 0;
+        std::sscanf(text, "%lf", &expected);
+        ASSERT_EQ(Scan(text, "%lf", &got), 1) << text;
+        ASSERT_EQ(got, expected) << text;
+    }
+}
