@@ -2,7 +2,7 @@
 //
 // Angles are decimal degrees unless a function says otherwise. Conversions out of degrees
 // reduce the input into one turn (fmod, keeping its sign), scale through 100000, and round with
-// dNearInt to five decimals; conversions into degrees neither reduce nor round. The packed
+// dNearInt to five decimals; the unit conversions into degrees neither reduce nor round. The packed
 // D.MMSS number holds sign * (degrees + minutes / 100 + seconds / 10000): 123 deg 45' 30.5" is
 // 123.45305. All functions are pure and safe from any thread.
 #pragma once
@@ -48,7 +48,8 @@ void check60round(int& degrees, int& minutes, double& seconds, int precision);
 
 // Degrees to the packed D.MMSS number; seconds within 6 / 10^(precision - 3) of 60 carry.
 double Deg2DDDMMSS(double degrees, int precision);
-// Packed D.MMSS number to degrees; digits 60 to 99 are used as they stand.
+// Packed D.MMSS number to degrees. The magnitude is reduced into one turn first (400.3 gives
+// 40.5); minute and second digits of 60 to 99 are used as they stand.
 double DDDMMSS2Deg(double packed);
 
 namespace fieldkit::detail {

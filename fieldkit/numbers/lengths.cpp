@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cwchar>
 #include <numeric>
 
 #include "fieldkit/numbers/number_text.h"
@@ -36,6 +37,32 @@ long LeadingLong(CString text) {
     long v = 0;
     if (Scan(text.GetString(), L"%ld", &v) != 1) v = 0;
     return v;
+}
+
+// Feet-and-inches text as the reader splits it: no blank before the foot mark, none next to a
+// mark or a slash, and at most one between the inches and the fraction. Without this, a
+// harmless extra blank ("5' 6\"", "5' 6 1/4\"") would move the split and silently drop or
+// garble the inches; text in the written form is unchanged.
+CString CanonicalFeetAndInches(const CString& text) {
+    const int footMark = text.Find(L'\'');
+    CString out;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        const wchar_t c = text[i];
+        if (c != L' ') {
+            out += c;
+            continue;
+        }
+        if (i < footMark || out.IsEmpty()) continue;
+        const wchar_t before = out[out.GetLength() - 1];
+        int j = i;
+        while (text[j] == L' ')
+            ++j;
+        const wchar_t after = text[j];
+        if (after == L'\0' || std::wcschr(L"'\"/", after) || std::wcschr(L"'\"/", before)) continue;
+        out += L' ';
+        i = j - 1;
+    }
+    return out;
 }
 
 CString Piece(const CString& text, int start, int end) {
@@ -104,11 +131,16 @@ double StringToHeight(CString text) {
         text = text.Mid(1);
         sign = -1;
     }
+    text = CanonicalFeetAndInches(text);
+    // Inches typed without their mark ("5'6") still count; "5'" alone is whole feet.
+    const int footMark = text.Find(L'\'');
+    const bool inchesWithoutMark =
+        !hasInchMark && footMark >= 0 && text.Mid(footMark + 1).FindOneOf(L"0123456789") >= 0;
+    if (inchesWithoutMark) text += L'"';
     double value;
-    if (!hasInchMark) {
-        value = StringToDouble(text);  // "5'" reads 5; what follows the foot mark is ignored
+    if (!hasInchMark && !inchesWithoutMark) {
+        value = StringToDouble(text);
     } else {
-        const int footMark = text.Find(L'\'');
         const int blank = text.Find(L' ');
         const int slash = text.Find(L'/');
         const int inchMark = text.Find(L'"');

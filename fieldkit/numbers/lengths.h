@@ -21,7 +21,9 @@ CString HeightToDecimalString(double value, int decimals);
 CString HeightToFeetAndInchesString(double feet, int denominator);
 
 // A plain number as it stands, or feet-and-inches text as decimal feet; 0 when there is no
-// number.
+// number. Missing pieces count as 0 and a fraction over 0 counts as over 1. Blanks around the
+// marks and the slash do not matter ("5' 6 1/4 \"" reads as 5'6 1/4"), and inches typed
+// without their mark count ("5'6" is 5.5 ft; "5'" is 5 ft).
 double StringToHeight(CString text);
 
 // Northings and eastings are always written as decimal numbers: both are

@@ -63,8 +63,15 @@ TEST(FeetAndInches, ReadingTexts) {
         {L"1/0\"", 1.0 / 12},
         {L"", 0},
         {L"abc", 0},
-        {L"5' 6\"", 5},  // with a blank but no fraction the inches are not read
         {L"5'6 1/4 \"", 5 + 6.25 / 12},
+        // Extra blanks and a missing inch mark never drop or garble the inches.
+        {L"5' 6\"", 5.5},
+        {L"5' 6 1/4\"", 5 + 6.25 / 12},
+        {L" 5 ' 6  1 / 4 \" ", 5 + 6.25 / 12},
+        {L"1 234'6\"", 1234.5},
+        {L"5'6", 5.5},
+        {L"-5'6 1/2", -(5 + 6.5 / 12)},
+        {L"5'x", 5},
         {L"-12.5", -12.5},
     };
     for (const Case& c : cases)

@@ -1,0 +1,252 @@
+// The fieldkit tool run as a child process: what it prints, where, and its exit status.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Process {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the tool with `args`, feeding `input` to its standard input; `env` entries
+// ("NAME=value") replace those of this process.
+Process Tool(const std::vector<std::string>& args, const std::string& input = "",
+             const std::vector<std::string>& env = {}) {
+    signal(SIGPIPE, SIG_IGN);  // a tool that exits without reading its input
+    std::vector<std::string> envText = env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& x : env)
+            replaced = replaced || x.rfind(name, 0) == 0;
+        if (!replaced) envText.push_back(entry);
+    }
+    std::vector<char*> argv{const_cast<char*>(FIELDKIT_TOOL_PATH)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    int in[2], out[2], err[2];
+    Process r;
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+        return r;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    for (std::size_t done = 0; done < input.size();) {
+        const ssize_t n = write(in[1], input.data() + done, input.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    close(in[1]);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&r.out, &r.err};
+    for (int open = 2; open > 0;) {
+        if (poll(fds, 2, -1) < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    std::string out;
+};
+
+const Case kConversions[] = {
+    {{"lat", "45.5"}, "", "45°30'00.00000\"N\n"},
+    {{"lat", "45.5", "-12.25"}, "", "45°30'00.00000\"N\n12°15'00.00000\"S\n"},
+    {{"lon", "-33.8568", "--tenths"}, "", "33°51'24.4\"W\n"},
+    {{"angle", "123.456789"}, "", "123°27'24.4404\"\n"},
+    {{"angle", "123.456789", "--six"}, "", "123°27'24.440400\"\n"},
+    {{"bearing", "150", "--south", "--east"}, "", "S30°00'0.0000\"E\n"},
+    {{"bearing", "--auto", "-"}, "150\n315\n", "S30°00'0.0000\"E\nN45°00'0.0000\"W\n"},
+    {{"decimal", "123.4530", "--from-dms"}, "", "123.7583333333\n"},
+    {{"decimal", "123.758333333", "--to-dms"}, "", "123.45300000\n"},
+    {{"xyz", "0", "0", "0"}, "", "6378137.0000 0.0000 0.0000\n"},
+    {{"xyz", "90,0,0"}, "", "0.0000 0.0000 6356752.3142\n"},
+    {{"xyz", "-"},
+     "0 0 0\n\n0\t0,\t0\r\n",
+     "6378137.0000 0.0000 0.0000\n\n"
+     "6378137.0000 0.0000 0.0000\n"},
+    {{"blh", "6378137", "0", "0", "--plain"}, "", "0.000000000 0.000000000 0.0000\n"},
+    {{"blh", "0", "0", "6356752.3142"},
+     "",
+     "90.000000000 0.000000000 0.0000 90°00'00.00000\"N 0°00'00.00000\"E\n"},
+    {{"height", "5.5", "--ft-in", "16"}, "", "5'6\"\n"},
+    {{"height", "5.52", "--ft-in=8"}, "", "5'6 1/4\"\n"},
+    {{"height", "-"},
+     "5'6 1/4\"\n-5'6\"\n1/4\"\n7'\n",
+     "5.520833\n-5.500000\n0.020833\n7.000000\n"},
+    {{"feet", "1", "--us"}, "", "3.28083\n"},
+    {{"feet", "1", "--intl"}, "", "3.28084\n"},
+    {{"feet", "100", "--us", "--to-metres"}, "", "30.480061\n"},
+    {{"station", "1234.567", "--interval", "100"}, "", "12+34.57\n"},
+    {{"station", "12+34.57"}, "", "1234.570\n"},
+    {{"date", "01.02.2019, 10:30"}, "", "10074870\n"},
+    {{"subscription", "1239019200"}, "", "4/11/2019\n"},
+    {{"lat", "-"}, "", ""},
+};
+
+TEST(FieldkitTool, ConvertsArgumentsAndStandardInput) {
+    for (const Case& c : kConversions) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const Process r = Tool(c.args, c.input);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+// Bad input: nothing on stdout, exactly one line on stderr, status 2.
+TEST(FieldkitTool, RefusesBadInputWithOneMessage) {
+    const Case kBad[] = {
+        {{"lat", "abc"}, "", "fieldkit: lat: not a number: 'abc'\n"},
+        {{"lat", "12abc"}, "", "not a number: '12abc'"},
+        {{"lat", ""}, "", "not a number: ''"},
+        {{"lat", "nan"}, "", "not a number"},
+        {{"lat", "90.5"}, "", "out of range"},
+        {{"lat"}, "", "missing value"},
+        {{"lat", "-", "5"}, "", "only value"},
+        {{"lat", "--bogus", "1"}, "", "unknown option '--bogus'"},
+        {{"lat", "line\nbreak"}, "", "'line?break'"},
+        {{"nosuch"}, "", "unknown command 'nosuch'"},
+        {{}, "", "missing command"},
+        {{"bearing", "1", "--north", "--south"}, "", "exclude each other"},
+        {{"height", "5", "--ft-in"}, "", "needs a value"},
+        {{"height", "5", "--ft-in", "2.5"}, "", "not a whole number"},
+        {{"height", "5' 6\""}, "", "not a feet-and-inches height"},
+        {{"xyz", "1", "2"}, "", "expected 3 values"},
+        {{"xyz", "0", "0", "100001"}, "", "height: out of range"},
+        {{"blh", "1e7", "0", "0"}, "", "no position"},
+        {{"station", "12+34abc"}, "", "not a station"},
+        {{"date", "01.02.2019 10:30"}, "", "not a date"},
+        {{"subscription", "1.5"}, "", "not a whole number"},
+        {{"lat", "-"}, "45\nabc\n46\n", "fieldkit: lat: line 2: not a number: 'abc'\n"},
+        {{"xyz", "-"}, "1 2 3\n1,,2\n", "line 2: empty value"},
+        {{"blh", "-"}, "6378137 0 0\n\n6378137 0\n", "line 3: expected 3 values"},
+    };
+    for (const Case& c : kBad) {
+        SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0] + " " + c.input);
+        const Process r = Tool(c.args, c.input);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("fieldkit: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+        EXPECT_NE(r.err.find(c.out), std::string::npos) << r.err;
+    }
+}
+
+const char* const kCommands[] = {"lat", "lon",    "angle", "bearing", "decimal", "xyz",
+                                 "blh", "height", "feet",  "station", "date",    "subscription"};
+
+TEST(FieldkitTool, HelpGoesToStdoutWithStatusZero) {
+    const std::vector<std::vector<std::string>> kHelp = {
+        {"--help"}, {"-h"}, {"help"}, {"help", "xyz"}, {"xyz", "--help"}, {"demo", "--help"}};
+    for (const auto& args : kHelp) {
+        SCOPED_TRACE(args.back());
+        const Process r = Tool(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_NE(r.out.find("Usage"), std::string::npos);
+    }
+    const std::string all = Tool({"--help"}).out;
+    for (const char* name : kCommands)
+        EXPECT_NE(all.find(std::string("\n  ") + name + " "), std::string::npos) << name;
+}
+
+TEST(FieldkitTool, DemoShowsEveryConversion) {
+    const Process r = Tool({"demo"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.find("fieldkit: "), std::string::npos) << "an example failed";
+    for (const char* name : kCommands) {
+        EXPECT_NE(r.out.find(std::string("$ fieldkit ") + name + " "), std::string::npos) << name;
+    }
+    EXPECT_NE(r.out.find("45°30'00.00000\"N"), std::string::npos);
+}
+
+TEST(FieldkitTool, XyzThenBlhGivesThePositionBack) {
+    const double kPoints[][3] = {{45.5, -73.5, 100},       {-33.8568, 151.2093, 58.25},
+                                 {89.99, 10, -50},         {0, 179.99, 1000},
+                                 {-60.125, -120.5, 99999}, {12.3456789, 0.000001, -12.5}};
+    std::string input;
+    for (const auto& p : kPoints)
+        input +=
+            std::to_string(p[0]) + " " + std::to_string(p[1]) + " " + std::to_string(p[2]) + "\n";
+    const Process xyz = Tool({"xyz", "-"}, input);
+    ASSERT_EQ(xyz.status, 0) << xyz.err;
+    const Process blh = Tool({"blh", "--plain", "-"}, xyz.out);
+    ASSERT_EQ(blh.status, 0) << blh.err;
+    std::istringstream in(blh.out);
+    std::istringstream given(input);
+    for (const auto& p : kPoints) {
+        double asked[3], back[3];
+        given >> asked[0] >> asked[1] >> asked[2];
+        ASSERT_TRUE(in >> back[0] >> back[1] >> back[2]);
+        EXPECT_NEAR(back[0], asked[0], 1e-8) << p[0];
+        // Near a pole the printed X and Y fix the longitude only as well as the ground distance.
+        const double east = (back[1] - asked[1]) * std::cos(asked[0] * 0.017453292519943295);
+        EXPECT_NEAR(east, 0, 1e-8) << p[0];
+        EXPECT_NEAR(back[2], asked[2], 2e-4) << p[0];
+    }
+}
+
+// A program that picked up the locale would read "45,5" as a number and print decimal commas.
+TEST(FieldkitTool, SameResultsInACommaLocale) {
+    const std::vector<std::string> kGerman = {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"};
+    for (const Case& c : kConversions) {
+        SCOPED_TRACE(c.args[0]);
+        const Process r = Tool(c.args, c.input, kGerman);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.out);
+    }
+    const Process comma = Tool({"lat", "45,5"}, "", kGerman);
+    EXPECT_EQ(comma.status, 2);
+    EXPECT_EQ(comma.out, "");
+}
+
+}  // namespace

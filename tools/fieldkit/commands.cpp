@@ -1,0 +1,383 @@
+// The conversions of the fieldkit tool: each reads the values of one record, checks them and
+// hands them to the library.
+#include <cmath>
+
+#include "cli.h"
+#include "fieldkit/fieldkit.h"
+#include "fieldkit/platform/format.h"
+#include "fieldkit/platform/scan.h"
+
+namespace fieldkit::tool {
+
+using fieldkit::detail::FormatA;
+using fieldkit::detail::Scan;
+
+namespace {
+
+// pi / 180 as a double. Deg2Rad rounds its result to five decimals, far too coarse for
+// coordinates (1e-5 rad is some 64 m on the ground).
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr Range kEllipsoidHeight = {-100000, 100000};
+constexpr Range kTurn = {-360, 360};
+// GPS seconds up to some 31,000 years after 1980.
+constexpr Range kGpsSeconds = {-1e12, 1e12};
+constexpr double kMaxStationCount = 2147483647.0;
+
+// Reads the record's values as numbers, naming the value in a failure.
+bool ReadNumbers(const Fields& f, const std::vector<const char*>& names,
+                 const std::vector<Range>& ranges, double* values, Result& failure) {
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        if (!ReadNumber(f[i], ranges[i], values[i], failure)) {
+            failure.text = std::string(names[i]) + ": " + failure.text;
+            return false;
+        }
+    }
+    return true;
+}
+
+Result Lat(const Fields& f, const Settings& s) {
+    double v = 0;
+    Result why;
+    if (!ReadNumber(f[0], kLatitude, v, why)) return why;
+    return Ok(LatitudeToDDDMMSSSString(v, !s.Has("--tenths")));
+}
+
+Result Lon(const Fields& f, const Settings& s) {
+    double v = 0;
+    Result why;
+    if (!ReadNumber(f[0], kLongitude, v, why)) return why;
+    return Ok(LongitudeToDDDMMSSSString(v, !s.Has("--tenths")));
+}
+
+Result Angle(const Fields& f, const Settings& s) {
+    double v = 0;
+    Result why;
+    if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
+    if (s.Has("--six")) return Ok(AngleToDDDMMSSSSSString(v));
+    if (s.Has("--whole")) return Ok(ShortAngleToString(v));
+    return Ok(AngleToDDDMMSSSString(v, false));
+}
+
+Result Bearing(const Fields& f, const Settings& s) {
+    double v = 0;
+    Result why;
+    if (!ReadNumber(f[0], kTurn, v, why)) return why;
+    bool north = !s.Has("--south");
+    bool east = !s.Has("--west");
+    if (s.Has("--auto")) {
+        v = ModDeg360(v, true);
+        north = v <= 90 || v > 270;
+        east = v <= 180;
+    }
+    return Ok(AngleToDDDMMSSSStringWithRoombs(v, north, east, false));
+}
+
+Result Decimal(const Fields& f, const Settings& s) {
+    const bool lat = s.Has("--lat");
+    const bool lon = s.Has("--lon");
+    double v = 0;
+    Result why;
+    if (!ReadNumber(f[0], lat ? kLatitude : lon ? kLongitude : kTurn, v, why)) return why;
+    if (s.Has("--from-dms")) return Ok(AngleToDDDDString(DDDMMSS2Deg(v), true));
+    // Eight decimals keep the seconds to 0.0001"; precision 8 carries seconds within 0.00006"
+    // of a whole minute, so no text shows 60 seconds after that rounding.
+    if (s.Has("--to-dms")) return Ok(Fixed(Deg2DDDMMSS(v, 8), 8));
+    if (lat) return Ok(LatitudeToDDDDString(v, true));
+    if (lon) return Ok(LongitudeToDDDDString(v, true));
+    return Ok(AngleToDDDDString(v, true));
+}
+
+Result Xyz(const Fields& f, const Settings&) {
+    double v[3] = {0, 0, 0};
+    Result why;
+    if (!ReadNumbers(f, {"latitude", "longitude", "height"},
+                     {kLatitude, kLongitude, kEllipsoidHeight}, v, why)) {
+        return why;
+    }
+    double x = 0, y = 0, z = 0;
+    if (!TBLH_To_XYZ(v[0] * kDegToRad, v[1] * kDegToRad, v[2], x, y, z)) {
+        return Fail("cannot convert this position");
+    }
+    return Ok(Fixed(x, 4) + " " + Fixed(y, 4) + " " + Fixed(z, 4));
+}
+
+Result Blh(const Fields& f, const Settings& s) {
+    double v[3] = {0, 0, 0};
+    Result why;
+    if (!ReadNumbers(f, {"X", "Y", "Z"}, {kAnyValue, kAnyValue, kAnyValue}, v, why)) return why;
+    double b = 0, l = 0, h = 0;
+    if (!TXYZ_To_BLH(v[0], v[1], v[2], b, l, h)) {
+        return Fail("no position for this point (more than about 7071 km from the centre?)");
+    }
+    const double lat = b / kDegToRad;
+    const double lon = l / kDegToRad;
+    std::string text = Fixed(lat, 9) + " " + Fixed(lon, 9) + " " + Fixed(h, 4);
+    if (!s.Has("--plain")) {
+        text += " " + WideToUtf8(LatitudeToDDDMMSSSString(lat, true).GetStdString()) + " " +
+                WideToUtf8(LongitudeToDDDMMSSSString(lon, true).GetStdString());
+    }
+    return Ok(text);
+}
+
+// Digits only, at most nine of them, so the library's whole-number reading cannot overflow.
+bool IsDigits(const std::wstring& t) {
+    if (t.empty() || t.size() > 9) return false;
+    for (const wchar_t c : t) {
+        if (c < L'0' || c > L'9') return false;
+    }
+    return true;
+}
+
+// Exactly the written forms: [-][F'][I" | I N/D" | N/D"], feet with an optional decimal
+// point. Anything else is refused rather than read as far as it goes, so a typing slip
+// never turns silently into a different height.
+bool IsFeetAndInches(const std::wstring& t) {
+    std::size_t i = t.compare(0, 1, L"-") == 0 ? 1 : 0;
+    const std::size_t foot = t.find(L'\'');
+    if (foot != std::wstring::npos) {
+        std::wstring feet = t.substr(i, foot - i);
+        const std::size_t point = feet.find(L'.');
+        if (point != std::wstring::npos) feet.erase(point, 1);
+        if (!IsDigits(feet)) return false;
+        i = foot + 1;
+        if (i == t.size()) return true;
+    }
+    if (t.size() < i + 2 || t.back() != L'"') return false;
+    const std::wstring inches = t.substr(i, t.size() - 1 - i);
+    const std::size_t slash = inches.find(L'/');
+    const std::size_t blank = inches.find(L' ');
+    if (slash == std::wstring::npos) return IsDigits(inches);
+    const std::size_t fraction = blank == std::wstring::npos ? 0 : blank + 1;
+    if (blank != std::wstring::npos && (blank > slash || !IsDigits(inches.substr(0, blank)))) {
+        return false;
+    }
+    const std::wstring denominator = inches.substr(slash + 1);
+    return IsDigits(inches.substr(fraction, slash - fraction)) && IsDigits(denominator) &&
+           denominator.find_first_not_of(L'0') != std::wstring::npos;
+}
+
+Result Height(const Fields& f, const Settings& s) {
+    double v = 0;
+    Result why;
+    if (s.Has("--ft-in")) {
+        if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
+        return Ok(HeightToFeetAndInchesString(v, static_cast<int>(s.Value("--ft-in", 16))));
+    }
+    const bool marked = f[0].find_first_of(L"'\"") != std::wstring::npos;
+    if (!marked && !ReadNumber(f[0], kAnyValue, v, why)) return why;
+    if (marked && !IsFeetAndInches(f[0]))
+        return Fail("not a feet-and-inches height: " + Quote(f[0]));
+    return Ok(Fixed(StringToHeight(CString(f[0].c_str())), 6));
+}
+
+Result Feet(const Fields& f, const Settings& s) {
+    double v = 0;
+    Result why;
+    if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
+    const bool us = s.Has("--us");
+    if (s.Has("--to-metres")) return Ok(Fixed(us ? USFeet2Meter(v) : IFeet2Meter(v), 6));
+    return Ok(Fixed(us ? Meter2USFeet(v) : Meter2IFeet(v), 5));
+}
+
+Result Station(const Fields& f, const Settings& s) {
+    const double interval = s.Value("--interval", 100);
+    const std::wstring& t = f[0];
+    if (t.find(L'+') == std::wstring::npos) {
+        double v = 0;
+        Result why;
+        if (!ReadNumber(t, kAnyValue, v, why)) return why;
+        if (std::fabs(v / interval) >= kMaxStationCount)
+            return Fail("too many stations: " + Quote(t));
+        return Ok(StnToString(v, interval));
+    }
+    // The same reading as the library's, checked to the end of the text and for the range of
+    // its station count.
+    long long count = 0;
+    double remainder = 0;
+    int end = -1;
+    if (Scan(t.c_str(), L"%lld+%lf%n", &count, &remainder, &end) != 2 || end < 0 ||
+        !OnlyBlanksFrom(t, static_cast<std::size_t>(end)) || !std::isfinite(remainder) ||
+        std::fabs(static_cast<double>(count)) >= kMaxStationCount) {
+        return Fail("not a station (N+R): " + Quote(t));
+    }
+    double chainage = 0;
+    if (StnFromString(CString(t.c_str()), chainage, interval) != 1) {
+        return Fail("not a station (N+R): " + Quote(t));
+    }
+    return Ok(Fixed(chainage, 3));
+}
+
+Result Date(const Fields& f, const Settings&) {
+    const std::wstring& t = f[0];
+    long day = 0, month = 0, year = 0, hour = 0, minute = 0;
+    int end = -1;
+    bool ok = Scan(t.c_str(), L"%ld.%ld.%ld%n", &day, &month, &year, &end) == 3 && end >= 0;
+    if (ok && !OnlyBlanksFrom(t, static_cast<std::size_t>(end))) {
+        const std::wstring time = t.substr(static_cast<std::size_t>(end));
+        end = -1;
+        ok = Scan(time.c_str(), L", %ld:%ld%n", &hour, &minute, &end) == 2 && end >= 0 &&
+             OnlyBlanksFrom(time, static_cast<std::size_t>(end));
+    }
+    ok = ok && day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 0 && year <= 9999 &&
+         hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
+    if (!ok) return Fail("not a date (D.M.YYYY or D.M.YYYY, H:MM): " + Quote(t));
+    return Ok(FormatA("%ld", DateToInt(CString(t.c_str()))));
+}
+
+Result Subscription(const Fields& f, const Settings&) {
+    long long v = 0;
+    Result why;
+    if (!ReadWhole(f[0], kGpsSeconds, v, why)) return why;
+    return Ok(TarvSubscriptionToString(static_cast<long>(v)));
+}
+
+constexpr Range kNoRange = {0, 0};
+
+OptionSpec Flag(const char* name, const char* help, unsigned exclusive = 0) {
+    return {name, nullptr, help, exclusive, kNoRange, false};
+}
+
+}  // namespace
+
+const std::vector<Command>& Conversions() {
+    static const std::vector<Command> commands = {
+        {"lat",
+         "LATITUDE... | -",
+         "latitude in decimal degrees as degrees, minutes and seconds with N or S",
+         "LATITUDE is in decimal degrees, -90 to 90, north positive. The seconds have five\n"
+         "decimals; a value within 0.00001\" of the next minute carries into it.\n",
+         {Flag("--tenths", "seconds with one decimal, cut rather than rounded")},
+         {{{"45.5"}, {}}, {{"-12.3456789", "--tenths"}, {}}, {{"-"}, {"45.5", "", "-0.25"}}},
+         1,
+         Lat},
+        {"lon",
+         "LONGITUDE... | -",
+         "longitude in decimal degrees as degrees, minutes and seconds with E or W",
+         "LONGITUDE is in decimal degrees, -360 to 360, east positive; it is not reduced into\n"
+         "one turn.\n",
+         {Flag("--tenths", "seconds with one decimal, cut rather than rounded")},
+         {{{"151.2093"}, {}}, {{"-33.8568", "--tenths"}, {}}},
+         1,
+         Lon},
+        {"angle",
+         "DEGREES... | -",
+         "an angle in decimal degrees as degrees, minutes and seconds",
+         "Negative angles keep their sign. The seconds have four decimals unless an option\n"
+         "says otherwise.\n",
+         {Flag("--six", "seconds with six decimals", 1),
+          Flag("--whole", "whole seconds (cut), degrees padded to three digits", 1)},
+         {{{"123.456789"}, {}}, {{"123.456789", "--six"}, {}}, {{"123.456789", "--whole"}, {}}},
+         1,
+         Angle},
+        {"bearing",
+         "AZIMUTH... | -",
+         "an azimuth in decimal degrees as a quadrant bearing",
+         "AZIMUTH is in decimal degrees, -360 to 360, clockwise from north. The bearing is\n"
+         "measured from the north or south line towards east or west; the letters are taken as\n"
+         "given (north and east unless told otherwise) and not checked against the azimuth,\n"
+         "unless --auto picks them from its quadrant.\n",
+         {Flag("--north", "measure from north (the default)", 1),
+          Flag("--south", "measure from south", 1), Flag("--east", "towards east (the default)", 2),
+          Flag("--west", "towards west", 2),
+          Flag("--auto", "choose the letters from the azimuth's quadrant", 3)},
+         {{{"150", "--south", "--east"}, {}}, {{"--auto", "-"}, {"45", "150", "200.5", "315"}}},
+         1,
+         Bearing},
+        {"decimal",
+         "DEGREES... | -",
+         "decimal degrees as plain numbers, and the packed D.MMSS form",
+         "Prints the angle with ten decimals, or reads or writes the packed D.MMSS number\n"
+         "(123.4530 is 123 degrees 45' 30\"). Both D.MMSS options reduce into one turn; minute\n"
+         "or second digits of 60 or more are taken as they stand.\n",
+         {Flag("--from-dms", "the value is packed D.MMSS; print decimal degrees", 1),
+          Flag("--to-dms", "print the packed D.MMSS form, seconds to 0.0001\"", 1),
+          Flag("--lat", "a latitude (-90 to 90): seven decimals", 1),
+          Flag("--lon", "a longitude (-360 to 360): eight decimals", 1)},
+         {{{"123.4530", "--from-dms"}, {}},
+          {{"123.758333333", "--to-dms"}, {}},
+          {{"-33.8568", "--lat"}, {}}},
+         1,
+         Decimal},
+        {"xyz",
+         "LAT LON H | -",
+         "latitude, longitude and height on WGS 84 as earth-centred X, Y, Z in metres",
+         "LAT and LON are in decimal degrees (LAT -90 to 90, LON -360 to 360); H is the\n"
+         "ellipsoidal height in metres, -100000 to 100000. The three values may be separate\n"
+         "arguments or one argument separated by blanks or commas.\n",
+         {},
+         {{{"45.5", "-73.5", "100"}, {}}, {{"-"}, {"0 0 0", "90,0,0"}}},
+         3,
+         Xyz},
+        {"blh",
+         "X Y Z | -",
+         "earth-centred X, Y, Z in metres as latitude, longitude and height on WGS 84",
+         "Prints latitude and longitude in decimal degrees (nine decimals), the ellipsoidal\n"
+         "height in metres and then latitude and longitude as degrees, minutes and seconds.\n"
+         "Points more than about 7071 km from the earth's centre are refused.\n",
+         {Flag("--plain", "only the three numbers, ready to feed back into xyz")},
+         {{{"1271876.7430", "-4293783.9249", "4526540.5309"}, {}},
+          {{"--plain", "-"}, {"6378137 0 0"}}},
+         3,
+         Blh},
+        {"height",
+         "HEIGHT... | -",
+         "feet-and-inches text and decimal feet, either way",
+         "Without --ft-in, HEIGHT is a feet-and-inches text such as 5'6 1/4\" (or a plain\n"
+         "number) and the tool prints decimal feet. With --ft-in N, HEIGHT is decimal feet and\n"
+         "the tool prints feet and inches to the nearest 1/N inch.\n",
+         {{"--ft-in",
+           "N",
+           "feet and inches to the nearest 1/N inch (0: fraction dropped)",
+           0,
+           {0, 65536},
+           true}},
+         {{{"5.5", "--ft-in", "16"}, {}},
+          {{"5.52", "--ft-in", "8"}, {}},
+          {{"5'6 1/4\""}, {}},
+          {{"-"}, {"-5'6\"", "1/4\"", "7'"}}},
+         1,
+         Height},
+        {"feet",
+         "LENGTH... | -",
+         "metres to feet, or feet to metres",
+         "Metres to international feet unless told otherwise; feet are rounded to 0.00001 ft.\n",
+         {Flag("--intl", "the international foot, 0.3048 m (the default)", 1),
+          Flag("--us", "the US survey foot, 1200/3937 m", 1),
+          Flag("--to-metres", "the value is in feet; print metres")},
+         {{{"1", "--us"}, {}}, {{"1", "--intl"}, {}}, {{"100", "--us", "--to-metres"}, {}}},
+         1,
+         Feet},
+        {"station",
+         "CHAINAGE... | STATION... | -",
+         "a chainage as a road station, and back",
+         "A plain number is a chainage, printed as whole intervals, '+' and the rest\n"
+         "(1234.567 is 12+34.57). A value containing '+' is a station, printed as its chainage.\n",
+         {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false}},
+         {{{"1234.567"}, {}}, {{"12+34.57"}, {}}, {{"1234.567", "--interval", "1000"}, {}}},
+         1,
+         Station},
+        {"date",
+         "DATE... | -",
+         "a date and time as the handheld's pseudo-minute count",
+         "DATE is D.M.YYYY or \"D.M.YYYY, H:MM\" (day 1-31, month 1-12, hour 0-23, minute\n"
+         "0-59). The count takes 365-day years, 30-day months and years after 2000 counted\n"
+         "from 2000, as the handheld's date stamps do.\n",
+         {},
+         {{{"01.02.2019, 10:30"}, {}}, {{"1.2.2019"}, {}}},
+         1,
+         Date},
+        {"subscription",
+         "SECONDS... | -",
+         "the end of a correction-service subscription given in GPS seconds, as a date",
+         "SECONDS counts from the start of GPS week 0 (6 January 1980); the date is\n"
+         "month/day/year, a moment before 03:00 showing the day before. 0 or less prints\n"
+         "Expired.\n",
+         {},
+         {{{"1239019200"}, {}}, {{"0"}, {}}},
+         1,
+         Subscription},
+    };
+    return commands;
+}
+
+}  // namespace fieldkit::tool
