@@ -12,7 +12,8 @@ std::vector<double> Latitudes(std::size_t n) {
     std::mt19937_64 rng(1);
     std::uniform_real_distribution<double> d(-90, 90);
     std::vector<double> v(n);
-    for (double& x : v) x = d(rng);
+    for (double& x : v)
+        x = d(rng);
     return v;
 }
 
@@ -27,7 +28,8 @@ BENCHMARK(BM_LatitudeToText);
 
 void BM_StringToDouble(benchmark::State& state) {
     std::vector<CString> texts;
-    for (const double x : Latitudes(4096)) texts.push_back(DoubleToString(x, 8));
+    for (const double x : Latitudes(4096))
+        texts.push_back(DoubleToString(x, 8));
     std::size_t i = 0;
     for (auto _ : state) {
         double v = 0;
