@@ -25,6 +25,23 @@ using LPCWSTR = const wchar_t*;
 using LPTSTR = wchar_t*;
 using LPCTSTR = const wchar_t*;
 
+using LPVOID = void*;
+using LPCVOID = const void*;
+using LPDWORD = DWORD*;
+
+// Handles are opaque; the platform layer hands them out and checks them on every use.
+using HANDLE = void*;
+using HMODULE = struct HINSTANCE__*;
+using HINSTANCE = HMODULE;
+using HKEY = struct HKEY__*;
+using HWND = struct HWND__*;
+using WPARAM = UINT_PTR;
+using LPARAM = INT_PTR;
+using LRESULT = INT_PTR;
+
+// The handheld's longest path, terminator included.
+constexpr DWORD MAX_PATH = 260;
+
 #ifndef TRUE
 #define TRUE 1
 #endif

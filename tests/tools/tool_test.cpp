@@ -4,10 +4,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -129,6 +133,15 @@ const Case kConversions[] = {
     {{"date", "01.02.2019, 10:30"}, "", "10074870\n"},
     {{"subscription", "1239019200"}, "", "4/11/2019\n"},
     {{"lat", "-"}, "", ""},
+    {{"parse-angle", "12°30'15.5\""}, "", "12.504305556\n"},
+    {{"parse-angle", "-"},
+     "S20°00'00\"W\n12 30\nabc\n",
+     "200.000000000\n12.500000000\n0.000000000\n"},
+    {{"parse-lat", "45°30'00\"S"}, "", "-45.500000000\n"},
+    {{"parse-lon", "12°30'W"}, "", "-12.500000000\n"},
+    {{"check-dms", "123.4530", "--max", "360"}, "", "valid\n"},
+    {{"check-dms", "-", "--max=90"}, "12.5960\n90.0000\n", "not valid\nnot valid\n"},
+    {{"check-dms", "90.0000", "--max", "90", "--allow-max"}, "", "valid\n"},
 };
 
 TEST(FieldkitTool, ConvertsArgumentsAndStandardInput) {
@@ -168,6 +181,9 @@ TEST(FieldkitTool, RefusesBadInputWithOneMessage) {
         {{"lat", "-"}, "45\nabc\n46\n", "fieldkit: lat: line 2: not a number: 'abc'\n"},
         {{"xyz", "-"}, "1 2 3\n1,,2\n", "line 2: empty value"},
         {{"blh", "-"}, "6378137 0 0\n\n6378137 0\n", "line 3: expected 3 values"},
+        {{"paths"}, "", "--program must give"},
+        {{"paths", "--program", "\\A\\p.exe", "extra"}, "", "takes no values"},
+        {{"check-dms", "1", "--max"}, "", "needs a value"},
     };
     for (const Case& c : kBad) {
         SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0] + " " + c.input);
@@ -180,8 +196,10 @@ TEST(FieldkitTool, RefusesBadInputWithOneMessage) {
     }
 }
 
-const char* const kCommands[] = {"lat", "lon",    "angle", "bearing", "decimal", "xyz",
-                                 "blh", "height", "feet",  "station", "date",    "subscription"};
+const char* const kCommands[] = {
+    "lat",         "lon",       "angle",     "bearing",   "decimal", "xyz",
+    "blh",         "height",    "feet",      "station",   "date",    "subscription",
+    "parse-angle", "parse-lat", "parse-lon", "check-dms", "paths"};
 
 TEST(FieldkitTool, HelpGoesToStdoutWithStatusZero) {
     const std::vector<std::vector<std::string>> kHelp = {
@@ -207,6 +225,52 @@ TEST(FieldkitTool, DemoShowsEveryConversion) {
         EXPECT_NE(r.out.find(std::string("$ fieldkit ") + name + " "), std::string::npos) << name;
     }
     EXPECT_NE(r.out.find("45°30'00.00000\"N"), std::string::npos);
+    // The start-up walk: identity, layout, a typed latitude and the log, in a scratch root.
+    EXPECT_NE(r.out.find("shown back as 45°30'15.50000\"S"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\\SD Card\\Survey\\Survey.log ("), std::string::npos);
+    EXPECT_NE(r.out.find("<2> - StringToAngle2: nGroups=4"), std::string::npos);
+    EXPECT_NE(r.out.find("Program finished."), std::string::npos);
+}
+
+// A scratch device root with directories.ini: the layout printed follows it.
+TEST(FieldkitTool, PathsFollowTheDeviceAndItsDirectoriesIni) {
+    char dir[] = "/tmp/fieldkit-tool-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string root = dir;
+    mkdir((root + "/Card").c_str(), 0700);
+    FILE* ini = fopen((root + "/Card/directories.ini").c_str(), "w");
+    ASSERT_NE(ini, nullptr);
+    fputs("[Directories]\r\nDataDir=\\Data\\Mine\r\n", ini);
+    fclose(ini);
+    const Process r = Tool({"paths", "--program", "\\Card\\Survey\\Survey.exe", "--root", root});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("data folder          \\Data\\Mine\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("common data          \\Card\\Common Data\n"), std::string::npos);
+    EXPECT_NE(r.out.find("jobs                 \\Data\\Mine\\Jobs\n"), std::string::npos);
+    EXPECT_NE(r.out.find("(read)"), std::string::npos);
+    EXPECT_NE(r.out.find("help file            Survey.html"), std::string::npos);
+    remove((root + "/Card/directories.ini").c_str());
+    rmdir((root + "/Card").c_str());
+    rmdir(dir);
+}
+
+// The library's log is written only when asked for, never beside the tool.
+TEST(FieldkitTool, WritesTheLogOnlyWhenAsked) {
+    const std::string beside = std::string(FIELDKIT_TOOL_PATH) + ".log";
+    remove(beside.c_str());
+    EXPECT_EQ(Tool({"parse-lat", "45 30 S"}).out, "-45.500000000\n");
+    EXPECT_NE(access(beside.c_str(), F_OK), 0);
+    char dir[] = "/tmp/fieldkit-tool-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string log = std::string(dir) + "/trace.log";
+    EXPECT_EQ(Tool({"--log", log, "parse-lat", "45 30 S"}).status, 0);
+    std::ifstream in(log);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("<1> - Program started.\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("StringToAngle2: s0=45 30 S\n"), std::string::npos);
+    EXPECT_NE(text.find("<1> - Program finished.\n"), std::string::npos);
+    remove(log.c_str());
+    rmdir(dir);
 }
 
 TEST(FieldkitTool, XyzThenBlhGivesThePositionBack) {

@@ -102,6 +102,10 @@ bool ParseCommandLine(const Command& c, const std::vector<std::wstring>& args, C
             error = name + " needs a value";
             return false;
         }
+        if (spec->text) {
+            line.settings.SetText(spec->name, valueText);
+            continue;
+        }
         Result why;
         double value = 0;
         long long whole = 0;
@@ -289,6 +293,8 @@ std::string GeneralHelp() {
         "  fieldkit COMMAND [OPTIONS] VALUE...   convert the values given\n"
         "  fieldkit COMMAND [OPTIONS] -          convert standard input, one value per line\n"
         "  fieldkit COMMAND --help               options and examples of one command\n"
+        "  fieldkit --log FILE COMMAND ...       also write the library's log (the angle\n"
+        "                                        readers' traces) to FILE\n"
         "\n"
         "Commands:\n";
     for (const Command& c : Conversions())
@@ -339,6 +345,8 @@ Outcome Demo() {
             if (!RenderExample(c, e, o.out)) o.status = 1;
         }
     }
+    o.out += "\nA field application's start-up, in a temporary device root:\n";
+    if (!ApplicationRoad(o.out)) o.status = 1;
     return o;
 }
 
@@ -359,6 +367,13 @@ Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args,
     Outcome o;
     if (line.help) {
         o.out = CommandHelp(c);
+        return o;
+    }
+    if (c.arity == 0) {
+        if (!line.operands.empty()) return Failure(where, "takes no values, only options");
+        const Result result = c.convert(Fields{}, line.settings);
+        if (!result.ok) return Failure(where, result.text);
+        o.out = result.text + "\n";
         return o;
     }
     std::vector<Record> records;
@@ -387,6 +402,14 @@ bool Settings::Has(const char* name) const {
         if (g.first == name) return true;
     }
     return false;
+}
+
+std::wstring Settings::Text(const char* name, const std::wstring& fallback) const {
+    std::wstring value = fallback;
+    for (const auto& t : m_texts) {
+        if (t.first == name) value = t.second;
+    }
+    return value;
 }
 
 double Settings::Value(const char* name, double fallback) const {

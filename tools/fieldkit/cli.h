@@ -50,8 +50,9 @@ struct OptionSpec {
     const char* help;
     // Options whose masks share a bit exclude each other (--north and --south, say).
     unsigned exclusive;
-    Range range;  // for an option with a value
-    bool whole;   // the value must be a whole number
+    Range range;        // for an option with a value
+    bool whole;         // the value must be a whole number
+    bool text = false;  // the value is text, taken as it stands
 };
 
 // The options given on one command line.
@@ -60,9 +61,16 @@ class Settings {
     bool Has(const char* name) const;
     double Value(const char* name, double fallback) const;
     void Set(const char* name, double value) { m_given.emplace_back(name, value); }
+    // Text options; the last one given wins.
+    std::wstring Text(const char* name, const std::wstring& fallback) const;
+    void SetText(const char* name, std::wstring value) {
+        m_given.emplace_back(name, 1);
+        m_texts.emplace_back(name, std::move(value));
+    }
 
   private:
     std::vector<std::pair<std::string, double>> m_given;
+    std::vector<std::pair<std::string, std::wstring>> m_texts;
 };
 
 // A conversion's answer for one record: the output line, or the reason it cannot be made.
@@ -89,12 +97,16 @@ struct Command {
     const char* details;   // the rest of the command's help, lines ending in '\n'
     std::vector<OptionSpec> options;
     std::vector<Example> examples;
-    std::size_t arity;  // values per record; 0 for commands that convert nothing
+    std::size_t arity;  // values per record; 0 for a command that takes none and runs once
     Convert convert;
 };
 
 // The conversions, in the order of the help text (commands.cpp).
 const std::vector<Command>& Conversions();
+
+// The demo's walk through a field application's start-up, in a temporary device root
+// (road.cpp). False when a step did not give what it should.
+bool ApplicationRoad(std::string& out);
 
 // ---- Helpers for the conversions ------------------------------------------------------------
 

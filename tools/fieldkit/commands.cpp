@@ -5,6 +5,7 @@
 #include "cli.h"
 #include "fieldkit/fieldkit.h"
 #include "fieldkit/platform/format.h"
+#include "fieldkit/platform/host.h"
 #include "fieldkit/platform/scan.h"
 
 namespace fieldkit::tool {
@@ -237,6 +238,76 @@ OptionSpec Flag(const char* name, const char* help, unsigned exclusive = 0) {
     return {name, nullptr, help, exclusive, kNoRange, false};
 }
 
+OptionSpec TextOption(const char* name, const char* valueName, const char* help) {
+    return {name, valueName, help, 0, kNoRange, false, true};
+}
+
+// Typed text is read as the field application reads it: nothing is refused.
+template <double (*Read)(CString)>
+Result Parse(const Fields& f, const Settings&) {
+    return Ok(Fixed(Read(CString(f[0].c_str())), 9));
+}
+
+Result CheckDms(const Fields& f, const Settings& s) {
+    const std::wstring max = s.Text("--max", L"360");
+    const bool valid =
+        CheckValidDMSVal(CString(f[0].c_str()), CString(max.c_str()), s.Has("--allow-max"));
+    return Ok(std::string(valid ? "valid" : "not valid"));
+}
+
+std::string Row(const char* label, const CString& value, const char* note = "") {
+    return FormatA("%-20s %s%s\n", label, value, note);
+}
+
+// The layout a program at --program would get, with directories.ini under the device root
+// applied. Nothing is created: the temporary folders are named, not made.
+Result Paths(const Fields&, const Settings& s) {
+    const std::wstring program = s.Text("--program", L"");
+    if (program.empty() || (program[0] != L'\\' && program[0] != L'/')) {
+        return Fail("--program must give the program's absolute device path");
+    }
+    const CString name(
+        s.Text("--name", FileFuncs::ExtractFileNameWithoutExtFromPathName(CString(program.c_str()))
+                             .GetStdString())
+            .c_str());
+    const std::wstring root = s.Text("--root", L"");
+    if (!root.empty()) fieldkit::host::SetDeviceRoot(WideToUtf8(root));
+    fieldkit::host::SetModuleFileName(CString(program.c_str()));
+    fieldkit::host::ResetProcessState();
+    SetAPPInfo(name, name, 0, TVersionInfo());
+    namespace P = AppStrPaths;
+    const CString ini = GetRootStorageFileName();
+    std::string t = FormatA("%-20s %s\n", "device root", fieldkit::host::GetDeviceRoot());
+    t += Row("program", GetApplicationPath());
+    t += Row("program folder", GetExeDir());
+    t += Row("directories.ini", ini, FileFuncs::IsFileExist(ini) ? " (read)" : " (none)");
+    t += Row("data folder", GetDataDir());
+    t += Row("common data", GetCommonDir());
+    t += Row("geoid models", GetGeoidDir());
+    t += Row("coordinate systems", GetCoordinateSystemDataBaseFileName());
+    t += Row("temporary folder", L"\\temp\\" + name, " (made on first use)");
+    t += Row("settings", P::GetSettingsFilePath());
+    t += Row("common settings", P::GetCommonSettingsFilePath());
+    t += Row("jobs", P::GetJobsFilePath());
+    t += Row("catalogs", P::GetCatalogsFilePath());
+    t += Row("log files", P::GetLogsFilePath());
+    t += Row("codes", P::GetCodesFilePath());
+    t += Row("user CS", P::GetUserCSFilePath());
+    t += Row("images", P::GetImagesFilePath());
+    t += Row("background", GetBackgroundDir());
+    t += Row("CS repository", P::GetCSRepositoryPath());
+    t += Row("languages", P::GetLanguagesFilePath());
+    t += Row("translations", P::GetTranslationFilePath());
+    t += Row("antennas", P::GetAntennasFilePath());
+    t += Row("sounds", P::GetSoundsFilePath());
+    t += Row("file settings", P::GetSessionSettingsPath());
+    t += Row("button images", GetImagesDir_BtnsSmall());
+    t += Row("picture images", GetImagesDir_PicsSmall());
+    t += Row("help file", P::GetMainHelpName());
+    t.pop_back();
+    return Ok(t);
+}
+
 }  // namespace
 
 const std::vector<Command>& Conversions() {
@@ -376,6 +447,56 @@ const std::vector<Command>& Conversions() {
          {{{"1239019200"}, {}}, {{"0"}, {}}},
          1,
          Subscription},
+        {"parse-angle",
+         "TEXT... | -",
+         "an angle as typed (degrees, minutes and seconds, or a quadrant bearing) in degrees",
+         "TEXT is read as the field software reads what a user types: numbers separated by any\n"
+         "other characters, ' marking minutes and \" seconds, a minus sign anywhere; a bearing\n"
+         "such as N30°00'00\"E becomes an azimuth. Text without digits reads as 0.\n",
+         {},
+         {{{"12°30'15.5\""}, {}}, {{"S20°00'00\"W"}, {}}, {{"-"}, {"12 30", "45'", "1e2"}}},
+         1,
+         Parse<StringToAngle>},
+        {"parse-lat",
+         "TEXT... | -",
+         "a latitude as typed in degrees, south negative",
+         "As parse-angle; an S or s anywhere in the text makes the latitude south.\n",
+         {},
+         {{{"45°30'00\"S"}, {}}, {{"33°51'24.48000\"N"}, {}}},
+         1,
+         Parse<StringToLatitude>},
+        {"parse-lon",
+         "TEXT... | -",
+         "a longitude as typed in degrees, west negative",
+         "As parse-angle; a W or w anywhere in the text makes the longitude west.\n",
+         {},
+         {{{"12°30'W"}, {}}},
+         1,
+         Parse<StringToLongitude>},
+        {"check-dms",
+         "VALUE... | -",
+         "whether a typed packed D.MMSS value is acceptable",
+         "VALUE is degrees, '.', two digits of minutes and two of seconds (123.4530 is\n"
+         "123 degrees 45' 30\"). Minutes and seconds must stay below 60 and the degrees within\n"
+         "the maximum; the maximum itself only with --allow-max and zero minutes and seconds.\n",
+         {TextOption("--max", "DEG", "the maximum degrees as typed (default 360)"),
+          Flag("--allow-max", "accept the maximum itself")},
+         {{{"123.4530", "--max", "360"}, {}}, {{"12.5960", "--max", "90"}, {}}},
+         1,
+         CheckDms},
+        {"paths",
+         "--program PATH [--name NAME]",
+         "the folders and standard files a program would use",
+         "PATH is the program's device path (backslashes, beginning with one). The layout\n"
+         "follows the field software's rules: data beside the program's folder, named after\n"
+         "the application, with a directories.ini in the storage folder applied. Device paths\n"
+         "live under the device root (--root, else FIELDKIT_DEVICE_ROOT, else /).\n",
+         {TextOption("--program", "PATH", "the program's device path"),
+          TextOption("--name", "NAME", "the application name (default: the program's name)"),
+          TextOption("--root", "DIR", "the host folder that holds the device's files")},
+         {{{"--program", "\\SD Card\\Survey\\Survey.exe", "--name", "Survey"}, {}}},
+         0,
+         Paths},
     };
     return commands;
 }

@@ -1,11 +1,14 @@
 // fieldkit: survey and GNSS conversions on the command line (see 'fieldkit --help').
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli.h"
+#include "fieldkit/logging/app_log.h"
 #include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/host.h"
 
 namespace {
 
@@ -34,7 +37,17 @@ int Main(int argc, char** argv) {
     std::vector<std::wstring> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(fieldkit::Utf8ToWide(argv[i]));
+    // The library's application log (the angle readers trace into it) is written only when
+    // asked for: a command-line tool must not leave a log file beside itself.
+    fieldkit::host::SetApplicationLog(false);
+    if (args.size() >= 2 && args[0] == L"--log") {
+        std::error_code ec;
+        const std::string file = std::filesystem::absolute(argv[2], ec).string();
+        fieldkit::host::SetApplicationLog(true, fieldkit::host::FromHostPath(file));
+        args.erase(args.begin(), args.begin() + 2);
+    }
     const fieldkit::tool::Outcome o = fieldkit::tool::Run(args, ReadStandardInput);
+    FinishLogging();  // closes the log with "Program finished." when --log opened one
     std::fwrite(o.out.data(), 1, o.out.size(), stdout);
     std::fwrite(o.err.data(), 1, o.err.size(), stderr);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

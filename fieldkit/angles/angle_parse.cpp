@@ -1,0 +1,208 @@
+#include "fieldkit/angles/angle_parse.h"
+
+#include <vector>
+
+#include "fieldkit/logging/app_log.h"
+#include "fieldkit/numbers/number_text.h"
+#include "fieldkit/platform/charclass.h"
+
+namespace {
+
+constexpr double kSecond = 0.0002777777777777778;
+constexpr double kMinute = 0.016666666666666666;
+constexpr double kDegToRad = 0.017453292519943295;
+
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// Digits (and a decimal point) read as a number. Going through a double rather than a 32-bit
+// integer keeps a very long digit group from overflowing; shorter groups read the same.
+double Number(const std::wstring& digits) {
+    double v = 0;
+    StringToDouble(digits.c_str(), v);
+    return v;
+}
+
+double Joined(const std::wstring& whole, const std::wstring& fraction) {
+    return Number(whole + L"." + fraction);
+}
+
+// A whole number for the trace's "%ld", kept within range whatever the digits were.
+long TraceWhole(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 9.2e18) return static_cast<long>(9.2e18);
+    return static_cast<long>(v);
+}
+
+CString TrimNonGraphic(const CString& text) {
+    const std::wstring& s = text.GetStdString();
+    std::size_t first = 0, last = s.size();
+    while (first < last && !fieldkit::IsWideGraph(s[first]))
+        ++first;
+    while (last > first && !fieldkit::IsWideGraph(s[last - 1]))
+        --last;
+    return CString(s.substr(first, last - first));
+}
+
+// The character that ends the first run of digits and decimal points, or 0 when the run
+// reaches the end of the text (or there is none).
+wchar_t SeparatorAfterFirstNumber(const std::wstring& t, std::size_t& at) {
+    std::size_t i = 0;
+    while (i < t.size() && !IsDigit(t[i]) && t[i] != L'.')
+        ++i;
+    while (i < t.size() && (IsDigit(t[i]) || t[i] == L'.'))
+        ++i;
+    at = i;
+    return i < t.size() ? t[i] : L'\0';
+}
+
+}  // namespace
+
+namespace fieldkit::detail {
+
+double StringToAngle2(const CString& text) {
+    LOGMESSAGE(2, "StringToAngle2: s0=%S", text);
+    const CString trimmed = TrimNonGraphic(text);
+    const std::wstring& t = trimmed.GetStdString();
+
+    if (t.find_first_not_of(L"0123456789-.e") == std::wstring::npos) {
+        double v = 0;
+        if (StringToDouble(t.c_str(), v)) return v;
+    }
+
+    std::vector<std::wstring> groups;
+    for (std::size_t i = 0; i < t.size();) {
+        if (!IsDigit(t[i])) {
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        while (i < t.size() && IsDigit(t[i]))
+            ++i;
+        groups.push_back(t.substr(start, i - start));
+    }
+    const int n = static_cast<int>(groups.size());
+    LOGMESSAGE(2, "StringToAngle2: nGroups=%d", n);
+    if (n == 0) return 0;
+
+    const bool minutesMark = t.find(L'\'') != std::wstring::npos;
+    const bool secondsMark = t.find(L'"') != std::wstring::npos;
+    const bool point = t.find(L'.') != std::wstring::npos;
+    double d = 0, m = 0, s = 0;
+    if (n == 1) {
+        (minutesMark ? m : secondsMark ? s : d) = Number(groups[0]);
+    } else if (n == 2) {
+        if (point) {
+            (minutesMark ? m : secondsMark ? s : d) = Joined(groups[0], groups[1]);
+        } else {  // unit marks are not consulted: 30'15" is 30 degrees 15 minutes
+            d = Number(groups[0]);
+            m = Number(groups[1]);
+        }
+    } else if (n == 3) {
+        if (point) {
+            std::size_t at = 0;
+            const wchar_t separator = SeparatorAfterFirstNumber(t, at);
+            const bool firstIsDecimal = separator != L'\0' && t.find(L'.') < at;
+            const bool minutesFirst = separator == L'\'';
+            if (firstIsDecimal) {
+                (minutesFirst ? m : d) = Joined(groups[0], groups[1]);
+                (minutesFirst ? s : m) = Number(groups[2]);
+            } else {
+                (minutesFirst ? m : d) = Number(groups[0]);
+                (minutesFirst ? s : m) = Joined(groups[1], groups[2]);
+            }
+        } else {
+            d = Number(groups[0]);
+            m = Number(groups[1]);
+            s = Number(groups[2]);
+        }
+    } else {
+        d = Number(groups[0]);
+        m = Number(groups[1]);
+        s = Joined(groups[2], groups[3]);
+        LOGMESSAGE(2, "StringToAngle2: ddd=%ld mmm=%ld sss=%lf", TraceWhole(d), TraceWhole(m), s);
+    }
+    const double v = (s * kSecond + m * kMinute) + d;
+    LOGMESSAGE(2, "StringToAngle2: v=%lf", v);
+    return t.find(L'-') != std::wstring::npos ? -v : v;
+}
+
+}  // namespace fieldkit::detail
+
+using fieldkit::detail::StringToAngle2;
+
+double StringToAngle(CString text) {
+    text.Trim();
+    if (text.IsEmpty()) return 0;
+    const int n = text.GetLength();
+    const wchar_t first = text[0], last = text[n - 1];
+    if (n > 3 && (first == L'N' || first == L'S') && (last == L'E' || last == L'W')) {
+        const double v = StringToAngle2(text.Mid(1, n - 2));
+        double azimuth;
+        if (first == L'N')
+            azimuth = last == L'E' ? v : 360 - v;
+        else
+            azimuth = last == L'E' ? 180 - v : v + 180;
+        if (azimuth < 0) azimuth += 360;
+        if (azimuth > 360) azimuth -= 360;
+        return azimuth;
+    }
+    return StringToAngle2(text);
+}
+
+double StringToLatitude(CString text) {
+    const double v = StringToAngle2(text);
+    return text.FindOneOf(L"Ss") >= 0 ? -v : v;
+}
+
+double StringToLongitude(CString text) {
+    const double v = StringToAngle2(text);
+    return text.FindOneOf(L"Ww") >= 0 ? -v : v;
+}
+
+double AngleToRad(CString degrees, CString minutes, CString seconds) {
+    const double d = StringToDouble(degrees);
+    const double m = StringToDouble(minutes);
+    const double s = StringToDouble(seconds);
+    return (s * kSecond + m * kMinute + d) * kDegToRad;
+}
+
+bool CheckValidDMSVal(CString value, CString maxDegrees, bool allowMax) {
+    CString t = value;
+    t.Trim();
+    if (t.GetLength() > 0 && t[0] == L'-') t.Delete(0);
+    for (int i = 0; i < t.GetLength(); ++i) {
+        if (!IsDigit(t[i]) && t[i] != L'.') return false;
+    }
+    const int point = t.Find(L'.');
+    if (point >= 0 && t.Find(L'.', point + 1) >= 0) return false;
+
+    CString degrees = t;
+    CString rest;
+    if (point > 0) {
+        degrees = t.Left(point);
+        rest = t.Mid(point);
+        if (rest.GetLength() > 1) rest.Delete(0);
+    }
+    const int width = maxDegrees.GetLength();
+    if (degrees.GetLength() > width) return false;
+    if (degrees.GetLength() < width) degrees = CString(L' ', width - degrees.GetLength()) + degrees;
+    if (degrees.Compare(maxDegrees) > 0) return false;
+
+    CString limit = L"59";
+    if (degrees.Compare(maxDegrees) == 0) {
+        if (!allowMax) return false;
+        limit = L"00";  // the maximum itself only with zero minutes and seconds
+    }
+    // Two digits at a time, padded on the right: a single 5 means 50.
+    for (int field = 0; field < 2; ++field) {
+        if (rest.IsEmpty()) return true;
+        CString digits = rest.Left(2);
+        rest = rest.Mid(2);
+        while (digits.GetLength() < 2)
+            digits += L'0';
+        if (digits.Compare(limit) > 0) return false;
+    }
+    return true;
+}

@@ -1,0 +1,128 @@
+#include "fieldkit/environment/app_info.h"
+
+#include <memory>
+#include <mutex>
+
+#include "fieldkit/environment/app_record.h"
+#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/system.h"
+
+namespace fieldkit::detail {
+namespace {
+
+struct RecordState {
+    std::mutex lock;
+    std::unique_ptr<TAppInfo> record;
+    RecordState() { RegisterResetHook(&ForgetRecord); }
+    static void ForgetRecord();
+};
+
+RecordState& Records() {
+    static Immortal<RecordState> state;
+    return state.get();
+}
+
+void RecordState::ForgetRecord() {
+    RecordState& s = Records();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.record.reset();
+}
+
+struct RegistryState {
+    std::mutex lock;
+    bool asked = false;
+    bool present = false;
+    RegistryState() { RegisterResetHook(&ForgetAnswer); }
+    static void ForgetAnswer();
+};
+
+RegistryState& Registry() {
+    static Immortal<RegistryState> state;
+    return state.get();
+}
+
+void RegistryState::ForgetAnswer() {
+    RegistryState& s = Registry();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.asked = false;
+    s.present = false;
+}
+
+}  // namespace
+
+TAppInfo& GetAppInfo(CString name, const CString& title, long module) {
+    RecordState& s = Records();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.record) {
+        auto record = std::make_unique<TAppInfo>();
+        record->name = std::move(name);
+        record->title = title;
+        record->module = module;
+        ComputeDirectoryLayout(*record);
+        // Published only when complete, so a failed layout leaves the record uncreated.
+        s.record = std::move(record);
+    }
+    return *s.record;
+}
+
+bool HasORVVersionKey() {
+    RegistryState& s = Registry();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.asked) {
+        HKEY key = nullptr;
+        s.present = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, KEY_READ, &key) ==
+                    static_cast<LONG>(ERROR_SUCCESS);
+        if (s.present) RegCloseKey(key);
+        s.asked = true;
+    }
+    return s.present;
+}
+
+}  // namespace fieldkit::detail
+
+using fieldkit::detail::GetAppInfo;
+
+void SetAPPInfo(const CString& name, const CString& title, long module,
+                const TVersionInfo& version) {
+    try {
+        fieldkit::detail::TAppInfo& info = GetAppInfo(name, title, module);
+        info.name = name;
+        info.title = title;
+        info.module = module;
+        info.version = version;
+    } catch (...) {
+        // Out of memory: the identity stays as it was.
+    }
+}
+
+CString GetAPPNAME() {
+    try {
+        return GetAppInfo(CString(), CString(), 0).name;
+    } catch (...) {
+        return CString();
+    }
+}
+
+CString GetAPPTITLE() {
+    try {
+        return GetAppInfo(CString(), CString(), 0).title;
+    } catch (...) {
+        return CString();
+    }
+}
+
+long GetAPPModule() {
+    try {
+        return GetAppInfo(CString(), CString(), 0).module;
+    } catch (...) {
+        return 0;
+    }
+}
+
+TVersionInfo GetAPPVersion() {
+    try {
+        return GetAppInfo(CString(), CString(), 0).version;
+    } catch (...) {
+        return TVersionInfo();
+    }
+}

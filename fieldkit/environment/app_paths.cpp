@@ -1,0 +1,122 @@
+#include "fieldkit/environment/app_paths.h"
+
+#include <mutex>
+
+#include "fieldkit/environment/app_info.h"
+#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/directories.h"
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/host.h"
+
+namespace {
+
+template <class F>
+CString Guarded(F produce) {
+    try {
+        return produce();
+    } catch (...) {
+        return CString();
+    }
+}
+
+struct TempPathState {
+    std::mutex lock;
+    CString path;
+    TempPathState() { fieldkit::detail::RegisterResetHook(&Forget); }
+    static void Forget();
+};
+
+TempPathState& TempPath() {
+    static fieldkit::detail::Immortal<TempPathState> state;
+    return state.get();
+}
+
+void TempPathState::Forget() {
+    TempPathState& s = TempPath();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.path.Empty();
+}
+
+void EnsureFolder(const CString& path) {
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(path, nullptr);
+}
+
+}  // namespace
+
+namespace AppStrPaths {
+
+CString GetProgramName() {
+    return GetAPPNAME();
+}
+CString GetDefaultJobName() {
+    return Guarded([] { return CString(L"Default"); });
+}
+CString GetJobExtension() {
+    return Guarded([] { return CString(L".quernjob"); });
+}
+CString GetPLVExtension() {
+    return Guarded([] { return CString(L".plvjob"); });
+}
+CString GetMainHelpName() {
+    return Guarded([] { return GetProgramName() + L".html"; });
+}
+CString GetSettingsFilePath() {
+    return Guarded([] { return GetDataDir() + L"\\Settings"; });
+}
+CString GetCommonSettingsFilePath() {
+    return Guarded([] { return GetCommonDir() + L"\\Settings"; });
+}
+CString GetLanguagesFilePath() {
+    return Guarded([] { return GetExeDir() + L"\\Languages"; });
+}
+CString GetTranslationFilePath() {
+    return Guarded([] { return GetExeDir() + L"\\Translation"; });
+}
+CString GetJobsFilePath() {
+    return Guarded([] { return GetDataDir() + L"\\Jobs"; });
+}
+CString GetCatalogsFilePath() {
+    return Guarded([] { return GetDataDir() + L"\\Catalogs"; });
+}
+CString GetAntennasFilePath() {
+    return Guarded([] { return GetExeDir() + L"\\Antennas"; });
+}
+CString GetSoundsFilePath() {
+    return Guarded([] { return GetExeDir() + L"\\Sounds"; });
+}
+CString GetLogsFilePath() {
+    return Guarded([] { return GetDataDir() + L"\\LogFiles"; });
+}
+CString GetCodesFilePath() {
+    return Guarded([] { return GetDataDir() + L"\\Codes"; });
+}
+CString GetCSRepositoryPath() {
+    return Guarded([] { return GetExeDir() + L"\\CS"; });
+}
+CString GetUserCSFilePath() {
+    return Guarded([] { return GetDataDir() + L"\\CS"; });
+}
+CString GetImagesFilePath() {
+    return Guarded([] { return GetDataDir() + L"\\Images"; });
+}
+CString GetSessionSettingsPath() {
+    return Guarded([] { return GetRootDir() + L"\\FileSettings"; });
+}
+
+CString GetTempPathW() {
+    return Guarded([] {
+        TempPathState& s = TempPath();
+        std::lock_guard<std::mutex> guard(s.lock);
+        if (s.path.IsEmpty()) {
+            const CString temp = GetTempDir();
+            EnsureFolder(temp);
+            CString path = temp + L"\\" + GetProgramName();
+            EnsureFolder(path);
+            SetFileAttributesW(path, FILE_ATTRIBUTE_HIDDEN);
+            s.path = path;
+        }
+        return s.path;
+    });
+}
+
+}  // namespace AppStrPaths

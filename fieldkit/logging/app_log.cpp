@@ -1,0 +1,132 @@
+#include "fieldkit/logging/app_log.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/directories.h"
+#include "fieldkit/files/file_funcs.h"
+#include "fieldkit/logging/log_file.h"
+#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/host.h"
+
+namespace {
+
+constexpr long kAppLogFormat = LOGFMT_NUMBER | LOGFMT_SECONDS | LOGFMT_LEVEL;
+constexpr long kAppLogLevel = 3;
+
+struct AppLogState {
+    // Serialises InitLogging, so "Program started." is line 1 whichever thread opens the log.
+    std::mutex initLock;
+    std::optional<CLogFile> log;
+    std::atomic<bool> started{false};
+    std::atomic<bool> exited{false};
+    // Set by host::SetApplicationLog, under initLock.
+    bool enabled = true;
+    CString chosenName;
+
+    AppLogState() {
+        fieldkit::detail::RegisterResetHook(&Forget);
+        std::atexit(&StopAtExit);
+    }
+    static void Forget();
+    static void StopAtExit();
+};
+
+// Never destroyed: a static destructor that logs after the exit handler still finds it.
+AppLogState& AppLog() {
+    static fieldkit::detail::Immortal<AppLogState> state;
+    return state.get();
+}
+
+void AppLogState::Forget() {
+    AppLogState& s = AppLog();
+    std::lock_guard<std::mutex> guard(s.initLock);
+    if (s.log) s.log->Stop();
+    s.log.reset();
+    s.started.store(false);
+}
+
+void AppLogState::StopAtExit() {
+    AppLogState& s = AppLog();
+    std::lock_guard<std::mutex> guard(s.initLock);
+    s.exited.store(true);
+    if (s.log) s.log->Stop();
+}
+
+std::string AppLogName(const CString& chosen) {
+    if (!chosen.IsEmpty()) return fieldkit::WideToUtf8(chosen.GetStdString());
+    const CString program = GetApplicationPath();
+    const CString name = program.IsEmpty()
+                             ? GetRootDir() + L"\\wsk.log"
+                             : FileFuncs::ExtractPathNameWithoutExtFromPathName(program) + L".log";
+    return fieldkit::WideToUtf8(name.GetStdString());
+}
+
+}  // namespace
+
+void InitLogging() {
+    try {
+        AppLogState& s = AppLog();
+        if (s.exited.load()) return;
+        CString chosen;
+        {
+            std::lock_guard<std::mutex> guard(s.initLock);
+            if (!s.enabled) return;
+            chosen = s.chosenName;
+        }
+        const std::string name = AppLogName(chosen);
+        std::lock_guard<std::mutex> guard(s.initLock);
+        if (s.exited.load() || !s.enabled) return;
+        if (!s.log) s.log.emplace();
+        if (s.log->Start(name.c_str(), LOGMODE_FILE, kAppLogFormat, kAppLogLevel) == 0) {
+            s.log->LogMessage("Program started.", 1);
+            s.started.store(true);
+        }
+    } catch (...) {
+        // Out of memory: the log stays closed and the next line tries again.
+    }
+}
+
+void FinishLogging() {
+    try {
+        AppLogState& s = AppLog();
+        if (!s.started.load()) return;
+        LOGMESSAGE("Program finished.", 1);
+        std::lock_guard<std::mutex> guard(s.initLock);
+        if (s.log) s.log->Stop();
+    } catch (...) {
+        // Only creating the state can throw, and then there is no log to close.
+    }
+}
+
+long LOGMESSAGE(const char* text, long level) {
+    try {
+        AppLogState& s = AppLog();
+        if (s.exited.load()) return 0;
+        if (!s.started.load()) InitLogging();
+        // Once created the log stays until a reset, which tests make from one thread.
+        if (s.log) s.log->LogMessage(text, level);
+    } catch (...) {
+        // The line is dropped, as any line the log cannot take.
+    }
+    return 0;
+}
+
+namespace fieldkit::host {
+
+void SetApplicationLog(bool enabled, const CString& devicePath) {
+    try {
+        AppLogState& s = AppLog();
+        std::lock_guard<std::mutex> guard(s.initLock);
+        s.enabled = enabled;
+        s.chosenName = devicePath;
+    } catch (...) {
+        // Only creating the state can throw; the setting is then lost with it.
+    }
+}
+
+}  // namespace fieldkit::host

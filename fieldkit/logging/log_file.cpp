@@ -1,0 +1,211 @@
+#include "fieldkit/logging/log_file.h"
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/systime.h"
+
+namespace {
+
+// Mode bits that ask for file output; 0x02 forms no name of its own, so it only ever fails.
+constexpr long kFileBits = 0x01 | 0x02 | 0x04;
+constexpr long kNoNameBit = 0x02;
+// The largest indentation level that still fits in a line.
+constexpr long kMaxIndentLevel = 341;
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Joins name and suffix into `out`; false when they do not fit, terminator included.
+bool ComposeName(const char* name, std::string_view suffix, char* out, std::size_t size) {
+    const std::size_t nameLength = std::strlen(name);
+    if (nameLength + suffix.size() + 1 > size) return false;
+    std::memcpy(out, name, nameLength);
+    if (!suffix.empty()) std::memcpy(out + nameLength, suffix.data(), suffix.size());
+    out[nameLength + suffix.size()] = '\0';
+    return true;
+}
+
+}  // namespace
+
+namespace fieldkit::detail {
+
+double LogElapsedSeconds(DWORD startTick, DWORD nowTick) {
+    // Unsigned difference: right for the whole 49.7-day period of the tick count.
+    return static_cast<double>(static_cast<DWORD>(nowTick - startTick)) * 0.001;
+}
+
+}  // namespace fieldkit::detail
+
+CLogFile::CLogFile() = default;
+
+CLogFile::~CLogFile() {
+    try {
+        StopMT();
+    } catch (...) {
+        // Nothing may leave a destructor; the stream is closed before anything can throw.
+    }
+}
+
+long CLogFile::Start(const char* name, long mode, long format, long level) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    try {
+        return StartMT(name, mode, format, level);
+    } catch (...) {
+        return LOGERR_OPEN;
+    }
+}
+
+long CLogFile::Start(long mode, long format, long level) {
+    return Start("", mode, format, level);
+}
+
+long CLogFile::LogMessage(const char* text, long level) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    try {
+        return LogMessageMT(text, level);
+    } catch (...) {
+        return 0;
+    }
+}
+
+long CLogFile::Stop() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    try {
+        return StopMT();
+    } catch (...) {
+        return 0;  // the stream is closed and the log stopped before anything can throw
+    }
+}
+
+long CLogFile::Pause() {
+    long expected = LOGSTATUS_RUNNING;
+    return m_status.compare_exchange_strong(expected, LOGSTATUS_PAUSED) ? 0 : LOGERR_NOTRUNNING;
+}
+
+long CLogFile::Continue() {
+    long expected = LOGSTATUS_PAUSED;
+    return m_status.compare_exchange_strong(expected, LOGSTATUS_RUNNING) ? 0 : LOGERR_NOTPAUSED;
+}
+
+long CLogFile::StartMT(const char* name, long mode, long format, long level) {
+    if (m_status.load() != LOGSTATUS_STOPPED) return LOGERR_STARTED;
+    m_mode.store(mode);
+    m_level.store(level);
+    m_format = format;
+    m_count = 0;
+    if (mode == 0) return LOGERR_NOMODE;
+    m_toFile = (mode & kFileBits) != 0;
+    m_startTick = GetTickCount();
+
+    if (name == nullptr) name = "";
+    char fileName[kMaxName] = {};
+    bool fits = true;
+    if ((mode & kNoNameBit) != 0) {
+        // No name is formed: the open below fails.
+    } else if ((mode & LOGMODE_TIMEDFILE) != 0) {
+        wchar_t wideTime[64] = {};
+        char time[65] = {};
+        if (GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"HHmmss", wideTime, 64) > 0)
+            fieldkit::detail::CopyToBuffer(fieldkit::WideToUtf8(wideTime), time, sizeof time);
+        fits = ComposeName(name, time, fileName, sizeof fileName);
+    } else if ((mode & LOGMODE_FILE) != 0) {
+        fits = ComposeName(name, std::string_view(), fileName, sizeof fileName);
+    }
+
+    if (m_toFile) {
+        // A name that does not fit is refused rather than cut: a cut name is another file.
+        if (!fits) return LOGERR_OPEN;
+        std::FILE* file =
+            fieldkit::detail::DeviceFopen(fileName, (mode & LOGMODE_APPEND) != 0 ? "a" : "w");
+        if (file == nullptr) return LOGERR_OPEN;
+        m_file = file;
+        std::memcpy(m_fileName, fileName, sizeof m_fileName);
+        m_status.store(LOGSTATUS_RUNNING);
+        m_wasEmpty = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == 0;
+        return 0;
+    }
+    if ((mode & LOGMODE_DEBUGOUT) != 0) {
+        m_status.store(LOGSTATUS_RUNNING);
+        return 0;
+    }
+    return LOGERR_NOOUTPUT;
+}
+
+void CLogFile::Append(const char* text) {
+    // Room is left for the line feed and the terminator.
+    constexpr std::size_t limit = kMaxLine - 2;
+    std::size_t n = 0;
+    while (text[n] != '\0' && m_lineLength + n < limit)
+        ++n;
+    if (text[n] != '\0') {
+        // Cut before the character the limit falls into, never inside it.
+        for (int back = 0; back < 3 && n > 0 && IsContinuationByte(text[n]); ++back)
+            --n;
+    }
+    std::memcpy(m_line + m_lineLength, text, n);
+    m_lineLength += n;
+    m_line[m_lineLength] = '\0';
+}
+
+long CLogFile::LogMessageMT(const char* text, long level) {
+    const long threshold = m_level.load();
+    if (m_status.load() != LOGSTATUS_RUNNING || threshold < 0 || level > threshold) return 0;
+    ++m_count;
+
+    m_lineLength = 0;
+    m_line[0] = '\0';
+    if ((m_format & LOGFMT_NUMBER) != 0) {
+        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "%4ld - ", m_count);
+        Append(m_scratch);
+    }
+    const DWORD now = GetTickCount();
+    if ((m_format & LOGFMT_SECONDS) != 0) {
+        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "(%.3lf) - ",
+                                         fieldkit::detail::LogElapsedSeconds(m_startTick, now));
+        Append(m_scratch);
+    }
+    if ((m_format & LOGFMT_LEVEL) != 0) {
+        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "<%ld> - ", level);
+        Append(m_scratch);
+    }
+    if ((m_format & LOGFMT_INDENT) != 0) {
+        // Clamped so that 3 x level cannot overflow; the line is full long before that.
+        long indent = level;
+        if (indent > kMaxIndentLevel) indent = kMaxIndentLevel;
+        if (indent < -kMaxIndentLevel) indent = -kMaxIndentLevel;
+        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "%*s",
+                                         static_cast<int>(3 * indent), " ");
+        Append(m_scratch);
+    }
+    Append(text != nullptr ? text : "");
+    m_line[m_lineLength++] = '\n';
+    m_line[m_lineLength] = '\0';
+
+    if (m_toFile && m_file != nullptr) {
+        std::fputs(m_line, m_file);
+        std::fflush(m_file);
+    }
+    if ((m_mode.load() & LOGMODE_DEBUGOUT) != 0) {
+        fieldkit::detail::CopyToBuffer(fieldkit::Utf8ToWide(std::string_view(m_line, m_lineLength)),
+                                       m_wideLine, kMaxLine);
+        OutputDebugStringW(m_wideLine);
+    }
+    return 0;
+}
+
+long CLogFile::StopMT() {
+    if (!m_toFile || m_status.load() == LOGSTATUS_STOPPED || m_file == nullptr)
+        return LOGERR_NOTRUNNING;
+    std::fclose(m_file);
+    m_file = nullptr;
+    m_status.store(LOGSTATUS_STOPPED);
+    if (m_wasEmpty && m_count == 0 && (m_mode.load() & LOGMODE_DELETEEMPTY) != 0)
+        DeleteFileW(fieldkit::Utf8ToWide(m_fileName).c_str());
+    return 0;
+}

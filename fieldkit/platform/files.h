@@ -1,0 +1,109 @@
+// The device file system: Win32 file and folder calls over device paths.
+//
+// A device path separates its components with backslashes (a slash is accepted too) and is
+// absolute when it begins with a separator; there are no drive letters. The platform maps it
+// to a host path at the last moment: absolute paths are placed under the device root (see
+// fieldkit/platform/host.h), relative paths are relative to the current folder, and a ".."
+// component never climbs above the device root (or above the start of a relative path).
+//
+// The calls keep their Win32 meanings and results. Failures set the thread's last error
+// (GetLastError) to the Win32 code; nothing throws.
+#pragma once
+
+#include <cstdio>
+
+#include "fieldkit/platform/errors.h"
+#include "fieldkit/platform/systime.h"
+#include "fieldkit/platform/types.h"
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x2;
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x4;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+constexpr DWORD FILE_BEGIN = 0;
+constexpr DWORD FILE_CURRENT = 1;
+constexpr DWORD FILE_END = 2;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1)))
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwOID;
+    WCHAR cFileName[MAX_PATH];
+};
+using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
+
+// Folder searches. The last component of the pattern may hold the wildcards "*" and "?",
+// matched as on the handheld: without regard to case, "*.*" matching every name and a
+// trailing "." matching names without an extension. "." and ".." are never listed; entries
+// come in the order of their names. A symbolic link in a listing is reported as itself
+// (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
+// leaves it. A pattern without wildcards finds that one entry, following a link.
+HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
+BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
+BOOL FindClose(HANDLE search);
+
+// Attributes: a folder has FILE_ATTRIBUTE_DIRECTORY; a file that nobody may write is
+// FILE_ATTRIBUTE_READONLY; the hidden attribute is kept in an extended attribute where the
+// host file system allows one (silently dropped where it does not); a file with nothing else
+// to report is FILE_ATTRIBUTE_ARCHIVE. Setting READONLY clears every write permission,
+// clearing it gives the owner write permission back.
+DWORD GetFileAttributesW(const wchar_t* path);
+BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
+
+BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
+BOOL RemoveDirectoryW(const wchar_t* path);  // only an empty folder
+BOOL DeleteFileW(const wchar_t* path);       // not a folder, not a read-only file
+// Copies contents, permissions and times; replaces an existing target unless failIfExists.
+BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
+BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
+
+// Open files. The share mode, attributes and template are accepted and not enforced.
+HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
+                   LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags, HANDLE templ);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+BOOL FlushFileBuffers(HANDLE file);
+// The creation time is the file's birth time where the file system records one, else the
+// time of its last status change.
+BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
+DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+BOOL CloseHandle(HANDLE handle);
+
+// fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
+// "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).
+FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
+
+namespace fieldkit::detail {
+// fopen of a device path given as UTF-8 text (the log's 8-bit file names), same modes.
+FILE* DeviceFopen(const char* utf8Path, const char* mode);
+// True when the device path lies on removable media: the block device holding it reports
+// itself removable.
+bool IsOnRemovableMedia(const wchar_t* path);
+}  // namespace fieldkit::detail

@@ -1,0 +1,230 @@
+#include "fieldkit/platform/host.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/handles.h"
+#include "fieldkit/platform/host_state.h"
+
+namespace fieldkit {
+namespace {
+
+struct HostState {
+    std::mutex mutex;
+    bool rootSet = false;
+    std::string root;
+    CString moduleFile;
+    std::map<std::pair<HINSTANCE, UINT>, std::wstring> strings;
+    std::function<bool(OPENFILENAMEW&)> dialog;
+    std::function<void(const wchar_t*)> debugOutput;
+    std::vector<void (*)()> resetHooks;
+};
+
+HostState& State() {
+    static HostState state;
+    return state;
+}
+
+// Without a trailing slash, except for "/" itself; empty means "/".
+std::string CleanRoot(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder.empty() ? "/" : folder;
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+struct HandleTable {
+    std::mutex mutex;
+    std::unordered_map<UINT_PTR, std::shared_ptr<detail::HandleObject>> objects;
+    UINT_PTR next = 0x10000;
+};
+
+HandleTable& Handles() {
+    static HandleTable table;
+    return table;
+}
+
+}  // namespace
+
+namespace host {
+
+void SetDeviceRoot(const std::string& hostFolder) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.root = CleanRoot(hostFolder);
+    s.rootSet = true;
+}
+
+std::string GetDeviceRoot() {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.rootSet) {
+        const char* env = std::getenv("FIELDKIT_DEVICE_ROOT");
+        s.root = CleanRoot(env ? env : "");
+        s.rootSet = true;
+    }
+    return s.root;
+}
+
+std::string ToHostPath(const CString& devicePath) {
+    const std::wstring& p = devicePath.GetStdString();
+    const bool absolute = !p.empty() && IsSeparator(p[0]);
+    // Resolve "." and ".." by name, so nothing climbs above the root (or, for a relative
+    // path, above the folder it is relative to).
+    std::vector<std::wstring> parts;
+    std::size_t i = 0;
+    while (i < p.size()) {
+        while (i < p.size() && IsSeparator(p[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < p.size() && !IsSeparator(p[i]))
+            ++i;
+        if (i == start) break;
+        const std::wstring part = p.substr(start, i - start);
+        if (part == L".") continue;
+        if (part == L"..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    if (absolute) {
+        const std::string root = GetDeviceRoot();
+        out = root == "/" ? "" : root;
+        if (parts.empty()) return root;
+    } else if (parts.empty()) {
+        return ".";
+    }
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (absolute || k > 0) out += '/';
+        out += WideToUtf8(parts[k]);
+    }
+    return out;
+}
+
+CString FromHostPath(const std::string& hostPath) {
+    const std::string root = GetDeviceRoot();
+    std::string rest = hostPath;
+    if (root != "/" &&
+        (hostPath == root || hostPath.compare(0, root.size() + 1, root + "/") == 0)) {
+        rest = hostPath.substr(root.size());
+        if (rest.empty()) rest = "/";
+    }
+    std::wstring device = Utf8ToWide(rest);
+    std::replace(device.begin(), device.end(), L'/', L'\\');
+    return CString(std::move(device));
+}
+
+void SetModuleFileName(const CString& devicePath) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.moduleFile = devicePath;
+}
+
+void SetStringResource(HINSTANCE module, UINT id, const CString& text) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.strings[{module, id}] = text.GetStdString();
+}
+
+void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.dialog = std::move(handler);
+}
+
+void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.debugOutput = std::move(handler);
+}
+
+void ResetProcessState() {
+    std::vector<void (*)()> hooks;
+    {
+        HostState& s = State();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        hooks = s.resetHooks;
+    }
+    for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+        (*it)();
+}
+
+}  // namespace host
+
+namespace detail {
+
+void RegisterResetHook(void (*reset)()) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (std::find(s.resetHooks.begin(), s.resetHooks.end(), reset) == s.resetHooks.end()) {
+        s.resetHooks.push_back(reset);
+    }
+}
+
+CString ModuleFileOverride() {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.moduleFile;
+}
+
+bool StringResource(HINSTANCE module, UINT id, std::wstring& text) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    const auto it = s.strings.find({module, id});
+    if (it == s.strings.end()) return false;
+    text = it->second;
+    return true;
+}
+
+std::function<bool(OPENFILENAMEW&)> FileDialogHandler() {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.dialog;
+}
+
+std::function<void(const wchar_t*)> DebugOutputHandler() {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.debugOutput;
+}
+
+HANDLE AddHandle(std::shared_ptr<HandleObject> object) {
+    HandleTable& t = Handles();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    const UINT_PTR id = t.next;
+    t.next += 4;
+    t.objects.emplace(id, std::move(object));
+    return reinterpret_cast<HANDLE>(id);
+}
+
+std::shared_ptr<HandleObject> FindHandleObject(HANDLE handle) {
+    HandleTable& t = Handles();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(handle));
+    return it == t.objects.end() ? nullptr : it->second;
+}
+
+bool RemoveHandle(HANDLE handle) {
+    std::shared_ptr<HandleObject> gone;  // destroyed after the lock is released
+    HandleTable& t = Handles();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(handle));
+    if (it == t.objects.end()) return false;
+    gone = std::move(it->second);
+    t.objects.erase(it);
+    return true;
+}
+
+}  // namespace detail
+}  // namespace fieldkit

@@ -1,0 +1,42 @@
+// The knobs of the emulated device, for tests and embedding applications. Nothing in the
+// library itself calls these.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "fieldkit/platform/cstring.h"
+#include "fieldkit/platform/system.h"
+
+namespace fieldkit::host {
+
+// The host folder that absolute device paths live under. By default the folder named by the
+// environment variable FIELDKIT_DEVICE_ROOT, else "/" (so "\tmp\x" is "/tmp/x").
+void SetDeviceRoot(const std::string& hostFolder);
+std::string GetDeviceRoot();
+
+// Device path to host path and back. A host path outside the device root comes back with
+// its separators turned, as the nearest device path there is.
+std::string ToHostPath(const CString& devicePath);
+CString FromHostPath(const std::string& hostPath);
+
+// The device path GetModuleFileNameW reports; empty: the environment variable
+// FIELDKIT_MODULE_FILE if set, else the running program.
+void SetModuleFileName(const CString& devicePath);
+
+void SetStringResource(HINSTANCE module, UINT id, const CString& text);
+void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler);
+void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler);
+
+// For tests: forgets the process-wide state of the library (the application record and its
+// layout, the application log, the kept temp path, the registry answer, ...), as if the
+// process had just started. The device root, module file name and handlers stay as set.
+void ResetProcessState();
+
+}  // namespace fieldkit::host
+
+namespace fieldkit::detail {
+// Subsystems that keep process-wide state register how to forget it; ResetProcessState calls
+// every registered function, newest first.
+void RegisterResetHook(void (*reset)());
+}  // namespace fieldkit::detail

@@ -1,0 +1,17 @@
+// What the host knobs set, read by the platform's own calls (internal).
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "fieldkit/platform/cstring.h"
+#include "fieldkit/platform/system.h"
+
+namespace fieldkit::detail {
+
+CString ModuleFileOverride();
+bool StringResource(HINSTANCE module, UINT id, std::wstring& text);
+std::function<bool(OPENFILENAMEW&)> FileDialogHandler();
+std::function<void(const wchar_t*)> DebugOutputHandler();
+
+}  // namespace fieldkit::detail

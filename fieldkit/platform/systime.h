@@ -1,0 +1,47 @@
+// Time on the device: file times, calendar times, the tick count and time pictures.
+//
+// FILETIME counts 100 ns units since 1601-01-01 UTC. Local time follows the TZ environment
+// variable as the C library does.
+#pragma once
+
+#include "fieldkit/platform/types.h"
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using LPFILETIME = FILETIME*;
+
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+using LPSYSTEMTIME = SYSTEMTIME*;
+
+using LCID = DWORD;
+constexpr LCID LOCALE_SYSTEM_DEFAULT = 0x0800;
+constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
+
+void GetSystemTime(SYSTEMTIME* time);
+void GetLocalTime(SYSTEMTIME* time);
+BOOL SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime);
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* time);
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+// -1, 0 or 1 as the first time is earlier than, equal to or later than the second.
+LONG CompareFileTime(const FILETIME* a, const FILETIME* b);
+
+// Milliseconds of a monotonic clock, wrapping at 2^32.
+DWORD GetTickCount();
+
+// Formats a time with a picture of H, HH, h, hh, m, mm, s, ss, t, tt and quoted text (the
+// locale and flags are accepted; the pictures mean what they mean in every locale). A null
+// time is the current local time. Returns the units written with the terminator, or with
+// size 0 the units needed; 0 when the buffer is too small or an argument is bad.
+int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, const wchar_t* picture,
+                   wchar_t* buffer, int size);

@@ -1,0 +1,155 @@
+#include "fieldkit/angles/angle_parse.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "fieldkit/angles/angle_text.h"
+#include "fieldkit/logging/app_log.h"
+#include "fieldkit/platform/host.h"
+#include "tests/support/cstring_printer.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+// Every reading logs through the application log, which lives beside the program: here a
+// program in a temporary device root.
+class AngleParse : public DeviceRootTest {
+  protected:
+    void SetUp() override {
+        DeviceRootTest::SetUp();
+        MakeDir("\\Apps\\Survey");
+        fieldkit::host::SetModuleFileName(L"\\Apps\\Survey\\Survey.exe");
+    }
+    std::string Log() const { return Read("\\Apps\\Survey\\Survey.log"); }
+};
+
+}  // namespace
+
+TEST_F(AngleParse, AnglesInEveryForm) {
+    struct Case {
+        const wchar_t* text;
+        double degrees;
+    };
+    const Case cases[] = {
+        {L"123.4530", 123.453},
+        {L"-12.5", -12.5},
+        {L"45\u00B0", 45},
+        {L"-45\u00B0", -45},
+        {L"45'", 0.75},
+        {L"45\"", 0.0125},
+        {L"12\u00B030'", 12.5},
+        {L"12 30", 12.5},
+        {L"12\u00B030'15.5\"", 12 + 30 / 60.0 + 15.5 / 3600},
+        {L"-12\u00B030'15.5\"", -(12 + 30 / 60.0 + 15.5 / 3600)},
+        {L"12\u00B030.5'", 12 + 30.5 / 60},
+        {L"12.5\u00B030'", 13},
+        {L"30'15.5\"", 30 / 60.0 + 15.5 / 3600},
+        {L"30.5'15\"", 30.5 / 60 + 15 / 3600.0},
+        {L"12,5", 12 + 5 / 60.0},  // a comma separates groups
+        {L"1e2", 100},
+        {L"12-5", 12},
+        {L"", 0},
+        {L"abc", 0},
+        {L"-", 0},
+        {L"30'15\"", 30 + 15 / 60.0},  // two groups: degrees and minutes, marks not consulted
+        {L"12 30 15 5 99", 12 + 30 / 60.0 + 15.5 / 3600},
+        {L"\t 12 30 \n", 12.5},
+        {L"N30\u00B000'00\"E", 30},
+        {L"S30\u00B000'00\"E", 150},
+        {L"S20\u00B000'00\"W", 200},
+        {L"N30\u00B000'00\"W", 330},
+        {L"NxW", 0},      // not longer than three characters: no bearing
+        {L"NabcW", 360},  // a bearing without digits is the arithmetic on 0
+        {L"n30e", 30},    // lowercase: no bearing
+        // Digit groups too long for 32 bits are read whole, not wrapped.
+        {L"99999999999 0 0", 99999999999.0},
+        {L"1 99999999999", 1 + 99999999999.0 / 60},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(StringToAngle(c.text), c.degrees, 1e-9 * (1 + std::fabs(c.degrees))) << c.text;
+    }
+}
+
+TEST_F(AngleParse, LatitudesAndLongitudesTakeTheirLetters) {
+    EXPECT_DOUBLE_EQ(StringToLatitude(L"45\u00B030'00\"S"), -45.5);
+    EXPECT_DOUBLE_EQ(StringToLatitude(L"45.5s"), -45.5);
+    EXPECT_DOUBLE_EQ(StringToLatitude(L"-45\u00B030'S"), 45.5);
+    EXPECT_DOUBLE_EQ(StringToLatitude(L"45\u00B030'N"), 45.5);
+    EXPECT_DOUBLE_EQ(StringToLongitude(L"12\u00B030'W"), -12.5);
+    EXPECT_DOUBLE_EQ(StringToLongitude(L"12\u00B030'E"), 12.5);
+    EXPECT_NEAR(AngleToRad(L"-10", L"30", L"0"), -9.5 * 0.017453292519943295, 1e-15);
+    EXPECT_NEAR(AngleToRad(L"180", L"", L"x"), M_PI, 1e-12);
+}
+
+TEST_F(AngleParse, TextsWrittenByTheFormattersReadBack) {
+    std::mt19937_64 rng(9);
+    std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), az(0, 360);
+    for (int i = 0; i < 300; ++i) {
+        const double a = lat(rng), b = lon(rng), c = az(rng);
+        EXPECT_NEAR(StringToLatitude(LatitudeToDDDMMSSSString(a, true)), a, 0.5e-5 / 3600);
+        EXPECT_NEAR(StringToLongitude(LongitudeToDDDMMSSSString(b, true)), b, 0.5e-5 / 3600);
+        EXPECT_NEAR(StringToAngle(AngleToDDDMMSSSString(c - 180, false)), c - 180, 0.5e-4 / 3600);
+        const bool north = c <= 90 || c > 270, east = c <= 180;
+        EXPECT_NEAR(StringToAngle(AngleToDDDMMSSSStringWithRoombs(c, north, east, false)), c,
+                    0.5e-4 / 3600)
+            << c;
+    }
+}
+
+TEST_F(AngleParse, TracesGoToTheApplicationLogAtLevelTwo) {
+    StringToLatitude(L"45\u00B030'15.5\" S");
+    StringToAngle(L"12.5");  // a plain number logs only what it was given
+    FinishLogging();
+    const std::string log = Log();
+    EXPECT_NE(log.find("<1> - Program started.\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("<2> - StringToAngle2: s0=45\xC2\xB0"
+                       "30'15.5\" S\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("StringToAngle2: nGroups=4\n"), std::string::npos);
+    EXPECT_NE(log.find("StringToAngle2: ddd=45 mmm=30 sss=15.500000\n"), std::string::npos);
+    EXPECT_NE(log.find("StringToAngle2: v=45.504306\n"), std::string::npos);
+    EXPECT_NE(log.find("StringToAngle2: s0=12.5\n"), std::string::npos);
+    EXPECT_EQ(log.find("nGroups", log.find("s0=12.5")), std::string::npos);
+}
+
+TEST_F(AngleParse, PackedDmsValidation) {
+    struct Case {
+        const wchar_t* value;
+        const wchar_t* max;
+        bool allowMax;
+        bool valid;
+    };
+    const Case cases[] = {
+        {L"123.4530", L"360", false, true},
+        {L"359.5959", L"360", false, true},
+        {L"360", L"360", false, false},
+        {L"360.0000", L"360", true, true},
+        {L"360.0001", L"360", true, false},
+        {L"90.3", L"90", true, false},
+        {L"12.5", L"90", false, true},
+        {L"12.6", L"90", false, false},
+        {L"12.5960", L"90", false, false},
+        {L"-12.3000", L"90", false, true},
+        {L"--12", L"90", false, false},
+        {L"090.00", L"90", false, false},
+        {L"1.2.3", L"90", false, false},
+        {L"12a", L"90", false, false},
+        {L"", L"90", false, true},
+        {L".3", L"360", false, true},
+        {L".3000", L"360", false, false},
+        {L"12.", L"90", false, true},
+        {L"45.30301234", L"90", false, true},
+        {L" 45.3030 ", L"90", false, true},
+        {L"91", L"90", false, false},
+        {L"9", L"90", false, true},
+        {L"\u0661\u0662", L"90", false, false},  // only ASCII digits count
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CheckValidDMSVal(c.value, c.max, c.allowMax), c.valid)
+            << c.value << " max " << c.max;
+    }
+}

@@ -1,0 +1,122 @@
+#include "fieldkit/environment/directories.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fieldkit/environment/app_info.h"
+#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/system.h"
+#include "tests/support/cstring_printer.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+class DirectoriesTest : public DeviceRootTest {
+  protected:
+    void SetUp() override {
+        DeviceRootTest::SetUp();
+        fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+    }
+    static void Identify() { SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo()); }
+};
+
+TEST_F(DirectoriesTest, DefaultLayout) {
+    Identify();
+    EXPECT_EQ(GetApplicationPath(), L"\\SD Card\\Survey\\Survey.exe");
+    EXPECT_EQ(GetRootDir(), L"\\SD Card\\Survey");
+    EXPECT_EQ(GetDataDir(), L"\\SD Card\\Survey Data");
+    EXPECT_EQ(GetCommonDir(), L"\\SD Card\\Common Data");
+    EXPECT_EQ(GetRootStorageFileName(), L"\\SD Card\\directories.ini");
+    EXPECT_EQ(GetBackgroundDir(), L"\\SD Card\\Survey Data\\Background\\");
+}
+
+TEST_F(DirectoriesTest, ProgramInTheRootFolder) {
+    fieldkit::host::SetModuleFileName(L"\\Survey.exe");
+    Write("\\directories.ini", "[Directories]\nRootDir=\\Programs\n");
+    Identify();
+    EXPECT_EQ(GetDataDir(), L"Survey Data");
+    EXPECT_EQ(GetCommonDir(), L"Common Data");
+    EXPECT_EQ(DetectRootStorageDir(), L"");
+    EXPECT_EQ(GetRootDir(), L"\\Programs");  // directories.ini sits in the root itself
+}
+
+TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
+    struct Case {
+        const char* text;
+        std::string bytes;
+        const wchar_t* dataDir;
+        const wchar_t* commonDir;
+        const wchar_t* rootDir;
+    };
+    const wchar_t* data = L"\\SD Card\\Survey Data";
+    const wchar_t* common = L"\\SD Card\\Common Data";
+    const wchar_t* root = L"\\SD Card\\Survey";
+    const Case cases[] = {
+        {"CR LF", "[Directories]\r\nDataDir=\\D\r\nRootDir=\\R\r\n", L"\\D", common, L"\\R"},
+        {"LF only", "[Directories]\nDataDir=\\D\nRootDir=\\R\n", L"\\D", common, L"\\R"},
+        {"no line end", "[Directories]\nDataDir=\\D", L"\\D", common, root},
+        {"empty value", "[Directories]\r\nDataDir=\r\n", data, common, root},
+        {"blank kept", "[Directories]\r\nDataDir= \\D\\\r\n", L" \\D\\", common, root},
+        {"before section", "DataDir=\\Early\n[Directories]\n", data, common, root},
+        {"later section", "[Directories]\n[Other]\nDataDir=\\Late\n", L"\\Late", common, root},
+        {"'=' on a later line", "[Directories]\nDataDir\n=\\X\n", data, common, root},
+        {"storage moves both", "[Directories]\r\nRootStorageDir=\\Store\r\n",
+         L"\\Store\\Survey Data", L"\\Store\\Common Data", root},
+        {"storage with backslash", "[Directories]\nRootStorageDir=\\Store\\\n",
+         L"\\Store\\Survey Data", L"\\Store\\Common Data", root},
+        // A CR anywhere after the key ends the value there, across LF-only lines.
+        {"first CR wins", "[Directories]\nDataDir=\\A\nRootDir=\\B\r\n", L"\\A\nRootDir=\\B",
+         common, L"\\B"},
+        {"BOM and UTF-8", "\xEF\xBB\xBF[Directories]\nDataDir=\\Daten \xC3\x84\n",
+         L"\\Daten \u00C4", common, root},
+        {"NUL ends the text", std::string("[Directories]\n\0DataDir=\\X\n", 26), data, common,
+         root},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        fieldkit::host::ResetProcessState();
+        Write("\\SD Card\\directories.ini", c.bytes);
+        Identify();
+        EXPECT_EQ(GetDataDir(), c.dataDir);
+        EXPECT_EQ(GetCommonDir(), c.commonDir);
+        EXPECT_EQ(GetRootDir(), c.rootDir);
+        // The file's own location never follows an override.
+        EXPECT_EQ(DetectRootStorageDir(), L"\\SD Card");
+        EXPECT_EQ(GetRootStorageFileName(), L"\\SD Card\\directories.ini");
+    }
+}
+
+TEST_F(DirectoriesTest, GeodeticDataLocations) {
+    Identify();
+    EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\Survey\\Geoids\\");
+    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\Survey\\crs.db3");
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
+    RegCloseKey(key);
+    fieldkit::host::ResetProcessState();
+    Identify();
+    EXPECT_EQ(GetGeoidDir(), L"\\Mounted Volume\\GeoData\\");
+    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(),
+              L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3");
+
+    // GeoData beside the program's folder wins even on such a device; each is looked up alone.
+    MakeDir("\\SD Card\\GeoData");
+    EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\GeoData\\");
+    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(),
+              L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3");
+    Write("\\SD Card\\GeoData\\CoordinateSystemDB.db3");
+    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\GeoData\\CoordinateSystemDB.db3");
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version");
+}
+
+TEST_F(DirectoriesTest, TempFolderIsCreated) {
+    EXPECT_EQ(GetTempDir(), L"\\temp");
+    EXPECT_TRUE(std::filesystem::is_directory(Host("\\temp")));
+    EXPECT_EQ(GetTempDir(), L"\\temp");
+}
+
+}  // namespace

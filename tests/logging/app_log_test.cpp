@@ -1,0 +1,123 @@
+#include "fieldkit/logging/app_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fieldkit/platform/cstring.h"
+#include "fieldkit/platform/host.h"
+#include "tests/support/cstring_printer.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+constexpr const char* kLog = "\\SD Card\\Survey\\Survey.log";
+
+class AppLogTest : public DeviceRootTest {
+  protected:
+    void SetUp() override {
+        DeviceRootTest::SetUp();
+        fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+    }
+    // The lines of a log with the seconds, "(d.ddd)", replaced by "S".
+    std::vector<std::string> Lines(const std::string& devicePath) const {
+        std::vector<std::string> lines;
+        std::istringstream in(Read(devicePath));
+        for (std::string line; std::getline(in, line);) {
+            const std::size_t open = line.find(" - (");
+            const std::size_t close = line.find(") - ");
+            if (open != std::string::npos && close != std::string::npos && open < close &&
+                line[close - 4] == '.')
+                line.replace(open + 3, close + 1 - (open + 3), "S");
+            lines.push_back(line);
+        }
+        return lines;
+    }
+};
+
+using LogLines = std::vector<std::string>;
+
+TEST_F(AppLogTest, FirstMessageOpensTheLog) {
+    MakeDir("\\SD Card\\Survey");
+    EXPECT_EQ(LOGMESSAGE("first", 2), 0);
+    EXPECT_EQ(LOGMESSAGE(4, "dropped %d", 1), 0);
+    EXPECT_EQ(LOGMESSAGE(3, "%S and %s", L"Gr\u00F6\u00DFe", CString(L"\u00E9")), 0);
+    EXPECT_EQ(Lines(kLog), (LogLines{"   1 - S - <1> - Program started.", "   2 - S - <2> - first",
+                                     "   3 - S - <3> - Gr\xC3\xB6\xC3\x9F"
+                                     "e and \xC3\xA9"}));
+}
+
+TEST_F(AppLogTest, InitOnceFinishOnce) {
+    MakeDir("\\SD Card\\Survey");
+    FinishLogging();  // before any start: nothing
+    EXPECT_FALSE(Exists(kLog));
+    InitLogging();
+    InitLogging();
+    LOGMESSAGE("work", 2);
+    FinishLogging();
+    FinishLogging();
+    LOGMESSAGE("after the finish", 1);  // dropped, and the log is not opened again
+    EXPECT_EQ(Lines(kLog), (LogLines{"   1 - S - <1> - Program started.", "   2 - S - <2> - work",
+                                     "   3 - S - <1> - Program finished."}));
+}
+
+TEST_F(AppLogTest, RetriesUntilTheLogOpens) {
+    LOGMESSAGE("lost", 1);
+    EXPECT_FALSE(Exists("\\SD Card"));
+    MakeDir("\\SD Card\\Survey");
+    LOGMESSAGE("kept", 1);
+    EXPECT_EQ(Lines(kLog),
+              (LogLines{"   1 - S - <1> - Program started.", "   2 - S - <1> - kept"}));
+}
+
+TEST_F(AppLogTest, NamesAreUtf8AndNeverCut) {
+    fieldkit::host::SetModuleFileName(L"\\SD Card\\Vermessung \u00DC\\Vermessung.exe");
+    MakeDir("\\SD Card\\Vermessung \xC3\x9C");
+    LOGMESSAGE("x", 1);
+    EXPECT_EQ(Lines("\\SD Card\\Vermessung \xC3\x9C\\Vermessung.log").size(), 2u);
+
+    // 130 characters, but 266 bytes in UTF-8: refused rather than cut to a name that opens.
+    fieldkit::host::ResetProcessState();
+    std::string folder = "\\";
+    for (int i = 0; i < 100; ++i)
+        folder += "\xC3\xA9";
+    MakeDir(folder);
+    fieldkit::host::SetModuleFileName(CString(folder.c_str()) + L"\\" + CString(L'x', 60) +
+                                      L".exe");
+    LOGMESSAGE("x", 1);
+    EXPECT_TRUE(std::filesystem::is_empty(Host(folder)));
+}
+
+TEST_F(AppLogTest, ClosedAtExit) {
+    // A fresh process, so the exit handlers below are ordered around the log's own; it
+    // writes into this test's device root, passed down through the environment.
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    MakeDir("\\SD Card\\Survey");
+    setenv("FIELDKIT_EXIT_TEST_ROOT", root_.c_str(), 0);
+    EXPECT_EXIT(
+        {
+            const std::string parentRoot = std::getenv("FIELDKIT_EXIT_TEST_ROOT");
+            if (parentRoot != root_) std::filesystem::remove_all(root_);
+            fieldkit::host::SetDeviceRoot(parentRoot);
+            // Runs after the log closed: must neither write nor reopen (and so empty) it.
+            std::atexit([] {
+                InitLogging();
+                LOGMESSAGE("after the close", 1);
+            });
+            LOGMESSAGE("before exit", 1);
+            std::atexit([] { LOGMESSAGE("before the close", 1); });
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+    unsetenv("FIELDKIT_EXIT_TEST_ROOT");
+    GTEST_FLAG_SET(death_test_style, style);
+    EXPECT_EQ(Lines(kLog),
+              (LogLines{"   1 - S - <1> - Program started.", "   2 - S - <1> - before exit",
+                        "   3 - S - <1> - before the close"}));
+}
+
+}  // namespace

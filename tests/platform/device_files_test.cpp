@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/host.h"
+#include "tests/support/cstring_printer.h"
+#include "tests/support/device_root.h"
+
+using fieldkit::host::ToHostPath;
+
+namespace {
+
+std::vector<std::wstring> List(const wchar_t* pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    const HANDLE h = FindFirstFileW(pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.push_back(fd.cFileName);
+    } while (FindNextFileW(h, &fd));
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(h));
+    return names;
+}
+
+using Names = std::vector<std::wstring>;
+
+}  // namespace
+
+class DeviceFiles : public DeviceRootTest {};
+
+TEST_F(DeviceFiles, PathsStayUnderTheDeviceRoot) {
+    EXPECT_EQ(ToHostPath(L"\\a\\b.txt"), root_ + "/a/b.txt");
+    EXPECT_EQ(ToHostPath(L"/a//b/"), root_ + "/a/b");
+    EXPECT_EQ(ToHostPath(L"\\..\\..\\etc\\passwd"), root_ + "/etc/passwd");
+    EXPECT_EQ(ToHostPath(L"\\a\\..\\..\\b"), root_ + "/b");
+    EXPECT_EQ(ToHostPath(L"\\"), root_);
+    EXPECT_EQ(ToHostPath(L"rel\\..\\..\\x"), "x");
+    EXPECT_EQ(ToHostPath(L"\\caf\u00E9"), root_ + "/caf\xC3\xA9");
+    EXPECT_EQ(fieldkit::host::FromHostPath(root_ + "/SD Card/x.exe"), L"\\SD Card\\x.exe");
+    EXPECT_EQ(fieldkit::host::FromHostPath(root_), L"\\");
+}
+
+TEST_F(DeviceFiles, SearchesFollowTheHandheldsWildcards) {
+    for (const char* f : {"\\d\\b.txt", "\\d\\A.TXT", "\\d\\c.dat", "\\d\\noext", "\\d\\x.tar.gz"})
+        Write(f);
+    MakeDir("\\d\\sub");
+    EXPECT_EQ(List(L"\\d\\*"),
+              (Names{L"A.TXT", L"b.txt", L"c.dat", L"noext", L"sub", L"x.tar.gz"}));
+    EXPECT_EQ(List(L"\\d\\*.*"), List(L"\\d\\*"));
+    EXPECT_EQ(List(L"\\d\\*.txt"), (Names{L"A.TXT", L"b.txt"}));
+    EXPECT_EQ(List(L"\\d\\?.*"), (Names{L"A.TXT", L"b.txt", L"c.dat", L"x.tar.gz"}));
+    EXPECT_EQ(List(L"\\d\\*."), (Names{L"noext", L"sub"}));
+    EXPECT_EQ(List(L"\\d\\*.gz"), (Names{L"x.tar.gz"}));
+    EXPECT_EQ(List(L"\\d\\c.dat"), (Names{L"c.dat"}));
+    EXPECT_EQ(List(L"\\d\\sub\\*"), Names{});  // empty: no "." or ".."
+    WIN32_FIND_DATAW fd;
+    EXPECT_EQ(FindFirstFileW(L"\\missing\\*", &fd), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FindFirstFileW(L"\\d\\", &fd), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(FindNextFileW(INVALID_HANDLE_VALUE, &fd));
+    EXPECT_FALSE(FindClose(reinterpret_cast<HANDLE>(0x1234)));
+}
+
+TEST_F(DeviceFiles, FindDataCarriesSizeTimesAndAttributes) {
+    Write("\\f.bin", std::string(70000, 'z'));
+    WIN32_FIND_DATAW fd;
+    const HANDLE h = FindFirstFileW(L"\\f.bin", &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FindClose(h);
+    EXPECT_EQ(fd.nFileSizeLow, 70000u);
+    EXPECT_EQ(fd.nFileSizeHigh, 0u);
+    EXPECT_EQ(fd.dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
+    FILETIME now;
+    SYSTEMTIME st;
+    GetSystemTime(&st);
+    SystemTimeToFileTime(&st, &now);
+    const auto seconds = [](const FILETIME& t) {
+        return ((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+               10000000;
+    };
+    EXPECT_LE(seconds(now) - seconds(fd.ftLastWriteTime), 60u);
+    EXPECT_LE(seconds(fd.ftCreationTime), seconds(fd.ftLastWriteTime) + 1);
+}
+
+TEST_F(DeviceFiles, AttributesMapOntoPermissions) {
+    Write("\\f");
+    MakeDir("\\dir");
+    EXPECT_EQ(GetFileAttributesW(L"\\dir") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesW(L"\\none"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    ASSERT_TRUE(SetFileAttributesW(L"\\f", FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesW(L"\\f") & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(
+        std::filesystem::status(Host("\\f")).permissions() & std::filesystem::perms::owner_write,
+        std::filesystem::perms::none);
+    EXPECT_FALSE(DeleteFileW(L"\\f"));  // a read-only file is not deleted
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(SetFileAttributesW(L"\\f", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(GetFileAttributesW(L"\\f") & FILE_ATTRIBUTE_READONLY, 0u);
+    // The hidden flag is kept where the file system allows; asking never fails.
+    EXPECT_TRUE(SetFileAttributesW(L"\\dir", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(SetFileAttributesW(L"\\none", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(DeleteFileW(L"\\f"));
+}
+
+TEST_F(DeviceFiles, FoldersAndFiles) {
+    EXPECT_TRUE(CreateDirectoryW(L"\\a", nullptr));
+    EXPECT_FALSE(CreateDirectoryW(L"\\a", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_FALSE(CreateDirectoryW(L"\\x\\y", nullptr));  // no parents are made
+    Write("\\a\\f");
+    EXPECT_FALSE(RemoveDirectoryW(L"\\a"));
+    EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
+    EXPECT_FALSE(DeleteFileW(L"\\a"));
+    EXPECT_TRUE(MoveFileW(L"\\a\\f", L"\\g"));
+    EXPECT_TRUE(RemoveDirectoryW(L"\\a"));
+    EXPECT_FALSE(RemoveDirectoryW(L"\\"));  // never the device root itself
+    EXPECT_TRUE(Exists("\\g"));
+}
+
+TEST_F(DeviceFiles, CopiesKeepContentsAndTimesAndNeverEatTheSource) {
+    Write("\\src", "contents");
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    utimensat(AT_FDCWD, Host("\\src").c_str(), old, 0);
+    ASSERT_TRUE(CopyFileW(L"\\src", L"\\dst", FALSE));
+    EXPECT_EQ(Read("\\dst"), "contents");
+    struct stat st;
+    stat(Host("\\dst").c_str(), &st);
+    EXPECT_EQ(st.st_mtime, 1000000000);
+    EXPECT_FALSE(CopyFileW(L"\\src", L"\\dst", TRUE));
+    EXPECT_FALSE(CopyFileW(L"\\src", L"\\src", FALSE));
+    EXPECT_EQ(Read("\\src"), "contents");
+    EXPECT_FALSE(CopyFileW(L"\\missing", L"\\x", FALSE));
+    EXPECT_FALSE(Exists("\\x"));
+    MakeDir("\\dir");
+    EXPECT_FALSE(CopyFileW(L"\\dir", L"\\x", FALSE));
+}
+
+TEST_F(DeviceFiles, HandlesReadWriteAndTell) {
+    HANDLE h = CreateFileW(L"\\f", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    EXPECT_TRUE(WriteFile(h, "hello world", 11, &n, nullptr));
+    EXPECT_EQ(n, 11u);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h));  // a closed handle is refused, not reused
+    h = CreateFileW(L"\\f", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD high = 7;
+    EXPECT_EQ(GetFileSize(h, &high), 11u);
+    EXPECT_EQ(high, 0u);
+    EXPECT_EQ(SetFilePointer(h, 6, nullptr, FILE_BEGIN), 6u);
+    char buf[16] = {};
+    EXPECT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));
+    EXPECT_EQ(std::string(buf, n), "world");
+    FILETIME c, a, w;
+    EXPECT_TRUE(GetFileTime(h, &c, &a, &w));
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_EQ(CreateFileW(L"\\none", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileW(L"\\f", GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileSize(INVALID_HANDLE_VALUE, nullptr), INVALID_FILE_SIZE);
+}
+
+TEST_F(DeviceFiles, TextModeReadsCrLfAsLf) {
+    Write("\\t.txt", "a\r\nb\r\r\nc\rd\r");
+    const auto readAll = [](FILE* f) {
+        std::string s;
+        for (int c; f && (c = std::fgetc(f)) != EOF;)
+            s += static_cast<char>(c);
+        if (f) std::fclose(f);
+        return s;
+    };
+    EXPECT_EQ(readAll(_wfopen(L"\\t.txt", L"rt")), "a\nb\r\nc\rd\r");
+    EXPECT_EQ(readAll(_wfopen(L"\\t.txt", L"rt,ccs=UTF-8")), "a\nb\r\nc\rd\r");
+    EXPECT_EQ(readAll(_wfopen(L"\\t.txt", L"rb")), "a\r\nb\r\r\nc\rd\r");
+    FILE* w = fieldkit::detail::DeviceFopen("\\w.txt", "wt");
+    ASSERT_NE(w, nullptr);
+    std::fputs("x\n", w);
+    std::fclose(w);
+    EXPECT_EQ(Read("\\w.txt"), "x\n");
+    EXPECT_EQ(_wfopen(L"\\none", L"r"), nullptr);
+    EXPECT_EQ(_wfopen(L"\\t.txt", L"q"), nullptr);
+}
+
+TEST_F(DeviceFiles, OrdinaryDiskIsNotRemovable) {
+    EXPECT_FALSE(fieldkit::detail::IsOnRemovableMedia(L"\\"));
+    EXPECT_FALSE(fieldkit::detail::IsOnRemovableMedia(L"\\missing"));
+}
+
+TEST_F(DeviceFiles, ListingsShowLinksAsLinksSoTreeWalksStayInside) {
+    MakeDir("\\outside");
+    Write("\\outside\\keep");
+    MakeDir("\\tree");
+    std::filesystem::create_directory_symlink(Host("\\outside"), Host("\\tree\\link"));
+    WIN32_FIND_DATAW fd;
+    const HANDLE h = FindFirstFileW(L"\\tree\\*", &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FindClose(h);
+    EXPECT_EQ(fd.dwFileAttributes, FILE_ATTRIBUTE_REPARSE_POINT);
+    // Named directly, the link is followed, as a path to the folder would be.
+    EXPECT_EQ(GetFileAttributesW(L"\\tree\\link") & FILE_ATTRIBUTE_DIRECTORY,
+              FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(DeleteFileW(L"\\tree\\link"));
+    EXPECT_TRUE(Exists("\\outside\\keep"));
+}

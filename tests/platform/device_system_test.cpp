@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/systime.h"
+#include "tests/support/cstring_printer.h"
+
+namespace {
+
+// Runs a test body with TZ set, restoring the previous zone afterwards.
+class TimeZone {
+  public:
+    explicit TimeZone(const char* tz) {
+        const char* old = std::getenv("TZ");
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (had_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+  private:
+    bool had_ = false;
+    std::string old_;
+};
+
+SYSTEMTIME Time(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s, WORD ms = 0) {
+    SYSTEMTIME t{};
+    t.wYear = y;
+    t.wMonth = mo;
+    t.wDay = d;
+    t.wHour = h;
+    t.wMinute = mi;
+    t.wSecond = s;
+    t.wMilliseconds = ms;
+    return t;
+}
+
+}  // namespace
+
+TEST(DeviceTime, FileTimesAndCalendarTimes) {
+    FILETIME ft;
+    SYSTEMTIME st = Time(1970, 1, 1, 0, 0, 0);
+    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+    EXPECT_EQ((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime,
+              116444736000000000ULL);
+    st = Time(2024, 2, 29, 23, 59, 58, 999);
+    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+    SYSTEMTIME back;
+    ASSERT_TRUE(FileTimeToSystemTime(&ft, &back));
+    EXPECT_EQ(back.wYear * 10000 + back.wMonth * 100 + back.wDay, 20240229);
+    EXPECT_EQ(back.wHour * 10000 + back.wMinute * 100 + back.wSecond, 235958);
+    EXPECT_EQ(back.wMilliseconds, 999);
+    EXPECT_EQ(back.wDayOfWeek, 4);  // a Thursday
+    st = Time(1601, 1, 1, 0, 0, 0);
+    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+    EXPECT_EQ(ft.dwLowDateTime | ft.dwHighDateTime, 0u);
+    for (const SYSTEMTIME& bad : {Time(2023, 2, 29, 0, 0, 0), Time(2023, 13, 1, 0, 0, 0),
+                                  Time(2023, 1, 1, 24, 0, 0), Time(1600, 12, 31, 0, 0, 0)}) {
+        EXPECT_FALSE(SystemTimeToFileTime(&bad, &ft));
+    }
+    FILETIME a{1, 0}, b{0, 1};
+    EXPECT_EQ(CompareFileTime(&a, &b), -1);
+    EXPECT_EQ(CompareFileTime(&b, &a), 1);
+    EXPECT_EQ(CompareFileTime(&a, &a), 0);
+}
+
+TEST(DeviceTime, LocalTimeFollowsTZ) {
+    const TimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    SYSTEMTIME winter = Time(2019, 1, 15, 8, 5, 0), summer = Time(2019, 7, 1, 8, 5, 0);
+    for (const auto& [utc, hour] : {std::pair{winter, 9}, std::pair{summer, 10}}) {
+        FILETIME ft, local;
+        SystemTimeToFileTime(&utc, &ft);
+        ASSERT_TRUE(FileTimeToLocalFileTime(&ft, &local));
+        SYSTEMTIME st;
+        FileTimeToSystemTime(&local, &st);
+        EXPECT_EQ(st.wHour, hour);
+        EXPECT_EQ(st.wMinute, 5);
+    }
+}
+
+TEST(DeviceTime, TimePictures) {
+    const SYSTEMTIME t = Time(2019, 3, 1, 14, 3, 5);
+    wchar_t buf[32];
+    EXPECT_EQ(GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &t, L"HHmmss", buf, 32), 7);
+    EXPECT_STREQ(buf, L"140305");
+    GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &t, L"h:m:s tt 'o''clock'", buf, 32);
+    EXPECT_STREQ(buf, L"2:3:5 PM o'clock");
+    EXPECT_EQ(GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &t, L"HHmmss", nullptr, 0), 7);
+    EXPECT_EQ(GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &t, L"HHmmss", buf, 6), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"HHmmss", buf, 32), 7);
+    const DWORD t0 = GetTickCount();
+    EXPECT_LE(GetTickCount() - t0, 1000u);
+}
+
+TEST(DeviceSystem, ModuleFileName) {
+    wchar_t buf[MAX_PATH];
+    fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+    EXPECT_EQ(GetModuleFileNameW(nullptr, buf, MAX_PATH), 26u);
+    EXPECT_STREQ(buf, L"\\SD Card\\Survey\\Survey.exe");
+    EXPECT_EQ(GetModuleFileNameW(nullptr, buf, 5), 5u);  // cut, as Win32 reports it
+    EXPECT_STREQ(buf, L"\\SD ");
+    fieldkit::host::SetModuleFileName(L"");
+    ASSERT_GT(GetModuleFileNameW(nullptr, buf, MAX_PATH), 0u);
+    EXPECT_EQ(buf[0], L'\\');  // the real program, as a device path
+}
+
+TEST(DeviceSystem, RegistryKeys) {
+    HKEY k = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, KEY_READ, &k),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &k, &disposition),
+              0);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    EXPECT_EQ(RegCloseKey(k), 0);
+    EXPECT_EQ(RegCloseKey(k), static_cast<LONG>(ERROR_INVALID_HANDLE));
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"system\\orv", 0, KEY_READ, &k), 0);
+    HKEY sub = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(k, L"VERSION", 0, KEY_READ, &sub), 0);
+    RegCloseKey(sub);
+    EXPECT_EQ(RegDeleteKeyW(k, L""), static_cast<LONG>(ERROR_ACCESS_DENIED));  // has a subkey
+    RegCloseKey(k);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version"), 0);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"System\\ORV"), 0);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"System"), 0);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System", 0, KEY_READ, &k),
+              static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(DeviceSystem, HandlersForDebugOutputDialogsAndStrings) {
+    std::wstring seen;
+    fieldkit::host::SetDebugOutputHandler([&](const wchar_t* t) { seen += t; });
+    OutputDebugStringW(L"line\n");
+    fieldkit::host::SetDebugOutputHandler(nullptr);
+    EXPECT_EQ(seen, L"line\n");
+
+    OPENFILENAMEW dialog{};
+    EXPECT_FALSE(GetOpenFileNameW(&dialog));  // no handler: cancelled
+    fieldkit::host::SetFileDialogHandler([](OPENFILENAMEW& d) { return d.Flags == 6; });
+    dialog.Flags = 6;
+    EXPECT_TRUE(GetSaveFileNameW(&dialog));
+    fieldkit::host::SetFileDialogHandler([](OPENFILENAMEW&) -> bool { throw 1; });
+    EXPECT_FALSE(GetOpenFileNameW(&dialog));
+    fieldkit::host::SetFileDialogHandler(nullptr);
+
+    fieldkit::host::SetStringResource(nullptr, 7, L"Seven");
+    wchar_t buf[4];
+    EXPECT_EQ(LoadStringW(nullptr, 7, buf, 4), 3);
+    EXPECT_STREQ(buf, L"Sev");
+    EXPECT_EQ(LoadStringW(nullptr, 8, buf, 4), 0);
+}
