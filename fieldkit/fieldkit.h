@@ -2,10 +2,12 @@
 #pragma once
 
 #include "fieldkit/platform/carray.h"
+#include "fieldkit/platform/cfile.h"
 #include "fieldkit/platform/charclass.h"
 #include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/files.h"
+#include "fieldkit/platform/stringmap.h"
 #include "fieldkit/platform/system.h"
 #include "fieldkit/platform/systime.h"
 #include "fieldkit/platform/types.h"
@@ -15,6 +17,7 @@
 #include "fieldkit/numbers/lengths.h"
 #include "fieldkit/numbers/number_text.h"
 #include "fieldkit/numbers/stations.h"
+#include "fieldkit/numbers/text_utils.h"
 
 #include "fieldkit/angles/angle_parse.h"
 #include "fieldkit/angles/angle_text.h"
@@ -30,5 +33,14 @@
 
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/logging/log_file.h"
+
+#include "fieldkit/settings/file_mapping.h"
+#include "fieldkit/settings/ini_file.h"
+
+#include "fieldkit/xml/xml_parser.h"
+#include "fieldkit/xml/xml_reader.h"
+#include "fieldkit/xml/xml_writer.h"
+
+#include "fieldkit/i18n/translations.h"
 
 #include "fieldkit/device/connection_port.h"

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -11,7 +12,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -181,34 +184,52 @@ struct File : fieldkit::detail::HandleObject {
 // Text mode reading: CR LF reads as LF, as files copied from the device expect.
 struct TextReader {
     FILE* file;
-    bool pendingCr = false;
+    std::vector<char> raw = std::vector<char>(1 << 16);
+    std::size_t pos = 0;
+    std::size_t len = 0;
+    bool pendingCr = false;  // a CR ended the last block; the next byte decides
+    bool ended = false;
 };
 
 ssize_t TextRead(void* cookie, char* buffer, size_t size) {
     auto* t = static_cast<TextReader*>(cookie);
     size_t out = 0;
     while (out < size) {
-        const int c = std::fgetc(t->file);
-        if (c == EOF) {
-            if (t->pendingCr) {
-                buffer[out++] = '\r';
-                t->pendingCr = false;
-            }
-            break;
-        }
-        if (t->pendingCr) {
-            t->pendingCr = false;
-            if (c != '\n') buffer[out++] = '\r';
-            if (out == size) {
-                std::ungetc(c, t->file);
+        if (t->pos == t->len) {
+            if (t->ended) break;
+            t->len = std::fread(t->raw.data(), 1, t->raw.size(), t->file);
+            t->pos = 0;
+            if (t->len == 0) {
+                t->ended = true;
+                if (t->pendingCr) {
+                    buffer[out++] = '\r';
+                    t->pendingCr = false;
+                }
                 break;
             }
         }
-        if (c == '\r') {
-            t->pendingCr = true;
-        } else {
-            buffer[out++] = static_cast<char>(c);
+        if (t->pendingCr) {
+            t->pendingCr = false;
+            if (t->raw[t->pos] != '\n') {
+                buffer[out++] = '\r';
+                continue;
+            }
         }
+        // Copy the run up to the next CR in one go.
+        const char* from = t->raw.data() + t->pos;
+        const std::size_t room = std::min(size - out, t->len - t->pos);
+        const void* cr = std::memchr(from, '\r', room);
+        const std::size_t run =
+            cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - from) : room;
+        std::memcpy(buffer + out, from, run);
+        out += run;
+        t->pos += run;
+        if (cr == nullptr) continue;
+        ++t->pos;  // the CR itself
+        if (t->pos == t->len)
+            t->pendingCr = true;
+        else if (t->raw[t->pos] != '\n')
+            buffer[out++] = '\r';
     }
     if (out == 0 && std::ferror(t->file)) return -1;
     return static_cast<ssize_t>(out);
@@ -445,6 +466,31 @@ BOOL MoveFileW(const wchar_t* from, const wchar_t* to) {
     return rename(Host(from).c_str(), dst.c_str()) == 0 ? TRUE : Fail(FALSE);
 }
 
+BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags) {
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) return MoveFileW(from, to);
+    if (from == nullptr || to == nullptr || *from == L'\0' || *to == L'\0') {
+        return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+    }
+    const std::string dst = Host(to);
+    struct statx st;
+    if (StatPath(dst, st, AT_SYMLINK_NOFOLLOW) && S_ISDIR(st.stx_mode)) {
+        return FailWith(FALSE, ERROR_ACCESS_DENIED);
+    }
+    if (rename(Host(from).c_str(), dst.c_str()) != 0) return Fail(FALSE);
+    if (flags & MOVEFILE_WRITE_THROUGH) {
+        const std::size_t slash = dst.rfind('/');
+        const std::string folder = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : dst.substr(0, slash);
+        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            fsync(fd);
+            ::close(fd);
+        }
+    }
+    return TRUE;
+}
+
 HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation,
                    DWORD, HANDLE) {
     if (path == nullptr || *path == L'\0') {
@@ -575,6 +621,95 @@ DWORD GetFileSize(HANDLE handle, DWORD* sizeHigh) {
 
 BOOL CloseHandle(HANDLE handle) {
     return fieldkit::detail::RemoveHandle(handle) ? TRUE : FailWith(FALSE, ERROR_INVALID_HANDLE);
+}
+
+namespace {
+
+struct Mapping : fieldkit::detail::HandleObject {
+    Mapping(int descriptor, std::uint64_t bytes, bool writable)
+        : fd(descriptor), size(bytes), write(writable) {}
+    ~Mapping() override { ::close(fd); }
+    int fd;  // a duplicate: the mapping outlives a closed file handle
+    std::uint64_t size;
+    bool write;
+};
+
+// Views by address, for the length munmap needs.
+struct Views {
+    std::mutex mutex;
+    std::map<const void*, std::size_t> sizes;
+};
+
+Views& OpenViews() {
+    static Views views;
+    return views;
+}
+
+}  // namespace
+
+HANDLE CreateFileForMappingW(const wchar_t* path, DWORD access, DWORD shareMode,
+                             LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
+                             HANDLE templ) {
+    return CreateFileW(path, access, shareMode, security, creation, flags, templ);
+}
+
+HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh,
+                          DWORD sizeLow, const wchar_t*) {
+    const auto f = FindHandle<File>(file);
+    if (f == nullptr) return FailWith<HANDLE>(nullptr, ERROR_INVALID_HANDLE);
+    if (protect != PAGE_READONLY && protect != PAGE_READWRITE) {
+        return FailWith<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
+    }
+    struct statx st;
+    if (!StatFd(f->fd, st)) return Fail<HANDLE>(nullptr);
+    std::uint64_t size = (static_cast<std::uint64_t>(sizeHigh) << 32) | sizeLow;
+    if (size == 0) size = st.stx_size;
+    if (size == 0) return FailWith<HANDLE>(nullptr, ERROR_FILE_INVALID);  // nothing to map
+    const bool write = protect == PAGE_READWRITE;
+    if (size > st.stx_size) {
+        if (!write) return FailWith<HANDLE>(nullptr, ERROR_ACCESS_DENIED);
+        if (ftruncate(f->fd, static_cast<off_t>(size)) != 0) return Fail<HANDLE>(nullptr);
+    }
+    const int fd = fcntl(f->fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return Fail<HANDLE>(nullptr);
+    return AddHandle(std::make_shared<Mapping>(fd, size, write));
+}
+
+void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                    std::size_t bytes) {
+    const auto m = FindHandle<Mapping>(mapping);
+    if (m == nullptr) return FailWith<void*>(nullptr, ERROR_INVALID_HANDLE);
+    const bool write = (access & FILE_MAP_WRITE) != 0;
+    if (write && !m->write) return FailWith<void*>(nullptr, ERROR_ACCESS_DENIED);
+    const std::uint64_t offset = (static_cast<std::uint64_t>(offsetHigh) << 32) | offsetLow;
+    if (offset > m->size || offset % static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) != 0) {
+        return FailWith<void*>(nullptr, ERROR_INVALID_PARAMETER);
+    }
+    const std::uint64_t length = bytes == 0 ? m->size - offset : bytes;
+    if (length == 0 || offset + length > m->size) {
+        return FailWith<void*>(nullptr, ERROR_INVALID_PARAMETER);
+    }
+    void* view =
+        mmap(nullptr, static_cast<std::size_t>(length), write ? PROT_READ | PROT_WRITE : PROT_READ,
+             MAP_SHARED, m->fd, static_cast<off_t>(offset));
+    if (view == MAP_FAILED) return Fail<void*>(nullptr);
+    Views& v = OpenViews();
+    std::lock_guard<std::mutex> lock(v.mutex);
+    v.sizes[view] = static_cast<std::size_t>(length);
+    return view;
+}
+
+BOOL UnmapViewOfFile(const void* view) {
+    std::size_t length = 0;
+    {
+        Views& v = OpenViews();
+        std::lock_guard<std::mutex> lock(v.mutex);
+        const auto it = v.sizes.find(view);
+        if (it == v.sizes.end()) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+        length = it->second;
+        v.sizes.erase(it);
+    }
+    return munmap(const_cast<void*>(view), length) == 0 ? TRUE : Fail(FALSE);
 }
 
 FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {

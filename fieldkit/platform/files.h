@@ -81,7 +81,13 @@ BOOL RemoveDirectoryW(const wchar_t* path);  // only an empty folder
 BOOL DeleteFileW(const wchar_t* path);       // not a folder, not a read-only file
 // Copies contents, permissions and times; replaces an existing target unless failIfExists.
 BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
-BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
+BOOL MoveFileW(const wchar_t* from, const wchar_t* to);  // fails when the target exists
+// With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
+// file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
+// durable before returning.
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
+BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags);
 
 // Open files. The share mode, attributes and template are accepted and not enforced.
 HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
@@ -95,6 +101,25 @@ BOOL FlushFileBuffers(HANDLE file);
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 BOOL CloseHandle(HANDLE handle);
+
+// File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
+// covers the whole file and fails for an empty file; a read-write mapping larger than its
+// file makes the file that size. A view of 0 bytes covers the whole mapping. The bytes written
+// through a view reach the file at the latest when the view is unmapped.
+constexpr DWORD PAGE_READONLY = 0x02;
+constexpr DWORD PAGE_READWRITE = 0x04;
+constexpr DWORD FILE_MAP_WRITE = 0x0002;
+constexpr DWORD FILE_MAP_READ = 0x0004;
+constexpr DWORD FILE_MAP_ALL_ACCESS = 0x000F001F;
+constexpr DWORD FILE_FLAG_RANDOM_ACCESS = 0x10000000;
+HANDLE CreateFileForMappingW(const wchar_t* path, DWORD access, DWORD shareMode,
+                             LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
+                             HANDLE templ);
+HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
+                          DWORD maximumSizeHigh, DWORD maximumSizeLow, const wchar_t* name);
+void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                    std::size_t bytes);
+BOOL UnmapViewOfFile(const void* view);
 
 // fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
 // "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).

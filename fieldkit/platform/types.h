@@ -39,6 +39,13 @@ using WPARAM = UINT_PTR;
 using LPARAM = INT_PTR;
 using LRESULT = INT_PTR;
 
+// The cursor of the class library's collections: opaque, null when a walk is over.
+struct __POSITION {};
+using POSITION = __POSITION*;
+
+using ULONGLONG = std::uint64_t;
+using LONGLONG = std::int64_t;
+
 // The handheld's longest path, terminator included.
 constexpr DWORD MAX_PATH = 260;
 

@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "fieldkit/platform/cfile.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
 #include "tests/support/cstring_printer.h"
@@ -210,4 +213,105 @@ TEST_F(DeviceFiles, ListingsShowLinksAsLinksSoTreeWalksStayInside) {
               FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_TRUE(DeleteFileW(L"\\tree\\link"));
     EXPECT_TRUE(Exists("\\outside\\keep"));
+}
+
+TEST_F(DeviceFiles, CFileReadsWritesAndSeeks) {
+    CFile out;
+    ASSERT_TRUE(out.Open(L"\\c.bin", CFile::modeCreate | CFile::modeWrite));
+    std::string data;
+    for (int i = 0; i < 10000; ++i)
+        data += static_cast<char>('a' + i % 26);
+    EXPECT_TRUE(out.Write(data.data(), static_cast<UINT>(data.size())));
+    out.Close();
+    CFile in(L"\\c.bin", CFile::modeRead);
+    ASSERT_TRUE(in.IsOpen());
+    EXPECT_EQ(in.GetLength(), 10000u);
+    char c = 0;
+    std::string back;
+    while (in.Read(&c, 1) == 1)
+        back += c;  // one byte at a time, as ReadLine reads
+    EXPECT_EQ(back, data);
+    EXPECT_EQ(in.Seek(-1, CFile::current), 9999u);
+    EXPECT_EQ(in.Read(&c, 1), 1u);
+    EXPECT_EQ(c, data.back());
+    EXPECT_EQ(in.Seek(4000, CFile::begin), 4000u);
+    EXPECT_EQ(in.Read(&c, 1), 1u);
+    EXPECT_EQ(in.GetPosition(), 4001u);
+    EXPECT_EQ(c, data[4000]);
+    CFile missing;
+    EXPECT_FALSE(missing.Open(L"\\none", CFile::modeRead));
+    EXPECT_EQ(missing.Read(&c, 1), 0u);
+    EXPECT_FALSE(missing.Write("x", 1));
+}
+
+TEST_F(DeviceFiles, MappingsReadAndWriteWholeFiles) {
+    Write("\\m.txt", "mapped bytes");
+    HANDLE f = CreateFileForMappingW(L"\\m.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    HANDLE m = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(m, nullptr);
+    const void* view = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(view), 12), "mapped bytes");
+    EXPECT_TRUE(UnmapViewOfFile(view));
+    EXPECT_FALSE(UnmapViewOfFile(view));
+    CloseHandle(m);
+    CloseHandle(f);
+
+    // Writing: the mapping gives the new file its size; the bytes are there after unmapping.
+    f = CreateFileForMappingW(L"\\w.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    m = CreateFileMappingW(f, nullptr, PAGE_READWRITE, 0, 5, nullptr);
+    ASSERT_NE(m, nullptr);
+    void* w = MapViewOfFile(m, FILE_MAP_WRITE, 0, 0, 5);
+    ASSERT_NE(w, nullptr);
+    std::memcpy(w, "hello", 5);
+    UnmapViewOfFile(w);
+    CloseHandle(m);
+    CloseHandle(f);
+    EXPECT_EQ(Read("\\w.bin"), "hello");
+
+    // An empty file cannot be mapped.
+    Write("\\empty", "");
+    f = CreateFileForMappingW(L"\\empty", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    EXPECT_EQ(CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_INVALID);
+    CloseHandle(f);
+}
+
+TEST_F(DeviceFiles, ReplacingMoveIsOneStep) {
+    Write("\\old", "old");
+    Write("\\new", "new");
+    EXPECT_FALSE(MoveFileW(L"\\new", L"\\old"));  // the plain move never replaces
+    EXPECT_TRUE(
+        MoveFileExW(L"\\new", L"\\old", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(Read("\\old"), "new");
+    EXPECT_FALSE(Exists("\\new"));
+    MakeDir("\\dir");
+    Write("\\f", "f");
+    EXPECT_FALSE(MoveFileExW(L"\\f", L"\\dir", MOVEFILE_REPLACE_EXISTING));
+}
+
+// Read in blocks, CR LF pairs that straddle a block boundary still fold.
+TEST_F(DeviceFiles, TextModeFoldsAcrossBlocks) {
+    std::mt19937 rng(17);
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i)
+        bytes += "ab\r\n"[rng() % 4];
+    bytes.replace(65535, 2, "\r\n");  // a pair across the first block boundary
+    bytes += '\r';
+    Write("\\big.txt", bytes);
+    std::string expected;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        expected += bytes[i];
+    }
+    FILE* f = _wfopen(L"\\big.txt", L"rt");
+    ASSERT_NE(f, nullptr);
+    std::string got(bytes.size() + 1, '\0');
+    got.resize(std::fread(got.data(), 1, got.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(got, expected);
 }

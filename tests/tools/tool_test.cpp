@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -252,6 +253,51 @@ TEST(FieldkitTool, PathsFollowTheDeviceAndItsDirectoriesIni) {
     remove((root + "/Card/directories.ini").c_str());
     rmdir((root + "/Card").c_str());
     rmdir(dir);
+}
+
+// INI files, catalogs and XML events, on files in a scratch folder.
+TEST(FieldkitTool, DocumentCommands) {
+    char dir[] = "/tmp/fieldkit-tool-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string root = dir;
+    const auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(root + "/" + name, std::ios::binary) << text;
+        return root + "/" + name;
+    };
+    const auto read = [&](const std::string& name) {
+        std::ifstream in(root + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string ini = write("s.ini", "junk\r\n[General]\r\nname=Survey\r\nunits=m\r\n");
+    EXPECT_EQ(Tool({"ini", "get", ini, "General", "units"}).out, "m\n");
+    EXPECT_EQ(Tool({"ini", "set", ini, "General", "units", "ft"}).status, 0);
+    // Saved the library's way: LF line ends, the key order of its hash, an empty line after.
+    EXPECT_EQ(read("s.ini"), "[General]\nunits=ft\nname=Survey\n\n");
+    EXPECT_EQ(Tool({"ini", "set", ini, "Zone", "utm", "32"}).status, 0);
+    EXPECT_EQ(Tool({"ini", "list", ini}).out, read("s.ini"));
+    EXPECT_EQ(Tool({"ini", "list", ini, "Zone"}).out, "utm=32\n");
+    EXPECT_EQ(Tool({"ini", "remove", ini, "Zone", "utm"}).status, 0);
+    EXPECT_EQ(Tool({"ini", "list", ini, "Zone"}).out, "");  // the section stays, empty
+    const Process missing = Tool({"ini", "get", ini, "General", "nope"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "fieldkit: ini: no key 'nope' in section 'General'\n");
+    EXPECT_EQ(Tool({"ini", "get", root + "/none.ini", "a", "b"}).status, 2);
+    EXPECT_EQ(Tool({"ini", "frob", ini}).status, 2);
+
+    const std::string po = write("de.po",
+                                 "msgid \"\"\nmsgstr \"Language: de\\n\"\n\n"
+                                 "msgid \"Cancel\"\nmsgstr \"Abbrechen\"\n");
+    EXPECT_EQ(Tool({"po", "lookup", po, "Cancel"}).out, "Abbrechen\n");
+    EXPECT_EQ(Tool({"po", "lookup", po, "OK"}).out, "OK\n");
+    EXPECT_EQ(Tool({"po", "lookup", po, "Cancel", "--domain", "utils_base"}).out, "Abbrechen\n");
+    EXPECT_EQ(Tool({"po", "lookup", root + "/none.po", "x"}).status, 2);
+
+    const std::string xml = write("a.xml", "<?xml version=\"1.0\"?>\n<a>\n    <b>x</b>\n</a>\n");
+    EXPECT_EQ(Tool({"xml", "events", xml}).out,
+              "tag 3 ?xml version=\"1.0\"?\ntext \\n\ntag 0 a\ntext \\n    \ntag 0 b\n"
+              "text x\ntag 1 b\ntext \\n\ntag 1 a\n");
+    EXPECT_EQ(Tool({"xml", "events", root + "/none.xml"}).status, 2);
+    std::filesystem::remove_all(root);
 }
 
 // The library's log is written only when asked for, never beside the tool.

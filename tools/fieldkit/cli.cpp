@@ -369,6 +369,12 @@ Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args,
         o.out = CommandHelp(c);
         return o;
     }
+    if (c.action != nullptr) {
+        const Result result = c.action(line.operands, line.settings);
+        if (!result.ok) return Failure(where, result.text);
+        o.out = result.text;
+        return o;
+    }
     if (c.arity == 0) {
         if (!line.operands.empty()) return Failure(where, "takes no values, only options");
         const Result result = c.convert(Fields{}, line.settings);

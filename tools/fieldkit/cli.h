@@ -84,6 +84,9 @@ Result Fail(std::string why);
 
 using Fields = std::vector<std::wstring>;
 using Convert = Result (*)(const Fields& fields, const Settings& settings);
+// A command that works on its operands as a whole (a file and what to do with it); its text
+// is printed as it stands.
+using Action = Result (*)(const std::vector<std::wstring>& operands, const Settings& settings);
 
 struct Example {
     std::vector<const char*> args;   // after the subcommand's name
@@ -99,10 +102,16 @@ struct Command {
     std::vector<Example> examples;
     std::size_t arity;  // values per record; 0 for a command that takes none and runs once
     Convert convert;
+    Action action = nullptr;  // instead of convert, for commands with their own operands
 };
 
 // The conversions, in the order of the help text (commands.cpp).
 const std::vector<Command>& Conversions();
+
+// The document commands (documents.cpp): INI files, translation catalogs, XML events.
+Result IniCommand(const std::vector<std::wstring>& operands, const Settings& settings);
+Result PoCommand(const std::vector<std::wstring>& operands, const Settings& settings);
+Result XmlCommand(const std::vector<std::wstring>& operands, const Settings& settings);
 
 // The demo's walk through a field application's start-up, in a temporary device root
 // (road.cpp). False when a step did not give what it should.

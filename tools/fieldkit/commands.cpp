@@ -497,6 +497,40 @@ const std::vector<Command>& Conversions() {
          {{{"--program", "\\SD Card\\Survey\\Survey.exe", "--name", "Survey"}, {}}},
          0,
          Paths},
+        {"ini",
+         "list FILE [SECTION] | get FILE SECTION KEY | set FILE SECTION KEY VALUE | "
+         "remove FILE SECTION KEY",
+         "read and change an INI settings file as the field software does",
+         "list prints the sections and keys in the order the file is saved in (the\n"
+         "library's hash order, not the order of the text); get prints one value; set and\n"
+         "remove change the file and save it the library's way: every section followed by\n"
+         "an empty line, the file replaced in one step.\n",
+         {},
+         {},
+         0,
+         nullptr,
+         IniCommand},
+        {"po",
+         "lookup FILE TEXT",
+         "a text's translation in a .po catalog",
+         "Attaches FILE as the default catalog (or as the catalog of --domain) and prints\n"
+         "the translation of TEXT, or TEXT itself when the catalog has none.\n",
+         {TextOption("--domain", "NAME", "attach the catalog to this domain")},
+         {},
+         0,
+         nullptr,
+         PoCommand},
+        {"xml",
+         "events FILE",
+         "the callbacks an XML reader receives for a file",
+         "Prints one line per callback, in document order: 'tag KIND TEXT' for markup\n"
+         "(0 open, 1 close, 2 comment or CDATA, 3 processing instruction) and 'text TEXT'\n"
+         "for the text between; line breaks and tabs in the text show as \\n and \\t.\n",
+         {},
+         {},
+         0,
+         nullptr,
+         XmlCommand},
     };
     return commands;
 }

@@ -1,0 +1,324 @@
+#include "fieldkit/i18n/translations.h"
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/format.h"
+#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/stringmap.h"
+#include "fieldkit/platform/system.h"
+
+namespace {
+
+using Catalog = CStringHashMap<CString>;
+
+struct TTranslationDomain {
+    CString name;
+    Catalog catalog;
+};
+
+struct CTranslations {
+    std::vector<std::unique_ptr<TTranslationDomain>> domains;  // in the order attached
+    Catalog defaultCatalog;
+};
+
+// Look-ups take the lock shared, so they may run on many threads at once; attach and free take
+// it exclusively only to publish or drop what they built outside it.
+struct StoreState {
+    std::shared_mutex lock;
+    std::unique_ptr<CTranslations> store;
+
+    StoreState() { fieldkit::detail::RegisterResetHook(&Forget); }
+    static void Forget() { FreeTranslations(); }
+};
+
+// Never destroyed: a look-up from a static destructor still finds the lock alive.
+StoreState& State() {
+    union Holder {
+        StoreState state;
+        Holder() : state() {}
+        ~Holder() {}
+    };
+    static Holder holder;
+    return holder.state;
+}
+
+CTranslations& StoreLocked(StoreState& s) {
+    if (!s.store) s.store = std::make_unique<CTranslations>();
+    return *s.store;
+}
+
+CString Untranslated(const wchar_t* text) noexcept {
+    try {
+        return CString(text);
+    } catch (...) {
+        return CString();
+    }
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::size_t kReadBlock = 64 * 1024;
+
+// The lines of a text stream, read in large blocks; each line comes back whole, however long,
+// without its line end. Lines stay UTF-8 here: keywords and quotes are ASCII, which never occurs
+// inside a multi-byte sequence, so only the pieces of text kept are decoded.
+class LineReader {
+  public:
+    explicit LineReader(FILE* file) : m_file(file) {}
+
+    // The next line, valid until the next call. False at the end of the file; after a read
+    // error, also for a line cut short by it.
+    bool Next(std::string_view& line) {
+        std::size_t searchFrom = m_pos;
+        for (;;) {
+            const std::size_t lf = m_data.find('\n', searchFrom);
+            if (lf != std::string::npos) {
+                line = std::string_view(m_data).substr(m_pos, lf - m_pos);
+                m_pos = lf + 1;
+                return true;
+            }
+            if (m_end) break;
+            m_data.erase(0, m_pos);
+            m_pos = 0;
+            searchFrom = m_data.size();
+            Fill();
+        }
+        if (m_failed || m_pos >= m_data.size()) return false;
+        line = std::string_view(m_data).substr(m_pos);
+        m_pos = m_data.size();
+        return true;
+    }
+
+  private:
+    void Fill() {
+        const std::size_t had = m_data.size();
+        m_data.resize(had + kReadBlock);
+        const std::size_t got = std::fread(&m_data[had], 1, kReadBlock, m_file);
+        m_data.resize(had + got);
+        if (got < kReadBlock) {
+            m_end = true;
+            m_failed = std::ferror(m_file) != 0;
+        }
+        if (m_first) {
+            m_first = false;
+            if (std::string_view(m_data).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+                m_pos = kUtf8Bom.size();
+            }
+        }
+    }
+
+    FILE* m_file;
+    std::string m_data;
+    std::size_t m_pos = 0;
+    bool m_first = true;
+    bool m_end = false;
+    bool m_failed = false;
+};
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+constexpr std::string_view kMsgid = "msgid \"";
+constexpr std::string_view kMsgstr = "msgstr \"";
+
+bool StartsWith(std::string_view line, std::string_view keyword) {
+    return line.substr(0, keyword.size()) == keyword;
+}
+
+// The text after the keyword's opening quote, up to the last quote of the line.
+std::string_view Quoted(std::string_view line, std::size_t from) {
+    const std::size_t last = line.rfind('"');
+    if (last == std::string_view::npos || last < from) return {};
+    return line.substr(from, last - from);
+}
+
+// Each piece decoded on its own, as its line would be: a sequence cut by a quote stays invalid.
+void AppendPiece(std::wstring& text, std::string_view piece) {
+    if (text.empty()) {
+        text = fieldkit::Utf8ToWide(piece);
+    } else {
+        text += fieldkit::Utf8ToWide(piece);
+    }
+}
+
+// Appends the continuation lines that follow to `text`. True with the line that ended them in
+// `line`; false at the end of the file.
+bool ReadContinuation(LineReader& in, std::string_view& line, std::wstring& text) {
+    while (in.Next(line)) {
+        if (line.empty() || line[0] != '"') return true;
+        const std::size_t last = line.rfind('"');
+        if (last == 0) return true;
+        AppendPiece(text, line.substr(1, last - 1));
+    }
+    return false;
+}
+
+// Each sequence replaced in its own left-to-right pass, as catalogs made for the handheld expect
+// (a doubled backslash is not an escape there).
+void Unescape(std::wstring& text) {
+    if (text.find(L'\\') == std::wstring::npos) return;
+    static constexpr wchar_t kEscapes[][2] = {
+        {L'r', L'\r'}, {L'n', L'\n'}, {L't', L'\t'}, {L'"', L'"'}};
+    for (const auto& escape : kEscapes) {
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == L'\\' && i + 1 < text.size() && text[i + 1] == escape[0]) {
+                text[out++] = escape[1];
+                ++i;
+            } else {
+                text[out++] = text[i];
+            }
+        }
+        text.resize(out);
+    }
+}
+
+// Only keyword lines that begin with their keyword count, so obsolete "#~ msgid" entries and
+// comments quoting a keyword are passed over. A line that ends an entry is looked at again as
+// the start of the next one.
+void LoadPoFile(const wchar_t* path, Catalog& catalog) {
+    std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"rt,ccs=UTF-8"));
+    if (!file) return;
+    LineReader in(file.get());
+    std::string_view line;
+    std::wstring id, str;
+    bool haveLine = in.Next(line);
+    while (haveLine) {
+        if (!StartsWith(line, kMsgid)) {
+            haveLine = in.Next(line);
+            continue;
+        }
+        id.clear();
+        AppendPiece(id, Quoted(line, kMsgid.size()));
+        haveLine = ReadContinuation(in, line, id);
+        if (!haveLine || !StartsWith(line, kMsgstr)) continue;  // msgid_plural lands here
+        str.clear();
+        AppendPiece(str, Quoted(line, kMsgstr.size()));
+        haveLine = ReadContinuation(in, line, str);
+        Unescape(id);
+        Unescape(str);
+        catalog.SetAt(id.empty() ? std::wstring_view(L"~") : std::wstring_view(id),
+                      CString(std::move(str)));
+    }
+}
+
+CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
+    if (text == nullptr) return CString();
+    try {
+        const std::wstring_view key(text);
+        StoreState& s = State();
+        std::shared_lock<std::shared_mutex> guard(s.lock);
+        if (!s.store) return CString(text);
+        const Catalog* catalog = &s.store->defaultCatalog;
+        if (domain) {
+            catalog = nullptr;
+            for (const auto& d : s.store->domains) {
+                if (d->name.GetStdString() == *domain) {
+                    catalog = &d->catalog;
+                    break;
+                }
+            }
+        }
+        if (catalog) {
+            const CString* value = catalog->Find(key);
+            if (value && !value->IsEmpty()) return *value;
+        }
+    } catch (...) {
+    }
+    return Untranslated(text);
+}
+
+}  // namespace
+
+bool AttachTranslationFile(const wchar_t* fileName) {
+    try {
+        // Read outside the lock, so look-ups never wait for the file.
+        Catalog loaded;
+        if (fileName) LoadPoFile(fileName, loaded);
+        StoreState& s = State();
+        std::unique_lock<std::shared_mutex> guard(s.lock);
+        Catalog& catalog = StoreLocked(s).defaultCatalog;
+        if (catalog.IsEmpty()) {
+            catalog.Swap(loaded);
+            return true;
+        }
+        POSITION pos = loaded.GetStartPosition();
+        const CString* value = nullptr;
+        while (const std::wstring* key = loaded.NextEntry(pos, &value))
+            catalog.SetAt(*key, *value);
+    } catch (...) {
+    }
+    return true;
+}
+
+bool AttachTranslationFile(const CString& domain, const CString& fileName) {
+    try {
+        auto fresh = std::make_unique<TTranslationDomain>();
+        fresh->name = domain;
+        LoadPoFile(fileName, fresh->catalog);
+
+        StoreState& s = State();
+        std::unique_ptr<TTranslationDomain> dropped;  // freed after the lock is released
+        std::unique_lock<std::shared_mutex> guard(s.lock);
+        auto& domains = StoreLocked(s).domains;
+        for (auto it = domains.begin(); it != domains.end(); ++it) {
+            if ((*it)->name == domain) {
+                dropped = std::move(*it);
+                domains.erase(it);
+                break;
+            }
+        }
+        domains.push_back(std::move(fresh));
+    } catch (...) {
+    }
+    return true;
+}
+
+bool FreeTranslations() {
+    try {
+        StoreState& s = State();
+        std::unique_ptr<CTranslations> dropped;  // freed after the lock is released
+        std::unique_lock<std::shared_mutex> guard(s.lock);
+        dropped = std::move(s.store);
+    } catch (...) {
+    }
+    return true;
+}
+
+CString ugettext(const wchar_t* text) {
+    return Lookup(nullptr, text);
+}
+
+CString ugettext(const CString& domain, const wchar_t* text) {
+    const std::wstring_view name(domain.GetStdString());
+    return Lookup(&name, text);
+}
+
+CString GetTranslatedString(UINT id, HINSTANCE module) {
+    wchar_t buffer[512] = {};
+    try {
+        if (LoadStringW(module, id, buffer, 511) == 0) {
+            wchar_t name[512] = {};
+            if (GetModuleFileNameW(module, name, 512) == 0) name[0] = L'\0';
+            fieldkit::detail::FormatToBuffer(buffer, 512, L"String %d not found in module %s.",
+                                             static_cast<int>(id),
+                                             static_cast<const wchar_t*>(name));
+        }
+    } catch (...) {
+    }
+    return ugettext(buffer);
+}
+
+CString TAG_NONE() {
+    static constexpr std::wstring_view kDomain = L"utils_base";
+    return Lookup(&kDomain, L"<none>");
+}

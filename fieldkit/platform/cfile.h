@@ -1,0 +1,67 @@
+// CFile: the class library's file over a device path.
+//
+// Failures are results, never exceptions: Open answers FALSE, Read answers the bytes it could
+// read, Write reports through its result and GetLastError. Reads are buffered, so reading one
+// byte at a time stays cheap; Seek and Write keep the file position exact.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/types.h"
+
+class CFileException;
+
+class CFile {
+  public:
+    enum OpenFlags : UINT {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareCompat = 0x0000,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeNoInherit = 0x0080,
+        modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,
+        typeText = 0x4000,
+        typeBinary = 0x8000
+    };
+    enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
+
+    CFile() = default;
+    CFile(const wchar_t* path, UINT flags) { Open(path, flags); }
+    virtual ~CFile() { Close(); }
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // modeCreate creates or (without modeNoTruncate) empties the file.
+    virtual BOOL Open(const wchar_t* path, UINT flags, CFileException* error = nullptr);
+    virtual void Close();
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+
+    // The bytes read: fewer than asked at the end of the file, 0 there or on failure.
+    virtual UINT Read(void* buffer, UINT count);
+    // Writes all bytes; false (and GetLastError) when they could not be written.
+    virtual bool Write(const void* buffer, UINT count);
+    // The new position, or (ULONGLONG)-1 on failure.
+    virtual ULONGLONG Seek(LONGLONG offset, UINT from);
+    ULONGLONG SeekToBegin() { return Seek(0, begin); }
+    ULONGLONG SeekToEnd() { return Seek(0, end); }
+    ULONGLONG GetPosition() const;
+    ULONGLONG GetLength() const;
+    void Flush();
+
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+
+  private:
+    // Read-ahead: m_buffer[m_next..m_filled) are the next bytes of the file; the handle's own
+    // position stands m_filled - m_next bytes further on.
+    std::vector<unsigned char> m_buffer;
+    std::size_t m_next = 0;
+    std::size_t m_filled = 0;
+    bool DropReadAhead();
+};

@@ -1,0 +1,79 @@
+// CFileMapping: a whole file read by mapping it into memory, or written by creating it at its
+// final size, mapping it and copying the bytes in; plus the mapped bytes as text (Windows-1252
+// or UTF-8) and text saved as UTF-8.
+//
+// Failures leave a message, translated in the domain "utils_base", for GetLastMappingError.
+// An object is used by one thread.
+#pragma once
+
+#include "fieldkit/platform/cstring.h"
+#include "fieldkit/platform/types.h"
+
+class CFileMapping {
+  public:
+    CFileMapping();
+    // Loads the file as LoadFile does. On failure nothing stays held, IsLoaded is false and
+    // GetLastMappingError keeps the message of the failed load.
+    explicit CFileMapping(const wchar_t* path);
+    // Releases as UnmapFile does: bytes saved through the view reach the file.
+    ~CFileMapping();
+
+    // Not copyable: a copy would share the file, the mapping and the view it must release.
+    CFileMapping(const CFileMapping&) = delete;
+    CFileMapping& operator=(const CFileMapping&) = delete;
+
+    // Releases whatever is held, then maps the whole existing file read-only (others may read
+    // it meanwhile). False with a message when the file cannot be opened ("Cannot open \"%s\"
+    // file." with the path), when the mapping cannot be created ("Cannot create mapping
+    // file.", also for an empty file) or when the view cannot be mapped ("Cannot map file.").
+    // After a failure, what the earlier steps opened stays held until the next release.
+    bool LoadFile(const wchar_t* path);
+
+    // Releases whatever is held, then creates (or replaces) the file with exactly these bytes.
+    // The bytes reach the file when the view is released (UnmapFile, the next load or save, or
+    // destruction); until then they may still be changed through the view pointer.
+    // GetFileLength gives `size` afterwards; IsLoaded stays false. Zero bytes fail at the
+    // mapping step ("Cannot create mapping file.") after the file was created empty; a file
+    // that cannot be created fails with "Cannot create the file. %s" with the path. Null data
+    // with a non-zero size fails without touching anything.
+    bool SaveFile(const wchar_t* path, const char* data, unsigned long size);
+    // The text up to its terminating NUL as UTF-8, with no NUL and no byte-order mark. False for
+    // a null text; an empty text gives an empty file and false, as zero bytes do above.
+    bool SaveFile(const wchar_t* path, const wchar_t* text);
+    // The whole text as UTF-8. An empty text is refused without creating the file (false,
+    // nothing released, message unchanged).
+    bool SaveFileW(const wchar_t* path, const CString& text);
+
+    // Releases view, mapping and file, each if held, and returns to the reset state (nothing
+    // held, length 0, not loaded, no message).
+    void UnmapFile();
+
+    // The mapped bytes decoded from Windows-1252, up to the first NUL byte; empty when nothing
+    // is mapped.
+    CString GetMapAsString();
+    // The mapped bytes decoded from UTF-8, up to the first NUL; empty when nothing is mapped.
+    // Each invalid sequence becomes U+FFFD; a byte-order mark arrives as U+FEFF.
+    CString GetMapAsStringEx();
+
+    const CString& GetLastMappingError() const { return m_lastError; }
+    bool IsLoaded() const { return m_loaded; }
+    // Bytes of the loaded file, or of the data last saved.
+    unsigned long GetFileLength() const { return m_length; }
+
+    // The view itself, null when nothing is mapped. A loaded file's view is read-only.
+    operator char*() { return m_view; }  // NOLINT(google-explicit-constructor)
+    operator wchar_t*() { return reinterpret_cast<wchar_t*>(m_view); }  // NOLINT
+
+  private:
+    void Reset();
+    bool PrepareSaveFile(const wchar_t* path, unsigned long size);
+    void SetError(const wchar_t* message);
+    void SetPathError(const wchar_t* pattern, const wchar_t* path);
+
+    HANDLE m_file;
+    HANDLE m_mapping;
+    char* m_view;
+    unsigned long m_length;
+    bool m_loaded;
+    CString m_lastError;
+};

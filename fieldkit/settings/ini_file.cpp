@@ -1,0 +1,499 @@
+#include "fieldkit/settings/ini_file.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "fieldkit/environment/directories.h"
+#include "fieldkit/files/file_funcs.h"
+#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/format.h"
+#include "fieldkit/platform/scan.h"
+
+namespace {
+
+// Large enough that a 10 MB file takes a few hundred reads, small enough to stay in cache.
+constexpr DWORD kReadBlock = 1u << 16;
+// WriteFile counts in DWORDs; larger outputs go out in several writes.
+constexpr std::size_t kWriteChunk = std::size_t{1} << 30;
+
+class HandleGuard {
+  public:
+    explicit HandleGuard(HANDLE h) : m_h(h) {}
+    ~HandleGuard() { Close(); }
+    HandleGuard(const HandleGuard&) = delete;
+    HandleGuard& operator=(const HandleGuard&) = delete;
+    bool Valid() const { return m_h != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_h; }
+    bool Close() {
+        if (!Valid()) return true;
+        const BOOL ok = CloseHandle(m_h);
+        m_h = INVALID_HANDLE_VALUE;
+        return ok != FALSE;
+    }
+
+  private:
+    HANDLE m_h;
+};
+
+std::wstring_view Name(const wchar_t* name) {
+    return name ? std::wstring_view(name) : std::wstring_view();
+}
+
+CString NarrowName(const char* name) {
+    return CString(fieldkit::AnsiToWide(name ? std::string_view(name) : std::string_view()));
+}
+
+// Utf8ToWide into `out`, reusing its storage; most settings text is plain ASCII.
+void DecodeInto(std::string_view utf8, std::wstring& out) {
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            out = fieldkit::Utf8ToWide(utf8);
+            return;
+        }
+    }
+    out.assign(utf8.begin(), utf8.end());
+}
+
+// Appends the text as UTF-8 (joining surrogate pairs as WideToUtf8 does) up to its first line
+// feed, so a value cannot add lines (keys, headers) of its own, or its first NUL, where the C
+// text of a CString ends.
+void AppendLineText(std::string& out, const std::wstring& text) {
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto c = static_cast<char32_t>(text[i]);
+        if (c == U'\n' || c == U'\0') return;
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < size &&
+                   static_cast<char32_t>(text[i + 1]) >= 0xDC00 &&
+                   static_cast<char32_t>(text[i + 1]) <= 0xDFFF) {
+            const auto low = static_cast<char32_t>(text[++i]);
+            fieldkit::AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+        } else {
+            fieldkit::AppendUtf8(out, c);
+        }
+    }
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const std::size_t chunk = std::min(bytes.size() - done, kWriteChunk);
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(chunk), &written, nullptr) ||
+            written != chunk) {
+            return false;
+        }
+        done += chunk;
+    }
+    return true;
+}
+
+template <class T, class F>
+T Guarded(T fallback, F&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return fallback;
+    }
+}
+
+}  // namespace
+
+CINIFile::CINIFile() = default;
+
+CINIFile::~CINIFile() = default;
+
+const CString* CINIFile::Find(const wchar_t* section, const wchar_t* key) const {
+    const std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
+    if (table == nullptr || *table == nullptr) return nullptr;
+    return (*table)->Find(Name(key));
+}
+
+// ---- the file -------------------------------------------------------------------------------
+
+bool CINIFile::LoadIni(const wchar_t* path) {
+    if (path == nullptr || *path == L'\0') return false;
+    HandleGuard file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
+    try {
+        KeyTable* current = nullptr;
+        std::wstring key;  // reused: the map copies the key it keeps
+        const auto handleLine = [&](std::string_view line, bool hadBreak) {
+            // Text mode: CR LF is a line break; a lone CR is text.
+            if (hadBreak && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+            line = line.substr(0, line.find('\0'));
+            // A line of one byte or less (with its break) holds nothing.
+            if (line.empty() || (line.size() == 1 && !hadBreak)) return;
+            if (line.front() == '[') {
+                const std::string_view name =
+                    line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string_view();
+                current = m_sections.SetAt(fieldkit::Utf8ToWide(name), std::make_unique<KeyTable>())
+                              .get();
+                return;
+            }
+            const std::size_t eq = line.find('=');
+            if (eq == std::string_view::npos || current == nullptr) return;
+            // "=" is ASCII and never inside a UTF-8 sequence, so splitting the bytes first
+            // gives the same key and value as splitting the decoded text.
+            DecodeInto(line.substr(0, eq), key);
+            std::wstring value;
+            DecodeInto(line.substr(eq + 1), value);
+            current->SetAt(key, CString(std::move(value)));
+        };
+
+        std::string buffer;
+        std::size_t start = 0;  // first byte of the line not handled yet
+        for (;;) {
+            if (start > 0) {
+                buffer.erase(0, start);  // at most the tail of the last block
+                start = 0;
+            }
+            const std::size_t old = buffer.size();
+            buffer.resize(old + kReadBlock);
+            DWORD got = 0;
+            if (!ReadFile(file.Get(), &buffer[old], kReadBlock, &got, nullptr)) got = 0;
+            buffer.resize(old + got);
+            if (got == 0) break;
+            for (std::size_t nl = buffer.find('\n', old); nl != std::string::npos;
+                 nl = buffer.find('\n', start)) {
+                handleLine(std::string_view(buffer).substr(start, nl - start), true);
+                start = nl + 1;
+            }
+        }
+        if (start < buffer.size()) handleLine(std::string_view(buffer).substr(start), false);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+bool CINIFile::SaveIni(const wchar_t* path) const {
+    if (path == nullptr || *path == L'\0') return false;
+    std::wstring temp;
+    try {
+        std::string out;
+        POSITION pos = m_sections.GetStartPosition();
+        while (pos != nullptr) {
+            const std::unique_ptr<KeyTable>* table = nullptr;
+            const std::wstring* name = m_sections.NextEntry(pos, &table);
+            if (name == nullptr || table == nullptr || *table == nullptr) continue;
+            out += '[';
+            AppendLineText(out, *name);
+            out += "]\n";
+            POSITION keyPos = (*table)->GetStartPosition();
+            while (keyPos != nullptr) {
+                const CString* value = nullptr;
+                const std::wstring* key = (*table)->NextEntry(keyPos, &value);
+                if (key == nullptr || value == nullptr) continue;
+                AppendLineText(out, *key);
+                out += '=';
+                AppendLineText(out, value->GetStdString());
+                out += '\n';
+            }
+            out += '\n';
+        }
+
+        // The target keeps its read-only protection as it would against a rewrite in place.
+        const DWORD oldAttributes = GetFileAttributesW(path);
+        if (oldAttributes != INVALID_FILE_ATTRIBUTES &&
+            (oldAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            return false;
+        }
+
+        // Written beside the target and renamed over it, so a failure part way never leaves
+        // a cut settings file behind.
+        temp = std::wstring(path) + L".tmp~";
+        HandleGuard file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) return false;
+        const bool written = WriteAll(file.Get(), out) && FlushFileBuffers(file.Get()) != FALSE;
+        if (!file.Close() || !written) {
+            DeleteFileW(temp.c_str());
+            return false;
+        }
+        const DWORD keep = oldAttributes == INVALID_FILE_ATTRIBUTES
+                               ? 0
+                               : oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        if (keep != 0) SetFileAttributesW(temp.c_str(), keep);
+        if (!MoveFileExW(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            DeleteFileW(temp.c_str());
+            return false;
+        }
+    } catch (...) {
+        if (!temp.empty()) DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+// ---- walks ----------------------------------------------------------------------------------
+
+bool CINIFile::GetNumberOfSections(int& count) {
+    count = static_cast<int>(m_sections.GetCount());
+    return true;
+}
+
+bool CINIFile::SetFilePosOnStart(POSITION& pos) {
+    pos = m_sections.GetStartPosition();
+    return true;
+}
+
+bool CINIFile::LookThroughFile(CString& section, POSITION& pos) {
+    if (pos == nullptr) return false;
+    return Guarded(false, [&] {
+        const std::unique_ptr<KeyTable>* table = nullptr;
+        POSITION next = pos;
+        const std::wstring* name = m_sections.NextEntry(next, &table);
+        if (name == nullptr) return false;
+        section = CString(*name);
+        pos = next;
+        return table != nullptr && *table != nullptr;
+    });
+}
+
+bool CINIFile::GetSectionSize(const CString& section, int& size) {
+    size = 0;
+    const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
+    if (table == nullptr) return true;
+    if (*table == nullptr) return false;
+    size = static_cast<int>((*table)->GetCount());
+    return true;
+}
+
+bool CINIFile::SetSectionPosOnStart(const CString& section, POSITION& pos) {
+    const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
+    if (table == nullptr || *table == nullptr) {
+        pos = nullptr;  // a loop that ignores the result must not walk a stale position
+        return false;
+    }
+    pos = (*table)->GetStartPosition();
+    return true;
+}
+
+bool CINIFile::LookThroughSection(const CString& section, CString& key, CString& value,
+                                  POSITION& pos) {
+    if (pos == nullptr) return false;
+    const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
+    if (table == nullptr || *table == nullptr) return false;
+    return Guarded(false, [&] {
+        POSITION next = pos;
+        const CString* stored = nullptr;
+        const std::wstring* name = (*table)->NextEntry(next, &stored);
+        if (name == nullptr || stored == nullptr) return false;
+        CString newKey(*name);
+        value = *stored;
+        key = std::move(newKey);
+        pos = next;
+        return true;
+    });
+}
+
+// ---- typed values, wide names ---------------------------------------------------------------
+
+bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& value) const {
+    return Guarded(false, [&] {
+        const CString* stored = Find(section, key);
+        if (stored == nullptr) return false;
+        value = *stored;
+        return true;
+    });
+}
+
+bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CString& value) {
+    return Guarded(false, [&] {
+        std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
+        if (table == nullptr || *table == nullptr) {
+            table = &m_sections.SetAt(Name(section), std::make_unique<KeyTable>());
+        }
+        (*table)->SetAt(Name(key), value);
+        return true;
+    });
+}
+
+void CINIFile::SetStringValue(const wchar_t* section, const wchar_t* key, const CString& value) {
+    SetValue(section, key, value);
+}
+
+void CINIFile::SetIntValue(const wchar_t* section, const wchar_t* key, int value) {
+    Guarded(false, [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%d", value)); });
+}
+
+void CINIFile::SetUintValue(const wchar_t* section, const wchar_t* key, unsigned int value) {
+    Guarded(false, [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%u", value)); });
+}
+
+void CINIFile::SetRealValue(const wchar_t* section, const wchar_t* key, double value) {
+    Guarded(false,
+            [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%.12lf", value)); });
+}
+
+void CINIFile::SetCharValue(const wchar_t* section, const wchar_t* key, wchar_t value) {
+    // A NUL would end the line's text; the empty text reads back as the default instead.
+    Guarded(false,
+            [&] { return SetValue(section, key, value == L'\0' ? CString() : CString(value, 1)); });
+}
+
+void CINIFile::SetHexValue(const wchar_t* section, const wchar_t* key, unsigned int value) {
+    Guarded(false,
+            [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"0x%X", value)); });
+}
+
+void CINIFile::SetBoolValue(const wchar_t* section, const wchar_t* key, bool value) {
+    Guarded(false, [&] { return SetValue(section, key, CString(value ? L"1" : L"0")); });
+}
+
+CString CINIFile::GetStringValue(const wchar_t* section, const wchar_t* key,
+                                 const CString& def) const {
+    try {
+        const CString* stored = Find(section, key);
+        return stored ? *stored : def;
+    } catch (...) {
+        return CString();
+    }
+}
+
+int CINIFile::GetIntValue(const wchar_t* section, const wchar_t* key, int def) const {
+    const CString* stored = Find(section, key);
+    int value = 0;
+    if (stored == nullptr || fieldkit::detail::Scan(stored->GetString(), L"%d", &value) != 1)
+        return def;
+    return value;
+}
+
+int CINIFile::GetUintValue(const wchar_t* section, const wchar_t* key, unsigned int def) const {
+    const CString* stored = Find(section, key);
+    unsigned int value = def;
+    if (stored != nullptr) {
+        unsigned int scanned = 0;
+        if (fieldkit::detail::Scan(stored->GetString(), L"%u", &scanned) == 1) value = scanned;
+    }
+    return static_cast<int>(value);
+}
+
+double CINIFile::GetRealValue(const wchar_t* section, const wchar_t* key, double def) const {
+    const CString* stored = Find(section, key);
+    double value = 0;
+    if (stored == nullptr || fieldkit::detail::Scan(stored->GetString(), L"%lf", &value) != 1)
+        return def;
+    return value;
+}
+
+wchar_t CINIFile::GetCharValue(const wchar_t* section, const wchar_t* key, wchar_t def) const {
+    const CString* stored = Find(section, key);
+    return stored == nullptr || stored->IsEmpty() ? def : stored->GetAt(0);
+}
+
+unsigned int CINIFile::GetHexValue(const wchar_t* section, const wchar_t* key,
+                                   unsigned int def) const {
+    const CString* stored = Find(section, key);
+    unsigned int value = 0;
+    if (stored == nullptr || fieldkit::detail::Scan(stored->GetString(), L"%X", &value) != 1)
+        return def;
+    return value;
+}
+
+bool CINIFile::GetBoolValue(const wchar_t* section, const wchar_t* key, bool def) {
+    const CString* stored = Find(section, key);
+    if (stored == nullptr || stored->IsEmpty()) return def;
+    const wchar_t first = stored->GetAt(0);
+    return first == L'1' ? true : first == L'0' ? false : def;
+}
+
+void CINIFile::RemoveValue(const wchar_t* section, const wchar_t* key) {
+    std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
+    if (table != nullptr && *table != nullptr) (*table)->RemoveKey(Name(key));
+}
+
+// ---- typed values, 8-bit names --------------------------------------------------------------
+
+CString CINIFile::GetValue(const char* section, const char* key, const CString& def) const {
+    try {
+        return GetStringValue(NarrowName(section), NarrowName(key), def);
+    } catch (...) {
+        return CString();
+    }
+}
+
+int CINIFile::GetIntValue(const char* section, const char* key, int def) const {
+    return Guarded(def, [&] {
+        const CString* stored = Find(NarrowName(section), NarrowName(key));
+        if (stored == nullptr) return def;
+        // Text without a number reads as 0, as atoi gives it; "%d" saturates beyond int.
+        int value = 0;
+        return fieldkit::detail::Scan(stored->GetString(), L"%d", &value) == 1 ? value : 0;
+    });
+}
+
+unsigned long CINIFile::GetLongValue(const char* section, const char* key,
+                                     unsigned long def) const {
+    return Guarded(def, [&] {
+        const CString* stored = Find(NarrowName(section), NarrowName(key));
+        if (stored == nullptr) return def;
+        // Read in the width SetLongValue writes, so every value it stored comes back.
+        unsigned long value = 0;
+        return fieldkit::detail::Scan(stored->GetString(), L"%lu", &value) == 1 ? value : 0UL;
+    });
+}
+
+double CINIFile::GetRealValue(const char* section, const char* key, double def) const {
+    return Guarded(def, [&] { return GetRealValue(NarrowName(section), NarrowName(key), def); });
+}
+
+void CINIFile::SetValue(const char* section, const char* key, const CString& value) {
+    Guarded(false, [&] { return SetValue(NarrowName(section), NarrowName(key), value); });
+}
+
+void CINIFile::SetIntValue(const char* section, const char* key, int value) {
+    Guarded(false, [&] {
+        return SetValue(NarrowName(section), NarrowName(key),
+                        fieldkit::detail::FormatW(L"%d", value));
+    });
+}
+
+void CINIFile::SetLongValue(const char* section, const char* key, unsigned long value) {
+    Guarded(false, [&] {
+        return SetValue(NarrowName(section), NarrowName(key),
+                        fieldkit::detail::FormatW(L"%lu", value));
+    });
+}
+
+void CINIFile::SetRealValue(const char* section, const char* key, double value) {
+    Guarded(false, [&] {
+        return SetValue(NarrowName(section), NarrowName(key),
+                        fieldkit::detail::FormatW(L"%.12lf", value));
+    });
+}
+
+void CINIFile::RemoveValue(const char* section, const char* key) {
+    Guarded(false, [&] {
+        RemoveValue(NarrowName(section), NarrowName(key));
+        return true;
+    });
+}
+
+// ---- settings files -------------------------------------------------------------------------
+
+namespace {
+
+CString SettingsDir() {
+    return GetDataDir() + L"\\Settings";
+}
+
+}  // namespace
+
+bool LoadSettingsFile(const CString& name, CINIFile& ini) {
+    return Guarded(false, [&] { return ini.LoadIni(SettingsDir() + L"\\" + name); });
+}
+
+bool SaveSettingsFile(const CString& name, const CINIFile& ini) {
+    return Guarded(false, [&] {
+        const CString dir = SettingsDir();
+        if (!FileFuncs::IsDirExist(dir) && !FileFuncs::CreateDir(dir)) return false;
+        return ini.SaveIni(dir + L"\\" + name);
+    });
+}

@@ -1,0 +1,90 @@
+#include "fieldkit/settings/file_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/cstring_printer.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+using FileMappingTest = DeviceRootTest;
+
+TEST_F(FileMappingTest, LoadFailuresKeepTheirMessage) {
+    Write("\\empty.txt", "");
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"\\missing.txt", L"Cannot open \"\\missing.txt\" file."},
+        {L"\\50%s%d.txt", L"Cannot open \"\\50%s%d.txt\" file."},  // "%" is text here
+        {L"\\empty.txt", L"Cannot create mapping file."},
+    };
+    for (const auto& [path, message] : cases) {
+        CFileMapping map(path);  // releases everything, keeps the reason
+        EXPECT_FALSE(map.IsLoaded());
+        EXPECT_EQ(static_cast<char*>(map), nullptr);
+        EXPECT_EQ(map.GetLastMappingError(), message);
+    }
+}
+
+TEST_F(FileMappingTest, LoadedBytesAsText) {
+    struct Case {
+        std::string bytes;
+        const wchar_t* utf8;
+        const wchar_t* ansi;
+    };
+    const Case cases[] = {
+        {"\xD0\x94\xD0\xB0", L"\u0414\u0430", L"\u00D0\u201D\u00D0\u00B0"},  // Cyrillic "Да"
+        {"\xEF\xBB\xBFx", L"\uFEFFx", L"\u00EF\u00BB\u00BFx"},
+        {std::string("ab\0cd", 5), L"ab", L"ab"},
+    };
+    CFileMapping map;
+    for (const Case& c : cases) {
+        Write("\\t.txt", c.bytes);
+        ASSERT_TRUE(map.LoadFile(L"\\t.txt"));
+        EXPECT_EQ(map.GetFileLength(), c.bytes.size());
+        EXPECT_EQ(std::string(static_cast<char*>(map), c.bytes.size()), c.bytes);
+        EXPECT_EQ(map.GetMapAsStringEx(), c.utf8);
+        EXPECT_EQ(map.GetMapAsString(), c.ansi);
+    }
+    map.UnmapFile();
+    EXPECT_EQ(map.GetFileLength(), 0u);
+    EXPECT_EQ(map.GetMapAsString(), L"");
+}
+
+TEST_F(FileMappingTest, SavedBytesReachTheFileOnRelease) {
+    Write("\\out.bin", "a longer file that the save replaces");
+    CFileMapping map;
+    ASSERT_TRUE(map.SaveFile(L"\\out.bin", "x\0y\xFF", 4));
+    EXPECT_EQ(map.GetFileLength(), 4u);
+    EXPECT_FALSE(map.IsLoaded());
+    static_cast<char*>(map)[0] = 'z';  // still changeable through the view
+    map.UnmapFile();
+    EXPECT_EQ(Read("\\out.bin"), std::string("z\0y\xFF", 4));
+    ASSERT_TRUE(map.LoadFile(L"\\out.bin"));  // a loaded file saved from its own view
+    ASSERT_TRUE(map.SaveFile(L"\\copy.bin", map, map.GetFileLength()));
+    map.UnmapFile();
+    EXPECT_EQ(Read("\\copy.bin"), std::string("z\0y\xFF", 4));
+
+    ASSERT_TRUE(map.SaveFile(L"\\t.xml", L"\u0414\u0430 <x>"));
+    ASSERT_TRUE(map.LoadFile(L"\\t.xml"));  // releases the save
+    EXPECT_EQ(Read("\\t.xml"), "\xD0\x94\xD0\xB0 <x>");
+    // Three UTF-8 bytes per unit: more than twice the units, saved all the same.
+    ASSERT_TRUE(map.SaveFileW(L"\\t.xml", CString(L"\u65E5\u672C")));
+    map.UnmapFile();
+    EXPECT_EQ(Read("\\t.xml"), "\xE6\x97\xA5\xE6\x9C\xAC");
+}
+
+TEST_F(FileMappingTest, SaveFailures) {
+    CFileMapping map;
+    EXPECT_FALSE(map.SaveFileW(L"\\w.txt", CString()));
+    EXPECT_FALSE(Exists("\\w.txt"));
+    EXPECT_FALSE(map.SaveFile(L"\\e.txt", L""));  // created empty, then the mapping fails
+    EXPECT_TRUE(Exists("\\e.txt"));
+    EXPECT_EQ(map.GetLastMappingError(), L"Cannot create mapping file.");
+    EXPECT_FALSE(map.SaveFile(L"\\no\\dir.txt", "ab", 2));
+    EXPECT_EQ(map.GetLastMappingError(), L"Cannot create the file. \\no\\dir.txt");
+    EXPECT_FALSE(map.SaveFile(L"\\n.txt", nullptr, 3));
+    EXPECT_FALSE(Exists("\\n.txt"));
+}
+
+}  // namespace
