@@ -5,9 +5,13 @@
 #include "fieldkit/platform/cfile.h"
 #include "fieldkit/platform/charclass.h"
 #include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/commandbar.h"
 #include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/files.h"
+#include "fieldkit/platform/gdi.h"
+#include "fieldkit/platform/menu.h"
 #include "fieldkit/platform/stringmap.h"
+#include "fieldkit/platform/sync.h"
 #include "fieldkit/platform/system.h"
 #include "fieldkit/platform/systime.h"
 #include "fieldkit/platform/types.h"
@@ -33,6 +37,7 @@
 
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/logging/log_file.h"
+#include "fieldkit/logging/tic_timer.h"
 
 #include "fieldkit/settings/file_mapping.h"
 #include "fieldkit/settings/ini_file.h"
@@ -42,5 +47,7 @@
 #include "fieldkit/xml/xml_writer.h"
 
 #include "fieldkit/i18n/translations.h"
+#include "fieldkit/i18n/window_translation.h"
 
 #include "fieldkit/device/connection_port.h"
+#include "fieldkit/device/display.h"

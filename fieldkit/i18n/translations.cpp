@@ -322,3 +322,17 @@ CString TAG_NONE() {
     static constexpr std::wstring_view kDomain = L"utils_base";
     return Lookup(&kDomain, L"<none>");
 }
+
+namespace fieldkit::detail {
+
+bool HasTranslations() {
+    try {
+        StoreState& s = State();
+        std::shared_lock<std::shared_mutex> guard(s.lock);
+        return s.store != nullptr;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace fieldkit::detail

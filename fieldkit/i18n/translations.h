@@ -34,3 +34,9 @@ CString ugettext(const CString& domain, const wchar_t* text);
 CString GetTranslatedString(UINT id, HINSTANCE module);
 // "<none>" in the domain "utils_base".
 CString TAG_NONE();
+
+namespace fieldkit::detail {
+// Whether a store exists (a file was attached since start or the last FreeTranslations), for
+// callers that skip their work entirely without catalogs.
+bool HasTranslations();
+}  // namespace fieldkit::detail

@@ -24,6 +24,7 @@ struct HostState {
     std::function<bool(OPENFILENAMEW&)> dialog;
     std::function<void(const wchar_t*)> debugOutput;
     std::vector<void (*)()> resetHooks;
+    detail::Screen screen;
 };
 
 HostState& State() {
@@ -45,7 +46,7 @@ bool IsSeparator(wchar_t c) {
 struct HandleTable {
     std::mutex mutex;
     std::unordered_map<UINT_PTR, std::shared_ptr<detail::HandleObject>> objects;
-    UINT_PTR next = 0x10000;
+    UINT_PTR next = 0x100000;  // above 100000, as the handheld's menu handles are
 };
 
 HandleTable& Handles() {
@@ -131,6 +132,27 @@ void SetModuleFileName(const CString& devicePath) {
     s.moduleFile = devicePath;
 }
 
+void SetScreen(int width, int height, int dpiX, int dpiY) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.screen.width = width;
+    s.screen.height = height;
+    s.screen.dpiX = dpiX;
+    s.screen.dpiY = dpiY;
+}
+
+void SetScreenAvailable(bool available) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.screen.available = available;
+}
+
+void SetCharWidth(int pixels) {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.screen.charWidth = pixels;
+}
+
 void SetStringResource(HINSTANCE module, UINT id, const CString& text) {
     HostState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -197,6 +219,12 @@ std::function<void(const wchar_t*)> DebugOutputHandler() {
     HostState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.debugOutput;
+}
+
+Screen CurrentScreen() {
+    HostState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.screen;
 }
 
 HANDLE AddHandle(std::shared_ptr<HandleObject> object) {

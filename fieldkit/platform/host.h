@@ -24,13 +24,21 @@ CString FromHostPath(const std::string& hostPath);
 // FIELDKIT_MODULE_FILE if set, else the running program.
 void SetModuleFileName(const CString& devicePath);
 
+// The emulated screen: pixels and dots per inch (default 480 x 640 at 96 dpi); without it
+// (available false) GetDC(NULL) answers NULL. Every character of the emulated font is
+// `pixels` wide (default 8).
+void SetScreen(int width, int height, int dpiX, int dpiY);
+void SetScreenAvailable(bool available);
+void SetCharWidth(int pixels);
+
 void SetStringResource(HINSTANCE module, UINT id, const CString& text);
 void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler);
 void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler);
 
 // For tests: forgets the process-wide state of the library (the application record and its
-// layout, the application log, the kept temp path, the registry answer, ...), as if the
-// process had just started. The device root, module file name and handlers stay as set.
+// layout, the application log, the translation store, the tic timer, the display factors,
+// the kept temp path, the registry answer), as if the process had just started. The device
+// root, module file name, screen, handlers and registry keys stay as set.
 void ResetProcessState();
 
 }  // namespace fieldkit::host

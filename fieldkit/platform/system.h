@@ -37,6 +37,20 @@ LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey);
 // (without the terminator), 0 when there is no such string.
 int LoadStringW(HINSTANCE module, UINT id, wchar_t* buffer, int size);
 
+// Memory figures from the kernel: physical memory available without swapping, and the
+// process's free address space. Byte counts, not cut to 32 bits.
+struct MEMORYSTATUS {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    SIZE_T dwTotalPhys;
+    SIZE_T dwAvailPhys;
+    SIZE_T dwTotalPageFile;
+    SIZE_T dwAvailPageFile;
+    SIZE_T dwTotalVirtual;
+    SIZE_T dwAvailVirtual;
+};
+void GlobalMemoryStatus(MEMORYSTATUS* status);
+
 // The file dialogs. The answer comes from the handler set with
 // fieldkit::host::SetFileDialogHandler; without one the dialog is cancelled (FALSE).
 struct OPENFILENAMEW {

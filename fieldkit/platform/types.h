@@ -35,6 +35,27 @@ using HMODULE = struct HINSTANCE__*;
 using HINSTANCE = HMODULE;
 using HKEY = struct HKEY__*;
 using HWND = struct HWND__*;
+using HMENU = struct HMENU__*;
+using HDC = struct HDC__*;
+using HGDIOBJ = void*;
+using HBITMAP = struct HBITMAP__*;
+using SIZE_T = std::size_t;
+using DWORD_PTR = std::uintptr_t;
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
 using WPARAM = UINT_PTR;
 using LPARAM = INT_PTR;
 using LRESULT = INT_PTR;

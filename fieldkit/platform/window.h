@@ -1,15 +1,114 @@
-// Windows of the handheld's class library, as far as the library needs them so far: a CWnd
-// wraps a window handle.
+// An in-process emulation of the handheld's windows and message queues.
+//
+// Windows are objects in a process-wide table behind HWND handles: class name, style, text,
+// parent and ordered children, client size, and the thread that created them. Posted messages
+// go into the creating thread's queue. Every call is thread-safe and keeps its Win32 meaning;
+// nothing is drawn. A handle of a destroyed window is never reused, so IsWindow of it stays
+// false.
 #pragma once
 
+#include <functional>
+
+#include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/types.h"
 
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_USER = 0x0400;
+
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+constexpr int GWL_ID = -12;
+
+constexpr UINT GW_HWNDFIRST = 0;
+constexpr UINT GW_HWNDLAST = 1;
+constexpr UINT GW_HWNDNEXT = 2;
+constexpr UINT GW_HWNDPREV = 3;
+constexpr UINT GW_OWNER = 4;
+constexpr UINT GW_CHILD = 5;
+
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+
+// A window of the given class; width and height are its client size. A parent must be a
+// window. The menu and instance are accepted and not used.
+HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
+                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
+// Destroys the window and, first, all its descendants.
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+HWND GetParent(HWND window);
+HWND GetWindow(HWND window, UINT relation);
+int GetWindowTextW(HWND window, wchar_t* buffer, int size);
+int GetWindowTextLengthW(HWND window);
+BOOL SetWindowTextW(HWND window, const wchar_t* text);
+// The class name, cut to size - 1 units; 0 for a bad window.
+int GetClassNameW(HWND window, wchar_t* buffer, int size);
+LONG GetWindowLongW(HWND window, int index);
+LONG SetWindowLongW(HWND window, int index, LONG value);
+BOOL GetClientRect(HWND window, RECT* rect);
+// Sets the position and client size.
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
+
+// Into the queue of the thread that created the window (or of the calling thread for a null
+// window). FALSE for a window that is not a window.
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+// The calling thread's queue; a null window and zero filters take every message.
+BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
+// Waits for a message; 0 for WM_QUIT, -1 for a bad argument.
+BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+// Calls the window's handler on the calling thread: WM_SETTEXT, WM_GETTEXT and
+// WM_GETTEXTLENGTH for every window, and whatever a class (a command bar) handles itself.
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+DWORD GetCurrentThreadId();
+
+namespace fieldkit::detail {
+// The handler a window class answers SendMessageW with; it returns false for messages it
+// does not handle. Set once, right after creation.
+using WindowHandler = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
+void SetWindowHandler(HWND window, WindowHandler handler);
+}  // namespace fieldkit::detail
+
+// The class library's window object. It does not own the window: destroying the object leaves
+// the window alone (call DestroyWindow).
 class CWnd {
   public:
     CWnd() = default;
     virtual ~CWnd() = default;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
 
     HWND GetSafeHwnd() const { return m_hWnd; }
+    operator HWND() const { return m_hWnd; }  // NOLINT(google-explicit-constructor)
+    BOOL Attach(HWND window);
+    HWND Detach();
+
+    void GetWindowText(CString& text) const;
+    int GetWindowText(wchar_t* buffer, int size) const;
+    void SetWindowText(const wchar_t* text);
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    BOOL DestroyWindow();
 
     HWND m_hWnd = nullptr;
 };

@@ -143,6 +143,11 @@ const Case kConversions[] = {
     {{"check-dms", "123.4530", "--max", "360"}, "", "valid\n"},
     {{"check-dms", "-", "--max=90"}, "12.5960\n90.0000\n", "not valid\nnot valid\n"},
     {{"check-dms", "90.0000", "--max", "90", "--allow-max"}, "", "valid\n"},
+    // 200 pixels less a tenth hold 22 characters of 8 pixels.
+    {{"compact-path", "\\Card\\Data\\Jobs\\Project\\file.txt", "--width", "200"},
+     "",
+     "\\...\\Project\\file.txt\n"},
+    {{"compact-path", "-", "--width=400"}, "\\a\\b\n", "\\a\\b\n"},
 };
 
 TEST(FieldkitTool, ConvertsArgumentsAndStandardInput) {
@@ -197,10 +202,21 @@ TEST(FieldkitTool, RefusesBadInputWithOneMessage) {
     }
 }
 
+TEST(FieldkitTool, DeviceShowsScalingAndMemory) {
+    const Process r = Tool({"device", "--width", "800", "--height", "480"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("model                800 x 480"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("100 pixels become    x 120, y 170, larger 170\n"), std::string::npos);
+    EXPECT_NE(r.out.find("free memory"), std::string::npos);
+    const Process hi = Tool({"device", "--dpi", "192"});
+    EXPECT_NE(hi.out.find("scaled               yes\n"), std::string::npos) << hi.out;
+    EXPECT_NE(hi.out.find("x 200, y 200, larger 200"), std::string::npos);
+}
+
 const char* const kCommands[] = {
     "lat",         "lon",       "angle",     "bearing",   "decimal", "xyz",
     "blh",         "height",    "feet",      "station",   "date",    "subscription",
-    "parse-angle", "parse-lat", "parse-lon", "check-dms", "paths"};
+    "parse-angle", "parse-lat", "parse-lon", "check-dms", "paths",   "compact-path"};
 
 TEST(FieldkitTool, HelpGoesToStdoutWithStatusZero) {
     const std::vector<std::vector<std::string>> kHelp = {

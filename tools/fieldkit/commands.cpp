@@ -259,6 +259,42 @@ std::string Row(const char* label, const CString& value, const char* note = "") 
     return FormatA("%-20s %s%s\n", label, value, note);
 }
 
+// A path shortened to a window's width in the emulated font (every character the same width).
+Result CompactPathCommand(const Fields& f, const Settings& s) {
+    fieldkit::host::SetCharWidth(static_cast<int>(s.Value("--char-width", 8)));
+    const int width = static_cast<int>(s.Value("--width", 240));
+    const HWND window =
+        CreateWindowW(L"static", L"", 0, 0, 0, width, 20, nullptr, nullptr, nullptr, nullptr);
+    const CString text = FileFuncsEx::CompactPath(window, f[0].c_str(), L'\\');
+    DestroyWindow(window);
+    return Ok(text);
+}
+
+const char* ScreenModel() {
+    if (IsHalvaneDevice()) return "800 x 480 (the model with fixed factors 1.2 x 1.7)";
+    if (IsArcher2Device()) return "480 x 800 (portrait model)";
+    return "other";
+}
+
+// The display facts of an emulated screen, and this machine's free memory.
+Result Device(const Fields&, const Settings& s) {
+    const int width = static_cast<int>(s.Value("--width", 480));
+    const int height = static_cast<int>(s.Value("--height", 640));
+    const int dpi = static_cast<int>(s.Value("--dpi", 96));
+    const int dpiY = static_cast<int>(s.Value("--dpi-y", dpi));
+    fieldkit::host::SetScreen(width, height, dpi, dpiY);
+    fieldkit::host::ResetProcessState();  // the factors are measured once per process
+    std::string t =
+        FormatA("%-20s %d x %d pixels, %d x %d dpi\n", "screen", width, height, dpi, dpiY);
+    t += FormatA("%-20s %s\n", "model", ScreenModel());
+    t += FormatA("%-20s %s\n", "scaled", IsDPIDepends() ? "yes" : "no");
+    t += FormatA("%-20s x %d, y %d, larger %d\n", "100 pixels become", GetDPIDependValueX(100),
+                 GetDPIDependValueY(100), GetDPIDependValue(100));
+    t += FormatA("%-20s %lu bytes\n", "free memory", MemoryFuncs::GetFreeSliderMemory());
+    t += FormatA("%-20s %lu bytes", "free virtual", MemoryFuncs::GetFreeVirtMemory());
+    return Ok(t);
+}
+
 // The layout a program at --program would get, with directories.ini under the device root
 // applied. Nothing is created: the temporary folders are named, not made.
 Result Paths(const Fields&, const Settings& s) {
@@ -497,6 +533,31 @@ const std::vector<Command>& Conversions() {
          {{{"--program", "\\SD Card\\Survey\\Survey.exe", "--name", "Survey"}, {}}},
          0,
          Paths},
+        {"compact-path",
+         "PATH... | -",
+         "a path shortened with ... to fit a window's width",
+         "The path is measured in the emulated font (every character --char-width pixels) and\n"
+         "must fit the window's width less a tenth; components after the first long one are\n"
+         "dropped from the left, the file name is never shortened.\n",
+         {{"--width", "PIXELS", "the window's client width (default 240)", 0, {0, 100000}, true},
+          {"--char-width", "PIXELS", "the width of a character (default 8)", 0, {1, 1000}, true}},
+         {{{"\\Card\\Data\\Jobs\\Project\\file.txt", "--width", "200"}, {}},
+          {{"\\Card\\Data\\Jobs\\Project\\file.txt", "--width", "140"}, {}}},
+         1,
+         CompactPathCommand},
+        {"device",
+         "[--width N --height N --dpi N --dpi-y N]",
+         "display scaling of a screen, and free memory",
+         "Shows how sizes drawn for 96 dpi scale on a screen of that size and dpi (default\n"
+         "480 x 640 at 96 dpi), which handheld screen model it is, and this machine's free\n"
+         "memory.\n",
+         {{"--width", "N", "screen width in pixels", 0, {1, 100000}, true},
+          {"--height", "N", "screen height in pixels", 0, {1, 100000}, true},
+          {"--dpi", "N", "dots per inch (both axes)", 0, {1, 10000}, true},
+          {"--dpi-y", "N", "dots per inch vertically", 0, {1, 10000}, true}},
+         {},
+         0,
+         Device},
         {"ini",
          "list FILE [SECTION] | get FILE SECTION KEY | set FILE SECTION KEY VALUE | "
          "remove FILE SECTION KEY",

@@ -1,0 +1,315 @@
+#include "fieldkit/logging/tic_timer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "fieldkit/environment/app_record.h"
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/sync.h"
+#include "fieldkit/platform/systime.h"
+
+namespace {
+
+constexpr int kSlotCount = 100;
+constexpr UINT kMinPeriod = 10;
+constexpr DWORD kHandshakeMs = 1000;
+constexpr wchar_t kStartedEvent[] = L"Tic Timer Started";
+constexpr wchar_t kStoppedEvent[] = L"Tic Timer Stopped";
+
+struct TTicTimerSlot {
+    HWND window;
+    UINT id;
+    UINT elapse;
+    UINT reload;
+    UINT remaining;
+};
+
+struct CTicTimer {
+    explicit CTicTimer(UINT tic) : period(tic) {}
+
+    std::mutex lock;  // guards slots and count; the worker also sleeps on it
+    std::condition_variable wake;
+    std::atomic<bool> stop{false};
+    // Set by the worker before it signals "Tic Timer Stopped", so a signal left by an older
+    // thread is not taken for this one's.
+    std::atomic<bool> finished{false};
+    const UINT period;
+    int count = 0;
+    TTicTimerSlot slots[kSlotCount] = {};
+};
+
+void SignalNamedEvent(const wchar_t* name) {
+    HANDLE event = OpenEventW(EVENT_ALL_ACCESS, FALSE, name);
+    if (event == nullptr) return;
+    EventModify(event, EVENT_SET);
+    CloseHandle(event);
+}
+
+// Sleeps up to `ms` with the lock released; false when stop was asked for.
+bool Doze(std::unique_lock<std::mutex>& guard, CTicTimer& table, DWORD ms) {
+    return !table.wake.wait_for(guard, std::chrono::milliseconds(ms),
+                                [&table] { return table.stop.load(); });
+}
+
+// One tic over the occupied slots; the caller holds the lock.
+void Pass(CTicTimer& table) {
+    int budget = table.count;
+    for (int i = 0; i < kSlotCount && budget > 0 && !table.stop.load(); ++i) {
+        TTicTimerSlot& slot = table.slots[i];
+        if (slot.window == nullptr) continue;
+        --budget;
+        if (!IsWindow(slot.window)) {
+            slot = TTicTimerSlot{};
+            --table.count;
+            continue;
+        }
+        // remaining is never 0 (reload is at least 1), so the countdown cannot wrap.
+        if (slot.remaining <= 1) {
+            slot.remaining = slot.reload;
+            PostMessageW(slot.window, WM_TICTIMER, slot.id, 0);  // a lost message is let go
+        } else {
+            --slot.remaining;
+        }
+    }
+}
+
+// The worker owns a share of its table, so a thread let go by DestroyTicTimerThread can
+// finish later without touching freed memory or a newer table.
+void TicLoop(std::shared_ptr<CTicTimer> table) {
+    try {
+        SignalNamedEvent(kStartedEvent);
+        std::unique_lock<std::mutex> guard(table->lock);
+        if (Doze(guard, *table, table->period)) {
+            DWORD t0 = GetTickCount();
+            while (!table->stop.load()) {
+                Pass(*table);
+                if (table->stop.load()) break;
+                const auto elapsed = static_cast<std::int32_t>(GetTickCount() - t0);
+                if (elapsed >= 0 && static_cast<DWORD>(elapsed) < table->period &&
+                    !Doze(guard, *table, table->period - static_cast<DWORD>(elapsed))) {
+                    break;
+                }
+                t0 = GetTickCount();
+            }
+        }
+    } catch (...) {
+        // Nothing may escape a thread; the stop below still tells the waiter.
+    }
+    table->finished.store(true);
+    SignalNamedEvent(kStoppedEvent);
+}
+
+// Waits up to a second for the worker to confirm its stop.
+bool WaitForStop(HANDLE stopped, const CTicTimer& table) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (table.finished.load()) return true;
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= kHandshakeMs) return false;
+        const DWORD result =
+            stopped != nullptr ? WaitForSingleObject(stopped, kHandshakeMs - waited) : WAIT_FAILED;
+        if (table.finished.load()) return true;
+        if (result == WAIT_TIMEOUT) return false;
+        if (result == WAIT_OBJECT_0) {
+            ResetEvent(stopped);  // an older thread finishing late; the loop rechecks ours
+        } else {
+            Sleep(5);  // no usable event: watch the flag instead
+        }
+    }
+}
+
+struct TicState {
+    std::mutex lifecycle;  // one Create or Destroy at a time, including their waits
+    std::mutex pointers;   // guards table and thread; Set and Kill hold it only to copy
+    std::shared_ptr<CTicTimer> table;
+    std::thread thread;
+
+    TicState() {
+        // The exit handler below uses these platform parts; constructing their state first
+        // makes it outlive the handler.
+        CloseHandle(CreateEventW(nullptr, TRUE, FALSE, kStoppedEvent));
+        IsWindow(nullptr);
+        MSG unused{};
+        PeekMessageW(&unused, nullptr, WM_TICTIMER, WM_TICTIMER, PM_NOREMOVE);
+        GetTickCount();
+        fieldkit::detail::RegisterResetHook(&Stop);
+        std::atexit(&Stop);
+    }
+    // A worker still running while statics are destroyed would use dead window state.
+    static void Stop() { DestroyTicTimerThread(); }
+};
+
+// Never destroyed: a joinable std::thread in a static destructor would end the process.
+TicState& State() {
+    static fieldkit::detail::Immortal<TicState> state;
+    return state.get();
+}
+
+std::shared_ptr<CTicTimer> CurrentTable() {
+    TicState& s = State();
+    std::lock_guard<std::mutex> guard(s.pointers);
+    return s.table;
+}
+
+}  // namespace
+
+int CreateTicTimerThread(UINT period) {
+    try {
+        TicState& s = State();
+        std::lock_guard<std::mutex> life(s.lifecycle);
+        {
+            std::lock_guard<std::mutex> guard(s.pointers);
+            if (s.table && s.thread.joinable()) return 1;
+        }
+        HANDLE started = CreateEventW(nullptr, TRUE, FALSE, kStartedEvent);
+        auto table = std::make_shared<CTicTimer>(std::max(period, kMinPeriod));
+        std::thread worker;
+        try {
+            worker = std::thread(&TicLoop, table);
+        } catch (...) {
+            if (started != nullptr) CloseHandle(started);
+            return 0;
+        }
+        {
+            std::lock_guard<std::mutex> guard(s.pointers);
+            s.table = std::move(table);
+            s.thread = std::move(worker);
+        }
+        if (started != nullptr) {
+            WaitForSingleObject(started, kHandshakeMs);  // the outcome changes nothing
+            CloseHandle(started);
+        }
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int DestroyTicTimerThread() {
+    try {
+        TicState& s = State();
+        std::lock_guard<std::mutex> life(s.lifecycle);
+        std::shared_ptr<CTicTimer> table;
+        {
+            std::lock_guard<std::mutex> guard(s.pointers);
+            if (!s.table || !s.thread.joinable()) return 0;
+            table = s.table;
+        }
+        HANDLE stopped = CreateEventW(nullptr, TRUE, FALSE, kStoppedEvent);
+        {
+            // Under the lock, so the worker cannot miss the wake between its check and its wait.
+            std::lock_guard<std::mutex> guard(table->lock);
+            table->stop.store(true);
+        }
+        table->wake.notify_all();
+        const bool confirmed = WaitForStop(stopped, *table);
+        if (stopped != nullptr) CloseHandle(stopped);
+
+        std::thread worker;
+        {
+            std::lock_guard<std::mutex> guard(s.pointers);
+            worker = std::move(s.thread);
+            s.table.reset();
+        }
+        // A thread that did not confirm is let go; it holds its own share of the table.
+        if (confirmed) {
+            worker.join();
+        } else {
+            worker.detach();
+        }
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int SetTicTimer(HWND window, UINT id, UINT elapse) {
+    try {
+        const std::shared_ptr<CTicTimer> table = CurrentTable();
+        if (!table || !IsWindow(window)) return 0;
+        std::lock_guard<std::mutex> guard(table->lock);
+        TTicTimerSlot* target = nullptr;
+        TTicTimerSlot* firstFree = nullptr;
+        for (TTicTimerSlot& slot : table->slots) {
+            if (slot.window == window && slot.id == id) {
+                target = &slot;
+                break;
+            }
+            if (slot.window == nullptr && firstFree == nullptr) firstFree = &slot;
+        }
+        if (target == nullptr) {
+            if (firstFree == nullptr) return 0;
+            target = firstFree;
+            ++table->count;
+        }
+        const UINT reload = fieldkit::detail::TicTimerReload(elapse, table->period);
+        *target = TTicTimerSlot{window, id, elapse, reload, reload};
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int KillTicTimer(HWND window, UINT id) {
+    try {
+        const std::shared_ptr<CTicTimer> table = CurrentTable();
+        // A null window would match a free slot and corrupt the count.
+        if (!table || window == nullptr) return 0;
+        std::lock_guard<std::mutex> guard(table->lock);
+        for (TTicTimerSlot& slot : table->slots) {
+            if (slot.window == window && slot.id == id) {
+                slot = TTicTimerSlot{};
+                --table->count;
+                return 1;
+            }
+        }
+        return 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+namespace fieldkit::detail {
+
+UINT TicTimerReload(UINT elapse, UINT period) {
+    if (period == 0) return 1;
+    // Wide arithmetic: elapse + period / 2 wraps in 32 bits for an elapse near the top.
+    const std::uint64_t tics = (std::uint64_t{elapse} + period / 2) / period;
+    return static_cast<UINT>(std::max<std::uint64_t>(tics, 1));
+}
+
+UINT TicTimerPeriod() {
+    try {
+        const std::shared_ptr<CTicTimer> table = CurrentTable();
+        return table ? table->period : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool TicTimerCounts(int& count, int& slotsInUse) {
+    try {
+        const std::shared_ptr<CTicTimer> table = CurrentTable();
+        if (!table) return false;
+        std::lock_guard<std::mutex> guard(table->lock);
+        count = table->count;
+        slotsInUse = static_cast<int>(
+            std::count_if(std::begin(table->slots), std::end(table->slots),
+                          [](const TTicTimerSlot& slot) { return slot.window != nullptr; }));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace fieldkit::detail

@@ -1,0 +1,113 @@
+#include "fieldkit/platform/commandbar.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Bar {
+    std::mutex mutex;
+    std::vector<TBBUTTON> buttons;
+    std::vector<std::wstring> strings;
+};
+
+LRESULT CopyString(const std::wstring& text, wchar_t* buffer, std::size_t size) {
+    if (buffer != nullptr && size > 0) {
+        const std::size_t n = std::min(text.size(), size - 1);
+        text.copy(buffer, n);
+        buffer[n] = L'\0';
+    }
+    return static_cast<LRESULT>(text.size());
+}
+
+bool Handle(Bar& bar, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    std::lock_guard<std::mutex> guard(bar.mutex);
+    auto& buttons = bar.buttons;
+    const auto index = static_cast<std::size_t>(wParam);
+    switch (message) {
+        case TB_BUTTONCOUNT:
+            result = static_cast<LRESULT>(buttons.size());
+            return true;
+        case TB_GETBUTTON:
+            result = index < buttons.size() && lParam != 0;
+            if (result) *reinterpret_cast<TBBUTTON*>(lParam) = buttons[index];
+            return true;
+        case TB_INSERTBUTTONW:
+            result = lParam != 0;
+            if (result) {
+                buttons.insert(
+                    buttons.begin() + static_cast<std::ptrdiff_t>(std::min(index, buttons.size())),
+                    *reinterpret_cast<const TBBUTTON*>(lParam));
+            }
+            return true;
+        case TB_ADDBUTTONSW: {
+            const auto* added = reinterpret_cast<const TBBUTTON*>(lParam);
+            result = added != nullptr;
+            if (added) buttons.insert(buttons.end(), added, added + wParam);
+            return true;
+        }
+        case TB_DELETEBUTTON:
+            result = index < buttons.size();
+            if (result) buttons.erase(buttons.begin() + static_cast<std::ptrdiff_t>(index));
+            return true;
+        case TB_ADDSTRINGW: {
+            // One text per call. Win32 would read on past the terminator for a list ended by
+            // an empty string; callers pass single texts, and reading past one is unsafe. A
+            // resource id instead of a text is not supported.
+            const auto* text = reinterpret_cast<const wchar_t*>(lParam);
+            if (text == nullptr || static_cast<UINT_PTR>(lParam) <= 0xFFFF) {
+                result = -1;
+                return true;
+            }
+            result = static_cast<LRESULT>(bar.strings.size());
+            bar.strings.emplace_back(text);
+            return true;
+        }
+        case TB_GETSTRINGW: {
+            const std::size_t size = wParam & 0xFFFF;
+            const std::size_t at = (wParam >> 16) & 0xFFFF;
+            result = at < bar.strings.size()
+                         ? CopyString(bar.strings[at], reinterpret_cast<wchar_t*>(lParam), size)
+                         : -1;
+            return true;
+        }
+        case TB_GETBUTTONTEXTW: {
+            result = -1;
+            for (const TBBUTTON& b : buttons) {
+                if (b.idCommand != static_cast<int>(wParam)) continue;
+                if (b.iString >= 0 && static_cast<std::size_t>(b.iString) < bar.strings.size()) {
+                    const std::wstring& text = bar.strings[static_cast<std::size_t>(b.iString)];
+                    result = CopyString(text, reinterpret_cast<wchar_t*>(lParam), text.size() + 1);
+                }
+                break;
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+CCommandBar::~CCommandBar() {
+    if (m_hWnd) ::DestroyWindow(Detach());
+}
+
+BOOL CCommandBar::Create(CWnd* parent) {
+    if (m_hWnd) return FALSE;
+    const HWND window =
+        CreateWindowW(L"CommandBar", L"", WS_CHILD | WS_VISIBLE, 0, 0, 480, 26,
+                      parent ? parent->GetSafeHwnd() : nullptr, nullptr, nullptr, nullptr);
+    if (window == nullptr) return FALSE;
+    auto bar = std::make_shared<Bar>();
+    fieldkit::detail::SetWindowHandler(
+        window, [bar](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            return Handle(*bar, message, wParam, lParam, result);
+        });
+    m_hWnd = window;
+    return TRUE;
+}

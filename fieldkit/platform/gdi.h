@@ -1,0 +1,101 @@
+// Drawing on the emulated device: the screen (size and dots per inch set with
+// fieldkit::host::SetScreen), device contexts, text measurement with the emulated font (every
+// character SetCharWidth pixels wide), and 32-bit bitmaps with nearest-neighbour stretching.
+#pragma once
+
+#include "fieldkit/platform/types.h"
+
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr UINT DIB_RGB_COLORS = 0;
+constexpr DWORD BI_RGB = 0;
+
+struct BITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    void* bmBits;
+};
+
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;  // negative: rows from the top
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+struct RGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+};
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+};
+
+// The screen's context for a null window, or null when the screen is unavailable
+// (fieldkit::host::SetScreenAvailable(false)); a window's context otherwise.
+HDC GetDC(HWND window);
+HDC GetWindowDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+int GetDeviceCaps(HDC dc, int index);
+int GetSystemMetrics(int index);
+// The width of the first `length` characters (or of the whole NUL-terminated text when
+// length is -1), and how many fit in maxExtent when `fit` is given.
+BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int length, int maxExtent, int* fit,
+                           int* partialWidths, SIZE* size);
+
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+// Selects a bitmap into a memory context; returns the one it replaces.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+// A bitmap of 32-bit pixels (any other depth is stored as 32 bits); bits may be null.
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+int GetObjectW(HGDIOBJ object, int size, void* out);
+// Copies (nearest neighbour) between the bitmaps selected into the two contexts.
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
+                int srcWidth, int srcHeight, DWORD rop);
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
+LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
+LONG SetBitmapBits(HBITMAP bitmap, DWORD size, const void* bits);
+
+// The class library's bitmap object; it owns the bitmap it holds (DeleteObject, Detach).
+class CBitmap {
+  public:
+    CBitmap() = default;
+    virtual ~CBitmap() { DeleteObject(); }
+    CBitmap(const CBitmap&) = delete;
+    CBitmap& operator=(const CBitmap&) = delete;
+
+    BOOL CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+    BOOL Attach(HGDIOBJ bitmap);
+    HGDIOBJ Detach();
+    BOOL DeleteObject();
+    int GetBitmap(BITMAP* info) const;
+    DWORD GetBitmapBits(DWORD count, void* bits) const;
+    DWORD SetBitmapBits(DWORD count, const void* bits);
+    HBITMAP GetSafeHandle() const { return static_cast<HBITMAP>(m_hObject); }
+    operator HBITMAP() const { return GetSafeHandle(); }  // NOLINT(google-explicit-constructor)
+
+    HGDIOBJ m_hObject = nullptr;
+};

@@ -1,0 +1,374 @@
+#include "fieldkit/platform/menu.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "fieldkit/platform/errors.h"
+#include "fieldkit/platform/handles.h"
+
+namespace {
+
+struct Item {
+    UINT flags = 0;  // MF_SEPARATOR, MF_POPUP and the state bits
+    UINT id = 0;
+    HMENU submenu = nullptr;
+    std::wstring text;
+};
+
+struct Menu : fieldkit::detail::HandleObject {
+    std::vector<Item> items;
+};
+
+constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED;
+
+// One lock for every menu: popup items link menus to each other.
+std::mutex& MenuLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::shared_ptr<Menu> Find(HMENU menu) {
+    return fieldkit::detail::FindHandle<Menu>(reinterpret_cast<HANDLE>(menu));
+}
+
+HMENU NewMenu() {
+    return reinterpret_cast<HMENU>(fieldkit::detail::AddHandle(std::make_shared<Menu>()));
+}
+
+// The index of an item by position or by command (top level only); -1 when there is none.
+int IndexOf(const Menu& m, UINT item, UINT flags) {
+    if (flags & MF_BYPOSITION) return item < m.items.size() ? static_cast<int>(item) : -1;
+    for (std::size_t i = 0; i < m.items.size(); ++i) {
+        if (!(m.items[i].flags & MF_POPUP) && m.items[i].id == item) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+Item MakeItem(UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
+    Item it;
+    it.flags = flags & (kStateBits | MF_POPUP | MF_SEPARATOR);
+    if (flags & MF_POPUP) {
+        it.submenu = reinterpret_cast<HMENU>(idOrSubmenu);
+        // As on the handheld, a popup item's identifier is its submenu's handle.
+        it.id = static_cast<UINT>(idOrSubmenu);
+    } else {
+        it.id = static_cast<UINT>(idOrSubmenu);
+    }
+    if (!(flags & MF_SEPARATOR) && text) it.text = text;
+    return it;
+}
+
+// Collects a menu and every submenu below it, once each, for destruction outside the lock.
+void Collect(HMENU menu, std::vector<HMENU>& out) {
+    const auto m = Find(menu);
+    if (m == nullptr || std::find(out.begin(), out.end(), menu) != out.end()) return;
+    out.push_back(menu);
+    for (const Item& it : m->items) {
+        if (it.flags & MF_POPUP) Collect(it.submenu, out);
+    }
+}
+
+void Forget(const std::vector<HMENU>& menus);
+
+int CopyText(const std::wstring& text, wchar_t* buffer, int size) {
+    if (buffer == nullptr || size <= 0) return static_cast<int>(text.size());
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    text.copy(buffer, n);
+    buffer[n] = L'\0';
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+HMENU CreateMenu() {
+    return NewMenu();
+}
+HMENU CreatePopupMenu() {
+    return NewMenu();
+}
+
+BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
+    return InsertMenuW(menu, 0xFFFFFFFF, flags | MF_BYPOSITION, idOrSubmenu, text);
+}
+
+BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
+    const auto m = Find(menu);
+    if (m == nullptr) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
+    if ((flags & MF_POPUP) && Find(reinterpret_cast<HMENU>(idOrSubmenu)) == nullptr) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(MenuLock());
+    if (flags & MF_POPUP) {
+        // A menu may not open itself or one of its ancestors: walks would never end.
+        std::vector<HMENU> below;
+        Collect(reinterpret_cast<HMENU>(idOrSubmenu), below);
+        if (std::find(below.begin(), below.end(), menu) != below.end()) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+    }
+    std::size_t at = m->items.size();
+    if (flags & MF_BYPOSITION) {
+        at = std::min<std::size_t>(position, m->items.size());
+    } else {
+        const int i = IndexOf(*m, position, flags);
+        if (i < 0) {
+            SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+            return FALSE;
+        }
+        at = static_cast<std::size_t>(i);
+    }
+    m->items.insert(m->items.begin() + static_cast<std::ptrdiff_t>(at),
+                    MakeItem(flags, idOrSubmenu, text));
+    return TRUE;
+}
+
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
+    const auto m = Find(menu);
+    if (m == nullptr) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
+    std::vector<HMENU> gone;
+    {
+        std::lock_guard<std::mutex> guard(MenuLock());
+        const int i = IndexOf(*m, position, flags);
+        if (i < 0) {
+            SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+            return FALSE;
+        }
+        if (m->items[static_cast<std::size_t>(i)].flags & MF_POPUP) {
+            Collect(m->items[static_cast<std::size_t>(i)].submenu, gone);
+        }
+        m->items.erase(m->items.begin() + i);
+    }
+    Forget(gone);
+    return TRUE;
+}
+
+BOOL DestroyMenu(HMENU menu) {
+    if (Find(menu) == nullptr) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
+    std::vector<HMENU> gone;
+    {
+        std::lock_guard<std::mutex> guard(MenuLock());
+        Collect(menu, gone);
+    }
+    Forget(gone);
+    return TRUE;
+}
+
+BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info) {
+    const auto m = Find(menu);
+    if (m == nullptr) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
+    if (info == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(MenuLock());
+    const int i = IndexOf(*m, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+    if (i < 0) {
+        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+        return FALSE;
+    }
+    const Item& it = m->items[static_cast<std::size_t>(i)];
+    if (info->fMask & MIIM_ID) info->wID = it.id;
+    if (info->fMask & MIIM_SUBMENU) info->hSubMenu = it.submenu;
+    if (info->fMask & MIIM_STATE) {
+        info->fState = ((it.flags & MF_CHECKED) ? MFS_CHECKED : 0) |
+                       ((it.flags & (MF_GRAYED | MF_DISABLED)) ? MFS_GRAYED : 0);
+    }
+    if (info->fMask & MIIM_TYPE) {
+        info->fType = (it.flags & MF_SEPARATOR) ? MFT_SEPARATOR : MFT_STRING;
+        if (info->dwTypeData != nullptr && info->cch > 0) {
+            info->cch =
+                static_cast<UINT>(CopyText(it.text, info->dwTypeData, static_cast<int>(info->cch)));
+        } else {
+            info->cch = static_cast<UINT>(it.text.size());
+        }
+    }
+    return TRUE;
+}
+
+int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags) {
+    const auto m = Find(menu);
+    if (m == nullptr) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(MenuLock());
+    const int i = IndexOf(*m, item, flags);
+    if (i < 0) {
+        if (buffer && size > 0) buffer[0] = L'\0';
+        return 0;
+    }
+    return CopyText(m->items[static_cast<std::size_t>(i)].text, buffer, size);
+}
+
+HMENU GetSubMenu(HMENU menu, int position) {
+    const auto m = Find(menu);
+    if (m == nullptr || position < 0) return nullptr;
+    std::lock_guard<std::mutex> guard(MenuLock());
+    if (static_cast<std::size_t>(position) >= m->items.size()) return nullptr;
+    const Item& it = m->items[static_cast<std::size_t>(position)];
+    return (it.flags & MF_POPUP) ? it.submenu : nullptr;
+}
+
+UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
+    const auto m = Find(menu);
+    if (m == nullptr) return 0xFFFFFFFF;
+    std::lock_guard<std::mutex> guard(MenuLock());
+    const int i = IndexOf(*m, item, flags);
+    return i < 0 ? 0xFFFFFFFF : m->items[static_cast<std::size_t>(i)].flags;
+}
+
+namespace {
+
+// Replaces some state bits of an item; the previous value of those bits, or 0xFFFFFFFF.
+DWORD ChangeState(HMENU menu, UINT item, UINT flags, UINT bits, UINT value) {
+    const auto m = Find(menu);
+    if (m == nullptr) return 0xFFFFFFFF;
+    std::lock_guard<std::mutex> guard(MenuLock());
+    const int i = IndexOf(*m, item, flags);
+    if (i < 0) return 0xFFFFFFFF;
+    Item& it = m->items[static_cast<std::size_t>(i)];
+    const UINT old = it.flags & bits;
+    it.flags = (it.flags & ~bits) | (value & bits);
+    return old;
+}
+
+}  // namespace
+
+DWORD CheckMenuItem(HMENU menu, UINT item, UINT check) {
+    return ChangeState(menu, item, check & MF_BYPOSITION, MF_CHECKED, check);
+}
+
+BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable) {
+    return static_cast<BOOL>(
+        ChangeState(menu, item, enable & MF_BYPOSITION, MF_GRAYED | MF_DISABLED, enable));
+}
+
+// The class library's temporary menu objects, one per handle, kept while the menu exists.
+namespace {
+
+std::mutex& TemporariesLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::map<HMENU, std::unique_ptr<CMenu>>& Temporaries() {
+    static std::map<HMENU, std::unique_ptr<CMenu>> objects;
+    return objects;
+}
+
+void Forget(const std::vector<HMENU>& menus) {
+    std::vector<std::unique_ptr<CMenu>> objects;
+    {
+        std::lock_guard<std::mutex> guard(TemporariesLock());
+        for (const HMENU h : menus) {
+            const auto it = Temporaries().find(h);
+            if (it == Temporaries().end()) continue;
+            it->second->m_hMenu = nullptr;  // the object must not destroy it again
+            objects.push_back(std::move(it->second));
+            Temporaries().erase(it);
+        }
+    }
+    for (const HMENU h : menus)
+        fieldkit::detail::RemoveHandle(reinterpret_cast<HANDLE>(h));
+}
+
+}  // namespace
+
+CMenu::~CMenu() {
+    if (m_owned && m_hMenu) ::DestroyMenu(m_hMenu);
+}
+
+BOOL CMenu::CreateMenu() {
+    if (m_hMenu) return FALSE;
+    m_hMenu = ::CreateMenu();
+    m_owned = true;
+    return TRUE;
+}
+
+BOOL CMenu::CreatePopupMenu() {
+    if (m_hMenu) return FALSE;
+    m_hMenu = ::CreatePopupMenu();
+    m_owned = true;
+    return TRUE;
+}
+
+BOOL CMenu::Attach(HMENU menu) {
+    if (m_hMenu || Find(menu) == nullptr) return FALSE;
+    m_hMenu = menu;
+    m_owned = false;
+    return TRUE;
+}
+
+HMENU CMenu::Detach() {
+    const HMENU menu = m_hMenu;
+    m_hMenu = nullptr;
+    m_owned = false;
+    return menu;
+}
+
+BOOL CMenu::DestroyMenu() {
+    const HMENU menu = Detach();
+    return menu ? ::DestroyMenu(menu) : FALSE;
+}
+
+BOOL CMenu::AppendMenu(UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
+    return ::AppendMenuW(m_hMenu, flags, idOrSubmenu, text);
+}
+
+BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
+    return ::InsertMenuW(m_hMenu, position, flags, idOrSubmenu, text);
+}
+
+BOOL CMenu::DeleteMenu(UINT position, UINT flags) {
+    return ::DeleteMenu(m_hMenu, position, flags);
+}
+
+int CMenu::GetMenuString(UINT item, CString& text, UINT flags) const {
+    const int n = ::GetMenuStringW(m_hMenu, item, nullptr, 0, flags);
+    std::wstring buffer(static_cast<std::size_t>(n) + 1, L'\0');
+    buffer.resize(
+        static_cast<std::size_t>(::GetMenuStringW(m_hMenu, item, buffer.data(), n + 1, flags)));
+    text = CString(std::move(buffer));
+    return text.GetLength();
+}
+
+int CMenu::GetMenuString(UINT item, wchar_t* buffer, int size, UINT flags) const {
+    return ::GetMenuStringW(m_hMenu, item, buffer, size, flags);
+}
+
+CMenu* CMenu::GetSubMenu(int position) const {
+    return FromHandle(::GetSubMenu(m_hMenu, position));
+}
+
+UINT CMenu::GetMenuState(UINT item, UINT flags) const {
+    return ::GetMenuState(m_hMenu, item, flags);
+}
+
+CMenu* CMenu::FromHandle(HMENU menu) {
+    if (Find(menu) == nullptr) return nullptr;
+    std::lock_guard<std::mutex> guard(TemporariesLock());
+    std::unique_ptr<CMenu>& object = Temporaries()[menu];
+    if (!object) {
+        object = std::make_unique<CMenu>();
+        object->m_hMenu = menu;
+    }
+    return object.get();
+}

@@ -1,0 +1,98 @@
+// Menus of the emulated window system. As on the handheld, menu handles are numbers above
+// 100000, and the identifier of an item that opens a submenu reads as the submenu's handle.
+#pragma once
+
+#include "fieldkit/platform/cstring.h"
+#include "fieldkit/platform/types.h"
+
+constexpr UINT MF_STRING = 0x0000;
+constexpr UINT MF_BYCOMMAND = 0x0000;
+constexpr UINT MF_ENABLED = 0x0000;
+constexpr UINT MF_UNCHECKED = 0x0000;
+constexpr UINT MF_GRAYED = 0x0001;
+constexpr UINT MF_DISABLED = 0x0002;
+constexpr UINT MF_CHECKED = 0x0008;
+constexpr UINT MF_POPUP = 0x0010;
+constexpr UINT MF_BYPOSITION = 0x0400;
+constexpr UINT MF_SEPARATOR = 0x0800;
+
+constexpr UINT MIIM_STATE = 0x0001;
+constexpr UINT MIIM_ID = 0x0002;
+constexpr UINT MIIM_SUBMENU = 0x0004;
+constexpr UINT MIIM_TYPE = 0x0010;
+constexpr UINT MIIM_DATA = 0x0020;
+constexpr UINT MFT_STRING = 0x0000;
+constexpr UINT MFT_SEPARATOR = 0x0800;
+constexpr UINT MFS_CHECKED = 0x0008;
+constexpr UINT MFS_GRAYED = 0x0003;
+
+constexpr DWORD ERROR_INVALID_MENU_HANDLE = 1401;
+constexpr DWORD ERROR_MENU_ITEM_NOT_FOUND = 1456;
+
+struct MENUITEMINFOW {
+    UINT cbSize;
+    UINT fMask;
+    UINT fType;
+    UINT fState;
+    UINT wID;
+    HMENU hSubMenu;
+    HBITMAP hbmpChecked;
+    HBITMAP hbmpUnchecked;
+    DWORD_PTR dwItemData;
+    wchar_t* dwTypeData;
+    UINT cch;
+};
+
+HMENU CreateMenu();
+HMENU CreatePopupMenu();
+// A popup item takes the submenu's handle in place of an identifier (MF_POPUP).
+BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text);
+BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text);
+// Deleting a popup item destroys its submenu too.
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags);
+BOOL DestroyMenu(HMENU menu);
+// Fails with ERROR_INVALID_MENU_HANDLE for a bad menu, ERROR_MENU_ITEM_NOT_FOUND for a bad
+// item. With MIIM_ID a popup item's wID is its submenu's handle.
+BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info);
+int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags);
+HMENU GetSubMenu(HMENU menu, int position);
+// The item's MF_ flags, or 0xFFFFFFFF when there is no such item.
+UINT GetMenuState(HMENU menu, UINT item, UINT flags);
+DWORD CheckMenuItem(HMENU menu, UINT item, UINT check);
+BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable);
+
+// The class library's menu object. It does not own its menu unless the menu was made by its
+// own CreateMenu/CreatePopupMenu (then DestroyMenu or the destructor frees it). As on the
+// handheld, there is no item-count member.
+class CMenu {
+  public:
+    CMenu() = default;
+    virtual ~CMenu();
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
+
+    BOOL CreateMenu();
+    BOOL CreatePopupMenu();
+    BOOL Attach(HMENU menu);
+    HMENU Detach();
+    BOOL DestroyMenu();
+    HMENU GetSafeHmenu() const { return m_hMenu; }
+    operator HMENU() const { return m_hMenu; }  // NOLINT(google-explicit-constructor)
+
+    BOOL AppendMenu(UINT flags, UINT_PTR idOrSubmenu = 0, const wchar_t* text = nullptr);
+    BOOL InsertMenu(UINT position, UINT flags, UINT_PTR idOrSubmenu = 0,
+                    const wchar_t* text = nullptr);
+    BOOL DeleteMenu(UINT position, UINT flags);
+    int GetMenuString(UINT item, CString& text, UINT flags) const;
+    int GetMenuString(UINT item, wchar_t* buffer, int size, UINT flags) const;
+    // A menu object for the submenu, kept by the library as long as the submenu exists (the
+    // class library's temporary object); null when there is none.
+    CMenu* GetSubMenu(int position) const;
+    UINT GetMenuState(UINT item, UINT flags) const;
+    static CMenu* FromHandle(HMENU menu);
+
+    HMENU m_hMenu = nullptr;
+
+  private:
+    bool m_owned = false;
+};

@@ -1,0 +1,153 @@
+#include "fieldkit/platform/sync.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "fieldkit/platform/handles.h"
+
+namespace {
+
+struct EventState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool set = false;
+    bool manualReset = true;
+    unsigned long pulses = 0;  // a pulse wakes the waiters of its moment without staying set
+};
+
+struct EventHandle : fieldkit::detail::HandleObject {
+    explicit EventHandle(std::shared_ptr<EventState> s) : state(std::move(s)) {}
+    std::shared_ptr<EventState> state;
+};
+
+// Named events, found by name while any handle holds them.
+struct Names {
+    std::mutex mutex;
+    std::map<std::wstring, std::weak_ptr<EventState>> events;
+};
+
+Names& NamedEvents() {
+    static Names names;
+    return names;
+}
+
+std::shared_ptr<EventState> Lookup(const std::wstring& name) {
+    Names& n = NamedEvents();
+    const auto it = n.events.find(name);
+    if (it == n.events.end()) return nullptr;
+    auto state = it->second.lock();
+    if (!state) n.events.erase(it);
+    return state;
+}
+
+HANDLE NewHandle(std::shared_ptr<EventState> state) {
+    return fieldkit::detail::AddHandle(std::make_shared<EventHandle>(std::move(state)));
+}
+
+std::shared_ptr<EventState> StateOf(HANDLE event) {
+    const auto h = fieldkit::detail::FindHandle<EventHandle>(event);
+    return h ? h->state : nullptr;
+}
+
+}  // namespace
+
+HANDLE CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState,
+                    const wchar_t* name) {
+    if (name != nullptr && *name != L'\0') {
+        Names& n = NamedEvents();
+        std::lock_guard<std::mutex> guard(n.mutex);
+        if (auto existing = Lookup(name)) {
+            const HANDLE h = NewHandle(std::move(existing));
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return h;
+        }
+        auto state = std::make_shared<EventState>();
+        state->manualReset = manualReset != FALSE;
+        state->set = initialState != FALSE;
+        n.events[name] = state;
+        SetLastError(ERROR_SUCCESS);
+        return NewHandle(std::move(state));
+    }
+    auto state = std::make_shared<EventState>();
+    state->manualReset = manualReset != FALSE;
+    state->set = initialState != FALSE;
+    SetLastError(ERROR_SUCCESS);
+    return NewHandle(std::move(state));
+}
+
+HANDLE OpenEventW(DWORD, BOOL, const wchar_t* name) {
+    if (name == nullptr) return nullptr;
+    Names& n = NamedEvents();
+    std::lock_guard<std::mutex> guard(n.mutex);
+    auto state = Lookup(name);
+    if (!state) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    return NewHandle(std::move(state));
+}
+
+BOOL EventModify(HANDLE event, DWORD operation) {
+    const auto s = StateOf(event);
+    if (s == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    {
+        std::lock_guard<std::mutex> guard(s->mutex);
+        switch (operation) {
+            case EVENT_SET:
+                s->set = true;
+                break;
+            case EVENT_RESET:
+                s->set = false;
+                break;
+            case EVENT_PULSE:
+                ++s->pulses;
+                s->set = false;
+                break;
+            default:
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+        }
+    }
+    s->changed.notify_all();
+    return TRUE;
+}
+
+BOOL SetEvent(HANDLE event) {
+    return EventModify(event, EVENT_SET);
+}
+BOOL ResetEvent(HANDLE event) {
+    return EventModify(event, EVENT_RESET);
+}
+
+DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds) {
+    const auto s = StateOf(event);
+    if (s == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    std::unique_lock<std::mutex> guard(s->mutex);
+    const unsigned long pulses = s->pulses;
+    const auto ready = [&] { return s->set || s->pulses != pulses; };
+    bool signalled;
+    if (milliseconds == INFINITE) {
+        s->changed.wait(guard, ready);
+        signalled = true;
+    } else {
+        signalled = s->changed.wait_for(guard, std::chrono::milliseconds(milliseconds), ready);
+    }
+    if (!signalled) return WAIT_TIMEOUT;
+    if (!s->manualReset) s->set = false;  // an auto-reset event lets one waiter through
+    return WAIT_OBJECT_0;
+}
+
+void Sleep(DWORD milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

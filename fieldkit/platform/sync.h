@@ -1,0 +1,31 @@
+// Events, waiting and sleeping on the emulated device. Named events are process-local
+// objects found by name: creating one whose name exists opens the same event (the last error
+// is then ERROR_ALREADY_EXISTS); it goes when its last handle is closed (CloseHandle).
+#pragma once
+
+#include "fieldkit/platform/errors.h"
+#include "fieldkit/platform/types.h"
+
+struct SECURITY_ATTRIBUTES;
+
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+constexpr DWORD EVENT_PULSE = 1;
+constexpr DWORD EVENT_RESET = 2;
+constexpr DWORD EVENT_SET = 3;
+constexpr DWORD EVENT_ALL_ACCESS = 0x1F0003;
+
+HANDLE CreateEventW(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
+                    const wchar_t* name);
+// Null when no event of that name exists.
+HANDLE OpenEventW(DWORD access, BOOL inherit, const wchar_t* name);
+// The handheld's one call behind SetEvent, ResetEvent and PulseEvent.
+BOOL EventModify(HANDLE event, DWORD operation);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+// WAIT_OBJECT_0 when the event is (or becomes) set within the time, else WAIT_TIMEOUT;
+// WAIT_FAILED for a handle that is not an event.
+DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
+void Sleep(DWORD milliseconds);

@@ -1,0 +1,146 @@
+#include "fieldkit/device/display.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/system.h"
+#include "tests/support/cstring_printer.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+// The screen is not part of the process state; every test leaves the default one behind.
+class DisplayTest : public DeviceRootTest {
+  protected:
+    void TearDown() override {
+        fieldkit::host::SetScreenAvailable(true);
+        fieldkit::host::SetScreen(480, 640, 96, 96);
+        DeviceRootTest::TearDown();
+    }
+    static void Screen(int width, int height, int dpiX, int dpiY) {
+        fieldkit::host::SetScreen(width, height, dpiX, dpiY);
+        fieldkit::host::ResetProcessState();
+    }
+};
+
+struct ScreenCase {
+    int width, height, dpiX, dpiY;
+    bool halvane, archer, depends;
+    int in, x, y, larger;
+};
+
+TEST_F(DisplayTest, FactorsFollowTheScreen) {
+    const ScreenCase cases[] = {
+        {240, 320, 96, 96, false, false, false, -7, -7, -7, -7},
+        {480, 640, 192, 192, false, false, true, 15, 30, 30, 30},
+        {480, 640, 120, 120, false, false, true, 10, 12, 12, 12},  // 12.5 truncated
+        {480, 640, 192, 192, false, false, true, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+        {480, 640, 144, 96, false, false, true, 10, 15, 10, 15},
+        {480, 640, 96, 144, false, false, true, 10, 10, 15, 15},
+        // The 800 x 480 model takes fixed factors whatever its dpi, yet reports no dependence.
+        {800, 480, 96, 96, true, false, false, 10, 12, 17, 17},
+        {800, 480, 192, 192, true, false, false, 10, 12, 17, 17},
+        {800, 480, 96, 96, true, false, false, 3, 3, 5, 5},  // 5.1 truncated
+        {800, 480, 96, 96, true, false, false, -3, -3, -5, -5},
+        {480, 800, 96, 96, false, true, false, 10, 10, 10, 10},
+        {480, 800, 192, 96, false, true, true, 10, 20, 10, 20},
+    };
+    for (const ScreenCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " " << c.dpiX << "/"
+                                        << c.dpiY << " " << c.in);
+        Screen(c.width, c.height, c.dpiX, c.dpiY);
+        EXPECT_EQ(IsHalvaneDevice(), c.halvane);
+        EXPECT_EQ(IsArcher2Device(), c.archer);
+        EXPECT_EQ(IsDPIDepends(), c.depends);
+        EXPECT_EQ(GetDPIDependValueX(c.in), c.x);
+        EXPECT_EQ(GetDPIDependValueY(c.in), c.y);
+        EXPECT_EQ(GetDPIDependValue(c.in), c.larger);
+    }
+}
+
+TEST_F(DisplayTest, FactorsAreMeasuredOnceAScreenIsThere) {
+    fieldkit::host::SetScreen(480, 640, 192, 192);
+    fieldkit::host::SetScreenAvailable(false);
+    CBitmap bitmap;
+    ASSERT_TRUE(bitmap.CreateBitmap(2, 2, 1, 32, nullptr));
+    const HBITMAP before = bitmap;
+    EXPECT_TRUE(IsDPIDepends());
+    EXPECT_EQ(GetDPIDependValue(-4), -4);  // left as drawn, not collapsed to 0
+    ChangeBitmapByDPI(bitmap);
+    EXPECT_EQ(static_cast<HBITMAP>(bitmap), before);
+
+    fieldkit::host::SetScreenAvailable(true);
+    EXPECT_EQ(GetDPIDependValueX(15), 30);
+    fieldkit::host::SetScreen(480, 640, 96, 96);  // kept for the life of the process...
+    EXPECT_EQ(GetDPIDependValueY(15), 30);
+    fieldkit::host::ResetProcessState();  // ...or until a test forgets it
+    EXPECT_EQ(GetDPIDependValueY(15), 15);
+}
+
+TEST_F(DisplayTest, ConcurrentFirstUseAgrees) {
+    Screen(800, 480, 96, 96);
+    std::vector<int> seen(8, 0);
+    std::vector<std::thread> threads;
+    for (int& out : seen) {
+        threads.emplace_back([&out] { out = GetDPIDependValueY(100) + GetDPIDependValueX(100); });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    for (int v : seen)
+        EXPECT_EQ(v, 170 + 120);
+}
+
+// 3 x 2 pixels, each one its own value, rows from the top.
+const std::uint32_t kSmall[] = {0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606};
+
+TEST_F(DisplayTest, BitmapIsStretchedByEachFactor) {
+    Screen(480, 640, 192, 288);  // 2 across, 3 down
+    CBitmap bitmap;
+    ASSERT_TRUE(bitmap.CreateBitmap(3, 2, 1, 32, kSmall));
+    ChangeBitmapByDPI(bitmap);
+
+    BITMAP info{};
+    bitmap.GetBitmap(&info);
+    ASSERT_EQ(info.bmWidth, 6);
+    ASSERT_EQ(info.bmHeight, 6);
+    std::uint32_t pixels[36] = {};
+    bitmap.GetBitmapBits(sizeof pixels, pixels);
+    for (int i = 0; i < 36; ++i) {
+        const int row = i / 6, col = i % 6;
+        EXPECT_EQ(pixels[i], kSmall[(row / 3) * 3 + col / 2]) << "row " << row << " col " << col;
+    }
+}
+
+TEST_F(DisplayTest, BitmapIsLeftAloneWithoutDependence) {
+    // No dependence at 96 dpi nor on the 800 x 480 model; at 48 dpi the pixel scales to nothing.
+    const int screens[][4] = {
+        {480, 640, 96, 96}, {800, 480, 96, 96}, {800, 480, 192, 192}, {480, 640, 48, 48}};
+    for (const auto& s : screens) {
+        SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1] << " at " << s[2]);
+        Screen(s[0], s[1], s[2], s[3]);
+        CBitmap bitmap;
+        ASSERT_TRUE(bitmap.CreateBitmap(1, 1, 1, 32, kSmall));
+        const HBITMAP before = bitmap;
+        ChangeBitmapByDPI(bitmap);
+        EXPECT_EQ(static_cast<HBITMAP>(bitmap), before);
+    }
+}
+
+TEST(MemoryFuncsTest, FiguresArePlausible) {
+    MEMORYSTATUS status{};
+    status.dwLength = sizeof(status);
+    GlobalMemoryStatus(&status);
+    const unsigned long physical = MemoryFuncs::GetFreeSliderMemory();
+    const unsigned long smaller = MemoryFuncs::GetFreeVirtMemory();
+    EXPECT_GT(physical, 0ul);
+    EXPECT_GT(smaller, 0ul);
+    EXPECT_LE(physical, status.dwTotalPhys);
+    EXPECT_LE(smaller, status.dwTotalPhys);
+}
+
+}  // namespace

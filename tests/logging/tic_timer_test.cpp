@@ -1,0 +1,201 @@
+#include "fieldkit/logging/tic_timer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/sync.h"
+#include "tests/support/cstring_printer.h"
+#include "tests/support/device_root.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::milliseconds;
+using fieldkit::detail::TicTimerPeriod;
+
+HWND NewWindow() {
+    return CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+}
+
+// The count, which must match the slots in use; -1 without a table.
+int Count() {
+    int count = -1, used = -1;
+    if (!fieldkit::detail::TicTimerCounts(count, used)) return -1;
+    EXPECT_EQ(count, used);
+    return count;
+}
+
+bool CountBecomes(int wanted) {
+    for (const auto end = Clock::now() + Ms(10000); Count() != wanted;) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(Ms(2));
+    }
+    return true;
+}
+
+struct Received {
+    std::map<WPARAM, int> count;
+    std::map<WPARAM, Clock::time_point> first;
+};
+
+// The window's WM_TICTIMER messages in this thread's queue, for `ms` or until `enough`.
+Received Drain(HWND window, int ms, int enough = 1 << 30) {
+    Received r;
+    MSG m{};
+    for (auto end = Clock::now() + Ms(ms); enough > 0 && Clock::now() < end;) {
+        if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            std::this_thread::sleep_for(Ms(1));
+        } else if (m.message == WM_TICTIMER && m.hwnd == window && m.lParam == 0) {
+            if (r.count[m.wParam]++ == 0) r.first[m.wParam] = Clock::now();
+            --enough;
+        }
+    }
+    return r;
+}
+
+class TicTimerTest : public DeviceRootTest {};
+
+TEST(TicTimerReload, NearestWholeTicAndAtLeastOne) {
+    const struct {
+        UINT elapse, period, tics;
+    } cases[] = {{149, 100, 1}, {150, 100, 2}, {250, 100, 3},
+                 {49, 100, 1},  {0, 100, 1},   {0xFFFFFFFF, 10, 429496730}};
+    for (const auto& c : cases)
+        EXPECT_EQ(fieldkit::detail::TicTimerReload(c.elapse, c.period), c.tics) << c.elapse;
+}
+
+TEST_F(TicTimerTest, Lifecycle) {
+    const HWND w = NewWindow();
+    EXPECT_EQ(SetTicTimer(w, 1, 100), 0);
+    EXPECT_EQ(KillTicTimer(w, 1), 0);
+    EXPECT_EQ(DestroyTicTimerThread(), 0);
+    ASSERT_EQ(CreateTicTimerThread(3), 1);
+    EXPECT_EQ(CreateTicTimerThread(500), 1);
+    EXPECT_EQ(TicTimerPeriod(), 10u);
+    EXPECT_EQ(SetTicTimer(reinterpret_cast<HWND>(0x1234), 1, 100), 0);
+    EXPECT_EQ(SetTicTimer(w, 1, 100), 1);
+    EXPECT_EQ(DestroyTicTimerThread(), 1);
+    EXPECT_EQ(DestroyTicTimerThread(), 0);
+    ASSERT_EQ(CreateTicTimerThread(20), 1);
+    EXPECT_EQ(Count(), 0);
+    fieldkit::host::ResetProcessState();
+    EXPECT_EQ(SetTicTimer(w, 1, 100), 0);
+}
+
+TEST_F(TicTimerTest, SlotsAndWindowsThatDie) {
+    ASSERT_EQ(CreateTicTimerThread(10), 1);
+    const HWND w = NewWindow(), other = NewWindow();
+    for (UINT id = 0; id < 99; ++id)
+        ASSERT_EQ(SetTicTimer(w, id, 60000), 1);
+    ASSERT_EQ(SetTicTimer(other, 0, 60000), 1);
+    EXPECT_EQ(SetTicTimer(w, 99, 60000), 0);
+    EXPECT_EQ(KillTicTimer(w, 3), 1);
+    EXPECT_EQ(SetTicTimer(w, 50, 1000), 1);  // still its own slot, not the freed one
+    EXPECT_EQ(KillTicTimer(w, 50), 1);
+    EXPECT_EQ(KillTicTimer(w, 50), 0);
+    EXPECT_EQ(KillTicTimer(nullptr, 0), 0);  // a free slot is no timer
+    EXPECT_EQ(Count(), 98);
+    DestroyWindow(w);
+    EXPECT_TRUE(CountBecomes(1));
+    DestroyWindow(other);
+    EXPECT_TRUE(CountBecomes(0));
+}
+
+TEST_F(TicTimerTest, MessagesFollowTheReload) {
+    const HWND w = NewWindow();
+    const auto start = Clock::now();
+    ASSERT_EQ(CreateTicTimerThread(50), 1);
+    ASSERT_EQ(SetTicTimer(w, 1, 50), 1);
+    ASSERT_EQ(SetTicTimer(w, 3, 170), 1);
+    const auto setFive = Clock::now();
+    ASSERT_EQ(SetTicTimer(w, 5, 230), 1);
+    Received r = Drain(w, 1500);
+    // Tics are at least a period apart (less a clock millisecond); the ratios hold on any load.
+    const int tics = r.count[1];
+    EXPECT_GE(tics, 3);
+    EXPECT_LE(tics, 1500 / 49 + 1);
+    EXPECT_NEAR(r.count[3], tics / 3, 2);
+    EXPECT_NEAR(r.count[5], tics / 5, 2);
+    EXPECT_GE(r.first[1] - start, Ms(45));
+    EXPECT_GE(r.first[5] - setFive, Ms(4 * 49 - 5));
+}
+
+TEST_F(TicTimerTest, MessagesGoToTheCreatingThread) {
+    ASSERT_EQ(CreateTicTimerThread(10), 1);
+    std::promise<HWND> created;
+    std::promise<void> armed;
+    std::thread owner([&] {
+        const HWND w = NewWindow();
+        created.set_value(w);
+        armed.get_future().wait();
+        EXPECT_EQ(Drain(w, 10000, 3).count[9], 3);
+        DestroyWindow(w);
+    });
+    const HWND w = created.get_future().get();
+    EXPECT_EQ(SetTicTimer(w, 9, 10), 1);
+    armed.set_value();
+    owner.join();
+    EXPECT_TRUE(Drain(w, 50).count.empty());
+}
+
+TEST_F(TicTimerTest, DestroyWakesALongTicAndCreateFollowsAtOnce) {
+    const HANDLE stopped = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Stopped");
+    ASSERT_EQ(CreateTicTimerThread(10000), 1);
+    const auto start = Clock::now();
+    EXPECT_EQ(DestroyTicTimerThread(), 1);
+    EXPECT_LT(Clock::now() - start, Ms(5000));
+    EXPECT_EQ(WaitForSingleObject(stopped, 0), WAIT_OBJECT_0);  // confirmed, not abandoned
+    CloseHandle(stopped);
+    ASSERT_EQ(CreateTicTimerThread(10), 1);
+    const HWND w = NewWindow();
+    EXPECT_EQ(SetTicTimer(w, 2, 10), 1);
+    EXPECT_EQ(Drain(w, 10000, 1).count[2], 1);
+}
+
+TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
+    ASSERT_EQ(CreateTicTimerThread(10), 1);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([] {
+            HWND previous = nullptr;
+            for (int i = 0; i < 150; ++i) {
+                // Dead windows keep their slots until the next tic, so the table may be full.
+                const HWND w = NewWindow();
+                SetTicTimer(w, 0, 10);
+                const int one = SetTicTimer(w, 1, 20);
+                EXPECT_EQ(KillTicTimer(w, 1), one);
+                DestroyWindow(previous);
+                previous = w;
+            }
+            DestroyWindow(previous);
+        });
+    }
+    for (int i = 0; i < 200; ++i)
+        Count();
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_TRUE(CountBecomes(0));
+}
+
+TEST_F(TicTimerTest, CreateAndDestroyFromTwoThreads) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < 20; ++i) {
+                EXPECT_EQ(CreateTicTimerThread(10), 1);
+                DestroyTicTimerThread();
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(DestroyTicTimerThread(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "fieldkit/platform/commandbar.h"
+#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/gdi.h"
+#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/menu.h"
+#include "fieldkit/platform/sync.h"
+#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/window.h"
+#include "tests/support/cstring_printer.h"
+
+TEST(Windows, TreeTextsAndDestruction) {
+    const HWND top = CreateWindowW(L"Dialog", L"Settings", 0, 0, 0, 200, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
+    const HWND a = CreateWindowW(L"button", L"OK", WS_CHILD | 0x0B, 0, 0, 50, 20, top, nullptr,
+                                 nullptr, nullptr);
+    const HWND b =
+        CreateWindowW(L"static", L"Name", WS_CHILD, 0, 0, 50, 20, top, nullptr, nullptr, nullptr);
+    const HWND inner =
+        CreateWindowW(L"edit", L"x", WS_CHILD, 0, 0, 5, 5, b, nullptr, nullptr, nullptr);
+    EXPECT_EQ(GetWindow(top, GW_CHILD), a);
+    EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), b);
+    EXPECT_EQ(GetWindow(b, GW_HWNDNEXT), nullptr);
+    EXPECT_EQ(GetParent(inner), b);
+    wchar_t buf[8];
+    EXPECT_EQ(GetClassNameW(a, buf, 4), 3);  // cut to the buffer
+    EXPECT_STREQ(buf, L"but");
+    EXPECT_EQ(GetWindowLongW(a, GWL_STYLE), static_cast<LONG>(WS_CHILD | 0x0B));
+    EXPECT_TRUE(SetWindowTextW(b, L"Nom"));
+    EXPECT_EQ(GetWindowTextW(b, buf, 8), 3);
+    EXPECT_STREQ(buf, L"Nom");
+    EXPECT_EQ(SendMessageW(b, WM_GETTEXTLENGTH, 0, 0), 3);
+    RECT r;
+    EXPECT_TRUE(GetClientRect(top, &r));
+    EXPECT_EQ(r.right * 1000 + r.bottom, 200100);
+    EXPECT_TRUE(MoveWindow(top, 5, 5, 300, 50, TRUE));
+    GetClientRect(top, &r);
+    EXPECT_EQ(r.right, 300);
+    EXPECT_TRUE(DestroyWindow(b));  // takes its child with it
+    EXPECT_FALSE(IsWindow(b));
+    EXPECT_FALSE(IsWindow(inner));
+    EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), nullptr);
+    EXPECT_TRUE(DestroyWindow(top));
+    EXPECT_FALSE(IsWindow(a));
+    EXPECT_FALSE(DestroyWindow(top));
+    EXPECT_EQ(CreateWindowW(L"x", L"", WS_CHILD, 0, 0, 1, 1, top, nullptr, nullptr, nullptr),
+              nullptr);  // a destroyed parent
+}
+
+TEST(Windows, PostedMessagesGoToTheCreatingThread) {
+    HWND window = nullptr;
+    std::vector<UINT> received;
+    HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        window = CreateWindowW(L"w", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        SetEvent(created);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0))
+            received.push_back(msg.message);
+        DestroyWindow(window);
+    });
+    ASSERT_EQ(WaitForSingleObject(created, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(PostMessageW(window, WM_USER + 1, 7, 0));
+    EXPECT_TRUE(PostMessageW(window, WM_USER + 2, 0, 0));
+    MSG mine;
+    EXPECT_FALSE(PeekMessageW(&mine, nullptr, 0, 0, PM_REMOVE));  // not in this thread's queue
+    PostThreadMessageW(GetWindowThreadProcessId(window, nullptr), WM_QUIT, 0, 0);
+    owner.join();
+    EXPECT_EQ(received, (std::vector<UINT>{WM_USER + 1, WM_USER + 2}));
+    EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));  // gone
+    CloseHandle(created);
+
+    // Filters: by window and by message range; without PM_REMOVE the message stays.
+    const HWND w = CreateWindowW(L"w", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    PostMessageW(w, 10, 0, 0);
+    PostMessageW(nullptr, 20, 0, 0);
+    MSG m;
+    EXPECT_TRUE(PeekMessageW(&m, nullptr, 15, 25, PM_NOREMOVE));
+    EXPECT_EQ(m.message, 20u);
+    EXPECT_TRUE(PeekMessageW(&m, w, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, 10u);
+    EXPECT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    DestroyWindow(w);
+}
+
+TEST(Menus, HandlesItemsAndThePopupIdentifierQuirk) {
+    const HMENU bar = CreateMenu();
+    const HMENU file = CreatePopupMenu();
+    EXPECT_GT(reinterpret_cast<UINT_PTR>(bar), 100000u);
+    AppendMenuW(file, MF_STRING, 101, L"&Open");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING | MF_CHECKED, 102, L"E&xit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID;
+    ASSERT_TRUE(GetMenuItemInfoW(bar, 0, TRUE, &info));
+    EXPECT_EQ(info.wID, static_cast<UINT>(reinterpret_cast<UINT_PTR>(file)));
+    EXPECT_EQ(GetSubMenu(bar, 0), file);
+    EXPECT_FALSE(GetMenuItemInfoW(file, 3, TRUE, &info));
+    EXPECT_EQ(GetLastError(), ERROR_MENU_ITEM_NOT_FOUND);
+    wchar_t text[16];
+    EXPECT_EQ(GetMenuStringW(file, 102, text, 16, MF_BYCOMMAND), 5);
+    EXPECT_STREQ(text, L"E&xit");
+    EXPECT_EQ(GetMenuState(file, 2, MF_BYPOSITION) & MF_CHECKED, MF_CHECKED);
+    EXPECT_EQ(CheckMenuItem(file, 102, MF_UNCHECKED), MF_CHECKED);
+    EXPECT_TRUE(InsertMenuW(file, 0, MF_BYPOSITION, 100, L"New"));
+    EXPECT_EQ(GetMenuStringW(file, 0, text, 16, MF_BYPOSITION), 3);
+    // Deleting the popup item destroys the submenu with it.
+    EXPECT_TRUE(DeleteMenu(bar, 0, MF_BYPOSITION));
+    EXPECT_FALSE(GetMenuItemInfoW(file, 0, TRUE, &info));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_MENU_HANDLE);
+    // A menu cannot open itself or an ancestor.
+    const HMENU inner = CreatePopupMenu();
+    EXPECT_TRUE(AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(inner), L"In"));
+    EXPECT_FALSE(AppendMenuW(inner, MF_POPUP, reinterpret_cast<UINT_PTR>(bar), L"Loop"));
+    EXPECT_FALSE(AppendMenuW(inner, MF_POPUP, reinterpret_cast<UINT_PTR>(inner), L"Self"));
+    EXPECT_TRUE(DestroyMenu(bar));
+    EXPECT_FALSE(DestroyMenu(bar));
+    EXPECT_FALSE(DestroyMenu(inner));  // went with its parent
+
+    CMenu menu;
+    ASSERT_TRUE(menu.CreateMenu());
+    CMenu sub;
+    sub.CreatePopupMenu();
+    sub.AppendMenu(MF_STRING, 1, L"One");
+    menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(sub.Detach()), L"Sub");
+    CMenu* temporary = menu.GetSubMenu(0);
+    ASSERT_NE(temporary, nullptr);
+    EXPECT_EQ(temporary, menu.GetSubMenu(0));  // one object per handle
+    CString s;
+    temporary->GetMenuString(0, s, MF_BYPOSITION);
+    EXPECT_EQ(s, L"One");
+    EXPECT_EQ(menu.GetSubMenu(1), nullptr);
+}
+
+TEST(CommandBar, AnswersTheToolbarMessages) {
+    CWnd frame;
+    frame.Attach(
+        CreateWindowW(L"Frame", L"", 0, 0, 0, 480, 640, nullptr, nullptr, nullptr, nullptr));
+    CCommandBar bar;
+    ASSERT_TRUE(bar.Create(&frame));
+    EXPECT_EQ(GetParent(bar.GetSafeHwnd()), frame.GetSafeHwnd());
+    EXPECT_EQ(bar.SendMessage(TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(L"File")), 0);
+    EXPECT_EQ(bar.SendMessage(TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(L"Edit")), 1);
+    TBBUTTON buttons[2] = {{0, 10, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+                           {0, 11, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 1}};
+    EXPECT_TRUE(bar.SendMessage(TB_ADDBUTTONSW, 2, reinterpret_cast<LPARAM>(buttons)));
+    EXPECT_EQ(bar.SendMessage(TB_BUTTONCOUNT), 2);
+    wchar_t text[8];
+    EXPECT_EQ(bar.SendMessage(TB_GETBUTTONTEXTW, 11, reinterpret_cast<LPARAM>(text)), 4);
+    EXPECT_STREQ(text, L"Edit");
+    TBBUTTON got{};
+    EXPECT_TRUE(bar.SendMessage(TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&got)));
+    EXPECT_EQ(got.idCommand, 10);
+    got.iString = 1;
+    EXPECT_TRUE(bar.SendMessage(TB_INSERTBUTTON, 0, reinterpret_cast<LPARAM>(&got)));
+    EXPECT_TRUE(bar.SendMessage(TB_DELETEBUTTON, 1));
+    EXPECT_FALSE(bar.SendMessage(TB_DELETEBUTTON, 9));
+    EXPECT_EQ(bar.SendMessage(TB_GETBUTTONTEXTW, 10, reinterpret_cast<LPARAM>(text)), 4);
+    EXPECT_STREQ(text, L"Edit");
+    EXPECT_EQ(bar.SendMessage(TB_GETSTRINGW, (0u << 16) | 3u, reinterpret_cast<LPARAM>(text)), 4);
+    EXPECT_STREQ(text, L"Fi");  // cut to the given size
+    EXPECT_EQ(bar.SendMessage(TB_GETSTRINGW, (5u << 16) | 8u, reinterpret_cast<LPARAM>(text)), -1);
+    frame.DestroyWindow();
+    EXPECT_FALSE(IsWindow(bar.GetSafeHwnd()));
+}
+
+TEST(Gdi, ScreenTextAndStretchedBitmaps) {
+    fieldkit::host::SetScreen(800, 480, 192, 96);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) * 1000 + GetSystemMetrics(SM_CYSCREEN), 800480);
+    HDC screen = GetDC(nullptr);
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 192);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 96);
+    fieldkit::host::SetCharWidth(7);
+    SIZE size;
+    int fit = 0;
+    EXPECT_TRUE(GetTextExtentExPointW(screen, L"abcdef", -1, 30, &fit, nullptr, &size));
+    EXPECT_EQ(size.cx, 42);
+    EXPECT_EQ(fit, 4);
+    fieldkit::host::SetCharWidth(8);
+    fieldkit::host::SetScreenAvailable(false);
+    EXPECT_EQ(GetDC(nullptr), nullptr);
+    fieldkit::host::SetScreenAvailable(true);
+    fieldkit::host::SetScreen(480, 640, 96, 96);
+
+    // A 2 x 2 bitmap stretched to 4 x 4: each pixel becomes a 2 x 2 block.
+    const std::uint32_t pixels[4] = {1, 2, 3, 4};
+    CBitmap small;
+    ASSERT_TRUE(small.CreateBitmap(2, 2, 1, 32, pixels));
+    BITMAP info;
+    ASSERT_EQ(small.GetBitmap(&info), static_cast<int>(sizeof(BITMAP)));
+    EXPECT_EQ(info.bmWidth * 10 + info.bmHeight, 22);
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    const HGDIOBJ oldFrom = SelectObject(from, small.GetSafeHandle());
+    BITMAPINFO dib{};
+    dib.bmiHeader = {40, 4, -4, 1, 32, BI_RGB, 64, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP big = CreateDIBSection(to, &dib, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(big, nullptr);
+    const HGDIOBJ oldTo = SelectObject(to, big);
+    EXPECT_TRUE(StretchBlt(to, 0, 0, 4, 4, from, 0, 0, 2, 2, SRCCOPY));
+    const auto* out = static_cast<const std::uint32_t*>(bits);
+    EXPECT_EQ(std::vector<std::uint32_t>(out, out + 16),
+              (std::vector<std::uint32_t>{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+    DeleteDC(from);
+    DeleteDC(to);
+    EXPECT_TRUE(DeleteObject(big));
+    ReleaseDC(nullptr, screen);
+}
+
+TEST(Sync, NamedManualResetEvents) {
+    const HANDLE a = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Started");
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    const HANDLE b = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Started");
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(WaitForSingleObject(a, 10), WAIT_TIMEOUT);
+    std::thread setter([] {
+        const HANDLE h = OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Tic Timer Started");
+        EventModify(h, EVENT_SET);
+        CloseHandle(h);
+    });
+    EXPECT_EQ(WaitForSingleObject(b, 5000), WAIT_OBJECT_0);
+    setter.join();
+    EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_OBJECT_0);  // manual reset: stays set
+    CloseHandle(a);
+    CloseHandle(b);
+    EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Tic Timer Started"), nullptr);  // gone
+    EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_FAILED);
+}
+
+TEST(Memory, FiguresComeFromTheKernel) {
+    MEMORYSTATUS status{};
+    GlobalMemoryStatus(&status);
+    EXPECT_GT(status.dwAvailPhys, 0u);
+    EXPECT_LE(status.dwAvailPhys, status.dwTotalPhys);
+    EXPECT_GT(status.dwAvailVirtual, 0u);
+    EXPECT_LE(status.dwAvailVirtual, status.dwTotalVirtual);
+}
