@@ -39,10 +39,10 @@ void FindAllFilesInFolder(CArray<WIN32_FIND_DATAW, WIN32_FIND_DATAW&>& found, EF
 int IsDots(const wchar_t* name);
 // 1 when the folder the path starts in (its first component) exists on removable media.
 int IsPathOnFlashCard(const wchar_t* path);
-// The number of entries (files and folders) in a folder; 0 for a missing one.
 // The path shortened with "..." so that it fits the window's client width (less a tenth),
 // measured in the window's font; the last component is never shortened.
 CString CompactPath(HWND window, const wchar_t* path, wchar_t separator);
+// The number of entries (files and folders) in a folder; 0 for a missing one.
 unsigned long CountFiles(const CString& folder);
 
 }  // namespace FileFuncsEx
