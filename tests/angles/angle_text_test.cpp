@@ -5,17 +5,18 @@
 #include "tests/support/cstring_printer.h"
 
 #include <cmath>
-#include <limits>
 #include <random>
+#include <utility>
 
 #include "fieldkit/platform/scan.h"
 
+static void ExpectTexts(std::initializer_list<std::pair<CString, const wchar_t*>> cases) {
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(text, expected);
+}
+
 TEST(AngleText, LatitudesAndLongitudes) {
-    struct Case {
-        CString text;
-        const wchar_t* expected;
-    };
-    const Case cases[] = {
+    ExpectTexts({
         {LatitudeToDDDMMSSSString(45.5, true), L"45\u00B030'00.00000\"N"},
         {LatitudeToDDDMMSSSString(45.5, false), L"45\u00B030'0.0\"N"},
         {LatitudeToDDDMMSSSString(-33.8568, true), L"33\u00B051'24.48000\"S"},
@@ -32,17 +33,11 @@ TEST(AngleText, LatitudesAndLongitudes) {
         {LatitudeToDDDDString(-5.5, false), L"-5.50000"},
         {LongitudeToDDDDString(-122.25, true), L"-122.25000000"},
         {LongitudeToDDDDString(7.125, false), L"7.125000"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.text, c.expected);
+    });
 }
 
 TEST(AngleText, SignedAnglesAndBearings) {
-    struct Case {
-        CString text;
-        const wchar_t* expected;
-    };
-    const Case cases[] = {
+    ExpectTexts({
         {AngleToDDDMMSSSString(5.5, false), L"5\u00B030'0.0000\""},
         {AngleToDDDMMSSSString(-5.5, true), L"-5\u00B030'0.0000\""},
         {AngleToDDDMMSSSString(-0.5, false), L"-0\u00B030'0.0000\""},
@@ -67,17 +62,14 @@ TEST(AngleText, SignedAnglesAndBearings) {
         {DDDMMSS2String(1234530), L"123\u00B045'30\""},
         {DDDMMSS2String(50307), L"  5\u00B0 3' 7\""},
         {DDDMMSS2String(-50307), L"-  5\u00B0 3' 7\""},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.text, c.expected);
+    });
 }
 
 TEST(AngleText, HugeAndNonFiniteValuesStayDefined) {
-    const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(AngleToDDDMMSSSString(1e12, false).Left(11), L"2147483647\u00B0");
     EXPECT_EQ(LatitudeToDDDMMSSSString(std::nan(""), true), L"00\u00B000'     nan\"N");
-    EXPECT_EQ(ShortAngleToString(-inf).Left(1), L"-");
-    EXPECT_FALSE(DDDMMSS2String(inf).IsEmpty());
+    EXPECT_EQ(ShortAngleToString(-INFINITY).Left(1), L"-");
+    EXPECT_FALSE(DDDMMSS2String(INFINITY).IsEmpty());
 }
 
 // Reads the degrees, minutes and seconds of a text back, independently of the formatter.
@@ -93,9 +85,8 @@ TEST(AngleText, EveryTextReadsBackToItsPrecision) {
     std::uniform_real_distribution<double> angle(0, 360);
     for (int i = 0; i < 20000; ++i) {
         const double a = angle(rng);
-        const CString five = AngleToDDDMMSSSSSString(a);
-        const CString four = AngleToDDDMMSSSString(a, false);
-        const CString lat = LatitudeToDDDMMSSSString(a / 4, false);
+        const CString five = AngleToDDDMMSSSSSString(a), four = AngleToDDDMMSSSString(a, false),
+                      lat = LatitudeToDDDMMSSSString(a / 4, false);
         ASSERT_NEAR(ReadDms(five), a, 0.5e-6 / 3600 + 1e-12) << five.GetString();
         ASSERT_NEAR(ReadDms(four), a, 0.5e-4 / 3600 + 1e-12) << four.GetString();
         // Tenths are cut, so the text never lies above the value.

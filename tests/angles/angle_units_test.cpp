@@ -5,29 +5,31 @@
 #include "tests/support/cstring_printer.h"
 
 #include <cmath>
+#include <tuple>
+#include <utility>
+
+// Each result must be exactly the one given: {in, out}.
+static void ExpectExact(double (*f)(double), std::initializer_list<std::pair<double, double>> io) {
+    for (const auto& [in, out] : io)
+        EXPECT_EQ(f(in), out) << "in " << in;
+}
 
 TEST(AngleUnits, ReductionIntoOneTurn) {
     EXPECT_NEAR(ModDeg360(-0.0001, true), 359.9999, 1e-9);
-    EXPECT_EQ(ModDeg360(720, false), 0);
-    EXPECT_EQ(ModDeg360(-370, false), -10);
-    EXPECT_EQ(ModDeg360(-90, true), 270);
-    EXPECT_EQ(ModDeg360(360, true), 0);
+    ExpectExact([](double a) { return ModDeg360(a, false); }, {{720, 0}, {-370, -10}});
+    ExpectExact([](double a) { return ModDeg360(a, true); }, {{-90, 270}, {360, 0}});
     const double negativeZero = ModDeg360(-360, true);
     EXPECT_TRUE(negativeZero == 0 && std::signbit(negativeZero));
 }
 
 TEST(AngleUnits, ConversionsOutOfDegreesRoundToFiveDecimals) {
-    EXPECT_EQ(Deg2Rad(180), 314159 * 0.00001);
-    EXPECT_EQ(Deg2Rad(-90), -157080 * 0.00001);
-    EXPECT_EQ(Deg2Rad(360), 0);
-    EXPECT_EQ(Deg2Rad(540), Deg2Rad(180));
+    const double rad180 = 314159 * 0.00001, cc40 = 12345679 * 0.00001;
+    ExpectExact(Deg2Rad, {{180, rad180}, {-90, -157080 * 0.00001}, {360, 0}, {540, rad180}});
     EXPECT_EQ(Deg2Grad(90), 10000000 * 0.00001);
     EXPECT_EQ(Deg2Mil(90), 160000000 * 0.00001);
-    EXPECT_EQ(DegSec2GradCC(40), 12345679 * 0.00001);
     // Arc seconds reduce by a full turn of arc seconds: below it nothing changes.
-    EXPECT_EQ(DegSec2GradCC(400), 123456790 * 0.00001);
-    EXPECT_EQ(DegSec2GradCC(1296000 + 40), DegSec2GradCC(40));
-    EXPECT_EQ(DegSec2GradCC(-40), -DegSec2GradCC(40));
+    ExpectExact(DegSec2GradCC,
+                {{40, cc40}, {400, 123456790 * 0.00001}, {1296000 + 40, cc40}, {-40, -cc40}});
 }
 
 TEST(AngleUnits, ConversionsIntoDegreesAreUnrounded) {
@@ -38,23 +40,14 @@ TEST(AngleUnits, ConversionsIntoDegreesAreUnrounded) {
 }
 
 TEST(AngleUnits, InstrumentAngles) {
-    EXPECT_EQ(HL2HR(0), 0);
-    EXPECT_EQ(HL2HR(360), 0);
-    EXPECT_EQ(HL2HR(1), 359);
-    EXPECT_EQ(HL2HR(90), 270);
-    EXPECT_EQ(HR2HL(-90), 90);
-    EXPECT_EQ(HL2HR(450), 270);
-    EXPECT_EQ(Level2Zenith(0), 90);
-    EXPECT_EQ(Level2Zenith(90), 0);
-    EXPECT_EQ(Level2Zenith(-90), 180);
-    EXPECT_EQ(Zenith2Level(100), 350);
+    ExpectExact(HL2HR, {{0, 0}, {360, 0}, {1, 359}, {90, 270}, {450, 270}});
+    ExpectExact(HR2HL, {{-90, 90}});
+    ExpectExact(Level2Zenith, {{0, 90}, {90, 0}, {-90, 180}});
+    ExpectExact(Zenith2Level, {{100, 350}});
+    ExpectExact(MinimizeTurnAngle, {{-180, 180}, {180, 180}, {180.5, -179.5}, {600, 240}});
     EXPECT_NEAR(Level2Zenith(Level2Zenith(10)), 10, 1e-12);
     EXPECT_TRUE(ShouldTurn(-0.6));
     EXPECT_FALSE(ShouldTurn(0.5));
-    EXPECT_EQ(MinimizeTurnAngle(-180), 180);
-    EXPECT_EQ(MinimizeTurnAngle(180), 180);
-    EXPECT_EQ(MinimizeTurnAngle(180.5), -179.5);
-    EXPECT_EQ(MinimizeTurnAngle(600), 240);
     struct Case {
         double hz, v, hzOut, vOut;
     };
@@ -74,37 +67,35 @@ TEST(AngleUnits, SecondsCarry) {
         int dOut, mOut;
         double sOut;
     };
-    const Case cases[] = {
-        {12, 59, 59.999995, 13, 0, 0},
-        {12, 59, 59.99999, 12, 59, 59.99999},
-        {-12, 59, 59.999995, -13, 0, 0},
-        {0, 59, 59.999995, -1, 0, 0},
-        {12, 10, 59.999995, 12, 11, 0},
-        {12, 10, 61.5, 12, 11, 0},
-        {2147483647, 59, 59.999995, 2147483647, 0, 0},  // saturates, no overflow
-    };
-    for (const Case& c : cases) {
+    // The last row saturates instead of overflowing.
+    for (const Case& c :
+         {Case{12, 59, 59.999995, 13, 0, 0}, Case{12, 59, 59.99999, 12, 59, 59.99999},
+          Case{-12, 59, 59.999995, -13, 0, 0}, Case{0, 59, 59.999995, -1, 0, 0},
+          Case{12, 10, 59.999995, 12, 11, 0}, Case{12, 10, 61.5, 12, 11, 0},
+          Case{2147483647, 59, 59.999995, 2147483647, 0, 0}}) {
         int d = c.d, m = c.m;
         double s = c.s;
         check60round(d, m, s, 5);
-        EXPECT_EQ(d, c.dOut) << c.d << " " << c.m << " " << c.s;
-        EXPECT_EQ(m, c.mOut) << c.d << " " << c.m << " " << c.s;
-        EXPECT_EQ(s, c.sOut) << c.d << " " << c.m << " " << c.s;
+        EXPECT_EQ(std::tie(d, m, s), std::tie(c.dOut, c.mOut, c.sOut))
+            << c.d << " " << c.m << " " << c.s;
     }
 }
 
 TEST(AngleUnits, PackedDms) {
-    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10.5, 5), 10.3);
-    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(-0.25, 5), -0.15);
-    EXPECT_EQ(Deg2DDDMMSS(359.99999999, 5), 0);
-    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(370.5, 5), 10.3);
-    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(-370.5, 5), -10.3);
-    EXPECT_NEAR(Deg2DDDMMSS(123 + 45 / 60.0 + 30.5 / 3600, 5), 123.45305, 1e-11);
     // The carry tolerance widens as the precision falls: 60 seconds at precision 2.
-    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10 + 59.5 / 3600, 4), 10.01);
+    struct Case {
+        double deg;
+        int precision;
+        double packed;
+    };
+    for (const Case& c :
+         {Case{10.5, 5, 10.3}, Case{-0.25, 5, -0.15}, Case{370.5, 5, 10.3}, Case{-370.5, 5, -10.3},
+          Case{10 + 59.5 / 3600, 4, 10.01}, Case{10 + 1.0 / 3600, 2, 10.01}, Case{10.5, 2, 10.3}}) {
+        EXPECT_DOUBLE_EQ(Deg2DDDMMSS(c.deg, c.precision), c.packed) << c.deg << " " << c.precision;
+    }
+    EXPECT_EQ(Deg2DDDMMSS(359.99999999, 5), 0);
+    EXPECT_NEAR(Deg2DDDMMSS(123 + 45 / 60.0 + 30.5 / 3600, 5), 123.45305, 1e-11);
     EXPECT_NEAR(Deg2DDDMMSS(10 + 59.5 / 3600, 5), 10.00595, 1e-11);
-    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10 + 1.0 / 3600, 2), 10.01);
-    EXPECT_DOUBLE_EQ(Deg2DDDMMSS(10.5, 2), 10.3);
 
     EXPECT_NEAR(DDDMMSS2Deg(10.3), 10.5, 1e-12);
     EXPECT_NEAR(DDDMMSS2Deg(-123.4530), -(123 + 45 / 60.0 + 30 / 3600.0), 1e-9);

@@ -4,7 +4,9 @@
 
 #include "tests/support/cstring_printer.h"
 
-using Port = TConnectionPort::ECommPort;
+static TConnectionPort P(unsigned value) {
+    return TConnectionPort(static_cast<TConnectionPort::ECommPort>(value));
+}
 
 TEST(ConnectionPort, DefaultIsBluetoothWithoutANumber) {
     const TConnectionPort port;
@@ -15,25 +17,18 @@ TEST(ConnectionPort, DefaultIsBluetoothWithoutANumber) {
 }
 
 TEST(ConnectionPort, FlagsAndNumbers) {
-    const TConnectionPort usb(static_cast<Port>(0x403));
+    const TConnectionPort usb = P(0x403);
     EXPECT_TRUE(usb.IsUSB());
     EXPECT_EQ(usb.GetCommPort(), 3u);
-    EXPECT_TRUE(usb.IsValidPort());
-    EXPECT_FALSE(usb == TConnectionPort(static_cast<Port>(3)));
-    EXPECT_TRUE(TConnectionPort(static_cast<Port>(0xA05)).IsKVLN());
-    EXPECT_TRUE(TConnectionPort(static_cast<Port>(0x205)).IsUnregistered());
-
-    struct Case {
-        unsigned value;
-        bool valid;
-    };
-    for (const Case c : {Case{99, true}, Case{100, false}, Case{0, false}, Case{1, true},
-                         Case{0xF63, true}, Case{0x1001, false}, Case{0xFFFFFFFF, false}}) {
-        EXPECT_EQ(TConnectionPort(static_cast<Port>(c.value)).IsValidPort(), c.valid) << c.value;
-    }
+    EXPECT_FALSE(usb == P(3));
+    EXPECT_TRUE(P(0xA05).IsKVLN());
+    EXPECT_TRUE(P(0x205).IsUnregistered());
+    for (const unsigned v : {0x403u, 99u, 1u, 0xF63u})
+        EXPECT_TRUE(P(v).IsValidPort()) << v;
+    for (const unsigned v : {100u, 0u, 0x1001u, 0xFFFFFFFFu})
+        EXPECT_FALSE(P(v).IsValidPort()) << v;
     // Bits above the flags belong to the number.
-    EXPECT_EQ(TConnectionPort(static_cast<Port>(0x1001)).GetCommPort(), 0x1001u);
-
+    EXPECT_EQ(P(0x1001).GetCommPort(), 0x1001u);
     TConnectionPort copy;
     copy = usb;
     EXPECT_TRUE(copy == usb);

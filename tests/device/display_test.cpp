@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "fieldkit/platform/host.h"
@@ -28,38 +30,40 @@ class DisplayTest : public DeviceRootTest {
     }
 };
 
+// A screen, what it makes of the device, and values scaled on it: {in, x, y, larger}.
 struct ScreenCase {
     int width, height, dpiX, dpiY;
     bool halvane, archer, depends;
-    int in, x, y, larger;
+    std::vector<std::array<int, 4>> values;
 };
 
 TEST_F(DisplayTest, FactorsFollowTheScreen) {
+    const int M = INT_MAX;
     const ScreenCase cases[] = {
-        {240, 320, 96, 96, false, false, false, -7, -7, -7, -7},
-        {480, 640, 192, 192, false, false, true, 15, 30, 30, 30},
-        {480, 640, 120, 120, false, false, true, 10, 12, 12, 12},  // 12.5 truncated
-        {480, 640, 192, 192, false, false, true, INT_MAX, INT_MAX, INT_MAX, INT_MAX},
-        {480, 640, 144, 96, false, false, true, 10, 15, 10, 15},
-        {480, 640, 96, 144, false, false, true, 10, 10, 15, 15},
-        // The 800 x 480 model takes fixed factors whatever its dpi, yet reports no dependence.
-        {800, 480, 96, 96, true, false, false, 10, 12, 17, 17},
-        {800, 480, 192, 192, true, false, false, 10, 12, 17, 17},
-        {800, 480, 96, 96, true, false, false, 3, 3, 5, 5},  // 5.1 truncated
-        {800, 480, 96, 96, true, false, false, -3, -3, -5, -5},
-        {480, 800, 96, 96, false, true, false, 10, 10, 10, 10},
-        {480, 800, 192, 96, false, true, true, 10, 20, 10, 20},
+        {240, 320, 96, 96, false, false, false, {{-7, -7, -7, -7}}},
+        {480, 640, 192, 192, false, false, true, {{15, 30, 30, 30}, {M, M, M, M}}},
+        {480, 640, 120, 120, false, false, true, {{10, 12, 12, 12}}},  // 12.5 truncated
+        {480, 640, 144, 96, false, false, true, {{10, 15, 10, 15}}},
+        {480, 640, 96, 144, false, false, true, {{10, 10, 15, 15}}},
+        // The 800 x 480 model takes fixed factors whatever its dpi (5.1 is cut to 5), yet reports
+        // no dependence.
+        {800, 480, 96, 96, true, false, false, {{10, 12, 17, 17}, {3, 3, 5, 5}, {-3, -3, -5, -5}}},
+        {800, 480, 192, 192, true, false, false, {{10, 12, 17, 17}}},
+        {480, 800, 96, 96, false, true, false, {{10, 10, 10, 10}}},
+        {480, 800, 192, 96, false, true, true, {{10, 20, 10, 20}}},
     };
     for (const ScreenCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " " << c.dpiX << "/"
-                                        << c.dpiY << " " << c.in);
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << " " << c.dpiX << "/" << c.dpiY);
         Screen(c.width, c.height, c.dpiX, c.dpiY);
-        EXPECT_EQ(IsHalvaneDevice(), c.halvane);
-        EXPECT_EQ(IsArcher2Device(), c.archer);
-        EXPECT_EQ(IsDPIDepends(), c.depends);
-        EXPECT_EQ(GetDPIDependValueX(c.in), c.x);
-        EXPECT_EQ(GetDPIDependValueY(c.in), c.y);
-        EXPECT_EQ(GetDPIDependValue(c.in), c.larger);
+        EXPECT_EQ(std::make_tuple(IsHalvaneDevice(), IsArcher2Device(), IsDPIDepends()),
+                  std::make_tuple(c.halvane, c.archer, c.depends));
+        for (const std::array<int, 4>& v : c.values) {
+            const int in = v[0];
+            EXPECT_EQ((std::array{in, GetDPIDependValueX(in), GetDPIDependValueY(in),
+                                  GetDPIDependValue(in)}),
+                      v);
+        }
     }
 }
 
@@ -86,13 +90,11 @@ TEST_F(DisplayTest, ConcurrentFirstUseAgrees) {
     Screen(800, 480, 96, 96);
     std::vector<int> seen(8, 0);
     std::vector<std::thread> threads;
-    for (int& out : seen) {
+    for (int& out : seen)
         threads.emplace_back([&out] { out = GetDPIDependValueY(100) + GetDPIDependValueX(100); });
-    }
     for (std::thread& t : threads)
         t.join();
-    for (int v : seen)
-        EXPECT_EQ(v, 170 + 120);
+    EXPECT_EQ(seen, std::vector<int>(8, 170 + 120));
 }
 
 // 3 x 2 pixels, each one its own value, rows from the top.
@@ -106,8 +108,7 @@ TEST_F(DisplayTest, BitmapIsStretchedByEachFactor) {
 
     BITMAP info{};
     bitmap.GetBitmap(&info);
-    ASSERT_EQ(info.bmWidth, 6);
-    ASSERT_EQ(info.bmHeight, 6);
+    ASSERT_EQ((std::array{info.bmWidth, info.bmHeight}), (std::array<LONG, 2>{6, 6}));
     std::uint32_t pixels[36] = {};
     bitmap.GetBitmapBits(sizeof pixels, pixels);
     for (int i = 0; i < 36; ++i) {
@@ -135,12 +136,11 @@ TEST(MemoryFuncsTest, FiguresArePlausible) {
     MEMORYSTATUS status{};
     status.dwLength = sizeof(status);
     GlobalMemoryStatus(&status);
-    const unsigned long physical = MemoryFuncs::GetFreeSliderMemory();
-    const unsigned long smaller = MemoryFuncs::GetFreeVirtMemory();
-    EXPECT_GT(physical, 0ul);
-    EXPECT_GT(smaller, 0ul);
-    EXPECT_LE(physical, status.dwTotalPhys);
-    EXPECT_LE(smaller, status.dwTotalPhys);
+    for (const unsigned long free :
+         {MemoryFuncs::GetFreeSliderMemory(), MemoryFuncs::GetFreeVirtMemory()}) {
+        EXPECT_GT(free, 0ul);
+        EXPECT_LE(free, status.dwTotalPhys);
+    }
 }
 
 }  // namespace

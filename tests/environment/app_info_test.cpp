@@ -20,10 +20,8 @@ class AppInfoTest : public DeviceRootTest {
 };
 
 TEST_F(AppInfoTest, GetterFirstCreatesAnEmptyRecord) {
-    EXPECT_EQ(GetAPPNAME(), L"");
-    EXPECT_EQ(GetAPPTITLE(), L"");
+    EXPECT_EQ(GetAPPNAME() + GetAPPTITLE() + GetAPPVersion().third, L"");
     EXPECT_EQ(GetAPPModule(), 0);
-    EXPECT_EQ(GetAPPVersion().third, L"");
     SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo());
     EXPECT_EQ(GetAPPNAME(), L"Survey");
     EXPECT_EQ(GetDataDir(), L"\\SD Card\\ Data");  // named while the name was empty
@@ -32,11 +30,11 @@ TEST_F(AppInfoTest, GetterFirstCreatesAnEmptyRecord) {
 TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
     SetAPPInfo(L"Survey", L"Field Survey", 7, TVersionInfo{L"2", L"14", L"beta"});
     SetAPPInfo(L"Road", L"Road Design", -3, TVersionInfo{L"", L"x", L""});
-    EXPECT_EQ(GetAPPNAME(), L"Road");
-    EXPECT_EQ(GetAPPTITLE(), L"Road Design");
-    EXPECT_EQ(GetAPPModule(), -3);
     const TVersionInfo v = GetAPPVersion();
-    EXPECT_EQ(v.first + L"|" + v.second + L"|" + v.third, L"|x|");
+    EXPECT_EQ(
+        GetAPPNAME() + L"|" + GetAPPTITLE() + L"|" + v.first + L"|" + v.second + L"|" + v.third,
+        L"Road|Road Design||x|");
+    EXPECT_EQ(GetAPPModule(), -3);
     EXPECT_EQ(GetDataDir(), L"\\SD Card\\Survey Data");
 }
 

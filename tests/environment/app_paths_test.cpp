@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
@@ -23,11 +25,7 @@ class AppPathsTest : public DeviceRootTest {
 TEST_F(AppPathsTest, FoldersFollowTheirBase) {
     Write("\\SD Card\\directories.ini", "[Directories]\r\nDataDir=\\D\r\nRootDir=\\P\\\r\n");
     Identify();
-    struct Case {
-        CString (*get)();
-        const wchar_t* expected;
-    };
-    const Case cases[] = {
+    const std::pair<CString (*)(), const wchar_t*> cases[] = {
         {AppStrPaths::GetSettingsFilePath, L"\\D\\Settings"},
         {AppStrPaths::GetJobsFilePath, L"\\D\\Jobs"},
         {AppStrPaths::GetCatalogsFilePath, L"\\D\\Catalogs"},
@@ -45,12 +43,16 @@ TEST_F(AppPathsTest, FoldersFollowTheirBase) {
         {AppStrPaths::GetSessionSettingsPath, L"\\P\\\\FileSettings"},
         {AppStrPaths::GetMainHelpName, L"Survey.html"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.get(), c.expected);
+    for (const auto& [get, expected] : cases)
+        EXPECT_EQ(get(), expected);
     EXPECT_FALSE(Exists("\\D"));  // names only
 }
 
 TEST_F(AppPathsTest, TempPathIsCreatedHiddenAndKept) {
+    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");  // asked before the name is known
+    Identify();
+    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");
+    fieldkit::host::ResetProcessState();
     Identify();
     EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
     EXPECT_EQ(GetFileAttributesW(L"\\temp\\Survey"),
@@ -59,12 +61,6 @@ TEST_F(AppPathsTest, TempPathIsCreatedHiddenAndKept) {
     std::filesystem::remove(Host("\\temp\\Survey"));
     EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
     EXPECT_FALSE(Exists("\\temp\\Survey"));
-}
-
-TEST_F(AppPathsTest, TempPathBeforeTheNameIsKnown) {
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");
-    Identify();
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");
 }
 
 }  // namespace

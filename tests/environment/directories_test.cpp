@@ -22,6 +22,9 @@ class DirectoriesTest : public DeviceRootTest {
 };
 
 TEST_F(DirectoriesTest, DefaultLayout) {
+    EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
+    EXPECT_TRUE(std::filesystem::is_directory(Host("\\temp")));
+    EXPECT_EQ(GetTempDir(), L"\\temp");
     Identify();
     EXPECT_EQ(GetApplicationPath(), L"\\SD Card\\Survey\\Survey.exe");
     EXPECT_EQ(GetRootDir(), L"\\SD Card\\Survey");
@@ -35,9 +38,8 @@ TEST_F(DirectoriesTest, ProgramInTheRootFolder) {
     fieldkit::host::SetModuleFileName(L"\\Survey.exe");
     Write("\\directories.ini", "[Directories]\nRootDir=\\Programs\n");
     Identify();
-    EXPECT_EQ(GetDataDir(), L"Survey Data");
-    EXPECT_EQ(GetCommonDir(), L"Common Data");
-    EXPECT_EQ(DetectRootStorageDir(), L"");
+    EXPECT_EQ(GetDataDir() + L"|" + GetCommonDir() + L"|" + DetectRootStorageDir(),
+              L"Survey Data|Common Data|");
     EXPECT_EQ(GetRootDir(), L"\\Programs");  // directories.ini sits in the root itself
 }
 
@@ -45,9 +47,7 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
     struct Case {
         const char* text;
         std::string bytes;
-        const wchar_t* dataDir;
-        const wchar_t* commonDir;
-        const wchar_t* rootDir;
+        const wchar_t *dataDir, *commonDir, *rootDir;
     };
     const wchar_t* data = L"\\SD Card\\Survey Data";
     const wchar_t* common = L"\\SD Card\\Common Data";
@@ -78,12 +78,11 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
         fieldkit::host::ResetProcessState();
         Write("\\SD Card\\directories.ini", c.bytes);
         Identify();
-        EXPECT_EQ(GetDataDir(), c.dataDir);
-        EXPECT_EQ(GetCommonDir(), c.commonDir);
-        EXPECT_EQ(GetRootDir(), c.rootDir);
+        EXPECT_EQ(GetDataDir() + L"|" + GetCommonDir() + L"|" + GetRootDir(),
+                  CString(c.dataDir) + L"|" + c.commonDir + L"|" + c.rootDir);
         // The file's own location never follows an override.
-        EXPECT_EQ(DetectRootStorageDir(), L"\\SD Card");
-        EXPECT_EQ(GetRootStorageFileName(), L"\\SD Card\\directories.ini");
+        EXPECT_EQ(DetectRootStorageDir() + L"|" + GetRootStorageFileName(),
+                  L"\\SD Card|\\SD Card\\directories.ini");
     }
 }
 
@@ -99,24 +98,17 @@ TEST_F(DirectoriesTest, GeodeticDataLocations) {
     RegCloseKey(key);
     fieldkit::host::ResetProcessState();
     Identify();
+    const CString mounted = L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3";
     EXPECT_EQ(GetGeoidDir(), L"\\Mounted Volume\\GeoData\\");
-    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(),
-              L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3");
+    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);
 
     // GeoData beside the program's folder wins even on such a device; each is looked up alone.
     MakeDir("\\SD Card\\GeoData");
     EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\GeoData\\");
-    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(),
-              L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3");
+    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);
     Write("\\SD Card\\GeoData\\CoordinateSystemDB.db3");
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\GeoData\\CoordinateSystemDB.db3");
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version");
-}
-
-TEST_F(DirectoriesTest, TempFolderIsCreated) {
-    EXPECT_EQ(GetTempDir(), L"\\temp");
-    EXPECT_TRUE(std::filesystem::is_directory(Host("\\temp")));
-    EXPECT_EQ(GetTempDir(), L"\\temp");
 }
 
 }  // namespace

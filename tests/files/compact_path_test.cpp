@@ -32,45 +32,37 @@ class CompactPathTest : public DeviceRootTest {
 
 TEST_F(CompactPathTest, ShortensStepByStepUntilItFits) {
     // 32 characters = 256 pixels; each stage is 248, 208, 168 and 104 pixels wide.
-    const wchar_t* path = L"\\Card\\Data\\Jobs\\Project\\file.txt";
+    const wchar_t* full = L"\\Card\\Data\\Jobs\\Project\\file.txt";
     const struct {
         int width;  // the limit it gives is in the comment
-        const wchar_t* expected;
+        const wchar_t *path, *expected;
     } cases[] = {
-        {284, L"\\Card\\Data\\Jobs\\Project\\file.txt"},  // 256: fits exactly
-        {283, L"\\...\\Data\\Jobs\\Project\\file.txt"},   // 255
-        {280, L"\\...\\Data\\Jobs\\Project\\file.txt"},   // 252
-        {240, L"\\...\\Jobs\\Project\\file.txt"},         // 216
-        {200, L"\\...\\Project\\file.txt"},               // 180
-        {120, L"\\...\\file.txt"},                        // 108
-        {50, L"\\...\\file.txt"},                         // 45: the name is never cut
+        {284, full, full},                                     // 256: fits exactly
+        {283, full, L"\\...\\Data\\Jobs\\Project\\file.txt"},  // 255
+        {280, full, L"\\...\\Data\\Jobs\\Project\\file.txt"},  // 252
+        {240, full, L"\\...\\Jobs\\Project\\file.txt"},        // 216
+        {200, full, L"\\...\\Project\\file.txt"},              // 180
+        {120, full, L"\\...\\file.txt"},                       // 108
+        {50, full, L"\\...\\file.txt"},                        // 45: the name is never cut
+        {1, full, L"\\...\\file.txt"},                         // the smallest limit that tries
+        {0, full, full},  // a window without room: nothing to measure against
+        // A trailing separator survives.
+        {400, L"\\Card\\Data\\", L"\\Card\\Data\\"},
+        {50, L"\\Card\\Data\\Jobs\\", L"\\...\\Jobs\\"},
+        {10, L"\\a\\", L"\\a\\"},
+        // Short components are skipped: the first long one takes the dots.
+        {20, L"\\a\\bc\\file.txt", L"\\a\\bc\\file.txt"},
+        {20, L"\\a\\bc\\Data\\Jobs\\f", L"\\a\\bc\\...\\f"},
+        {20, L"Storage\\Data\\f", L"Storage\\...\\f"},  // nor is text before the first separator
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.width);
-        EXPECT_EQ(Compact(c.width, path), CString(c.expected));
-    }
-}
-
-TEST_F(CompactPathTest, TrailingSeparatorSurvives) {
-    EXPECT_EQ(Compact(400, L"\\Card\\Data\\"), CString(L"\\Card\\Data\\"));
-    EXPECT_EQ(Compact(50, L"\\Card\\Data\\Jobs\\"), CString(L"\\...\\Jobs\\"));
-    EXPECT_EQ(Compact(10, L"\\a\\"), CString(L"\\a\\"));
+    for (const auto& c : cases)
+        EXPECT_EQ(Compact(c.width, c.path), CString(c.expected)) << c.width;
     EXPECT_EQ(Compact(50, L"/Card/Data/Jobs/", L'/'), CString(L"/.../Jobs/"));
-}
-
-TEST_F(CompactPathTest, ShortComponentsAreSkipped) {
-    EXPECT_EQ(Compact(20, L"\\a\\bc\\file.txt"), CString(L"\\a\\bc\\file.txt"));
-    // The first long component takes the dots; the short ones before it stay.
-    EXPECT_EQ(Compact(20, L"\\a\\bc\\Data\\Jobs\\f"), CString(L"\\a\\bc\\...\\f"));
-    // Text before the first separator is never shortened either.
-    EXPECT_EQ(Compact(20, L"Storage\\Data\\f"), CString(L"Storage\\...\\f"));
 }
 
 TEST_F(CompactPathTest, NothingToMeasureAgainst) {
     const wchar_t* path = L"\\Card\\Data\\Jobs\\Project\\file.txt";
     EXPECT_EQ(FileFuncsEx::CompactPath(nullptr, path, L'\\'), CString(path));
-    EXPECT_EQ(Compact(0, path), CString(path));
-    EXPECT_EQ(Compact(1, path), CString(L"\\...\\file.txt"));  // the smallest limit that tries
     HWND gone =
         CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(gone);

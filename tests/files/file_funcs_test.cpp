@@ -63,9 +63,7 @@ TEST_F(FileFuncsTest, ChecksAndCreatesFolders) {
     EXPECT_TRUE(IsFileExist(L"\\d\\f.txt") && IsFileExist(L"\\d") && IsFileExist(L"\\d\\*.TXT"));
     EXPECT_FALSE(IsFileExist(L"\\d\\*.bin"));
 
-    EXPECT_TRUE(CreateDir(L"\\d"));
-    EXPECT_TRUE(CreateDir(L"\\d\\B\\C\\"));
-    EXPECT_TRUE(Exists("\\d\\B\\C"));
+    EXPECT_TRUE(CreateDir(L"\\d") && CreateDir(L"\\d\\B\\C\\") && Exists("\\d\\B\\C"));
     EXPECT_FALSE(CreateDir(L"\\d\\f.txt\\x\\y"));
     EXPECT_FALSE(CreateDir(L"/nil/sub"));  // no backslash to walk up by
 }
@@ -106,8 +104,7 @@ TEST_F(FileFuncsTest, PrintsTimesInLocalTime) {
     CString date, clock, wd, wt, ad, at;
     Zone("EST5");  // five hours behind, no summer time
     EXPECT_TRUE(ConvertAndFormatFileTime(march2019, &date, &clock));
-    EXPECT_EQ(date + L" " + clock, CString(L"03/01/2019 04:05"));
-    EXPECT_FALSE(ConvertAndFormatFileTime(huge, &date, &clock));
+    EXPECT_FALSE(ConvertAndFormatFileTime(huge, &date, &clock));  // leaves the texts alone
     EXPECT_EQ(date + L" " + clock, CString(L"03/01/2019 04:05"));
 
     // Times come creation, access, write; texts creation, write, access. The write and access

@@ -14,9 +14,8 @@
 class Translations : public DeviceRootTest {};
 
 TEST_F(Translations, WithoutAStoreTextsComeBackUnchanged) {
-    EXPECT_EQ(ugettext(L"Open"), L"Open");
-    EXPECT_EQ(ugettext(L"utils_base", L"Open"), L"Open");
-    EXPECT_EQ(TAG_NONE(), L"<none>");
+    EXPECT_EQ(ugettext(L"Open") + L"|" + ugettext(L"utils_base", L"Open") + L"|" + TAG_NONE(),
+              L"Open|Open|<none>");
 
     Write("\\app.po", "msgid \"Open\"\nmsgstr \"Auf\"\n");
     EXPECT_TRUE(AttachTranslationFile(L"\\app.po"));
@@ -99,22 +98,18 @@ TEST_F(Translations, DefaultCatalogMergesDomainsReplace) {
     Write("\\b.po", "msgid \"No\"\nmsgstr \"Nee\"\n\nmsgid \"<none>\"\nmsgstr \"<keine>\"\n");
     AttachTranslationFile(L"\\a.po");
     AttachTranslationFile(L"\\b.po");
-    EXPECT_EQ(ugettext(L"Yes"), L"Ja");
-    EXPECT_EQ(ugettext(L"No"), L"Nee");
+    EXPECT_EQ(ugettext(L"Yes") + L"|" + ugettext(L"No"), L"Ja|Nee");
 
     AttachTranslationFile(CString(L"utils_base"), CString(L"\\b.po"));
     AttachTranslationFile(CString(L"Utils_base"), CString(L"\\a.po"));
     EXPECT_EQ(TAG_NONE(), L"<keine>");
-    EXPECT_EQ(ugettext(L"utils_base", L"No"), L"Nee");
-    EXPECT_EQ(ugettext(L"Utils_base", L"No"), L"Nein");
+    EXPECT_EQ(ugettext(L"utils_base", L"No") + L"|" + ugettext(L"Utils_base", L"No"), L"Nee|Nein");
     EXPECT_EQ(ugettext(L"utils_base", L"Yes"), L"Yes");  // no fall-back to the default
 
     AttachTranslationFile(CString(L"utils_base"), CString(L"\\a.po"));
-    EXPECT_EQ(TAG_NONE(), L"<none>");
-    EXPECT_EQ(ugettext(L"utils_base", L"Yes"), L"Ja");
+    EXPECT_EQ(TAG_NONE() + L"|" + ugettext(L"utils_base", L"Yes"), L"<none>|Ja");
     AttachTranslationFile(CString(L"utils_base"), CString(L"\\missing.po"));
-    EXPECT_EQ(ugettext(L"utils_base", L"Yes"), L"Yes");
-    EXPECT_EQ(ugettext(L"Utils_base", L"Yes"), L"Ja");
+    EXPECT_EQ(ugettext(L"utils_base", L"Yes") + L"|" + ugettext(L"Utils_base", L"Yes"), L"Yes|Ja");
 }
 
 TEST_F(Translations, StringResources) {
@@ -129,8 +124,8 @@ TEST_F(Translations, StringResources) {
           "msgid \"String 8 not found in module Survey.exe.\"\nmsgstr \"Fehlt\"\n");
     AttachTranslationFile(L"\\app.po");
     fieldkit::host::SetModuleFileName(L"Survey.exe");
-    EXPECT_EQ(GetTranslatedString(7, nullptr), L"Sichern");
-    EXPECT_EQ(GetTranslatedString(8, nullptr), L"Fehlt");
+    EXPECT_EQ(GetTranslatedString(7, nullptr) + L"|" + GetTranslatedString(8, nullptr),
+              L"Sichern|Fehlt");
 
     fieldkit::host::SetModuleFileName(CString(L'x', 700));  // the message is cut at 511
     EXPECT_EQ(GetTranslatedString(9, nullptr).GetLength(), 511);
@@ -142,14 +137,13 @@ TEST_F(Translations, LookUpsFromManyThreads) {
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
     std::vector<std::thread> readers;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         readers.emplace_back([&] {
             while (!stop) {
                 const CString yes = ugettext(L"dom", L"Yes");
                 if (ugettext(L"Yes") != L"Ja" || (yes != L"Ja" && yes != L"Yes")) ++wrong;
             }
         });
-    }
     // Attaching belongs to start-up, but must stay defined while others look up.
     for (int i = 0; i < 200; ++i)
         AttachTranslationFile(CString(L"dom"), CString(L"\\app.po"));

@@ -4,7 +4,6 @@
 
 #include <unistd.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -16,23 +15,19 @@ namespace {
 
 // '#' stands for one digit.
 bool Like(const std::string& s, const std::string& pattern) {
-    if (s.size() != pattern.size()) return false;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const bool digit = std::isdigit(static_cast<unsigned char>(s[i])) != 0;
-        if (pattern[i] == '#' ? !digit : pattern[i] != s[i]) return false;
-    }
-    return true;
+    bool same = s.size() == pattern.size();
+    for (std::size_t i = 0; same && i < s.size(); ++i)
+        same = pattern[i] == '#' ? s[i] >= '0' && s[i] <= '9' : pattern[i] == s[i];
+    return same;
 }
 
 using LogFileTest = DeviceRootTest;
 
 TEST_F(LogFileTest, LinePrefixes) {
-    struct Case {
-        long format;
-        long level;
+    const struct {
+        long format, level;
         const char* line;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {0, 2, "msg\n"},
         {LOGFMT_NUMBER, 2, "   1 - msg\n"},
         {LOGFMT_LEVEL, 2, "<2> - msg\n"},
@@ -45,7 +40,7 @@ TEST_F(LogFileTest, LinePrefixes) {
         {LOGFMT_INDENT | LOGFMT_LEVEL | LOGFMT_SECONDS | LOGFMT_NUMBER, 1,
          "   1 - (0.###) - <1> -    msg\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CLogFile log;
         ASSERT_EQ(log.Start("\\p.log", LOGMODE_FILE, c.format, 5), 0);
         log.LogMessage("msg", c.level);
@@ -122,8 +117,8 @@ TEST_F(LogFileTest, FileNames) {
 
     ASSERT_EQ(log.Start("\\trace", LOGMODE_TIMEDFILE, 0, 1), 0);
     log.Stop();
-    EXPECT_TRUE(Like(log.GetFilename(), "\\trace######")) << log.GetFilename();
-    EXPECT_TRUE(Exists(log.GetFilename()));
+    EXPECT_TRUE(Like(log.GetFilename(), "\\trace######") && Exists(log.GetFilename()))
+        << log.GetFilename();
     ASSERT_EQ(log.Start("\\Messung \xC3\xBC.log", LOGMODE_FILE, 0, 1), 0);
     log.Stop();
     EXPECT_TRUE(Exists("\\Messung \xC3\xBC.log"));
@@ -145,17 +140,13 @@ TEST_F(LogFileTest, DebuggerOutput) {
     fieldkit::host::SetDebugOutputHandler([&](const wchar_t* t) { seen.emplace_back(t); });
     CLogFile log;
     ASSERT_EQ(log.Start(LOGMODE_DEBUGOUT, LOGFMT_NUMBER, 1), 0);
-    log.LogMessage(
-        "Gr\xC3\xBC\xC3\x9F"
-        "e",
-        1);
+    log.LogMessage("Gr\u00FC\u00DFe", 1);  // UTF-8
     log.LogMessage(nullptr, 1);
     EXPECT_EQ(log.Stop(), LOGERR_NOTRUNNING);  // no file: keeps running
     log.LogMessage(1, "%S", L"\u65E5");
     fieldkit::host::SetDebugOutputHandler(nullptr);
-    const std::vector<std::wstring> expected = {L"   1 - Gr\u00FC\u00DFe\n", L"   2 - \n",
-                                                L"   3 - \u65E5\n"};
-    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"   1 - Gr\u00FC\u00DFe\n", L"   2 - \n",
+                                               L"   3 - \u65E5\n"}));
 }
 
 TEST_F(LogFileTest, PrintfFormAndLongLines) {
@@ -171,10 +162,8 @@ TEST_F(LogFileTest, PrintfFormAndLongLines) {
     log.Stop();
     // "   3 - " leaves 1,015 bytes before the line feed; the 1,015th would split an "é".
     const std::string cut = text.substr(0, 1014);
-    EXPECT_EQ(Read("\\f.log"),
-              "   1 - 5 ok Stra\xC3\x9F"
-              "e \xE6\x97\xA5 2.50\n   2 - plain\n   3 - " +
-                  cut + "\n   4 - " + cut + "\n");
+    EXPECT_EQ(Read("\\f.log"), "   1 - 5 ok Stra\u00DFe \u65E5 2.50\n   2 - plain\n   3 - " + cut +
+                                   "\n   4 - " + cut + "\n");
 }
 
 TEST(LogElapsedSeconds, SurvivesTheTickWrap) {

@@ -58,17 +58,14 @@ TEST_F(LogThreadsTest, OneLogManyWriters) {
     CLogFile log;
     ASSERT_EQ(log.Start("\\threads.log", LOGMODE_FILE, LOGFMT_NUMBER, 1), 0);
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&log, t] {
             for (int i = 0; i < kLines; ++i) {
-                if (i % 2 == 0)
-                    log.LogMessage(1, "T%d L%d", t, i);
-                else
-                    log.LogMessage(("T" + std::to_string(t) + " L" + std::to_string(i)).c_str(), 1);
+                const std::string text = "T" + std::to_string(t) + " L" + std::to_string(i);
+                i % 2 ? log.LogMessage(text.c_str(), 1) : log.LogMessage(1, "T%d L%d", t, i);
                 if (i % 500 == 0) (void)log.GetStatus();
             }
         });
-    }
     for (std::thread& th : threads)
         th.join();
     EXPECT_EQ(log.Stop(), 0);
@@ -81,12 +78,11 @@ TEST_F(LogThreadsTest, ApplicationLogOpenedByManyThreads) {
     fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     MakeDir("\\SD Card\\Survey");
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([t] {
             for (int i = 0; i < kLines; ++i)
                 LOGMESSAGE(1, "T%d L%d", t, i);
         });
-    }
     for (std::thread& th : threads)
         th.join();
     FinishLogging();

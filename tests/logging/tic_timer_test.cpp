@@ -32,11 +32,10 @@ int Count() {
 }
 
 bool CountBecomes(int wanted) {
-    for (const auto end = Clock::now() + Ms(10000); Count() != wanted;) {
-        if (Clock::now() > end) return false;
+    const auto end = Clock::now() + Ms(10000);
+    while (Count() != wanted && Clock::now() < end)
         std::this_thread::sleep_for(Ms(2));
-    }
-    return true;
+    return Count() == wanted;
 }
 
 struct Received {
@@ -161,7 +160,7 @@ TEST_F(TicTimerTest, DestroyWakesALongTicAndCreateFollowsAtOnce) {
 TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
     ASSERT_EQ(CreateTicTimerThread(10), 1);
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([] {
             HWND previous = nullptr;
             for (int i = 0; i < 150; ++i) {
@@ -175,7 +174,6 @@ TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
             }
             DestroyWindow(previous);
         });
-    }
     for (int i = 0; i < 200; ++i)
         Count();
     for (auto& thread : threads)
@@ -185,14 +183,13 @@ TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
 
 TEST_F(TicTimerTest, CreateAndDestroyFromTwoThreads) {
     std::vector<std::thread> threads;
-    for (int t = 0; t < 2; ++t) {
+    for (int t = 0; t < 2; ++t)
         threads.emplace_back([] {
             for (int i = 0; i < 20; ++i) {
                 EXPECT_EQ(CreateTicTimerThread(10), 1);
                 DestroyTicTimerThread();
             }
         });
-    }
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(DestroyTicTimerThread(), 0);

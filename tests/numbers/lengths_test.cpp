@@ -5,6 +5,7 @@
 #include "tests/support/cstring_printer.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <random>
 
 TEST(FeetAndInches, Texts) {
@@ -13,30 +14,17 @@ TEST(FeetAndInches, Texts) {
         int denominator;
         const wchar_t* text;
     };
-    const Case cases[] = {
-        {5.5, 16, L"5'6\""},
-        {5.0, 16, L"5'"},
-        {0.5, 16, L"6\""},
-        {5 + 6.25 / 12, 16, L"5'6 1/4\""},
-        {1.0 / 48, 16, L"1/4\""},
-        {-5.5, 16, L"-5'6\""},
-        {0.0, 16, L"0'0\""},
-        {-0.0, 16, L"0'0\""},
-        {0.00001, 16, L"0'0\""},
-        {-0.00001, 16, L"0'0\""},
-        {5.9999, 16, L"6'"},
-        {5 + 6.25 / 12, 1, L"5'6\""},
-        {5 + 6.25 / 12, 0, L"5'6\""},
-        {5 + 6.25 / 12, -4, L"5'6\""},
-        {5 + 0.25 / 12, 16, L"5'1/4\""},
-        {11.999 / 12, 2, L"1'"},
-        {5 + 6.5 / 12, 64, L"5'6 1/2\""},
-        // Any denominator is written in lowest terms.
-        {5 + 6.5 / 12, 10, L"5'6 1/2\""},
-        {5 + (6 + 1.0 / 3) / 12, 12, L"5'6 1/3\""},
-        {5 + (6 + 0.6) / 12, 10, L"5'6 3/5\""},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c :
+         {Case{5.5, 16, L"5'6\""}, Case{5.0, 16, L"5'"}, Case{0.5, 16, L"6\""},
+          Case{5 + 6.25 / 12, 16, L"5'6 1/4\""}, Case{1.0 / 48, 16, L"1/4\""},
+          Case{-5.5, 16, L"-5'6\""}, Case{0.0, 16, L"0'0\""}, Case{-0.0, 16, L"0'0\""},
+          Case{0.00001, 16, L"0'0\""}, Case{-0.00001, 16, L"0'0\""}, Case{5.9999, 16, L"6'"},
+          Case{5 + 6.25 / 12, 1, L"5'6\""}, Case{5 + 6.25 / 12, 0, L"5'6\""},
+          Case{5 + 6.25 / 12, -4, L"5'6\""}, Case{5 + 0.25 / 12, 16, L"5'1/4\""},
+          Case{11.999 / 12, 2, L"1'"}, Case{5 + 6.5 / 12, 64, L"5'6 1/2\""},
+          // Any denominator is written in lowest terms.
+          Case{5 + 6.5 / 12, 10, L"5'6 1/2\""}, Case{5 + (6 + 1.0 / 3) / 12, 12, L"5'6 1/3\""},
+          Case{5 + (6 + 0.6) / 12, 10, L"5'6 3/5\""}}) {
         EXPECT_EQ(HeightToFeetAndInchesString(c.feet, c.denominator), c.text)
             << c.feet << " / " << c.denominator;
     }
@@ -50,32 +38,18 @@ TEST(FeetAndInches, ReadingTexts) {
         const wchar_t* text;
         double feet;
     };
-    const Case cases[] = {
-        {L"5'6 1/4\"", 5 + 6.25 / 12},
-        {L"5'6\"", 5.5},
-        {L"6\"", 0.5},
-        {L"1/4\"", 0.25 / 12},
-        {L"-5'6\"", -5.5},
-        {L"5'", 5},
-        {L"12.75", 12.75},
-        {L"1 234.5", 1234.5},
-        {L"0'0\"", 0},
-        {L"1/0\"", 1.0 / 12},
-        {L"", 0},
-        {L"abc", 0},
-        {L"5'6 1/4 \"", 5 + 6.25 / 12},
-        // Extra blanks and a missing inch mark never drop or garble the inches.
-        {L"5' 6\"", 5.5},
-        {L"5' 6 1/4\"", 5 + 6.25 / 12},
-        {L" 5 ' 6  1 / 4 \" ", 5 + 6.25 / 12},
-        {L"1 234'6\"", 1234.5},
-        {L"5'6", 5.5},
-        {L"-5'6 1/2", -(5 + 6.5 / 12)},
-        {L"5'x", 5},
-        {L"-12.5", -12.5},
+    const auto expect = [](std::initializer_list<Case> cases) {
+        for (const Case& c : cases)
+            EXPECT_NEAR(StringToHeight(c.text), c.feet, 1e-12) << c.text;
     };
-    for (const Case& c : cases)
-        EXPECT_NEAR(StringToHeight(c.text), c.feet, 1e-12) << c.text;
+    expect({Case{L"5'6 1/4\"", 5 + 6.25 / 12}, Case{L"5'6\"", 5.5}, Case{L"6\"", 0.5},
+            Case{L"1/4\"", 0.25 / 12}, Case{L"-5'6\"", -5.5}, Case{L"5'", 5}, Case{L"12.75", 12.75},
+            Case{L"1 234.5", 1234.5}, Case{L"0'0\"", 0}, Case{L"1/0\"", 1.0 / 12}, Case{L"", 0},
+            Case{L"abc", 0}, Case{L"5'x", 5}, Case{L"-12.5", -12.5}});
+    // Extra blanks and a missing inch mark never drop or garble the inches.
+    expect({Case{L"5'6 1/4 \"", 5 + 6.25 / 12}, Case{L"5' 6\"", 5.5},
+            Case{L"5' 6 1/4\"", 5 + 6.25 / 12}, Case{L" 5 ' 6  1 / 4 \" ", 5 + 6.25 / 12},
+            Case{L"1 234'6\"", 1234.5}, Case{L"5'6", 5.5}, Case{L"-5'6 1/2", -(5 + 6.5 / 12)}});
     EXPECT_FALSE(std::signbit(StringToHeight(L"-0'0\"")));
     EXPECT_EQ(StringToNorE(L"5'6\""), 5.5);
 }

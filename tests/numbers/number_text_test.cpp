@@ -5,19 +5,19 @@
 #include "tests/support/cstring_printer.h"
 
 #include <cmath>
-#include <limits>
+#include <utility>
 
-namespace {
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-}  // namespace
+// What a flag parser returns, and the value it leaves in a variable that held `start`.
+template <class T>
+static std::pair<int, T> Parse(int (*parse)(const wchar_t*, T&), const wchar_t* text, T start) {
+    const int result = parse(text, start);
+    return {result, start};
+}
 
 TEST(Rounding, HalvesGoAwayFromZero) {
-    EXPECT_EQ(dNearInt(0.5), 1);
-    EXPECT_EQ(dNearInt(-0.5), -1);
-    EXPECT_EQ(dNearInt(2.5), 3);
-    EXPECT_EQ(dNearInt(-2.5), -3);
-    EXPECT_EQ(dNearInt(1.4999), 1);
+    const double cases[][2] = {{0.5, 1}, {-0.5, -1}, {2.5, 3}, {-2.5, -3}, {1.4999, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(dNearInt(c[0]), c[1]) << c[0];
     EXPECT_TRUE(std::signbit(dNearInt(-0.4)));
 }
 
@@ -27,67 +27,39 @@ TEST(Rounding, FormatFloat) {
         int decimals;
         double expected;
     };
-    const Case cases[] = {
-        {1.25, 1, 1.3},
-        {-1.25, 1, -1.3},
-        {-1.24, 1, -1.2},
-        {2.7, 0, 3},
-        {2.7, -2, 3},
-        {-2.5, 0, -3},
-        {0.125, 2, 0.13},
-        {123.456, 2, 123.46},
-        // Beyond 32 bits the same rule holds instead of overflowing.
-        {3e9 + 0.75, 1, 3e9 + 0.8},
-        {-1e12 - 0.5, 0, -1e12 - 1},
-        {1e300, 3, 1e300},
-        {0.1234567891234, 12, 0.123456789123},
-        {1.5, 400, 1.5},
-    };
-    for (const Case& c : cases) {
+    // From 3e9 on, beyond 32 bits, the same rule holds instead of overflowing.
+    for (const Case& c :
+         {Case{1.25, 1, 1.3}, Case{-1.25, 1, -1.3}, Case{-1.24, 1, -1.2}, Case{2.7, 0, 3},
+          Case{2.7, -2, 3}, Case{-2.5, 0, -3}, Case{0.125, 2, 0.13}, Case{123.456, 2, 123.46},
+          Case{3e9 + 0.75, 1, 3e9 + 0.8}, Case{-1e12 - 0.5, 0, -1e12 - 1}, Case{1e300, 3, 1e300},
+          Case{0.1234567891234, 12, 0.123456789123}, Case{1.5, 400, 1.5}}) {
         EXPECT_DOUBLE_EQ(FormatFloat(c.x, c.decimals), c.expected) << c.x << " " << c.decimals;
     }
     // The integer round trip of small negatives gives +0, never -0.
     EXPECT_FALSE(std::signbit(FormatFloat(-0.4, 0)));
-    EXPECT_EQ(FormatFloat(kInf, 2), kInf);
-    EXPECT_TRUE(std::isnan(FormatFloat(kNaN, 2)));
+    EXPECT_EQ(FormatFloat(INFINITY, 2), INFINITY);
+    EXPECT_TRUE(std::isnan(FormatFloat(NAN, 2)));
 }
 
 TEST(Parsing, FlagParsersReportAndZero) {
-    int n = 7;
-    EXPECT_EQ(StringToInt(L"", n), 0);
-    EXPECT_EQ(n, 0);
-    n = 7;
-    EXPECT_EQ(StringToInt(nullptr, n), 0);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(StringToInt(L"  42", n), 1);
-    EXPECT_EQ(n, 42);
-    EXPECT_EQ(StringToInt(L"x1", n), 0);
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(StringToInt(L"12abc", n), 1);
-    EXPECT_EQ(n, 12);
-    double d = 1;
-    EXPECT_EQ(StringToDouble(L"-1.5e2", d), 1);
-    EXPECT_EQ(d, -150);
-    float f = 0;
-    EXPECT_EQ(StringToFloat(L"0.1", f), 1);
-    EXPECT_EQ(f, 0.1f);
-    long l = 0;
-    EXPECT_EQ(StringToLong(L"-123456", l), 1);
-    EXPECT_EQ(l, -123456);
-    unsigned u = 0;
-    EXPECT_EQ(StringToUint(L"4294967295", u), 1);
-    EXPECT_EQ(u, 4294967295u);
-    short s = 0;
-    EXPECT_EQ(StringToShort(L"-32768", s), 1);
-    EXPECT_EQ(s, -32768);
+    EXPECT_EQ(Parse(StringToInt, L"", 7), std::make_pair(0, 0));
+    EXPECT_EQ(Parse(StringToInt, nullptr, 7), std::make_pair(0, 0));
+    EXPECT_EQ(Parse(StringToInt, L"  42", 0), std::make_pair(1, 42));
+    EXPECT_EQ(Parse(StringToInt, L"x1", 7), std::make_pair(0, 0));
+    EXPECT_EQ(Parse(StringToInt, L"12abc", 0), std::make_pair(1, 12));
+    EXPECT_EQ(Parse(StringToDouble, L"-1.5e2", 1.0), std::make_pair(1, -150.0));
+    EXPECT_EQ(Parse(StringToFloat, L"0.1", 0.0f), std::make_pair(1, 0.1f));
+    EXPECT_EQ(Parse(StringToLong, L"-123456", 0L), std::make_pair(1, -123456L));
+    EXPECT_EQ(Parse(StringToUint, L"4294967295", 0u), std::make_pair(1, 4294967295u));
+    EXPECT_EQ(Parse<short>(StringToShort, L"-32768", 0), std::make_pair(1, short{-32768}));
 }
 
 TEST(Parsing, CStringParsersDropBlanks) {
     EXPECT_EQ(StringToDouble(CString(L"1 000.5")), 1000.5);
     EXPECT_EQ(StringToDouble(CString(L"   ")), 0);
     EXPECT_EQ(StringToDouble(CString(L"abc")), 0);
-    EXPECT_EQ(StringToDouble(CString(L"\t2.5")),
-              2.5);  // only blanks go; tabs are skipped by the scan
+    // Only blanks go; tabs are skipped by the scan.
+    EXPECT_EQ(StringToDouble(CString(L"\t2.5")), 2.5);
     EXPECT_EQ(StringToFloat(CString(L"- 2.5")), -2.5f);
     EXPECT_EQ(StringToInt(CString(L"1 2 3")), 123);
     EXPECT_EQ(StringToInt(CString(L"")), 0);
@@ -127,6 +99,6 @@ TEST(Texts, FormatsOfNumbersAndTimes) {
     EXPECT_EQ(TimeToString(0.0166666), L" 0: 0:60.000");  // no carry
     EXPECT_EQ(TimeToString(-1.5), L"-1:-30:0.000");
     // Far outside the 32-bit range the fields saturate instead of being undefined.
-    EXPECT_EQ(TimeToString(kNaN), L" 0: 0:  nan");
+    EXPECT_EQ(TimeToString(NAN), L" 0: 0:  nan");
     EXPECT_EQ(TimeToString(1e10).Left(11), L"2147483647:");
 }

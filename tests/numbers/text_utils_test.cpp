@@ -18,16 +18,16 @@ TEST(TextUtils, Names) {
         EXPECT_FALSE(IsAdmisibleCharacter(c)) << int(c);
 
     EXPECT_TRUE(IsValidName(CString(L'a', 40)));
-    EXPECT_FALSE(IsValidName(CString(L'a', 41)));
-    EXPECT_FALSE(IsValidName(L""));
-    EXPECT_FALSE(IsValidName(L"Job 1"));
+    for (const CString& bad : {CString(L'a', 41), CString(L""), CString(L"Job 1")})
+        EXPECT_FALSE(IsValidName(bad)) << bad.GetString();
 
     EXPECT_TRUE(IsValidPointName(L"P 1-A/2"));
     EXPECT_TRUE(IsValidPointName(CString(L'x', 32)));
-    EXPECT_FALSE(IsValidPointName(CString(L'x', 33)));
-    EXPECT_FALSE(IsValidPointName(CString(L'x', 31) + L"\U0001F600"));  // two code units
-    for (const wchar_t* bad : {L"", L"P\"1", L"P\t1"})
-        EXPECT_FALSE(IsValidPointName(bad));
+    // U+1F600 takes two code units.
+    for (const CString& bad : {CString(L'x', 33), CString(L'x', 31) + L"\U0001F600", CString(L""),
+                               CString(L"P\"1"), CString(L"P\t1")}) {
+        EXPECT_FALSE(IsValidPointName(bad)) << bad.GetString();
+    }
 }
 
 TEST(TextUtils, SplittingAndJoining) {
@@ -87,11 +87,10 @@ TEST(TextUtils, ConversionsAndReplacing) {
         const wchar_t *text, *chars, *replacement, *expected;
         int runs;
     };
-    for (const Case& c : std::vector<Case>{{L"a  b   c", L" ", L"_", L"a_b_c", 2},
-                                           {L"a  b   c", L" ", nullptr, L"abc", 2},
-                                           {L"xxaxx", L"x", L"-", L"-a-", 2},
-                                           {L"abc", L"", L"-", L"abc", 0},
-                                           {nullptr, L"x", L"-", L"", 0}}) {
+    for (const Case& c :
+         {Case{L"a  b   c", L" ", L"_", L"a_b_c", 2}, Case{L"a  b   c", L" ", nullptr, L"abc", 2},
+          Case{L"xxaxx", L"x", L"-", L"-a-", 2}, Case{L"abc", L"", L"-", L"abc", 0},
+          Case{nullptr, L"x", L"-", L"", 0}}) {
         EXPECT_EQ(replaceChars(c.text, c.chars, c.replacement, out), c.runs);
         EXPECT_EQ(out, c.expected);
     }

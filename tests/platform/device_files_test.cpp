@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fieldkit/platform/cfile.h"
@@ -39,15 +41,16 @@ using Names = std::vector<std::wstring>;
 class DeviceFiles : public DeviceRootTest {};
 
 TEST_F(DeviceFiles, PathsStayUnderTheDeviceRoot) {
-    EXPECT_EQ(ToHostPath(L"\\a\\b.txt"), root_ + "/a/b.txt");
-    EXPECT_EQ(ToHostPath(L"/a//b/"), root_ + "/a/b");
-    EXPECT_EQ(ToHostPath(L"\\..\\..\\etc\\passwd"), root_ + "/etc/passwd");
-    EXPECT_EQ(ToHostPath(L"\\a\\..\\..\\b"), root_ + "/b");
-    EXPECT_EQ(ToHostPath(L"\\"), root_);
+    const std::pair<const wchar_t*, const char*> rooted[] = {
+        {L"\\a\\b.txt", "/a/b.txt"}, {L"/a//b/", "/a/b"}, {L"\\..\\..\\etc\\passwd", "/etc/passwd"},
+        {L"\\a\\..\\..\\b", "/b"},   {L"\\", ""},         {L"\\caf\u00E9", "/caf\xC3\xA9"}};
+    for (const auto& [device, host] : rooted)
+        EXPECT_EQ(ToHostPath(device), root_ + host);
     EXPECT_EQ(ToHostPath(L"rel\\..\\..\\x"), "x");
-    EXPECT_EQ(ToHostPath(L"\\caf\u00E9"), root_ + "/caf\xC3\xA9");
     EXPECT_EQ(fieldkit::host::FromHostPath(root_ + "/SD Card/x.exe"), L"\\SD Card\\x.exe");
     EXPECT_EQ(fieldkit::host::FromHostPath(root_), L"\\");
+    EXPECT_FALSE(fieldkit::detail::IsOnRemovableMedia(L"\\"));  // an ordinary disk
+    EXPECT_FALSE(fieldkit::detail::IsOnRemovableMedia(L"\\missing"));
 }
 
 TEST_F(DeviceFiles, SearchesFollowTheHandheldsWildcards) {
@@ -76,9 +79,8 @@ TEST_F(DeviceFiles, FindDataCarriesSizeTimesAndAttributes) {
     const HANDLE h = FindFirstFileW(L"\\f.bin", &fd);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     FindClose(h);
-    EXPECT_EQ(fd.nFileSizeLow, 70000u);
-    EXPECT_EQ(fd.nFileSizeHigh, 0u);
-    EXPECT_EQ(fd.dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ((std::array{fd.nFileSizeLow, fd.nFileSizeHigh, fd.dwFileAttributes}),
+              (std::array<DWORD, 3>{70000, 0, FILE_ATTRIBUTE_ARCHIVE}));
     FILETIME now;
     SYSTEMTIME st;
     GetSystemTime(&st);
@@ -112,7 +114,7 @@ TEST_F(DeviceFiles, AttributesMapOntoPermissions) {
     EXPECT_TRUE(DeleteFileW(L"\\f"));
 }
 
-TEST_F(DeviceFiles, FoldersAndFiles) {
+TEST_F(DeviceFiles, FoldersFilesAndMoves) {
     EXPECT_TRUE(CreateDirectoryW(L"\\a", nullptr));
     EXPECT_FALSE(CreateDirectoryW(L"\\a", nullptr));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
@@ -125,6 +127,17 @@ TEST_F(DeviceFiles, FoldersAndFiles) {
     EXPECT_TRUE(RemoveDirectoryW(L"\\a"));
     EXPECT_FALSE(RemoveDirectoryW(L"\\"));  // never the device root itself
     EXPECT_TRUE(Exists("\\g"));
+    // A replacing move is one step; the plain move never replaces.
+    Write("\\old", "old");
+    Write("\\new", "new");
+    EXPECT_FALSE(MoveFileW(L"\\new", L"\\old"));
+    EXPECT_TRUE(
+        MoveFileExW(L"\\new", L"\\old", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(Read("\\old"), "new");
+    EXPECT_FALSE(Exists("\\new"));
+    MakeDir("\\dir");
+    Write("\\f", "f");
+    EXPECT_FALSE(MoveFileExW(L"\\f", L"\\dir", MOVEFILE_REPLACE_EXISTING));
 }
 
 TEST_F(DeviceFiles, CopiesKeepContentsAndTimesAndNeverEatTheSource) {
@@ -191,11 +204,6 @@ TEST_F(DeviceFiles, TextModeReadsCrLfAsLf) {
     EXPECT_EQ(Read("\\w.txt"), "x\n");
     EXPECT_EQ(_wfopen(L"\\none", L"r"), nullptr);
     EXPECT_EQ(_wfopen(L"\\t.txt", L"q"), nullptr);
-}
-
-TEST_F(DeviceFiles, OrdinaryDiskIsNotRemovable) {
-    EXPECT_FALSE(fieldkit::detail::IsOnRemovableMedia(L"\\"));
-    EXPECT_FALSE(fieldkit::detail::IsOnRemovableMedia(L"\\missing"));
 }
 
 TEST_F(DeviceFiles, ListingsShowLinksAsLinksSoTreeWalksStayInside) {
@@ -281,19 +289,6 @@ TEST_F(DeviceFiles, MappingsReadAndWriteWholeFiles) {
     CloseHandle(f);
 }
 
-TEST_F(DeviceFiles, ReplacingMoveIsOneStep) {
-    Write("\\old", "old");
-    Write("\\new", "new");
-    EXPECT_FALSE(MoveFileW(L"\\new", L"\\old"));  // the plain move never replaces
-    EXPECT_TRUE(
-        MoveFileExW(L"\\new", L"\\old", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-    EXPECT_EQ(Read("\\old"), "new");
-    EXPECT_FALSE(Exists("\\new"));
-    MakeDir("\\dir");
-    Write("\\f", "f");
-    EXPECT_FALSE(MoveFileExW(L"\\f", L"\\dir", MOVEFILE_REPLACE_EXISTING));
-}
-
 // Read in blocks, CR LF pairs that straddle a block boundary still fold.
 TEST_F(DeviceFiles, TextModeFoldsAcrossBlocks) {
     std::mt19937 rng(17);
@@ -304,10 +299,8 @@ TEST_F(DeviceFiles, TextModeFoldsAcrossBlocks) {
     bytes += '\r';
     Write("\\big.txt", bytes);
     std::string expected;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-        expected += bytes[i];
-    }
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] != '\r' || i + 1 == bytes.size() || bytes[i + 1] != '\n') expected += bytes[i];
     FILE* f = _wfopen(L"\\big.txt", L"rt");
     ASSERT_NE(f, nullptr);
     std::string got(bytes.size() + 1, '\0');

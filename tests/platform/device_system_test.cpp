@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -15,36 +16,23 @@ namespace {
 // Runs a test body with TZ set, restoring the previous zone afterwards.
 class TimeZone {
   public:
-    explicit TimeZone(const char* tz) {
-        const char* old = std::getenv("TZ");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
+    explicit TimeZone(const char* tz) : had_(std::getenv("TZ") != nullptr) {
+        if (had_) old_ = std::getenv("TZ");
         setenv("TZ", tz, 1);
         tzset();
     }
     ~TimeZone() {
-        if (had_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
+        had_ ? setenv("TZ", old_.c_str(), 1) : unsetenv("TZ");
         tzset();
     }
 
   private:
-    bool had_ = false;
+    bool had_;
     std::string old_;
 };
 
 SYSTEMTIME Time(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s, WORD ms = 0) {
-    SYSTEMTIME t{};
-    t.wYear = y;
-    t.wMonth = mo;
-    t.wDay = d;
-    t.wHour = h;
-    t.wMinute = mi;
-    t.wSecond = s;
-    t.wMilliseconds = ms;
-    return t;
+    return SYSTEMTIME{y, mo, 0, d, h, mi, s, ms};
 }
 
 }  // namespace
@@ -59,10 +47,10 @@ TEST(DeviceTime, FileTimesAndCalendarTimes) {
     ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
     SYSTEMTIME back;
     ASSERT_TRUE(FileTimeToSystemTime(&ft, &back));
-    EXPECT_EQ(back.wYear * 10000 + back.wMonth * 100 + back.wDay, 20240229);
-    EXPECT_EQ(back.wHour * 10000 + back.wMinute * 100 + back.wSecond, 235958);
-    EXPECT_EQ(back.wMilliseconds, 999);
-    EXPECT_EQ(back.wDayOfWeek, 4);  // a Thursday
+    // 29 February 2024 was a Thursday (day 4).
+    EXPECT_EQ((std::array<int, 8>{back.wYear, back.wMonth, back.wDayOfWeek, back.wDay, back.wHour,
+                                  back.wMinute, back.wSecond, back.wMilliseconds}),
+              (std::array<int, 8>{2024, 2, 4, 29, 23, 59, 58, 999}));
     st = Time(1601, 1, 1, 0, 0, 0);
     ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
     EXPECT_EQ(ft.dwLowDateTime | ft.dwHighDateTime, 0u);
@@ -78,8 +66,8 @@ TEST(DeviceTime, FileTimesAndCalendarTimes) {
 
 TEST(DeviceTime, LocalTimeFollowsTZ) {
     const TimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
-    SYSTEMTIME winter = Time(2019, 1, 15, 8, 5, 0), summer = Time(2019, 7, 1, 8, 5, 0);
-    for (const auto& [utc, hour] : {std::pair{winter, 9}, std::pair{summer, 10}}) {
+    for (const auto& [utc, hour] :
+         {std::pair{Time(2019, 1, 15, 8, 5, 0), 9}, std::pair{Time(2019, 7, 1, 8, 5, 0), 10}}) {
         FILETIME ft, local;
         SystemTimeToFileTime(&utc, &ft);
         ASSERT_TRUE(FileTimeToLocalFileTime(&ft, &local));

@@ -9,51 +9,41 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 
 using fieldkit::detail::Scan;
+
+// What one conversion returns, and the value it leaves in a variable that held `start`.
+template <class T>
+static std::pair<int, T> ScanOne(const wchar_t* text, const wchar_t* format, T start = T{}) {
+    const int n = Scan(text, format, &start);
+    return {n, start};
+}
 
 TEST(Scan, DoublesReadTheLongestNumberPrefix) {
     struct Case {
         const wchar_t* text;
-        int count;
         double value;
         int consumed;  // from "%n"
     };
-    const Case cases[] = {
-        {L"12.5", 1, 12.5, 4},
-        {L"  \t-0.25x", 1, -0.25, 8},
-        {L"+5", 1, 5, 2},
-        {L"1e2", 1, 100, 3},
-        {L"12e", 1, 12, 2},
-        {L"1.5e-3x", 1, 0.0015, 6},
-        {L"1e+", 1, 1, 1},
-        {L"12-5", 1, 12, 2},
-        {L".5", 1, 0.5, 2},
-        {L"5.", 1, 5, 2},
-        {L"1.2.3", 1, 1.2, 3},
-        {L"0x1p3", 1, 8, 5},
-        {L"0x", 1, 0, 1},
-        {L"1e400", 1, HUGE_VAL, 5},
-        {L"-1e400", 1, -HUGE_VAL, 6},
-        {L"1e-400", 1, 0, 6},
-        {L"4e-320", 1, 4e-320, 6},
-        {L"inf", 1, HUGE_VAL, 3},
-        {L"-Infinity", 1, -HUGE_VAL, 9},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c :
+         {Case{L"12.5", 12.5, 4}, Case{L"  \t-0.25x", -0.25, 8}, Case{L"+5", 5, 2},
+          Case{L"1e2", 100, 3}, Case{L"12e", 12, 2}, Case{L"1.5e-3x", 0.0015, 6},
+          Case{L"1e+", 1, 1}, Case{L"12-5", 12, 2}, Case{L".5", 0.5, 2}, Case{L"5.", 5, 2},
+          Case{L"1.2.3", 1.2, 3}, Case{L"0x1p3", 8, 5}, Case{L"0x", 0, 1},
+          Case{L"1e400", HUGE_VAL, 5}, Case{L"-1e400", -HUGE_VAL, 6}, Case{L"1e-400", 0, 6},
+          Case{L"4e-320", 4e-320, 6}, Case{L"inf", HUGE_VAL, 3},
+          Case{L"-Infinity", -HUGE_VAL, 9}}) {
         double v = -99;
         int n = -1;
-        EXPECT_EQ(Scan(c.text, L"%lf%n", &v, &n), c.count) << c.text;
+        EXPECT_EQ(Scan(c.text, L"%lf%n", &v, &n), 1) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
         EXPECT_EQ(n, c.consumed) << c.text;
     }
-    double v = -99;
-    EXPECT_TRUE(Scan(L"nan(abc)", L"%lf", &v) == 1 && std::isnan(v));
-    for (const wchar_t* bad : {L".", L"-", L"e", L"--1", L".e1", L"in", L"x1"}) {
-        v = -99;
-        EXPECT_EQ(Scan(bad, L"%lf", &v), 0) << bad;
-        EXPECT_EQ(v, -99) << bad;
-    }
+    const auto nan = ScanOne<double>(L"nan(abc)", L"%lf");
+    EXPECT_TRUE(nan.first == 1 && std::isnan(nan.second));
+    for (const wchar_t* bad : {L".", L"-", L"e", L"--1", L".e1", L"in", L"x1"})
+        EXPECT_EQ(ScanOne(bad, L"%lf", -99.0), std::make_pair(0, -99.0)) << bad;
 }
 
 TEST(Scan, EndOfTextBeforeTheFirstConversionIsEof) {
@@ -67,27 +57,14 @@ TEST(Scan, EndOfTextBeforeTheFirstConversionIsEof) {
 }
 
 TEST(Scan, IntegersSaturateAndUnsignedWrapsNegatives) {
-    int i = 0;
-    EXPECT_EQ(Scan(L"4294967297", L"%d", &i), 1);
-    EXPECT_EQ(i, INT_MAX);
-    EXPECT_EQ(Scan(L"-99999999999999999999999", L"%d", &i), 1);
-    EXPECT_EQ(i, INT_MIN);
-    unsigned u = 0;
-    EXPECT_EQ(Scan(L"-1", L"%u", &u), 1);
-    EXPECT_EQ(u, 4294967295u);
-    EXPECT_EQ(Scan(L"4294967296", L"%u", &u), 1);
-    EXPECT_EQ(u, 4294967295u);
-    short s = 0;
-    EXPECT_EQ(Scan(L"70000", L"%hd", &s), 1);
-    EXPECT_EQ(s, SHRT_MAX);
-    unsigned x = 0;
-    EXPECT_EQ(Scan(L"0x1F", L"%X", &x), 1);
-    EXPECT_EQ(x, 31u);
-    EXPECT_EQ(Scan(L"ff", L"%x", &x), 1);
-    EXPECT_EQ(x, 255u);
-    int viaI = 0;
-    EXPECT_EQ(Scan(L"010 0x10 10", L"%i", &viaI), 1);
-    EXPECT_EQ(viaI, 8);
+    EXPECT_EQ(ScanOne<int>(L"4294967297", L"%d"), std::make_pair(1, INT_MAX));
+    EXPECT_EQ(ScanOne<int>(L"-99999999999999999999999", L"%d"), std::make_pair(1, INT_MIN));
+    EXPECT_EQ(ScanOne<unsigned>(L"-1", L"%u"), std::make_pair(1, 4294967295u));
+    EXPECT_EQ(ScanOne<unsigned>(L"4294967296", L"%u"), std::make_pair(1, 4294967295u));
+    EXPECT_EQ(ScanOne<short>(L"70000", L"%hd"), std::make_pair(1, short{SHRT_MAX}));
+    EXPECT_EQ(ScanOne<unsigned>(L"0x1F", L"%X"), std::make_pair(1, 31u));
+    EXPECT_EQ(ScanOne<unsigned>(L"ff", L"%x"), std::make_pair(1, 255u));
+    EXPECT_EQ(ScanOne<int>(L"010 0x10 10", L"%i"), std::make_pair(1, 8));
 }
 
 TEST(Scan, FormatDirectives) {

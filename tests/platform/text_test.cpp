@@ -2,7 +2,9 @@
 
 #include "tests/support/cstring_printer.h"
 
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "fieldkit/platform/carray.h"
 #include "fieldkit/platform/charclass.h"
@@ -19,28 +21,23 @@ TEST(Utf8, RoundTripsEveryScalarValue) {
     EXPECT_EQ(Utf8ToWide(WideToUtf8(all)), all);
 }
 
+// A stray continuation byte; a sequence cut at the end or before another character; overlong
+// forms; an encoded surrogate; a value above U+10FFFF. A maximal subpart of a valid sequence
+// ("\xE2\x82") is one replacement.
 TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
     struct Case {
         std::string bytes;
         std::wstring text;
     };
-    const Case cases[] = {
-        {"a\x80"
-         "b",
-         L"a\uFFFD"
-         L"b"},                                             // stray continuation byte
-        {"\xC3", L"\uFFFD"},                                // truncated at the end
-        {"\xC3(", L"\uFFFD("},                              // truncated before another character
-        {"\xC0\xAF", L"\uFFFD\uFFFD"},                      // overlong slash
-        {"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},            // overlong three-byte form
-        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},            // an encoded surrogate
-        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
-        {"\xE2\x82", L"\uFFFD"},                            // maximal subpart: one replacement
-        {"\xFF\xFE", L"\uFFFD\uFFFD"},
-        {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
-    };
-    for (const Case& c : cases)
+    for (const Case& c :
+         {Case{"a\x80z", L"a\uFFFDz"}, Case{"\xC3", L"\uFFFD"}, Case{"\xC3(", L"\uFFFD("},
+          Case{"\xC0\xAF", L"\uFFFD\uFFFD"}, Case{"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},
+          Case{"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
+          Case{"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"}, Case{"\xE2\x82", L"\uFFFD"},
+          Case{"\xFF\xFE", L"\uFFFD\uFFFD"},
+          Case{std::string("a\0b", 3), std::wstring(L"a\0b", 3)}}) {
         EXPECT_EQ(Utf8ToWide(c.bytes), c.text) << c.bytes;
+    }
 }
 
 TEST(Utf8, SurrogatePairsJoinAndLoneSurrogatesAreReplaced) {
@@ -86,16 +83,13 @@ TEST(CString, ConstructionAndAccess) {
 
 TEST(CString, RangesAreClippedToTheText) {
     const CString s(L"abcdef");
-    EXPECT_EQ(s.Mid(2), L"cdef");
-    EXPECT_EQ(s.Mid(2, 2), L"cd");
-    EXPECT_EQ(s.Mid(-3, 2), L"ab");
-    EXPECT_EQ(s.Mid(4, 100), L"ef");
-    EXPECT_EQ(s.Mid(10, 2), L"");
-    EXPECT_EQ(s.Mid(1, -1), L"");
-    EXPECT_EQ(s.Left(-1), L"");
-    EXPECT_EQ(s.Left(10), s);
-    EXPECT_EQ(s.Right(2), L"ef");
-    EXPECT_EQ(s.Right(10), s);
+    using T = std::pair<CString, const wchar_t*>;
+    for (const auto& [got, expected] :
+         {T{s.Mid(2), L"cdef"}, T{s.Mid(2, 2), L"cd"}, T{s.Mid(-3, 2), L"ab"},
+          T{s.Mid(4, 100), L"ef"}, T{s.Mid(10, 2), L""}, T{s.Mid(1, -1), L""}, T{s.Left(-1), L""},
+          T{s.Left(10), L"abcdef"}, T{s.Right(2), L"ef"}, T{s.Right(10), L"abcdef"}}) {
+        EXPECT_EQ(got, expected);
+    }
     CString t = s;
     EXPECT_EQ(t.Delete(4, 10), 4);
     EXPECT_EQ(t.Insert(99, L"!"), 5);
@@ -105,14 +99,12 @@ TEST(CString, RangesAreClippedToTheText) {
 
 TEST(CString, SearchReplaceTrim) {
     CString s(L"  a,b,,c  ");
-    EXPECT_EQ(s.Find(L','), 3);
-    EXPECT_EQ(s.Find(L',', 4), 5);
-    EXPECT_EQ(s.Find(L",,"), 5);
-    EXPECT_EQ(s.Find(L"", 2), 2);
-    EXPECT_EQ(s.Find(L"x"), -1);
-    EXPECT_EQ(s.Find(L"a", 99), -1);
-    EXPECT_EQ(s.ReverseFind(L','), 6);
-    EXPECT_EQ(s.FindOneOf(L"cb"), 4);
+    const std::pair<int, int> finds[] = {{s.Find(L','), 3},        {s.Find(L',', 4), 5},
+                                         {s.Find(L",,"), 5},       {s.Find(L"", 2), 2},
+                                         {s.Find(L"x"), -1},       {s.Find(L"a", 99), -1},
+                                         {s.ReverseFind(L','), 6}, {s.FindOneOf(L"cb"), 4}};
+    for (std::size_t i = 0; i < std::size(finds); ++i)
+        EXPECT_EQ(finds[i].first, finds[i].second) << "search " << i;
     EXPECT_EQ(s.Trim(), L"a,b,,c");
     EXPECT_EQ(s.Replace(L",", L";;"), 3);
     EXPECT_EQ(s, L"a;;b;;;;c");

@@ -50,8 +50,7 @@ TEST_F(IniFileTest, SavedBytesFollowTheBucketOrder) {
     ini.SetStringValue(L"C", L"x", L"new");  // replacing keeps the place
     ini.SetStringValue(L"H\u00F6he", L"k", L"\u00BD m");
     int count = 0;
-    EXPECT_TRUE(ini.GetNumberOfSections(count));
-    EXPECT_EQ(count, 4);
+    EXPECT_TRUE(ini.GetNumberOfSections(count) && count == 4);
     ASSERT_TRUE(ini.SaveIni(L"\\s.ini"));
     EXPECT_EQ(Read("\\s.ini"),
               "[H\xC3\xB6he]\nk=\xC2\xBD m\n\n[Second]\n\n[First]\na=1\nb=two words\n\n"
@@ -115,8 +114,7 @@ TEST_F(IniFileTest, WalksOfMissingSectionsAndEmptyPositions) {
     EXPECT_FALSE(ini.LookThroughFile(name, pos));
     EXPECT_EQ(name, L"keep");
     int size = 7;
-    EXPECT_TRUE(ini.GetSectionSize(L"S", size));
-    EXPECT_EQ(size, 0);
+    EXPECT_TRUE(ini.GetSectionSize(L"S", size) && size == 0);
     EXPECT_FALSE(ini.SetSectionPosOnStart(L"S", pos));
     ini.SetStringValue(L"S", L"a", L"1");
     ASSERT_TRUE(ini.SetSectionPosOnStart(L"S", pos));
@@ -171,9 +169,8 @@ TEST_F(IniFileTest, FailedSaveLeavesTheOldFile) {
         }
     }
     EXPECT_TRUE(std::filesystem::is_directory(Host("\\dir.ini")));
-    EXPECT_FALSE(Exists("\\ro.ini.tmp~"));
-    EXPECT_FALSE(Exists("\\dir.ini.tmp~"));
-    EXPECT_FALSE(Exists("\\none"));
+    for (const char* gone : {"\\ro.ini.tmp~", "\\dir.ini.tmp~", "\\none"})
+        EXPECT_FALSE(Exists(gone)) << gone;
 }
 
 }  // namespace

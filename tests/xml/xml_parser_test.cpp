@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <type_traits>
+#include <utility>
 
 #include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
@@ -43,18 +44,15 @@ TEST_F(XmlParserTest, TagBodyWalks) {
     const CString two = L"<a>1</a><a>2</a>";
     int pos = 0, end = 0;
     EXPECT_EQ(s.GetTagBody(two, L"<a>", pos, end), L"1");
-    EXPECT_EQ(pos, 4);
-    EXPECT_EQ(end, 4);
+    EXPECT_EQ(std::pair(pos, end), std::pair(4, 4));
     EXPECT_EQ(s.GetTagBody(two, L"<a>", pos, end), L"2");
     EXPECT_EQ(s.GetTagBody(two, L"<a>", pos, end), L"");
-    EXPECT_EQ(pos, -1);
-    EXPECT_EQ(end, 12);
+    EXPECT_EQ(std::pair(pos, end), std::pair(-1, 12));
     EXPECT_EQ(s.GetTagBody(two, L"<a>", pos, end), L"");  // a finished walk stays finished
 
     pos = 0;
     EXPECT_EQ(s.GetTagBody(L"x<a>1", L"<a>", pos, end), L"");  // no close tag
-    EXPECT_EQ(end, -1);
-    EXPECT_EQ(pos, 4);
+    EXPECT_EQ(std::pair(pos, end), std::pair(4, -1));
     pos = 0;
     EXPECT_EQ(s.GetTagBody(two, L"", pos, end), L"");  // would otherwise never advance
     EXPECT_EQ(pos, -1);
@@ -74,8 +72,7 @@ TEST_F(XmlParserTest, SaveAndLoad) {
               "<station><name>\xD0\x97\xD0\xBE\xD1\x8F caf\xC3\xA9</name><h>12.5</h></station>");
     Station in;
     ASSERT_TRUE(in.LoadXML(L"\\st.xml"));
-    EXPECT_EQ(in.name, out.name);
-    EXPECT_EQ(in.height, L"12.5");
+    EXPECT_EQ(in.name + L"|" + in.height, out.name + L"|12.5");
 
     Write("\\old.xml", "<station><name>caf\xE9</name></station>");  // Windows-1252
     ASSERT_TRUE(in.LoadXML(L"\\old.xml"));
@@ -91,16 +88,13 @@ TEST_F(XmlParserTest, Failures) {
 
     Write("\\zero.xml", "");
     Write("\\a.xml", "<x/>");
-    EXPECT_FALSE(s.LoadXML(L"\\missing.xml"));
-    EXPECT_FALSE(s.LoadXML(L"\\zero.xml"));
-    EXPECT_EQ(s.parsed, 0);
+    EXPECT_FALSE(s.LoadXML(L"\\missing.xml") || s.LoadXML(L"\\zero.xml"));
+    EXPECT_EQ(s.parsed, 0);  // nothing to parse
     EXPECT_FALSE(s.LoadXML(L"\\a.xml"));
     EXPECT_EQ(s.parsed, 1);
 
     CXMLParser base;
-    EXPECT_FALSE(base.LoadXML(L"\\a.xml"));
-    EXPECT_FALSE(base.SaveXML(L"\\b.xml"));
-    EXPECT_FALSE(Exists("\\b.xml"));
+    EXPECT_FALSE(base.LoadXML(L"\\a.xml") || base.SaveXML(L"\\b.xml") || Exists("\\b.xml"));
 }
 
 }  // namespace
