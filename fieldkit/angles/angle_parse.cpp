@@ -1,6 +1,9 @@
 #include "fieldkit/angles/angle_parse.h"
 
-#include <vector>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
 
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/numbers/number_text.h"
@@ -16,16 +19,36 @@ bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-// Digits (and a decimal point) read as a number. Going through a double rather than a 32-bit
-// integer keeps a very long digit group from overflowing; shorter groups read the same.
-double Number(const std::wstring& digits) {
+// Digits, optionally joined with a decimal point to more digits, read as "%lf" reads them:
+// correctly rounded, a very long group saturating to infinity rather than overflowing a
+// 32-bit integer (shorter groups read the same as integers would).
+double Number(std::wstring_view whole, std::wstring_view fraction = {}, bool point = false) {
+    char small[64];
+    std::string large;
+    const std::size_t size = whole.size() + fraction.size() + 1;
+    char* text = small;
+    if (size > sizeof small) {
+        large.resize(size);
+        text = large.data();
+    }
+    std::size_t n = 0;
+    for (const wchar_t c : whole)
+        text[n++] = static_cast<char>(c);
+    if (point) text[n++] = '.';
+    for (const wchar_t c : fraction)
+        text[n++] = static_cast<char>(c);
     double v = 0;
-    StringToDouble(digits.c_str(), v);
+    const auto r = std::from_chars(text, text + n, v, std::chars_format::fixed);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Only digits: too large means infinity, too small (a long run of zeros after the
+        // point) means zero.
+        v = whole.find_first_not_of(L'0') != std::wstring_view::npos ? HUGE_VAL : 0.0;
+    }
     return v;
 }
 
-double Joined(const std::wstring& whole, const std::wstring& fraction) {
-    return Number(whole + L"." + fraction);
+double Joined(std::wstring_view whole, std::wstring_view fraction) {
+    return Number(whole, fraction, true);
 }
 
 // A whole number for the trace's "%ld", kept within range whatever the digits were.
@@ -35,19 +58,18 @@ long TraceWhole(double v) {
     return static_cast<long>(v);
 }
 
-CString TrimNonGraphic(const CString& text) {
-    const std::wstring& s = text.GetStdString();
+std::wstring_view TrimNonGraphic(std::wstring_view s) {
     std::size_t first = 0, last = s.size();
     while (first < last && !fieldkit::IsWideGraph(s[first]))
         ++first;
     while (last > first && !fieldkit::IsWideGraph(s[last - 1]))
         --last;
-    return CString(s.substr(first, last - first));
+    return s.substr(first, last - first);
 }
 
 // The character that ends the first run of digits and decimal points, or 0 when the run
 // reaches the end of the text (or there is none).
-wchar_t SeparatorAfterFirstNumber(const std::wstring& t, std::size_t& at) {
+wchar_t SeparatorAfterFirstNumber(std::wstring_view t, std::size_t& at) {
     std::size_t i = 0;
     while (i < t.size() && !IsDigit(t[i]) && t[i] != L'.')
         ++i;
@@ -63,15 +85,27 @@ namespace fieldkit::detail {
 
 double StringToAngle2(const CString& text) {
     LOGMESSAGE(2, "StringToAngle2: s0=%S", text);
-    const CString trimmed = TrimNonGraphic(text);
-    const std::wstring& t = trimmed.GetStdString();
+    const std::wstring_view t = TrimNonGraphic(text.GetStdString());
 
-    if (t.find_first_not_of(L"0123456789-.e") == std::wstring::npos) {
+    if (t.find_first_not_of(L"0123456789-.e") == std::wstring_view::npos) {
+        // The scan needs a terminated text.
+        wchar_t small[64];
+        std::wstring large;
+        const wchar_t* terminated = small;
+        if (t.size() < 64) {
+            t.copy(small, t.size());
+            small[t.size()] = L'\0';
+        } else {
+            large.assign(t);
+            terminated = large.c_str();
+        }
         double v = 0;
-        if (StringToDouble(t.c_str(), v)) return v;
+        if (StringToDouble(terminated, v)) return v;
     }
 
-    std::vector<std::wstring> groups;
+    // Only the first four digit groups are ever used; the rest are counted.
+    std::wstring_view groups[4];
+    int n = 0;
     for (std::size_t i = 0; i < t.size();) {
         if (!IsDigit(t[i])) {
             ++i;
@@ -80,15 +114,15 @@ double StringToAngle2(const CString& text) {
         const std::size_t start = i;
         while (i < t.size() && IsDigit(t[i]))
             ++i;
-        groups.push_back(t.substr(start, i - start));
+        if (n < 4) groups[n] = t.substr(start, i - start);
+        ++n;
     }
-    const int n = static_cast<int>(groups.size());
     LOGMESSAGE(2, "StringToAngle2: nGroups=%d", n);
     if (n == 0) return 0;
 
-    const bool minutesMark = t.find(L'\'') != std::wstring::npos;
-    const bool secondsMark = t.find(L'"') != std::wstring::npos;
-    const bool point = t.find(L'.') != std::wstring::npos;
+    const bool minutesMark = t.find(L'\'') != std::wstring_view::npos;
+    const bool secondsMark = t.find(L'"') != std::wstring_view::npos;
+    const bool point = t.find(L'.') != std::wstring_view::npos;
     double d = 0, m = 0, s = 0;
     if (n == 1) {
         (minutesMark ? m : secondsMark ? s : d) = Number(groups[0]);
@@ -125,7 +159,7 @@ double StringToAngle2(const CString& text) {
     }
     const double v = (s * kSecond + m * kMinute) + d;
     LOGMESSAGE(2, "StringToAngle2: v=%lf", v);
-    return t.find(L'-') != std::wstring::npos ? -v : v;
+    return t.find(L'-') != std::wstring_view::npos ? -v : v;
 }
 
 }  // namespace fieldkit::detail

@@ -253,8 +253,9 @@ bool AttachTranslationFile(const wchar_t* fileName) {
         }
         POSITION pos = loaded.GetStartPosition();
         const CString* value = nullptr;
-        while (const std::wstring* key = loaded.NextEntry(pos, &value))
-            catalog.SetAt(*key, *value);
+        std::wstring_view key;
+        while (loaded.NextEntry(pos, key, &value))
+            catalog.SetAt(key, *value);
     } catch (...) {
     }
     return true;

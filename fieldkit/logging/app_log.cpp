@@ -24,8 +24,8 @@ struct AppLogState {
     std::optional<CLogFile> log;
     std::atomic<bool> started{false};
     std::atomic<bool> exited{false};
-    // Set by host::SetApplicationLog, under initLock.
-    bool enabled = true;
+    // Set by host::SetApplicationLog, under initLock (read without it by AppLogTakes).
+    std::atomic<bool> enabled{true};
     CString chosenName;
 
     AppLogState() {
@@ -75,12 +75,12 @@ void InitLogging() {
         CString chosen;
         {
             std::lock_guard<std::mutex> guard(s.initLock);
-            if (!s.enabled) return;
+            if (!s.enabled.load()) return;
             chosen = s.chosenName;
         }
         const std::string name = AppLogName(chosen);
         std::lock_guard<std::mutex> guard(s.initLock);
-        if (s.exited.load() || !s.enabled) return;
+        if (s.exited.load() || !s.enabled.load()) return;
         if (!s.log) s.log.emplace();
         if (s.log->Start(name.c_str(), LOGMODE_FILE, kAppLogFormat, kAppLogLevel) == 0) {
             s.log->LogMessage("Program started.", 1);
@@ -116,13 +116,30 @@ long LOGMESSAGE(const char* text, long level) {
     return 0;
 }
 
+namespace fieldkit::detail {
+
+bool AppLogTakes(long level) {
+    try {
+        AppLogState& s = AppLog();
+        if (s.exited.load()) return false;
+        if (!s.started.load()) return s.enabled.load();  // the line would open the log
+        // Once started the log object stays until a reset, which tests make from one thread.
+        const long threshold = s.log->GetLevel();
+        return s.log->GetStatus() == LOGSTATUS_RUNNING && threshold >= 0 && level <= threshold;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace fieldkit::detail
+
 namespace fieldkit::host {
 
 void SetApplicationLog(bool enabled, const CString& devicePath) {
     try {
         AppLogState& s = AppLog();
         std::lock_guard<std::mutex> guard(s.initLock);
-        s.enabled = enabled;
+        s.enabled.store(enabled);
         s.chosenName = devicePath;
     } catch (...) {
         // Only creating the state can throw; the setting is then lost with it.

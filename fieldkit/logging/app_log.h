@@ -17,8 +17,15 @@ void FinishLogging();
 long LOGMESSAGE(const char* text, long level);
 // printf-style (see fieldkit/platform/format.h): "%s" and "%S" take narrow or wide text and
 // write UTF-8. Formatted in this call's own storage and cut to 1,023 bytes. Always 0.
+namespace fieldkit::detail {
+// False when a line of this level would be dropped (the log stopped, paused, disabled or
+// filtering the level), so the printf form need not format it.
+bool AppLogTakes(long level);
+}  // namespace fieldkit::detail
+
 template <class... A>
 long LOGMESSAGE(long level, const char* fmt, const A&... args) {
+    if (!fieldkit::detail::AppLogTakes(level)) return 0;
     try {
         char message[1024];
         fieldkit::detail::FormatToBuffer(message, sizeof message, fmt, args...);

@@ -1,5 +1,6 @@
 #include "fieldkit/logging/log_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -140,11 +141,11 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
 void CLogFile::Append(const char* text) {
     // Room is left for the line feed and the terminator.
     constexpr std::size_t limit = kMaxLine - 2;
-    std::size_t n = 0;
-    while (text[n] != '\0' && m_lineLength + n < limit)
-        ++n;
-    if (text[n] != '\0') {
+    const std::size_t room = limit - m_lineLength;
+    std::size_t n = strnlen(text, room + 1);
+    if (n > room) {
         // Cut before the character the limit falls into, never inside it.
+        n = room;
         for (int back = 0; back < 3 && n > 0 && IsContinuationByte(text[n]); ++back)
             --n;
     }
@@ -153,42 +154,89 @@ void CLogFile::Append(const char* text) {
     m_line[m_lineLength] = '\0';
 }
 
+namespace {
+
+// The line prefixes, written by hand: they are on every line, and their texts are exactly
+// those of "%4ld - ", "(%.3lf) - " (of whole milliseconds times 0.001), "<%ld> - " and
+// "%*s" with width 3 x level and the text " ".
+char* Digits(char* out, unsigned long long v) {
+    char buf[24];
+    char* p = buf + sizeof buf;
+    do {
+        *--p = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    const std::size_t n = static_cast<std::size_t>(buf + sizeof buf - p);
+    std::memcpy(out, p, n);
+    return out + n;
+}
+
+char* SignedDigits(char* out, long v) {
+    if (v < 0) *out++ = '-';
+    return Digits(out, v < 0 ? 0ULL - static_cast<unsigned long long>(v)
+                             : static_cast<unsigned long long>(v));
+}
+
+char* Text(char* out, const char* text) {
+    const std::size_t n = std::strlen(text);
+    std::memcpy(out, text, n);
+    return out + n;
+}
+
+}  // namespace
+
 long CLogFile::LogMessageMT(const char* text, long level) {
     const long threshold = m_level.load();
     if (m_status.load() != LOGSTATUS_RUNNING || threshold < 0 || level > threshold) return 0;
     ++m_count;
 
-    m_lineLength = 0;
-    m_line[0] = '\0';
+    // The prefixes take at most about 80 bytes, far below the line's room; the indentation is
+    // clamped so that 3 x level cannot overflow, and the line is full long before that anyway.
+    char* p = m_scratch;
     if ((m_format & LOGFMT_NUMBER) != 0) {
-        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "%4ld - ", m_count);
-        Append(m_scratch);
+        char digits[24];
+        const std::size_t n = static_cast<std::size_t>(SignedDigits(digits, m_count) - digits);
+        for (std::size_t pad = n; pad < 4; ++pad)
+            *p++ = ' ';
+        std::memcpy(p, digits, n);
+        p = Text(p + n, " - ");
     }
     const DWORD now = GetTickCount();
     if ((m_format & LOGFMT_SECONDS) != 0) {
-        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "(%.3lf) - ",
-                                         fieldkit::detail::LogElapsedSeconds(m_startTick, now));
-        Append(m_scratch);
+        const DWORD ms = static_cast<DWORD>(now - m_startTick);
+        *p++ = '(';
+        p = Digits(p, ms / 1000);
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + ms / 100 % 10);
+        *p++ = static_cast<char>('0' + ms / 10 % 10);
+        *p++ = static_cast<char>('0' + ms % 10);
+        p = Text(p, ") - ");
     }
     if ((m_format & LOGFMT_LEVEL) != 0) {
-        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "<%ld> - ", level);
-        Append(m_scratch);
+        *p++ = '<';
+        p = SignedDigits(p, level);
+        p = Text(p, "> - ");
     }
+    *p = '\0';
+    m_lineLength = 0;
+    m_line[0] = '\0';
+    Append(m_scratch);
     if ((m_format & LOGFMT_INDENT) != 0) {
-        // Clamped so that 3 x level cannot overflow; the line is full long before that.
-        long indent = level;
+        long indent = level < 0 ? -level : level;
         if (indent > kMaxIndentLevel) indent = kMaxIndentLevel;
-        if (indent < -kMaxIndentLevel) indent = -kMaxIndentLevel;
-        fieldkit::detail::FormatToBuffer(m_scratch, sizeof m_scratch, "%*s",
-                                         static_cast<int>(3 * indent), " ");
-        Append(m_scratch);
+        const std::size_t blanks = std::max<std::size_t>(1, static_cast<std::size_t>(3 * indent));
+        const std::size_t room = kMaxLine - 2 - m_lineLength;
+        const std::size_t n = std::min(blanks, room);
+        std::memset(m_line + m_lineLength, ' ', n);
+        m_lineLength += n;
+        m_line[m_lineLength] = '\0';
     }
     Append(text != nullptr ? text : "");
     m_line[m_lineLength++] = '\n';
     m_line[m_lineLength] = '\0';
 
     if (m_toFile && m_file != nullptr) {
-        std::fputs(m_line, m_file);
+        std::fwrite(m_line, 1, m_lineLength, m_file);
         std::fflush(m_file);
     }
     if ((m_mode.load() & LOGMODE_DEBUGOUT) != 0) {

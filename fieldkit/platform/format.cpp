@@ -23,15 +23,20 @@ struct Spec {
     char conv = 0;
 };
 
-template <class Ch>
-void PutAscii(std::basic_string<Ch>& out, std::string_view s) {
+// The engine writes into any output with the push_back/append members of std::basic_string:
+// a growing string, or a fixed caller buffer (BufferSink) that counts what does not fit.
+template <class Out>
+using UnitOf = typename Out::value_type;
+
+template <class Out>
+void PutAscii(Out& out, std::string_view s) {
     for (const char c : s)
-        out.push_back(static_cast<Ch>(static_cast<unsigned char>(c)));
+        out.push_back(static_cast<UnitOf<Out>>(static_cast<unsigned char>(c)));
 }
 
-template <class Ch>
-void PutFill(std::basic_string<Ch>& out, char c, std::size_t n) {
-    out.append(n, static_cast<Ch>(c));
+template <class Out>
+void PutFill(Out& out, char c, std::size_t n) {
+    out.append(n, static_cast<UnitOf<Out>>(c));
 }
 
 std::size_t PadCount(const Spec& sp, std::size_t len) {
@@ -40,9 +45,9 @@ std::size_t PadCount(const Spec& sp, std::size_t len) {
 }
 
 // A number: sign or radix prefix, then the digits; zeros go between the two.
-template <class Ch>
-void EmitNumber(std::basic_string<Ch>& out, const Spec& sp, std::string_view prefix,
-                std::string_view body, bool zeroPadAllowed) {
+template <class Out>
+void EmitNumber(Out& out, const Spec& sp, std::string_view prefix, std::string_view body,
+                bool zeroPadAllowed) {
     const std::size_t pad = PadCount(sp, prefix.size() + body.size());
     if (sp.left) {
         PutAscii(out, prefix);
@@ -60,8 +65,8 @@ void EmitNumber(std::basic_string<Ch>& out, const Spec& sp, std::string_view pre
 }
 
 // Text already in the output's width, padded with blanks only.
-template <class Ch>
-void EmitText(std::basic_string<Ch>& out, const Spec& sp, const Ch* text, std::size_t n) {
+template <class Out>
+void EmitText(Out& out, const Spec& sp, const UnitOf<Out>* text, std::size_t n) {
     const std::size_t pad = PadCount(sp, n);
     if (!sp.left) PutFill(out, ' ', pad);
     out.append(text, n);
@@ -121,8 +126,8 @@ unsigned long long UnsignedByLength(const FormatArg& a, Len len) {
     }
 }
 
-template <class Ch>
-void FormatInteger(std::basic_string<Ch>& out, const Spec& sp, const FormatArg& a) {
+template <class Out>
+void FormatInteger(Out& out, const Spec& sp, const FormatArg& a) {
     const bool isSigned = sp.conv == 'd' || sp.conv == 'i';
     unsigned long long mag;
     bool negative = false;
@@ -165,15 +170,22 @@ void Uppercase(std::string& s) {
     }
 }
 
-// Digits of a finite non-negative value in one of the fixed, scientific or hex forms.
+// Digits of a finite non-negative value in one of the fixed, scientific or hex forms. Usual
+// precisions work on the stack, and the short result stays in the string's own storage.
 std::string ToChars(double v, std::chars_format f, int precision) {
     // Fixed notation of the largest double has 309 integer digits.
-    std::string buf(static_cast<std::size_t>(precision < 0 ? 0 : precision) + 400, '\0');
-    std::to_chars_result r =
-        precision < 0 ? std::to_chars(buf.data(), buf.data() + buf.size(), v, f)
-                      : std::to_chars(buf.data(), buf.data() + buf.size(), v, f, precision);
-    buf.resize(static_cast<std::size_t>(r.ptr - buf.data()));
-    return buf;
+    const std::size_t room = static_cast<std::size_t>(precision < 0 ? 0 : precision) + 400;
+    char small[512];
+    std::string large;
+    char* first = small;
+    if (room > sizeof small) {
+        large.resize(room);
+        first = large.data();
+    }
+    const std::to_chars_result r = precision < 0
+                                       ? std::to_chars(first, first + room, v, f)
+                                       : std::to_chars(first, first + room, v, f, precision);
+    return std::string(first, r.ptr);
 }
 
 // The decimal exponent that "%e" would print for a finite non-negative value.
@@ -192,22 +204,23 @@ void AddPointIfMissing(std::string& s) {
     if (s.find('.') >= stop) s.insert(stop, 1, '.');
 }
 
-template <class Ch>
-void FormatDouble(std::basic_string<Ch>& out, const Spec& sp, double v) {
+template <class Out>
+void FormatDouble(Out& out, const Spec& sp, double v) {
     const bool upper = sp.conv >= 'A' && sp.conv <= 'Z';
     const bool negative = std::signbit(v);
     const double mag = negative ? -v : v;
     const std::string_view sign = negative ? "-" : sp.plus ? "+" : sp.space ? " " : "";
-    std::string body;
     if (mag != mag || mag == HUGE_VAL) {
-        body = mag != mag ? "nan" : "inf";
-        if (upper) Uppercase(body);
-        EmitNumber(out, sp, sign, body, false);
+        const std::string_view word =
+            mag != mag ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
+        EmitNumber(out, sp, sign, word, false);
         return;
     }
+    std::string body;
+    std::string prefixed;
     const char kind = static_cast<char>(sp.conv | 0x20);
     int precision = sp.precision < 0 ? 6 : sp.precision;
-    std::string prefix(sign);
+    std::string_view prefix = sign;
     if (kind == 'f') {
         body = ToChars(mag, std::chars_format::fixed, precision);
         if (sp.alt && precision == 0) body += '.';
@@ -237,12 +250,11 @@ void FormatDouble(std::basic_string<Ch>& out, const Spec& sp, double v) {
     } else {  // 'a'
         body = ToChars(mag, std::chars_format::hex, sp.precision);
         if (sp.alt && sp.precision == 0) AddPointIfMissing(body);
-        prefix += "0x";
+        prefixed.assign(sign);
+        prefixed += upper ? "0X" : "0x";
+        prefix = prefixed;
     }
-    if (upper) {
-        Uppercase(body);
-        Uppercase(prefix);
-    }
+    if (upper) Uppercase(body);
     EmitNumber(out, sp, prefix, body, true);
 }
 
@@ -255,66 +267,69 @@ bool CharIsWide(const Spec& sp, const FormatArg& a, bool wideOutput) {
     return (sp.conv == 'c') == wideOutput;
 }
 
-void FormatChar(std::string& out, const Spec& sp, const FormatArg& a) {
-    std::string text;
-    if (CharIsWide(sp, a, false)) {
-        AppendUtf8(text, static_cast<char32_t>(RawSigned(a) & 0xFFFFFFFF));
+template <class Out>
+void FormatChar(Out& out, const Spec& sp, const FormatArg& a) {
+    if constexpr (sizeof(UnitOf<Out>) == 1) {
+        std::string text;
+        if (CharIsWide(sp, a, false)) {
+            AppendUtf8(text, static_cast<char32_t>(RawSigned(a) & 0xFFFFFFFF));
+        } else {
+            text.push_back(static_cast<char>(RawSigned(a) & 0xFF));
+        }
+        EmitText(out, sp, text.data(), text.size());
     } else {
-        text.push_back(static_cast<char>(RawSigned(a) & 0xFF));
+        wchar_t ch;
+        if (CharIsWide(sp, a, true)) {
+            ch = static_cast<wchar_t>(RawSigned(a));
+        } else {
+            const char byte = static_cast<char>(RawSigned(a) & 0xFF);
+            ch = AnsiToWide(std::string_view(&byte, 1))[0];
+        }
+        EmitText(out, sp, &ch, 1);
     }
-    EmitText(out, sp, text.data(), text.size());
-}
-
-void FormatChar(std::wstring& out, const Spec& sp, const FormatArg& a) {
-    wchar_t ch;
-    if (CharIsWide(sp, a, true)) {
-        ch = static_cast<wchar_t>(RawSigned(a));
-    } else {
-        const char byte = static_cast<char>(RawSigned(a) & 0xFF);
-        ch = AnsiToWide(std::string_view(&byte, 1))[0];
-    }
-    EmitText(out, sp, &ch, 1);
 }
 
 constexpr const char* kNull = "(null)";
 
-void FormatString(std::string& out, const Spec& sp, const FormatArg& a) {
+template <class Out>
+void FormatString(Out& out, const Spec& sp, const FormatArg& a) {
     const auto limit = static_cast<std::size_t>(sp.precision);
-    if (a.kind == FormatArg::Kind::Str || (a.kind == FormatArg::Kind::WStr && a.ws == nullptr)) {
-        const char* s = a.kind == FormatArg::Kind::Str && a.s ? a.s : kNull;
-        const std::size_t n = sp.precision < 0 ? std::strlen(s) : strnlen(s, limit);
-        EmitText(out, sp, s, n);
-        return;
-    }
-    // Wide text into narrow output: whole UTF-8 sequences only, as many as the precision allows.
-    const std::size_t n = sp.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
-    std::string text = WideToUtf8(std::wstring_view(a.ws, n));
-    if (sp.precision >= 0 && text.size() > limit) {
-        std::size_t cut = limit;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-            --cut;
-        text.resize(cut);
-    }
-    EmitText(out, sp, text.data(), text.size());
-}
-
-void FormatString(std::wstring& out, const Spec& sp, const FormatArg& a) {
-    const auto limit = static_cast<std::size_t>(sp.precision);
-    if (a.kind == FormatArg::Kind::WStr && a.ws) {
+    if constexpr (sizeof(UnitOf<Out>) == 1) {
+        if (a.kind == FormatArg::Kind::Str ||
+            (a.kind == FormatArg::Kind::WStr && a.ws == nullptr)) {
+            const char* s = a.kind == FormatArg::Kind::Str && a.s ? a.s : kNull;
+            const std::size_t n = sp.precision < 0 ? std::strlen(s) : strnlen(s, limit);
+            EmitText(out, sp, s, n);
+            return;
+        }
+        // Wide text into narrow output: whole UTF-8 sequences only, as many as the precision
+        // allows.
         const std::size_t n = sp.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
-        EmitText(out, sp, a.ws, n);
-        return;
+        std::string text = WideToUtf8(std::wstring_view(a.ws, n));
+        if (sp.precision >= 0 && text.size() > limit) {
+            std::size_t cut = limit;
+            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+                --cut;
+            text.resize(cut);
+        }
+        EmitText(out, sp, text.data(), text.size());
+    } else {
+        if (a.kind == FormatArg::Kind::WStr && a.ws) {
+            const std::size_t n = sp.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
+            EmitText(out, sp, a.ws, n);
+            return;
+        }
+        const char* s = a.kind == FormatArg::Kind::Str && a.s ? a.s : kNull;
+        // Every wide unit takes at most four bytes, so this many bytes always decode far enough.
+        const std::size_t n = sp.precision < 0 ? std::strlen(s) : strnlen(s, 4 * limit + 4);
+        std::wstring text = Utf8ToWide(std::string_view(s, n));
+        if (sp.precision >= 0 && text.size() > limit) text.resize(limit);
+        EmitText(out, sp, text.data(), text.size());
     }
-    const char* s = a.kind == FormatArg::Kind::Str && a.s ? a.s : kNull;
-    // Every wide unit takes at most four bytes, so this many bytes always decode far enough.
-    const std::size_t n = sp.precision < 0 ? std::strlen(s) : strnlen(s, 4 * limit + 4);
-    std::wstring text = Utf8ToWide(std::string_view(s, n));
-    if (sp.precision >= 0 && text.size() > limit) text.resize(limit);
-    EmitText(out, sp, text.data(), text.size());
 }
 
-template <class Ch>
-void FormatPointer(std::basic_string<Ch>& out, const Spec& sp, const FormatArg& a) {
+template <class Out>
+void FormatPointer(Out& out, const Spec& sp, const FormatArg& a) {
     const auto value = a.kind == FormatArg::Kind::Ptr ? reinterpret_cast<std::uintptr_t>(a.p)
                                                       : static_cast<std::uintptr_t>(a.u);
     if (value == 0) {
@@ -346,8 +361,8 @@ int ReadNumber(const Ch*& p) {
     return static_cast<int>(v);
 }
 
-template <class Ch>
-void Run(std::basic_string<Ch>& out, const Ch* fmt, const FormatArg* args, std::size_t count) {
+template <class Out, class Ch = UnitOf<Out>>
+void Run(Out& out, const Ch* fmt, const FormatArg* args, std::size_t count) {
     if (fmt == nullptr) return;
     std::size_t next = 0;
     auto take = [&]() -> const FormatArg* { return next < count ? &args[next++] : nullptr; };
@@ -524,6 +539,65 @@ void Run(std::basic_string<Ch>& out, const Ch* fmt, const FormatArg* args, std::
     }
 }
 
+// A caller's fixed buffer as engine output: keeps the first size - 1 units, counts the rest,
+// and remembers the first unit that did not fit so a narrow cut can back off to a whole UTF-8
+// sequence.
+template <class Ch>
+class BufferSink {
+  public:
+    using value_type = Ch;
+
+    BufferSink(Ch* buffer, std::size_t size)
+        : m_buffer(size ? buffer : nullptr), m_room(buffer && size ? size - 1 : 0) {}
+
+    void push_back(Ch c) { append(&c, 1); }
+    void append(const Ch* p, std::size_t n) {
+        const std::size_t take = Fit(n);
+        if (take) std::copy(p, p + take, m_buffer + m_total);
+        if (take < n && m_total + take == m_room && !m_dropped) {
+            m_dropped = true;
+            m_firstDropped = p[take];
+        }
+        m_total += n;
+    }
+    void append(std::size_t n, Ch c) {
+        const std::size_t take = Fit(n);
+        if (take) std::fill(m_buffer + m_total, m_buffer + m_total + take, c);
+        if (take < n && m_total + take == m_room && !m_dropped) {
+            m_dropped = true;
+            m_firstDropped = c;
+        }
+        m_total += n;
+    }
+
+    // Terminates the kept text and returns the length of the whole formatted text.
+    std::size_t Finish() {
+        if (m_buffer == nullptr) return m_total;
+        std::size_t n = std::min(m_total, m_room);
+        if constexpr (sizeof(Ch) == 1) {
+            // Back off while the unit at the cut continues a sequence, as CopyToBuffer does.
+            auto at = [&](std::size_t i) { return i == m_room ? m_firstDropped : m_buffer[i]; };
+            if (m_dropped) {
+                while (n > 0 && (static_cast<unsigned char>(at(n)) & 0xC0) == 0x80)
+                    --n;
+            }
+        }
+        m_buffer[n] = Ch();
+        return m_total;
+    }
+
+  private:
+    std::size_t Fit(std::size_t n) const {
+        return m_total >= m_room ? 0 : std::min(n, m_room - m_total);
+    }
+
+    Ch* m_buffer;
+    std::size_t m_room;
+    std::size_t m_total = 0;
+    bool m_dropped = false;
+    Ch m_firstDropped = Ch();
+};
+
 }  // namespace
 
 void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args, std::size_t count) {
@@ -533,6 +607,20 @@ void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args, 
 void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const FormatArg* args,
                       std::size_t count) {
     Run(out, fmt, args, count);
+}
+
+std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
+                               const FormatArg* args, std::size_t count) {
+    BufferSink<char> out(buffer, size);
+    Run(out, fmt, args, count);
+    return out.Finish();
+}
+
+std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
+                               const FormatArg* args, std::size_t count) {
+    BufferSink<wchar_t> out(buffer, size);
+    Run(out, fmt, args, count);
+    return out.Finish();
 }
 
 std::size_t CopyToBuffer(const std::string& text, char* buffer, std::size_t size) {

@@ -134,11 +134,16 @@ std::wstring FormatW(const wchar_t* fmt, const A&... a) {
 std::size_t CopyToBuffer(const std::string& text, char* buffer, std::size_t size);
 std::size_t CopyToBuffer(const std::wstring& text, wchar_t* buffer, std::size_t size);
 
+// The same contract as CopyToBuffer, formatting straight into `buffer` (no intermediate text).
+std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
+                               const FormatArg* args, std::size_t count);
+std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
+                               const FormatArg* args, std::size_t count);
+
 template <class Ch, class... A>
 std::size_t FormatToBuffer(Ch* buffer, std::size_t size, const Ch* fmt, const A&... a) {
-    std::basic_string<Ch> out;
-    AppendFormat(out, fmt, a...);
-    return CopyToBuffer(out, buffer, size);
+    const FormatArg args[sizeof...(A) + 1] = {MakeFormatArg(a)..., FormatArg()};
+    return FormatArgsToBuffer(buffer, size, fmt, args, sizeof...(A));
 }
 
 }  // namespace fieldkit::detail

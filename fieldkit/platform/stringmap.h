@@ -5,19 +5,26 @@
 // the newest entry first. The bucket of a key is h % 17 with h = h * 33 + u over its UTF-16
 // units (unsigned 32-bit, starting at 0; characters above U+FFFF count as their surrogate
 // pair). Storing under a key that is already there replaces the value and keeps the entry's
-// place; only a new key goes to the front of its bucket. Look-up goes through an extra index,
-// so it costs the same however many entries share a bucket.
+// place; only a new key goes to the front of its bucket.
+//
+// Look-up goes through a separate open-addressing index, so it costs the same however many
+// entries share one of the 17 buckets. Entries and their keys live in blocks owned by the map
+// (a few allocations per thousand entries, not several per entry).
 //
 // Keys compare exactly (case, blanks and all). A POSITION designates the next entry of a
 // walk and is null when the walk is over; it stays valid while the map is not changed.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/types.h"
@@ -26,9 +33,15 @@ namespace fieldkit::detail {
 
 constexpr unsigned kStringMapBuckets = 17;
 
-// The bucket of a key, as the handheld's map class places it.
-inline unsigned StringMapBucket(std::wstring_view key) {
+struct StringMapHashes {
+    unsigned bucket;      // the handheld's bucket, 0..16
+    std::uint64_t index;  // a well-mixed hash for the look-up index
+};
+
+// Both hashes of a key in one pass.
+inline StringMapHashes HashStringMapKey(std::wstring_view key) {
     std::uint32_t h = 0;
+    std::uint64_t x = 0xcbf29ce484222325ULL;
     for (const wchar_t c : key) {
         const auto cp = static_cast<std::uint32_t>(c);
         if (cp > 0xFFFF && cp <= 0x10FFFF) {
@@ -37,8 +50,17 @@ inline unsigned StringMapBucket(std::wstring_view key) {
         } else {
             h = h * 33 + cp;
         }
+        x = (x ^ cp) * 0x100000001b3ULL;
     }
-    return h % kStringMapBuckets;
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    return {h % kStringMapBuckets, x};
+}
+
+// The bucket of a key, as the handheld's map class places it.
+inline unsigned StringMapBucket(std::wstring_view key) {
+    return HashStringMapKey(key).bucket;
 }
 
 }  // namespace fieldkit::detail
@@ -61,20 +83,27 @@ class CStringHashMap {
         for (unsigned b = 0; b < fieldkit::detail::kStringMapBuckets; ++b) {
             std::swap(m_heads[b], other.m_heads[b]);
         }
-        m_index.swap(other.m_index);
+        m_nodes.swap(other.m_nodes);
+        std::swap(m_free, other.m_free);
+        m_keys.swap(other.m_keys);
+        m_keyBlockSize.swap(other.m_keyBlockSize);
+        std::swap(m_keyRoom, other.m_keyRoom);
+        std::swap(m_liveChars, other.m_liveChars);
+        std::swap(m_deadChars, other.m_deadChars);
+        m_slots.swap(other.m_slots);
+        std::swap(m_count, other.m_count);
     }
 
-    INT_PTR GetCount() const { return static_cast<INT_PTR>(m_index.size()); }
-    bool IsEmpty() const { return m_index.empty(); }
+    INT_PTR GetCount() const { return static_cast<INT_PTR>(m_count); }
+    bool IsEmpty() const { return m_count == 0; }
 
     // The value stored under the key, or null.
     V* Find(std::wstring_view key) {
-        const auto it = m_index.find(key);
-        return it == m_index.end() ? nullptr : &it->second->value;
+        Node* n = FindNode(key, fieldkit::detail::HashStringMapKey(key).index);
+        return n ? &n->value : nullptr;
     }
     const V* Find(std::wstring_view key) const {
-        const auto it = m_index.find(key);
-        return it == m_index.end() ? nullptr : &it->second->value;
+        return const_cast<CStringHashMap*>(this)->Find(key);
     }
     bool Lookup(const wchar_t* key, V& value) const {
         const V* v = Find(key ? key : L"");
@@ -86,40 +115,70 @@ class CStringHashMap {
     // Stores the value; a new key goes to the front of its bucket, an existing one keeps its
     // place. Returns the stored value.
     V& SetAt(std::wstring_view key, V value) {
-        if (V* existing = Find(key)) {
-            *existing = std::move(value);
-            return *existing;
+        const fieldkit::detail::StringMapHashes hashes = fieldkit::detail::HashStringMapKey(key);
+        if (Node* existing = FindNode(key, hashes.index)) {
+            existing->value = std::move(value);
+            return existing->value;
         }
-        auto node = std::make_unique<Node>();
-        node->key.assign(key.data(), key.size());
-        node->value = std::move(value);
-        node->bucket = fieldkit::detail::StringMapBucket(key);
-        Node*& head = m_heads[node->bucket];
-        node->next = head;
-        if (head) head->prev = node.get();
-        head = node.get();
-        Node* raw = node.get();
-        m_index.emplace(std::wstring_view(raw->key), std::move(node));
-        return raw->value;
+        Node* n = NewNode();
+        n->key = StoreKey(key);
+        n->length = key.size();
+        m_liveChars += key.size();
+        n->hash = hashes.index;
+        n->bucket = hashes.bucket;
+        n->value = std::move(value);
+        Node*& head = m_heads[n->bucket];
+        n->prev = nullptr;
+        n->next = head;
+        if (head) head->prev = n;
+        head = n;
+        ++m_count;
+        Index(n);
+        return n->value;
     }
 
     bool RemoveKey(std::wstring_view key) {
-        const auto it = m_index.find(key);
-        if (it == m_index.end()) return false;
-        Node* n = it->second.get();
+        const std::uint64_t hash = fieldkit::detail::HashStringMapKey(key).index;
+        if (m_slots.empty()) return false;
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = hash & mask;
+        for (; m_slots[i] != nullptr; i = (i + 1) & mask) {
+            if (Matches(m_slots[i], key, hash)) break;
+        }
+        Node* n = m_slots[i];
+        if (n == nullptr) return false;
+        Unindex(i);
         if (n->prev)
             n->prev->next = n->next;
         else
             m_heads[n->bucket] = n->next;
         if (n->next) n->next->prev = n->prev;
-        m_index.erase(it);
+        n->value = V{};
+        n->next = m_free;
+        m_free = n;
+        --m_count;
+        m_liveChars -= n->length;
+        m_deadChars += n->length;
+        n->key = nullptr;
+        n->length = 0;
+        // Keys of removed entries stay in their blocks until the dead text outweighs the live
+        // text; then the live keys move to fresh blocks, so churn never grows memory unbounded.
+        if (m_deadChars > kKeyBlock && m_deadChars > m_liveChars) CompactKeys();
         return true;
     }
 
     void RemoveAll() {
-        m_index.clear();
         for (Node*& head : m_heads)
             head = nullptr;
+        m_nodes.clear();
+        m_free = nullptr;
+        m_keys.clear();
+        m_keyBlockSize.clear();
+        m_keyRoom = 0;
+        m_liveChars = 0;
+        m_deadChars = 0;
+        m_slots.clear();
+        m_count = 0;
     }
 
     POSITION GetStartPosition() const { return Position(First(0)); }
@@ -129,27 +188,119 @@ class CStringHashMap {
     void GetNextAssoc(POSITION& pos, CString& key, V& value) const {
         const Node* n = AtPosition(pos);
         if (n == nullptr) return;
-        key = CString(n->key);
+        key = CString(n->key, static_cast<int>(n->length));
         value = n->value;
         pos = Position(Next(n));
     }
-    // The same, without copying: the key and value of the entry at pos.
-    const std::wstring* NextEntry(POSITION& pos, const V** value) const {
+    // The same without copying: false for a null pos; otherwise the entry's key and value
+    // are viewed in place.
+    bool NextEntry(POSITION& pos, std::wstring_view& key, const V** value) const {
         const Node* n = AtPosition(pos);
-        if (n == nullptr) return nullptr;
+        if (n == nullptr) return false;
+        key = std::wstring_view(n->key, n->length);
         if (value) *value = &n->value;
         pos = Position(Next(n));
-        return &n->key;
+        return true;
     }
 
   private:
     struct Node {
-        std::wstring key;
-        V value{};
+        const wchar_t* key = nullptr;
+        std::size_t length = 0;
+        std::uint64_t hash = 0;
         Node* prev = nullptr;
-        Node* next = nullptr;
+        Node* next = nullptr;  // in the bucket's list, or in the free list
         unsigned bucket = 0;
+        V value{};
     };
+
+    static constexpr std::size_t kKeyBlock = 4096;  // wide characters per key block
+
+    static bool Matches(const Node* n, std::wstring_view key, std::uint64_t hash) {
+        return n->hash == hash && n->length == key.size() &&
+               (key.empty() || std::wmemcmp(n->key, key.data(), key.size()) == 0);
+    }
+
+    Node* FindNode(std::wstring_view key, std::uint64_t hash) const {
+        if (m_slots.empty()) return nullptr;
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask; m_slots[i] != nullptr; i = (i + 1) & mask) {
+            if (Matches(m_slots[i], key, hash)) return m_slots[i];
+        }
+        return nullptr;
+    }
+
+    Node* NewNode() {
+        if (m_free) {
+            Node* n = m_free;
+            m_free = n->next;
+            return n;
+        }
+        m_nodes.emplace_back();  // a deque keeps every element where it is
+        return &m_nodes.back();
+    }
+
+    // Copies the key into the map's key blocks; a key longer than a block gets its own.
+    const wchar_t* StoreKey(std::wstring_view key) {
+        if (key.empty()) return L"";
+        if (key.size() > m_keyRoom) {
+            const std::size_t size = std::max(kKeyBlock, key.size());
+            m_keys.push_back(std::make_unique<wchar_t[]>(size));
+            m_keyBlockSize.push_back(size);
+            m_keyRoom = size;
+        }
+        wchar_t* at = m_keys.back().get() + (m_keyBlockSize.back() - m_keyRoom);
+        key.copy(at, key.size());
+        m_keyRoom -= key.size();
+        return at;
+    }
+
+    void CompactKeys() {
+        std::vector<std::unique_ptr<wchar_t[]>> oldKeys;
+        oldKeys.swap(m_keys);  // the old text stays readable until every key is copied
+        m_keyBlockSize.clear();
+        m_keyRoom = 0;
+        for (Node* head : m_heads) {
+            for (Node* n = head; n != nullptr; n = n->next)
+                n->key = StoreKey(std::wstring_view(n->key, n->length));
+        }
+        m_deadChars = 0;
+    }
+
+    // Linear probing at most half full.
+    void Index(Node* n) {
+        if ((m_count + 1) * 2 > m_slots.size()) {
+            std::vector<Node*> old;
+            old.swap(m_slots);
+            m_slots.assign(old.empty() ? 16 : old.size() * 2, nullptr);
+            for (Node* o : old) {
+                if (o && o != n) Place(o);
+            }
+        }
+        Place(n);
+    }
+    void Place(Node* n) {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = n->hash & mask;
+        while (m_slots[i] != nullptr)
+            i = (i + 1) & mask;
+        m_slots[i] = n;
+    }
+    // Removes slot i and closes the gap, so probing never stops short of an entry.
+    void Unindex(std::size_t i) {
+        const std::size_t mask = m_slots.size() - 1;
+        m_slots[i] = nullptr;
+        for (std::size_t j = (i + 1) & mask; m_slots[j] != nullptr; j = (j + 1) & mask) {
+            const std::size_t home = m_slots[j]->hash & mask;
+            // Entry j may move into the gap when its home does not lie in (i, j].
+            const bool between = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+            if (!between) {
+                m_slots[i] = m_slots[j];
+                m_slots[j] = nullptr;
+                i = j;
+            }
+        }
+    }
 
     const Node* First(unsigned bucket) const {
         for (; bucket < fieldkit::detail::kStringMapBuckets; ++bucket) {
@@ -164,5 +315,13 @@ class CStringHashMap {
     static const Node* AtPosition(POSITION pos) { return reinterpret_cast<const Node*>(pos); }
 
     Node* m_heads[fieldkit::detail::kStringMapBuckets] = {};
-    std::unordered_map<std::wstring_view, std::unique_ptr<Node>> m_index;
+    std::deque<Node> m_nodes;
+    Node* m_free = nullptr;
+    std::vector<std::unique_ptr<wchar_t[]>> m_keys;
+    std::vector<std::size_t> m_keyBlockSize;
+    std::size_t m_keyRoom = 0;  // characters left in the last key block
+    std::size_t m_liveChars = 0;
+    std::size_t m_deadChars = 0;  // characters of removed keys still held in the blocks
+    std::vector<Node*> m_slots;
+    std::size_t m_count = 0;
 };

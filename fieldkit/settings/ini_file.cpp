@@ -60,7 +60,7 @@ void DecodeInto(std::string_view utf8, std::wstring& out) {
 // Appends the text as UTF-8 (joining surrogate pairs as WideToUtf8 does) up to its first line
 // feed, so a value cannot add lines (keys, headers) of its own, or its first NUL, where the C
 // text of a CString ends.
-void AppendLineText(std::string& out, const std::wstring& text) {
+void AppendLineText(std::string& out, std::wstring_view text) {
     const std::size_t size = text.size();
     for (std::size_t i = 0; i < size; ++i) {
         const auto c = static_cast<char32_t>(text[i]);
@@ -180,17 +180,17 @@ bool CINIFile::SaveIni(const wchar_t* path) const {
         POSITION pos = m_sections.GetStartPosition();
         while (pos != nullptr) {
             const std::unique_ptr<KeyTable>* table = nullptr;
-            const std::wstring* name = m_sections.NextEntry(pos, &table);
-            if (name == nullptr || table == nullptr || *table == nullptr) continue;
+            std::wstring_view name;
+            if (!m_sections.NextEntry(pos, name, &table) || *table == nullptr) continue;
             out += '[';
-            AppendLineText(out, *name);
+            AppendLineText(out, name);
             out += "]\n";
             POSITION keyPos = (*table)->GetStartPosition();
             while (keyPos != nullptr) {
                 const CString* value = nullptr;
-                const std::wstring* key = (*table)->NextEntry(keyPos, &value);
-                if (key == nullptr || value == nullptr) continue;
-                AppendLineText(out, *key);
+                std::wstring_view key;
+                if (!(*table)->NextEntry(keyPos, key, &value)) continue;
+                AppendLineText(out, key);
                 out += '=';
                 AppendLineText(out, value->GetStdString());
                 out += '\n';
@@ -248,9 +248,9 @@ bool CINIFile::LookThroughFile(CString& section, POSITION& pos) {
     return Guarded(false, [&] {
         const std::unique_ptr<KeyTable>* table = nullptr;
         POSITION next = pos;
-        const std::wstring* name = m_sections.NextEntry(next, &table);
-        if (name == nullptr) return false;
-        section = CString(*name);
+        std::wstring_view name;
+        if (!m_sections.NextEntry(next, name, &table)) return false;
+        section = CString(std::wstring(name));
         pos = next;
         return table != nullptr && *table != nullptr;
     });
@@ -283,9 +283,9 @@ bool CINIFile::LookThroughSection(const CString& section, CString& key, CString&
     return Guarded(false, [&] {
         POSITION next = pos;
         const CString* stored = nullptr;
-        const std::wstring* name = (*table)->NextEntry(next, &stored);
-        if (name == nullptr || stored == nullptr) return false;
-        CString newKey(*name);
+        std::wstring_view name;
+        if (!(*table)->NextEntry(next, name, &stored)) return false;
+        CString newKey{std::wstring(name)};
         value = *stored;
         key = std::move(newKey);
         pos = next;

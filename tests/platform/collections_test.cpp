@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <list>
+#include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "fieldkit/platform/stringmap.h"
@@ -14,8 +17,7 @@ std::wstring Walk(const CStringHashMap<int>& map) {
         CString key;
         int value = 0;
         map.GetNextAssoc(pos, key, value);
-        order += key.GetString();
-        order += L'=' + std::to_wstring(value) + L' ';
+        order += key.GetString() + (L'=' + std::to_wstring(value)) + L' ';
     }
     return order;
 }
@@ -73,4 +75,41 @@ TEST(StringHashMap, LookUpIsExactAndRemovalKeepsTheRest) {
     CStringHashMap<int> moved(std::move(big));
     moved.SetAt(L"x", 1);
     EXPECT_EQ(moved.GetCount(), 1);
+}
+
+TEST(StringHashMap, AgreesWithAModelUnderRandomChurn) {
+    // Inserts, updates and removals against a model of the documented walk: buckets 0..16,
+    // newest key first within a bucket. Enough churn to grow the index and recycle key text.
+    std::mt19937 rng(20261207);
+    CStringHashMap<int> map;
+    std::unordered_map<std::wstring, int> values;
+    std::list<std::wstring> model[fieldkit::detail::kStringMapBuckets];
+    for (int step = 0; step < 60000; ++step) {
+        std::wstring key(1 + rng() % 8, L'a');
+        for (wchar_t& c : key)
+            c = static_cast<wchar_t>(L'a' + rng() % 3);
+        auto& bucket = model[fieldkit::detail::StringMapBucket(key)];
+        if (rng() % 3 == 0) {
+            const bool present = values.erase(key) == 1;
+            ASSERT_EQ(map.RemoveKey(key), present) << step;
+            if (present) bucket.remove(key);
+        } else {
+            if (values.count(key) == 0) bucket.push_front(key);
+            values[key] = step;
+            map.SetAt(key, step);
+        }
+        if (step % 5000 != 4999) continue;
+        ASSERT_EQ(map.GetCount(), static_cast<INT_PTR>(values.size()));
+        POSITION pos = map.GetStartPosition();
+        for (const auto& keys : model) {
+            for (const std::wstring& expected : keys) {
+                std::wstring_view seen;
+                const int* value = nullptr;
+                ASSERT_TRUE(map.NextEntry(pos, seen, &value));
+                ASSERT_EQ(seen, expected);
+                ASSERT_EQ(*value, values[expected]);
+            }
+        }
+        EXPECT_EQ(pos, nullptr);
+    }
 }

@@ -4,11 +4,11 @@
 
 #include "tests/support/cstring_printer.h"
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
-#include <limits>
 #include <random>
 #include <string>
 
@@ -30,13 +30,11 @@ std::string Reference(const std::string& fmt, T value) {
 
 std::string RandomSpec(std::mt19937& rng, const char* lengths, const char* convs) {
     std::string spec = "%";
-    for (const char flag : std::string("-+ #0")) {
+    for (const char flag : std::string("-+ #0"))
         if (rng() % 4 == 0) spec += flag;
-    }
     if (rng() % 2) spec += std::to_string(rng() % 25);
     if (rng() % 2) spec += "." + std::to_string(rng() % 20);
-    const std::string len(lengths);
-    const std::string conv(convs);
+    const std::string len(lengths), conv(convs);
     std::string modifier;
     const std::size_t pick = rng() % (len.size() + 1);
     if (pick < len.size()) modifier = len[pick] == 'L' ? "l" : std::string(1, len[pick]);
@@ -61,47 +59,24 @@ TEST(Format, IntegersMatchTheCLibrary) {
         const std::string spec = RandomSpec(rng, "Hhlq", "diouxX");
         const long long v = i % 3 == 0 ? samples[rng() % std::size(samples)]
                                        : static_cast<long long>(rng()) * (rng() % 2 ? 1 : -7919);
-        std::string expected;
-        if (spec.find("ll") != std::string::npos)
-            expected = Reference(spec, v);
-        else if (spec.find('l') != std::string::npos)
-            expected = Reference(spec, static_cast<long>(v));
-        else
-            expected = Reference(spec, static_cast<int>(v));
+        const std::string expected = spec.find("ll") != std::string::npos ? Reference(spec, v)
+                                     : spec.find('l') != std::string::npos
+                                         ? Reference(spec, static_cast<long>(v))
+                                         : Reference(spec, static_cast<int>(v));
         ASSERT_EQ(FormatA(spec.c_str(), v), expected) << spec << " of " << v;
     }
 }
 
 TEST(Format, FloatingPointMatchesTheCLibrary) {
     std::mt19937 rng(42);
-    const double samples[] = {0.0,
-                              -0.0,
-                              0.5,
-                              1.5,
-                              2.5,
-                              -2.5,
-                              0.125,
-                              1e-5,
-                              9.9999,
-                              99.995,
-                              0.0001234567,
-                              123456789.0,
-                              1e15,
-                              1e300,
-                              -1e-300,
-                              5e-324,
-                              1.7976931348623157e308,
-                              std::numeric_limits<double>::infinity(),
-                              -std::numeric_limits<double>::infinity(),
-                              std::numeric_limits<double>::quiet_NaN()};
+    const double samples[] = {0.0,     -0.0,   0.5,     1.5,          2.5,         -2.5, 0.125,
+                              1e-5,    9.9999, 99.995,  0.0001234567, 123456789.0, 1e15, 1e300,
+                              -1e-300, 5e-324, DBL_MAX, INFINITY,     -INFINITY,   NAN};
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     for (int i = 0; i < 20000; ++i) {
         const std::string spec = RandomSpec(rng, "lL", "feEgG");
-        double v;
-        if (i % 2)
-            v = samples[rng() % std::size(samples)];
-        else
-            v = unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
+        const double v = i % 2 ? samples[rng() % std::size(samples)]
+                               : unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
         ASSERT_EQ(FormatA(spec.c_str(), v), Reference(spec, v)) << spec << " of " << v;
     }
 }
@@ -184,4 +159,23 @@ TEST(Format, BoundedBufferCutsCleanly) {
     EXPECT_EQ(FormatToBuffer(wide, 3, L"%d", 12345), 5u);
     EXPECT_STREQ(wide, L"12");
     EXPECT_EQ(FormatToBuffer(static_cast<char*>(nullptr), 0, "%d", 123), 3u);
+    char untouched[2] = {'x', 'y'};
+    EXPECT_EQ(FormatToBuffer(untouched, 0, "%d", 7), 1u);
+    EXPECT_EQ(untouched[0], 'x');
+}
+
+TEST(Format, BufferFormattingAgreesWithCopyingAtEverySize) {
+    // Direct formatting into the buffer must cut exactly where copying the whole text would,
+    // including inside multi-byte sequences that arrive from text, padding and numbers.
+    const std::string whole =
+        FormatA("%-6s|%S|%08.3f|%c", "a\xC3\xA9", L"\u20AC\U0001F600x", -2.5, 'z');
+    for (std::size_t size = 0; size <= whole.size() + 1; ++size) {
+        char direct[64] = {};
+        char copied[64] = {};
+        EXPECT_EQ(FormatToBuffer(direct, size, "%-6s|%S|%08.3f|%c", "a\xC3\xA9",
+                                 L"\u20AC\U0001F600x", -2.5, 'z'),
+                  whole.size());
+        fieldkit::detail::CopyToBuffer(whole, copied, size);
+        EXPECT_STREQ(direct, copied) << "size " << size;
+    }
 }
