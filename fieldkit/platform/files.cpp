@@ -728,6 +728,22 @@ FILE* DeviceFopen(const char* utf8Path, const char* mode) {
     return OpenStream(host::ToHostPath(CString(utf8Path)), mode);
 }
 
+bool WriteUnbuffered(FILE* file, const char* data, std::size_t size) {
+    if (file == nullptr || (data == nullptr && size != 0)) return false;
+    const int fd = fileno(file);
+    if (fd < 0) return false;
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool IsOnRemovableMedia(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return false;
     struct statx st;

@@ -11,6 +11,11 @@
 // entries share one of the 17 buckets. Entries and their keys live in blocks owned by the map
 // (a few allocations per thousand entries, not several per entry).
 //
+// A map of texts, CStringHashMap<std::wstring_view>, owns its texts: SetAt copies the text
+// into the same blocks as the keys (with a terminating NUL, so data() is a C string), and a
+// stored view stays valid until its entry is replaced, removed or the map is changed by a
+// removal (which may move the texts together).
+//
 // Keys compare exactly (case, blanks and all). A POSITION designates the next entry of a
 // walk and is null when the walk is over; it stays valid while the map is not changed.
 #pragma once
@@ -19,10 +24,10 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -67,6 +72,9 @@ inline unsigned StringMapBucket(std::wstring_view key) {
 
 template <class V>
 class CStringHashMap {
+    // Texts kept in the map's own blocks rather than one allocation each.
+    static constexpr bool kOwnsTexts = std::is_same_v<V, std::wstring_view>;
+
   public:
     CStringHashMap() = default;
     CStringHashMap(const CStringHashMap&) = delete;
@@ -84,6 +92,7 @@ class CStringHashMap {
             std::swap(m_heads[b], other.m_heads[b]);
         }
         m_nodes.swap(other.m_nodes);
+        std::swap(m_nodeRoom, other.m_nodeRoom);
         std::swap(m_free, other.m_free);
         m_keys.swap(other.m_keys);
         m_keyBlockSize.swap(other.m_keyBlockSize);
@@ -116,8 +125,11 @@ class CStringHashMap {
     // place. Returns the stored value.
     V& SetAt(std::wstring_view key, V value) {
         const fieldkit::detail::StringMapHashes hashes = fieldkit::detail::HashStringMapKey(key);
+        if constexpr (kOwnsTexts) value = StoreValue(value);
         if (Node* existing = FindNode(key, hashes.index)) {
+            if constexpr (kOwnsTexts) ReleaseValue(existing->value);
             existing->value = std::move(value);
+            if constexpr (kOwnsTexts) CompactWhenMostlyDead();
             return existing->value;
         }
         Node* n = NewNode();
@@ -153,6 +165,7 @@ class CStringHashMap {
         else
             m_heads[n->bucket] = n->next;
         if (n->next) n->next->prev = n->prev;
+        if constexpr (kOwnsTexts) ReleaseValue(n->value);
         n->value = V{};
         n->next = m_free;
         m_free = n;
@@ -163,7 +176,7 @@ class CStringHashMap {
         n->length = 0;
         // Keys of removed entries stay in their blocks until the dead text outweighs the live
         // text; then the live keys move to fresh blocks, so churn never grows memory unbounded.
-        if (m_deadChars > kKeyBlock && m_deadChars > m_liveChars) CompactKeys();
+        CompactWhenMostlyDead();
         return true;
     }
 
@@ -171,6 +184,7 @@ class CStringHashMap {
         for (Node*& head : m_heads)
             head = nullptr;
         m_nodes.clear();
+        m_nodeRoom = 0;
         m_free = nullptr;
         m_keys.clear();
         m_keyBlockSize.clear();
@@ -214,7 +228,10 @@ class CStringHashMap {
         V value{};
     };
 
-    static constexpr std::size_t kKeyBlock = 4096;  // wide characters per key block
+    // Blocks start small, so that the many small tables of a settings file stay small, and
+    // grow with the map up to these sizes.
+    static constexpr std::size_t kKeyBlock = 4096;   // wide characters
+    static constexpr std::size_t kNodeBlock = 1024;  // entries
 
     static bool Matches(const Node* n, std::wstring_view key, std::uint64_t hash) {
         return n->hash == hash && n->length == key.size() &&
@@ -236,23 +253,47 @@ class CStringHashMap {
             m_free = n->next;
             return n;
         }
-        m_nodes.emplace_back();  // a deque keeps every element where it is
-        return &m_nodes.back();
+        // Entries never move: each block is allocated once and kept until RemoveAll.
+        if (m_nodeRoom == 0) {
+            const std::size_t size = std::clamp<std::size_t>(m_count, 8, kNodeBlock);
+            m_nodes.push_back({std::make_unique<Node[]>(size), size});
+            m_nodeRoom = size;
+        }
+        return &m_nodes.back().nodes[m_nodes.back().size - m_nodeRoom--];
     }
 
-    // Copies the key into the map's key blocks; a key longer than a block gets its own.
-    const wchar_t* StoreKey(std::wstring_view key) {
-        if (key.empty()) return L"";
-        if (key.size() > m_keyRoom) {
-            const std::size_t size = std::max(kKeyBlock, key.size());
+    // Copies the key (and a NUL when asked) into the map's blocks; a key longer than a block
+    // gets its own.
+    const wchar_t* StoreKey(std::wstring_view key, bool terminate = false) {
+        if (key.empty() && !terminate) return L"";
+        const std::size_t need = key.size() + (terminate ? 1 : 0);
+        if (need > m_keyRoom) {
+            const std::size_t size =
+                std::max(std::clamp<std::size_t>(2 * m_liveChars, 64, kKeyBlock), need);
             m_keys.push_back(std::make_unique<wchar_t[]>(size));
             m_keyBlockSize.push_back(size);
             m_keyRoom = size;
         }
         wchar_t* at = m_keys.back().get() + (m_keyBlockSize.back() - m_keyRoom);
         key.copy(at, key.size());
-        m_keyRoom -= key.size();
+        if (terminate) at[key.size()] = L'\0';
+        m_keyRoom -= need;
         return at;
+    }
+
+    void CompactWhenMostlyDead() {
+        if (m_deadChars > kKeyBlock && m_deadChars > m_liveChars) CompactKeys();
+    }
+
+    // A copy of the text in the blocks, followed by a NUL.
+    std::wstring_view StoreValue(std::wstring_view text) {
+        const wchar_t* at = StoreKey(std::wstring_view(text.data(), text.size()), true);
+        m_liveChars += text.size() + 1;
+        return std::wstring_view(at, text.size());
+    }
+    void ReleaseValue(std::wstring_view text) {
+        m_liveChars -= text.size() + 1;
+        m_deadChars += text.size() + 1;
     }
 
     void CompactKeys() {
@@ -261,8 +302,11 @@ class CStringHashMap {
         m_keyBlockSize.clear();
         m_keyRoom = 0;
         for (Node* head : m_heads) {
-            for (Node* n = head; n != nullptr; n = n->next)
+            for (Node* n = head; n != nullptr; n = n->next) {
                 n->key = StoreKey(std::wstring_view(n->key, n->length));
+                if constexpr (kOwnsTexts)
+                    n->value = std::wstring_view(StoreKey(n->value, true), n->value.size());
+            }
         }
         m_deadChars = 0;
     }
@@ -315,7 +359,12 @@ class CStringHashMap {
     static const Node* AtPosition(POSITION pos) { return reinterpret_cast<const Node*>(pos); }
 
     Node* m_heads[fieldkit::detail::kStringMapBuckets] = {};
-    std::deque<Node> m_nodes;
+    struct NodeBlock {
+        std::unique_ptr<Node[]> nodes;
+        std::size_t size;
+    };
+    std::vector<NodeBlock> m_nodes;
+    std::size_t m_nodeRoom = 0;  // unused entries in the last block
     Node* m_free = nullptr;
     std::vector<std::unique_ptr<wchar_t[]>> m_keys;
     std::vector<std::size_t> m_keyBlockSize;

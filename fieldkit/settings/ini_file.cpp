@@ -38,6 +38,11 @@ class HandleGuard {
     HANDLE m_h;
 };
 
+// A stored text as the CString the accessors hand out.
+CString Text(std::wstring_view stored) {
+    return CString(stored.data(), static_cast<int>(stored.size()));
+}
+
 std::wstring_view Name(const wchar_t* name) {
     return name ? std::wstring_view(name) : std::wstring_view();
 }
@@ -107,7 +112,7 @@ CINIFile::CINIFile() = default;
 
 CINIFile::~CINIFile() = default;
 
-const CString* CINIFile::Find(const wchar_t* section, const wchar_t* key) const {
+const std::wstring_view* CINIFile::Find(const wchar_t* section, const wchar_t* key) const {
     const std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
     if (table == nullptr || *table == nullptr) return nullptr;
     return (*table)->Find(Name(key));
@@ -122,7 +127,7 @@ bool CINIFile::LoadIni(const wchar_t* path) {
     if (!file.Valid()) return false;
     try {
         KeyTable* current = nullptr;
-        std::wstring key;  // reused: the map copies the key it keeps
+        std::wstring key, value;  // reused: the map copies the texts it keeps
         const auto handleLine = [&](std::string_view line, bool hadBreak) {
             // Text mode: CR LF is a line break; a lone CR is text.
             if (hadBreak && !line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -141,9 +146,8 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             // "=" is ASCII and never inside a UTF-8 sequence, so splitting the bytes first
             // gives the same key and value as splitting the decoded text.
             DecodeInto(line.substr(0, eq), key);
-            std::wstring value;
             DecodeInto(line.substr(eq + 1), value);
-            current->SetAt(key, CString(std::move(value)));
+            current->SetAt(key, value);
         };
 
         std::string buffer;
@@ -187,12 +191,12 @@ bool CINIFile::SaveIni(const wchar_t* path) const {
             out += "]\n";
             POSITION keyPos = (*table)->GetStartPosition();
             while (keyPos != nullptr) {
-                const CString* value = nullptr;
+                const std::wstring_view* value = nullptr;
                 std::wstring_view key;
                 if (!(*table)->NextEntry(keyPos, key, &value)) continue;
                 AppendLineText(out, key);
                 out += '=';
-                AppendLineText(out, value->GetStdString());
+                AppendLineText(out, *value);
                 out += '\n';
             }
             out += '\n';
@@ -282,11 +286,11 @@ bool CINIFile::LookThroughSection(const CString& section, CString& key, CString&
     if (table == nullptr || *table == nullptr) return false;
     return Guarded(false, [&] {
         POSITION next = pos;
-        const CString* stored = nullptr;
+        const std::wstring_view* stored = nullptr;
         std::wstring_view name;
         if (!(*table)->NextEntry(next, name, &stored)) return false;
         CString newKey{std::wstring(name)};
-        value = *stored;
+        value = Text(*stored);
         key = std::move(newKey);
         pos = next;
         return true;
@@ -297,9 +301,9 @@ bool CINIFile::LookThroughSection(const CString& section, CString& key, CString&
 
 bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& value) const {
     return Guarded(false, [&] {
-        const CString* stored = Find(section, key);
+        const std::wstring_view* stored = Find(section, key);
         if (stored == nullptr) return false;
-        value = *stored;
+        value = Text(*stored);
         return true;
     });
 }
@@ -310,7 +314,7 @@ bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CStrin
         if (table == nullptr || *table == nullptr) {
             table = &m_sections.SetAt(Name(section), std::make_unique<KeyTable>());
         }
-        (*table)->SetAt(Name(key), value);
+        (*table)->SetAt(Name(key), std::wstring_view(value.GetStdString()));
         return true;
     });
 }
@@ -350,57 +354,55 @@ void CINIFile::SetBoolValue(const wchar_t* section, const wchar_t* key, bool val
 CString CINIFile::GetStringValue(const wchar_t* section, const wchar_t* key,
                                  const CString& def) const {
     try {
-        const CString* stored = Find(section, key);
-        return stored ? *stored : def;
+        const std::wstring_view* stored = Find(section, key);
+        return stored ? Text(*stored) : def;
     } catch (...) {
         return CString();
     }
 }
 
 int CINIFile::GetIntValue(const wchar_t* section, const wchar_t* key, int def) const {
-    const CString* stored = Find(section, key);
+    const std::wstring_view* stored = Find(section, key);
     int value = 0;
-    if (stored == nullptr || fieldkit::detail::Scan(stored->GetString(), L"%d", &value) != 1)
-        return def;
+    if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%d", &value) != 1) return def;
     return value;
 }
 
 int CINIFile::GetUintValue(const wchar_t* section, const wchar_t* key, unsigned int def) const {
-    const CString* stored = Find(section, key);
+    const std::wstring_view* stored = Find(section, key);
     unsigned int value = def;
     if (stored != nullptr) {
         unsigned int scanned = 0;
-        if (fieldkit::detail::Scan(stored->GetString(), L"%u", &scanned) == 1) value = scanned;
+        if (fieldkit::detail::Scan(stored->data(), L"%u", &scanned) == 1) value = scanned;
     }
     return static_cast<int>(value);
 }
 
 double CINIFile::GetRealValue(const wchar_t* section, const wchar_t* key, double def) const {
-    const CString* stored = Find(section, key);
+    const std::wstring_view* stored = Find(section, key);
     double value = 0;
-    if (stored == nullptr || fieldkit::detail::Scan(stored->GetString(), L"%lf", &value) != 1)
+    if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%lf", &value) != 1)
         return def;
     return value;
 }
 
 wchar_t CINIFile::GetCharValue(const wchar_t* section, const wchar_t* key, wchar_t def) const {
-    const CString* stored = Find(section, key);
-    return stored == nullptr || stored->IsEmpty() ? def : stored->GetAt(0);
+    const std::wstring_view* stored = Find(section, key);
+    return stored == nullptr || stored->empty() ? def : (*stored)[0];
 }
 
 unsigned int CINIFile::GetHexValue(const wchar_t* section, const wchar_t* key,
                                    unsigned int def) const {
-    const CString* stored = Find(section, key);
+    const std::wstring_view* stored = Find(section, key);
     unsigned int value = 0;
-    if (stored == nullptr || fieldkit::detail::Scan(stored->GetString(), L"%X", &value) != 1)
-        return def;
+    if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%X", &value) != 1) return def;
     return value;
 }
 
 bool CINIFile::GetBoolValue(const wchar_t* section, const wchar_t* key, bool def) {
-    const CString* stored = Find(section, key);
-    if (stored == nullptr || stored->IsEmpty()) return def;
-    const wchar_t first = stored->GetAt(0);
+    const std::wstring_view* stored = Find(section, key);
+    if (stored == nullptr || stored->empty()) return def;
+    const wchar_t first = (*stored)[0];
     return first == L'1' ? true : first == L'0' ? false : def;
 }
 
@@ -421,22 +423,22 @@ CString CINIFile::GetValue(const char* section, const char* key, const CString& 
 
 int CINIFile::GetIntValue(const char* section, const char* key, int def) const {
     return Guarded(def, [&] {
-        const CString* stored = Find(NarrowName(section), NarrowName(key));
+        const std::wstring_view* stored = Find(NarrowName(section), NarrowName(key));
         if (stored == nullptr) return def;
         // Text without a number reads as 0, as atoi gives it; "%d" saturates beyond int.
         int value = 0;
-        return fieldkit::detail::Scan(stored->GetString(), L"%d", &value) == 1 ? value : 0;
+        return fieldkit::detail::Scan(stored->data(), L"%d", &value) == 1 ? value : 0;
     });
 }
 
 unsigned long CINIFile::GetLongValue(const char* section, const char* key,
                                      unsigned long def) const {
     return Guarded(def, [&] {
-        const CString* stored = Find(NarrowName(section), NarrowName(key));
+        const std::wstring_view* stored = Find(NarrowName(section), NarrowName(key));
         if (stored == nullptr) return def;
         // Read in the width SetLongValue writes, so every value it stored comes back.
         unsigned long value = 0;
-        return fieldkit::detail::Scan(stored->GetString(), L"%lu", &value) == 1 ? value : 0UL;
+        return fieldkit::detail::Scan(stored->data(), L"%lu", &value) == 1 ? value : 0UL;
     });
 }
 

@@ -122,8 +122,10 @@ class CINIFile {
     bool SetValue(const wchar_t* section, const wchar_t* key, const CString& value);
 
   private:
-    using KeyTable = CStringHashMap<CString>;
-    const CString* Find(const wchar_t* section, const wchar_t* key) const;
+    // Values live in their table's own text blocks: loading a large file makes no allocation
+    // per value.
+    using KeyTable = CStringHashMap<std::wstring_view>;
+    const std::wstring_view* Find(const wchar_t* section, const wchar_t* key) const;
 
     CStringHashMap<std::unique_ptr<KeyTable>> m_sections;
 };

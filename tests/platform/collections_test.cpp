@@ -113,3 +113,29 @@ TEST(StringHashMap, AgreesWithAModelUnderRandomChurn) {
         EXPECT_EQ(pos, nullptr);
     }
 }
+
+TEST(StringHashMap, OwnsItsTextsThroughReplacementAndRemoval) {
+    // A map of texts copies them in; replacing and removing many times recycles the blocks
+    // (moving the texts) and every text must still read whole, NUL-terminated.
+    CStringHashMap<std::wstring_view> map;
+    std::unordered_map<std::wstring, std::wstring> model;
+    std::mt19937 rng(7);
+    for (int step = 0; step < 40000; ++step) {
+        const std::wstring key = L"k" + std::to_wstring(rng() % 300);
+        if (rng() % 4 == 0) {
+            map.RemoveKey(key);
+            model.erase(key);
+            continue;
+        }
+        std::wstring text(rng() % 40, static_cast<wchar_t>(L'a' + step % 26));
+        map.SetAt(key, text);  // the local text dies here: the map must hold its own copy
+        model[key] = std::move(text);
+    }
+    ASSERT_EQ(map.GetCount(), static_cast<INT_PTR>(model.size()));
+    for (const auto& [key, text] : model) {
+        const std::wstring_view* stored = map.Find(key);
+        ASSERT_NE(stored, nullptr);
+        EXPECT_EQ(*stored, text);
+        EXPECT_EQ(stored->data()[stored->size()], L'\0');
+    }
+}
