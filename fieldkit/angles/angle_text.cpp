@@ -43,9 +43,15 @@ CString CoordinateText(double value, bool fiveDecimals, const wchar_t* fiveForma
     return text;
 }
 
-CString SignedAngleText(double angle, const wchar_t* format) {
+CString SignedAngleText(double angle, const wchar_t* format, double halfUnit) {
     const bool negative = angle < 0;
-    const Dms p = Split(std::fabs(angle));
+    Dms p = Split(std::fabs(angle));
+    // Seconds that the text would round up to 60 carry like those above 59.99999, so four
+    // decimals never show 60.0000.
+    if (p.seconds >= 60 - halfUnit) {
+        p.seconds = 60;
+        fieldkit::detail::CarrySeconds(p.degrees, p.minutes, p.seconds, 5, true);
+    }
     CString text;
     text.Format(format, p.degrees, p.minutes, p.seconds);
     text.Remove(L' ');
@@ -78,11 +84,11 @@ CString LongitudeToDDDDString(double longitude, bool eightDecimals) {
 }
 
 CString AngleToDDDMMSSSString(double angle, bool /*flag*/) {
-    return SignedAngleText(angle, L"%3d\u00B0%02d'%6.4f\"");
+    return SignedAngleText(angle, L"%3d\u00B0%02d'%6.4f\"", 0.5e-4);
 }
 
 CString AngleToDDDMMSSSSSString(double angle) {
-    return SignedAngleText(angle, L"%3d\u00B0%02d'%6.6f\"");
+    return SignedAngleText(angle, L"%3d\u00B0%02d'%6.6f\"", 0.5e-6);
 }
 
 CString AngleToDDDMMSSSStringWithRoombs(double azimuth, bool north, bool east, bool flag) {

@@ -1,0 +1,271 @@
+// Every text a formatter writes reads back, through the matching reader, to the value it was
+// written from, within what the text's last digit allows (half a unit where the text rounds,
+// one unit where it cuts). Seeded, so a failure repeats.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <iomanip>
+#include <random>
+
+#include "fieldkit/angles/angle_parse.h"
+#include "fieldkit/angles/angle_text.h"
+#include "fieldkit/angles/geodetic.h"
+#include "fieldkit/numbers/lengths.h"
+#include "fieldkit/numbers/number_text.h"
+#include "fieldkit/numbers/stations.h"
+#include "fieldkit/platform/scan.h"
+#include "tests/support/cstring_printer.h"
+
+namespace {
+
+constexpr unsigned kSeed = 20261207;
+constexpr int kCases = 4000;
+constexpr double kSec = 1.0 / 3600;
+// Arithmetic noise of reading and writing a value of this size.
+double Noise(double v) {
+    return 1e-12 + std::fabs(v) * 1e-14;
+}
+
+class Values {
+  public:
+    Values() : rng_(kSeed) {}
+    double Uniform(double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng_); }
+    int Int(int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(rng_); }
+    // Degrees of magnitude up to `maxDeg`, often placed where texts carry or round: seconds
+    // just below 60, halves of the last digit, whole minutes and degrees.
+    double Angle(double maxDeg) {
+        const double d = Int(0, static_cast<int>(maxDeg) - 1), m = Int(0, 59);
+        double s;
+        switch (Int(0, 4)) {
+            case 0:
+                s = 60 - Uniform(0, 2e-5);
+                break;
+            case 1:
+                s = (Int(0, 599999) + 0.5) * 1e-4;
+                break;
+            case 2:
+                s = 0;
+                break;
+            default:
+                return (Int(0, 1) ? -1 : 1) * Uniform(0, maxDeg);
+        }
+        return (Int(0, 1) ? -1 : 1) * (d + m / 60.0 + s * kSec);
+    }
+
+  private:
+    std::mt19937 rng_;
+};
+
+// The seconds of a magnitude as the texts split it.
+double SecondsOf(double magnitude) {
+    const double f = magnitude - std::trunc(magnitude);
+    return (f * 60 - std::trunc(f * 60)) * 60;
+}
+
+// Half a unit of the last of `decimals` digits of seconds, in degrees. Seconds above 59.99999
+// print as 0 of the next minute, so there the text may be up to 0.00001" off.
+double DmsTolerance(double value, int decimals) {
+    double half = 0.5 * std::pow(10.0, -decimals);
+    if (SecondsOf(std::fabs(value)) > 59.99999 - half) half = std::max(half, 1e-5);
+    return half * kSec + Noise(value);
+}
+
+// Minutes and seconds fields of a degrees-minutes-seconds text are below 60.
+void ExpectFieldsInRange(const CString& text) {
+    const int start = text.FindOneOf(L"0123456789");
+    int d = 0, m = 0;
+    double s = 0;
+    ASSERT_EQ(fieldkit::detail::Scan(text.GetString() + start, L"%d\u00B0%d'%lf", &d, &m, &s), 3)
+        << text.GetString();
+    EXPECT_LT(m, 60) << text.GetString();
+    EXPECT_LT(s, 60) << text.GetString();
+}
+
+#define SEEDED SCOPED_TRACE(::testing::Message() << "seed " << kSeed)
+
+}  // namespace
+
+TEST(RoundTrip, CoordinatesInDegreesMinutesSeconds) {
+    SEEDED;
+    Values gen;
+    struct Form {
+        CString (*write)(double, bool);
+        double (*read)(CString);
+        double range;
+    };
+    for (const Form& f : {Form{LatitudeToDDDMMSSSString, StringToLatitude, 90},
+                          Form{LongitudeToDDDMMSSSString, StringToLongitude, 180}}) {
+        for (int i = 0; i < kCases; ++i) {
+            const double v = gen.Angle(f.range);
+            const CString five = f.write(v, true), tenths = f.write(v, false);
+            ASSERT_NEAR(f.read(five), v, DmsTolerance(v, 5)) << five;
+            ExpectFieldsInRange(five);
+            // Tenths are cut: the text lies at most 0.1" nearer zero (or just past a carry).
+            const double back = f.read(tenths);
+            ASSERT_LE(std::fabs(back), std::fabs(v) + 1e-5 * kSec + Noise(v)) << tenths;
+            ASSERT_GT(std::fabs(back), std::fabs(v) - 0.1 * kSec - Noise(v)) << tenths;
+            ASSERT_TRUE(back == 0 || (back < 0) == (v < 0)) << tenths;
+            ExpectFieldsInRange(tenths);
+        }
+    }
+}
+
+TEST(RoundTrip, SignedAnglesAndDecimalDegrees) {
+    SEEDED;
+    Values gen;
+    for (int i = 0; i < kCases; ++i) {
+        const double v = gen.Angle(360);
+        const CString four = AngleToDDDMMSSSString(v, i % 2 == 0), six = AngleToDDDMMSSSSSString(v);
+        ASSERT_NEAR(StringToAngle(four), v, DmsTolerance(v, 4)) << four;
+        ASSERT_NEAR(StringToAngle(six), v, DmsTolerance(v, 6)) << six;
+        ExpectFieldsInRange(four);
+        ExpectFieldsInRange(six);
+        // Whole seconds are cut.
+        const CString whole = ShortAngleToString(v);
+        ASSERT_LE(std::fabs(StringToAngle(whole)), std::fabs(v) + 1e-5 * kSec + Noise(v)) << whole;
+        ASSERT_GT(std::fabs(StringToAngle(whole)), std::fabs(v) - kSec - Noise(v)) << whole;
+
+        const CString lat7 = LatitudeToDDDDString(v / 4, true),
+                      lat5 = LatitudeToDDDDString(v / 4, false);
+        const CString lon8 = LongitudeToDDDDString(v / 2, true),
+                      lon6 = LongitudeToDDDDString(v / 2, false);
+        ASSERT_NEAR(StringToLatitude(lat7), v / 4, 0.5e-7 + Noise(v)) << lat7;
+        ASSERT_NEAR(StringToLatitude(lat5), v / 4, 0.5e-5 + Noise(v)) << lat5;
+        ASSERT_NEAR(StringToLongitude(lon8), v / 2, 0.5e-8 + Noise(v)) << lon8;
+        ASSERT_NEAR(StringToLongitude(lon6), v / 2, 0.5e-6 + Noise(v)) << lon6;
+        const CString a10 = AngleToDDDDString(v, true), a5 = AngleToDDDDString(v, false);
+        ASSERT_NEAR(StringToAngle(a10), v, 0.5e-10 + Noise(v)) << a10;
+        ASSERT_NEAR(StringToAngle(a5), v, 0.5e-5 + Noise(v)) << a5;
+    }
+}
+
+TEST(RoundTrip, QuadrantBearingsWithAnyLetters) {
+    SEEDED;
+    Values gen;
+    for (int i = 0; i < kCases; ++i) {
+        const double azimuth = std::fabs(gen.Angle(360));
+        const bool north = i & 1, east = i & 2;
+        const CString text = AngleToDDDMMSSSStringWithRoombs(azimuth, north, east, false);
+        // The letters only say how the angle is counted, so any pair reads back to the azimuth.
+        const double diff = std::remainder(StringToAngle(text) - azimuth, 360.0);
+        ASSERT_LE(std::fabs(diff), 0.5e-4 * kSec + Noise(360)) << text << " az " << azimuth;
+        ExpectFieldsInRange(text);
+    }
+}
+
+TEST(RoundTrip, FeetAndInches) {
+    SEEDED;
+    Values gen;
+    for (const int denominator : {0, 1, 2, 3, 4, 8, 10, 16, 32, 64, 100}) {
+        const double inch = 1.0 / 12;
+        for (int i = 0; i < kCases / 4; ++i) {
+            double feet = gen.Uniform(-10000, 10000);
+            if (i % 3 == 0) feet = std::trunc(feet) + gen.Int(0, 12) * inch - gen.Uniform(0, 1e-5);
+            if (i % 7 == 0) feet /= 1000;
+            const CString text = HeightToFeetAndInchesString(feet, denominator);
+            const double back = StringToHeight(text);
+            if (denominator <= 0) {
+                // The fraction is dropped: at most an inch nearer zero.
+                ASSERT_LE(std::fabs(back), std::fabs(feet) + 0.00005 * inch + Noise(feet)) << text;
+                ASSERT_GT(std::fabs(back), std::fabs(feet) - inch - Noise(feet)) << text;
+            } else {
+                const double half = std::max(0.5 / denominator, 0.00005) * inch;
+                ASSERT_NEAR(back, feet, half + Noise(feet)) << text << " den " << denominator;
+            }
+        }
+    }
+}
+
+TEST(RoundTrip, Stations) {
+    SEEDED;
+    Values gen;
+    for (const double interval : {100.0, 1000.0, 20.0, 25.4, 0.0}) {
+        for (int i = 0; i < kCases / 4; ++i) {
+            double chainage = gen.Uniform(-1e6, 1e6);
+            if (i % 3 == 0) chainage = gen.Int(-9999, 9999) * interval - gen.Uniform(0, 0.01);
+            const CString text = StnToString(chainage, interval);
+            double back = NAN;
+            ASSERT_EQ(StnFromString(text, back, interval), 1) << text;
+            ASSERT_NEAR(back, chainage, 0.005 + Noise(chainage))
+                << text << " interval " << interval;
+        }
+    }
+}
+
+TEST(RoundTrip, DecimalNumbers) {
+    SEEDED;
+    Values gen;
+    for (int i = 0; i < kCases; ++i) {
+        const double x = gen.Uniform(-1, 1) * std::pow(10.0, gen.Int(-6, 9));
+        const int decimals = gen.Int(0, 10);
+        const double unit = std::pow(10.0, -decimals);
+        const double noise = Noise(x) + std::fabs(x) * 4e-16;
+        const CString text = DoubleToString(x, decimals);
+        ASSERT_NEAR(StringToDouble(text), x, 0.5 * unit + noise) << text;
+        double pointer = NAN;
+        ASSERT_EQ(StringToDouble(text.GetString(), pointer), 1) << text;
+        ASSERT_NEAR(pointer, x, 0.5 * unit + noise) << text;
+
+        // FormatFloat rounds to the same places: its result prints at that precision unchanged.
+        const double rounded = FormatFloat(x, decimals);
+        ASSERT_NEAR(rounded, x, 0.5 * unit + noise) << x << " to " << decimals;
+        ASSERT_NEAR(StringToDouble(DoubleToString(rounded, decimals)), rounded, noise)
+            << x << " to " << decimals;
+
+        const int n = gen.Int(INT_MIN, INT_MAX);
+        int whole = 0;
+        ASSERT_EQ(StringToInt(IntToString(n).GetString(), whole), 1);
+        ASSERT_EQ(whole, n);
+
+        const CString g = DoubleToStringG(x);
+        const double gTolerance = std::fabs(x) < 0.001 ? 0.5e-4 * std::fabs(x) : 0.5e-8;
+        ASSERT_NEAR(StringToDouble(g), x, gTolerance + noise) << g;
+    }
+}
+
+TEST(RoundTrip, GeocentricCoordinates) {
+    SEEDED;
+    Values gen;
+    constexpr double kHalfPi = 1.5707963267948966, kPi = 3.141592653589793;
+    // Geodetic to geocentric on WGS 84, written out here rather than taken from the library.
+    const auto position = [](double b, double l, double h, double(&xyz)[3]) {
+        const double a = 6378137.0, f = 1 / 298.257223563, e2 = f * (2 - f);
+        const double n = a / std::sqrt(1 - e2 * std::sin(b) * std::sin(b));
+        xyz[0] = (n + h) * std::cos(b) * std::cos(l);
+        xyz[1] = (n + h) * std::cos(b) * std::sin(l);
+        xyz[2] = (n * (1 - e2) + h) * std::sin(b);
+    };
+    const std::function<double()> latitudes[] = {
+        [&] { return gen.Uniform(-kHalfPi, kHalfPi); },
+        [&] { return (gen.Int(0, 1) ? 1 : -1) * (kHalfPi - std::pow(10.0, -gen.Uniform(3, 16))); },
+        [&] { return (gen.Int(0, 1) ? 1 : -1) * kHalfPi; },
+        [&] { return gen.Int(0, 1) ? 0.0 : gen.Uniform(-1e-9, 1e-9); },
+    };
+    for (int i = 0; i < kCases; ++i) {
+        const double b = latitudes[i % 4]();
+        const double l = i % 9 == 0 ? (i % 2 ? kPi : -kPi) : gen.Uniform(-kPi, kPi);
+        // Heights above 100 km are refused on the way in but still read back on the way out.
+        const double h = i % 11 == 0 ? (i % 2 ? 100000.0 : -10000.0) : gen.Uniform(-10000, 600000);
+        SCOPED_TRACE(::testing::Message()
+                     << std::setprecision(17) << "B " << b << " L " << l << " H " << h);
+        double xyz[3], blh[3], again[3];
+        position(b, l, h, xyz);
+        if (h <= 100000) {
+            ASSERT_TRUE(TBLH_To_XYZ(b, l, h, again[0], again[1], again[2]));
+            ASSERT_LT(std::hypot(again[0] - xyz[0], again[1] - xyz[1], again[2] - xyz[2]), 1e-6);
+        }
+        ASSERT_TRUE(TXYZ_To_BLH(xyz[0], xyz[1], xyz[2], blh[0], blh[1], blh[2]));
+        EXPECT_NEAR(blh[0], b, 1e-9);
+        EXPECT_NEAR(blh[2], h, 1e-4);
+        // Near the axis the longitude means little; the position still has to agree.
+        if (std::hypot(xyz[0], xyz[1]) > 1e-3) {
+            EXPECT_NEAR(std::remainder(blh[1] - l, 2 * kPi), 0, 1e-9);
+        }
+        position(blh[0], blh[1], blh[2], again);
+        EXPECT_LT(std::hypot(again[0] - xyz[0], again[1] - xyz[1], again[2] - xyz[2]), 1e-4);
+        if (HasFailure()) return;
+    }
+}
