@@ -305,6 +305,15 @@ void FormatString(Out& out, const Spec& sp, const FormatArg& a) {
         // Wide text into narrow output: whole UTF-8 sequences only, as many as the precision
         // allows.
         const std::size_t n = sp.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
+        if (std::all_of(a.ws, a.ws + n, [](wchar_t c) { return c >= 0 && c < 0x80; })) {
+            // ASCII (the usual case in traces) is its own UTF-8: no conversion needed.
+            const std::size_t pad = PadCount(sp, n);
+            if (!sp.left) PutFill(out, ' ', pad);
+            for (std::size_t i = 0; i < n; ++i)
+                out.push_back(static_cast<char>(a.ws[i]));
+            if (sp.left) PutFill(out, ' ', pad);
+            return;
+        }
         std::string text = WideToUtf8(std::wstring_view(a.ws, n));
         if (sp.precision >= 0 && text.size() > limit) {
             std::size_t cut = limit;

@@ -106,6 +106,7 @@ TEST(Format, StringsAcceptEitherWidthAndConvertThroughUtf8) {
     EXPECT_EQ(FormatA("[%.3S]", L"45\u00B0"), "[45]");
     EXPECT_EQ(FormatA("[%.4S]", L"45\u00B0"), "[45\xC2\xB0]");
     EXPECT_EQ(FormatW(L"[%.2S]", "\xC2\xB0\xC2\xB0\xC2\xB0"), L"[\u00B0\u00B0]");
+    EXPECT_EQ(FormatA("[%5S|%-4.2S|%S]", L"ab", L"xyz", L""), "[   ab|xy  |]");
     EXPECT_EQ(FormatA("%s|%S", static_cast<const char*>(nullptr), nullptr), "(null)|(null)");
     // A precision bounds how far the text is read: no terminator needed beyond it.
     const char unterminated[3] = {'a', 'b', 'c'};
