@@ -32,6 +32,15 @@ bool ComposeName(const char* name, std::string_view suffix, char* out, std::size
     return true;
 }
 
+// True when the file's last byte is not a line feed: a line cut by a crash.
+bool EndsInsideLine(const char* fileName) {
+    std::FILE* file = fieldkit::detail::DeviceFopen(fileName, "rb");
+    if (file == nullptr) return false;
+    const int last = std::fseek(file, -1, SEEK_END) == 0 ? std::fgetc(file) : '\n';
+    std::fclose(file);
+    return last != EOF && last != '\n';
+}
+
 }  // namespace
 
 namespace fieldkit::detail {
@@ -122,9 +131,12 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
     if (m_toFile) {
         // A name that does not fit is refused rather than cut: a cut name is another file.
         if (!fits) return LOGERR_OPEN;
-        std::FILE* file =
-            fieldkit::detail::DeviceFopen(fileName, (mode & LOGMODE_APPEND) != 0 ? "a" : "w");
+        const bool append = (mode & LOGMODE_APPEND) != 0;
+        const bool cut = append && EndsInsideLine(fileName);
+        std::FILE* file = fieldkit::detail::DeviceFopen(fileName, append ? "a" : "w");
         if (file == nullptr) return LOGERR_OPEN;
+        // A crash can cut the last line; this session's lines must not be glued to it.
+        if (cut) fieldkit::detail::WriteUnbuffered(file, "\n", 1);
         m_file = file;
         std::memcpy(m_fileName, fileName, sizeof m_fileName);
         m_status.store(LOGSTATUS_RUNNING);
@@ -235,8 +247,8 @@ long CLogFile::LogMessageMT(const char* text, long level) {
     m_line[m_lineLength++] = '\n';
     m_line[m_lineLength] = '\0';
 
-    // Each line goes to the file in one write of its own: flushed at once, never torn by a
-    // crash, and without a copy through the stream's buffer.
+    // Each line goes to the file in one write of its own: flushed at once, never split by the
+    // stream's buffer. (A kill can still cut a write that spans a page; see Start.)
     if (m_toFile && m_file != nullptr)
         fieldkit::detail::WriteUnbuffered(m_file, m_line, m_lineLength);
     if ((m_mode.load() & LOGMODE_DEBUGOUT) != 0) {

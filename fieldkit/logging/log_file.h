@@ -15,7 +15,7 @@
 constexpr long LOGMODE_FILE = 0x01;         // a file named as given to Start
 constexpr long LOGMODE_TIMEDFILE = 0x04;    // the given name followed by the local time "HHmmss"
 constexpr long LOGMODE_DELETEEMPTY = 0x08;  // at Stop, delete a file that stayed empty
-constexpr long LOGMODE_APPEND = 0x10;       // add to the file instead of emptying it
+constexpr long LOGMODE_APPEND = 0x10;       // add to the file; a line a crash cut is ended first
 constexpr long LOGMODE_DEBUGOUT = 0x40;     // also pass every line to OutputDebugStringW
 
 // Line prefixes (third argument of Start); they always stand in this order.

@@ -129,9 +129,10 @@ namespace fieldkit::detail {
 // fopen of a device path given as UTF-8 text (the log's 8-bit file names), same modes.
 FILE* DeviceFopen(const char* utf8Path, const char* mode);
 // Writes the bytes straight to the stream's file, bypassing its buffer, which must hold
-// nothing unwritten: one system call for a regular file, so a process killed at any moment
-// leaves either the whole text or none of it. Retries interrupted and partial writes; true
-// when every byte was written.
+// nothing unwritten: one system call for a regular file, so the text never lands in pieces
+// that other writes can come between. A kill can still cut it where it crosses a page (the
+// kernel stops a write between pages), never elsewhere. Retries interrupted and partial
+// writes; true when every byte was written.
 bool WriteUnbuffered(FILE* file, const char* data, std::size_t size);
 // True when the device path lies on removable media: the block device holding it reports
 // itself removable.
