@@ -4,11 +4,9 @@
 
 #include <cmath>
 #include <initializer_list>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "fieldkit/angles/angle_text.h"
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/platform/host.h"
 #include "tests/support/cstring_printer.h"
@@ -69,21 +67,6 @@ TEST_F(AngleParse, LatitudesAndLongitudesTakeTheirLetters) {
     EXPECT_DOUBLE_EQ(StringToLongitude(L"12\u00B030'E"), 12.5);
     EXPECT_NEAR(AngleToRad(L"-10", L"30", L"0"), -9.5 * 0.017453292519943295, 1e-15);
     EXPECT_NEAR(AngleToRad(L"180", L"", L"x"), M_PI, 1e-12);
-}
-
-TEST_F(AngleParse, TextsWrittenByTheFormattersReadBack) {
-    std::mt19937_64 rng(9);
-    std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), az(0, 360);
-    for (int i = 0; i < 300; ++i) {
-        const double a = lat(rng), b = lon(rng), c = az(rng);
-        EXPECT_NEAR(StringToLatitude(LatitudeToDDDMMSSSString(a, true)), a, 0.5e-5 / 3600);
-        EXPECT_NEAR(StringToLongitude(LongitudeToDDDMMSSSString(b, true)), b, 0.5e-5 / 3600);
-        EXPECT_NEAR(StringToAngle(AngleToDDDMMSSSString(c - 180, false)), c - 180, 0.5e-4 / 3600);
-        const bool north = c <= 90 || c > 270, east = c <= 180;
-        EXPECT_NEAR(StringToAngle(AngleToDDDMMSSSStringWithRoombs(c, north, east, false)), c,
-                    0.5e-4 / 3600)
-            << c;
-    }
 }
 
 TEST_F(AngleParse, TracesGoToTheApplicationLogAtLevelTwo) {

@@ -5,10 +5,7 @@
 #include "tests/support/cstring_printer.h"
 
 #include <cmath>
-#include <random>
 #include <utility>
-
-#include "fieldkit/platform/scan.h"
 
 static void ExpectTexts(std::initializer_list<std::pair<CString, const wchar_t*>> cases) {
     for (const auto& [text, expected] : cases)
@@ -70,29 +67,4 @@ TEST(AngleText, HugeAndNonFiniteValuesStayDefined) {
     EXPECT_EQ(LatitudeToDDDMMSSSString(std::nan(""), true), L"00\u00B000'     nan\"N");
     EXPECT_EQ(ShortAngleToString(-INFINITY).Left(1), L"-");
     EXPECT_FALSE(DDDMMSS2String(INFINITY).IsEmpty());
-}
-
-// Reads the degrees, minutes and seconds of a text back, independently of the formatter.
-static double ReadDms(const CString& text) {
-    int d = 0, m = 0;
-    double s = 0;
-    fieldkit::detail::Scan(text.GetString(), L"%d\u00B0%d'%lf", &d, &m, &s);
-    return d + m / 60.0 + s / 3600.0;
-}
-
-TEST(AngleText, EveryTextReadsBackToItsPrecision) {
-    std::mt19937_64 rng(3);
-    std::uniform_real_distribution<double> angle(0, 360);
-    for (int i = 0; i < 20000; ++i) {
-        const double a = angle(rng);
-        const CString five = AngleToDDDMMSSSSSString(a), four = AngleToDDDMMSSSString(a, false),
-                      lat = LatitudeToDDDMMSSSString(a / 4, false);
-        ASSERT_NEAR(ReadDms(five), a, 0.5e-6 / 3600 + 1e-12) << five.GetString();
-        ASSERT_NEAR(ReadDms(four), a, 0.5e-4 / 3600 + 1e-12) << four.GetString();
-        // Tenths are cut, so the text never lies above the value.
-        const double back = ReadDms(lat);
-        ASSERT_LE(back, a / 4 + 1e-12) << lat.GetString();
-        ASSERT_GT(back, a / 4 - 0.1 / 3600 - 1e-12) << lat.GetString();
-        ASSERT_EQ(four.Find(L"'60."), -1) << four.GetString();
-    }
 }

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "fieldkit/environment/app_info.h"
+#include "fieldkit/environment/app_paths.h"
+#include "fieldkit/environment/app_record.h"
+#include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/system.h"
 #include "tests/support/cstring_printer.h"
@@ -19,7 +23,18 @@ class DirectoriesTest : public DeviceRootTest {
         fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     }
     static void Identify() { SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo()); }
+    // The key that marks a device with a mounted volume.
+    static constexpr const wchar_t* kOrvKey = L"System\\ORV\\Version";
+    static void CreateOrvKey() {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOrvKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  0);
+        RegCloseKey(key);
+    }
 };
+using AppInfoTest = DirectoriesTest;
+using AppPathsTest = DirectoriesTest;
 
 TEST_F(DirectoriesTest, DefaultLayout) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
@@ -91,11 +106,7 @@ TEST_F(DirectoriesTest, GeodeticDataLocations) {
     EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\Survey\\Geoids\\");
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\Survey\\crs.db3");
 
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              0);
-    RegCloseKey(key);
+    ASSERT_NO_FATAL_FAILURE(CreateOrvKey());
     fieldkit::host::ResetProcessState();
     Identify();
     const CString mounted = L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3";
@@ -108,7 +119,79 @@ TEST_F(DirectoriesTest, GeodeticDataLocations) {
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);
     Write("\\SD Card\\GeoData\\CoordinateSystemDB.db3");
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\GeoData\\CoordinateSystemDB.db3");
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version");
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOrvKey);
+}
+
+TEST_F(AppInfoTest, GetterFirstCreatesAnEmptyRecord) {
+    EXPECT_EQ(GetAPPNAME() + GetAPPTITLE() + GetAPPVersion().third, L"");
+    EXPECT_EQ(GetAPPModule(), 0);
+    Identify();
+    EXPECT_EQ(GetAPPNAME(), L"Survey");
+    EXPECT_EQ(GetDataDir(), L"\\SD Card\\ Data");  // named while the name was empty
+}
+
+TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
+    SetAPPInfo(L"Survey", L"Field Survey", 7, TVersionInfo{L"2", L"14", L"beta"});
+    SetAPPInfo(L"Road", L"Road Design", -3, TVersionInfo{L"", L"x", L""});
+    const TVersionInfo v = GetAPPVersion();
+    EXPECT_EQ(
+        GetAPPNAME() + L"|" + GetAPPTITLE() + L"|" + v.first + L"|" + v.second + L"|" + v.third,
+        L"Road|Road Design||x|");
+    EXPECT_EQ(GetAPPModule(), -3);
+    EXPECT_EQ(GetDataDir(), L"\\SD Card\\Survey Data");
+}
+
+TEST_F(AppInfoTest, RegistryKeyIsAskedOncePerProcess) {
+    using fieldkit::detail::HasORVVersionKey;
+    EXPECT_FALSE(HasORVVersionKey());
+    ASSERT_NO_FATAL_FAILURE(CreateOrvKey());
+    EXPECT_FALSE(HasORVVersionKey());  // the kept answer
+    fieldkit::host::ResetProcessState();
+    EXPECT_TRUE(HasORVVersionKey());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOrvKey);
+    EXPECT_TRUE(HasORVVersionKey());
+}
+
+// Each folder follows its own base: the data folder, the program's folder or the common one.
+TEST_F(AppPathsTest, FoldersFollowTheirBase) {
+    Write("\\SD Card\\directories.ini", "[Directories]\r\nDataDir=\\D\r\nRootDir=\\P\\\r\n");
+    Identify();
+    const std::pair<CString (*)(), const wchar_t*> cases[] = {
+        {AppStrPaths::GetSettingsFilePath, L"\\D\\Settings"},
+        {AppStrPaths::GetJobsFilePath, L"\\D\\Jobs"},
+        {AppStrPaths::GetCatalogsFilePath, L"\\D\\Catalogs"},
+        {AppStrPaths::GetLogsFilePath, L"\\D\\LogFiles"},
+        {AppStrPaths::GetCodesFilePath, L"\\D\\Codes"},
+        {AppStrPaths::GetUserCSFilePath, L"\\D\\CS"},
+        {AppStrPaths::GetImagesFilePath, L"\\D\\Images"},
+        {AppStrPaths::GetCommonSettingsFilePath, L"\\SD Card\\Common Data\\Settings"},
+        // Joined as written: the override's trailing backslash doubles.
+        {AppStrPaths::GetLanguagesFilePath, L"\\P\\\\Languages"},
+        {AppStrPaths::GetTranslationFilePath, L"\\P\\\\Translation"},
+        {AppStrPaths::GetAntennasFilePath, L"\\P\\\\Antennas"},
+        {AppStrPaths::GetSoundsFilePath, L"\\P\\\\Sounds"},
+        {AppStrPaths::GetCSRepositoryPath, L"\\P\\\\CS"},
+        {AppStrPaths::GetSessionSettingsPath, L"\\P\\\\FileSettings"},
+        {AppStrPaths::GetMainHelpName, L"Survey.html"},
+    };
+    for (const auto& [get, expected] : cases)
+        EXPECT_EQ(get(), expected);
+    EXPECT_FALSE(Exists("\\D"));  // names only
+}
+
+TEST_F(AppPathsTest, TempPathIsCreatedHiddenAndKept) {
+    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");  // asked before the name is known
+    Identify();
+    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");
+    fieldkit::host::ResetProcessState();
+    Identify();
+    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
+    EXPECT_EQ(GetFileAttributesW(L"\\temp\\Survey"),
+              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    SetAPPInfo(L"Other", L"", 0, TVersionInfo());
+    std::filesystem::remove(Host("\\temp\\Survey"));
+    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
+    EXPECT_FALSE(Exists("\\temp\\Survey"));
 }
 
 }  // namespace

@@ -4,9 +4,15 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "fieldkit/logging/app_log.h"
+#include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/host.h"
 #include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
@@ -19,6 +25,39 @@ bool Like(const std::string& s, const std::string& pattern) {
     for (std::size_t i = 0; same && i < s.size(); ++i)
         same = pattern[i] == '#' ? s[i] >= '0' && s[i] <= '9' : pattern[i] == s[i];
     return same;
+}
+
+constexpr int kThreads = 8;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(l);
+    return lines;
+}
+
+// Every line whole and numbered in file order, each thread's lines in the order it wrote them.
+// Lines [first, last) are checked; the application log's lines carry seconds and level too.
+void ExpectOrderedLines(const std::vector<std::string>& lines, std::size_t first, std::size_t last,
+                        int linesPerThread, bool appLog) {
+    ASSERT_EQ(last - first, static_cast<std::size_t>(kThreads * linesPerThread));
+    std::vector<int> next(kThreads, 0);
+    for (std::size_t i = first; i < last; ++i) {
+        const char* l = lines[i].c_str();
+        unsigned long number = 0;
+        int thread = 0, index = 0, used = -1;
+        double seconds = 0;
+        const bool parsed =
+            appLog ? std::sscanf(l, "%lu - (%lf) - <1> - T%d L%d%n", &number, &seconds, &thread,
+                                 &index, &used) == 4
+                   : std::sscanf(l, "%lu - T%d L%d%n", &number, &thread, &index, &used) == 3;
+        ASSERT_TRUE(parsed && used == static_cast<int>(lines[i].size()))
+            << "torn line " << i << ": " << lines[i];
+        EXPECT_EQ(number, i + 1);
+        ASSERT_TRUE(thread >= 0 && thread < kThreads) << lines[i];
+        EXPECT_EQ(index, next[thread]++);
+    }
 }
 
 using LogFileTest = DeviceRootTest;
@@ -106,15 +145,8 @@ TEST_F(LogFileTest, OpenModes) {
 }
 
 TEST_F(LogFileTest, FileNames) {
-    MakeDir("\\" + std::string(200, 'f'));
-    const std::string fits = "\\" + std::string(200, 'f') + "\\" + std::string(57, 'n');
+    // The 259-byte limit is in the robustness tests.
     CLogFile log;
-    EXPECT_EQ(log.Start((fits + "x").c_str(), LOGMODE_FILE, 0, 1), LOGERR_OPEN);
-    EXPECT_FALSE(Exists(fits));  // refused, not cut to the 259 bytes that fit
-    ASSERT_EQ(log.Start(fits.c_str(), LOGMODE_FILE, 0, 1), 0);
-    log.Stop();
-    EXPECT_EQ(log.Start(fits.substr(0, 254).c_str(), LOGMODE_TIMEDFILE, 0, 1), LOGERR_OPEN);
-
     ASSERT_EQ(log.Start("\\trace", LOGMODE_TIMEDFILE, 0, 1), 0);
     log.Stop();
     EXPECT_TRUE(Like(log.GetFilename(), "\\trace######") && Exists(log.GetFilename()))
@@ -171,6 +203,140 @@ TEST(LogElapsedSeconds, SurvivesTheTickWrap) {
     EXPECT_DOUBLE_EQ(LogElapsedSeconds(1000, 2500), 1.5);
     EXPECT_DOUBLE_EQ(LogElapsedSeconds(0xFFFFFF00u, 0x100u), 0.512);
     EXPECT_DOUBLE_EQ(LogElapsedSeconds(0, 0x80000000u), 2147483.648);  // past 24.8 days
+}
+
+constexpr const char* kLog = "\\SD Card\\Survey\\Survey.log";
+
+class AppLogTest : public DeviceRootTest {
+  protected:
+    void SetUp() override {
+        DeviceRootTest::SetUp();
+        fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+    }
+    // The lines of a log with the seconds, "(d.ddd)", replaced by "S".
+    std::vector<std::string> Masked(const std::string& devicePath) const {
+        std::vector<std::string> lines = Lines(Read(devicePath));
+        for (std::string& line : lines) {
+            const std::size_t open = line.find(" - ("), close = line.find(") - ");
+            if (open < close && close != std::string::npos && line[close - 4] == '.')
+                line.replace(open + 3, close + 1 - (open + 3), "S");
+        }
+        return lines;
+    }
+};
+
+using LogLines = std::vector<std::string>;
+const std::string kStarted = "   1 - S - <1> - Program started.";
+
+TEST_F(AppLogTest, FirstMessageOpensTheLog) {
+    LOGMESSAGE("lost", 1);  // no folder yet: tried again with the next message
+    EXPECT_FALSE(Exists("\\SD Card"));
+    MakeDir("\\SD Card\\Survey");
+    EXPECT_EQ(LOGMESSAGE("first", 2), 0);
+    EXPECT_EQ(LOGMESSAGE(4, "dropped %d", 1), 0);
+    EXPECT_EQ(LOGMESSAGE(3, "%S and %s", L"Gr\u00F6\u00DFe", CString(L"\u00E9")), 0);
+    EXPECT_EQ(Masked(kLog), (LogLines{kStarted, "   2 - S - <2> - first",
+                                      "   3 - S - <3> - Gr\u00F6\u00DFe and \u00E9"}));
+}
+
+TEST_F(AppLogTest, InitOnceFinishOnce) {
+    MakeDir("\\SD Card\\Survey");
+    FinishLogging();  // before any start: nothing
+    EXPECT_FALSE(Exists(kLog));
+    InitLogging();
+    InitLogging();
+    LOGMESSAGE("work", 2);
+    FinishLogging();
+    FinishLogging();
+    LOGMESSAGE("after the finish", 1);  // dropped, and the log is not opened again
+    EXPECT_EQ(Masked(kLog),
+              (LogLines{kStarted, "   2 - S - <2> - work", "   3 - S - <1> - Program finished."}));
+}
+
+TEST_F(AppLogTest, NamesAreUtf8AndNeverCut) {
+    fieldkit::host::SetModuleFileName(L"\\SD Card\\Vermessung \u00DC\\Vermessung.exe");
+    MakeDir("\\SD Card\\Vermessung \xC3\x9C");
+    LOGMESSAGE("x", 1);
+    EXPECT_EQ(Masked("\\SD Card\\Vermessung \xC3\x9C\\Vermessung.log").size(), 2u);
+
+    // 130 characters, but 266 bytes in UTF-8: refused rather than cut to a name that opens.
+    fieldkit::host::ResetProcessState();
+    std::string folder = "\\";
+    for (int i = 0; i < 100; ++i)
+        folder += "\xC3\xA9";
+    MakeDir(folder);
+    fieldkit::host::SetModuleFileName(CString(folder.c_str()) + L"\\" + CString(L'x', 60) +
+                                      L".exe");
+    LOGMESSAGE("x", 1);
+    EXPECT_TRUE(std::filesystem::is_empty(Host(folder)));
+}
+
+TEST_F(AppLogTest, ClosedAtExit) {
+    // A fresh process, so the exit handlers below are ordered around the log's own; it
+    // writes into this test's device root, passed down through the environment.
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    MakeDir("\\SD Card\\Survey");
+    setenv("FIELDKIT_EXIT_TEST_ROOT", root_.c_str(), 0);
+    EXPECT_EXIT(
+        {
+            const std::string parentRoot = std::getenv("FIELDKIT_EXIT_TEST_ROOT");
+            if (parentRoot != root_) std::filesystem::remove_all(root_);
+            fieldkit::host::SetDeviceRoot(parentRoot);
+            // Runs after the log closed: must neither write nor reopen (and so empty) it.
+            std::atexit([] {
+                InitLogging();
+                LOGMESSAGE("after the close", 1);
+            });
+            LOGMESSAGE("before exit", 1);
+            std::atexit([] { LOGMESSAGE("before the close", 1); });
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+    unsetenv("FIELDKIT_EXIT_TEST_ROOT");
+    GTEST_FLAG_SET(death_test_style, style);
+    EXPECT_EQ(Masked(kLog), (LogLines{kStarted, "   2 - S - <1> - before exit",
+                                      "   3 - S - <1> - before the close"}));
+}
+
+TEST_F(LogFileTest, OneLogManyWriters) {
+    constexpr int kLines = 2000;
+    CLogFile log;
+    ASSERT_EQ(log.Start("\\threads.log", LOGMODE_FILE, LOGFMT_NUMBER, 1), 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < kLines; ++i) {
+                const std::string text = "T" + std::to_string(t) + " L" + std::to_string(i);
+                i % 2 ? log.LogMessage(text.c_str(), 1) : log.LogMessage(1, "T%d L%d", t, i);
+                if (i % 500 == 0) (void)log.GetStatus();
+            }
+        });
+    for (std::thread& th : threads)
+        th.join();
+    EXPECT_EQ(log.Stop(), 0);
+    const std::vector<std::string> lines = Lines(Read("\\threads.log"));
+    ExpectOrderedLines(lines, 0, lines.size(), kLines, false);
+}
+
+TEST_F(AppLogTest, OpenedByManyThreads) {
+    constexpr int kLines = 200;
+    MakeDir("\\SD Card\\Survey");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLines; ++i)
+                LOGMESSAGE(1, "T%d L%d", t, i);
+        });
+    for (std::thread& th : threads)
+        th.join();
+    FinishLogging();
+    // "Program started." comes first whichever thread opened the log.
+    const std::vector<std::string> lines = Lines(Read(kLog)), masked = Masked(kLog);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(masked.front(), kStarted);
+    EXPECT_EQ(masked.back(), "1602 - S - <1> - Program finished.");
+    ExpectOrderedLines(lines, 1, lines.size() - 1, kLines, true);
 }
 
 }  // namespace

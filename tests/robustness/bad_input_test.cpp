@@ -245,19 +245,17 @@ class BadInput : public DeviceRootTest {
 }  // namespace
 
 TEST_F(BadInput, DotDotNeverClimbsAboveTheRoot) {
-    const std::vector<CString> paths = {
-        L"\\..\\..\\etc\\x",
-        L"..\\x",
-        L"\\a\\..\\..\\b",
-        L"\\..\\keep.txt",
-        L"..\\..\\keep.txt",
-        L"/../keep.txt",
-        L"\\.\\..\\.\\etc",
-        L"\\..\\etc",
-        L"\\..\\*",
-        L"..\\..\\..\\..\\..\\..\\..\\..\\tmp\\x",
-        L"\\..\\..\\..\\..\\..\\..",
-    };
+    const std::vector<CString> paths = {L"\\..\\..\\etc\\x",
+                                        L"..\\x",
+                                        L"\\a\\..\\..\\b",
+                                        L"\\..\\keep.txt",
+                                        L"..\\..\\keep.txt",
+                                        L"/../keep.txt",
+                                        L"\\.\\..\\.\\etc",
+                                        L"\\..\\etc",
+                                        L"\\..\\*",
+                                        L"..\\..\\..\\..\\..\\..\\..\\..\\tmp\\x",
+                                        L"\\..\\..\\..\\..\\..\\.."};
     RunAll(paths);
 }
 
@@ -284,26 +282,27 @@ TEST_F(BadInput, ControlAndReservedCharactersStayInTheRoot) {
 }
 
 TEST_F(BadInput, LogFileNameLimit) {
-    // The name and the time of a timed log must fit in 259 bytes.
+    // The name and the time of a timed log must fit in 259 bytes; a longer one is refused, not
+    // cut to a name that fits (so the folder stays empty until a name fits).
     const std::string folder = "\\" + std::string(200, 'd');
     MakeDir(folder);
     const struct {
         std::size_t length;
-        long mode;
-        long expected;
-    } cases[] = {
-        {259, LOGMODE_FILE, 0},
-        {260, LOGMODE_FILE, LOGERR_OPEN},
-        {4000, LOGMODE_FILE, LOGERR_OPEN},
-        {253, LOGMODE_TIMEDFILE, 0},
-        {254, LOGMODE_TIMEDFILE, LOGERR_OPEN},
-    };
+        long mode, expected;
+    } cases[] = {{260, LOGMODE_FILE, LOGERR_OPEN},
+                 {4000, LOGMODE_FILE, LOGERR_OPEN},
+                 {254, LOGMODE_TIMEDFILE, LOGERR_OPEN},
+                 {259, LOGMODE_FILE, 0},
+                 {253, LOGMODE_TIMEDFILE, 0}};
     for (const auto& c : cases) {
         const std::string name = folder + "\\" + std::string(c.length - folder.size() - 1, 'f');
         CLogFile log;
         EXPECT_EQ(log.Start(name.c_str(), c.mode, 0, 1), c.expected) << c.length;
         log.LogMessage("x", 0);
         log.Stop();
+        if (c.expected) {
+            EXPECT_TRUE(fs::is_empty(Host(folder))) << c.length;
+        }
     }
 }
 
