@@ -7,16 +7,14 @@
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/platform/nothrow.h"
 
 namespace {
 
+// The getters below never throw; out of memory gives an empty text.
 template <class F>
 CString Guarded(F produce) {
-    try {
-        return produce();
-    } catch (...) {
-        return CString();
-    }
+    return fieldkit::detail::NoThrow(CString(), produce);
 }
 
 struct TempPathState {

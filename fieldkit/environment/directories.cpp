@@ -9,6 +9,7 @@
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/files.h"
+#include "fieldkit/platform/nothrow.h"
 #include "fieldkit/platform/system.h"
 
 namespace fieldkit::detail {
@@ -106,11 +107,7 @@ namespace {
 // The getters below never throw; out of memory gives an empty text.
 template <class F>
 CString Guarded(F produce) {
-    try {
-        return produce();
-    } catch (...) {
-        return CString();
-    }
+    return fieldkit::detail::NoThrow(CString(), produce);
 }
 
 fieldkit::detail::TAppInfo& Record() {

@@ -4,18 +4,11 @@
 #include <vector>
 
 #include "fieldkit/files/file_funcs.h"
+#include "fieldkit/platform/nothrow.h"
 
 namespace {
 
-// Only allocation can throw in here; the interface answers with its failure value instead.
-template <class R, class F>
-R NoThrow(R failure, F&& body) {
-    try {
-        return body();
-    } catch (...) {
-        return failure;
-    }
-}
+using fieldkit::detail::NoThrow;
 
 // A folder search that is closed however the walk over it ends.
 class Search {

@@ -5,19 +5,12 @@
 
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/format.h"
+#include "fieldkit/platform/nothrow.h"
 #include "fieldkit/platform/system.h"
 
 namespace {
 
-// Only allocation can throw in here; the interface answers with its failure value instead.
-template <class R, class F>
-R NoThrow(R failure, F&& body) {
-    try {
-        return body();
-    } catch (...) {
-        return failure;
-    }
-}
+using fieldkit::detail::NoThrow;
 
 // The folder attribute of the entry a search finds for `path`, closing the search again.
 bool FindsFolder(const wchar_t* path, bool& isFolder) {

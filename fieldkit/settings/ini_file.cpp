@@ -10,6 +10,7 @@
 #include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/format.h"
+#include "fieldkit/platform/nothrow.h"
 #include "fieldkit/platform/scan.h"
 
 namespace {
@@ -97,14 +98,7 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
-template <class T, class F>
-T Guarded(T fallback, F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return fallback;
-    }
-}
+using fieldkit::detail::NoThrow;
 
 }  // namespace
 
@@ -249,7 +243,7 @@ bool CINIFile::SetFilePosOnStart(POSITION& pos) {
 
 bool CINIFile::LookThroughFile(CString& section, POSITION& pos) {
     if (pos == nullptr) return false;
-    return Guarded(false, [&] {
+    return NoThrow(false, [&] {
         const std::unique_ptr<KeyTable>* table = nullptr;
         POSITION next = pos;
         std::wstring_view name;
@@ -284,7 +278,7 @@ bool CINIFile::LookThroughSection(const CString& section, CString& key, CString&
     if (pos == nullptr) return false;
     const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
     if (table == nullptr || *table == nullptr) return false;
-    return Guarded(false, [&] {
+    return NoThrow(false, [&] {
         POSITION next = pos;
         const std::wstring_view* stored = nullptr;
         std::wstring_view name;
@@ -300,7 +294,7 @@ bool CINIFile::LookThroughSection(const CString& section, CString& key, CString&
 // ---- typed values, wide names ---------------------------------------------------------------
 
 bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& value) const {
-    return Guarded(false, [&] {
+    return NoThrow(false, [&] {
         const std::wstring_view* stored = Find(section, key);
         if (stored == nullptr) return false;
         value = Text(*stored);
@@ -309,7 +303,7 @@ bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& val
 }
 
 bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CString& value) {
-    return Guarded(false, [&] {
+    return NoThrow(false, [&] {
         std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
         if (table == nullptr || *table == nullptr) {
             table = &m_sections.SetAt(Name(section), std::make_unique<KeyTable>());
@@ -324,31 +318,31 @@ void CINIFile::SetStringValue(const wchar_t* section, const wchar_t* key, const 
 }
 
 void CINIFile::SetIntValue(const wchar_t* section, const wchar_t* key, int value) {
-    Guarded(false, [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%d", value)); });
+    NoThrow(false, [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%d", value)); });
 }
 
 void CINIFile::SetUintValue(const wchar_t* section, const wchar_t* key, unsigned int value) {
-    Guarded(false, [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%u", value)); });
+    NoThrow(false, [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%u", value)); });
 }
 
 void CINIFile::SetRealValue(const wchar_t* section, const wchar_t* key, double value) {
-    Guarded(false,
+    NoThrow(false,
             [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"%.12lf", value)); });
 }
 
 void CINIFile::SetCharValue(const wchar_t* section, const wchar_t* key, wchar_t value) {
     // A NUL would end the line's text; the empty text reads back as the default instead.
-    Guarded(false,
+    NoThrow(false,
             [&] { return SetValue(section, key, value == L'\0' ? CString() : CString(value, 1)); });
 }
 
 void CINIFile::SetHexValue(const wchar_t* section, const wchar_t* key, unsigned int value) {
-    Guarded(false,
+    NoThrow(false,
             [&] { return SetValue(section, key, fieldkit::detail::FormatW(L"0x%X", value)); });
 }
 
 void CINIFile::SetBoolValue(const wchar_t* section, const wchar_t* key, bool value) {
-    Guarded(false, [&] { return SetValue(section, key, CString(value ? L"1" : L"0")); });
+    NoThrow(false, [&] { return SetValue(section, key, CString(value ? L"1" : L"0")); });
 }
 
 CString CINIFile::GetStringValue(const wchar_t* section, const wchar_t* key,
@@ -422,7 +416,7 @@ CString CINIFile::GetValue(const char* section, const char* key, const CString& 
 }
 
 int CINIFile::GetIntValue(const char* section, const char* key, int def) const {
-    return Guarded(def, [&] {
+    return NoThrow(def, [&] {
         const std::wstring_view* stored = Find(NarrowName(section), NarrowName(key));
         if (stored == nullptr) return def;
         // Text without a number reads as 0, as atoi gives it; "%d" saturates beyond int.
@@ -433,7 +427,7 @@ int CINIFile::GetIntValue(const char* section, const char* key, int def) const {
 
 unsigned long CINIFile::GetLongValue(const char* section, const char* key,
                                      unsigned long def) const {
-    return Guarded(def, [&] {
+    return NoThrow(def, [&] {
         const std::wstring_view* stored = Find(NarrowName(section), NarrowName(key));
         if (stored == nullptr) return def;
         // Read in the width SetLongValue writes, so every value it stored comes back.
@@ -443,36 +437,36 @@ unsigned long CINIFile::GetLongValue(const char* section, const char* key,
 }
 
 double CINIFile::GetRealValue(const char* section, const char* key, double def) const {
-    return Guarded(def, [&] { return GetRealValue(NarrowName(section), NarrowName(key), def); });
+    return NoThrow(def, [&] { return GetRealValue(NarrowName(section), NarrowName(key), def); });
 }
 
 void CINIFile::SetValue(const char* section, const char* key, const CString& value) {
-    Guarded(false, [&] { return SetValue(NarrowName(section), NarrowName(key), value); });
+    NoThrow(false, [&] { return SetValue(NarrowName(section), NarrowName(key), value); });
 }
 
 void CINIFile::SetIntValue(const char* section, const char* key, int value) {
-    Guarded(false, [&] {
+    NoThrow(false, [&] {
         return SetValue(NarrowName(section), NarrowName(key),
                         fieldkit::detail::FormatW(L"%d", value));
     });
 }
 
 void CINIFile::SetLongValue(const char* section, const char* key, unsigned long value) {
-    Guarded(false, [&] {
+    NoThrow(false, [&] {
         return SetValue(NarrowName(section), NarrowName(key),
                         fieldkit::detail::FormatW(L"%lu", value));
     });
 }
 
 void CINIFile::SetRealValue(const char* section, const char* key, double value) {
-    Guarded(false, [&] {
+    NoThrow(false, [&] {
         return SetValue(NarrowName(section), NarrowName(key),
                         fieldkit::detail::FormatW(L"%.12lf", value));
     });
 }
 
 void CINIFile::RemoveValue(const char* section, const char* key) {
-    Guarded(false, [&] {
+    NoThrow(false, [&] {
         RemoveValue(NarrowName(section), NarrowName(key));
         return true;
     });
@@ -489,11 +483,11 @@ CString SettingsDir() {
 }  // namespace
 
 bool LoadSettingsFile(const CString& name, CINIFile& ini) {
-    return Guarded(false, [&] { return ini.LoadIni(SettingsDir() + L"\\" + name); });
+    return NoThrow(false, [&] { return ini.LoadIni(SettingsDir() + L"\\" + name); });
 }
 
 bool SaveSettingsFile(const CString& name, const CINIFile& ini) {
-    return Guarded(false, [&] {
+    return NoThrow(false, [&] {
         const CString dir = SettingsDir();
         if (!FileFuncs::IsDirExist(dir) && !FileFuncs::CreateDir(dir)) return false;
         return ini.SaveIni(dir + L"\\" + name);
