@@ -16,6 +16,7 @@
 #include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/host.h"
+#include "tests/support/host_path.h"
 
 // A broken invariant is a finding: print it and abort, so libFuzzer keeps the input.
 #define FUZZ_CHECK(cond)                                                                      \
@@ -73,13 +74,7 @@ class DeviceRoot {
     }
 
     std::filesystem::path Host(const std::string& devicePath) const {
-        std::string rel = devicePath;
-        for (char& c : rel) {
-            if (c == '\\') c = '/';
-        }
-        while (!rel.empty() && rel.front() == '/')
-            rel.erase(0, 1);
-        return std::filesystem::path(m_folder) / rel;
+        return HostPathUnder(m_folder, devicePath);
     }
 
     DeviceRoot(const DeviceRoot&) = delete;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fieldkit/platform/host.h"
+#include "tests/support/host_path.h"
 
 class DeviceRootTest : public ::testing::Test {
   protected:
@@ -34,13 +35,7 @@ class DeviceRootTest : public ::testing::Test {
 
     // The host path of a device path ("\a\b.txt" -> <root>/a/b.txt).
     std::filesystem::path Host(const std::string& devicePath) const {
-        std::string rel = devicePath;
-        for (char& c : rel) {
-            if (c == '\\') c = '/';
-        }
-        while (!rel.empty() && rel.front() == '/')
-            rel.erase(0, 1);
-        return std::filesystem::path(root_) / rel;
+        return HostPathUnder(root_, devicePath);
     }
     // Writes a file (and its folders) at a device path.
     void Write(const std::string& devicePath, const std::string& bytes = "x") const {
