@@ -6,6 +6,7 @@
 
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/platform/cstring.h"
+#include "fieldkit/platform/immortal.h"
 
 namespace fieldkit::detail {
 
@@ -31,24 +32,5 @@ bool HasORVVersionKey();
 
 // Fills the directory fields of a new record (directories.cpp); name must be set already.
 void ComputeDirectoryLayout(TAppInfo& record);
-
-// Holds a process-wide object that is never destroyed, so a static destructor or exit
-// handler running late still finds it alive.
-template <class T>
-class Immortal {
-  public:
-    template <class... A>
-    explicit Immortal(A&&... args) : value_(std::forward<A>(args)...) {}
-    ~Immortal() {}
-    Immortal(const Immortal&) = delete;
-    Immortal& operator=(const Immortal&) = delete;
-
-    T& get() { return value_; }
-
-  private:
-    union {
-        T value_;
-    };
-};
 
 }  // namespace fieldkit::detail

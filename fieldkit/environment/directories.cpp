@@ -34,25 +34,16 @@ CString RootStorageOf(const CString& program) {
     return folder;
 }
 
-// The whole file up to its first NUL byte, decoded from UTF-8; false when it cannot be read.
+// directories.ini holds a handful of lines; anything larger is not one.
+constexpr std::size_t kMaxDirectoriesIni = 64 * 1024;
+
+// The whole file up to its first NUL byte, decoded from UTF-8; false when it cannot be read
+// (a folder of that name, a FIFO, a file far too large), which leaves the defaults.
 bool ReadIniText(const CString& fileName, std::wstring& text) {
-    if (!FileFuncs::IsFileExist(fileName)) return false;
-    FILE* file = _wfopen(fileName, L"rb");
-    if (file == nullptr) return false;
-    bool ok = false;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-            std::vector<char> bytes(static_cast<std::size_t>(size) + 1, '\0');
-            const std::size_t got =
-                std::fread(bytes.data(), 1, static_cast<std::size_t>(size), file);
-            bytes[got] = '\0';
-            text = Utf8ToWide(std::string_view(bytes.data(), std::strlen(bytes.data())));
-            ok = true;
-        }
-    }
-    std::fclose(file);
-    return ok;
+    std::string bytes;
+    if (!ReadSmallFile(fileName, kMaxDirectoriesIni, bytes)) return false;
+    text = Utf8ToWide(std::string_view(bytes.data(), std::strlen(bytes.c_str())));
+    return true;
 }
 
 // The loose lookup of directories.ini: plain substring searches from "[Directories]" on, the

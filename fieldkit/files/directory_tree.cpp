@@ -39,90 +39,78 @@ bool IsFolder(const wchar_t* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
+using fieldkit::detail::DeviceFolder;
+
+bool IsFolderEntry(const WIN32_FIND_DATAW& entry) {
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The path as a comparable text: one kind of separator, no doubled or trailing ones, one case
-// (the device's file system ignores case).
-CString ComparablePath(const wchar_t* path) {
-    CString out;
-    for (const wchar_t* p = path; *p != L'\0'; ++p) {
-        if (IsSeparator(*p)) {
-            if (out.IsEmpty() || out[out.GetLength() - 1] != L'\\') out += L'\\';
-        } else {
-            out += *p;
-        }
-    }
-    if (out.GetLength() > 1 && out[out.GetLength() - 1] == L'\\') out.Delete(out.GetLength() - 1);
-    return out.MakeLower();
-}
-
-// True when `inner` is `outer` or lies below it: copying a folder into itself would copy
-// every file onto itself, and into a subfolder of itself would recurse without end.
-bool IsSameOrBelow(const wchar_t* inner, const wchar_t* outer) {
-    const CString in = ComparablePath(inner);
-    const CString out = ComparablePath(outer);
-    if (in.Left(out.GetLength()) != out) return false;
-    return in.GetLength() == out.GetLength() || out[out.GetLength() - 1] == L'\\' ||
-           in[out.GetLength()] == L'\\';
-}
-
-int CopyDirectoryWorker(const CString& from, const CString& to, int recursive) {
-    bool present = false;
-    {
-        const Search target(to);
-        present = target.Found();
-    }
-    // A folder that can't be created shows in the copies that follow.
-    if (!present) CreateDirectoryW(to, nullptr);
-
-    Search search(from + L"\\*.*");
-    if (!search.Found()) return 1;
-    int result = 1;
-    do {
-        const CString name = search.Entry().cFileName;
-        if (search.IsFolder()) {
+// Copies the entries of one open folder into another. The folders are held open, so a folder
+// renamed or swapped for a link while the copy runs cannot send it elsewhere; links are copied
+// as links, never followed.
+int CopyFolder(DeviceFolder& from, DeviceFolder& to, int recursive) {
+    std::vector<WIN32_FIND_DATAW> entries;
+    // A folder that cannot be read finds nothing, as an empty one does.
+    if (!from.List(entries) || entries.empty()) return 1;
+    for (const WIN32_FIND_DATAW& entry : entries) {
+        int result = 1;
+        if (IsFolderEntry(entry)) {
             // A flat copy leaves subfolders out rather than fail on the first one.
-            if (!recursive || FileFuncsEx::IsDots(name)) continue;
-            result = CopyDirectoryWorker(from + L"\\" + name, to + L"\\" + name, recursive);
+            if (!recursive) continue;
+            DeviceFolder source;
+            DeviceFolder target;
+            if (!source.OpenSub(from, entry.cFileName)) return 0;
+            // A target folder that cannot be made shows in the copies that follow.
+            if (to.IsOpen()) target.CreateSub(to, entry.cFileName);
+            result = CopyFolder(source, target, recursive);
         } else {
-            result = CopyFileW(from + L"\\" + name, to + L"\\" + name, FALSE) ? 1 : 0;
+            result = to.IsOpen() && from.CopyEntry(entry.cFileName, to) ? 1 : 0;
         }
-    } while (result != 0 && search.Next());
-    return result;
+        if (result == 0) return 0;
+    }
+    return 1;
 }
 
 int RemoveTree(const CString& path);
 
-// Deletes everything inside the folder; 1 when nothing stopped it.
-int EmptyFolder(const CString& path) {
-    Search search(path + L"\\*.*");
-    // Our searches never list "." and "..", so an empty folder finds nothing at all.
-    if (!search.Found()) return IsFolder(path) ? 1 : 0;
-    do {
-        const WIN32_FIND_DATAW& entry = search.Entry();
-        if (search.IsFolder() && FileFuncsEx::IsDots(entry.cFileName)) continue;
-        const CString full = path + L"\\" + entry.cFileName;
-        // Searches report a link by what it points to. DeleteFileW removes a link itself and
-        // refuses real folders and read-only files, so trying it first means we never empty or
-        // unprotect anything outside the tree.
-        if (DeleteFileW(full)) continue;
-        if (search.IsFolder()) {
-            if (RemoveTree(full) == 0) return 0;
+// Deletes everything inside an open folder; 1 when nothing stopped it.
+int EmptyFolder(DeviceFolder& folder) {
+    std::vector<WIN32_FIND_DATAW> entries;
+    if (!folder.List(entries)) return 0;
+    for (const WIN32_FIND_DATAW& entry : entries) {
+        const wchar_t* name = entry.cFileName;
+        if (IsFolderEntry(entry)) {
+            DeviceFolder sub;
+            if (!sub.OpenSub(folder, name)) {
+                // Swapped for a link or a file since the listing: that entry goes, not what
+                // it points to.
+                if (!folder.DeleteEntry(name)) return 0;
+                continue;
+            }
+            if (EmptyFolder(sub) == 0 || !folder.RemoveSub(name)) return 0;
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            if (!SetFileAttributesW(full, entry.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY)) {
+            if (!folder.SetEntryAttributes(name,
+                                           entry.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY)) {
                 return 0;
             }
             // A file that stays behind makes the folder's own removal fail instead.
-            DeleteFileW(full);
+            folder.DeleteEntry(name);
+        } else {
+            // Links are deleted as themselves, never followed.
+            folder.DeleteEntry(name);
         }
-    } while (search.Next());
+    }
     return 1;
 }
 
 int RemoveTree(const CString& path) {
-    if (EmptyFolder(path) == 0) return 0;
+    // A link to a folder is removed itself; what it points to stays.
+    if (fieldkit::detail::IsLink(path)) return DeleteFileW(path) ? 1 : 0;
+    DeviceFolder folder;
+    if (!folder.Open(path)) return 0;
+    // The device root cannot be removed; emptying it first would only lose everything.
+    if (folder.LiesOnPath(L"\\")) return 0;
+    if (EmptyFolder(folder) == 0) return 0;
     return RemoveDirectoryW(path) ? 1 : 0;
 }
 
@@ -169,8 +157,21 @@ int CopyFromToCheckDate(const wchar_t* from, const wchar_t* to) {
 int CopyDirectory(const wchar_t* from, const wchar_t* to, int recursive) {
     if (from == nullptr || to == nullptr) return 0;
     return NoThrow(0, [&] {
-        if (IsSameOrBelow(to, from)) return 0;
-        return CopyDirectoryWorker(from, to, recursive);
+        DeviceFolder source;
+        const bool opened = source.Open(from);
+        // Into itself or below itself the copy would never end. The folders the paths lead to
+        // are compared, not their texts, so ".." and links cannot hide it.
+        if (opened && source.LiesOnPath(to)) return 0;
+        bool present = false;
+        {
+            const Search target(to);
+            present = target.Found();
+        }
+        // A folder that can't be created shows in the copies that follow.
+        if (!present) CreateDirectoryW(to, nullptr);
+        DeviceFolder target;
+        target.Open(to);
+        return opened ? CopyFolder(source, target, recursive) : 1;
     });
 }
 

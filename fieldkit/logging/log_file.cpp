@@ -136,8 +136,10 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
         std::FILE* file = fieldkit::detail::DeviceFopen(fileName, append ? "a" : "w");
         if (file == nullptr) return LOGERR_OPEN;
         // A crash can cut the last line; this session's lines must not be glued to it.
-        if (cut) fieldkit::detail::WriteUnbuffered(file, "\n", 1);
+        m_lineCut = cut && fieldkit::detail::WriteUnbuffered(file, "\n", 1) != 1;
         m_file = file;
+        // Delete-empty at Stop must remove this file, not whatever bears its name by then.
+        m_haveIdentity = fieldkit::detail::IdentityOf(file, m_identity);
         std::memcpy(m_fileName, fileName, sizeof m_fileName);
         m_status.store(LOGSTATUS_RUNNING);
         m_wasEmpty = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == 0;
@@ -234,8 +236,11 @@ long CLogFile::LogMessageMT(const char* text, long level) {
     m_line[0] = '\0';
     Append(m_scratch);
     if ((m_format & LOGFMT_INDENT) != 0) {
-        long indent = level < 0 ? -level : level;
-        if (indent > kMaxIndentLevel) indent = kMaxIndentLevel;
+        // The magnitude in unsigned arithmetic: negating LONG_MIN would overflow.
+        const unsigned long magnitude =
+            level < 0 ? 0UL - static_cast<unsigned long>(level) : static_cast<unsigned long>(level);
+        const long indent =
+            static_cast<long>(std::min(magnitude, static_cast<unsigned long>(kMaxIndentLevel)));
         const std::size_t blanks = std::max<std::size_t>(1, static_cast<std::size_t>(3 * indent));
         const std::size_t room = kMaxLine - 2 - m_lineLength;
         const std::size_t n = std::min(blanks, room);
@@ -249,8 +254,16 @@ long CLogFile::LogMessageMT(const char* text, long level) {
 
     // Each line goes to the file in one write of its own: flushed at once, never split by the
     // stream's buffer. (A kill can still cut a write that spans a page; see Start.)
-    if (m_toFile && m_file != nullptr)
-        fieldkit::detail::WriteUnbuffered(m_file, m_line, m_lineLength);
+    if (m_toFile && m_file != nullptr) {
+        // A line a full disk cut short is ended first, so that this one starts on a line of
+        // its own; while even that fails, lines are dropped rather than glued on.
+        if (m_lineCut) m_lineCut = fieldkit::detail::WriteUnbuffered(m_file, "\n", 1) != 1;
+        if (!m_lineCut) {
+            const std::size_t written =
+                fieldkit::detail::WriteUnbuffered(m_file, m_line, m_lineLength);
+            m_lineCut = written > 0 && written < m_lineLength;
+        }
+    }
     if ((m_mode.load() & LOGMODE_DEBUGOUT) != 0) {
         fieldkit::detail::CopyToBuffer(fieldkit::Utf8ToWide(std::string_view(m_line, m_lineLength)),
                                        m_wideLine, kMaxLine);
@@ -265,7 +278,9 @@ long CLogFile::StopMT() {
     std::fclose(m_file);
     m_file = nullptr;
     m_status.store(LOGSTATUS_STOPPED);
-    if (m_wasEmpty && m_count == 0 && (m_mode.load() & LOGMODE_DELETEEMPTY) != 0)
-        DeleteFileW(fieldkit::Utf8ToWide(m_fileName).c_str());
+    if (m_wasEmpty && m_count == 0 && m_haveIdentity &&
+        (m_mode.load() & LOGMODE_DELETEEMPTY) != 0) {
+        fieldkit::detail::DeleteFileIfSame(fieldkit::Utf8ToWide(m_fileName).c_str(), m_identity);
+    }
     return 0;
 }

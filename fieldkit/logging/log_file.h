@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "fieldkit/platform/files.h"
 #include "fieldkit/platform/format.h"
 #include "fieldkit/platform/types.h"
 
@@ -60,9 +61,9 @@ class CLogFile {
     template <class... A>
     long LogMessage(long level, const char* fmt, const A&... args);
 
-    // Closes the file (deleting it under LOGMODE_DELETEEMPTY when it was empty when opened and
-    // no line was written). LOGERR_NOTRUNNING when no file is open: a debugger-only log keeps
-    // running.
+    // Closes the file (deleting it under LOGMODE_DELETEEMPTY when it was empty when opened, no
+    // line was written and its name still names the file the log opened). LOGERR_NOTRUNNING when no
+    // file is open: a debugger-only log keeps running.
     long Stop();
     // Lines logged while paused are dropped.
     long Pause();
@@ -96,6 +97,9 @@ class CLogFile {
     DWORD m_startTick = 0;
     char m_fileName[kMaxName] = {};
     bool m_wasEmpty = false;
+    bool m_lineCut = false;  // the file ends inside a line that a failed write cut short
+    bool m_haveIdentity = false;
+    fieldkit::detail::FileIdentity m_identity;
     bool m_toFile = false;
     std::size_t m_lineLength = 0;
     char m_line[kMaxLine] = {};

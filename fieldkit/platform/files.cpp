@@ -3,28 +3,38 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "fieldkit/platform/charclass.h"
 #include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/device_fs.h"
 #include "fieldkit/platform/handles.h"
-#include "fieldkit/platform/host.h"
 
 using fieldkit::detail::AddHandle;
+using fieldkit::detail::DeviceEntry;
 using fieldkit::detail::FindHandle;
+using fieldkit::detail::LastLink;
+using fieldkit::detail::OpenDevicePath;
+using fieldkit::detail::ProcPath;
+using fieldkit::detail::ResolveEntry;
+using fieldkit::detail::UniqueFd;
 
 namespace {
 
@@ -47,6 +57,7 @@ DWORD FromErrno(int e) {
         case EROFS:
         case EISDIR:
         case EBUSY:
+        case ENXIO:
             return ERROR_ACCESS_DENIED;
         case EEXIST:
             return ERROR_ALREADY_EXISTS;
@@ -54,13 +65,23 @@ DWORD FromErrno(int e) {
             return ERROR_DIR_NOT_EMPTY;
         case ENAMETOOLONG:
             return ERROR_FILENAME_EXCED_RANGE;
+        case ELOOP:
+            return ERROR_CANT_RESOLVE_FILENAME;
         case ENOMEM:
             return ERROR_NOT_ENOUGH_MEMORY;
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
         case EINVAL:
             return ERROR_INVALID_PARAMETER;
         case EBADF:
             return ERROR_INVALID_HANDLE;
+        case EXDEV:
+            return ERROR_NOT_SAME_DEVICE;
         case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return ERROR_DISK_FULL;
         case EIO:
             return ERROR_WRITE_FAULT;
         default:
@@ -81,9 +102,11 @@ T FailWith(T result, DWORD error) {
     return result;
 }
 
-std::string Host(const wchar_t* devicePath) {
-    return fieldkit::host::ToHostPath(CString(devicePath));
+bool IsReadOnlyMode(unsigned mode) {
+    return (mode & 0222) == 0;
 }
+
+// ---- what a search reports ------------------------------------------------------------------
 
 FILETIME ToFileTime(const struct statx_timestamp& t) {
     const std::int64_t ticks =
@@ -92,32 +115,37 @@ FILETIME ToFileTime(const struct statx_timestamp& t) {
     return {static_cast<DWORD>(u & 0xFFFFFFFF), static_cast<DWORD>(u >> 32)};
 }
 
-bool StatPath(const std::string& host, struct statx& st, int flags = 0) {
-    return statx(AT_FDCWD, host.c_str(), flags, STATX_BASIC_STATS | STATX_BTIME, &st) == 0;
+bool StatAt(int folder, const char* name, struct statx& st) {
+    return statx(folder, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &st) == 0;
 }
 
 bool StatFd(int fd, struct statx& st) {
     return statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &st) == 0;
 }
 
-bool IsReadOnlyMode(unsigned mode) {
-    return (mode & 0222) == 0;
+// Whether the file an open descriptor (of any kind, O_PATH too) names is marked hidden.
+bool HiddenFd(int fd) {
+    return getxattr(ProcPath(fd).c_str(), kHiddenXattr, nullptr, 0) >= 0;
 }
 
-DWORD Attributes(const std::string& host, const struct statx& st) {
+// Whether the entry `name` of a folder is marked hidden; a link is not looked through.
+bool HiddenAt(int folder, const std::string& name) {
+    return lgetxattr(ProcPath(folder, name).c_str(), kHiddenXattr, nullptr, 0) >= 0;
+}
+
+DWORD Attributes(unsigned mode, bool hidden) {
+    if (S_ISLNK(mode)) return FILE_ATTRIBUTE_REPARSE_POINT;
     DWORD a = 0;
-    if (S_ISDIR(st.stx_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
-    if (S_ISLNK(st.stx_mode)) return FILE_ATTRIBUTE_REPARSE_POINT;
-    if (IsReadOnlyMode(st.stx_mode)) a |= FILE_ATTRIBUTE_READONLY;
-    if (getxattr(host.c_str(), kHiddenXattr, nullptr, 0) >= 0) a |= FILE_ATTRIBUTE_HIDDEN;
+    if (S_ISDIR(mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
+    if (IsReadOnlyMode(mode)) a |= FILE_ATTRIBUTE_READONLY;
+    if (hidden) a |= FILE_ATTRIBUTE_HIDDEN;
     if (a == 0) a = FILE_ATTRIBUTE_ARCHIVE;
     return a;
 }
 
-void Fill(WIN32_FIND_DATAW& out, const std::wstring& name, const std::string& host,
-          const struct statx& st) {
+void Fill(WIN32_FIND_DATAW& out, const std::wstring& name, const struct statx& st, bool hidden) {
     out = WIN32_FIND_DATAW{};
-    out.dwFileAttributes = Attributes(host, st);
+    out.dwFileAttributes = Attributes(st.stx_mode, hidden);
     out.ftCreationTime = ToFileTime((st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_ctime);
     out.ftLastAccessTime = ToFileTime(st.stx_atime);
     out.ftLastWriteTime = ToFileTime(st.stx_mtime);
@@ -170,6 +198,277 @@ bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
     return false;
 }
 
+// The entries of a folder (given by any descriptor) whose names match `pattern` (every entry
+// when it is null), sorted by name. Links are reported as themselves.
+bool ListFolder(int folder, const std::wstring* pattern, std::vector<WIN32_FIND_DATAW>& out) {
+    out.clear();
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return false;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
+    while (const dirent* e = readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        const std::wstring entry = fieldkit::Utf8ToWide(e->d_name);
+        if (pattern != nullptr && !WildcardMatch(*pattern, entry)) continue;
+        struct statx st;
+        if (!StatAt(folder, e->d_name, st)) continue;
+        out.emplace_back();
+        Fill(out.back(), entry, st, !S_ISLNK(st.stx_mode) && HiddenAt(folder, e->d_name));
+    }
+    std::sort(out.begin(), out.end(), [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
+        return std::wcscmp(a.cFileName, b.cFileName) < 0;
+    });
+    return true;
+}
+
+// ---- changing entries by name in their folder -------------------------------------------------
+
+BOOL DeleteAt(int folder, const std::string& name, bool exists, const struct stat& st) {
+    if (!exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+    if (name == "." || S_ISDIR(st.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
+    if (!S_ISLNK(st.st_mode) && IsReadOnlyMode(st.st_mode)) {
+        return FailWith(FALSE, ERROR_ACCESS_DENIED);
+    }
+    return unlinkat(folder, name.c_str(), 0) == 0 ? TRUE : Fail(FALSE);
+}
+
+BOOL RemoveFolderAt(int folder, const std::string& name, bool exists) {
+    if (!exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+    // The device root (or a folder named as itself) is never removed.
+    if (name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
+    return unlinkat(folder, name.c_str(), AT_REMOVEDIR) == 0 ? TRUE : Fail(FALSE);
+}
+
+// Sets the attributes of the file an O_PATH descriptor names (never a link).
+BOOL SetAttributesOf(int fd, DWORD attributes) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return Fail(FALSE);
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        mode &= ~static_cast<mode_t>(0222);
+    else if (IsReadOnlyMode(mode))
+        mode |= S_IWUSR;
+    const std::string path = ProcPath(fd);
+    if (mode != (st.st_mode & 07777) && chmod(path.c_str(), mode) != 0) return Fail(FALSE);
+    // Where the file system keeps no extended attributes, the hidden flag is simply lost.
+    if (attributes & FILE_ATTRIBUTE_HIDDEN)
+        setxattr(path.c_str(), kHiddenXattr, "1", 1, 0);
+    else
+        removexattr(path.c_str(), kHiddenXattr);
+    return TRUE;
+}
+
+// ---- copying and replacing whole files ------------------------------------------------------
+
+// A name for a new file beside `name`, unlikely to be taken; O_EXCL makes sure.
+std::string TemporaryName(const std::string& name) {
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t random = 0;
+    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+        random = static_cast<std::uint64_t>(
+                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (static_cast<std::uint64_t>(getpid()) << 32);
+    }
+    random += counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL;
+    char hex[17];
+    for (int i = 15; i >= 0; --i) {
+        hex[i] = "0123456789abcdef"[random & 0xF];
+        random >>= 4;
+    }
+    hex[16] = '\0';
+    // The target's name first, so a file left by a crash tells what it was; names have 255
+    // bytes at most.
+    const std::string beside = name + "." + std::string(hex, 8) + ".tmp~";
+    return beside.size() <= 255 ? beside : "~" + std::string(hex) + ".tmp~";
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Copies the rest of one file into another, in the kernel where it can.
+bool CopyData(int in, int out) {
+    bool inKernel = true;
+    std::vector<char> buffer;
+    for (;;) {
+        if (inKernel) {
+            const ssize_t n = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+            if (n > 0) continue;
+            if (n == 0) return true;
+            if (errno == EINTR) continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != ETXTBSY) {
+                return false;
+            }
+            inKernel = false;
+            buffer.resize(1 << 16);
+        }
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got))) return false;
+    }
+}
+
+bool CopyTimes(int out, const struct stat& from) {
+    const struct timespec times[2] = {from.st_atim, from.st_mtim};
+    return futimens(out, times) == 0;
+}
+
+// A new version of a file, written beside it and renamed over it in one step.
+class Replacement {
+  public:
+    Replacement() = default;
+    ~Replacement() { Abort(); }
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    // Starts replacing the entry `name` of `folder`, described by `old` when it exists. A link
+    // there is replaced itself (the callers that write through links resolve them first).
+    bool Begin(int folder, const std::string& name, bool exists, const struct stat& old) {
+        if (name == "." || (exists && S_ISDIR(old.st_mode))) {
+            errno = EISDIR;
+            return false;
+        }
+        m_keep = exists && !S_ISLNK(old.st_mode);
+        if (m_keep && (!S_ISREG(old.st_mode) || IsReadOnlyMode(old.st_mode))) {
+            errno = EACCES;
+            return false;
+        }
+        m_old = old;
+        m_hidden = m_keep && HiddenAt(folder, name);
+        m_folder.Reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+        if (!m_folder.Valid()) return false;
+        m_name = name;
+        for (int attempt = 0; attempt < 32; ++attempt) {
+            const std::string temp = TemporaryName(name);
+            const int fd =
+                openat(m_folder.Get(), temp.c_str(),
+                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, m_keep ? 0600 : 0666);
+            if (fd >= 0) {
+                m_file.Reset(fd);
+                m_temp = temp;
+                return true;
+            }
+            if (errno != EEXIST) return false;
+        }
+        return false;
+    }
+
+    int Fd() const { return m_file.Get(); }
+
+    // Flushes the new version to disk, gives it `mode` (or the old file's mode), the old
+    // file's owner where permitted and its hidden mark, and renames it over the target; with
+    // `syncFolder` the rename itself is made durable too.
+    bool Commit(const mode_t* mode, bool syncFolder) {
+        if (m_temp.empty()) {
+            errno = EBADF;
+            return false;
+        }
+        const int fd = m_file.Get();
+        if (fsync(fd) != 0) return Failed();
+        if (m_keep) {
+            // Not permitted for others than the owner and root: the file stays ours then.
+            if (fchown(fd, m_old.st_uid, m_old.st_gid) != 0) errno = 0;
+        }
+        if (mode != nullptr || m_keep) {
+            if (fchmod(fd, mode != nullptr ? *mode : (m_old.st_mode & 07777)) != 0) return Failed();
+        }
+        if (m_hidden) fsetxattr(fd, kHiddenXattr, "1", 1, 0);
+        if (renameat(m_folder.Get(), m_temp.c_str(), m_folder.Get(), m_name.c_str()) != 0) {
+            return Failed();
+        }
+        m_temp.clear();
+        if (syncFolder) {
+            const UniqueFd dir(openat(m_folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (dir.Valid()) fsync(dir.Get());
+        }
+        return true;
+    }
+
+    // Removes the new version unless it was committed.
+    void Abort() {
+        if (m_temp.empty()) return;
+        const int saved = errno;
+        unlinkat(m_folder.Get(), m_temp.c_str(), 0);
+        errno = saved;
+        m_temp.clear();
+    }
+
+  private:
+    bool Failed() {
+        Abort();
+        return false;
+    }
+
+    UniqueFd m_folder;
+    UniqueFd m_file;
+    std::string m_name;
+    std::string m_temp;  // empty once committed or removed
+    struct stat m_old {};
+    bool m_keep = false;
+    bool m_hidden = false;
+};
+
+// Copies an open regular file into the entry `name` of `folder`: a new file is written in
+// place (and removed again if the copy fails), an existing one is replaced in one step.
+BOOL CopyOpenFile(int in, const struct stat& source, int folder, const std::string& name,
+                  bool exists, struct stat old, bool failIfExists) {
+    const mode_t mode = source.st_mode & 07777;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (exists) {
+            if (failIfExists) return FailWith(FALSE, ERROR_FILE_EXISTS);
+            // Copying a file onto itself would read what it is overwriting.
+            if (old.st_dev == source.st_dev && old.st_ino == source.st_ino) {
+                return FailWith(FALSE, ERROR_ACCESS_DENIED);
+            }
+            Replacement replacement;
+            if (!replacement.Begin(folder, name, true, old)) return Fail(FALSE);
+            if (!CopyData(in, replacement.Fd()) || !CopyTimes(replacement.Fd(), source) ||
+                !replacement.Commit(&mode, false)) {
+                return Fail(FALSE);
+            }
+            return TRUE;
+        }
+        const int out = openat(folder, name.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (out < 0) {
+            // Made by someone else meanwhile: replace it as any existing target.
+            if (errno != EEXIST) return Fail(FALSE);
+            struct stat now;
+            if (fstatat(folder, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            exists = true;
+            old = now;
+            continue;
+        }
+        const UniqueFd target(out);
+        if (!CopyData(in, out) || !CopyTimes(out, source) || fchmod(out, mode) != 0) {
+            const int error = errno;
+            unlinkat(folder, name.c_str(), 0);  // no half-copied file is left behind
+            return Fail(FALSE, error);
+        }
+        return TRUE;
+    }
+    return FailWith(FALSE, ERROR_ACCESS_DENIED);
+}
+
+// ---- handles ---------------------------------------------------------------------------------
+
 struct Search : fieldkit::detail::HandleObject {
     std::vector<WIN32_FIND_DATAW> entries;
     std::size_t next = 0;
@@ -177,8 +476,13 @@ struct Search : fieldkit::detail::HandleObject {
 
 struct File : fieldkit::detail::HandleObject {
     explicit File(int descriptor) : fd(descriptor) {}
-    ~File() override { ::close(fd); }
+    explicit File(std::unique_ptr<Replacement> r) : fd(r->Fd()), replacement(std::move(r)) {}
+    ~File() override {
+        if (replacement == nullptr) ::close(fd);  // else the replacement owns it
+    }
     int fd;
+    std::unique_ptr<Replacement> replacement;  // the new version of a file, until committed
+    bool committed = false;
 };
 
 // Text mode reading: CR LF reads as LF, as files copied from the device expect.
@@ -240,7 +544,8 @@ int TextClose(void* cookie) {
     return std::fclose(t->file);
 }
 
-FILE* OpenStream(const std::string& host, std::string mode) {
+// fopen of a device path. The mode is the C one, with the handheld's text mode.
+FILE* OpenStream(std::wstring_view path, std::string mode) {
     // ",ccs=..." names the encoding the handheld decodes on the fly; callers here decode.
     const std::size_t comma = mode.find(',');
     if (comma != std::string::npos) mode.erase(comma);
@@ -248,9 +553,24 @@ FILE* OpenStream(const std::string& host, std::string mode) {
     mode.erase(std::remove(mode.begin(), mode.end(), 't'), mode.end());
     if (mode.empty() || std::strchr("rwa", mode[0]) == nullptr)
         return FailWith<FILE*>(nullptr, ERROR_INVALID_PARAMETER);
-    FILE* f = std::fopen(host.c_str(), (mode + "e").c_str());  // close on exec
-    if (f == nullptr) return Fail<FILE*>(nullptr);
-    const bool readOnly = mode[0] == 'r' && mode.find('+') == std::string::npos;
+    const bool update = mode.find('+') != std::string::npos;
+    int flags = update ? O_RDWR : mode[0] == 'r' ? O_RDONLY : O_WRONLY;
+    if (mode[0] == 'w') flags |= O_CREAT | O_TRUNC;
+    if (mode[0] == 'a') flags |= O_CREAT | O_APPEND;
+    if (mode.find('x') != std::string::npos) flags |= O_EXCL;
+    // fdopen takes the mode without what only open understands.
+    mode.erase(
+        std::remove_if(mode.begin(), mode.end(), [](char c) { return c == 'x' || c == 'e'; }),
+        mode.end());
+    const int fd = OpenDevicePath(path, flags, 0666);
+    if (fd < 0) return Fail<FILE*>(nullptr);
+    FILE* f = fdopen(fd, mode.c_str());
+    if (f == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        return Fail<FILE*>(nullptr, error);
+    }
+    const bool readOnly = mode[0] == 'r' && !update;
     if (binary || !readOnly) return f;
     auto reader = std::make_unique<TextReader>();
     reader->file = f;
@@ -283,40 +603,37 @@ HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found) {
     std::size_t cut = pat.size();
     while (cut > 0 && !IsSeparator(pat[cut - 1]))
         --cut;
-    const std::wstring folder = pat.substr(0, cut);  // with its separator, or empty
     const std::wstring name = pat.substr(cut);
     if (name.empty() || name == L"." || name == L"..") {
         return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
     }
     auto search = std::make_shared<Search>();
     if (name.find_first_of(L"*?") == std::wstring::npos) {
-        const std::string host = Host(pattern);
+        DeviceEntry entry;
+        if (!ResolveEntry(pat, LastLink::Keep, entry)) return Fail(INVALID_HANDLE_VALUE);
+        if (!entry.exists) return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
         struct statx st;
-        if (!StatPath(host, st) && !StatPath(host, st, AT_SYMLINK_NOFOLLOW)) {
-            return Fail(INVALID_HANDLE_VALUE);
+        bool hidden = false;
+        bool filled = false;
+        if (S_ISLNK(entry.status.st_mode)) {
+            // A link reports what it names inside the root; a dangling one, itself.
+            const UniqueFd target(OpenDevicePath(pat, O_PATH));
+            filled = target.Valid() && StatFd(target.Get(), st);
+            hidden = filled && HiddenFd(target.Get());
+        }
+        if (!filled) {
+            if (!StatAt(entry.folder.Get(), entry.name.c_str(), st)) {
+                return Fail(INVALID_HANDLE_VALUE);
+            }
+            hidden = !S_ISLNK(st.stx_mode) && HiddenAt(entry.folder.Get(), entry.name);
         }
         search->entries.emplace_back();
-        Fill(search->entries.back(), name, host, st);
+        Fill(search->entries.back(), fieldkit::Utf8ToWide(entry.name), st, hidden);
     } else {
-        const std::string hostFolder =
-            folder.empty() ? std::string(".") : Host((folder + L".").c_str());
-        DIR* dir = opendir(hostFolder.c_str());
-        if (dir == nullptr) return Fail(INVALID_HANDLE_VALUE);
-        while (const dirent* e = readdir(dir)) {
-            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-            const std::wstring entry = fieldkit::Utf8ToWide(e->d_name);
-            if (!WildcardMatch(name, entry)) continue;
-            const std::string host = hostFolder + "/" + e->d_name;
-            struct statx st;
-            if (!StatPath(host, st, AT_SYMLINK_NOFOLLOW)) continue;
-            search->entries.emplace_back();
-            Fill(search->entries.back(), entry, host, st);
-        }
-        closedir(dir);
-        std::sort(search->entries.begin(), search->entries.end(),
-                  [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
-                      return std::wcscmp(a.cFileName, b.cFileName) < 0;
-                  });
+        const UniqueFd folder(
+            OpenDevicePath(std::wstring_view(pat).substr(0, cut), O_PATH | O_DIRECTORY));
+        if (!folder.Valid()) return Fail(INVALID_HANDLE_VALUE);
+        if (!ListFolder(folder.Get(), &name, search->entries)) return Fail(INVALID_HANDLE_VALUE);
         if (search->entries.empty()) return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
     }
     *found = search->entries[0];
@@ -342,128 +659,86 @@ DWORD GetFileAttributesW(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') {
         return FailWith(INVALID_FILE_ATTRIBUTES, ERROR_INVALID_PARAMETER);
     }
-    const std::string host = Host(path);
-    struct statx st;
-    if (!StatPath(host, st)) return Fail(INVALID_FILE_ATTRIBUTES);
-    return Attributes(host, st);
+    const UniqueFd fd(OpenDevicePath(path, O_PATH));
+    struct stat st;
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(INVALID_FILE_ATTRIBUTES);
+    return Attributes(st.st_mode, HiddenFd(fd.Get()));
 }
 
 BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    const std::string host = Host(path);
-    struct statx st;
-    if (!StatPath(host, st)) return Fail(FALSE);
-    mode_t mode = st.stx_mode & 07777;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        mode &= ~static_cast<mode_t>(0222);
-    else if (IsReadOnlyMode(mode))
-        mode |= S_IWUSR;
-    if (mode != (st.stx_mode & 07777) && chmod(host.c_str(), mode) != 0) return Fail(FALSE);
-    // Where the file system keeps no extended attributes, the hidden flag is simply lost.
-    if (attributes & FILE_ATTRIBUTE_HIDDEN)
-        setxattr(host.c_str(), kHiddenXattr, "1", 1, 0);
-    else
-        removexattr(host.c_str(), kHiddenXattr);
-    return TRUE;
+    const UniqueFd fd(OpenDevicePath(path, O_PATH));
+    if (!fd.Valid()) return Fail(FALSE);
+    return SetAttributesOf(fd.Get(), attributes);
 }
 
 BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    return mkdir(Host(path).c_str(), 0777) == 0 ? TRUE : Fail(FALSE);
+    DeviceEntry entry;
+    if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
+    if (entry.exists) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
+    return mkdirat(entry.folder.Get(), entry.name.c_str(), 0777) == 0 ? TRUE : Fail(FALSE);
 }
 
 BOOL RemoveDirectoryW(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    const std::string host = Host(path);
-    if (host == fieldkit::host::GetDeviceRoot()) return FailWith(FALSE, ERROR_ACCESS_DENIED);
-    return rmdir(host.c_str()) == 0 ? TRUE : Fail(FALSE);
+    DeviceEntry entry;
+    if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
+    return RemoveFolderAt(entry.folder.Get(), entry.name, entry.exists);
 }
 
 BOOL DeleteFileW(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    const std::string host = Host(path);
-    struct statx st;
-    if (!StatPath(host, st, AT_SYMLINK_NOFOLLOW)) return Fail(FALSE);
-    if (S_ISDIR(st.stx_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
-    if (!S_ISLNK(st.stx_mode) && IsReadOnlyMode(st.stx_mode)) {
-        return FailWith(FALSE, ERROR_ACCESS_DENIED);
-    }
-    return unlink(host.c_str()) == 0 ? TRUE : Fail(FALSE);
+    DeviceEntry entry;
+    if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
+    return DeleteAt(entry.folder.Get(), entry.name, entry.exists, entry.status);
 }
 
 BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists) {
     if (from == nullptr || to == nullptr || *from == L'\0' || *to == L'\0') {
         return FailWith(FALSE, ERROR_INVALID_PARAMETER);
     }
-    const std::string src = Host(from);
-    const std::string dst = Host(to);
-    const int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return Fail(FALSE);
-    const File source(in);
-    struct statx st, target;
-    if (!StatFd(in, st)) return Fail(FALSE);
-    if (S_ISDIR(st.stx_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
-    if (StatPath(dst, target)) {
-        if (failIfExists) return FailWith(FALSE, ERROR_FILE_EXISTS);
-        // Copying a file onto itself would truncate it before it is read.
-        if (target.stx_ino == st.stx_ino && target.stx_dev_major == st.stx_dev_major &&
-            target.stx_dev_minor == st.stx_dev_minor) {
-            return FailWith(FALSE, ERROR_ACCESS_DENIED);
-        }
-        if (S_ISDIR(target.stx_mode) || IsReadOnlyMode(target.stx_mode)) {
-            return FailWith(FALSE, ERROR_ACCESS_DENIED);
-        }
-    }
-    const int out = open(
-        dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0), 0666);
-    if (out < 0) return Fail(FALSE);
-    bool ok = true;
-    {
-        const File target_file(out);
-        std::vector<char> buffer(1 << 16);
-        for (;;) {
-            const ssize_t got = read(in, buffer.data(), buffer.size());
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                ok = got == 0;
-                break;
-            }
-            for (ssize_t done = 0; ok && done < got;) {
-                const ssize_t put =
-                    write(out, buffer.data() + done, static_cast<size_t>(got - done));
-                if (put < 0 && errno == EINTR) continue;
-                if (put <= 0)
-                    ok = false;
-                else
-                    done += put;
-            }
-            if (!ok) break;
-        }
-        const int error = errno;
-        if (ok) {
-            const struct timespec times[2] = {{st.stx_atime.tv_sec, st.stx_atime.tv_nsec},
-                                              {st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec}};
-            futimens(out, times);
-            fchmod(out, st.stx_mode & 07777);
-        }
-        errno = error;
-    }
-    if (!ok) {
-        const int error = errno;
-        unlink(dst.c_str());  // no half-copied file is left behind
-        return Fail(FALSE, error);
-    }
-    return TRUE;
+    const UniqueFd in(OpenDevicePath(from, O_RDONLY));
+    struct stat source;
+    if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
+    DeviceEntry target;
+    if (!ResolveEntry(to, LastLink::Follow, target)) return Fail(FALSE);
+    if (target.name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
+    return CopyOpenFile(in.Get(), source, target.folder.Get(), target.name, target.exists,
+                        target.status, failIfExists != FALSE);
 }
 
 BOOL MoveFileW(const wchar_t* from, const wchar_t* to) {
     if (from == nullptr || to == nullptr || *from == L'\0' || *to == L'\0') {
         return FailWith(FALSE, ERROR_INVALID_PARAMETER);
     }
-    const std::string dst = Host(to);
-    struct statx st;
-    if (StatPath(dst, st, AT_SYMLINK_NOFOLLOW)) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
-    return rename(Host(from).c_str(), dst.c_str()) == 0 ? TRUE : Fail(FALSE);
+    DeviceEntry source;
+    DeviceEntry target;
+    if (!ResolveEntry(from, LastLink::Keep, source)) return Fail(FALSE);
+    if (!source.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+    if (source.name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
+    if (!ResolveEntry(to, LastLink::Keep, target)) return Fail(FALSE);
+    std::string name = target.name;
+    if (target.exists) {
+        // Only the same entry, named in another case, may be "moved" onto itself: that
+        // renames it to the case asked for.
+        std::vector<std::string> parts;
+        struct stat a;
+        struct stat b;
+        const bool sameEntry = target.status.st_dev == source.status.st_dev &&
+                               target.status.st_ino == source.status.st_ino &&
+                               target.name == source.name && fstat(target.folder.Get(), &a) == 0 &&
+                               fstat(source.folder.Get(), &b) == 0 && a.st_dev == b.st_dev &&
+                               a.st_ino == b.st_ino &&
+                               fieldkit::detail::SplitDevicePath(to, parts) && !parts.empty() &&
+                               parts.back() != source.name;
+        if (!sameEntry) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
+        name = parts.back();
+    }
+    return renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(), name.c_str()) ==
+                   0
+               ? TRUE
+               : Fail(FALSE);
 }
 
 BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags) {
@@ -471,22 +746,22 @@ BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags) {
     if (from == nullptr || to == nullptr || *from == L'\0' || *to == L'\0') {
         return FailWith(FALSE, ERROR_INVALID_PARAMETER);
     }
-    const std::string dst = Host(to);
-    struct statx st;
-    if (StatPath(dst, st, AT_SYMLINK_NOFOLLOW) && S_ISDIR(st.stx_mode)) {
+    DeviceEntry source;
+    DeviceEntry target;
+    if (!ResolveEntry(from, LastLink::Keep, source)) return Fail(FALSE);
+    if (!source.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+    if (!ResolveEntry(to, LastLink::Keep, target)) return Fail(FALSE);
+    if (source.name == "." || target.name == "." ||
+        (target.exists && S_ISDIR(target.status.st_mode))) {
         return FailWith(FALSE, ERROR_ACCESS_DENIED);
     }
-    if (rename(Host(from).c_str(), dst.c_str()) != 0) return Fail(FALSE);
+    if (renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(),
+                 target.name.c_str()) != 0) {
+        return Fail(FALSE);
+    }
     if (flags & MOVEFILE_WRITE_THROUGH) {
-        const std::size_t slash = dst.rfind('/');
-        const std::string folder = slash == std::string::npos ? "."
-                                   : slash == 0               ? "/"
-                                                              : dst.substr(0, slash);
-        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            fsync(fd);
-            ::close(fd);
-        }
+        const UniqueFd folder(openat(target.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.Valid()) fsync(folder.Get());
     }
     return TRUE;
 }
@@ -496,10 +771,9 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, LPSECURITY_ATTRIBUT
     if (path == nullptr || *path == L'\0') {
         return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
-    int flags = O_CLOEXEC;
     const bool read = (access & GENERIC_READ) != 0;
     const bool write = (access & GENERIC_WRITE) != 0;
-    flags |= read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+    int flags = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
     switch (creation) {
         case CREATE_NEW:
             flags |= O_CREAT | O_EXCL;
@@ -519,16 +793,12 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, LPSECURITY_ATTRIBUT
         default:
             return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
-    const std::string host = Host(path);
-    struct statx before;
-    const bool existed = StatPath(host, before);
-    if (existed && S_ISDIR(before.stx_mode))
-        return FailWith(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
-    const int fd = open(host.c_str(), flags, 0666);
+    bool created = false;
+    const int fd = OpenDevicePath(path, flags, 0666, &created);
     if (fd < 0) return Fail(INVALID_HANDLE_VALUE);
     const HANDLE h = AddHandle(std::make_shared<File>(fd));
     // As on Win32, the "always" dispositions report an existing file through the last error.
-    t_lastError = existed && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)
+    t_lastError = !created && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)
                       ? ERROR_ALREADY_EXISTS
                       : ERROR_SUCCESS;
     return h;
@@ -716,7 +986,7 @@ FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {
     if (path == nullptr || mode == nullptr || *path == L'\0') {
         return FailWith<FILE*>(nullptr, ERROR_INVALID_PARAMETER);
     }
-    return OpenStream(Host(path), fieldkit::WideToUtf8(mode));
+    return OpenStream(path, fieldkit::WideToUtf8(mode));
 }
 
 namespace fieldkit::detail {
@@ -725,32 +995,31 @@ FILE* DeviceFopen(const char* utf8Path, const char* mode) {
     if (utf8Path == nullptr || mode == nullptr || *utf8Path == '\0') {
         return FailWith<FILE*>(nullptr, ERROR_INVALID_PARAMETER);
     }
-    return OpenStream(host::ToHostPath(CString(utf8Path)), mode);
+    return OpenStream(Utf8ToWide(utf8Path), mode);
 }
 
-bool WriteUnbuffered(FILE* file, const char* data, std::size_t size) {
-    if (file == nullptr || (data == nullptr && size != 0)) return false;
+std::size_t WriteUnbuffered(FILE* file, const char* data, std::size_t size) {
+    if (file == nullptr || (data == nullptr && size != 0)) return 0;
     const int fd = fileno(file);
-    if (fd < 0) return false;
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
+    if (fd < 0) return 0;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
 }
 
 bool IsOnRemovableMedia(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return false;
-    struct statx st;
-    if (!StatPath(Host(path), st)) return false;
+    const UniqueFd fd(OpenDevicePath(path, O_PATH));
+    struct stat st;
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return false;
     // The block device of the file system; a partition's "removable" flag lives on its disk.
-    const std::string dev = "/sys/dev/block/" + std::to_string(st.stx_dev_major) + ":" +
-                            std::to_string(st.stx_dev_minor);
+    const std::string dev = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" +
+                            std::to_string(minor(st.st_dev));
     char resolved[PATH_MAX];
     if (realpath(dev.c_str(), resolved) == nullptr) return false;
     const std::string device(resolved);
@@ -763,6 +1032,335 @@ bool IsOnRemovableMedia(const wchar_t* path) {
         return c == '1';
     }
     return false;
+}
+
+bool IsLink(const wchar_t* path) {
+    if (path == nullptr || *path == L'\0') return false;
+    DeviceEntry entry;
+    return ResolveEntry(path, LastLink::Keep, entry) && entry.exists &&
+           S_ISLNK(entry.status.st_mode);
+}
+
+HANDLE BeginReplaceFile(const wchar_t* path) {
+    if (path == nullptr || *path == L'\0') {
+        return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
+    }
+    try {
+        DeviceEntry target;
+        if (!ResolveEntry(path, LastLink::Follow, target)) return Fail(INVALID_HANDLE_VALUE);
+        auto replacement = std::make_unique<Replacement>();
+        if (!replacement->Begin(target.folder.Get(), target.name, target.exists, target.status)) {
+            return Fail(INVALID_HANDLE_VALUE);
+        }
+        return AddHandle(std::make_shared<File>(std::move(replacement)));
+    } catch (...) {
+        return FailWith(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+BOOL CommitReplaceFile(HANDLE handle) {
+    const auto file = FindHandle<File>(handle);
+    if (file == nullptr || file->replacement == nullptr) {
+        return FailWith(FALSE, ERROR_INVALID_HANDLE);
+    }
+    if (file->committed) return TRUE;
+    if (!file->replacement->Commit(nullptr, true)) return Fail(FALSE);
+    file->committed = true;
+    return TRUE;
+}
+
+bool IdentityOf(FILE* file, FileIdentity& identity) {
+    struct stat st;
+    if (file == nullptr || fstat(fileno(file), &st) != 0) return false;
+    identity.device = st.st_dev;
+    identity.inode = st.st_ino;
+    return true;
+}
+
+BOOL DeleteFileIfSame(const wchar_t* path, const FileIdentity& identity) {
+    if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+    DeviceEntry entry;
+    if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
+    if (!entry.exists || S_ISLNK(entry.status.st_mode) || entry.status.st_dev != identity.device ||
+        entry.status.st_ino != identity.inode) {
+        return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+    }
+    return DeleteAt(entry.folder.Get(), entry.name, entry.exists, entry.status);
+}
+
+bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes) {
+    bytes.clear();
+    if (path == nullptr || *path == L'\0') return FailWith(false, ERROR_INVALID_PARAMETER);
+    const UniqueFd fd(OpenDevicePath(path, O_RDONLY));
+    struct stat st;
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(false);
+    if (static_cast<std::uint64_t>(st.st_size) > limit) return FailWith(false, ERROR_FILE_INVALID);
+    try {
+        // One byte more than allowed tells a file that grew meanwhile.
+        bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+        std::size_t got = 0;
+        for (;;) {
+            if (got == bytes.size()) {
+                if (bytes.size() > limit) {
+                    bytes.clear();
+                    return FailWith(false, ERROR_FILE_INVALID);
+                }
+                bytes.resize(std::min(limit + 1, bytes.size() * 2));
+            }
+            const ssize_t n = ::read(fd.Get(), &bytes[got], bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                bytes.clear();
+                return FailWith(false, ERROR_READ_FAULT);
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        return true;
+    } catch (...) {
+        bytes.clear();
+        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+// ---- folders held open for tree walks --------------------------------------------------------
+
+struct DeviceFolder::State {
+    UniqueFd fd;  // O_PATH
+    // Folded names of the folder's entries, read when a name first misses, so that a walk
+    // writing many new names does not read the folder again for each.
+    std::unique_ptr<std::unordered_map<std::wstring, std::string>> names;
+
+    void Remember(const std::string& name) {
+        if (names == nullptr) return;
+        const std::wstring folded = FoldedName(name);
+        if (folded.empty()) return;
+        const auto it = names->find(folded);
+        if (it == names->end() || name < it->second) (*names)[folded] = name;
+    }
+
+    // The entry `name` as device names match; `actual` is its name in the folder.
+    bool Find(const std::string& name, std::string& actual, struct stat& st, bool& found) {
+        actual = name;
+        found = false;
+        if (fstatat(fd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            found = true;
+            return true;
+        }
+        if (errno != ENOENT) return false;
+        if (names == nullptr) {
+            names = std::make_unique<std::unordered_map<std::wstring, std::string>>();
+            const int list = openat(fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            DIR* dir = list >= 0 ? fdopendir(list) : nullptr;
+            if (dir == nullptr) {
+                if (list >= 0) ::close(list);
+                return true;
+            }
+            while (const dirent* e = readdir(dir)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    Remember(e->d_name);
+            }
+            closedir(dir);
+        }
+        const std::wstring folded = FoldedName(name);
+        const auto it = folded.empty() ? names->end() : names->find(folded);
+        if (it == names->end()) return true;
+        if (fstatat(fd.Get(), it->second.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            names->erase(it);  // gone meanwhile: the name is free
+            return true;
+        }
+        actual = it->second;
+        found = true;
+        return true;
+    }
+};
+
+DeviceFolder::DeviceFolder() = default;
+DeviceFolder::~DeviceFolder() = default;
+DeviceFolder::DeviceFolder(DeviceFolder&& other) noexcept = default;
+DeviceFolder& DeviceFolder::operator=(DeviceFolder&& other) noexcept = default;
+
+bool DeviceFolder::IsOpen() const {
+    return m_state != nullptr && m_state->fd.Valid();
+}
+
+bool DeviceFolder::Open(const wchar_t* path) {
+    m_state.reset();
+    if (path == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
+    try {
+        UniqueFd fd(OpenDevicePath(path, O_PATH | O_DIRECTORY));
+        if (!fd.Valid()) return Fail(false);
+        m_state = std::make_unique<State>();
+        m_state->fd = std::move(fd);
+        return true;
+    } catch (...) {
+        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+bool DeviceFolder::OpenSub(const DeviceFolder& parent, const wchar_t* name) {
+    m_state.reset();
+    if (!parent.IsOpen() || name == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
+    try {
+        std::string actual;
+        struct stat st;
+        bool found = false;
+        if (!parent.m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(false);
+        if (!found) return FailWith(false, ERROR_PATH_NOT_FOUND);
+        if (!S_ISDIR(st.st_mode)) return FailWith(false, ERROR_ACCESS_DENIED);  // links too
+        UniqueFd fd(openat(parent.m_state->fd.Get(), actual.c_str(),
+                           O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd.Valid()) return Fail(false);
+        m_state = std::make_unique<State>();
+        m_state->fd = std::move(fd);
+        return true;
+    } catch (...) {
+        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+bool DeviceFolder::CreateSub(DeviceFolder& parent, const wchar_t* name) {
+    m_state.reset();
+    if (!parent.IsOpen() || name == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
+    try {
+        const std::string wanted = WideToUtf8(name);
+        std::string actual;
+        struct stat st;
+        bool found = false;
+        if (!parent.m_state->Find(wanted, actual, st, found)) return Fail(false);
+        if (!found) {
+            if (mkdirat(parent.m_state->fd.Get(), wanted.c_str(), 0777) != 0 && errno != EEXIST) {
+                return Fail(false);
+            }
+            parent.m_state->Remember(wanted);
+        }
+        return OpenSub(parent, name);
+    } catch (...) {
+        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+bool DeviceFolder::List(std::vector<WIN32_FIND_DATAW>& entries) const {
+    entries.clear();
+    if (!IsOpen()) return FailWith(false, ERROR_INVALID_HANDLE);
+    try {
+        return ListFolder(m_state->fd.Get(), nullptr, entries) ? true : Fail(false);
+    } catch (...) {
+        entries.clear();
+        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+BOOL DeviceFolder::DeleteEntry(const wchar_t* name) {
+    if (!IsOpen() || name == nullptr) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+    try {
+        std::string actual;
+        struct stat st;
+        bool found = false;
+        if (!m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(FALSE);
+        return DeleteAt(m_state->fd.Get(), actual, found, st);
+    } catch (...) {
+        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+BOOL DeviceFolder::RemoveSub(const wchar_t* name) {
+    if (!IsOpen() || name == nullptr) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+    try {
+        std::string actual;
+        struct stat st;
+        bool found = false;
+        if (!m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(FALSE);
+        return RemoveFolderAt(m_state->fd.Get(), actual, found);
+    } catch (...) {
+        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+BOOL DeviceFolder::SetEntryAttributes(const wchar_t* name, DWORD attributes) {
+    if (!IsOpen() || name == nullptr) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+    try {
+        std::string actual;
+        struct stat st;
+        bool found = false;
+        if (!m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(FALSE);
+        if (!found) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+        // O_NOFOLLOW: a link is refused here rather than changed through.
+        const UniqueFd fd(
+            openat(m_state->fd.Get(), actual.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat now;
+        if (!fd.Valid() || fstat(fd.Get(), &now) != 0) return Fail(FALSE);
+        if (S_ISLNK(now.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        return SetAttributesOf(fd.Get(), attributes);
+    } catch (...) {
+        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+BOOL DeviceFolder::CopyEntry(const wchar_t* name, DeviceFolder& target) {
+    if (!IsOpen() || !target.IsOpen() || name == nullptr) {
+        return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+    }
+    try {
+        const std::string wanted = WideToUtf8(name);
+        std::string actual;
+        struct stat st;
+        bool found = false;
+        if (!m_state->Find(wanted, actual, st, found)) return Fail(FALSE);
+        if (!found) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+        std::string targetName;
+        struct stat old {};
+        bool exists = false;
+        if (!target.m_state->Find(actual, targetName, old, exists)) return Fail(FALSE);
+        if (exists && S_ISDIR(old.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        const int to = target.m_state->fd.Get();
+        if (S_ISLNK(st.st_mode)) {
+            // A link is copied as a link: a new one beside the old name, renamed over it.
+            char text[4096];
+            const ssize_t n = readlinkat(m_state->fd.Get(), actual.c_str(), text, sizeof text - 1);
+            if (n < 0) return Fail(FALSE);
+            text[n] = '\0';
+            for (int attempt = 0; attempt < 32; ++attempt) {
+                const std::string temp = TemporaryName(targetName);
+                if (symlinkat(text, to, temp.c_str()) != 0) {
+                    if (errno == EEXIST) continue;
+                    return Fail(FALSE);
+                }
+                if (renameat(to, temp.c_str(), to, targetName.c_str()) != 0) {
+                    const int error = errno;
+                    unlinkat(to, temp.c_str(), 0);
+                    return Fail(FALSE, error);
+                }
+                if (!exists) target.m_state->Remember(targetName);
+                return TRUE;
+            }
+            return FailWith(FALSE, ERROR_ALREADY_EXISTS);
+        }
+        if (!S_ISREG(st.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        const UniqueFd in(OpenRegularAt(m_state->fd.Get(), actual, O_RDONLY));
+        struct stat source;
+        if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
+        if (!CopyOpenFile(in.Get(), source, to, targetName, exists, old, false)) return FALSE;
+        if (!exists) target.m_state->Remember(targetName);
+        return TRUE;
+    } catch (...) {
+        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+bool DeviceFolder::LiesOnPath(const wchar_t* path) const {
+    if (!IsOpen() || path == nullptr) return false;
+    try {
+        struct stat self;
+        std::vector<std::pair<dev_t, ino_t>> folders;
+        if (fstat(m_state->fd.Get(), &self) != 0 || !FoldersOnPath(path, folders)) return false;
+        return std::any_of(folders.begin(), folders.end(), [&](const std::pair<dev_t, ino_t>& f) {
+            return f.first == self.st_dev && f.second == self.st_ino;
+        });
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace fieldkit::detail

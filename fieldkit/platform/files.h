@@ -1,16 +1,27 @@
 // The device file system: Win32 file and folder calls over device paths.
 //
-// A device path separates its components with backslashes (a slash is accepted too) and is
-// absolute when it begins with a separator; there are no drive letters. The platform maps it
-// to a host path at the last moment: absolute paths are placed under the device root (see
-// fieldkit/platform/host.h), relative paths are relative to the current folder, and a ".."
-// component never climbs above the device root (or above the start of a relative path).
+// A device path separates its components with backslashes (a slash is accepted too); there
+// are no drive letters and no current folder, so every path, absolute or relative, lies under
+// the device root (see fieldkit/platform/host.h), and a ".." component never climbs above it.
+//
+// The device root is a fence. Every path is resolved by the kernel as if the root were the
+// file system's root, in the same step that uses it: a symbolic link inside the root is
+// followed inside the root (an absolute target is a device path), so nothing outside the root
+// is ever read, listed, written, created, deleted or changed. Names match without regard to
+// case, as on the handheld: the exact name when it exists, else the first name in sorted order
+// that matches; creating a name that matches an existing entry in another case opens that
+// entry. Only regular files are opened, read or copied as files: a FIFO, a device or a socket
+// is refused at once (ERROR_ACCESS_DENIED), never waited on.
 //
 // The calls keep their Win32 meanings and results. Failures set the thread's last error
 // (GetLastError) to the Win32 code; nothing throws.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/systime.h"
@@ -63,7 +74,8 @@ using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 // trailing "." matching names without an extension. "." and ".." are never listed; entries
 // come in the order of their names. A symbolic link in a listing is reported as itself
 // (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
-// leaves it. A pattern without wildcards finds that one entry, following a link.
+// leaves it. A pattern without wildcards finds that one entry under its own name (the case
+// it has in its folder), following a link to report what it names.
 HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
 BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
 BOOL FindClose(HANDLE search);
@@ -80,8 +92,14 @@ BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryW(const wchar_t* path);  // only an empty folder
 BOOL DeleteFileW(const wchar_t* path);       // not a folder, not a read-only file
 // Copies contents, permissions and times; replaces an existing target unless failIfExists.
+// An existing target is replaced in one step: the copy is written to a new file beside it,
+// flushed to disk and renamed over it (keeping its owner where permitted), so a failed copy
+// (a full disk) leaves the old target exactly as it was. A target reached through a link is
+// the file the link names; the link stays.
 BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
-BOOL MoveFileW(const wchar_t* from, const wchar_t* to);  // fails when the target exists
+// Moves the entry itself (a link stays a link); fails when the target exists, unless the two
+// names are one entry differing in case, which renames it to the new case.
+BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
 // With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
 // file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
 // durable before returning.
@@ -126,15 +144,91 @@ BOOL UnmapViewOfFile(const void* view);
 FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
 
 namespace fieldkit::detail {
+
 // fopen of a device path given as UTF-8 text (the log's 8-bit file names), same modes.
 FILE* DeviceFopen(const char* utf8Path, const char* mode);
 // Writes the bytes straight to the stream's file, bypassing its buffer, which must hold
 // nothing unwritten: one system call for a regular file, so the text never lands in pieces
 // that other writes can come between. A kill can still cut it where it crosses a page (the
 // kernel stops a write between pages), never elsewhere. Retries interrupted and partial
-// writes; true when every byte was written.
-bool WriteUnbuffered(FILE* file, const char* data, std::size_t size);
+// writes; answers the number of bytes written, which is less than `size` only on failure.
+std::size_t WriteUnbuffered(FILE* file, const char* data, std::size_t size);
 // True when the device path lies on removable media: the block device holding it reports
 // itself removable.
 bool IsOnRemovableMedia(const wchar_t* path);
+
+// True when the last component of the device path is a symbolic link (not followed).
+bool IsLink(const wchar_t* path);
+
+// Replacing a whole file. BeginReplaceFile opens a new, uniquely named file beside the target
+// (the file a link inside the root names, when the target is such a link), for reading and
+// writing; nothing happens to the target yet. CommitReplaceFile flushes the new file to disk,
+// gives it the old file's mode, owner (where permitted) and hidden attribute, and renames it
+// over the target, so that readers see the old version or the new one, whole. Closing the
+// handle without a successful commit removes the new file and leaves the target as it was.
+// A read-only target or a folder is refused (ERROR_ACCESS_DENIED). Two replacements of one
+// file at once both succeed; the last commit wins.
+HANDLE BeginReplaceFile(const wchar_t* path);
+BOOL CommitReplaceFile(HANDLE file);
+
+// Which file an open stream or a path is: device and inode.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
+bool IdentityOf(FILE* file, FileIdentity& identity);
+// Deletes the file the path names (as DeleteFileW) only while it is still the file `identity`
+// names: a file renamed away and replaced by another keeps the other.
+BOOL DeleteFileIfSame(const wchar_t* path, const FileIdentity& identity);
+
+// Reads a whole small file (at most `limit` bytes) of the device. False, with the last error
+// set, when it cannot be opened or read, is not a regular file, or is larger than `limit`.
+bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes);
+
+// A folder held open while a tree is walked. Every entry is then worked on by its name in the
+// folder, so a folder renamed or swapped for a link while the walk runs cannot send it
+// elsewhere, and no link below the folder first opened is ever followed: links are listed,
+// deleted and copied as links. Names are matched as device names are (without regard to case).
+class DeviceFolder {
+  public:
+    DeviceFolder();
+    ~DeviceFolder();
+    DeviceFolder(DeviceFolder&& other) noexcept;
+    DeviceFolder& operator=(DeviceFolder&& other) noexcept;
+    DeviceFolder(const DeviceFolder&) = delete;
+    DeviceFolder& operator=(const DeviceFolder&) = delete;
+
+    // The folder a device path names; links on the way are followed inside the device root.
+    bool Open(const wchar_t* path);
+    // The subfolder `name` of an open folder; a link there is refused, never followed.
+    bool OpenSub(const DeviceFolder& parent, const wchar_t* name);
+    // As OpenSub, creating the subfolder first when the name is free.
+    bool CreateSub(DeviceFolder& parent, const wchar_t* name);
+    bool IsOpen() const;
+
+    // The folder's entries sorted by name, as FindFirstFileW reports them (no "." or "..").
+    bool List(std::vector<WIN32_FIND_DATAW>& entries) const;
+    // DeleteFileW, RemoveDirectoryW and SetFileAttributesW of an entry of this folder.
+    BOOL DeleteEntry(const wchar_t* name);
+    BOOL RemoveSub(const wchar_t* name);
+    BOOL SetEntryAttributes(const wchar_t* name, DWORD attributes);
+    // Copies the entry `name` into `target` under its name: a file as CopyFileW does (an
+    // existing file replaced in one step), a link as a link. A link already in the target is
+    // replaced, never written through; a folder there is refused.
+    BOOL CopyEntry(const wchar_t* name, DeviceFolder& target);
+    // True when the device path, resolved, runs through this folder or ends in it.
+    bool LiesOnPath(const wchar_t* path) const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+// For tests: resolve every device path one component at a time instead of through openat2,
+// as on kernels that lack it.
+void SetResolveByWalkOnly(bool walkOnly);
+
 }  // namespace fieldkit::detail

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/device_fs.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/host_state.h"
 
@@ -37,10 +38,6 @@ std::string CleanRoot(std::string folder) {
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     return folder.empty() ? "/" : folder;
-}
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
 }
 
 struct HandleTable {
@@ -77,38 +74,16 @@ std::string GetDeviceRoot() {
 }
 
 std::string ToHostPath(const CString& devicePath) {
-    const std::wstring& p = devicePath.GetStdString();
-    const bool absolute = !p.empty() && IsSeparator(p[0]);
-    // Resolve "." and ".." by name, so nothing climbs above the root (or, for a relative
-    // path, above the folder it is relative to).
-    std::vector<std::wstring> parts;
-    std::size_t i = 0;
-    while (i < p.size()) {
-        while (i < p.size() && IsSeparator(p[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < p.size() && !IsSeparator(p[i]))
-            ++i;
-        if (i == start) break;
-        const std::wstring part = p.substr(start, i - start);
-        if (part == L".") continue;
-        if (part == L"..") {
-            if (!parts.empty()) parts.pop_back();
-            continue;
-        }
-        parts.push_back(part);
-    }
-    std::string out;
-    if (absolute) {
-        const std::string root = GetDeviceRoot();
-        out = root == "/" ? "" : root;
-        if (parts.empty()) return root;
-    } else if (parts.empty()) {
-        return ".";
-    }
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        if (absolute || k > 0) out += '/';
-        out += WideToUtf8(parts[k]);
+    // "." and ".." are taken by name, so nothing climbs above the root. The handheld has no
+    // current folder: a relative path is relative to the root too.
+    std::vector<std::string> parts;
+    if (!detail::SplitDevicePath(devicePath.GetStdString(), parts)) parts.clear();
+    const std::string root = GetDeviceRoot();
+    if (parts.empty()) return root;
+    std::string out = root == "/" ? "" : root;
+    for (const std::string& part : parts) {
+        out += '/';
+        out += part;
     }
     return out;
 }

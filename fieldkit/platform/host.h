@@ -15,7 +15,8 @@ namespace fieldkit::host {
 void SetDeviceRoot(const std::string& hostFolder);
 std::string GetDeviceRoot();
 
-// Device path to host path and back. A host path outside the device root comes back with
+// Device path to host path and back, by name (links are not looked at). Every device path,
+// relative ones too, lies under the root. A host path outside the device root comes back with
 // its separators turned, as the nearest device path there is.
 std::string ToHostPath(const CString& devicePath);
 CString FromHostPath(const std::string& hostPath);

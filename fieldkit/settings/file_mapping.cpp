@@ -100,8 +100,9 @@ bool CFileMapping::LoadFile(const wchar_t* path) {
 
 bool CFileMapping::PrepareSaveFile(const wchar_t* path, unsigned long size) {
     UnmapFile();
-    m_file = CreateFileForMappingW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    // The bytes go to a new file beside the target, renamed over it once they are all there:
+    // a failure leaves the old file as it was.
+    m_file = fieldkit::detail::BeginReplaceFile(path);
     if (m_file == INVALID_HANDLE_VALUE) {
         SetPathError(L"Cannot create the file. %s", path);
         return false;
@@ -140,6 +141,10 @@ bool CFileMapping::SaveFile(const wchar_t* path, const char* data, unsigned long
     if (!PrepareSaveFile(path, size)) return false;
     std::memcpy(m_view, data, size);
     m_length = size;
+    if (!fieldkit::detail::CommitReplaceFile(m_file)) {
+        SetPathError(L"Cannot create the file. %s", path);
+        return false;
+    }
     return true;
 }
 

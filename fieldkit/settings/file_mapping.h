@@ -1,6 +1,6 @@
-// CFileMapping: a whole file read by mapping it into memory, or written by creating it at its
-// final size, mapping it and copying the bytes in; plus the mapped bytes as text (Windows-1252
-// or UTF-8) and text saved as UTF-8.
+// CFileMapping: a whole file read by mapping it into memory, or written by creating a new
+// version at its final size, mapping it, copying the bytes in and putting it in place; plus the
+// mapped bytes as text (Windows-1252 or UTF-8) and text saved as UTF-8.
 //
 // Failures leave a message, translated in the domain "utils_base", for GetLastMappingError.
 // An object is used by one thread.
@@ -30,12 +30,15 @@ class CFileMapping {
     bool LoadFile(const wchar_t* path);
 
     // Releases whatever is held, then creates (or replaces) the file with exactly these bytes.
-    // The bytes reach the file when the view is released (UnmapFile, the next load or save, or
-    // destruction); until then they may still be changed through the view pointer.
-    // GetFileLength gives `size` afterwards; IsLoaded stays false. Zero bytes fail at the
-    // mapping step ("Cannot create mapping file.") after the file was created empty; a file
-    // that cannot be created fails with "Cannot create the file. %s" with the path. Null data
-    // with a non-zero size fails without touching anything.
+    // They are written to a new file beside the target, flushed to disk and renamed over it in
+    // one step (the file a link names, when the target is a link), so a failure leaves the old
+    // file exactly as it was; the new file keeps the old one's mode and owner. The view stays
+    // mapped until released (UnmapFile, the next load or save, or destruction), and what is
+    // changed through it meanwhile reaches the saved file. GetFileLength gives `size`
+    // afterwards; IsLoaded stays false. Zero bytes fail at the mapping step ("Cannot create
+    // mapping file.") and leave the target alone; a file that cannot be created or replaced
+    // fails with "Cannot create the file. %s" with the path. Null data with a non-zero size
+    // fails without touching anything.
     bool SaveFile(const wchar_t* path, const char* data, unsigned long size);
     // The text up to its terminating NUL as UTF-8, with no NUL and no byte-order mark. False for
     // a null text; an empty text gives an empty file and false, as zero bytes do above.

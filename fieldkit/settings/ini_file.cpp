@@ -172,7 +172,6 @@ bool CINIFile::LoadIni(const wchar_t* path) {
 
 bool CINIFile::SaveIni(const wchar_t* path) const {
     if (path == nullptr || *path == L'\0') return false;
-    std::wstring temp;
     try {
         std::string out;
         POSITION pos = m_sections.GetStartPosition();
@@ -196,37 +195,15 @@ bool CINIFile::SaveIni(const wchar_t* path) const {
             out += '\n';
         }
 
-        // The target keeps its read-only protection as it would against a rewrite in place.
-        const DWORD oldAttributes = GetFileAttributesW(path);
-        if (oldAttributes != INVALID_FILE_ATTRIBUTES &&
-            (oldAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-            return false;
-        }
-
-        // Written beside the target and renamed over it, so a failure part way never leaves
-        // a cut settings file behind.
-        temp = std::wstring(path) + L".tmp~";
-        HandleGuard file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Written beside the target and renamed over it, so that a failure part way leaves
+        // the old file as it was and a reader sees the old settings or the new ones, whole.
+        // A read-only target or a folder is refused as a rewrite in place would be.
+        HandleGuard file(fieldkit::detail::BeginReplaceFile(path));
         if (!file.Valid()) return false;
-        const bool written = WriteAll(file.Get(), out) && FlushFileBuffers(file.Get()) != FALSE;
-        if (!file.Close() || !written) {
-            DeleteFileW(temp.c_str());
-            return false;
-        }
-        const DWORD keep = oldAttributes == INVALID_FILE_ATTRIBUTES
-                               ? 0
-                               : oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-        if (keep != 0) SetFileAttributesW(temp.c_str(), keep);
-        if (!MoveFileExW(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            DeleteFileW(temp.c_str());
-            return false;
-        }
+        return WriteAll(file.Get(), out) && fieldkit::detail::CommitReplaceFile(file.Get());
     } catch (...) {
-        if (!temp.empty()) DeleteFileW(temp.c_str());
-        return false;
+        return false;  // the handle's guard removes the new file
     }
-    return true;
 }
 
 // ---- walks ----------------------------------------------------------------------------------

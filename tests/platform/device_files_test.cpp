@@ -46,7 +46,7 @@ TEST_F(DeviceFiles, PathsStayUnderTheDeviceRoot) {
         {L"\\a\\..\\..\\b", "/b"},   {L"\\", ""},         {L"\\caf\u00E9", "/caf\xC3\xA9"}};
     for (const auto& [device, host] : rooted)
         EXPECT_EQ(ToHostPath(device), root_ + host);
-    EXPECT_EQ(ToHostPath(L"rel\\..\\..\\x"), "x");
+    EXPECT_EQ(ToHostPath(L"rel\\..\\..\\x"), root_ + "/x");  // no current folder: the root
     EXPECT_EQ(fieldkit::host::FromHostPath(root_ + "/SD Card/x.exe"), L"\\SD Card\\x.exe");
     EXPECT_EQ(fieldkit::host::FromHostPath(root_), L"\\");
     EXPECT_FALSE(fieldkit::detail::IsOnRemovableMedia(L"\\"));  // an ordinary disk
