@@ -1,7 +1,8 @@
 // CINIFile: an INI settings file held in memory, its text format, typed access to single
 // values, and the application's settings files.
 //
-// The file is UTF-8 text of named sections of key=value lines:
+// The file is UTF-8 text of named sections of key=value lines (a byte-order mark at its start is
+// skipped on reading and never written):
 //
 //   [First]
 //   a=1
@@ -40,9 +41,10 @@ class CINIFile {
 
     // Reads the file into the object without emptying it first: a header replaces the section
     // of that name with an empty one (keeping its place in the walk), a key line replaces an
-    // earlier value of its key. Lines may be of any length. False, leaving the object as it
-    // was, when the file cannot be opened (a folder cannot); a read error ends the reading as
-    // the end of the file does.
+    // earlier value of its key. Lines may be of any length; a UTF-8 byte-order mark at the very
+    // start of the file is not part of the first line. False, leaving the object as it was, when
+    // the file cannot be opened (a folder cannot); a read error ends the reading as the end of
+    // the file does.
     bool LoadIni(const wchar_t* path);
     // Writes every section as its header, its key lines and one empty line, in walk order; an
     // object without sections gives an empty file. A name, key or value is written up to its

@@ -80,7 +80,14 @@ TEST_F(IniFileTest, ReadingRules) {
         {"[S]", "[S]"},
         {"[S]\n=", "[S]"},  // a last line of one byte
         {"[S]\n=\n", "[S]<>=<>"},
-        {"\xEF\xBB\xBF[S]\nk=1\n[T]\nj=2\n", "[T]<j>=<2>"},
+        // A byte-order mark counts only at the very start of the file, and only once.
+        {"\xEF\xBB\xBF[S]\nk=1\n[T]\nj=2\n", "[S]<k>=<1>[T]<j>=<2>"},  // "S" -> 15, "T" -> 16
+        {"\xEF\xBB\xBF[S]\r\nk=1\r\n", "[S]<k>=<1>"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF[S]\nk=1\n", ""},
+        {"\xEF\xBB[S]\nk=1\n", ""},
+        {"[S]\n\xEF\xBB\xBF[T]\nj=2\n", "[S]<j>=<2>"},
+        {"\xEF\xBB\xBF", ""},
+        {"\xEF\xBB\xBF[", ""},  // what follows the mark is a last line of one byte
         {"[S]\r\nk=v\r\n", "[S]<k>=<v>"},
         {"[S]\nk=a\rb\n", "[S]<k>=<a\rb>"},
         // "" -> 0, ";c" (99-59) -> 6, "a" -> 12
@@ -93,6 +100,14 @@ TEST_F(IniFileTest, ReadingRules) {
         EXPECT_TRUE(ini.LoadIni(L"\\r.ini"));
         EXPECT_EQ(Dump(ini), c.dump) << c.file;
     }
+}
+
+TEST_F(IniFileTest, ByteOrderMarkIsNotSavedBack) {
+    Write("\\pc.ini", "\xEF\xBB\xBF[S]\r\nk=1\r\n");
+    CINIFile ini;
+    ASSERT_TRUE(ini.LoadIni(L"\\pc.ini"));
+    ASSERT_TRUE(ini.SaveIni(L"\\pc.ini"));
+    EXPECT_EQ(Read("\\pc.ini"), "[S]\nk=1\n\n");
 }
 
 TEST_F(IniFileTest, LoadingMergesAndKeepsPlaces) {
