@@ -103,6 +103,18 @@ using fieldkit::detail::NoThrow;
 
 }  // namespace
 
+namespace fieldkit::detail {
+
+bool IsStorableIniKey(std::wstring_view key) noexcept {
+    return (key.empty() || key.front() != L'[') && key.find_first_of(L"=\r\n") == key.npos;
+}
+
+bool IsStorableIniSection(std::wstring_view section) noexcept {
+    return section.find_first_of(L"\r\n") == section.npos;
+}
+
+}  // namespace fieldkit::detail
+
 CINIFile::CINIFile() = default;
 
 CINIFile::~CINIFile() = default;
@@ -312,6 +324,11 @@ bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& val
 }
 
 bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CString& value) {
+    // Every setter, typed or narrow, ends here: one check keeps unreadable names out of files.
+    if (!fieldkit::detail::IsStorableIniSection(Name(section)) ||
+        !fieldkit::detail::IsStorableIniKey(Name(key))) {
+        return false;
+    }
     return NoThrow(false, [&] {
         std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
         if (table == nullptr || *table == nullptr) {

@@ -216,6 +216,59 @@ TEST(IniValues, WrittenText) {
     EXPECT_DOUBLE_EQ(ini.GetRealValue(L"S", L"r", 0), -0.25);
 }
 
+// Opens the protected SetValue, the only setter with a result.
+class IniWithSetValue : public CINIFile {
+  public:
+    using CINIFile::SetValue;
+};
+
+// Each would come back from a saved file as something else: a header, a key split at its
+// "=", or a line cut in two (by a lone CR too, in editors on PCs).
+TEST(IniValues, SettersRefuseNamesThatCannotReadBack) {
+    const std::pair<const wchar_t*, const wchar_t*> refused[] = {
+        {L"S", L"[k"},   {L"S", L"["},   {L"S", L"a=b"}, {L"S", L"="},   {L"S", L"k="},
+        {L"S", L"a\nb"}, {L"S", L"\rk"}, {L"S\n", L"k"}, {L"\rS", L"k"}, {L"S\r\n", L"k"},
+    };
+    for (const auto& [section, key] : refused) {
+        const std::string s = fieldkit::WideToUtf8(section), k = fieldkit::WideToUtf8(key);
+        IniWithSetValue ini;
+        ini.SetStringValue(L"S", L"k", L"old");
+        EXPECT_FALSE(ini.SetValue(section, key, L"v"));
+        ini.SetStringValue(section, key, L"v");
+        ini.SetIntValue(section, key, 1);
+        ini.SetUintValue(section, key, 1u);
+        ini.SetRealValue(section, key, 1.0);
+        ini.SetCharValue(section, key, L'v');
+        ini.SetHexValue(section, key, 1u);
+        ini.SetBoolValue(section, key, true);
+        ini.SetValue(s.c_str(), k.c_str(), L"v");
+        ini.SetIntValue(s.c_str(), k.c_str(), 1);
+        ini.SetLongValue(s.c_str(), k.c_str(), 1UL);
+        ini.SetRealValue(s.c_str(), k.c_str(), 1.0);
+        EXPECT_EQ(Dump(ini), "[S]<k>=<old>") << s << "|" << k;
+        EXPECT_FALSE(fieldkit::detail::IsStorableIniKey(key) &&
+                     fieldkit::detail::IsStorableIniSection(section));
+    }
+}
+
+// Names at the edge of the rules are kept, and a saved file gives every one of them back.
+TEST_F(IniFileTest, AcceptedNamesReadBackAsThemselves) {
+    const std::pair<const wchar_t*, const wchar_t*> accepted[] = {
+        {L"[x", L"a["}, {L"a]b", L" [k"}, {L"a=b", L";c"}, {L"", L""},
+        {L"[]", L"k]"}, {L"S", L"#x"},    {L"S", L"a b"},  {L"T", L"\u00E9\t"},
+    };
+    IniWithSetValue ini;
+    for (const auto& [section, key] : accepted)
+        EXPECT_TRUE(ini.SetValue(section, key, CString(section) + L"/" + key));
+    ASSERT_TRUE(ini.SaveIni(L"\\n.ini"));
+    CINIFile back;
+    ASSERT_TRUE(back.LoadIni(L"\\n.ini"));
+    int sections = 0;
+    EXPECT_TRUE(back.GetNumberOfSections(sections) && sections == 7);
+    for (const auto& [section, key] : accepted)
+        EXPECT_EQ(back.GetStringValue(section, key, L"?"), CString(section) + L"/" + key);
+}
+
 TEST(IniValues, WideNameReading) {
     const struct {
         const wchar_t* text;
