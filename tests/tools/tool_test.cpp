@@ -280,10 +280,13 @@ TEST_F(FieldkitTool, DocumentCommands) {
     EXPECT_EQ(Tool({"po", "lookup", po, "Cancel", "--domain", "utils_base"}).out, "Abbrechen\n");
     EXPECT_EQ(Tool({"po", "lookup", root_ + "/none.po", "x"}).status, 2);
 
-    const std::string xml = File("\\a.xml", "<?xml version=\"1.0\"?>\n<a>\n    <b>x</b>\n</a>\n");
+    // A document as CXMLWriter writes it.
+    const std::string xml = File(
+        "\\a.xml",
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<a>\n    <b>M\xFCller</b>\n</a>\n");
     EXPECT_EQ(Tool({"xml", "events", xml}).out,
-              "tag 3 ?xml version=\"1.0\"?\ntext \\n\ntag 0 a\ntext \\n    \ntag 0 b\n"
-              "text x\ntag 1 b\ntext \\n\ntag 1 a\n");
+              "tag 3 ?xml version=\"1.0\" encoding=\"windows-1252\"?\ntext \\n\ntag 0 a\n"
+              "text \\n    \ntag 0 b\ntext M\xC3\xBCller\ntag 1 b\ntext \\n\ntag 1 a\n");
     EXPECT_EQ(Tool({"xml", "events", root_ + "/none.xml"}).status, 2);
 }
 
