@@ -36,14 +36,14 @@ bool LeadingInt(const std::wstring& v, int& value) {
     return true;
 }
 
-// The file as the format reads: lines end at LF (a CR before it dropped) and at a NUL; "["
-// starts a header named by the line without its first and last byte; other lines with "=" are
-// keys of the section above; a lone byte at the very end is no line. Later entries win, and a
-// header empties its section.
+// The file as the format reads: a UTF-8 byte-order mark at the start is skipped; lines end at
+// LF (a CR before it dropped) and at a NUL; "[" starts a header named by the line without its
+// first and last byte; other lines with "=" are keys of the section above; a lone byte at the
+// very end is no line. Later entries win, and a header empties its section.
 Contents Model(const std::string& bytes) {
     Contents contents;
     const std::wstring* current = nullptr;
-    std::size_t start = 0;
+    std::size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < bytes.size()) {
         const std::size_t lf = bytes.find('\n', start);
         const bool hadBreak = lf != std::string::npos;

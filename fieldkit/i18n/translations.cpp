@@ -97,6 +97,9 @@ class LineReader {
         return true;
     }
 
+    // Whether reading stopped at an error rather than at the end of the file.
+    bool Failed() const { return m_failed; }
+
   private:
     void Fill() {
         const std::size_t had = m_data.size();
@@ -184,10 +187,11 @@ void Unescape(std::wstring& text) {
 
 // Only keyword lines that begin with their keyword count, so obsolete "#~ msgid" entries and
 // comments quoting a keyword are passed over. A line that ends an entry is looked at again as
-// the start of the next one.
-void LoadPoFile(const wchar_t* path, Catalog& catalog) {
+// the start of the next one. False when the file cannot be opened or a read error cut it short
+// (the entries before it stay in the catalog).
+bool LoadPoFile(const wchar_t* path, Catalog& catalog) {
     std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"rt,ccs=UTF-8"));
-    if (!file) return;
+    if (!file) return false;
     LineReader in(file.get());
     std::string_view line;
     std::wstring id, str;
@@ -209,6 +213,7 @@ void LoadPoFile(const wchar_t* path, Catalog& catalog) {
         catalog.SetAt(id.empty() ? std::wstring_view(L"~") : std::wstring_view(id),
                       CString(std::move(str)));
     }
+    return !in.Failed();
 }
 
 CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
@@ -239,17 +244,20 @@ CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
 
 }  // namespace
 
+// A catalog that could not be read still sets up the store and the domain as an empty file
+// would, so look-ups behave the same; only the answer tells the caller.
 bool AttachTranslationFile(const wchar_t* fileName) {
+    bool read = false;
     try {
         // Read outside the lock, so look-ups never wait for the file.
         Catalog loaded;
-        if (fileName) LoadPoFile(fileName, loaded);
+        read = fileName != nullptr && LoadPoFile(fileName, loaded);
         StoreState& s = State();
         std::unique_lock<std::shared_mutex> guard(s.lock);
         Catalog& catalog = StoreLocked(s).defaultCatalog;
         if (catalog.IsEmpty()) {
             catalog.Swap(loaded);
-            return true;
+            return read;
         }
         POSITION pos = loaded.GetStartPosition();
         const CString* value = nullptr;
@@ -257,15 +265,17 @@ bool AttachTranslationFile(const wchar_t* fileName) {
         while (loaded.NextEntry(pos, key, &value))
             catalog.SetAt(key, *value);
     } catch (...) {
+        return false;
     }
-    return true;
+    return read;
 }
 
 bool AttachTranslationFile(const CString& domain, const CString& fileName) {
+    bool read = false;
     try {
         auto fresh = std::make_unique<TTranslationDomain>();
         fresh->name = domain;
-        LoadPoFile(fileName, fresh->catalog);
+        read = LoadPoFile(fileName, fresh->catalog);
 
         StoreState& s = State();
         std::unique_ptr<TTranslationDomain> dropped;  // freed after the lock is released
@@ -280,8 +290,9 @@ bool AttachTranslationFile(const CString& domain, const CString& fileName) {
         }
         domains.push_back(std::move(fresh));
     } catch (...) {
+        return false;
     }
-    return true;
+    return read;
 }
 
 bool FreeTranslations() {

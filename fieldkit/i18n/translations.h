@@ -18,10 +18,13 @@
 #include "fieldkit/platform/types.h"
 
 // Loads a .po file into the default catalog, adding to what is there (a later file wins on
-// equal texts). True, also when the file cannot be opened.
+// equal texts). False when the file cannot be opened or read (a folder, say); the store is set
+// up all the same and keeps what was read before an error, so look-ups behave as if the file
+// were empty or ended there.
 bool AttachTranslationFile(const wchar_t* fileName);
 // Gives the domain a new catalog holding this file (dropping its earlier one and moving the
-// domain to the end of the list). True, also when the file cannot be opened.
+// domain to the end of the list). False when the file cannot be opened or read; the domain
+// still gets its new catalog, empty or holding what was read before an error.
 bool AttachTranslationFile(const CString& domain, const CString& fileName);
 // Drops every catalog. True.
 bool FreeTranslations();

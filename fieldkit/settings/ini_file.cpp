@@ -17,6 +17,7 @@ namespace {
 
 // Large enough that a 10 MB file takes a few hundred reads, small enough to stay in cache.
 constexpr DWORD kReadBlock = 1u << 16;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // WriteFile counts in DWORDs; larger outputs go out in several writes.
 constexpr std::size_t kWriteChunk = std::size_t{1} << 30;
 
@@ -102,6 +103,18 @@ using fieldkit::detail::NoThrow;
 
 }  // namespace
 
+namespace fieldkit::detail {
+
+bool IsStorableIniKey(std::wstring_view key) noexcept {
+    return (key.empty() || key.front() != L'[') && key.find_first_of(L"=\r\n") == key.npos;
+}
+
+bool IsStorableIniSection(std::wstring_view section) noexcept {
+    return section.find_first_of(L"\r\n") == section.npos;
+}
+
+}  // namespace fieldkit::detail
+
 CINIFile::CINIFile() = default;
 
 CINIFile::~CINIFile() = default;
@@ -122,7 +135,15 @@ bool CINIFile::LoadIni(const wchar_t* path) {
     try {
         KeyTable* current = nullptr;
         std::wstring key, value;  // reused: the map copies the texts it keeps
+        bool firstLine = true;
         const auto handleLine = [&](std::string_view line, bool hadBreak) {
+            // Editors on PCs often start a UTF-8 file with a byte-order mark; left in place it
+            // would hide the first header and lose that section at the next save.
+            if (firstLine) {
+                firstLine = false;
+                if (line.substr(0, kUtf8Bom.size()) == kUtf8Bom)
+                    line.remove_prefix(kUtf8Bom.size());
+            }
             // Text mode: CR LF is a line break; a lone CR is text.
             if (hadBreak && !line.empty() && line.back() == '\r') line.remove_suffix(1);
             line = line.substr(0, line.find('\0'));
@@ -280,6 +301,11 @@ bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& val
 }
 
 bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CString& value) {
+    // Every setter, typed or narrow, ends here: one check keeps unreadable names out of files.
+    if (!fieldkit::detail::IsStorableIniSection(Name(section)) ||
+        !fieldkit::detail::IsStorableIniKey(Name(key))) {
+        return false;
+    }
     return NoThrow(false, [&] {
         std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
         if (table == nullptr || *table == nullptr) {

@@ -1,7 +1,8 @@
 // CINIFile: an INI settings file held in memory, its text format, typed access to single
 // values, and the application's settings files.
 //
-// The file is UTF-8 text of named sections of key=value lines:
+// The file is UTF-8 text of named sections of key=value lines (a byte-order mark at its start is
+// skipped on reading and never written):
 //
 //   [First]
 //   a=1
@@ -14,8 +15,9 @@
 // Any other line holding "=" is a key line: the key is everything before the first "=", the
 // value everything after it, blanks included. Every other line (comments, blank lines, stray
 // words) is dropped, as are key lines above the first header. There is no comment syntax and
-// nothing is escaped. A line ends at a line feed; a carriage return before it is not part of
-// the line, and the text of a line ends at a NUL byte.
+// nothing is escaped, so the setters refuse the names that would need it (see below). A line
+// ends at a line feed; a carriage return before it is not part of the line, and the text of a
+// line ends at a NUL byte.
 //
 // Names and values compare exactly (case and blanks count). Sections and keys are kept in
 // CStringHashMap tables, so every walk, and the order of a saved file, is the map's order:
@@ -26,6 +28,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/stringmap.h"
@@ -40,9 +43,10 @@ class CINIFile {
 
     // Reads the file into the object without emptying it first: a header replaces the section
     // of that name with an empty one (keeping its place in the walk), a key line replaces an
-    // earlier value of its key. Lines may be of any length. False, leaving the object as it
-    // was, when the file cannot be opened (a folder cannot); a read error ends the reading as
-    // the end of the file does.
+    // earlier value of its key. Lines may be of any length; a UTF-8 byte-order mark at the very
+    // start of the file is not part of the first line. False, leaving the object as it was, when
+    // the file cannot be opened (a folder cannot); a read error ends the reading as the end of
+    // the file does.
     bool LoadIni(const wchar_t* path);
     // Writes every section as its header, its key lines and one empty line, in walk order; an
     // object without sections gives an empty file. A name, key or value is written up to its
@@ -73,7 +77,12 @@ class CINIFile {
     // they ignore whatever follows the number. A number too large for its type reads as the
     // nearest value of its range; a negative one read as unsigned wraps, as strtoul does.
     // Each setter creates the section on first use and replaces an earlier value. A null name
-    // counts as the empty name.
+    // counts as the empty name. A key that begins with "[" or holds "=", a line feed or a
+    // carriage return, and a section name that holds a line feed or a carriage return, would
+    // not come back from a saved file as themselves (the line would read as a header, split at
+    // the "=", or break; PC editors take a lone carriage return for a line end): every setter
+    // stores nothing under such a name, creates no section for it, and leaves an earlier value
+    // as it was. Values are stored as given.
     void SetStringValue(const wchar_t* section, const wchar_t* key, const CString& value);
     void SetIntValue(const wchar_t* section, const wchar_t* key, int value);            // "%d"
     void SetUintValue(const wchar_t* section, const wchar_t* key, unsigned int value);  // "%u"
@@ -118,7 +127,8 @@ class CINIFile {
   protected:
     // value = the stored text; untouched when section or key is missing (false).
     bool GetValue(const wchar_t* section, const wchar_t* key, CString& value) const;
-    // Stores the text, creating the section when needed. False only when memory runs out.
+    // Stores the text, creating the section when needed. False, storing nothing, for a name the
+    // setters refuse (see above) and when memory runs out.
     bool SetValue(const wchar_t* section, const wchar_t* key, const CString& value);
 
   private:
@@ -129,6 +139,13 @@ class CINIFile {
 
     CStringHashMap<std::unique_ptr<KeyTable>> m_sections;
 };
+
+namespace fieldkit::detail {
+// Whether the setters accept a key or a section name (see CINIFile), for callers that explain a
+// refusal.
+bool IsStorableIniKey(std::wstring_view key) noexcept;
+bool IsStorableIniSection(std::wstring_view section) noexcept;
+}  // namespace fieldkit::detail
 
 // The settings folder is GetDataDir() + "\Settings"; `name` is the file name in it, with its
 // extension. Loads the file into `ini` (see LoadIni); creates nothing.

@@ -25,7 +25,9 @@ CXMLWriter::~CXMLWriter() {
 }
 
 void CXMLWriter::WriteHeader() {
-    WriteOpenTag(L"?xml version=\"1.0\"?");
+    // The bytes are Windows-1252: without saying so, XML parsers take them for UTF-8 and reject
+    // the document at its first non-ASCII character.
+    WriteOpenTag(L"?xml version=\"1.0\" encoding=\"windows-1252\"?");
     WriteEOL();
     SetIndent(0);
 }

@@ -4,8 +4,10 @@
 // escaped ("<", "&" and quotes are written as given).
 //
 // Every piece is written in Windows-1252, one byte per character; characters the code page
-// lacks become '?'. The document starts with the line <?xml version="1.0"?>. The indentation
-// grows by four blanks with every open tag and shrinks by four with every close tag.
+// lacks become '?'. The document starts with the line
+//   <?xml version="1.0" encoding="windows-1252"?>
+// so that other XML parsers read it as what it is. The indentation grows by four blanks with
+// every open tag and shrinks by four with every close tag.
 //
 // The first failure (a file that could not be created, a failed write, a null text) ends all
 // output: later calls write nothing and IsOK stays false. Nothing throws.
@@ -16,7 +18,7 @@
 
 class CXMLWriter {
   public:
-    // Creates or empties the file (text mode) and writes the header.
+    // Creates or empties the file (text mode) and writes the header line.
     explicit CXMLWriter(const wchar_t* path);
     // Writes to an open FILE*, which stays the caller's to close; a null stream is not OK.
     explicit CXMLWriter(void* stream);

@@ -23,7 +23,8 @@ TEST_F(Translations, WithoutAStoreTextsComeBackUnchanged) {
     EXPECT_EQ(ugettext(L"Open"), L"Auf");
     EXPECT_TRUE(FreeTranslations());
     EXPECT_EQ(ugettext(L"Open"), L"Open");
-    EXPECT_TRUE(AttachTranslationFile(L"\\missing.po"));  // a new, empty store
+    EXPECT_FALSE(AttachTranslationFile(L"\\missing.po"));  // a new, empty store all the same
+    EXPECT_TRUE(fieldkit::detail::HasTranslations());
     EXPECT_EQ(ugettext(L"Open"), L"Open");
 
     AttachTranslationFile(L"\\app.po");
@@ -109,8 +110,40 @@ TEST_F(Translations, DefaultCatalogMergesDomainsReplace) {
 
     AttachTranslationFile(CString(L"utils_base"), CString(L"\\a.po"));
     EXPECT_EQ(TAG_NONE() + L"|" + ugettext(L"utils_base", L"Yes"), L"<none>|Ja");
-    AttachTranslationFile(CString(L"utils_base"), CString(L"\\missing.po"));
+    EXPECT_FALSE(AttachTranslationFile(CString(L"utils_base"), CString(L"\\missing.po")));
     EXPECT_EQ(ugettext(L"utils_base", L"Yes") + L"|" + ugettext(L"Utils_base", L"Yes"), L"Yes|Ja");
+}
+
+// The answer says whether the file was read; the catalogs come out as they would from an
+// empty file either way.
+TEST_F(Translations, AttachingAnswersWhetherTheFileWasRead) {
+    Write("\\de.po", "msgid \"Yes\"\nmsgstr \"Ja\"\n");
+    Write("\\other.po", "msgid \"No\"\nmsgstr \"Nein\"\n");
+    Write("\\empty.po", "");
+    MakeDir("\\folder.po");
+    const struct {
+        const wchar_t* file;
+        bool read;
+        const wchar_t* no;  // "No" once the file is added to de.po's entries
+    } cases[] = {
+        {L"\\other.po", true, L"Nein"},      {L"\\empty.po", true, L"No"},
+        {L"\\missing.po", false, L"No"},     {L"\\folder.po", false, L"No"},
+        {L"\\none\\other.po", false, L"No"},
+    };
+    for (const auto& c : cases) {
+        const CString file(c.file);
+        FreeTranslations();
+        EXPECT_EQ(AttachTranslationFile(c.file), c.read) << file;
+        EXPECT_TRUE(fieldkit::detail::HasTranslations()) << file;
+        EXPECT_TRUE(AttachTranslationFile(L"\\de.po"));
+        EXPECT_EQ(AttachTranslationFile(c.file), c.read) << file;
+        EXPECT_EQ(ugettext(L"Yes") + L"|" + ugettext(L"No"), CString(L"Ja|") + c.no) << file;
+
+        EXPECT_TRUE(AttachTranslationFile(CString(L"dom"), CString(L"\\de.po")));
+        EXPECT_TRUE(AttachTranslationFile(CString(L"later"), CString(L"\\de.po")));
+        EXPECT_EQ(AttachTranslationFile(CString(L"dom"), file), c.read) << file;
+        EXPECT_EQ(ugettext(L"dom", L"Yes") + L"|" + ugettext(L"later", L"Yes"), L"Yes|Ja") << file;
+    }
 }
 
 TEST_F(Translations, StringResources) {

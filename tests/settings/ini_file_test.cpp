@@ -82,7 +82,14 @@ TEST_F(IniFileTest, ReadingRules) {
         {"[S]", "[S]"},
         {"[S]\n=", "[S]"},  // a last line of one byte
         {"[S]\n=\n", "[S]<>=<>"},
-        {"\xEF\xBB\xBF[S]\nk=1\n[T]\nj=2\n", "[T]<j>=<2>"},
+        // A byte-order mark counts only at the very start of the file, and only once.
+        {"\xEF\xBB\xBF[S]\nk=1\n[T]\nj=2\n", "[S]<k>=<1>[T]<j>=<2>"},  // "S" -> 15, "T" -> 16
+        {"\xEF\xBB\xBF[S]\r\nk=1\r\n", "[S]<k>=<1>"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF[S]\nk=1\n", ""},
+        {"\xEF\xBB[S]\nk=1\n", ""},
+        {"[S]\n\xEF\xBB\xBF[T]\nj=2\n", "[S]<j>=<2>"},
+        {"\xEF\xBB\xBF", ""},
+        {"\xEF\xBB\xBF[", ""},  // what follows the mark is a last line of one byte
         {"[S]\r\nk=v\r\n", "[S]<k>=<v>"},
         {"[S]\nk=a\rb\n", "[S]<k>=<a\rb>"},
         // "" -> 0, ";c" (99-59) -> 6, "a" -> 12
@@ -95,6 +102,14 @@ TEST_F(IniFileTest, ReadingRules) {
         EXPECT_TRUE(ini.LoadIni(L"\\r.ini"));
         EXPECT_EQ(Dump(ini), c.dump) << c.file;
     }
+}
+
+TEST_F(IniFileTest, ByteOrderMarkIsNotSavedBack) {
+    Write("\\pc.ini", "\xEF\xBB\xBF[S]\r\nk=1\r\n");
+    CINIFile ini;
+    ASSERT_TRUE(ini.LoadIni(L"\\pc.ini"));
+    ASSERT_TRUE(ini.SaveIni(L"\\pc.ini"));
+    EXPECT_EQ(Read("\\pc.ini"), "[S]\nk=1\n\n");
 }
 
 TEST_F(IniFileTest, LoadingMergesAndKeepsPlaces) {
@@ -204,6 +219,59 @@ TEST(IniValues, WrittenText) {
               L"1.500000000000|text|");
     EXPECT_EQ(ini.GetCharValue(L"S", L"n", L'd'), L'd');  // NUL stored as the empty text
     EXPECT_DOUBLE_EQ(ini.GetRealValue(L"S", L"r", 0), -0.25);
+}
+
+// Opens the protected SetValue, the only setter with a result.
+class IniWithSetValue : public CINIFile {
+  public:
+    using CINIFile::SetValue;
+};
+
+// Each would come back from a saved file as something else: a header, a key split at its
+// "=", or a line cut in two (by a lone CR too, in editors on PCs).
+TEST(IniValues, SettersRefuseNamesThatCannotReadBack) {
+    const std::pair<const wchar_t*, const wchar_t*> refused[] = {
+        {L"S", L"[k"},   {L"S", L"["},   {L"S", L"a=b"}, {L"S", L"="},   {L"S", L"k="},
+        {L"S", L"a\nb"}, {L"S", L"\rk"}, {L"S\n", L"k"}, {L"\rS", L"k"}, {L"S\r\n", L"k"},
+    };
+    for (const auto& [section, key] : refused) {
+        const std::string s = fieldkit::WideToUtf8(section), k = fieldkit::WideToUtf8(key);
+        IniWithSetValue ini;
+        ini.SetStringValue(L"S", L"k", L"old");
+        EXPECT_FALSE(ini.SetValue(section, key, L"v"));
+        ini.SetStringValue(section, key, L"v");
+        ini.SetIntValue(section, key, 1);
+        ini.SetUintValue(section, key, 1u);
+        ini.SetRealValue(section, key, 1.0);
+        ini.SetCharValue(section, key, L'v');
+        ini.SetHexValue(section, key, 1u);
+        ini.SetBoolValue(section, key, true);
+        ini.SetValue(s.c_str(), k.c_str(), L"v");
+        ini.SetIntValue(s.c_str(), k.c_str(), 1);
+        ini.SetLongValue(s.c_str(), k.c_str(), 1UL);
+        ini.SetRealValue(s.c_str(), k.c_str(), 1.0);
+        EXPECT_EQ(Dump(ini), "[S]<k>=<old>") << s << "|" << k;
+        EXPECT_FALSE(fieldkit::detail::IsStorableIniKey(key) &&
+                     fieldkit::detail::IsStorableIniSection(section));
+    }
+}
+
+// Names at the edge of the rules are kept, and a saved file gives every one of them back.
+TEST_F(IniFileTest, AcceptedNamesReadBackAsThemselves) {
+    const std::pair<const wchar_t*, const wchar_t*> accepted[] = {
+        {L"[x", L"a["}, {L"a]b", L" [k"}, {L"a=b", L";c"}, {L"", L""},
+        {L"[]", L"k]"}, {L"S", L"#x"},    {L"S", L"a b"},  {L"T", L"\u00E9\t"},
+    };
+    IniWithSetValue ini;
+    for (const auto& [section, key] : accepted)
+        EXPECT_TRUE(ini.SetValue(section, key, CString(section) + L"/" + key));
+    ASSERT_TRUE(ini.SaveIni(L"\\n.ini"));
+    CINIFile back;
+    ASSERT_TRUE(back.LoadIni(L"\\n.ini"));
+    int sections = 0;
+    EXPECT_TRUE(back.GetNumberOfSections(sections) && sections == 7);
+    for (const auto& [section, key] : accepted)
+        EXPECT_EQ(back.GetStringValue(section, key, L"?"), CString(section) + L"/" + key);
 }
 
 TEST(IniValues, WideNameReading) {

@@ -8,9 +8,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/device_root.h"
@@ -278,11 +280,61 @@ TEST_F(FieldkitTool, DocumentCommands) {
     EXPECT_EQ(Tool({"po", "lookup", po, "Cancel", "--domain", "utils_base"}).out, "Abbrechen\n");
     EXPECT_EQ(Tool({"po", "lookup", root_ + "/none.po", "x"}).status, 2);
 
-    const std::string xml = File("\\a.xml", "<?xml version=\"1.0\"?>\n<a>\n    <b>x</b>\n</a>\n");
+    // A document as CXMLWriter writes it.
+    const std::string xml = File(
+        "\\a.xml",
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<a>\n    <b>M\xFCller</b>\n</a>\n");
     EXPECT_EQ(Tool({"xml", "events", xml}).out,
-              "tag 3 ?xml version=\"1.0\"?\ntext \\n\ntag 0 a\ntext \\n    \ntag 0 b\n"
-              "text x\ntag 1 b\ntext \\n\ntag 1 a\n");
+              "tag 3 ?xml version=\"1.0\" encoding=\"windows-1252\"?\ntext \\n\ntag 0 a\n"
+              "text \\n    \ntag 0 b\ntext M\xC3\xBCller\ntag 1 b\ntext \\n\ntag 1 a\n");
     EXPECT_EQ(Tool({"xml", "events", root_ + "/none.xml"}).status, 2);
+}
+
+// A file that is there but cannot be read is reported, never taken for an empty one (a folder
+// stands in for it: the tests run as root, whom permission bits do not stop); names the file
+// could not give back are refused. Either way nothing is written.
+TEST_F(FieldkitTool, DocumentCommandsRefuseWhatTheyCannotRead) {
+    const std::string ini = File("\\s.ini", "[S]\nk=1\n");
+    for (const char* dir : {"\\dir.ini", "\\dir.po", "\\dir.xml"})
+        MakeDir(dir);
+    const std::string dirIni = Host("\\dir.ini").string(), dirPo = Host("\\dir.po").string(),
+                      dirXml = Host("\\dir.xml").string();
+    const auto quoted = [](const std::string& path) {  // as the tool quotes a path
+        return "'" + path.substr(0, 60) + (path.size() > 60 ? "...'" : "'");
+    };
+    const std::string badKey = "ini: a key may not begin with '[' or hold '=' or a line break: ";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"ini", "set", dirIni, "S", "k", "v"}, "ini: cannot read " + quoted(dirIni)},
+        {{"ini", "list", dirIni}, "ini: cannot read " + quoted(dirIni)},
+        {{"ini", "get", dirIni, "S", "k"}, "ini: cannot read " + quoted(dirIni)},
+        {{"ini", "remove", dirIni, "S", "k"}, "ini: cannot read " + quoted(dirIni)},
+        {{"po", "lookup", dirPo, "x"}, "po: cannot read " + quoted(dirPo)},
+        {{"po", "lookup", dirPo, "x", "--domain", "d"}, "po: cannot read " + quoted(dirPo)},
+        {{"xml", "events", dirXml}, "xml: cannot read " + quoted(dirXml)},
+        {{"ini", "set", ini, "S", "a=b", "v"}, badKey + "'a=b'"},
+        {{"ini", "set", ini, "S", "[k", "v"}, badKey + "'[k'"},
+        {{"ini", "set", ini, "S", "k\rj", "v"}, badKey + "'k?j'"},
+        {{"ini", "set", ini, "S\n", "k", "v"},
+         "ini: a section name may not hold a line break: 'S?'"},
+    };
+    for (const auto& [args, err] : cases) {
+        const Process r = Tool(args);
+        EXPECT_EQ(r.status, 2) << err;
+        EXPECT_EQ(r.out, "") << err;
+        EXPECT_EQ(r.err, "fieldkit: " + err + "\n");
+    }
+    EXPECT_EQ(Read("\\s.ini"), "[S]\nk=1\n");
+    std::vector<std::string> left;  // no temporary file beside them
+    for (const auto& entry : std::filesystem::directory_iterator(root_))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"dir.ini", "dir.po", "dir.xml", "s.ini"}));
+    EXPECT_TRUE(std::filesystem::is_empty(Host("\\dir.ini")));
+
+    // A missing file is still created; names at the edge of the rules are kept.
+    const std::string created = root_ + "/new.ini";
+    EXPECT_EQ(Tool({"ini", "set", created, "[S]=", "k[", "a=b"}).status, 0);
+    EXPECT_EQ(Read("\\new.ini"), "[[S]=]\nk[=a=b\n\n");
 }
 
 // The library's log is written only when asked for, never beside the tool.

@@ -64,7 +64,10 @@ TEST_F(XmlReaderTest, ReadsWhatTheWriterWrote) {
     }
     Recorder r;
     ASSERT_TRUE(r.ReadFile(L"\\w.xml"));
-    EXPECT_EQ(r.Log(), "3[?xml version=\"1.0\"?]T[\n]0[a]T[\n    ]0[b]T[x\xC3\xA9]1[b]T[\n]1[a]");
+    EXPECT_EQ(
+        r.Log(),
+        "3[?xml version=\"1.0\" encoding=\"windows-1252\"?]T[\n]0[a]T[\n    ]0[b]T[x\xC3\xA9]1[b]"
+        "T[\n]1[a]");
 }
 
 TEST_F(XmlReaderTest, ItemsAcrossBlockBoundaries) {
@@ -94,7 +97,7 @@ TEST_F(XmlReaderTest, FailuresAndNesting) {
     EXPECT_EQ(r.Log(), "0[i/]");
 }
 
-const std::string kHeader = "<?xml version=\"1.0\"?>\n";
+const std::string kHeader = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
 using Calls = std::function<void(CXMLWriter&)>;
 
 TEST_F(XmlWriterTest, DocumentBytes) {

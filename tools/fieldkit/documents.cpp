@@ -119,6 +119,17 @@ Result IniCommand(const std::vector<std::wstring>& ops, const Settings&) {
     if (op == L"set" || op == L"remove") {
         if (!Arity(ops, op == L"set" ? 5 : 4, why)) return why;
         if (op == L"set") {
+            // The library would store nothing under these names; say why instead of saving an
+            // unchanged file.
+            if (!detail::IsStorableIniSection(ops[2]))
+                return Fail("a section name may not hold a line break: " + Quote(ops[2]));
+            if (!detail::IsStorableIniKey(ops[3]))
+                return Fail("a key may not begin with '[' or hold '=' or a line break: " +
+                            Quote(ops[3]));
+            // Only a missing file starts empty: saving over one that could not be read would
+            // lose every key it holds.
+            if (!loaded && FileFuncs::IsFileExist(file))
+                return Fail("cannot read " + Quote(ops[1]));
             ini.SetStringValue(section(), ops[3].c_str(), CString(ops[4].c_str()));
         } else {
             if (!loaded) return Fail("cannot read " + Quote(ops[1]));
@@ -135,12 +146,14 @@ Result PoCommand(const std::vector<std::wstring>& ops, const Settings& settings)
     Result why;
     if (!Arity(ops, 3, why)) return why;
     const CString file = DevicePath(ops[1]);
-    if (!FileFuncs::IsFileExist(file)) return Fail("cannot read " + Quote(ops[1]));
     const std::wstring domain = settings.Text("--domain", L"");
-    if (domain.empty())
-        AttachTranslationFile(file);
-    else
-        AttachTranslationFile(CString(domain.c_str()), file);
+    // An unreadable catalog would otherwise look like one that translates nothing.
+    const bool read = domain.empty() ? AttachTranslationFile(file)
+                                     : AttachTranslationFile(CString(domain.c_str()), file);
+    if (!read) {
+        FreeTranslations();
+        return Fail("cannot read " + Quote(ops[1]));
+    }
     const CString translated = domain.empty() ? ugettext(ops[2].c_str())
                                               : ugettext(CString(domain.c_str()), ops[2].c_str());
     FreeTranslations();
