@@ -718,7 +718,6 @@ BOOL MoveFileW(const wchar_t* from, const wchar_t* to) {
     if (!source.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
     if (source.name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
     if (!ResolveEntry(to, LastLink::Keep, target)) return Fail(FALSE);
-    std::string name = target.name;
     if (target.exists) {
         // Only the same entry, named in another case, may be "moved" onto itself: that
         // renames it to the case asked for.
@@ -733,12 +732,21 @@ BOOL MoveFileW(const wchar_t* from, const wchar_t* to) {
                                fieldkit::detail::SplitDevicePath(to, parts) && !parts.empty() &&
                                parts.back() != source.name;
         if (!sameEntry) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
-        name = parts.back();
+        const std::string& newCase = parts.back();
+        return renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(),
+                        newCase.c_str()) == 0
+                   ? TRUE
+                   : Fail(FALSE);
     }
-    return renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(), name.c_str()) ==
-                   0
-               ? TRUE
-               : Fail(FALSE);
+    // A target that appears meanwhile is not replaced either.
+    const int out = source.folder.Get();
+    const int into = target.folder.Get();
+    if (renameat2(out, source.name.c_str(), into, target.name.c_str(), RENAME_NOREPLACE) == 0) {
+        return TRUE;
+    }
+    if (errno != EINVAL) return Fail(FALSE);
+    // A file system without that flag: the look above has to do.
+    return renameat(out, source.name.c_str(), into, target.name.c_str()) == 0 ? TRUE : Fail(FALSE);
 }
 
 BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags) {
