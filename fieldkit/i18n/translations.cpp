@@ -66,6 +66,9 @@ CString Untranslated(const wchar_t* text) noexcept {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::size_t kReadBlock = 64 * 1024;
+// A catalog of a whole application is a few hundred kilobytes; a file far beyond that is not
+// one, and reading it whole would only exhaust memory.
+constexpr std::size_t kMaxCatalogBytes = std::size_t{64} << 20;
 
 // The lines of a text stream, read in large blocks; each line comes back whole, however long,
 // without its line end. Lines stay UTF-8 here: keywords and quotes are ASCII, which never occurs
@@ -99,6 +102,8 @@ class LineReader {
 
     // Whether reading stopped at an error rather than at the end of the file.
     bool Failed() const { return m_failed; }
+    // Whether the file is larger than any catalog (reading stopped there, as failed).
+    bool TooLarge() const { return m_tooLarge; }
 
   private:
     void Fill() {
@@ -106,9 +111,15 @@ class LineReader {
         m_data.resize(had + kReadBlock);
         const std::size_t got = std::fread(&m_data[had], 1, kReadBlock, m_file);
         m_data.resize(had + got);
+        m_total += got;
         if (got < kReadBlock) {
             m_end = true;
             m_failed = std::ferror(m_file) != 0;
+        }
+        if (m_total > kMaxCatalogBytes) {
+            m_end = m_failed = m_tooLarge = true;
+            m_data.clear();
+            m_pos = 0;
         }
         if (m_first) {
             m_first = false;
@@ -121,8 +132,10 @@ class LineReader {
     FILE* m_file;
     std::string m_data;
     std::size_t m_pos = 0;
+    std::size_t m_total = 0;
     bool m_first = true;
     bool m_end = false;
+    bool m_tooLarge = false;
     bool m_failed = false;
 };
 
@@ -213,6 +226,8 @@ bool LoadPoFile(const wchar_t* path, Catalog& catalog) {
         catalog.SetAt(id.empty() ? std::wstring_view(L"~") : std::wstring_view(id),
                       CString(std::move(str)));
     }
+    // What came before the limit is not a catalog either: nothing of it is kept.
+    if (in.TooLarge()) catalog.RemoveAll();
     return !in.Failed();
 }
 

@@ -20,7 +20,7 @@
 // Loads a .po file into the default catalog, adding to what is there (a later file wins on
 // equal texts). False when the file cannot be opened or read (a folder, say); the store is set
 // up all the same and keeps what was read before an error, so look-ups behave as if the file
-// were empty or ended there.
+// were empty or ended there. A file larger than 64 MiB is no catalog: nothing of it is kept.
 bool AttachTranslationFile(const wchar_t* fileName);
 // Gives the domain a new catalog holding this file (dropping its earlier one and moving the
 // domain to the end of the list). False when the file cannot be opened or read; the domain

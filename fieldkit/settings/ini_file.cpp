@@ -1,6 +1,7 @@
 #include "fieldkit/settings/ini_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,9 @@ namespace {
 // Large enough that a 10 MB file takes a few hundred reads, small enough to stay in cache.
 constexpr DWORD kReadBlock = 1u << 16;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Settings files hold kilobytes; a file far larger is not one, and reading it whole would only
+// exhaust memory. Such a file is refused as one that cannot be read.
+constexpr std::uint64_t kMaxSettingsBytes = std::uint64_t{64} << 20;
 // WriteFile counts in DWORDs; larger outputs go out in several writes.
 constexpr std::size_t kWriteChunk = std::size_t{1} << 30;
 
@@ -132,7 +136,11 @@ bool CINIFile::LoadIni(const wchar_t* path) {
     HandleGuard file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return false;
+    DWORD sizeHigh = 0;
+    const DWORD sizeLow = GetFileSize(file.Get(), &sizeHigh);
+    if ((static_cast<std::uint64_t>(sizeHigh) << 32 | sizeLow) > kMaxSettingsBytes) return false;
     try {
+        std::uint64_t total = 0;  // a file that grows while it is read stops at the limit too
         KeyTable* current = nullptr;
         std::wstring key, value;  // reused: the map copies the texts it keeps
         bool firstLine = true;
@@ -176,7 +184,9 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             buffer.resize(old + kReadBlock);
             DWORD got = 0;
             if (!ReadFile(file.Get(), &buffer[old], kReadBlock, &got, nullptr)) got = 0;
+            got = static_cast<DWORD>(std::min<std::uint64_t>(got, kMaxSettingsBytes - total));
             buffer.resize(old + got);
+            total += got;
             if (got == 0) break;
             for (std::size_t nl = buffer.find('\n', old); nl != std::string::npos;
                  nl = buffer.find('\n', start)) {

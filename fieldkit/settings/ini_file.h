@@ -45,14 +45,16 @@ class CINIFile {
     // of that name with an empty one (keeping its place in the walk), a key line replaces an
     // earlier value of its key. Lines may be of any length; a UTF-8 byte-order mark at the very
     // start of the file is not part of the first line. False, leaving the object as it was, when
-    // the file cannot be opened (a folder cannot); a read error ends the reading as the end of
-    // the file does.
+    // the file cannot be opened (a folder, a FIFO or a device cannot) or is larger than 64 MiB,
+    // which no settings file is; a read error ends the reading as the end of the file does.
     bool LoadIni(const wchar_t* path);
     // Writes every section as its header, its key lines and one empty line, in walk order; an
     // object without sections gives an empty file. A name, key or value is written up to its
     // first line feed, so no text can add lines of its own to the file. The file is replaced
-    // in one step: on any failure (folder missing, target a folder or read-only, disk full) the
-    // result is false and an earlier file is left as it was.
+    // in one step: written beside it, flushed to disk and renamed over it, keeping its mode and
+    // owner (and a link to it inside the device root). On any failure (folder missing, target a
+    // folder or read-only, disk full) the result is false and an earlier file is left exactly
+    // as it was; two saves at once both succeed and the file holds one of them, whole.
     bool SaveIni(const wchar_t* path) const;
 
     // Always true.

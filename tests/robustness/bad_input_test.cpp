@@ -368,3 +368,17 @@ TEST_F(BadInput, TheRootItselfStays) {
         ASSERT_TRUE(fs::is_directory(root_)) << Utf8(root);
     }
 }
+
+TEST_F(BadInput, FilesFarTooLargeForTheirKindAreRefused) {
+    // Sparse: 65 MiB of holes, a few bytes of real data at the start.
+    for (const char* name : {"\\huge.ini", "\\huge.po"}) {
+        Write(name, "[S]\nk=v\nmsgid \"Yes\"\nmsgstr \"Ja\"\n");
+        fs::resize_file(Host(name), std::uintmax_t{65} << 20);
+    }
+    CINIFile ini;
+    EXPECT_FALSE(ini.LoadIni(L"\\huge.ini"));
+    EXPECT_EQ(ini.GetStringValue(L"S", L"k", L"none"), L"none");
+    EXPECT_FALSE(AttachTranslationFile(L"\\huge.po"));
+    EXPECT_EQ(ugettext(L"Yes"), L"Yes");
+    FreeTranslations();
+}
