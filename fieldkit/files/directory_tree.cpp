@@ -48,7 +48,9 @@ bool IsFolderEntry(const WIN32_FIND_DATAW& entry) {
 // Copies the entries of one open folder into another. The folders are held open, so a folder
 // renamed or swapped for a link while the copy runs cannot send it elsewhere; links are copied
 // as links, never followed.
-int CopyFolder(DeviceFolder& from, DeviceFolder& to, int recursive) {
+int CopyFolder(DeviceFolder& from, DeviceFolder& to, int recursive);
+
+int CopyEntries(DeviceFolder& from, DeviceFolder& to, int recursive) {
     std::vector<WIN32_FIND_DATAW> entries;
     // A folder that cannot be read finds nothing, as an empty one does.
     if (!from.List(entries) || entries.empty()) return 1;
@@ -69,6 +71,14 @@ int CopyFolder(DeviceFolder& from, DeviceFolder& to, int recursive) {
         if (result == 0) return 0;
     }
     return 1;
+}
+
+int CopyFolder(DeviceFolder& from, DeviceFolder& to, int recursive) {
+    // Files replaced in the folder reach the disk together; those copied before a failure
+    // stay copied.
+    to.HoldReplacements();
+    const int result = CopyEntries(from, to, recursive);
+    return to.PutReplacementsInPlace() ? result : 0;
 }
 
 int RemoveTree(const CString& path);

@@ -372,24 +372,41 @@ class Replacement {
 
     int Fd() const { return m_file.Get(); }
 
-    // Flushes the new version to disk, gives it `mode` (or the old file's mode), the old
-    // file's owner where permitted and its hidden mark, and renames it over the target; with
-    // `syncFolder` the rename itself is made durable too.
-    bool Commit(const mode_t* mode, bool syncFolder) {
+    // The permissions the new version gets instead of the old file's.
+    void SetMode(mode_t mode) {
+        m_mode = mode;
+        m_hasMode = true;
+    }
+
+    // Flushes the new version to disk, gives it its mode, the old file's owner where permitted
+    // and its hidden mark, and renames it over the target; with `syncFolder` the rename itself
+    // is made durable too.
+    bool Commit(bool syncFolder) { return Flush() && Install(syncFolder); }
+
+    bool Flush() {
+        if (m_temp.empty()) {
+            errno = EBADF;
+            return false;
+        }
+        return fsync(m_file.Get()) == 0 || Failed();
+    }
+
+    // Commit without the flush, for new versions already flushed together (see Hold).
+    bool Install(bool syncFolder) {
         if (m_temp.empty()) {
             errno = EBADF;
             return false;
         }
         const int fd = m_file.Get();
-        if (fsync(fd) != 0) return Failed();
         if (m_keep) {
             // Not permitted for others than the owner and root: the file stays ours then.
             if (fchown(fd, m_old.st_uid, m_old.st_gid) != 0) errno = 0;
         }
-        if (mode != nullptr || m_keep) {
-            if (fchmod(fd, mode != nullptr ? *mode : (m_old.st_mode & 07777)) != 0) return Failed();
-        }
+        // Marked before a read-only mode could forbid it.
         if (m_hidden) fsetxattr(fd, kHiddenXattr, "1", 1, 0);
+        if (m_hasMode || m_keep) {
+            if (fchmod(fd, m_hasMode ? m_mode : (m_old.st_mode & 07777)) != 0) return Failed();
+        }
         if (renameat(m_folder.Get(), m_temp.c_str(), m_folder.Get(), m_name.c_str()) != 0) {
             return Failed();
         }
@@ -421,14 +438,50 @@ class Replacement {
     std::string m_name;
     std::string m_temp;  // empty once committed or removed
     struct stat m_old {};
+    mode_t m_mode = 0;
+    bool m_hasMode = false;
     bool m_keep = false;
     bool m_hidden = false;
 };
 
+// New versions of files held back so that they reach the disk together: one flush of the file
+// system for many files instead of one each, which a copy of a whole folder onto an older copy
+// would otherwise pay per file. Each still replaces its target in one step, and a failure
+// leaves every target not yet replaced as it was.
+class HeldReplacements {
+  public:
+    // Each held file keeps a descriptor open; beyond this many they are put in place first.
+    static constexpr std::size_t kMaxHeld = 64;
+
+    bool Add(std::unique_ptr<Replacement> replacement) {
+        m_held.push_back(std::move(replacement));
+        return m_held.size() < kMaxHeld || PutInPlace();
+    }
+
+    // Flushes every held file, then renames each over its target, in the order they came.
+    bool PutInPlace() {
+        if (m_held.empty()) return true;
+        std::vector<std::unique_ptr<Replacement>> held;
+        held.swap(m_held);
+        // syncfs writes back the whole file system and commits its journal once; where it
+        // reports a failure, each file is flushed on its own so the failure is placed exactly.
+        const bool flushed = syncfs(held.front()->Fd()) == 0;
+        for (std::unique_ptr<Replacement>& r : held) {
+            if (!(flushed || r->Flush()) || !r->Install(false)) return false;  // the rest go
+        }
+        return true;
+    }
+
+  private:
+    std::vector<std::unique_ptr<Replacement>> m_held;
+};
+
 // Copies an open regular file into the entry `name` of `folder`: a new file is written in
-// place (and removed again if the copy fails), an existing one is replaced in one step.
+// place (and removed again if the copy fails), an existing one is replaced in one step, or,
+// with `hold`, kept there to be put in place with others.
 BOOL CopyOpenFile(int in, const struct stat& source, int folder, const std::string& name,
-                  bool exists, struct stat old, bool failIfExists) {
+                  bool exists, struct stat old, bool failIfExists,
+                  HeldReplacements* hold = nullptr) {
     const mode_t mode = source.st_mode & 07777;
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (exists) {
@@ -437,13 +490,15 @@ BOOL CopyOpenFile(int in, const struct stat& source, int folder, const std::stri
             if (old.st_dev == source.st_dev && old.st_ino == source.st_ino) {
                 return FailWith(FALSE, ERROR_ACCESS_DENIED);
             }
-            Replacement replacement;
-            if (!replacement.Begin(folder, name, true, old)) return Fail(FALSE);
-            if (!CopyData(in, replacement.Fd()) || !CopyTimes(replacement.Fd(), source) ||
-                !replacement.Commit(&mode, false)) {
+            auto replacement = std::make_unique<Replacement>();
+            if (!replacement->Begin(folder, name, true, old) || !CopyData(in, replacement->Fd()) ||
+                !CopyTimes(replacement->Fd(), source)) {
                 return Fail(FALSE);
             }
-            return TRUE;
+            replacement->SetMode(mode);
+            const bool done =
+                hold != nullptr ? hold->Add(std::move(replacement)) : replacement->Commit(false);
+            return done ? TRUE : Fail(FALSE);
         }
         const int out = openat(folder, name.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -1072,7 +1127,7 @@ BOOL CommitReplaceFile(HANDLE handle) {
         return FailWith(FALSE, ERROR_INVALID_HANDLE);
     }
     if (file->committed) return TRUE;
-    if (!file->replacement->Commit(nullptr, true)) return Fail(FALSE);
+    if (!file->replacement->Commit(true)) return Fail(FALSE);
     file->committed = true;
     return TRUE;
 }
@@ -1136,6 +1191,8 @@ bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes) {
 
 struct DeviceFolder::State {
     UniqueFd fd;  // O_PATH
+    bool holding = false;
+    HeldReplacements held;
     // Folded names of the folder's entries, read when a name first misses, so that a walk
     // writing many new names does not read the folder again for each.
     std::unique_ptr<std::unordered_map<std::wstring, std::string>> names;
@@ -1349,9 +1406,26 @@ BOOL DeviceFolder::CopyEntry(const wchar_t* name, DeviceFolder& target) {
         const UniqueFd in(OpenRegularAt(m_state->fd.Get(), actual, O_RDONLY));
         struct stat source;
         if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
-        if (!CopyOpenFile(in.Get(), source, to, targetName, exists, old, false)) return FALSE;
+        HeldReplacements* hold = target.m_state->holding ? &target.m_state->held : nullptr;
+        if (!CopyOpenFile(in.Get(), source, to, targetName, exists, old, false, hold)) {
+            return FALSE;
+        }
         if (!exists) target.m_state->Remember(targetName);
         return TRUE;
+    } catch (...) {
+        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
+    }
+}
+
+void DeviceFolder::HoldReplacements() {
+    if (IsOpen()) m_state->holding = true;
+}
+
+BOOL DeviceFolder::PutReplacementsInPlace() {
+    if (!IsOpen()) return TRUE;
+    m_state->holding = false;
+    try {
+        return m_state->held.PutInPlace() ? TRUE : Fail(FALSE);
     } catch (...) {
         return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
     }

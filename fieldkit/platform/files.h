@@ -219,6 +219,12 @@ class DeviceFolder {
     // existing file replaced in one step), a link as a link. A link already in the target is
     // replaced, never written through; a folder there is refused.
     BOOL CopyEntry(const wchar_t* name, DeviceFolder& target);
+    // From now on, files that CopyEntry replaces in this folder are held back and put in place
+    // together by PutReplacementsInPlace, with one flush to disk for many files instead of one
+    // each. Each still replaces its target in one step; what is still held when the folder is
+    // closed is dropped, leaving those targets as they were.
+    void HoldReplacements();
+    BOOL PutReplacementsInPlace();
     // True when the device path, resolved, runs through this folder or ends in it.
     bool LiesOnPath(const wchar_t* path) const;
 
