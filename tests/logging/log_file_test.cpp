@@ -155,15 +155,12 @@ TEST_F(LogFileTest, FileNames) {
     log.Stop();
     EXPECT_TRUE(Exists("\\Messung \xC3\xBC.log"));
 
-    // Empty names: bit 0x02 forms none; the time alone names a file in the current folder.
+    // Empty names: bit 0x02 forms none; the time alone names a file in the root (there is no
+    // current folder).
     EXPECT_EQ(log.Start(LOGMODE_FILE, 0, 1), LOGERR_OPEN);
     EXPECT_EQ(log.Start(nullptr, 0x02 | LOGMODE_DEBUGOUT, 0, 1), LOGERR_OPEN);
-    const std::string cwd = std::filesystem::current_path().string();
-    ASSERT_EQ(chdir(root_.c_str()), 0);
-    const long timed = log.Start(LOGMODE_TIMEDFILE, 0, 1);
+    ASSERT_EQ(log.Start(LOGMODE_TIMEDFILE, 0, 1), 0);
     log.Stop();
-    ASSERT_EQ(chdir(cwd.c_str()), 0);
-    ASSERT_EQ(timed, 0);
     EXPECT_TRUE(Like(log.GetFilename(), "######") && Exists(log.GetFilename()));
 }
 

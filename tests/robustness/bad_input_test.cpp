@@ -157,7 +157,7 @@ const std::vector<Operation>& Operations() {
 }
 
 // A device root inside a folder of its own, next to a file and a folder that bad paths aim at.
-// The current folder lies inside the root, so relative paths stay there too.
+// Relative paths are relative to the root, wherever the process's current folder is.
 class BadInput : public DeviceRootTest {
   protected:
     void SetUp() override {
@@ -167,12 +167,12 @@ class BadInput : public DeviceRootTest {
         parent_ = pattern;
         fs::remove_all(root_);
         root_ = (parent_ / "root").string();
-        fs::create_directories(fs::path(root_) / "cwd");
+        fs::create_directories(root_);
         fs::create_directories(parent_ / "etc");
         std::ofstream(parent_ / "keep.txt", std::ios::binary) << kSecret;
         fieldkit::host::SetDeviceRoot(root_);
         oldCwd_ = fs::current_path();
-        fs::current_path(fs::path(root_) / "cwd");
+        fs::current_path(parent_);  // a relative path must not land here
         before_ = Outside();
     }
     void TearDown() override {
@@ -201,14 +201,12 @@ class BadInput : public DeviceRootTest {
         return entries;
     }
 
-    // Where a path would lead if ".." were taken literally from the root (or, for a relative
-    // path, from the current folder).
+    // Where a path would lead if ".." were taken literally from the root.
     fs::path Literal(const CString& path) const {
         std::string rel = Utf8(path);
         std::replace(rel.begin(), rel.end(), '\\', '/');
         const bool absolute = !rel.empty() && rel[0] == '/';
-        return ((absolute ? fs::path(root_) : fs::current_path()) / rel.substr(absolute ? 1 : 0))
-            .lexically_normal();
+        return (fs::path(root_) / rel.substr(absolute ? 1 : 0)).lexically_normal();
     }
 
     // Runs every operation on every path, with a fresh source file each time. Nothing may
@@ -358,8 +356,6 @@ TEST_F(BadInput, NulBytesInsideReadFiles) {
 }
 
 TEST_F(BadInput, TheRootItselfStays) {
-    fs::current_path(parent_);
-    fs::remove_all(fs::path(root_) / "cwd");
     for (const wchar_t* root : {L"\\", L"\\..", L"/", L"\\.\\", L"\\a\\..\\.."}) {
         EXPECT_FALSE(RemoveDirectoryW(root)) << Utf8(root);
         EXPECT_FALSE(DeleteFileW(root)) << Utf8(root);
