@@ -350,6 +350,9 @@ class Replacement {
             errno = EACCES;
             return false;
         }
+        // Renaming over the file needs only the folder's permission; writing it must need the
+        // file's own, as it would in place.
+        if (m_keep && faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) return false;
         m_old = old;
         m_hidden = m_keep && HiddenAt(folder, name);
         m_folder.Reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));

@@ -167,8 +167,9 @@ bool IsLink(const wchar_t* path);
 // gives it the old file's mode, owner (where permitted) and hidden attribute, and renames it
 // over the target, so that readers see the old version or the new one, whole. Closing the
 // handle without a successful commit removes the new file and leaves the target as it was.
-// A read-only target or a folder is refused (ERROR_ACCESS_DENIED). Two replacements of one
-// file at once both succeed; the last commit wins.
+// A read-only target, one the caller may not write, or a folder is refused
+// (ERROR_ACCESS_DENIED). Two replacements of one file at once both succeed; the last commit
+// wins.
 HANDLE BeginReplaceFile(const wchar_t* path);
 BOOL CommitReplaceFile(HANDLE file);
 
