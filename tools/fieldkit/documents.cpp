@@ -119,6 +119,9 @@ Result IniCommand(const std::vector<std::wstring>& ops, const Settings&) {
     if (op == L"set" || op == L"remove") {
         if (!Arity(ops, op == L"set" ? 5 : 4, why)) return why;
         if (op == L"set") {
+            // A file that is there but could not be read would be saved over with this one key.
+            if (!loaded && GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES)
+                return Fail("cannot read " + Quote(ops[1]));
             ini.SetStringValue(section(), ops[3].c_str(), CString(ops[4].c_str()));
         } else {
             if (!loaded) return Fail("cannot read " + Quote(ops[1]));
