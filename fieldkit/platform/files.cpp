@@ -350,6 +350,9 @@ class Replacement {
             errno = EACCES;
             return false;
         }
+        // Renaming over the file needs only the folder's permission; writing it must need the
+        // file's own, as it would in place.
+        if (m_keep && faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) return false;
         m_old = old;
         m_hidden = m_keep && HiddenAt(folder, name);
         m_folder.Reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));
@@ -1001,7 +1004,10 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     const bool write = protect == PAGE_READWRITE;
     if (size > st.stx_size) {
         if (!write) return FailWith<HANDLE>(nullptr, ERROR_ACCESS_DENIED);
-        if (ftruncate(f->fd, static_cast<off_t>(size)) != 0) return Fail<HANDLE>(nullptr);
+        // The blocks are taken now: a file grown sparse would meet a full disk only when the
+        // view is written, and that is SIGBUS, not an error.
+        const int error = posix_fallocate(f->fd, 0, static_cast<off_t>(size));
+        if (error != 0) return Fail<HANDLE>(nullptr, error);
     }
     const int fd = fcntl(f->fd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return Fail<HANDLE>(nullptr);

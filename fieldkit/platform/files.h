@@ -122,8 +122,9 @@ BOOL CloseHandle(HANDLE handle);
 
 // File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
 // covers the whole file and fails for an empty file; a read-write mapping larger than its
-// file makes the file that size. A view of 0 bytes covers the whole mapping. The bytes written
-// through a view reach the file at the latest when the view is unmapped.
+// file makes the file that size, taking its blocks at once (a full disk fails here, never
+// later in a write through the view). A view of 0 bytes covers the whole mapping. The bytes
+// written through a view reach the file at the latest when the view is unmapped.
 constexpr DWORD PAGE_READONLY = 0x02;
 constexpr DWORD PAGE_READWRITE = 0x04;
 constexpr DWORD FILE_MAP_WRITE = 0x0002;
@@ -166,8 +167,9 @@ bool IsLink(const wchar_t* path);
 // gives it the old file's mode, owner (where permitted) and hidden attribute, and renames it
 // over the target, so that readers see the old version or the new one, whole. Closing the
 // handle without a successful commit removes the new file and leaves the target as it was.
-// A read-only target or a folder is refused (ERROR_ACCESS_DENIED). Two replacements of one
-// file at once both succeed; the last commit wins.
+// A read-only target, one the caller may not write, or a folder is refused
+// (ERROR_ACCESS_DENIED). Two replacements of one file at once both succeed; the last commit
+// wins.
 HANDLE BeginReplaceFile(const wchar_t* path);
 BOOL CommitReplaceFile(HANDLE file);
 

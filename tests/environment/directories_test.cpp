@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -98,6 +99,28 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
         // The file's own location never follows an override.
         EXPECT_EQ(DetectRootStorageDir() + L"|" + GetRootStorageFileName(),
                   L"\\SD Card|\\SD Card\\directories.ini");
+    }
+}
+
+// A folder named directories.ini, or a file far larger than one, is ignored: the identity and
+// the default layout come out as without it. Up to 64 KiB the file still counts.
+TEST_F(DirectoriesTest, UnusableDirectoriesIniKeepsTheDefaults) {
+    const std::string overrides = "[Directories]\r\nDataDir=\\D\r\n";
+    for (const std::size_t size : std::initializer_list<std::size_t>{0, 65537, 65536}) {
+        SCOPED_TRACE(size);
+        fieldkit::host::ResetProcessState();
+        std::filesystem::remove_all(Host("\\SD Card\\directories.ini"));
+        if (size == 0) {
+            MakeDir("\\SD Card\\directories.ini");
+        } else {
+            Write("\\SD Card\\directories.ini",
+                  overrides + std::string(size - overrides.size(), ' '));
+        }
+        SetAPPInfo(L"Survey", L"Field Survey", 3, TVersionInfo());
+        EXPECT_EQ(GetAPPNAME() + L"|" + GetAPPTITLE() + L"|" + GetDataDir() + L"|" + GetRootDir(),
+                  CString(L"Survey|Field Survey|") +
+                      (size == 65536 ? L"\\D" : L"\\SD Card\\Survey Data") + L"|\\SD Card\\Survey");
+        EXPECT_EQ(GetCommonDir(), L"\\SD Card\\Common Data");
     }
 }
 

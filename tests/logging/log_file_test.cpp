@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -88,6 +89,17 @@ TEST_F(LogFileTest, LinePrefixes) {
     }
 }
 
+// However far the level lies from 0, the indentation is bounded: at most it fills the line.
+TEST_F(LogFileTest, IndentationOfExtremeLevels) {
+    CLogFile log;
+    ASSERT_EQ(log.Start("\\x.log", LOGMODE_FILE, LOGFMT_INDENT, LONG_MAX), 0);
+    for (const long level : {LONG_MIN, LONG_MIN + 1, -342L, 342L, LONG_MAX})
+        log.LogMessage("msg", level);
+    log.Stop();
+    const std::string full = std::string(1022, ' ') + "\n";
+    EXPECT_EQ(Read("\\x.log"), full + full + full + full + full);
+}
+
 TEST_F(LogFileTest, LevelThresholdAndStatus) {
     CLogFile log;
     EXPECT_EQ(log.Stop(), LOGERR_NOTRUNNING);
@@ -142,6 +154,13 @@ TEST_F(LogFileTest, OpenModes) {
         ASSERT_EQ(scoped.Start("\\d.log", keepEmpty, 0, 1), 0);
     }
     EXPECT_FALSE(Exists("\\d.log"));  // the destructor stops too
+
+    // Renamed away and another empty file put in its place: that other file is not the log's.
+    ASSERT_EQ(log.Start("\\r.log", keepEmpty, 0, 1), 0);
+    std::filesystem::rename(Host("\\r.log"), Host("\\moved.log"));
+    Write("\\r.log", "");
+    log.Stop();
+    EXPECT_TRUE(Exists("\\r.log") && Exists("\\moved.log"));
 }
 
 TEST_F(LogFileTest, FileNames) {

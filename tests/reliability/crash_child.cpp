@@ -1,8 +1,10 @@
 // The child of the crash tests: writes a log, or saves settings, in a loop until the parent
 // kills it. After every completed step it records the step's number in a shared progress file,
-// so the parent knows what must have reached the disk before the kill.
+// so the parent knows what must have reached the disk before the kill. In the mode "saves" it
+// saves a settings file `count` times, racing other savers, and exits 0 when every save worked.
 //
 //   crash_child <device root> <progress file> log|applog|ini <device path>
+//   crash_child <device root> - saves <device path> <writer letter> <count>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -10,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -37,6 +40,15 @@ void Store(std::int64_t* slot, std::int64_t value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 7 && std::strcmp(argv[3], "saves") == 0) {
+        fieldkit::host::SetDeviceRoot(argv[1]);
+        CINIFile ini;
+        for (int i = 0; i < std::atoi(argv[6]); ++i) {
+            ini.SetStringValue(L"S", L"k", CString(crash::SaveValue(argv[5][0], i).c_str()));
+            if (!ini.SaveIni(CString(argv[4]))) return 5;
+        }
+        return 0;
+    }
     if (argc != 5) {
         std::fputs("usage: crash_child <device root> <progress file> log|applog|ini <path>\n",
                    stderr);

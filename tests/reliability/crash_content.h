@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "fieldkit/platform/cstring.h"
@@ -34,6 +35,26 @@ inline void SetGeneration(CINIFile& ini, std::int64_t generation) {
     ini.SetStringValue(
         L"Meta", L"Generation",
         CString(fieldkit::detail::FormatW(L"%lld", static_cast<long long>(generation))));
+}
+
+// Save `i` of writer `writer` ('A', 'B'): one key whose value names the save at both ends and
+// whose length changes from save to save, so that no cut or mixed file passes for a save.
+inline std::string SaveValue(char writer, int i) {
+    const std::string tag = writer + std::to_string(i);
+    return tag + ":" + std::string(20000 + static_cast<std::size_t>(i) * 397 % 20000, writer) +
+           ":" + tag;
+}
+inline std::string SavedFile(const std::string& value) {
+    return "[S]\nk=" + value + "\n\n";
+}
+// The save the file's bytes are, exactly ("A17"), or empty when they are no save at all.
+inline std::string WhichSave(const std::string& bytes) {
+    const std::size_t head = 6, colon = bytes.find(':');
+    if (bytes.compare(0, head, "[S]\nk=") != 0 || colon == std::string::npos || colon < head + 2)
+        return std::string();
+    const std::string tag = bytes.substr(head, colon - head);
+    const bool same = bytes == SavedFile(SaveValue(tag[0], std::atoi(tag.c_str() + 1)));
+    return same ? tag : std::string();
 }
 
 }  // namespace crash

@@ -1,6 +1,9 @@
 // The fieldkit tool run as a child process: what it prints, where, and its exit status.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,9 +30,10 @@ struct Process {
 };
 
 // Runs the tool with `args`, feeding `input` to its standard input; `env` entries
-// ("NAME=value") replace those of this process. The streams go through files, so none can block.
+// ("NAME=value") replace those of this process; `user`, when given, runs it as that user. The
+// streams go through files, so none can block.
 Process Tool(const std::vector<std::string>& args, const std::string& input = "",
-             const std::vector<std::string>& env = {}) {
+             const std::vector<std::string>& env = {}, const passwd* user = nullptr) {
     std::vector<char*> argv{const_cast<char*>(FIELDKIT_TOOL_PATH)}, envp;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -51,6 +55,9 @@ Process Tool(const std::vector<std::string>& args, const std::string& input = ""
     if (pid == 0) {
         for (int i = 0; i < 3; ++i)
             dup2(fileno(files[i]), i);
+        if (user != nullptr &&
+            (setgroups(0, nullptr) != 0 || setgid(user->pw_gid) != 0 || setuid(user->pw_uid) != 0))
+            _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
@@ -335,6 +342,30 @@ TEST_F(FieldkitTool, DocumentCommandsRefuseWhatTheyCannotRead) {
     const std::string created = root_ + "/new.ini";
     EXPECT_EQ(Tool({"ini", "set", created, "[S]=", "k[", "a=b"}).status, 0);
     EXPECT_EQ(Read("\\new.ini"), "[[S]=]\nk[=a=b\n\n");
+}
+
+// Settings in a folder another user may write. A file that user may write but not read would
+// be saved over holding only the key set, losing every other setting; one it may read but not
+// write would be replaced round its own permission. Either is refused and left alone.
+TEST_F(FieldkitTool, IniSetRefusesAFileItMayNotReadOrWrite) {
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody";
+    MakeDir("\\shared");
+    ASSERT_EQ(chmod(root_.c_str(), 0755), 0);
+    ASSERT_EQ(chown(Host("\\shared").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    for (const bool own : {true, false}) {
+        const std::string ini = File("\\shared\\s.ini", "[General]\nname=Survey\n");
+        ASSERT_EQ(chmod(ini.c_str(), own ? 0200 : 0644), 0);
+        ASSERT_EQ(chown(ini.c_str(), own ? nobody->pw_uid : 0, own ? nobody->pw_gid : 0), 0);
+        const Process refused = Tool({"ini", "set", ini, "General", "units", "ft"}, "", {}, nobody);
+        EXPECT_EQ(refused.status, 2) << own << ": " << refused.err;
+        EXPECT_EQ(Read("\\shared\\s.ini"), "[General]\nname=Survey\n") << own;
+    }
+    // A missing file is created: the folder itself is open to that user.
+    const Process created =
+        Tool({"ini", "set", root_ + "/shared/new.ini", "a", "b", "c"}, "", {}, nobody);
+    EXPECT_EQ(created.status, 0) << created.err;
+    EXPECT_EQ(Read("\\shared\\new.ini"), "[a]\nb=c\n\n");
 }
 
 // The library's log is written only when asked for, never beside the tool.
