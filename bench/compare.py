@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Turns the runs of bench/compare into one table: per benchmark the median wall-clock time
+before and after, their ratio (after / before), a pass or miss mark against the limit, and the
+spread of each side (half the interquartile range, relative to the median).
+
+Usage: bench/compare.py [--limit 1.10] [--markdown] RESULTS_FOLDER
+
+RESULTS_FOLDER holds before-<program>-<round>.json and after-<program>-<round>.json.
+"""
+import glob
+import json
+import os
+import re
+import statistics
+import sys
+
+UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+# Run settings that Google Benchmark appends to a name; they are the same on both sides.
+SETTINGS = re.compile(r"/(real_time|iterations:\d+|min_time:[0-9.]+s?|repeats:\d+)")
+
+
+def load(folder):
+    """side -> benchmark name -> list of times in ns; names in order of first appearance;
+    name -> error message of a run that failed."""
+    times = {"before": {}, "after": {}}
+    order, errors = [], {}
+    for side in times:
+        for path in sorted(glob.glob(os.path.join(folder, f"{side}-*.json"))):
+            with open(path, encoding="utf-8") as f:
+                data = json.load(f)
+            for b in data.get("benchmarks", []):
+                if b.get("run_type", "iteration") != "iteration":
+                    continue
+                name = SETTINGS.sub("", b.get("run_name", b["name"]))
+                if name not in order:
+                    order.append(name)
+                if b.get("error_occurred"):
+                    errors[name] = f"{side}: {b.get('error_message', 'error')}"
+                    continue
+                ns = b["real_time"] * UNIT_NS[b.get("time_unit", "ns")]
+                times[side].setdefault(name, []).append(ns)
+    return times, order, errors
+
+
+def fmt_time(ns):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if ns >= scale:
+            return f"{ns / scale:.3g} {unit}"
+    return f"{ns:.3g} ns"
+
+
+def spread(values):
+    """Half the interquartile range over the median, in percent."""
+    if len(values) < 4:
+        return "-"
+    q = statistics.quantiles(values, n=4)
+    return f"{50.0 * (q[2] - q[0]) / statistics.median(values):.1f}%"
+
+
+def table(folder, limit):
+    times, order, errors = load(folder)
+    rows = []
+    for name in order:
+        before, after = times["before"].get(name), times["after"].get(name)
+        if name in errors or not before or not after:
+            why = errors.get(name) or "only measured " + ("after" if after else "before")
+            rows.append([name, "-", "-", "-", "-", f"error ({why})"])
+            continue
+        mb, ma = statistics.median(before), statistics.median(after)
+        ratio = ma / mb
+        rows.append([name, fmt_time(mb), fmt_time(ma), f"{ratio:.3f}",
+                     f"{spread(before)} / {spread(after)}",
+                     "pass" if ratio <= limit else "MISS"])
+    runs = min((len(v) for side in times.values() for v in side.values()), default=0)
+    return rows, runs
+
+
+def render(rows, runs, limit, markdown):
+    header = ["benchmark", "before", "after", "after/before", "spread b/a",
+              f"<= {limit:.2f}"]
+    if markdown:
+        lines = ["| " + " | ".join(header) + " |", "|" + "|".join(["---"] * len(header)) + "|"]
+        lines += ["| " + " | ".join(r) + " |" for r in rows]
+        return "\n".join(lines)
+    widths = [max(len(r[i]) for r in [header] + rows) for i in range(len(header))]
+
+    def line(r):
+        return "  ".join(c.ljust(w) for c, w in zip(r, widths)).rstrip()
+
+    out = [line(header), "  ".join("-" * w for w in widths)]
+    out += [line(r) for r in rows]
+    passed = sum(1 for r in rows if r[-1] == "pass")
+    out.append(f"\n{passed} of {len(rows)} benchmarks within {limit:.2f} x"
+               f" (medians of {runs} runs per side)")
+    return "\n".join(out)
+
+
+def main(argv):
+    limit, markdown, folders = 1.10, False, []
+    args = iter(argv)
+    for a in args:
+        if a == "--markdown":
+            markdown = True
+        elif a == "--limit":
+            limit = float(next(args, "1.10"))
+        else:
+            folders.append(a)
+    if len(folders) != 1:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    rows, runs = table(folders[0], limit)
+    if not rows:
+        print(f"no benchmark results in {folders[0]}", file=sys.stderr)
+        return 1
+    print(render(rows, runs, limit, markdown))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
