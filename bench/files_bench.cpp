@@ -9,13 +9,11 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <system_error>
-#include <utility>
 
 #include "bench/support.h"
 #include "fieldkit/files/directory_tree.h"
@@ -36,13 +34,13 @@ const wchar_t* const kReplacedCopy = L"\\Backup\\Replaced\\Bridge North";
 const char* const kLog = "\\Survey Data\\Logs\\Survey.log";
 
 // The job folder: counts per subfolder, full and under the smoke switch; 1,000 files in all.
-struct JobFolder {
+struct JobPart {
     const char* folder;  // relative to the job, "" for the job itself
     const char* stem;
     const char* extension;
     std::size_t files, smokeFiles;
 };
-const JobFolder kJobFolders[] = {
+const JobPart kJobParts[] = {
     {"", "note", "txt", 40, 2},
     {"Raw", "obs", "raw", 320, 6},
     {"Points", "pt", "csv", 320, 6},
@@ -58,14 +56,6 @@ const char* const kKeyNames[] = {"Height", "Offset",  "Enabled", "Count", "Name"
                                  "Path",   "Timeout", "Scale",   "Mode",  "Code"};
 const char* const kWords[] = {"tree", "fence", "corner", "manhole", "kerb",  "wall",
                               "pole", "gate",  "ditch",  "bridge",  "north", "checked"};
-
-struct Workspace {
-    std::string root;  // host folder serving as the device root
-    std::size_t settingsKeys = 0;
-    std::uint64_t settingsBytes = 0;
-    std::size_t jobFiles = 0;
-    std::uint64_t jobBytes = 0;
-};
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Printf(const char* format, ...) {
@@ -147,73 +137,98 @@ std::size_t CountKeys(CINIFile& ini) {
     return total;
 }
 
-std::string HostPath(const Workspace& w, const std::wstring& devicePath) {
-    std::string out = w.root;
-    for (const wchar_t c : devicePath)
-        out += c == L'\\' ? '/' : static_cast<char>(c);  // the device paths above are ASCII
+// The device root of this run, with the folders the copies and the log go into. Each part of
+// the workload below is made on first use, so that a run of a single benchmark (bench/compare
+// runs them one at a time) pays for its own files only.
+const std::string& Root() {
+    static const std::string root = [] {
+        const std::string r = fieldkit::bench::WorkPath("device");
+        fs::create_directories(r + "/Survey Data/Settings");
+        fs::create_directories(r + "/Survey Data/Logs");
+        fs::create_directories(r + "/Backup/Fresh");
+        fs::create_directories(r + "/Backup/Replaced");
+        fieldkit::host::SetDeviceRoot(r);
+        return r;
+    }();
+    return root;
+}
+
+template <class Char>
+std::string HostPath(const Char* devicePath) {
+    std::string out = Root();
+    for (; *devicePath != 0; ++devicePath)  // the device paths above are ASCII
+        out += *devicePath == '\\' ? '/' : static_cast<char>(*devicePath);
     return out;
 }
 
-// Regular files and their bytes in a host tree.
-std::pair<std::size_t, std::uint64_t> CountTree(const std::string& folder) {
-    std::size_t files = 0;
+struct Settings {
+    std::size_t keys = 0;
     std::uint64_t bytes = 0;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        ++files;
-        bytes += it->file_size(ec);
-    }
-    return {files, bytes};
-}
+};
 
-const Workspace& Setup() {
-    static const Workspace workspace = [] {
-        Workspace w;
-        w.root = fieldkit::bench::WorkPath("device");
-        fs::create_directories(w.root + "/Survey Data/Settings");
-        fs::create_directories(w.root + "/Survey Data/Logs");
-        fs::create_directories(w.root + "/Backup/Fresh");
-        fs::create_directories(w.root + "/Backup/Replaced");
-        fieldkit::host::SetDeviceRoot(w.root);
-
+const Settings& SettingsFile() {
+    static const Settings settings = [] {
+        Settings f;
         const std::size_t sections = fieldkit::bench::Size(40, 4);
         const std::size_t keys = fieldkit::bench::Size(25, 5);
-        fieldkit::bench::WriteFile(HostPath(w, kSettings), GenerateSettings(sections, keys));
+        fieldkit::bench::WriteFile(HostPath(kSettings), GenerateSettings(sections, keys));
         // Saved once in the library's own order, so that every later save writes the same
         // bytes and the load reads the same file whichever benchmark ran first.
         CINIFile ini;
         if (!ini.LoadIni(kSettings) || !ini.SaveIni(kSettings))
             throw std::runtime_error("cannot prepare the settings file");
-        w.settingsKeys = CountKeys(ini);
-        if (w.settingsKeys != sections * keys)
-            throw std::runtime_error("the settings file lost keys");
-        w.settingsBytes = fieldkit::bench::FileSize(HostPath(w, kSettings));
+        f.keys = CountKeys(ini);
+        if (f.keys != sections * keys) throw std::runtime_error("the settings file lost keys");
+        f.bytes = fieldkit::bench::FileSize(HostPath(kSettings));
+        return f;
+    }();
+    return settings;
+}
 
+struct Files {
+    std::size_t count = 0;
+    std::uint64_t bytes = 0;
+};
+
+// Regular files and their bytes in a host tree.
+Files CountTree(const std::string& folder) {
+    Files found;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        ++found.count;
+        found.bytes += it->file_size(ec);
+    }
+    return found;
+}
+
+const Files& JobFiles() {
+    static const Files files = [] {
+        Files f;
         std::mt19937_64 rng(fieldkit::bench::kSeed);
         std::uniform_int_distribution<std::size_t> size(200, 4096);
-        const std::string job = HostPath(w, kJob);
-        for (const JobFolder& f : kJobFolders) {
-            const std::string folder = *f.folder != '\0' ? job + "/" + f.folder : job;
+        const std::string job = HostPath(kJob);
+        for (const JobPart& part : kJobParts) {
+            const std::string folder = *part.folder != '\0' ? job + "/" + part.folder : job;
             fs::create_directories(folder);
-            const std::size_t n = fieldkit::bench::Size(f.files, f.smokeFiles);
+            const std::size_t n = fieldkit::bench::Size(part.files, part.smokeFiles);
             for (std::size_t i = 0; i < n; ++i) {
                 const std::string bytes = GenerateJobFile(rng, size(rng));
-                fieldkit::bench::WriteFile(
-                    folder + "/" +
-                        Printf("%s%04u.%s", f.stem, static_cast<unsigned>(i + 1), f.extension),
-                    bytes);
-                ++w.jobFiles;
-                w.jobBytes += bytes.size();
+                fieldkit::bench::WriteFile(folder + "/" +
+                                               Printf("%s%04u.%s", part.stem,
+                                                      static_cast<unsigned>(i + 1), part.extension),
+                                           bytes);
+                ++f.count;
+                f.bytes += bytes.size();
             }
         }
-        return w;
+        return f;
     }();
-    return workspace;
+    return files;
 }
 
 void LoadIni(benchmark::State& state) {
-    const Workspace& w = Setup();
+    const Settings& f = SettingsFile();
     for (auto _ : state) {
         CINIFile ini;
         if (!ini.LoadIni(kSettings)) {
@@ -224,15 +239,15 @@ void LoadIni(benchmark::State& state) {
     }
     CINIFile check;
     check.LoadIni(kSettings);
-    if (CountKeys(check) != w.settingsKeys) state.SkipWithError("LoadIni did not read every key");
+    if (CountKeys(check) != f.keys) state.SkipWithError("LoadIni did not read every key");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(w.settingsBytes));
-    state.counters["keys"] = static_cast<double>(w.settingsKeys);
+                            static_cast<std::int64_t>(f.bytes));
+    state.counters["keys"] = static_cast<double>(f.keys);
 }
 BENCHMARK(LoadIni)->Name("files/load_ini")->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void SaveIni(benchmark::State& state) {
-    const Workspace& w = Setup();
+    const Settings& f = SettingsFile();
     CINIFile ini;
     if (!ini.LoadIni(kSettings)) {
         state.SkipWithError("LoadIni failed");
@@ -245,35 +260,35 @@ void SaveIni(benchmark::State& state) {
         }
     }
     // The file is replaced by the same text every time: any other size is a broken save.
-    if (fieldkit::bench::FileSize(HostPath(w, kSettings)) != w.settingsBytes)
+    if (fieldkit::bench::FileSize(HostPath(kSettings)) != f.bytes)
         state.SkipWithError("SaveIni changed the file");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(w.settingsBytes));
-    state.counters["keys"] = static_cast<double>(w.settingsKeys);
+                            static_cast<std::int64_t>(f.bytes));
+    state.counters["keys"] = static_cast<double>(f.keys);
 }
 BENCHMARK(SaveIni)->Name("files/save_ini")->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // A fixed count rather than a minimum time: a copy takes about half a second on a disk, and
 // the same number of copies keeps the write-back the kernel has pending alike on both sides of
 // a comparison.
-constexpr benchmark::IterationCount kCopyIterations = 3;
+constexpr benchmark::IterationCount kCopyIterations = 2;
 
 // True when the copy holds every file of the job with all its bytes.
-bool CopyComplete(const Workspace& w, const wchar_t* copy) {
-    const auto found = CountTree(HostPath(w, copy));
-    return found.first == w.jobFiles && found.second == w.jobBytes;
+bool CopyComplete(const Files& job, const wchar_t* copy) {
+    const Files found = CountTree(HostPath(copy));
+    return found.count == job.count && found.bytes == job.bytes;
 }
 
-void CopyCounters(benchmark::State& state, const Workspace& w) {
+void CopyCounters(benchmark::State& state, const Files& job) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(w.jobBytes));
-    state.counters["files"] = static_cast<double>(w.jobFiles);
+                            static_cast<std::int64_t>(job.bytes));
+    state.counters["files"] = static_cast<double>(job.count);
 }
 
 // Every iteration copies into a folder that does not exist yet; removing it again is not
 // timed.
 void CopyFresh(benchmark::State& state) {
-    const Workspace& w = Setup();
+    const Files& job = JobFiles();
     FileFuncsEx::RemoveDirectoryTree(kFreshCopy);  // left by an earlier run of this function
     bool checked = false;
     for (auto _ : state) {
@@ -283,7 +298,7 @@ void CopyFresh(benchmark::State& state) {
         }
         state.PauseTiming();
         // Once per run is enough: walking the copy costs about as much as making it.
-        const bool complete = checked || CopyComplete(w, kFreshCopy);
+        const bool complete = checked || CopyComplete(job, kFreshCopy);
         checked = true;
         const bool removed = FileFuncsEx::RemoveDirectoryTree(kFreshCopy) != 0;
         state.ResumeTiming();
@@ -296,7 +311,7 @@ void CopyFresh(benchmark::State& state) {
             break;
         }
     }
-    CopyCounters(state, w);
+    CopyCounters(state, job);
 }
 BENCHMARK(CopyFresh)
     ->Name("files/copy_directory_fresh")
@@ -306,8 +321,8 @@ BENCHMARK(CopyFresh)
 
 // Every iteration copies onto a complete earlier copy, so every file is replaced.
 void CopyReplace(benchmark::State& state) {
-    const Workspace& w = Setup();
-    if (!fs::exists(HostPath(w, kReplacedCopy)) &&
+    const Files& job = JobFiles();
+    if (!fs::exists(HostPath(kReplacedCopy)) &&
         FileFuncsEx::CopyDirectory(kJob, kReplacedCopy, 1) == 0) {
         state.SkipWithError("the first CopyDirectory failed");
         return;
@@ -318,9 +333,9 @@ void CopyReplace(benchmark::State& state) {
             break;
         }
     }
-    if (!CopyComplete(w, kReplacedCopy))
+    if (!CopyComplete(job, kReplacedCopy))
         state.SkipWithError("the copy is not the whole job folder");
-    CopyCounters(state, w);
+    CopyCounters(state, job);
 }
 BENCHMARK(CopyReplace)
     ->Name("files/copy_directory_replace")
@@ -331,7 +346,7 @@ BENCHMARK(CopyReplace)
 // What an application pays to open its log: the file is created afresh (truncated), one line
 // is written and the file is closed.
 void LogStartStop(benchmark::State& state) {
-    const Workspace& w = Setup();
+    Root();
     CLogFile log;
     for (auto _ : state) {
         if (log.Start(kLog, LOGMODE_FILE, LOGFMT_NUMBER | LOGFMT_SECONDS | LOGFMT_LEVEL, 3) != 0) {
@@ -344,7 +359,7 @@ void LogStartStop(benchmark::State& state) {
             break;
         }
     }
-    if (fieldkit::bench::FileSize(HostPath(w, std::wstring(kLog, kLog + std::strlen(kLog)))) == 0)
+    if (fieldkit::bench::FileSize(HostPath(kLog)) == 0)
         state.SkipWithError("the log holds no line");
 }
 BENCHMARK(LogStartStop)->Name("files/log_start_stop")->Unit(benchmark::kMicrosecond)->UseRealTime();
