@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Turns the runs of bench/compare into one table: per benchmark the median wall-clock time
-before and after, their ratio (after / before), a pass or miss mark against the limit, and the
-spread of each side (half the interquartile range, relative to the median).
+before and after, their ratio (after / before), how far that ratio can be trusted (the range
+that holds 90 % of the ratios of resampled runs), and a pass or miss mark against the limit.
 
 Usage: bench/compare.py [--limit 1.10] [--markdown] RESULTS_FOLDER
 
@@ -10,6 +10,7 @@ RESULTS_FOLDER holds before-<program>-<round>.json and after-<program>-<round>.j
 import glob
 import json
 import os
+import random
 import re
 import statistics
 import sys
@@ -49,12 +50,16 @@ def fmt_time(ns):
     return f"{ns:.3g} ns"
 
 
-def spread(values):
-    """Half the interquartile range over the median, in percent."""
-    if len(values) < 4:
+def interval(before, after, rounds=2000):
+    """The 5th and 95th percentiles of the ratio of medians over runs drawn again with
+    replacement on each side: when that range straddles the limit, the mark is down to noise."""
+    if len(before) < 4 or len(after) < 4:
         return "-"
-    q = statistics.quantiles(values, n=4)
-    return f"{50.0 * (q[2] - q[0]) / statistics.median(values):.1f}%"
+    rng = random.Random(20240601)  # the same table for the same runs
+    ratios = sorted(
+        statistics.median(rng.choices(after, k=len(after))) /
+        statistics.median(rng.choices(before, k=len(before))) for _ in range(rounds))
+    return f"{ratios[rounds // 20]:.2f} - {ratios[rounds - 1 - rounds // 20]:.2f}"
 
 
 def table(folder, limit):
@@ -68,16 +73,14 @@ def table(folder, limit):
             continue
         mb, ma = statistics.median(before), statistics.median(after)
         ratio = ma / mb
-        rows.append([name, fmt_time(mb), fmt_time(ma), f"{ratio:.3f}",
-                     f"{spread(before)} / {spread(after)}",
+        rows.append([name, fmt_time(mb), fmt_time(ma), f"{ratio:.3f}", interval(before, after),
                      "pass" if ratio <= limit else "MISS"])
     runs = min((len(v) for side in times.values() for v in side.values()), default=0)
     return rows, runs
 
 
 def render(rows, runs, limit, markdown):
-    header = ["benchmark", "before", "after", "after/before", "spread b/a",
-              f"<= {limit:.2f}"]
+    header = ["benchmark", "before", "after", "after/before", "90% range", f"<= {limit:.2f}"]
     if markdown:
         lines = ["| " + " | ".join(header) + " |", "|" + "|".join(["---"] * len(header)) + "|"]
         lines += ["| " + " | ".join(r) + " |" for r in rows]
