@@ -3,7 +3,10 @@
 before and after, their ratio (after / before), how far that ratio can be trusted (the range
 that holds 90 % of the ratios of resampled runs), and a pass or miss mark against the limit.
 
-Usage: bench/compare.py [--limit 1.10] [--markdown] RESULTS_FOLDER
+Usage: bench/compare.py [--limit 1.10] [--time real|cpu] [--markdown] RESULTS_FOLDER
+
+--time cpu judges by the process's CPU time (user + system) instead of wall-clock time: steadier
+when other programs compete for the processors, but blind to waiting for the disk.
 
 RESULTS_FOLDER holds before-<program>-<round>.json and after-<program>-<round>.json.
 """
@@ -20,7 +23,7 @@ UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 SETTINGS = re.compile(r"/(real_time|iterations:\d+|min_time:[0-9.]+s?|repeats:\d+)")
 
 
-def load(folder):
+def load(folder, key):
     """side -> benchmark name -> list of times in ns; names in order of first appearance;
     name -> error message of a run that failed."""
     times = {"before": {}, "after": {}}
@@ -38,7 +41,7 @@ def load(folder):
                 if b.get("error_occurred"):
                     errors[name] = f"{side}: {b.get('error_message', 'error')}"
                     continue
-                ns = b["real_time"] * UNIT_NS[b.get("time_unit", "ns")]
+                ns = b[key] * UNIT_NS[b.get("time_unit", "ns")]
                 times[side].setdefault(name, []).append(ns)
     return times, order, errors
 
@@ -62,8 +65,8 @@ def interval(before, after, rounds=2000):
     return f"{ratios[rounds // 20]:.2f} - {ratios[rounds - 1 - rounds // 20]:.2f}"
 
 
-def table(folder, limit):
-    times, order, errors = load(folder)
+def table(folder, limit, key):
+    times, order, errors = load(folder, key)
     rows = []
     for name in order:
         before, after = times["before"].get(name), times["after"].get(name)
@@ -99,19 +102,24 @@ def render(rows, runs, limit, markdown):
 
 
 def main(argv):
-    limit, markdown, folders = 1.10, False, []
+    limit, markdown, key, folders = 1.10, False, "real_time", []
     args = iter(argv)
     for a in args:
         if a == "--markdown":
             markdown = True
         elif a == "--limit":
             limit = float(next(args, "1.10"))
+        elif a == "--time":
+            key = {"real": "real_time", "cpu": "cpu_time"}.get(next(args, ""), "")
+            if not key:
+                print("--time takes real or cpu", file=sys.stderr)
+                return 2
         else:
             folders.append(a)
     if len(folders) != 1:
         print(__doc__.strip(), file=sys.stderr)
         return 2
-    rows, runs = table(folders[0], limit)
+    rows, runs = table(folders[0], limit, key)
     if not rows:
         print(f"no benchmark results in {folders[0]}", file=sys.stderr)
         return 1
