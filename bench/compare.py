@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-"""Turns the runs of bench/compare into one table: per benchmark the median wall-clock time
-before and after, their ratio (after / before), how far that ratio can be trusted (the range
-that holds 90 % of the ratios of resampled runs), and a pass or miss mark against the limit.
+"""Turns the runs of bench/compare into one table, per benchmark: the median time before and
+after, their ratio (after / before) with a pass or miss mark against the limit, the median of
+the ratios of the pairs run back to back, and the range that 90 % of the ratios of medians fall
+in when the pairs are drawn again at random.
 
 Usage: bench/compare.py [--limit 1.10] [--time real|cpu] [--markdown] RESULTS_FOLDER
 
 --time cpu judges by the process's CPU time (user + system) instead of wall-clock time: steadier
 when other programs compete for the processors, but blind to waiting for the disk.
 
-RESULTS_FOLDER holds before-<program>-<round>.json and after-<program>-<round>.json.
+RESULTS_FOLDER holds SIDE-PROGRAM-INDEX-ROUND.json for SIDE before and after; the two runs
+with the same PROGRAM-INDEX-ROUND form a pair.
 """
 import glob
 import json
@@ -24,12 +26,13 @@ SETTINGS = re.compile(r"/(real_time|iterations:\d+|min_time:[0-9.]+s?|repeats:\d
 
 
 def load(folder, key):
-    """side -> benchmark name -> list of times in ns; names in order of first appearance;
+    """side -> benchmark name -> pair tag -> time in ns; names in order of first appearance;
     name -> error message of a run that failed."""
     times = {"before": {}, "after": {}}
     order, errors = [], {}
     for side in times:
         for path in sorted(glob.glob(os.path.join(folder, f"{side}-*.json"))):
+            tag = os.path.basename(path)[len(side) + 1:-len(".json")]
             with open(path, encoding="utf-8") as f:
                 data = json.load(f)
             for b in data.get("benchmarks", []):
@@ -41,8 +44,7 @@ def load(folder, key):
                 if b.get("error_occurred"):
                     errors[name] = f"{side}: {b.get('error_message', 'error')}"
                     continue
-                ns = b[key] * UNIT_NS[b.get("time_unit", "ns")]
-                times[side].setdefault(name, []).append(ns)
+                times[side].setdefault(name, {})[tag] = b[key] * UNIT_NS[b.get("time_unit", "ns")]
     return times, order, errors
 
 
@@ -53,37 +55,46 @@ def fmt_time(ns):
     return f"{ns:.3g} ns"
 
 
-def interval(before, after, rounds=2000):
-    """The 5th and 95th percentiles of the ratio of medians over runs drawn again with
-    replacement on each side: when that range straddles the limit, the mark is down to noise."""
-    if len(before) < 4 or len(after) < 4:
+def interval(pairs, draws=2000):
+    """The 5th and 95th percentiles of the ratio of medians over pairs drawn again with
+    replacement. Pairs are drawn whole: the load of the machine drifts over a run, and the two
+    runs of a pair saw the same load. When the range straddles the limit, the mark is noise."""
+    if len(pairs) < 4:
         return "-"
     rng = random.Random(20240601)  # the same table for the same runs
-    ratios = sorted(
-        statistics.median(rng.choices(after, k=len(after))) /
-        statistics.median(rng.choices(before, k=len(before))) for _ in range(rounds))
-    return f"{ratios[rounds // 20]:.2f} - {ratios[rounds - 1 - rounds // 20]:.2f}"
+    ratios = []
+    for _ in range(draws):
+        drawn = rng.choices(pairs, k=len(pairs))
+        ratios.append(statistics.median(a for _, a in drawn) /
+                      statistics.median(b for b, _ in drawn))
+    ratios.sort()
+    return f"{ratios[draws // 20]:.2f} - {ratios[draws - 1 - draws // 20]:.2f}"
 
 
 def table(folder, limit, key):
     times, order, errors = load(folder, key)
     rows = []
+    runs = None
     for name in order:
-        before, after = times["before"].get(name), times["after"].get(name)
-        if name in errors or not before or not after:
-            why = errors.get(name) or "only measured " + ("after" if after else "before")
-            rows.append([name, "-", "-", "-", "-", f"error ({why})"])
+        before, after = times["before"].get(name, {}), times["after"].get(name, {})
+        pairs = [(before[t], after[t]) for t in sorted(before) if t in after]
+        if name in errors or not pairs:
+            why = errors.get(name) or "no run on both sides"
+            rows.append([name, "-", "-", "-", "ERROR", "-", why])
             continue
-        mb, ma = statistics.median(before), statistics.median(after)
+        runs = len(pairs) if runs is None else min(runs, len(pairs))
+        mb = statistics.median(b for b, _ in pairs)
+        ma = statistics.median(a for _, a in pairs)
         ratio = ma / mb
-        rows.append([name, fmt_time(mb), fmt_time(ma), f"{ratio:.3f}", interval(before, after),
-                     "pass" if ratio <= limit else "MISS"])
-    runs = min((len(v) for side in times.values() for v in side.values()), default=0)
-    return rows, runs
+        paired = statistics.median(a / b for b, a in pairs)
+        rows.append([name, fmt_time(mb), fmt_time(ma), f"{ratio:.3f}",
+                     "pass" if ratio <= limit else "MISS", f"{paired:.3f}", interval(pairs)])
+    return rows, runs or 0
 
 
 def render(rows, runs, limit, markdown):
-    header = ["benchmark", "before", "after", "after/before", "90% range", f"<= {limit:.2f}"]
+    header = ["benchmark", "before", "after", "after/before", f"<= {limit:.2f}", "paired",
+              "90% range"]
     if markdown:
         lines = ["| " + " | ".join(header) + " |", "|" + "|".join(["---"] * len(header)) + "|"]
         lines += ["| " + " | ".join(r) + " |" for r in rows]
@@ -95,7 +106,7 @@ def render(rows, runs, limit, markdown):
 
     out = [line(header), "  ".join("-" * w for w in widths)]
     out += [line(r) for r in rows]
-    passed = sum(1 for r in rows if r[-1] == "pass")
+    passed = sum(1 for r in rows if r[4] == "pass")
     out.append(f"\n{passed} of {len(rows)} benchmarks within {limit:.2f} x"
                f" (medians of {runs} runs per side)")
     return "\n".join(out)
