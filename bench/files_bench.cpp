@@ -297,7 +297,7 @@ void CopyFresh(benchmark::State& state) {
             break;
         }
         state.PauseTiming();
-        // Once per run is enough: walking the copy costs about as much as making it.
+        // The first copy of a run stands for the others: they copy the same files.
         const bool complete = checked || CopyComplete(job, kFreshCopy);
         checked = true;
         const bool removed = FileFuncsEx::RemoveDirectoryTree(kFreshCopy) != 0;
