@@ -5,6 +5,7 @@ the peer's median, their ratio (fieldkit / peer) and the target with a pass or m
 Usage: bench/report.py [--markdown] RESULT.json...
 """
 import json
+import re
 import sys
 
 UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
@@ -17,7 +18,7 @@ def load(paths):
         with open(path, encoding="utf-8") as f:
             data = json.load(f)
         for b in data.get("benchmarks", []):
-            name = b.get("run_name", b["name"]).replace("/real_time", "")
+            name = re.sub(r"/(real_time|iterations:\d+)", "", b.get("run_name", b["name"]))
             if b.get("error_occurred"):
                 runs[name] = {"error": b.get("error_message", "error")}
                 continue
@@ -121,6 +122,20 @@ class Table:
                  fmt_time(e["ns"]) if e else self.missing("catalogs/attach_free/fieldkit"), None,
                  None, "(info)", None)
 
+    def info(self, workload, name):
+        """A figure without a peer or a target, shown for reference."""
+        e = self.get(name)
+        self.row(workload, fmt_time(e["ns"]) if e else self.missing(name), None, None, "(info)",
+                 None)
+
+    def files(self):
+        # The device file system has no peer; bench/compare measures it against itself.
+        self.info("LoadIni, settings file of 40 x 25 keys", "files/load_ini")
+        self.info("SaveIni onto that file", "files/save_ini")
+        self.info("CopyDirectory, 1,000 files into a new folder", "files/copy_directory_fresh")
+        self.info("CopyDirectory, 1,000 files onto a copy", "files/copy_directory_replace")
+        self.info("CLogFile Start + one line + Stop", "files/log_start_stop")
+
     def build(self):
         self.time_pair("TBLH_To_XYZ vs Geocentric::Forward, 1M points",
                        "geocentric/forward/fieldkit", "geocentric/forward/geographiclib", 1.0)
@@ -150,6 +165,7 @@ class Table:
         self.time_pair("ugettext vs unordered_map, every msgid of 20,000",
                        "catalogs/lookup/fieldkit", "catalogs/lookup/unordered_map", 1.5)
         self.attach()
+        self.files()
         return self
 
     def render(self, markdown):
