@@ -139,7 +139,8 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
         m_lineCut = cut && fieldkit::detail::WriteUnbuffered(file, "\n", 1) != 1;
         m_file = file;
         // Delete-empty at Stop must remove this file, not whatever bears its name by then.
-        m_haveIdentity = fieldkit::detail::IdentityOf(file, m_identity);
+        m_haveIdentity =
+            (mode & LOGMODE_DELETEEMPTY) != 0 && fieldkit::detail::IdentityOf(file, m_identity);
         std::memcpy(m_fileName, fileName, sizeof m_fileName);
         m_status.store(LOGSTATUS_RUNNING);
         m_wasEmpty = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == 0;

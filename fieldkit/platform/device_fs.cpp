@@ -63,14 +63,15 @@ RootCache& Roots() {
     return cache.get();
 }
 
-std::shared_ptr<const UniqueFd> RootDescriptor() {
+// With `check`, a root folder removed (and perhaps made again under the same name) is noticed
+// and opened anew; callers ask for that only after a failure, sparing every call a syscall.
+std::shared_ptr<const UniqueFd> RootDescriptor(bool check = false) {
     const std::string root = host::GetDeviceRoot();
     RootCache& cache = Roots();
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (cache.fd != nullptr && cache.path == root) {
         struct stat st;
-        // A root folder removed and made again under the same name is a new folder.
-        if (fstat(cache.fd->Get(), &st) == 0 && st.st_nlink > 0) return cache.fd;
+        if (!check || (fstat(cache.fd->Get(), &st) == 0 && st.st_nlink > 0)) return cache.fd;
     }
     const int fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -293,7 +294,8 @@ int Checked(int fd, int flags) {
         errno = error;
         return -1;
     }
-    if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // F_SETFL sets these status flags whole: the ones asked for at open, without O_NONBLOCK.
+    if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags & (O_APPEND | O_DIRECT | O_NOATIME));
     return fd;
 }
 
@@ -375,28 +377,26 @@ bool FindName(int folder, const std::string& name, std::string& actual, struct s
     return true;
 }
 
-bool ResolveEntry(std::wstring_view path, LastLink last, DeviceEntry& entry) {
-    entry = DeviceEntry{};
-    std::vector<std::string> parts;
-    if (!SplitDevicePath(path, parts)) return false;
-    const std::shared_ptr<const UniqueFd> root = RootDescriptor();
-    if (root == nullptr) return false;
-    return Resolve(root->Get(), parts, last, entry);
+namespace {
+
+// True when the cached root was removed and a folder of its name opened in its place: the
+// caller that found nothing tries once more.
+bool RootRenewed(const std::shared_ptr<const UniqueFd>& root) {
+    const int saved = errno;
+    const std::shared_ptr<const UniqueFd> now = RootDescriptor(true);
+    errno = saved;
+    return now != nullptr && now != root;
 }
 
-int OpenDevicePath(std::wstring_view path, int flags, mode_t mode, bool* created) {
-    if (created != nullptr) *created = false;
-    std::vector<std::string> parts;
-    if (!SplitDevicePath(path, parts)) return -1;
-    const std::shared_ptr<const UniqueFd> root = RootDescriptor();
-    if (root == nullptr) return -1;
+int OpenInside(int root, const std::vector<std::string>& parts, int flags, mode_t mode,
+               bool* created) {
     const std::string joined = Join(parts, parts.size());
     const bool create = (flags & O_CREAT) != 0;
     const bool exclusive = create && (flags & O_EXCL) != 0;
     if (exclusive) {
         // Any entry of that name, a link included, makes a new file impossible.
         DeviceEntry entry;
-        if (!Resolve(root->Get(), parts, LastLink::Keep, entry)) return -1;
+        if (!Resolve(root, parts, LastLink::Keep, entry)) return -1;
         if (entry.exists) {
             errno = EEXIST;
             return -1;
@@ -408,11 +408,11 @@ int OpenDevicePath(std::wstring_view path, int flags, mode_t mode, bool* created
     // The exact path first, in one step; creating waits until a name in another case is ruled
     // out. A name that turns up between the look and the creation is looked at again.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const int fd = OpenInRoot(root->Get(), joined, OpenFlags(flags) & ~O_CREAT, 0);
+        const int fd = OpenInRoot(root, joined, OpenFlags(flags) & ~O_CREAT, 0);
         if (fd >= 0) return Checked(fd, flags);
         if (errno != ENOENT && errno != ENOSYS) return -1;
         DeviceEntry entry;
-        if (!Resolve(root->Get(), parts, LastLink::Follow, entry)) return -1;
+        if (!Resolve(root, parts, LastLink::Follow, entry)) return -1;
         if (entry.exists) return OpenRegularAt(entry.folder.Get(), entry.name, flags & ~O_CREAT);
         if (!create) {
             errno = ENOENT;
@@ -424,6 +424,31 @@ int OpenDevicePath(std::wstring_view path, int flags, mode_t mode, bool* created
     }
     errno = EEXIST;
     return -1;
+}
+
+}  // namespace
+
+bool ResolveEntry(std::wstring_view path, LastLink last, DeviceEntry& entry) {
+    entry = DeviceEntry{};
+    std::vector<std::string> parts;
+    if (!SplitDevicePath(path, parts)) return false;
+    const std::shared_ptr<const UniqueFd> root = RootDescriptor();
+    if (root == nullptr) return false;
+    const bool resolved = Resolve(root->Get(), parts, last, entry);
+    if ((resolved ? entry.exists : errno != ENOENT) || !RootRenewed(root)) return resolved;
+    return ResolveEntry(path, last, entry);
+}
+
+int OpenDevicePath(std::wstring_view path, int flags, mode_t mode, bool* created) {
+    if (created != nullptr) *created = false;
+    std::vector<std::string> parts;
+    if (!SplitDevicePath(path, parts)) return -1;
+    const std::shared_ptr<const UniqueFd> root = RootDescriptor();
+    if (root == nullptr) return -1;
+    const int fd = OpenInside(root->Get(), parts, flags, mode, created);
+    if (fd >= 0 || errno != ENOENT || !RootRenewed(root)) return fd;
+    const std::shared_ptr<const UniqueFd> renewed = RootDescriptor();
+    return renewed != nullptr ? OpenInside(renewed->Get(), parts, flags, mode, created) : -1;
 }
 
 int OpenRegularAt(int folder, const std::string& name, int flags, mode_t mode) {

@@ -266,14 +266,23 @@ BOOL SetAttributesOf(int fd, DWORD attributes) {
 
 // A name for a new file beside `name`, unlikely to be taken; O_EXCL makes sure.
 std::string TemporaryName(const std::string& name) {
+    // One random seed per process and a counter: unique among this process's names, and
+    // unlikely to meet another's; O_EXCL settles the rest.
+    static const std::uint64_t seed = [] {
+        std::uint64_t random = 0;
+        if (getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+            random = static_cast<std::uint64_t>(
+                         std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                     (static_cast<std::uint64_t>(getpid()) << 32);
+        }
+        return random;
+    }();
     static std::atomic<std::uint64_t> counter{0};
-    std::uint64_t random = 0;
-    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
-        random = static_cast<std::uint64_t>(
-                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                 (static_cast<std::uint64_t>(getpid()) << 32);
-    }
-    random += counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL;
+    // The process id keeps a forked child, which inherits seed and counter, from repeating its
+    // parent's names.
+    std::uint64_t random = (seed ^ static_cast<std::uint64_t>(getpid()) << 40) +
+                           counter.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ULL;
+    random ^= random >> 29;  // spread the counter over the digits that are shown
     char hex[17];
     for (int i = 15; i >= 0; --i) {
         hex[i] = "0123456789abcdef"[random & 0xF];
@@ -338,9 +347,12 @@ class Replacement {
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
 
-    // Starts replacing the entry `name` of `folder`, described by `old` when it exists. A link
-    // there is replaced itself (the callers that write through links resolve them first).
-    bool Begin(int folder, const std::string& name, bool exists, const struct stat& old) {
+    // Starts replacing the entry `name` of `folder` (which must stay open until the end, see
+    // KeepFolder), described by `old` when it exists. A link there is replaced itself (the
+    // callers that write through links resolve them first). With `keepHidden` the old file's
+    // hidden mark carries over.
+    bool Begin(int folder, const std::string& name, bool exists, const struct stat& old,
+               bool keepHidden) {
         if (name == "." || (exists && S_ISDIR(old.st_mode))) {
             errno = EISDIR;
             return false;
@@ -351,18 +363,21 @@ class Replacement {
             return false;
         }
         // Renaming over the file needs only the folder's permission; writing it must need the
-        // file's own, as it would in place.
-        if (m_keep && faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) return false;
+        // file's own, as it would in place. Root and the owner of a writable file may.
+        static const uid_t self = geteuid();
+        if (m_keep && self != 0 && !(old.st_uid == self && (old.st_mode & S_IWUSR) != 0) &&
+            faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {
+            return false;
+        }
         m_old = old;
-        m_hidden = m_keep && HiddenAt(folder, name);
-        m_folder.Reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));
-        if (!m_folder.Valid()) return false;
+        m_hidden = keepHidden && m_keep && HiddenAt(folder, name);
+        m_folder = folder;
         m_name = name;
         for (int attempt = 0; attempt < 32; ++attempt) {
             const std::string temp = TemporaryName(name);
             const int fd =
-                openat(m_folder.Get(), temp.c_str(),
-                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, m_keep ? 0600 : 0666);
+                openat(m_folder, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                       m_keep ? 0600 : 0666);
             if (fd >= 0) {
                 m_file.Reset(fd);
                 m_temp = temp;
@@ -372,6 +387,9 @@ class Replacement {
         }
         return false;
     }
+
+    // Makes the replacement own the folder descriptor given to Begin.
+    void KeepFolder(UniqueFd folder) { m_ownFolder = std::move(folder); }
 
     int Fd() const { return m_file.Get(); }
 
@@ -401,7 +419,9 @@ class Replacement {
             return false;
         }
         const int fd = m_file.Get();
-        if (m_keep) {
+        static const uid_t user = geteuid();
+        static const gid_t group = getegid();
+        if (m_keep && (m_old.st_uid != user || m_old.st_gid != group)) {
             // Not permitted for others than the owner and root: the file stays ours then.
             if (fchown(fd, m_old.st_uid, m_old.st_gid) != 0) errno = 0;
         }
@@ -410,12 +430,10 @@ class Replacement {
         if (m_hasMode || m_keep) {
             if (fchmod(fd, m_hasMode ? m_mode : (m_old.st_mode & 07777)) != 0) return Failed();
         }
-        if (renameat(m_folder.Get(), m_temp.c_str(), m_folder.Get(), m_name.c_str()) != 0) {
-            return Failed();
-        }
+        if (renameat(m_folder, m_temp.c_str(), m_folder, m_name.c_str()) != 0) return Failed();
         m_temp.clear();
         if (syncFolder) {
-            const UniqueFd dir(openat(m_folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            const UniqueFd dir(openat(m_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (dir.Valid()) fsync(dir.Get());
         }
         return true;
@@ -425,7 +443,7 @@ class Replacement {
     void Abort() {
         if (m_temp.empty()) return;
         const int saved = errno;
-        unlinkat(m_folder.Get(), m_temp.c_str(), 0);
+        unlinkat(m_folder, m_temp.c_str(), 0);
         errno = saved;
         m_temp.clear();
     }
@@ -436,7 +454,8 @@ class Replacement {
         return false;
     }
 
-    UniqueFd m_folder;
+    UniqueFd m_ownFolder;  // declared before m_file: the file goes first
+    int m_folder = -1;
     UniqueFd m_file;
     std::string m_name;
     std::string m_temp;  // empty once committed or removed
@@ -494,8 +513,8 @@ BOOL CopyOpenFile(int in, const struct stat& source, int folder, const std::stri
                 return FailWith(FALSE, ERROR_ACCESS_DENIED);
             }
             auto replacement = std::make_unique<Replacement>();
-            if (!replacement->Begin(folder, name, true, old) || !CopyData(in, replacement->Fd()) ||
-                !CopyTimes(replacement->Fd(), source)) {
+            if (!replacement->Begin(folder, name, true, old, false) ||
+                !CopyData(in, replacement->Fd()) || !CopyTimes(replacement->Fd(), source)) {
                 return Fail(FALSE);
             }
             replacement->SetMode(mode);
@@ -1118,9 +1137,11 @@ HANDLE BeginReplaceFile(const wchar_t* path) {
         DeviceEntry target;
         if (!ResolveEntry(path, LastLink::Follow, target)) return Fail(INVALID_HANDLE_VALUE);
         auto replacement = std::make_unique<Replacement>();
-        if (!replacement->Begin(target.folder.Get(), target.name, target.exists, target.status)) {
+        if (!replacement->Begin(target.folder.Get(), target.name, target.exists, target.status,
+                                true)) {
             return Fail(INVALID_HANDLE_VALUE);
         }
+        replacement->KeepFolder(std::move(target.folder));
         return AddHandle(std::make_shared<File>(std::move(replacement)));
     } catch (...) {
         return FailWith(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY);
