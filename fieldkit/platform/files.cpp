@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -472,12 +473,9 @@ class Replacement {
 // leaves every target not yet replaced as it was.
 class HeldReplacements {
   public:
-    // Each held file keeps a descriptor open; beyond this many they are put in place first.
-    static constexpr std::size_t kMaxHeld = 64;
-
     bool Add(std::unique_ptr<Replacement> replacement) {
         m_held.push_back(std::move(replacement));
-        return m_held.size() < kMaxHeld || PutInPlace();
+        return m_held.size() < MaxHeld() || PutInPlace();
     }
 
     // Flushes every held file, then renames each over its target, in the order they came.
@@ -495,6 +493,19 @@ class HeldReplacements {
     }
 
   private:
+    // Each held file keeps a descriptor open: a quarter of what the process may open, so the
+    // application keeps room for its own files.
+    static std::size_t MaxHeld() {
+        static const std::size_t most = [] {
+            struct rlimit files {};
+            if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) {
+                return std::size_t{256};
+            }
+            return std::clamp<std::size_t>(static_cast<std::size_t>(files.rlim_cur / 4), 8, 1024);
+        }();
+        return most;
+    }
+
     std::vector<std::unique_ptr<Replacement>> m_held;
 };
 

@@ -222,8 +222,8 @@ class DeviceFolder {
     // replaced, never written through; a folder there is refused.
     BOOL CopyEntry(const wchar_t* name, DeviceFolder& target);
     // From now on, files that CopyEntry replaces in this folder are held back and put in place
-    // together by PutReplacementsInPlace, with one flush to disk for many files instead of one
-    // each. Each still replaces its target in one step; what is still held when the folder is
+    // together by PutReplacementsInPlace (or when a quarter of the descriptors the process may
+    // open are held), with one flush to disk for many files instead of one each. Each still replaces its target in one step; what is still held when the folder is
     // closed is dropped, leaving those targets as they were.
     void HoldReplacements();
     BOOL PutReplacementsInPlace();
