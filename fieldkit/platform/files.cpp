@@ -555,6 +555,29 @@ BOOL CopyOpenFile(int in, const struct stat& source, int folder, const std::stri
     return FailWith(FALSE, ERROR_ACCESS_DENIED);
 }
 
+// Copies the link `name` of one folder as a link to the entry `target` of another: a new link
+// beside the target's name, renamed over it, so an old entry there is replaced in one step.
+BOOL CopyLinkAt(int from, const std::string& name, int to, const std::string& target) {
+    char text[4096];
+    const ssize_t n = readlinkat(from, name.c_str(), text, sizeof text - 1);
+    if (n < 0) return Fail(FALSE);
+    text[n] = '\0';
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        const std::string temp = TemporaryName(target);
+        if (symlinkat(text, to, temp.c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            return Fail(FALSE);
+        }
+        if (renameat(to, temp.c_str(), to, target.c_str()) != 0) {
+            const int error = errno;
+            unlinkat(to, temp.c_str(), 0);
+            return Fail(FALSE, error);
+        }
+        return TRUE;
+    }
+    return FailWith(FALSE, ERROR_ALREADY_EXISTS);
+}
+
 // ---- handles ---------------------------------------------------------------------------------
 
 struct Search : fieldkit::detail::HandleObject {
@@ -1277,6 +1300,30 @@ struct DeviceFolder::State {
         found = true;
         return true;
     }
+
+    struct Entry {
+        std::string name;  // as it stands in the folder
+        struct stat status {};
+        bool exists = false;
+    };
+
+    // Runs `use` on the entry `name` of an open folder, found as device names are; a closed
+    // folder, a null name, a failed look and a lack of memory fail alike.
+    template <class F>
+    static BOOL OnEntry(State* state, const wchar_t* name, F&& use) {
+        if (state == nullptr || !state->fd.Valid() || name == nullptr) {
+            return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+        }
+        try {
+            Entry entry;
+            if (!state->Find(WideToUtf8(name), entry.name, entry.status, entry.exists)) {
+                return Fail(FALSE);
+            }
+            return use(entry);
+        } catch (...) {
+            return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
+        }
+    }
 };
 
 DeviceFolder::DeviceFolder() = default;
@@ -1356,103 +1403,53 @@ bool DeviceFolder::List(std::vector<WIN32_FIND_DATAW>& entries) const {
 }
 
 BOOL DeviceFolder::DeleteEntry(const wchar_t* name) {
-    if (!IsOpen() || name == nullptr) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    try {
-        std::string actual;
-        struct stat st;
-        bool found = false;
-        if (!m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(FALSE);
-        return DeleteAt(m_state->fd.Get(), actual, found, st);
-    } catch (...) {
-        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    return State::OnEntry(m_state.get(), name, [&](const State::Entry& e) {
+        return DeleteAt(m_state->fd.Get(), e.name, e.exists, e.status);
+    });
 }
 
 BOOL DeviceFolder::RemoveSub(const wchar_t* name) {
-    if (!IsOpen() || name == nullptr) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    try {
-        std::string actual;
-        struct stat st;
-        bool found = false;
-        if (!m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(FALSE);
-        return RemoveFolderAt(m_state->fd.Get(), actual, found);
-    } catch (...) {
-        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    return State::OnEntry(m_state.get(), name, [&](const State::Entry& e) {
+        return RemoveFolderAt(m_state->fd.Get(), e.name, e.exists);
+    });
 }
 
 BOOL DeviceFolder::SetEntryAttributes(const wchar_t* name, DWORD attributes) {
-    if (!IsOpen() || name == nullptr) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    try {
-        std::string actual;
-        struct stat st;
-        bool found = false;
-        if (!m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(FALSE);
-        if (!found) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+    return State::OnEntry(m_state.get(), name, [&](const State::Entry& e) {
+        if (!e.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
         // O_NOFOLLOW: a link is refused here rather than changed through.
         const UniqueFd fd(
-            openat(m_state->fd.Get(), actual.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+            openat(m_state->fd.Get(), e.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat now;
         if (!fd.Valid() || fstat(fd.Get(), &now) != 0) return Fail(FALSE);
         if (S_ISLNK(now.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
         return SetAttributesOf(fd.Get(), attributes);
-    } catch (...) {
-        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    });
 }
 
 BOOL DeviceFolder::CopyEntry(const wchar_t* name, DeviceFolder& target) {
-    if (!IsOpen() || !target.IsOpen() || name == nullptr) {
-        return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    }
-    try {
-        const std::string wanted = WideToUtf8(name);
-        std::string actual;
-        struct stat st;
-        bool found = false;
-        if (!m_state->Find(wanted, actual, st, found)) return Fail(FALSE);
-        if (!found) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
-        std::string targetName;
-        struct stat old {};
-        bool exists = false;
-        if (!target.m_state->Find(actual, targetName, old, exists)) return Fail(FALSE);
-        if (exists && S_ISDIR(old.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
-        const int to = target.m_state->fd.Get();
-        if (S_ISLNK(st.st_mode)) {
-            // A link is copied as a link: a new one beside the old name, renamed over it.
-            char text[4096];
-            const ssize_t n = readlinkat(m_state->fd.Get(), actual.c_str(), text, sizeof text - 1);
-            if (n < 0) return Fail(FALSE);
-            text[n] = '\0';
-            for (int attempt = 0; attempt < 32; ++attempt) {
-                const std::string temp = TemporaryName(targetName);
-                if (symlinkat(text, to, temp.c_str()) != 0) {
-                    if (errno == EEXIST) continue;
-                    return Fail(FALSE);
-                }
-                if (renameat(to, temp.c_str(), to, targetName.c_str()) != 0) {
-                    const int error = errno;
-                    unlinkat(to, temp.c_str(), 0);
-                    return Fail(FALSE, error);
-                }
-                if (!exists) target.m_state->Remember(targetName);
-                return TRUE;
-            }
-            return FailWith(FALSE, ERROR_ALREADY_EXISTS);
+    if (!target.IsOpen()) return FailWith(FALSE, ERROR_INVALID_PARAMETER);
+    return State::OnEntry(m_state.get(), name, [&](const State::Entry& e) {
+        if (!e.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+        State::Entry to;
+        if (!target.m_state->Find(e.name, to.name, to.status, to.exists)) return Fail(FALSE);
+        if (to.exists && S_ISDIR(to.status.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        BOOL copied = FALSE;
+        if (S_ISLNK(e.status.st_mode)) {
+            copied = CopyLinkAt(m_state->fd.Get(), e.name, target.m_state->fd.Get(), to.name);
+        } else if (!S_ISREG(e.status.st_mode)) {
+            return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        } else {
+            const UniqueFd in(OpenRegularAt(m_state->fd.Get(), e.name, O_RDONLY));
+            struct stat source;
+            if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
+            HeldReplacements* hold = target.m_state->holding ? &target.m_state->held : nullptr;
+            copied = CopyOpenFile(in.Get(), source, target.m_state->fd.Get(), to.name, to.exists,
+                                  to.status, false, hold);
         }
-        if (!S_ISREG(st.st_mode)) return FailWith(FALSE, ERROR_ACCESS_DENIED);
-        const UniqueFd in(OpenRegularAt(m_state->fd.Get(), actual, O_RDONLY));
-        struct stat source;
-        if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
-        HeldReplacements* hold = target.m_state->holding ? &target.m_state->held : nullptr;
-        if (!CopyOpenFile(in.Get(), source, to, targetName, exists, old, false, hold)) {
-            return FALSE;
-        }
-        if (!exists) target.m_state->Remember(targetName);
-        return TRUE;
-    } catch (...) {
-        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
-    }
+        if (copied && !to.exists) target.m_state->Remember(to.name);
+        return copied;
+    });
 }
 
 void DeviceFolder::HoldReplacements() {
