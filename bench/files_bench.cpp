@@ -23,6 +23,8 @@
 
 namespace {
 
+using fieldkit::bench::CountKeys;
+
 namespace fs = std::filesystem;
 
 // Device paths. CopyDirectory creates its target folder but not the folders above it, so the
@@ -122,19 +124,6 @@ std::string GenerateJobFile(std::mt19937_64& rng, std::size_t bytes) {
                       coordinate(rng) * 0.01, kWords[word(rng)]);
     out.resize(bytes);
     return out;
-}
-
-std::size_t CountKeys(CINIFile& ini) {
-    std::size_t total = 0;
-    POSITION pos = nullptr;
-    ini.SetFilePosOnStart(pos);
-    CString section;
-    while (pos != nullptr && ini.LookThroughFile(section, pos)) {
-        int size = 0;
-        ini.GetSectionSize(section, size);
-        total += static_cast<std::size_t>(size);
-    }
-    return total;
 }
 
 // The device root of this run, with the folders the copies and the log go into. Each part of

@@ -29,6 +29,8 @@
 
 namespace {
 
+using fieldkit::bench::CountKeys;
+
 using fieldkit::detail::AppendFormat;
 
 struct IniWorkload {
@@ -138,19 +140,6 @@ void Finish(benchmark::State& state, const IniFile& f, std::size_t keysRead) {
                             static_cast<std::int64_t>(f.bytes));
     state.counters["keys"] = static_cast<double>(keysRead);
     if (keysRead != f.keys) state.SkipWithError("the loader did not read every key");
-}
-
-std::size_t CountKeys(CINIFile& ini) {
-    std::size_t total = 0;
-    POSITION pos = nullptr;
-    ini.SetFilePosOnStart(pos);
-    CString section;
-    while (pos != nullptr && ini.LookThroughFile(section, pos)) {
-        int size = 0;
-        ini.GetSectionSize(section, size);
-        total += static_cast<std::size_t>(size);
-    }
-    return total;
 }
 
 void LoadFieldkit(benchmark::State& state, const IniWorkload* w) {

@@ -1,5 +1,7 @@
 #include "bench/support.h"
 
+#include "fieldkit/settings/ini_file.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -72,6 +74,19 @@ std::uint64_t FileSize(const std::string& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     return ec ? 0 : static_cast<std::uint64_t>(size);
+}
+
+std::size_t CountKeys(CINIFile& ini) {
+    std::size_t total = 0;
+    POSITION pos = nullptr;
+    ini.SetFilePosOnStart(pos);
+    CString section;
+    while (pos != nullptr && ini.LookThroughFile(section, pos)) {
+        int size = 0;
+        ini.GetSectionSize(section, size);
+        total += static_cast<std::size_t>(size);
+    }
+    return total;
 }
 
 }  // namespace fieldkit::bench
