@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -68,6 +67,10 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
     const wchar_t* data = L"\\SD Card\\Survey Data";
     const wchar_t* common = L"\\SD Card\\Common Data";
     const wchar_t* root = L"\\SD Card\\Survey";
+    const auto padded = [](std::size_t size) {
+        const std::string overrides = "[Directories]\r\nDataDir=\\D\r\n";
+        return overrides + std::string(size - overrides.size(), ' ');
+    };
     const Case cases[] = {
         {"CR LF", "[Directories]\r\nDataDir=\\D\r\nRootDir=\\R\r\n", L"\\D", common, L"\\R"},
         {"LF only", "[Directories]\nDataDir=\\D\nRootDir=\\R\n", L"\\D", common, L"\\R"},
@@ -88,12 +91,22 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
          L"\\Daten \u00C4", common, root},
         {"NUL ends the text", std::string("[Directories]\n\0DataDir=\\X\n", 26), data, common,
          root},
+        // Up to 64 KiB the file counts; a larger one, or a folder, is no directories.ini.
+        {"64 KiB", padded(65536), L"\\D", common, root},
+        {"larger", padded(65537), data, common, root},
+        {"a folder", "", data, common, root},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         fieldkit::host::ResetProcessState();
-        Write("\\SD Card\\directories.ini", c.bytes);
+        if (c.bytes.empty()) {
+            std::filesystem::remove(Host("\\SD Card\\directories.ini"));
+            MakeDir("\\SD Card\\directories.ini");
+        } else {
+            Write("\\SD Card\\directories.ini", c.bytes);
+        }
         Identify();
+        EXPECT_EQ(GetAPPNAME(), L"Survey");
         EXPECT_EQ(GetDataDir() + L"|" + GetCommonDir() + L"|" + GetRootDir(),
                   CString(c.dataDir) + L"|" + c.commonDir + L"|" + c.rootDir);
         // The file's own location never follows an override.
@@ -102,39 +115,20 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
     }
 }
 
-// A folder named directories.ini, or a file far larger than one, is ignored: the identity and
-// the default layout come out as without it. Up to 64 KiB the file still counts.
-TEST_F(DirectoriesTest, UnusableDirectoriesIniKeepsTheDefaults) {
-    const std::string overrides = "[Directories]\r\nDataDir=\\D\r\n";
-    for (const std::size_t size : std::initializer_list<std::size_t>{0, 65537, 65536}) {
-        SCOPED_TRACE(size);
-        fieldkit::host::ResetProcessState();
-        std::filesystem::remove_all(Host("\\SD Card\\directories.ini"));
-        if (size == 0) {
-            MakeDir("\\SD Card\\directories.ini");
-        } else {
-            Write("\\SD Card\\directories.ini",
-                  overrides + std::string(size - overrides.size(), ' '));
-        }
-        SetAPPInfo(L"Survey", L"Field Survey", 3, TVersionInfo());
-        EXPECT_EQ(GetAPPNAME() + L"|" + GetAPPTITLE() + L"|" + GetDataDir() + L"|" + GetRootDir(),
-                  CString(L"Survey|Field Survey|") +
-                      (size == 65536 ? L"\\D" : L"\\SD Card\\Survey Data") + L"|\\SD Card\\Survey");
-        EXPECT_EQ(GetCommonDir(), L"\\SD Card\\Common Data");
-    }
-}
-
+// The registry key that marks such a device is asked once per process.
 TEST_F(DirectoriesTest, GeodeticDataLocations) {
     Identify();
     EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\Survey\\Geoids\\");
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\Survey\\crs.db3");
-
     ASSERT_NO_FATAL_FAILURE(CreateOrvKey());
+    EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\Survey\\Geoids\\");  // the kept answer
+
     fieldkit::host::ResetProcessState();
     Identify();
     const CString mounted = L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3";
     EXPECT_EQ(GetGeoidDir(), L"\\Mounted Volume\\GeoData\\");
-    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOrvKey);
+    EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);  // the kept answer
 
     // GeoData beside the program's folder wins even on such a device; each is looked up alone.
     MakeDir("\\SD Card\\GeoData");
@@ -142,18 +136,13 @@ TEST_F(DirectoriesTest, GeodeticDataLocations) {
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);
     Write("\\SD Card\\GeoData\\CoordinateSystemDB.db3");
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\GeoData\\CoordinateSystemDB.db3");
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOrvKey);
 }
 
-TEST_F(AppInfoTest, GetterFirstCreatesAnEmptyRecord) {
+// A getter asked first creates an empty record, and the layout is named from it; a later
+// identity replaces all four parts but not the layout.
+TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
     EXPECT_EQ(GetAPPNAME() + GetAPPTITLE() + GetAPPVersion().third, L"");
     EXPECT_EQ(GetAPPModule(), 0);
-    Identify();
-    EXPECT_EQ(GetAPPNAME(), L"Survey");
-    EXPECT_EQ(GetDataDir(), L"\\SD Card\\ Data");  // named while the name was empty
-}
-
-TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
     SetAPPInfo(L"Survey", L"Field Survey", 7, TVersionInfo{L"2", L"14", L"beta"});
     SetAPPInfo(L"Road", L"Road Design", -3, TVersionInfo{L"", L"x", L""});
     const TVersionInfo v = GetAPPVersion();
@@ -161,18 +150,7 @@ TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
         GetAPPNAME() + L"|" + GetAPPTITLE() + L"|" + v.first + L"|" + v.second + L"|" + v.third,
         L"Road|Road Design||x|");
     EXPECT_EQ(GetAPPModule(), -3);
-    EXPECT_EQ(GetDataDir(), L"\\SD Card\\Survey Data");
-}
-
-TEST_F(AppInfoTest, RegistryKeyIsAskedOncePerProcess) {
-    using fieldkit::detail::HasORVVersionKey;
-    EXPECT_FALSE(HasORVVersionKey());
-    ASSERT_NO_FATAL_FAILURE(CreateOrvKey());
-    EXPECT_FALSE(HasORVVersionKey());  // the kept answer
-    fieldkit::host::ResetProcessState();
-    EXPECT_TRUE(HasORVVersionKey());
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kOrvKey);
-    EXPECT_TRUE(HasORVVersionKey());
+    EXPECT_EQ(GetDataDir(), L"\\SD Card\\ Data");  // named while the name was empty
 }
 
 // Each folder follows its own base: the data folder, the program's folder or the common one.

@@ -2,14 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fieldkit/logging/app_log.h"
@@ -28,45 +24,13 @@ bool Like(const std::string& s, const std::string& pattern) {
     return same;
 }
 
-constexpr int kThreads = 8;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
-}
-
-// Every line whole and numbered in file order, each thread's lines in the order it wrote them.
-// Lines [first, last) are checked; the application log's lines carry seconds and level too.
-void ExpectOrderedLines(const std::vector<std::string>& lines, std::size_t first, std::size_t last,
-                        int linesPerThread, bool appLog) {
-    ASSERT_EQ(last - first, static_cast<std::size_t>(kThreads * linesPerThread));
-    std::vector<int> next(kThreads, 0);
-    for (std::size_t i = first; i < last; ++i) {
-        const char* l = lines[i].c_str();
-        unsigned long number = 0;
-        int thread = 0, index = 0, used = -1;
-        double seconds = 0;
-        const bool parsed =
-            appLog ? std::sscanf(l, "%lu - (%lf) - <1> - T%d L%d%n", &number, &seconds, &thread,
-                                 &index, &used) == 4
-                   : std::sscanf(l, "%lu - T%d L%d%n", &number, &thread, &index, &used) == 3;
-        ASSERT_TRUE(parsed && used == static_cast<int>(lines[i].size()))
-            << "torn line " << i << ": " << lines[i];
-        EXPECT_EQ(number, i + 1);
-        ASSERT_TRUE(thread >= 0 && thread < kThreads) << lines[i];
-        EXPECT_EQ(index, next[thread]++);
-    }
-}
-
 using LogFileTest = DeviceRootTest;
 
 TEST_F(LogFileTest, LinePrefixes) {
+    const std::string full = std::string(1022, ' ') + "\n";
     const struct {
         long format, level;
-        const char* line;
+        std::string line;
     } cases[] = {
         {0, 2, "msg\n"},
         {LOGFMT_NUMBER, 2, "   1 - msg\n"},
@@ -79,25 +43,20 @@ TEST_F(LogFileTest, LinePrefixes) {
         // Always number, seconds, level, indentation, whatever the order of the bits.
         {LOGFMT_INDENT | LOGFMT_LEVEL | LOGFMT_SECONDS | LOGFMT_NUMBER, 1,
          "   1 - (0.###) - <1> -    msg\n"},
+        // However far the level lies from 0, the indentation is bounded: at most it fills the line.
+        {LOGFMT_INDENT, LONG_MIN, full},
+        {LOGFMT_INDENT, LONG_MIN + 1, full},
+        {LOGFMT_INDENT, -342, full},
+        {LOGFMT_INDENT, 342, full},
+        {LOGFMT_INDENT, LONG_MAX, full},
     };
     for (const auto& c : cases) {
         CLogFile log;
-        ASSERT_EQ(log.Start("\\p.log", LOGMODE_FILE, c.format, 5), 0);
+        ASSERT_EQ(log.Start("\\p.log", LOGMODE_FILE, c.format, LONG_MAX), 0);
         log.LogMessage("msg", c.level);
         log.Stop();
         EXPECT_TRUE(Like(Read("\\p.log"), c.line)) << Read("\\p.log");
     }
-}
-
-// However far the level lies from 0, the indentation is bounded: at most it fills the line.
-TEST_F(LogFileTest, IndentationOfExtremeLevels) {
-    CLogFile log;
-    ASSERT_EQ(log.Start("\\x.log", LOGMODE_FILE, LOGFMT_INDENT, LONG_MAX), 0);
-    for (const long level : {LONG_MIN, LONG_MIN + 1, -342L, 342L, LONG_MAX})
-        log.LogMessage("msg", level);
-    log.Stop();
-    const std::string full = std::string(1022, ' ') + "\n";
-    EXPECT_EQ(Read("\\x.log"), full + full + full + full + full);
 }
 
 TEST_F(LogFileTest, LevelThresholdAndStatus) {
@@ -131,7 +90,7 @@ TEST_F(LogFileTest, LevelThresholdAndStatus) {
 }
 
 TEST_F(LogFileTest, OpenModes) {
-    Write("\\a.log", "old\n");
+    Write("\\a.log", "old");  // its last line cut short, as by a crash
     Write("\\w.log", "old\n");
     CLogFile appending, writing, log;
     const long keepEmpty = LOGMODE_FILE | LOGMODE_APPEND | LOGMODE_DELETEEMPTY;
@@ -140,7 +99,7 @@ TEST_F(LogFileTest, OpenModes) {
     writing.LogMessage("new", 1);
     EXPECT_EQ(Read("\\w.log"), "new\n");  // flushed at once
     appending.Stop();
-    EXPECT_EQ(Read("\\a.log"), "old\n");  // held data when opened: kept
+    EXPECT_EQ(Read("\\a.log"), "old\n");  // held data when opened: kept, the cut line ended
 
     ASSERT_EQ(log.Start("\\e.log", keepEmpty, 0, 1), 0);
     log.Stop();
@@ -231,8 +190,9 @@ class AppLogTest : public DeviceRootTest {
     }
     // The lines of a log with the seconds, "(d.ddd)", replaced by "S".
     std::vector<std::string> Masked(const std::string& devicePath) const {
-        std::vector<std::string> lines = Lines(Read(devicePath));
-        for (std::string& line : lines) {
+        std::vector<std::string> lines;
+        std::istringstream in(Read(devicePath));
+        for (std::string line; std::getline(in, line); lines.push_back(line)) {
             const std::size_t open = line.find(" - ("), close = line.find(") - ");
             if (open < close && close != std::string::npos && line[close - 4] == '.')
                 line.replace(open + 3, close + 1 - (open + 3), "S");
@@ -244,29 +204,22 @@ class AppLogTest : public DeviceRootTest {
 using LogLines = std::vector<std::string>;
 const std::string kStarted = "   1 - S - <1> - Program started.";
 
-TEST_F(AppLogTest, FirstMessageOpensTheLog) {
+TEST_F(AppLogTest, StartedOnceFinishedOnce) {
     LOGMESSAGE("lost", 1);  // no folder yet: tried again with the next message
     EXPECT_FALSE(Exists("\\SD Card"));
     MakeDir("\\SD Card\\Survey");
-    EXPECT_EQ(LOGMESSAGE("first", 2), 0);
-    EXPECT_EQ(LOGMESSAGE(4, "dropped %d", 1), 0);
-    EXPECT_EQ(LOGMESSAGE(3, "%S and %s", L"Gr\u00F6\u00DFe", CString(L"\u00E9")), 0);
-    EXPECT_EQ(Masked(kLog), (LogLines{kStarted, "   2 - S - <2> - first",
-                                      "   3 - S - <3> - Gr\u00F6\u00DFe and \u00E9"}));
-}
-
-TEST_F(AppLogTest, InitOnceFinishOnce) {
-    MakeDir("\\SD Card\\Survey");
     FinishLogging();  // before any start: nothing
     EXPECT_FALSE(Exists(kLog));
-    InitLogging();
-    InitLogging();
-    LOGMESSAGE("work", 2);
+    EXPECT_EQ(LOGMESSAGE("first", 2), 0);
+    InitLogging();  // already started: nothing
+    EXPECT_EQ(LOGMESSAGE(4, "dropped %d", 1), 0);
+    EXPECT_EQ(LOGMESSAGE(3, "%S and %s", L"Gr\u00F6\u00DFe", CString(L"\u00E9")), 0);
     FinishLogging();
     FinishLogging();
     LOGMESSAGE("after the finish", 1);  // dropped, and the log is not opened again
-    EXPECT_EQ(Masked(kLog),
-              (LogLines{kStarted, "   2 - S - <2> - work", "   3 - S - <1> - Program finished."}));
+    EXPECT_EQ(Masked(kLog), (LogLines{kStarted, "   2 - S - <2> - first",
+                                      "   3 - S - <3> - Gr\u00F6\u00DFe and \u00E9",
+                                      "   4 - S - <1> - Program finished."}));
 }
 
 TEST_F(AppLogTest, NamesAreUtf8AndNeverCut) {
@@ -313,46 +266,6 @@ TEST_F(AppLogTest, ClosedAtExit) {
     GTEST_FLAG_SET(death_test_style, style);
     EXPECT_EQ(Masked(kLog), (LogLines{kStarted, "   2 - S - <1> - before exit",
                                       "   3 - S - <1> - before the close"}));
-}
-
-TEST_F(LogFileTest, OneLogManyWriters) {
-    constexpr int kLines = 2000;
-    CLogFile log;
-    ASSERT_EQ(log.Start("\\threads.log", LOGMODE_FILE, LOGFMT_NUMBER, 1), 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&log, t] {
-            for (int i = 0; i < kLines; ++i) {
-                const std::string text = "T" + std::to_string(t) + " L" + std::to_string(i);
-                i % 2 ? log.LogMessage(text.c_str(), 1) : log.LogMessage(1, "T%d L%d", t, i);
-                if (i % 500 == 0) (void)log.GetStatus();
-            }
-        });
-    for (std::thread& th : threads)
-        th.join();
-    EXPECT_EQ(log.Stop(), 0);
-    const std::vector<std::string> lines = Lines(Read("\\threads.log"));
-    ExpectOrderedLines(lines, 0, lines.size(), kLines, false);
-}
-
-TEST_F(AppLogTest, OpenedByManyThreads) {
-    constexpr int kLines = 200;
-    MakeDir("\\SD Card\\Survey");
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t] {
-            for (int i = 0; i < kLines; ++i)
-                LOGMESSAGE(1, "T%d L%d", t, i);
-        });
-    for (std::thread& th : threads)
-        th.join();
-    FinishLogging();
-    // "Program started." comes first whichever thread opened the log.
-    const std::vector<std::string> lines = Lines(Read(kLog)), masked = Masked(kLog);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(masked.front(), kStarted);
-    EXPECT_EQ(masked.back(), "1602 - S - <1> - Program finished.");
-    ExpectOrderedLines(lines, 1, lines.size() - 1, kLines, true);
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
-// Replacing whole files under faults: copies and saves that hit a file-size limit or a full
-// disk (in a forked child, so neither reaches the test runner), modes and owners kept, links
-// kept, and saves racing each other and a reader, in threads and in processes.
+// Whole files under faults: copies and saves that hit a file-size limit or a full disk (in a
+// forked child, so neither reaches the test runner), modes and owners kept, links kept, saves
+// racing each other and a reader, in threads and in processes; and a child that writes a log
+// or saves settings in a loop, killed with SIGKILL after a seeded random delay, must leave
+// whole files behind.
+//
+// FIELDKIT_RELIABILITY_KILLS and FIELDKIT_RELIABILITY_SEED override the repetitions and the
+// seed of the kills, to soak a build or to replay a failure.
 
 #include <pwd.h>
 #include <sched.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -18,35 +22,62 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <new>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "fieldkit/files/directory_tree.h"
+#include "fieldkit/logging/app_log.h"
 #include "fieldkit/logging/log_file.h"
 #include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/files.h"
+#include "fieldkit/platform/format.h"
 #include "fieldkit/settings/file_mapping.h"
 #include "fieldkit/settings/ini_file.h"
 #include "fieldkit/xml/xml_parser.h"
-#include "tests/reliability/crash_content.h"
+#include "tests/reliability/children.h"
 #include "tests/support/device_root.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using fieldkit::detail::FormatW;
 
+// Sanitized runs are several times slower: fewer saves and kills, the kills spread over a
+// longer time.
 #ifdef FIELDKIT_RELIABILITY_SANITIZED
-constexpr int kSaves = 25;
+constexpr int kSaves = 25, kDefaultKills = 30, kSlowdown = 5;
 #else
-constexpr int kSaves = 100;
+constexpr int kSaves = 100, kDefaultKills = 200, kSlowdown = 1;
 #endif
+
+// Save `i` of writer `writer` ('A', 'B'): one key whose value names the save at both ends and
+// whose length changes from save to save, so that no cut or mixed file passes for a save.
+std::string SaveValue(char writer, int i) {
+    const std::string tag = writer + std::to_string(i);
+    return tag + ":" + std::string(20000 + static_cast<std::size_t>(i) * 397 % 20000, writer) +
+           ":" + tag;
+}
+std::string SavedFile(const std::string& value) {
+    return "[S]\nk=" + value + "\n\n";
+}
+// The save the file's bytes are, exactly ("A17"), or empty when they are no save at all.
+std::string WhichSave(const std::string& bytes) {
+    const std::size_t head = 6, colon = bytes.find(':');
+    if (bytes.compare(0, head, "[S]\nk=") != 0 || colon == std::string::npos || colon < head + 2)
+        return std::string();
+    const std::string tag = bytes.substr(head, colon - head);
+    const bool same = bytes == SavedFile(SaveValue(tag[0], std::atoi(tag.c_str() + 1)));
+    return same ? tag : std::string();
+}
 
 class Document : public CXMLParser {
   public:
@@ -94,7 +125,7 @@ bool Replace(Way way, const std::wstring& to, const std::string& payload) {
 
 // What the target holds after a successful Replace with `payload` (for copies, the source).
 std::string Replaced(Way way, const std::string& payload) {
-    return way == kSaveIni ? crash::SavedFile(payload) : payload;
+    return way == kSaveIni ? SavedFile(payload) : payload;
 }
 
 struct Outcome {
@@ -112,16 +143,15 @@ Outcome InChild(rlim_t limit, const std::function<long()>& body) {
         return {};
     }
     auto* shared = new (page) Outcome;
-    const pid_t pid = fork();
-    if (pid == 0) {
+    const pid_t pid = reliability::Fork([&] {
         signal(SIGXFSZ, SIG_IGN);
         const struct rlimit r = {limit, RLIM_INFINITY};
-        if (setrlimit(RLIMIT_FSIZE, &r) != 0) _exit(3);
+        if (setrlimit(RLIMIT_FSIZE, &r) != 0) return 3;
         SetLastError(0);
         shared->result = body();
         shared->error = GetLastError();
-        _exit(0);
-    }
+        return 0;
+    });
     int status = -1;
     EXPECT_TRUE(pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
                 WEXITSTATUS(status) == 0)
@@ -271,24 +301,33 @@ TEST_F(ReplaceTest, SavesThroughALinkKeepTheLink) {
 // save, and the last rename wins.
 class ConcurrentSaves : public ReplaceTest {
   protected:
+    void SetUp() override {
+        ReplaceTest::SetUp();
+        Write("\\s.ini", SavedFile(SaveValue('A', 0)));
+    }
+    // The saves of saver `writer`; the number that failed.
+    static int Saves(char writer) {
+        CINIFile ini;
+        int failed = 0;
+        for (int i = 0; i < kSaves; ++i) {
+            ini.SetStringValue(L"S", L"k", CString(SaveValue(writer, i).c_str()));
+            failed += ini.SaveIni(L"\\s.ini") ? 0 : 1;
+        }
+        return failed;
+    }
     template <class Running>
     void ReadWhile(Running running) {
         long reads = 0;
         do {
             const std::string bytes = Read("\\s.ini");
-            ASSERT_FALSE(crash::WhichSave(bytes).empty())
+            ASSERT_FALSE(WhichSave(bytes).empty())
                 << "read " << reads << ": no whole save, " << bytes.size() << " bytes";
             ++reads;
         } while (running());
-        const std::string last = crash::WhichSave(Read("\\s.ini"));
-        const std::string end = std::to_string(kSaves - 1);
+        const std::string last = WhichSave(Read("\\s.ini")), end = std::to_string(kSaves - 1);
         EXPECT_TRUE(last == "A" + end || last == "B" + end) << last;
         EXPECT_EQ(Names("\\"), std::vector<std::string>{"s.ini"});
         std::printf("[ figures  ] %d saves each, %ld whole reads\n", kSaves, reads);
-    }
-    void SetUp() override {
-        ReplaceTest::SetUp();
-        Write("\\s.ini", crash::SavedFile(crash::SaveValue('A', 0)));
     }
 };
 
@@ -297,11 +336,7 @@ TEST_F(ConcurrentSaves, Threads) {
     std::vector<std::thread> savers;
     for (const char writer : {'A', 'B'})
         savers.emplace_back([&, writer] {
-            CINIFile ini;
-            for (int i = 0; i < kSaves; ++i) {
-                ini.SetStringValue(L"S", L"k", CString(crash::SaveValue(writer, i).c_str()));
-                failed += ini.SaveIni(L"\\s.ini") ? 0 : 1;
-            }
+            failed += Saves(writer);
             --running;
         });
     ReadWhile([&] { return running.load() > 0; });
@@ -311,22 +346,13 @@ TEST_F(ConcurrentSaves, Threads) {
 }
 
 TEST_F(ConcurrentSaves, Processes) {
-    std::vector<pid_t> children;
-    for (const char* writer : {"A", "B"}) {
-        std::string args[] = {FIELDKIT_CRASH_CHILD,  root_, "-", "saves", "\\s.ini", writer,
-                              std::to_string(kSaves)};
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-        children.push_back(pid);
-    }
-    std::vector<int> status(children.size(), -1);
+    const pid_t children[] = {reliability::Fork([] { return Saves('A'); }),
+                              reliability::Fork([] { return Saves('B'); })};
+    ASSERT_TRUE(children[0] > 0 && children[1] > 0);
+    int status[] = {-1, -1};
     ReadWhile([&] {
         bool any = false;
-        for (std::size_t c = 0; c < children.size(); ++c) {
+        for (int c = 0; c < 2; ++c) {
             if (status[c] == -1 && waitpid(children[c], &status[c], WNOHANG) == 0) {
                 status[c] = -1;
                 any = true;
@@ -334,10 +360,214 @@ TEST_F(ConcurrentSaves, Processes) {
         }
         return any;
     });
-    for (std::size_t c = 0; c < children.size(); ++c) {
+    for (int c = 0; c < 2; ++c) {
         if (status[c] == -1) waitpid(children[c], &status[c], 0);  // after a failed read
         EXPECT_TRUE(WIFEXITED(status[c]) && WEXITSTATUS(status[c]) == 0) << status[c];
     }
+}
+
+int EnvInt(const char* name, int fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::atoi(text) : fallback;
+}
+
+// The text after "L<i> " on log line i: 0 to 900 bytes, so lines often span the stream's
+// buffer, and different from line to line, so a mixed or cut line cannot pass for another.
+std::string Payload(std::int64_t i) {
+    return std::string(static_cast<std::size_t>(i * 37 % 901), static_cast<char>('a' + i % 26));
+}
+
+// Every save carries its generation, so that a lost save cannot pass for the current one.
+void SetGeneration(CINIFile& ini, std::int64_t g) {
+    ini.SetStringValue(L"Meta", L"Generation", FormatW(L"%lld", static_cast<long long>(g)).c_str());
+}
+
+// Generation g of the settings: 2,000 keys that all hold 'A' (even g) or 'B' (odd g) 24 times.
+void FillSettings(CINIFile& ini, std::int64_t g) {
+    for (int s = 0; s < 4; ++s) {
+        for (int k = 0; k < 500; ++k)
+            ini.SetStringValue(FormatW(L"Section%d", s).c_str(), FormatW(L"Key%04d", k).c_str(),
+                               CString(g % 2 == 0 ? L'A' : L'B', 24));
+    }
+    SetGeneration(ini, g);
+}
+
+class CrashKillTest : public ReplaceTest {
+  protected:
+    void SetUp() override {
+        ReplaceTest::SetUp();
+        void* page = mmap(nullptr, sizeof(std::int64_t[2]), PROT_READ | PROT_WRITE,
+                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        ASSERT_NE(page, MAP_FAILED);
+        progress_ = static_cast<std::int64_t*>(page);
+        kills_ = EnvInt("FIELDKIT_RELIABILITY_KILLS", kDefaultKills);
+        seed_ = static_cast<unsigned>(EnvInt("FIELDKIT_RELIABILITY_SEED", 20261207));
+        rng_.seed(seed_);
+    }
+    void TearDown() override {
+        if (progress_ != nullptr) munmap(progress_, sizeof(std::int64_t[2]));
+        ReplaceTest::TearDown();
+    }
+
+    // In the child: its loop has begun (step 0), or it completed step `step`.
+    void Reached(std::int64_t step) {
+        __atomic_store_n(&progress_[step == 0 ? 0 : 1], step == 0 ? 1 : step, __ATOMIC_RELEASE);
+    }
+
+    // Forks a child that runs `work` (a loop that reports its steps), waits until it works,
+    // lets it run for a random time below `maxDelayUs` and kills it. The steps the child
+    // completed, or -1 (with a failure) when it did not run to the kill.
+    std::int64_t RunAndKill(const std::function<int()>& work, int maxDelayUs) {
+        __atomic_store_n(&progress_[0], 0, __ATOMIC_RELAXED);
+        __atomic_store_n(&progress_[1], 0, __ATOMIC_RELAXED);
+        const pid_t pid = reliability::Fork(work);
+        if (pid < 0) {
+            ADD_FAILURE() << "cannot fork";
+            return -1;
+        }
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        int status = 0;
+        while (__atomic_load_n(&progress_[0], __ATOMIC_ACQUIRE) == 0) {
+            if (waitpid(pid, &status, WNOHANG) == pid || Clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                ADD_FAILURE() << "the child did not start, status " << status;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(
+            std::uniform_int_distribution<int>(0, maxDelayUs * kSlowdown)(rng_)));
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) {
+            ADD_FAILURE() << "the child ended on its own, status " << status;
+            return -1;
+        }
+        return __atomic_load_n(&progress_[1], __ATOMIC_ACQUIRE);
+    }
+
+    // The log holds complete lines 1..M, M the lines completed or one more (the line whose
+    // write had begun). `appLog`: line 1 is "Program started." and message i is line i + 1.
+    // The line in flight may be cut, but only where the kernel cuts a write that a kill
+    // interrupts: at a page boundary, so that line began in one page and ends in the next.
+    void ExpectWholeLog(const std::string& text, std::int64_t completed, bool appLog, int kill) {
+        const std::int64_t first = appLog ? 2 : 1;  // the line of message 1
+        std::int64_t n = 0;
+        for (std::size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+            end = std::min(text.find('\n', at), text.size());
+            const std::string line = text.substr(at, end - at);
+            const std::int64_t i = ++n - first + 1;  // the message on this line
+            const std::string expected =
+                reliability::LogPrefix(line, n, appLog) +
+                (i < 1 ? "Program started." : "L" + std::to_string(i) + " " + Payload(i));
+            if (end < text.size()) {
+                ASSERT_EQ(line, expected) << "kill " << kill << ", line " << n;
+                continue;
+            }
+            ++cutLines_;
+            EXPECT_EQ(text.size() % static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), 0u)
+                << "kill " << kill << ": line " << n << " cut inside a page: " << line;
+            EXPECT_EQ(i, completed + 1) << "kill " << kill << ": cut line not the last";
+            EXPECT_EQ(expected.compare(0, line.size(), line), 0) << "kill " << kill << ": " << line;
+        }
+        const std::int64_t messages = std::max<std::int64_t>(0, n - first + 1);
+        EXPECT_TRUE(messages == completed || messages == completed + 1)
+            << "kill " << kill << ": " << messages << " lines after " << completed << " completed";
+        linesVerified_ += n;
+    }
+
+    // The child writes the log file, or the application log. (That a session appending to a log
+    // whose last line a kill cut starts a line of its own is in the logging tests.)
+    void RunLogKills(bool appLog) {
+        const std::string path = "\\Logs\\crash.log";
+        MakeDir("\\Logs");
+        const auto work = [&] {
+            CLogFile log;
+            if (appLog) {
+                fieldkit::host::SetApplicationLog(true, CString(path.c_str()));
+                InitLogging();
+            } else if (log.Start(path.c_str(), LOGMODE_FILE, LOGFMT_NUMBER, 1) != 0) {
+                return 4;
+            }
+            Reached(0);
+            for (std::int64_t i = 1;; ++i) {
+                const long long n = i;
+                appLog ? LOGMESSAGE(1, "L%lld %s", n, Payload(i))
+                       : log.LogMessage(1, "L%lld %s", n, Payload(i));
+                Reached(i);
+            }
+        };
+        std::int64_t most = 0;
+        for (int k = 0; k < kills_ && !HasFailure(); ++k) {
+            const std::int64_t completed = RunAndKill(work, 3000);
+            if (completed < 0) return;
+            most = std::max(most, completed);
+            ExpectWholeLog(Read(path), completed, appLog, k);
+        }
+        Report("lines verified " + std::to_string(linesVerified_) + ", most in one run " +
+               std::to_string(most) + ", cut at a page boundary " + std::to_string(cutLines_));
+    }
+
+    void Report(const std::string& figures) {
+        RecordProperty("figures", figures);
+        std::printf("[ figures  ] kills %d (seed %u): %s\n", kills_, seed_, figures.c_str());
+    }
+
+    std::int64_t* progress_ = nullptr;
+    int kills_ = 0;
+    unsigned seed_ = 0;
+    std::mt19937 rng_;
+    std::int64_t linesVerified_ = 0;
+    std::int64_t cutLines_ = 0;
+};
+
+TEST_F(CrashKillTest, LogFileKeepsEveryCompletedLine) {
+    RunLogKills(false);
+}
+
+TEST_F(CrashKillTest, ApplicationLogKeepsEveryCompletedLine) {
+    RunLogKills(true);
+}
+
+// The file is generation `completed` or the next one, byte for byte as a save of it writes it.
+TEST_F(CrashKillTest, SettingsSaveLeavesOldOrNewFile) {
+    const auto generation = [this](std::int64_t g) {
+        CINIFile ini;
+        FillSettings(ini, g);
+        EXPECT_TRUE(ini.SaveIni(L"\\expected.ini"));
+        return Read("\\expected.ini");
+    };
+    // This process saved generation 0; the child saves 1, 2, 3, ... over it.
+    const auto work = [this] {
+        CINIFile versions[2];
+        FillSettings(versions[0], 0);
+        FillSettings(versions[1], 1);
+        Reached(0);
+        for (std::int64_t g = 1;; ++g) {
+            SetGeneration(versions[g % 2], g);
+            if (!versions[g % 2].SaveIni(L"\\Settings\\crash.ini")) return 5;
+            Reached(g);
+        }
+    };
+    const std::string first = generation(0);
+    std::int64_t saves = 0, midSave = 0;
+    for (int k = 0; k < kills_ && !HasFailure(); ++k) {
+        Write("\\Settings\\crash.ini", first);
+        const std::int64_t completed = RunAndKill(work, 20000);
+        if (completed < 0) return;
+        saves += completed;
+        const std::string bytes = Read("\\Settings\\crash.ini");
+        EXPECT_TRUE(bytes == generation(completed) || bytes == generation(completed + 1))
+            << "kill " << k << ": " << bytes.size() << " bytes, not generation " << completed
+            << " or the next";
+        // A temporary left beside it means the kill came while a save was being written.
+        std::filesystem::remove(Host("\\Settings\\crash.ini"));
+        midSave += std::filesystem::is_empty(Host("\\Settings")) ? 0 : 1;
+        std::filesystem::remove_all(Host("\\Settings"));
+    }
+    Report("saves completed " + std::to_string(saves) + ", kills during a save " +
+           std::to_string(midSave));
 }
 
 }  // namespace

@@ -54,22 +54,6 @@ TEST_F(XmlReaderTest, CallbackSequences) {
     }
 }
 
-TEST_F(XmlReaderTest, ReadsWhatTheWriterWrote) {
-    {
-        CXMLWriter w(L"\\w.xml");
-        w.WriteOpenTag(L"a");
-        w.WriteEOL();
-        w.WriteStringTag(L"b", L"x\u00E9", true);
-        w.WriteCloseTag(L"a", true, true);
-    }
-    Recorder r;
-    ASSERT_TRUE(r.ReadFile(L"\\w.xml"));
-    EXPECT_EQ(
-        r.Log(),
-        "3[?xml version=\"1.0\" encoding=\"windows-1252\"?]T[\n]0[a]T[\n    ]0[b]T[x\xC3\xA9]1[b]"
-        "T[\n]1[a]");
-}
-
 TEST_F(XmlReaderTest, ItemsAcrossBlockBoundaries) {
     // A 64 KiB block may end inside the CDATA start or its "]]".
     for (std::size_t pad = 65525; pad <= 65540; ++pad) {
