@@ -283,9 +283,11 @@ bool IsAllowedType(mode_t mode, int flags) {
     return S_ISDIR(mode) && (flags & O_DIRECTORY) != 0;
 }
 
-// A descriptor just opened with O_NONBLOCK: kept when it is of a type asked for (and made
-// blocking again unless the caller asked otherwise), else closed with EACCES.
-int Checked(int fd, int flags) {
+// A descriptor just opened with O_NONBLOCK: kept when it is of a type asked for, else closed
+// with EACCES. O_NONBLOCK stays set: it means nothing to regular files and folders, the only
+// types kept, and clearing it would cost every open a system call. `status`, when given,
+// receives the file's status.
+int Checked(int fd, int flags, struct stat* status = nullptr) {
     if (fd < 0 || (flags & O_PATH) != 0) return fd;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !IsAllowedType(st.st_mode, flags)) {
@@ -294,8 +296,7 @@ int Checked(int fd, int flags) {
         errno = error;
         return -1;
     }
-    // F_SETFL sets these status flags whole: the ones asked for at open, without O_NONBLOCK.
-    if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags & (O_APPEND | O_DIRECT | O_NOATIME));
+    if (status != nullptr) *status = st;
     return fd;
 }
 
@@ -451,9 +452,10 @@ int OpenDevicePath(std::wstring_view path, int flags, mode_t mode, bool* created
     return renewed != nullptr ? OpenInside(renewed->Get(), parts, flags, mode, created) : -1;
 }
 
-int OpenRegularAt(int folder, const std::string& name, int flags, mode_t mode) {
+int OpenRegularAt(int folder, const std::string& name, int flags, mode_t mode,
+                  struct stat* status) {
     const int fd = openat(folder, name.c_str(), OpenFlags(flags) | O_NOFOLLOW, mode);
-    return Checked(fd, flags);
+    return Checked(fd, flags, status);
 }
 
 bool FoldersOnPath(std::wstring_view path, std::vector<std::pair<dev_t, ino_t>>& folders) {

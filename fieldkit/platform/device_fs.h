@@ -78,8 +78,10 @@ bool FindName(int folder, const std::string& name, std::string& actual, struct s
               bool& found);
 
 // Opens the entry `name` of a folder (no link followed) with open(2) flags, refusing what is
-// not a regular file (or a folder when O_DIRECTORY is asked for) at once.
-int OpenRegularAt(int folder, const std::string& name, int flags, mode_t mode = 0666);
+// not a regular file (or a folder when O_DIRECTORY is asked for) at once. `status`, when
+// given, receives the status of the file opened.
+int OpenRegularAt(int folder, const std::string& name, int flags, mode_t mode = 0666,
+                  struct stat* status = nullptr);
 
 // The folders (device and inode) that the resolved device path runs through, from the root
 // down to the deepest one that exists, the last component included when it is a folder.

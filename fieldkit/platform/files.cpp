@@ -1440,9 +1440,9 @@ BOOL DeviceFolder::CopyEntry(const wchar_t* name, DeviceFolder& target) {
         } else if (!S_ISREG(e.status.st_mode)) {
             return FailWith(FALSE, ERROR_ACCESS_DENIED);
         } else {
-            const UniqueFd in(OpenRegularAt(m_state->fd.Get(), e.name, O_RDONLY));
             struct stat source;
-            if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
+            const UniqueFd in(OpenRegularAt(m_state->fd.Get(), e.name, O_RDONLY, 0, &source));
+            if (!in.Valid()) return Fail(FALSE);
             HeldReplacements* hold = target.m_state->holding ? &target.m_state->held : nullptr;
             copied = CopyOpenFile(in.Get(), source, target.m_state->fd.Get(), to.name, to.exists,
                                   to.status, false, hold);
