@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <map>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -157,28 +159,56 @@ TEST_F(TicTimerTest, DestroyWakesALongTicAndCreateFollowsAtOnce) {
     EXPECT_EQ(Drain(w, 10000, 1).count[2], 1);
 }
 
+// While threads set and kill timers on their own windows and destroy them at every age, and
+// the tic thread drops the dead ones, the count matches the slots in use at every moment.
 TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
     ASSERT_EQ(CreateTicTimerThread(10), 1);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([] {
-            HWND previous = nullptr;
-            for (int i = 0; i < 150; ++i) {
-                // Dead windows keep their slots until the next tic, so the table may be full.
+    std::atomic<bool> stop{false};
+    std::atomic<long> checks{0};
+    std::thread checker([&] {
+        for (; !stop.load(); std::this_thread::yield())
+            checks += Count() >= 0;  // Count() checks the count against the slots
+    });
+    const auto end = Clock::now() + Ms(1500);
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < 4; ++t)
+        workers.emplace_back([&, t] {
+            std::mt19937 rng(t + 1);
+            std::vector<HWND> windows;
+            MSG m{};
+            while (Clock::now() < end) {
                 const HWND w = NewWindow();
-                SetTicTimer(w, 0, 10);
-                const int one = SetTicTimer(w, 1, 20);
-                EXPECT_EQ(KillTicTimer(w, 1), one);
-                DestroyWindow(previous);
-                previous = w;
+                int set[4] = {};
+                for (UINT id = 0; id < 4; ++id)
+                    set[id] = SetTicTimer(w, id, 10 + 10 * id);
+                // The table may be full of dead windows' slots, but a timer that has its slot
+                // can always be changed, and a live window's timer is killed exactly once.
+                if (set[0] == 1) {
+                    EXPECT_EQ(SetTicTimer(w, 0, 30), 1);
+                }
+                for (UINT id = 1; id < 4; id += 2) {
+                    EXPECT_EQ(KillTicTimer(w, id), set[id]);
+                    EXPECT_EQ(KillTicTimer(w, id), 0);
+                }
+                windows.push_back(w);
+                if (windows.size() > 5) {
+                    const auto victim = windows.begin() + rng() % windows.size();
+                    DestroyWindow(*victim);
+                    windows.erase(victim);
+                }
+                while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+                }
+                std::this_thread::yield();  // lets the checker in often
             }
-            DestroyWindow(previous);
+            for (HWND w : windows)
+                DestroyWindow(w);
         });
-    for (int i = 0; i < 200; ++i)
-        Count();
-    for (auto& thread : threads)
-        thread.join();
-    EXPECT_TRUE(CountBecomes(0));
+    for (std::thread& w : workers)
+        w.join();
+    EXPECT_TRUE(CountBecomes(0));  // the dead windows' slots are freed within a few tics
+    stop = true;
+    checker.join();
+    EXPECT_GT(checks.load(), 100);
 }
 
 TEST_F(TicTimerTest, CreateAndDestroyFromTwoThreads) {

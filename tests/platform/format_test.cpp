@@ -50,34 +50,28 @@ std::string RandomSpec(std::mt19937& rng, const char* lengths, const char* convs
 
 }  // namespace
 
-TEST(Format, IntegersMatchTheCLibrary) {
+TEST(Format, NumbersMatchTheCLibrary) {
     std::mt19937 rng(20261206);
-    const long long samples[] = {0,         1,        -1,        7,         -42,       255,
-                                 65535,     -32768,   INT32_MAX, INT32_MIN, 1LL << 40, -(1LL << 50),
-                                 LLONG_MAX, LLONG_MIN};
+    const long long integers[] = {
+        0,      1,         -1,        7,         -42,          255,       65535,
+        -32768, INT32_MAX, INT32_MIN, 1LL << 40, -(1LL << 50), LLONG_MAX, LLONG_MIN};
+    const double reals[] = {0.0,     -0.0,   0.5,     1.5,          2.5,         -2.5, 0.125,
+                            1e-5,    9.9999, 99.995,  0.0001234567, 123456789.0, 1e15, 1e300,
+                            -1e-300, 5e-324, DBL_MAX, INFINITY,     -INFINITY,   NAN};
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
     for (int i = 0; i < 20000; ++i) {
         const std::string spec = RandomSpec(rng, "Hhlq", "diouxX");
-        const long long v = i % 3 == 0 ? samples[rng() % std::size(samples)]
+        const long long v = i % 3 == 0 ? integers[rng() % std::size(integers)]
                                        : static_cast<long long>(rng()) * (rng() % 2 ? 1 : -7919);
         const std::string expected = spec.find("ll") != std::string::npos ? Reference(spec, v)
                                      : spec.find('l') != std::string::npos
                                          ? Reference(spec, static_cast<long>(v))
                                          : Reference(spec, static_cast<int>(v));
         ASSERT_EQ(FormatA(spec.c_str(), v), expected) << spec << " of " << v;
-    }
-}
-
-TEST(Format, FloatingPointMatchesTheCLibrary) {
-    std::mt19937 rng(42);
-    const double samples[] = {0.0,     -0.0,   0.5,     1.5,          2.5,         -2.5, 0.125,
-                              1e-5,    9.9999, 99.995,  0.0001234567, 123456789.0, 1e15, 1e300,
-                              -1e-300, 5e-324, DBL_MAX, INFINITY,     -INFINITY,   NAN};
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    for (int i = 0; i < 20000; ++i) {
-        const std::string spec = RandomSpec(rng, "lL", "feEgG");
-        const double v = i % 2 ? samples[rng() % std::size(samples)]
+        const std::string real = RandomSpec(rng, "lL", "feEgG");
+        const double d = i % 2 ? reals[rng() % std::size(reals)]
                                : unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
-        ASSERT_EQ(FormatA(spec.c_str(), v), Reference(spec, v)) << spec << " of " << v;
+        ASSERT_EQ(FormatA(real.c_str(), d), Reference(real, d)) << real << " of " << d;
     }
 }
 
@@ -143,8 +137,8 @@ TEST(Format, WidthsAndPrecisionsFromArguments) {
 }
 
 TEST(Format, LengthModifiersConvertLikeC) {
-    EXPECT_EQ(FormatA("%hhd %hd %hu %lu %I64d %I32u", 300, 70000, -1, -1L, -5LL, -1),
-              "44 4464 65535 18446744073709551615 -5 4294967295");
+    // "hh", "h", "l" and "ll" are among the random conversions above.
+    EXPECT_EQ(FormatA("%I64d %I32u", -5LL, -1), "-5 4294967295");
     EXPECT_EQ(FormatA("%p %p", nullptr, reinterpret_cast<void*>(0x1234)), "(nil) 0x1234");
     EXPECT_EQ(FormatA("%a %A", 1.5, -0.25), "0x1.8p+0 -0X1P-2");
 }

@@ -9,29 +9,15 @@
 
 #include "fieldkit/fieldkit.h"
 
-namespace {
-
-class CommaLocale : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        previous_ = std::setlocale(LC_ALL, nullptr);
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"}) {
-            if (std::setlocale(LC_ALL, name)) {
-                if (*std::localeconv()->decimal_point == ',') return;
-            }
-        }
-        std::setlocale(LC_ALL, previous_.c_str());
+TEST(CommaLocale, FormattingAndScanningIgnoreIt) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    bool comma = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"})
+        comma = comma || (std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',');
+    if (!comma) {
+        std::setlocale(LC_ALL, previous.c_str());
         GTEST_SKIP() << "no locale with a decimal comma is installed";
     }
-    void TearDown() override { std::setlocale(LC_ALL, previous_.c_str()); }
-
-  private:
-    std::string previous_;
-};
-
-}  // namespace
-
-TEST_F(CommaLocale, FormattingAndScanningIgnoreIt) {
     EXPECT_EQ(fieldkit::detail::FormatA("%f %.2e %g", 1.5, 1234.5, 0.5), "1.500000 1.23e+03 0.5");
     EXPECT_EQ(DoubleToString(3.14159, 2), L"3.14");
     EXPECT_EQ(LatitudeToDDDMMSSSString(-33.8568, true), L"33\u00B051'24.48000\"S");
@@ -40,4 +26,5 @@ TEST_F(CommaLocale, FormattingAndScanningIgnoreIt) {
     EXPECT_EQ(v, 1.5);
     EXPECT_EQ(StringToDouble(CString(L"1,5")), 1.0);  // a comma is not a decimal separator
     EXPECT_EQ(CString(L"ABC").MakeLower(), L"abc");
+    std::setlocale(LC_ALL, previous.c_str());
 }

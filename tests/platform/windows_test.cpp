@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
 #include <thread>
 #include <vector>
 
@@ -32,7 +31,6 @@ TEST(Windows, TreeTextsAndDestruction) {
     wchar_t buf[8];
     EXPECT_EQ(GetClassNameW(a, buf, 4), 3);  // cut to the buffer
     EXPECT_STREQ(buf, L"but");
-    EXPECT_EQ(GetWindowLongW(a, GWL_STYLE), static_cast<LONG>(WS_CHILD | 0x0B));
     EXPECT_TRUE(SetWindowTextW(b, L"Nom"));
     EXPECT_EQ(GetWindowTextW(b, buf, 8), 3);
     EXPECT_STREQ(buf, L"Nom");
@@ -40,9 +38,6 @@ TEST(Windows, TreeTextsAndDestruction) {
     RECT r;
     EXPECT_TRUE(GetClientRect(top, &r));
     EXPECT_EQ(r.right * 1000 + r.bottom, 200100);
-    EXPECT_TRUE(MoveWindow(top, 5, 5, 300, 50, TRUE));
-    GetClientRect(top, &r);
-    EXPECT_EQ(r.right, 300);
     EXPECT_TRUE(DestroyWindow(b));  // takes its child with it
     EXPECT_FALSE(IsWindow(b) || IsWindow(inner));
     EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), nullptr);
@@ -107,8 +102,7 @@ TEST(Menus, HandlesItemsAndThePopupIdentifierQuirk) {
     wchar_t text[16];
     EXPECT_EQ(GetMenuStringW(file, 102, text, 16, MF_BYCOMMAND), 5);
     EXPECT_STREQ(text, L"E&xit");
-    EXPECT_EQ(GetMenuState(file, 2, MF_BYPOSITION) & MF_CHECKED, MF_CHECKED);
-    EXPECT_EQ(CheckMenuItem(file, 102, MF_UNCHECKED), MF_CHECKED);
+    EXPECT_EQ(CheckMenuItem(file, 102, MF_UNCHECKED), MF_CHECKED);  // the state before
     EXPECT_TRUE(InsertMenuW(file, 0, MF_BYPOSITION, 100, L"New"));
     EXPECT_EQ(GetMenuStringW(file, 0, text, 16, MF_BYPOSITION), 3);
     // Deleting the popup item destroys the submenu with it.
@@ -150,7 +144,6 @@ TEST(CommandBar, AnswersTheToolbarMessages) {
     TBBUTTON buttons[2] = {{0, 10, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
                            {0, 11, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 1}};
     EXPECT_TRUE(bar.SendMessage(TB_ADDBUTTONSW, 2, reinterpret_cast<LPARAM>(buttons)));
-    EXPECT_EQ(bar.SendMessage(TB_BUTTONCOUNT), 2);
     wchar_t text[8];
     EXPECT_EQ(bar.SendMessage(TB_GETBUTTONTEXTW, 11, reinterpret_cast<LPARAM>(text)), 4);
     EXPECT_STREQ(text, L"Edit");
@@ -170,50 +163,24 @@ TEST(CommandBar, AnswersTheToolbarMessages) {
     EXPECT_FALSE(IsWindow(bar.GetSafeHwnd()));
 }
 
-TEST(Gdi, ScreenTextAndStretchedBitmaps) {
-    fieldkit::host::SetScreen(800, 480, 192, 96);
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN) * 1000 + GetSystemMetrics(SM_CYSCREEN), 800480);
-    HDC screen = GetDC(nullptr);
-    ASSERT_NE(screen, nullptr);
-    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 192);
-    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 96);
+// The screen's size, resolution and presence, contexts and stretched bitmaps are seen at work
+// through the display factors, and text extents through the path shortening; what those leave
+// out is here.
+TEST(Gdi, TextExtentsAndAnswersTheDisplayIgnores) {
     fieldkit::host::SetCharWidth(7);
+    const HDC screen = GetDC(nullptr);
     SIZE size;
     int fit = 0;
     EXPECT_TRUE(GetTextExtentExPointW(screen, L"abcdef", -1, 30, &fit, nullptr, &size));
-    EXPECT_EQ(size.cx, 42);
-    EXPECT_EQ(fit, 4);
-    fieldkit::host::SetCharWidth(8);
-    fieldkit::host::SetScreenAvailable(false);
-    EXPECT_EQ(GetDC(nullptr), nullptr);
-    fieldkit::host::SetScreenAvailable(true);
-    fieldkit::host::SetScreen(480, 640, 96, 96);
-
-    // A 2 x 2 bitmap stretched to 4 x 4: each pixel becomes a 2 x 2 block.
-    const std::uint32_t pixels[4] = {1, 2, 3, 4};
-    CBitmap small;
-    ASSERT_TRUE(small.CreateBitmap(2, 2, 1, 32, pixels));
-    BITMAP info;
-    ASSERT_EQ(small.GetBitmap(&info), static_cast<int>(sizeof(BITMAP)));
-    EXPECT_EQ(info.bmWidth * 10 + info.bmHeight, 22);
-    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
-    const HGDIOBJ oldFrom = SelectObject(from, small.GetSafeHandle());
-    BITMAPINFO dib{};
-    dib.bmiHeader = {40, 4, -4, 1, 32, BI_RGB, 64, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const HBITMAP big = CreateDIBSection(to, &dib, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_NE(big, nullptr);
-    const HGDIOBJ oldTo = SelectObject(to, big);
-    EXPECT_TRUE(StretchBlt(to, 0, 0, 4, 4, from, 0, 0, 2, 2, SRCCOPY));
-    const auto* out = static_cast<const std::uint32_t*>(bits);
-    EXPECT_EQ(std::vector<std::uint32_t>(out, out + 16),
-              (std::vector<std::uint32_t>{1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}));
-    SelectObject(from, oldFrom);
-    SelectObject(to, oldTo);
-    DeleteDC(from);
-    DeleteDC(to);
-    EXPECT_TRUE(DeleteObject(big));
+    EXPECT_EQ(size.cx * 1000 + fit, 42004);
     ReleaseDC(nullptr, screen);
+    fieldkit::host::SetCharWidth(8);
+    // GetBitmap answers how much it filled in, DeleteObject whether there was a bitmap.
+    CBitmap bitmap;
+    ASSERT_TRUE(bitmap.CreateBitmap(2, 2, 1, 32, nullptr));
+    BITMAP info;
+    EXPECT_EQ(bitmap.GetBitmap(&info), static_cast<int>(sizeof(BITMAP)));
+    EXPECT_TRUE(::DeleteObject(bitmap.Detach()));
 }
 
 TEST(Sync, NamedManualResetEvents) {
@@ -236,11 +203,9 @@ TEST(Sync, NamedManualResetEvents) {
     EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_FAILED);
 }
 
-TEST(Memory, FiguresComeFromTheKernel) {
-    MEMORYSTATUS status{};
-    GlobalMemoryStatus(&status);
-    EXPECT_GT(status.dwAvailPhys, 0u);
-    EXPECT_LE(status.dwAvailPhys, status.dwTotalPhys);
-    EXPECT_GT(status.dwAvailVirtual, 0u);
-    EXPECT_LE(status.dwAvailVirtual, status.dwTotalVirtual);
+// The physical figures are checked with the device's memory figures.
+TEST(Memory, VirtualFiguresComeFromTheKernel) {
+    MEMORYSTATUS s{};
+    GlobalMemoryStatus(&s);
+    EXPECT_TRUE(0 < s.dwAvailVirtual && s.dwAvailVirtual <= s.dwTotalVirtual) << s.dwAvailVirtual;
 }

@@ -1,22 +1,19 @@
-// Stress: many threads through one log, and the tic timer's table under concurrent use.
+// Stress: many threads through one log. (The tic timer's table under concurrent use is in the
+// logging tests.)
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/logging/log_file.h"
-#include "fieldkit/logging/tic_timer.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/window.h"
 #include "tests/reliability/children.h"
 #include "tests/support/device_root.h"
 
@@ -107,76 +104,6 @@ TEST_F(LogStressTest, ApplicationLogEightWriters) {
     RunWriters([](int t, int i) { LOGMESSAGE(1, "T%d L%d", t, i); });
     FinishLogging();
     ExpectWriterLines(Read("\\SD Card\\Survey\\Survey.log"), true);
-}
-
-class TicTimerStressTest : public DeviceRootTest {};
-// The table's count must match its occupied slots at every moment, while threads set and kill
-// timers on their own windows and destroy others, and the tic thread drops the dead ones.
-TEST_F(TicTimerStressTest, CountsStayInStep) {
-    ASSERT_EQ(CreateTicTimerThread(10), 1);
-    std::atomic<bool> stop{false};
-    std::atomic<long> checks{0}, mismatches{0}, sets{0};
-    std::thread checker([&] {
-        while (!stop.load()) {
-            int count = 0, used = 0;
-            if (fieldkit::detail::TicTimerCounts(count, used)) {
-                ++checks;
-                if (count != used) ++mismatches;
-            }
-            std::this_thread::yield();
-        }
-    });
-    const auto end = Clock::now() + std::chrono::milliseconds(1500);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < 4; ++t)
-        workers.emplace_back([&, t] {
-            std::mt19937 rng(static_cast<unsigned>(t) + 1);
-            std::vector<HWND> windows;
-            MSG m{};
-            while (Clock::now() < end) {
-                const HWND w = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr,
-                                             nullptr, nullptr);
-                int set[4] = {};
-                for (UINT id = 0; id < 4; ++id)
-                    set[id] = SetTicTimer(w, id, 10 + 10 * id);
-                // The table may be full of dead windows' slots, but a timer that has its slot
-                // can always be changed, and a live window's timer is killed exactly once.
-                if (set[0] == 1) {
-                    EXPECT_EQ(SetTicTimer(w, 0, 30), 1);
-                }
-                for (UINT id = 1; id < 4; id += 2) {
-                    EXPECT_EQ(KillTicTimer(w, id), set[id]);
-                    EXPECT_EQ(KillTicTimer(w, id), 0);
-                }
-                sets += set[0] + set[1] + set[2] + set[3];
-                windows.push_back(w);
-                if (windows.size() > 5) {
-                    // Not always the oldest, so windows with timers at every age die.
-                    const std::size_t victim = rng() % windows.size();
-                    DestroyWindow(windows[victim]);
-                    windows.erase(windows.begin() + static_cast<std::ptrdiff_t>(victim));
-                }
-                while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-                }
-                std::this_thread::yield();  // lets the checker in often
-            }
-            for (HWND w : windows)
-                DestroyWindow(w);
-        });
-    for (std::thread& w : workers)
-        w.join();
-    // The dead windows' slots are freed within a few tics.
-    const auto settle = Clock::now() + std::chrono::seconds(10);
-    int count = -1, used = -1;
-    while (fieldkit::detail::TicTimerCounts(count, used) && count != 0 && Clock::now() < settle)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    stop = true;
-    checker.join();
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(used, 0);
-    EXPECT_EQ(mismatches.load(), 0);
-    EXPECT_GT(checks.load(), 100);
-    std::printf("[ figures  ] %ld timers set, %ld counts checked\n", sets.load(), checks.load());
 }
 
 }  // namespace
