@@ -27,14 +27,15 @@ class AngleParse : public DeviceRootTest {
 
 }  // namespace
 
-TEST_F(AngleParse, AnglesInEveryForm) {
+TEST_F(AngleParse, AnglesLatitudesAndLongitudesInEveryForm) {
     struct Case {
         const wchar_t* text;
         double degrees;
     };
-    const auto expect = [](std::initializer_list<Case> cases) {
+    const auto expect = [](std::initializer_list<Case> cases, double (*read)(CString) = nullptr) {
         for (const Case& c : cases)
-            EXPECT_NEAR(StringToAngle(c.text), c.degrees, 1e-9 * (1 + std::fabs(c.degrees)))
+            EXPECT_NEAR((read ? read : StringToAngle)(c.text), c.degrees,
+                        1e-9 * (1 + std::fabs(c.degrees)))
                 << c.text;
     };
     const double dms = 12 + 30 / 60.0 + 15.5 / 3600;
@@ -56,15 +57,11 @@ TEST_F(AngleParse, AnglesInEveryForm) {
     // Digit groups too long for 32 bits are read whole, not wrapped.
     expect(
         {Case{L"99999999999 0 0", 99999999999.0}, Case{L"1 99999999999", 1 + 99999999999.0 / 60}});
-}
-
-TEST_F(AngleParse, LatitudesAndLongitudesTakeTheirLetters) {
-    EXPECT_DOUBLE_EQ(StringToLatitude(L"45\u00B030'00\"S"), -45.5);
-    EXPECT_DOUBLE_EQ(StringToLatitude(L"45.5s"), -45.5);
-    EXPECT_DOUBLE_EQ(StringToLatitude(L"-45\u00B030'S"), 45.5);
-    EXPECT_DOUBLE_EQ(StringToLatitude(L"45\u00B030'N"), 45.5);
-    EXPECT_DOUBLE_EQ(StringToLongitude(L"12\u00B030'W"), -12.5);
-    EXPECT_DOUBLE_EQ(StringToLongitude(L"12\u00B030'E"), 12.5);
+    // Latitudes and longitudes take their letters, in either case; a sign and "S" cancel.
+    expect({Case{L"45\u00B030'00\"S", -45.5}, Case{L"45.5s", -45.5}, Case{L"-45\u00B030'S", 45.5},
+            Case{L"45\u00B030'N", 45.5}},
+           StringToLatitude);
+    expect({Case{L"12\u00B030'W", -12.5}, Case{L"12\u00B030'E", 12.5}}, StringToLongitude);
     EXPECT_NEAR(AngleToRad(L"-10", L"30", L"0"), -9.5 * 0.017453292519943295, 1e-15);
     EXPECT_NEAR(AngleToRad(L"180", L"", L"x"), M_PI, 1e-12);
 }

@@ -7,13 +7,8 @@
 #include <cmath>
 #include <utility>
 
-static void ExpectTexts(std::initializer_list<std::pair<CString, const wchar_t*>> cases) {
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(text, expected);
-}
-
-TEST(AngleText, LatitudesAndLongitudes) {
-    ExpectTexts({
+TEST(AngleText, CoordinatesAnglesAndBearings) {
+    const std::pair<CString, const wchar_t*> cases[] = {
         {LatitudeToDDDMMSSSString(45.5, true), L"45\u00B030'00.00000\"N"},
         {LatitudeToDDDMMSSSString(45.5, false), L"45\u00B030'0.0\"N"},
         {LatitudeToDDDMMSSSString(-33.8568, true), L"33\u00B051'24.48000\"S"},
@@ -30,11 +25,6 @@ TEST(AngleText, LatitudesAndLongitudes) {
         {LatitudeToDDDDString(-5.5, false), L"-5.50000"},
         {LongitudeToDDDDString(-122.25, true), L"-122.25000000"},
         {LongitudeToDDDDString(7.125, false), L"7.125000"},
-    });
-}
-
-TEST(AngleText, SignedAnglesAndBearings) {
-    ExpectTexts({
         {AngleToDDDMMSSSString(5.5, false), L"5\u00B030'0.0000\""},
         {AngleToDDDMMSSSString(-5.5, true), L"-5\u00B030'0.0000\""},
         {AngleToDDDMMSSSString(-0.5, false), L"-0\u00B030'0.0000\""},
@@ -59,12 +49,12 @@ TEST(AngleText, SignedAnglesAndBearings) {
         {DDDMMSS2String(1234530), L"123\u00B045'30\""},
         {DDDMMSS2String(50307), L"  5\u00B0 3' 7\""},
         {DDDMMSS2String(-50307), L"-  5\u00B0 3' 7\""},
-    });
-}
-
-TEST(AngleText, HugeAndNonFiniteValuesStayDefined) {
-    EXPECT_EQ(AngleToDDDMMSSSString(1e12, false).Left(11), L"2147483647\u00B0");
-    EXPECT_EQ(LatitudeToDDDMMSSSString(std::nan(""), true), L"00\u00B000'     nan\"N");
-    EXPECT_EQ(ShortAngleToString(-INFINITY).Left(1), L"-");
+        // Huge and non-finite values stay defined.
+        {AngleToDDDMMSSSString(1e12, false).Left(11), L"2147483647\u00B0"},
+        {LatitudeToDDDMMSSSString(std::nan(""), true), L"00\u00B000'     nan\"N"},
+        {ShortAngleToString(-INFINITY).Left(1), L"-"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(text, expected);
     EXPECT_FALSE(DDDMMSS2String(INFINITY).IsEmpty());
 }

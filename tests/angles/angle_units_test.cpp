@@ -14,15 +14,14 @@ static void ExpectExact(double (*f)(double), std::initializer_list<std::pair<dou
         EXPECT_EQ(f(in), out) << "in " << in;
 }
 
-TEST(AngleUnits, ReductionIntoOneTurn) {
+TEST(AngleUnits, ReductionIntoOneTurnAndConversions) {
     EXPECT_NEAR(ModDeg360(-0.0001, true), 359.9999, 1e-9);
     ExpectExact([](double a) { return ModDeg360(a, false); }, {{720, 0}, {-370, -10}});
     ExpectExact([](double a) { return ModDeg360(a, true); }, {{-90, 270}, {360, 0}});
     const double negativeZero = ModDeg360(-360, true);
     EXPECT_TRUE(negativeZero == 0 && std::signbit(negativeZero));
-}
 
-TEST(AngleUnits, ConversionsOutOfDegreesRoundToFiveDecimals) {
+    // Out of degrees the results round to five decimals; into degrees they are unrounded.
     const double rad180 = 314159 * 0.00001, cc40 = 12345679 * 0.00001;
     ExpectExact(Deg2Rad, {{180, rad180}, {-90, -157080 * 0.00001}, {360, 0}, {540, rad180}});
     EXPECT_EQ(Deg2Grad(90), 10000000 * 0.00001);
@@ -30,9 +29,6 @@ TEST(AngleUnits, ConversionsOutOfDegreesRoundToFiveDecimals) {
     // Arc seconds reduce by a full turn of arc seconds: below it nothing changes.
     ExpectExact(DegSec2GradCC,
                 {{40, cc40}, {400, 123456790 * 0.00001}, {1296000 + 40, cc40}, {-40, -cc40}});
-}
-
-TEST(AngleUnits, ConversionsIntoDegreesAreUnrounded) {
     EXPECT_NEAR(Rad2Deg(3.14159), 179.99984796, 1e-8);
     EXPECT_NEAR(Grad2Deg(400), 360, 1e-12);
     EXPECT_NEAR(Mil2Deg(6400), 360, 1e-12);

@@ -31,27 +31,34 @@ class DisplayTest : public DeviceRootTest {
     }
 };
 
-// A screen, what it makes of the device, and values scaled on it: {in, x, y, larger}.
+// 3 x 2 pixels, each one its own value, rows from the top.
+const std::uint32_t kSmall[] = {0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606};
+
+// A screen, what it makes of the device, whether a bitmap of one pixel is left alone, and values
+// scaled on it: {in, x, y, larger}.
 struct ScreenCase {
     int width, height, dpiX, dpiY;
-    bool halvane, archer, depends;
+    bool halvane, archer, depends, bitmapKept;
     std::vector<std::array<int, 4>> values;
 };
 
 TEST_F(DisplayTest, FactorsFollowTheScreen) {
     const int M = INT_MAX;
     const ScreenCase cases[] = {
-        {240, 320, 96, 96, false, false, false, {{-7, -7, -7, -7}}},
-        {480, 640, 192, 192, false, false, true, {{15, 30, 30, 30}, {M, M, M, M}}},
-        {480, 640, 120, 120, false, false, true, {{10, 12, 12, 12}}},  // 12.5 truncated
-        {480, 640, 144, 96, false, false, true, {{10, 15, 10, 15}}},
-        {480, 640, 96, 144, false, false, true, {{10, 10, 15, 15}}},
+        {240, 320, 96, 96, false, false, false, true, {{-7, -7, -7, -7}}},
+        {480, 640, 192, 192, false, false, true, false, {{15, 30, 30, 30}, {M, M, M, M}}},
+        {480, 640, 120, 120, false, false, true, false, {{10, 12, 12, 12}}},  // 12.5 truncated
+        {480, 640, 144, 96, false, false, true, false, {{10, 15, 10, 15}}},
+        {480, 640, 96, 144, false, false, true, false, {{10, 10, 15, 15}}},
+        {480, 640, 96, 96, false, false, false, true, {{10, 10, 10, 10}}},
+        // At 48 dpi a pixel scales to nothing.
+        {480, 640, 48, 48, false, false, true, true, {{10, 5, 5, 5}}},
         // The 800 x 480 model takes fixed factors whatever its dpi (5.1 is cut to 5), yet reports
         // no dependence.
-        {800, 480, 96, 96, true, false, false, {{10, 12, 17, 17}, {3, 3, 5, 5}, {-3, -3, -5, -5}}},
-        {800, 480, 192, 192, true, false, false, {{10, 12, 17, 17}}},
-        {480, 800, 96, 96, false, true, false, {{10, 10, 10, 10}}},
-        {480, 800, 192, 96, false, true, true, {{10, 20, 10, 20}}},
+        {800, 480, 96, 96, true, false, false, true, {{3, 3, 5, 5}, {-3, -3, -5, -5}}},
+        {800, 480, 192, 192, true, false, false, true, {{10, 12, 17, 17}}},
+        {480, 800, 96, 96, false, true, false, true, {{10, 10, 10, 10}}},
+        {480, 800, 192, 96, false, true, true, false, {{10, 20, 10, 20}}},
     };
     for (const ScreenCase& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -65,6 +72,11 @@ TEST_F(DisplayTest, FactorsFollowTheScreen) {
                                   GetDPIDependValue(in)}),
                       v);
         }
+        CBitmap bitmap;
+        ASSERT_TRUE(bitmap.CreateBitmap(1, 1, 1, 32, kSmall));
+        const HBITMAP before = bitmap;
+        ChangeBitmapByDPI(bitmap);
+        EXPECT_TRUE(!c.bitmapKept || static_cast<HBITMAP>(bitmap) == before);
     }
 }
 
@@ -98,9 +110,6 @@ TEST_F(DisplayTest, ConcurrentFirstUseAgrees) {
     EXPECT_EQ(seen, std::vector<int>(8, 170 + 120));
 }
 
-// 3 x 2 pixels, each one its own value, rows from the top.
-const std::uint32_t kSmall[] = {0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606};
-
 TEST_F(DisplayTest, BitmapIsStretchedByEachFactor) {
     Screen(480, 640, 192, 288);  // 2 across, 3 down
     CBitmap bitmap;
@@ -115,21 +124,6 @@ TEST_F(DisplayTest, BitmapIsStretchedByEachFactor) {
     for (int i = 0; i < 36; ++i) {
         const int row = i / 6, col = i % 6;
         EXPECT_EQ(pixels[i], kSmall[(row / 3) * 3 + col / 2]) << "row " << row << " col " << col;
-    }
-}
-
-TEST_F(DisplayTest, BitmapIsLeftAloneWithoutDependence) {
-    // No dependence at 96 dpi nor on the 800 x 480 model; at 48 dpi the pixel scales to nothing.
-    const int screens[][4] = {
-        {480, 640, 96, 96}, {800, 480, 96, 96}, {800, 480, 192, 192}, {480, 640, 48, 48}};
-    for (const auto& s : screens) {
-        SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1] << " at " << s[2]);
-        Screen(s[0], s[1], s[2], s[3]);
-        CBitmap bitmap;
-        ASSERT_TRUE(bitmap.CreateBitmap(1, 1, 1, 32, kSmall));
-        const HBITMAP before = bitmap;
-        ChangeBitmapByDPI(bitmap);
-        EXPECT_EQ(static_cast<HBITMAP>(bitmap), before);
     }
 }
 
@@ -148,15 +142,13 @@ TConnectionPort P(unsigned value) {
     return TConnectionPort(static_cast<TConnectionPort::ECommPort>(value));
 }
 
-TEST(ConnectionPort, DefaultIsBluetoothWithoutANumber) {
-    const TConnectionPort port;
+TEST(ConnectionPort, FlagsAndNumbers) {
+    const TConnectionPort port;  // Bluetooth without a number
     EXPECT_TRUE(port.IsBluetooth());
     EXPECT_FALSE(port.IsUSB() || port.IsUnregistered() || port.IsKVLN());
     EXPECT_EQ(port.GetCommPort(), 0u);
     EXPECT_FALSE(port.IsValidPort());
-}
 
-TEST(ConnectionPort, FlagsAndNumbers) {
     const TConnectionPort usb = P(0x403);
     EXPECT_TRUE(usb.IsUSB());
     EXPECT_EQ(usb.GetCommPort(), 3u);

@@ -36,7 +36,7 @@ class DirectoriesTest : public DeviceRootTest {
 using AppInfoTest = DirectoriesTest;
 using AppPathsTest = DirectoriesTest;
 
-TEST_F(DirectoriesTest, DefaultLayout) {
+TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
     EXPECT_TRUE(std::filesystem::is_directory(Host("\\temp")));
     EXPECT_EQ(GetTempDir(), L"\\temp");
@@ -47,9 +47,9 @@ TEST_F(DirectoriesTest, DefaultLayout) {
     EXPECT_EQ(GetCommonDir(), L"\\SD Card\\Common Data");
     EXPECT_EQ(GetRootStorageFileName(), L"\\SD Card\\directories.ini");
     EXPECT_EQ(GetBackgroundDir(), L"\\SD Card\\Survey Data\\Background\\");
-}
 
-TEST_F(DirectoriesTest, ProgramInTheRootFolder) {
+    // A program in the root folder.
+    fieldkit::host::ResetProcessState();
     fieldkit::host::SetModuleFileName(L"\\Survey.exe");
     Write("\\directories.ini", "[Directories]\nRootDir=\\Programs\n");
     Identify();

@@ -30,7 +30,7 @@ class DirectoryTree : public DeviceRootTest {
     }
 };
 
-TEST_F(DirectoryTree, PathSize) {
+TEST_F(DirectoryTree, SizesListsAndCounts) {
     Write("\\big", "12345");
     unsigned long low = 7, high = 7;
     EXPECT_TRUE(GetPathSize(L"\\big", low, &high) && low == 5 && high == 0);
@@ -39,6 +39,19 @@ TEST_F(DirectoryTree, PathSize) {
     low = high = 7;
     EXPECT_FALSE(GetPathSize(L"\\nil", low, &high));
     EXPECT_EQ(low + high, 14u);
+
+    for (const char* file : {"\\d\\a.txt", "\\d\\b.TXT", "\\d\\c.bin"})
+        Write(file);
+    MakeDir("\\d\\sub.txt");
+    CArray<WIN32_FIND_DATAW, WIN32_FIND_DATAW&> found;
+    FindAllFilesInFolder(found, FindFiles, L"\\d", L".txt");
+    EXPECT_EQ(Names(found), L"a.txt b.TXT ");
+    FindAllFilesInFolder(found, FindFolders, L"\\d", nullptr);
+    EXPECT_EQ(Names(found), L"sub.txt ");
+    FindAllFilesInFolder(found, FindFilesAndFolders, L"\\nil", nullptr);
+    EXPECT_TRUE(found.IsEmpty());
+    EXPECT_EQ(CountFiles(L"\\d"), 4u);
+    EXPECT_EQ(CountFiles(L"\\d\\sub.txt") + CountFiles(L"\\nil"), 0u);
 }
 
 TEST_F(DirectoryTree, CopiesFiles) {
@@ -71,50 +84,30 @@ TEST_F(DirectoryTree, CopiesFolders) {
     EXPECT_EQ(CopyDirectory(L"\\from", L"\\flat", 0), 1);
     EXPECT_TRUE(Read("\\flat\\a.txt") == "a" && !Exists("\\flat\\sub"));
     EXPECT_TRUE(CopyDirectory(L"\\none", L"\\none2", 1) == 1 && Exists("\\none2"));
-    // Into itself or below itself would copy files onto themselves or never end.
-    EXPECT_EQ(CopyDirectory(L"\\from", L"\\from\\sub\\copy", 1), 0);
+    // Into itself would copy files onto themselves (the fence tests spell it many more ways).
     EXPECT_EQ(CopyDirectory(L"\\from\\", L"/from", 1), 0);
-    EXPECT_FALSE(Exists("\\from\\sub\\copy"));
 }
 
-TEST_F(DirectoryTree, RemovesTreesAndNothingElse) {
+TEST_F(DirectoryTree, CreatesChainsRemovesTreesAndNothingElse) {
     Write("\\t\\sub\\ro.txt");
     fs::permissions(Host("\\t\\sub\\ro.txt"), fs::perms::owner_read);
     MakeDir("\\t\\sub\\empty");
-    Write("\\outside\\keep.txt");
-    fs::create_directory_symlink(Host("\\outside"), Host("\\t\\link"));
+    Write("\\keep.txt");
     MakeDir("\\e");
     EXPECT_EQ(RemoveDirectoryTree(L"\\t"), 1);
     EXPECT_EQ(RemoveDirectoryTree(L"\\e"), 1);
     EXPECT_FALSE(Exists("\\t") || Exists("\\e"));
-    // Not a file, nor the device root (""); the link's target was never followed either.
-    for (const wchar_t* no : {L"\\nil", L"\\outside\\keep.txt", L""})
+    // Not a file, nor the device root (""). Links inside a tree are fence tests.
+    for (const wchar_t* no : {L"\\nil", L"\\keep.txt", L""})
         EXPECT_EQ(RemoveDirectoryTree(no), 0) << no;
-    EXPECT_TRUE(Exists("\\outside\\keep.txt"));
-}
+    EXPECT_TRUE(Exists("\\keep.txt"));
 
-TEST_F(DirectoryTree, CreatesChains) {
     EXPECT_EQ(CreateDirectoryTree(L"\\A\\B\\C"), 1);
     EXPECT_EQ(CreateDirectoryTree(L"/A/B\\D"), 1);
     EXPECT_TRUE(fs::is_directory(Host("\\A\\B\\C")) && fs::is_directory(Host("\\A\\B\\D")));
     Write("\\X\\B");
     EXPECT_EQ(CreateDirectoryTree(L"\\X\\B\\C"), 0);
     EXPECT_EQ(CreateDirectoryTree(L"\\X\\B"), 0);  // a file is not the folder asked for
-}
-
-TEST_F(DirectoryTree, ListsAndCountsEntries) {
-    for (const char* file : {"\\d\\a.txt", "\\d\\b.TXT", "\\d\\c.bin"})
-        Write(file);
-    MakeDir("\\d\\sub.txt");
-    CArray<WIN32_FIND_DATAW, WIN32_FIND_DATAW&> found;
-    FindAllFilesInFolder(found, FindFiles, L"\\d", L".txt");
-    EXPECT_EQ(Names(found), L"a.txt b.TXT ");
-    FindAllFilesInFolder(found, FindFolders, L"\\d", nullptr);
-    EXPECT_EQ(Names(found), L"sub.txt ");
-    FindAllFilesInFolder(found, FindFilesAndFolders, L"\\nil", nullptr);
-    EXPECT_TRUE(found.IsEmpty());
-    EXPECT_EQ(CountFiles(L"\\d"), 4u);
-    EXPECT_EQ(CountFiles(L"\\d\\sub.txt") + CountFiles(L"\\nil"), 0u);
 }
 
 TEST_F(DirectoryTree, NamesAndMedia) {

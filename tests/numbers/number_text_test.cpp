@@ -14,14 +14,12 @@ static std::pair<int, T> Parse(int (*parse)(const wchar_t*, T&), const wchar_t* 
     return {result, start};
 }
 
-TEST(Rounding, HalvesGoAwayFromZero) {
+TEST(Rounding, NearestIntegerAndFormatFloatTakeHalvesAwayFromZero) {
     const double cases[][2] = {{0.5, 1}, {-0.5, -1}, {2.5, 3}, {-2.5, -3}, {1.4999, 1}};
     for (const auto& c : cases)
         EXPECT_EQ(dNearInt(c[0]), c[1]) << c[0];
     EXPECT_TRUE(std::signbit(dNearInt(-0.4)));
-}
 
-TEST(Rounding, FormatFloat) {
     struct Case {
         double x;
         int decimals;
@@ -41,7 +39,7 @@ TEST(Rounding, FormatFloat) {
     EXPECT_TRUE(std::isnan(FormatFloat(NAN, 2)));
 }
 
-TEST(Parsing, FlagParsersReportAndZero) {
+TEST(Parsing, FlagAndCStringParsers) {
     EXPECT_EQ(Parse(StringToInt, L"", 7), std::make_pair(0, 0));
     EXPECT_EQ(Parse(StringToInt, nullptr, 7), std::make_pair(0, 0));
     EXPECT_EQ(Parse(StringToInt, L"  42", 0), std::make_pair(1, 42));
@@ -52,9 +50,8 @@ TEST(Parsing, FlagParsersReportAndZero) {
     EXPECT_EQ(Parse(StringToLong, L"-123456", 0L), std::make_pair(1, -123456L));
     EXPECT_EQ(Parse(StringToUint, L"4294967295", 0u), std::make_pair(1, 4294967295u));
     EXPECT_EQ(Parse<short>(StringToShort, L"-32768", 0), std::make_pair(1, short{-32768}));
-}
 
-TEST(Parsing, CStringParsersDropBlanks) {
+    // The CString forms drop blanks first.
     EXPECT_EQ(StringToDouble(CString(L"1 000.5")), 1000.5);
     EXPECT_EQ(StringToDouble(CString(L"   ")), 0);
     EXPECT_EQ(StringToDouble(CString(L"abc")), 0);

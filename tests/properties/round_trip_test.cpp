@@ -38,21 +38,12 @@ class Values {
     // just below 60, halves of the last digit, whole minutes and degrees.
     double Angle(double maxDeg) {
         const double d = Int(0, static_cast<int>(maxDeg) - 1), m = Int(0, 59);
-        double s;
-        switch (Int(0, 4)) {
-            case 0:
-                s = 60 - Uniform(0, 2e-5);
-                break;
-            case 1:
-                s = (Int(0, 599999) + 0.5) * 1e-4;
-                break;
-            case 2:
-                s = 0;
-                break;
-            default:
-                return (Int(0, 1) ? -1 : 1) * Uniform(0, maxDeg);
-        }
-        return (Int(0, 1) ? -1 : 1) * (d + m / 60.0 + s * kSec);
+        const int kind = Int(0, 4);
+        const double s = kind == 0   ? 60 - Uniform(0, 2e-5)
+                         : kind == 1 ? (Int(0, 599999) + 0.5) * 1e-4
+                                     : 0;
+        const double sign = Int(0, 1) ? -1 : 1;
+        return kind > 2 ? sign * Uniform(0, maxDeg) : sign * (d + m / 60.0 + s * kSec);
     }
 
   private:
@@ -88,57 +79,52 @@ void ExpectFieldsInRange(const CString& text) {
 
 }  // namespace
 
-TEST(RoundTrip, CoordinatesInDegreesMinutesSeconds) {
+// Each angle text through its reader: a text that rounds lies within half a unit of its last
+// digit; one that cuts lies at most one unit nearer zero (or just past a carry), never beyond.
+TEST(RoundTrip, AnglesCoordinatesAndDecimalDegrees) {
     SEEDED;
     Values gen;
-    struct Form {
+    const auto six = [](double v, bool) { return AngleToDDDMMSSSSSString(v); };
+    const auto whole = [](double v, bool) { return ShortAngleToString(v); };
+    const struct Form {
         CString (*write)(double, bool);
+        bool flag;
         double (*read)(CString);
         double range;
+        int decimals;
+        bool dms, cut;
+    } forms[] = {
+        {LatitudeToDDDMMSSSString, true, StringToLatitude, 90, 5, true, false},
+        {LatitudeToDDDMMSSSString, false, StringToLatitude, 90, 1, true, true},
+        {LongitudeToDDDMMSSSString, true, StringToLongitude, 180, 5, true, false},
+        {LongitudeToDDDMMSSSString, false, StringToLongitude, 180, 1, true, true},
+        {AngleToDDDMMSSSString, true, StringToAngle, 360, 4, true, false},
+        {AngleToDDDMMSSSString, false, StringToAngle, 360, 4, true, false},
+        {six, false, StringToAngle, 360, 6, true, false},
+        {whole, false, StringToAngle, 360, 0, true, true},
+        {LatitudeToDDDDString, true, StringToLatitude, 90, 7, false, false},
+        {LatitudeToDDDDString, false, StringToLatitude, 90, 5, false, false},
+        {LongitudeToDDDDString, true, StringToLongitude, 180, 8, false, false},
+        {LongitudeToDDDDString, false, StringToLongitude, 180, 6, false, false},
+        {AngleToDDDDString, true, StringToAngle, 360, 10, false, false},
+        {AngleToDDDDString, false, StringToAngle, 360, 5, false, false},
     };
-    for (const Form& f : {Form{LatitudeToDDDMMSSSString, StringToLatitude, 90},
-                          Form{LongitudeToDDDMMSSSString, StringToLongitude, 180}}) {
+    for (const Form& f : forms) {
+        const double unit = std::pow(10.0, -f.decimals) * (f.dms ? kSec : 1);
         for (int i = 0; i < kCases; ++i) {
             const double v = gen.Angle(f.range);
-            const CString five = f.write(v, true), tenths = f.write(v, false);
-            ASSERT_NEAR(f.read(five), v, DmsTolerance(v, 5)) << five;
-            ExpectFieldsInRange(five);
-            // Tenths are cut: the text lies at most 0.1" nearer zero (or just past a carry).
-            const double back = f.read(tenths);
-            ASSERT_LE(std::fabs(back), std::fabs(v) + 1e-5 * kSec + Noise(v)) << tenths;
-            ASSERT_GT(std::fabs(back), std::fabs(v) - 0.1 * kSec - Noise(v)) << tenths;
-            ASSERT_TRUE(back == 0 || (back < 0) == (v < 0)) << tenths;
-            ExpectFieldsInRange(tenths);
+            const CString text = f.write(v, f.flag);
+            const double back = f.read(text);
+            if (f.dms) ExpectFieldsInRange(text);
+            if (!f.cut) {
+                ASSERT_NEAR(back, v, f.dms ? DmsTolerance(v, f.decimals) : 0.5 * unit + Noise(v))
+                    << text;
+                continue;
+            }
+            ASSERT_LE(std::fabs(back), std::fabs(v) + 1e-5 * kSec + Noise(v)) << text;
+            ASSERT_GT(std::fabs(back), std::fabs(v) - unit - Noise(v)) << text;
+            ASSERT_TRUE(back == 0 || (back < 0) == (v < 0)) << text;
         }
-    }
-}
-
-TEST(RoundTrip, SignedAnglesAndDecimalDegrees) {
-    SEEDED;
-    Values gen;
-    for (int i = 0; i < kCases; ++i) {
-        const double v = gen.Angle(360);
-        const CString four = AngleToDDDMMSSSString(v, i % 2 == 0), six = AngleToDDDMMSSSSSString(v);
-        ASSERT_NEAR(StringToAngle(four), v, DmsTolerance(v, 4)) << four;
-        ASSERT_NEAR(StringToAngle(six), v, DmsTolerance(v, 6)) << six;
-        ExpectFieldsInRange(four);
-        ExpectFieldsInRange(six);
-        // Whole seconds are cut.
-        const CString whole = ShortAngleToString(v);
-        ASSERT_LE(std::fabs(StringToAngle(whole)), std::fabs(v) + 1e-5 * kSec + Noise(v)) << whole;
-        ASSERT_GT(std::fabs(StringToAngle(whole)), std::fabs(v) - kSec - Noise(v)) << whole;
-
-        const CString lat7 = LatitudeToDDDDString(v / 4, true),
-                      lat5 = LatitudeToDDDDString(v / 4, false);
-        const CString lon8 = LongitudeToDDDDString(v / 2, true),
-                      lon6 = LongitudeToDDDDString(v / 2, false);
-        ASSERT_NEAR(StringToLatitude(lat7), v / 4, 0.5e-7 + Noise(v)) << lat7;
-        ASSERT_NEAR(StringToLatitude(lat5), v / 4, 0.5e-5 + Noise(v)) << lat5;
-        ASSERT_NEAR(StringToLongitude(lon8), v / 2, 0.5e-8 + Noise(v)) << lon8;
-        ASSERT_NEAR(StringToLongitude(lon6), v / 2, 0.5e-6 + Noise(v)) << lon6;
-        const CString a10 = AngleToDDDDString(v, true), a5 = AngleToDDDDString(v, false);
-        ASSERT_NEAR(StringToAngle(a10), v, 0.5e-10 + Noise(v)) << a10;
-        ASSERT_NEAR(StringToAngle(a5), v, 0.5e-5 + Noise(v)) << a5;
     }
 }
 
@@ -175,6 +161,9 @@ TEST(RoundTrip, FeetAndInches) {
                 const double half = std::max(0.5 / denominator, 0.00005) * inch;
                 ASSERT_NEAR(back, feet, half + Noise(feet)) << text << " den " << denominator;
             }
+            // Every text lands on a whole fraction of an inch.
+            const double steps = back * 12 * std::max(denominator, 1);
+            ASSERT_NEAR(steps, std::round(steps), 1e-6) << text << " den " << denominator;
         }
     }
 }
@@ -247,8 +236,9 @@ TEST(RoundTrip, GeocentricCoordinates) {
     for (int i = 0; i < kCases; ++i) {
         const double b = latitudes[i % 4]();
         const double l = i % 9 == 0 ? (i % 2 ? kPi : -kPi) : gen.Uniform(-kPi, kPi);
-        // Heights above 100 km are refused on the way in but still read back on the way out.
-        const double h = i % 11 == 0 ? (i % 2 ? 100000.0 : -10000.0) : gen.Uniform(-10000, 600000);
+        // Both limits of the height taken on the way in; heights above them are refused there
+        // but still read back on the way out.
+        const double h = i % 11 == 0 ? (i % 2 ? 100000.0 : -100000.0) : gen.Uniform(-10000, 600000);
         SCOPED_TRACE(::testing::Message()
                      << std::setprecision(17) << "B " << b << " L " << l << " H " << h);
         double xyz[3], blh[3], again[3];

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -74,7 +73,7 @@ class FieldkitTool : public DeviceRootTest {
 };
 
 // Every one of `parts` is in `text`.
-void ExpectHas(const std::string& text, std::initializer_list<const char*> parts) {
+void ExpectHas(const std::string& text, const std::vector<const char*>& parts) {
     for (const char* part : parts)
         EXPECT_NE(text.find(part), std::string::npos) << part << " in:\n" << text;
 }
@@ -86,7 +85,6 @@ struct Case {
 };
 
 const Case kConversions[] = {
-    {{"lat", "45.5"}, "", "45°30'00.00000\"N\n"},
     {{"lat", "45.5", "-12.25"}, "", "45°30'00.00000\"N\n12°15'00.00000\"S\n"},
     {{"lon", "-33.8568", "--tenths"}, "", "33°51'24.4\"W\n"},
     {{"angle", "123.456789"}, "", "123°27'24.4404\"\n"},
@@ -95,7 +93,6 @@ const Case kConversions[] = {
     {{"bearing", "--auto", "-"}, "150\n315\n", "S30°00'0.0000\"E\nN45°00'0.0000\"W\n"},
     {{"decimal", "123.4530", "--from-dms"}, "", "123.7583333333\n"},
     {{"decimal", "123.758333333", "--to-dms"}, "", "123.45300000\n"},
-    {{"xyz", "0", "0", "0"}, "", "6378137.0000 0.0000 0.0000\n"},
     {{"xyz", "90,0,0"}, "", "0.0000 0.0000 6356752.3142\n"},
     {{"xyz", "-"},
      "0 0 0\n\n0\t0,\t0\r\n",
@@ -105,7 +102,6 @@ const Case kConversions[] = {
     {{"blh", "0", "0", "6356752.3142"},
      "",
      "90.000000000 0.000000000 0.0000 90°00'00.00000\"N 0°00'00.00000\"E\n"},
-    {{"height", "5.5", "--ft-in", "16"}, "", "5'6\"\n"},
     {{"height", "5.52", "--ft-in=8"}, "", "5'6 1/4\"\n"},
     {{"height", "-"},
      "5'6 1/4\"\n-5'6\"\n1/4\"\n7'\n",
@@ -118,7 +114,6 @@ const Case kConversions[] = {
     {{"date", "01.02.2019, 10:30"}, "", "10074870\n"},
     {{"subscription", "1239019200"}, "", "4/11/2019\n"},
     {{"lat", "-"}, "", ""},
-    {{"parse-angle", "12°30'15.5\""}, "", "12.504305556\n"},
     {{"parse-angle", "-"},
      "S20°00'00\"W\n12 30\nabc\n",
      "200.000000000\n12.500000000\n0.000000000\n"},
@@ -163,7 +158,6 @@ const Case kBad[] = {
     {{"blh", "-"}, "6378137 0 0\n\n6378137 0\n", "line 3: expected 3 values"},
     {{"paths"}, "", "--program must give"},
     {{"paths", "--program", "\\A\\p.exe", "extra"}, "", "takes no values"},
-    {{"check-dms", "1", "--max"}, "", "needs a value"},
 };
 
 // Good input gives the exact text on stdout and status 0, bad input nothing on stdout, exactly
@@ -190,15 +184,6 @@ TEST_F(FieldkitTool, ConvertsOrRefusesWithOneMessageInAnyLocale) {
             EXPECT_NE(r.err.find(c.out), std::string::npos) << r.err;
         }
     }
-}
-
-TEST_F(FieldkitTool, DeviceShowsScalingAndMemory) {
-    const Process r = Tool({"device", "--width", "800", "--height", "480"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    ExpectHas(r.out, {"model                800 x 480",
-                      "100 pixels become    x 120, y 170, larger 170\n", "free memory"});
-    ExpectHas(Tool({"device", "--dpi", "192"}).out,
-              {"scaled               yes\n", "x 200, y 200, larger 200"});
 }
 
 const char* const kCommands[] = {
@@ -233,15 +218,24 @@ TEST_F(FieldkitTool, HelpAndDemoCoverEveryCommand) {
                          "Program finished."});
 }
 
-// A scratch device root with directories.ini: the layout printed follows it.
-TEST_F(FieldkitTool, PathsFollowTheDeviceAndItsDirectoriesIni) {
+// What the device shows, and the layout in a scratch device root with directories.ini.
+TEST_F(FieldkitTool, DeviceAndPathsFollowTheScreenAndDirectoriesIni) {
     Write("\\Card\\directories.ini", "[Directories]\r\nDataDir=\\Data\\Mine\r\n");
-    const Process r = Tool({"paths", "--program", "\\Card\\Survey\\Survey.exe", "--root", root_});
-    EXPECT_EQ(r.status, 0) << r.err;
-    ExpectHas(r.out,
-              {"data folder          \\Data\\Mine\n", "common data          \\Card\\Common Data\n",
-               "jobs                 \\Data\\Mine\\Jobs\n", "(read)",
-               "help file            Survey.html"});
+    const std::pair<std::vector<std::string>, std::vector<const char*>> cases[] = {
+        {{"device", "--width", "800", "--height", "480"},
+         {"model                800 x 480", "100 pixels become    x 120, y 170, larger 170\n",
+          "free memory"}},
+        {{"device", "--dpi", "192"}, {"scaled               yes\n", "x 200, y 200, larger 200"}},
+        {{"paths", "--program", "\\Card\\Survey\\Survey.exe", "--root", root_},
+         {"data folder          \\Data\\Mine\n", "common data          \\Card\\Common Data\n",
+          "jobs                 \\Data\\Mine\\Jobs\n", "(read)",
+          "help file            Survey.html"}},
+    };
+    for (const auto& [args, parts] : cases) {
+        const Process r = Tool(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        ExpectHas(r.out, parts);
+    }
 }
 
 // INI files, catalogs and XML events, on files in a scratch folder.
