@@ -10,9 +10,9 @@
 
 #include "bench/support.h"
 #include "fieldkit/i18n/translations.h"
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/format.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
 
 namespace {
 

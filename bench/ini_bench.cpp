@@ -10,10 +10,10 @@
 #include <string>
 
 #include "bench/support.h"
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/format.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/settings/ini_file.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
 
 #ifdef FIELDKIT_BENCH_HAVE_SIMPLEINI
 // Header-only, as upstream ships it: Debian's header keeps the template bodies behind

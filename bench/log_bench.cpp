@@ -11,8 +11,8 @@
 
 #include "bench/support.h"
 #include "fieldkit/logging/log_file.h"
-#include "fieldkit/platform/format.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/format.h"
 
 #ifdef FIELDKIT_BENCH_HAVE_SPDLOG
 #include <spdlog/logger.h>

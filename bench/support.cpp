@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/format.h"
 
 namespace fieldkit::bench {
 

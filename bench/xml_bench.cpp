@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "bench/support.h"
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/format.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
 #include "fieldkit/xml/xml_reader.h"
 
 #ifdef FIELDKIT_BENCH_HAVE_EXPAT

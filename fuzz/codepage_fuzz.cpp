@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/text/codepage.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/cstring.h"
 #include "tests/support/host_path.h"
 
 // A broken invariant is a finding: print it and abort, so libFuzzer keeps the input.

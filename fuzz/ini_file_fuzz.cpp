@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "fieldkit/platform/charclass.h"
 #include "fieldkit/settings/ini_file.h"
+#include "fieldkit/text/charclass.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

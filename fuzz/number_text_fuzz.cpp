@@ -8,7 +8,7 @@
 #include "fieldkit/numbers/lengths.h"
 #include "fieldkit/numbers/number_text.h"
 #include "fieldkit/numbers/stations.h"
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/format.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

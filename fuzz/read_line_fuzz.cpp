@@ -8,7 +8,7 @@
 
 #include "fieldkit/numbers/text_utils.h"
 #include "fieldkit/platform/cfile.h"
-#include "fieldkit/platform/charclass.h"
+#include "fieldkit/text/charclass.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

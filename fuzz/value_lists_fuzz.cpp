@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fieldkit/numbers/text_utils.h"
-#include "fieldkit/platform/charclass.h"
+#include "fieldkit/text/charclass.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/numbers/number_text.h"
-#include "fieldkit/platform/charclass.h"
+#include "fieldkit/text/charclass.h"
 
 namespace {
 

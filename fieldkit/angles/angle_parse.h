@@ -9,7 +9,7 @@
 // LOGMESSAGE.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 // An angle, or a quadrant bearing such as N30°00'00"E (uppercase letters, more than three
 // characters) converted to an azimuth in [0, 360].

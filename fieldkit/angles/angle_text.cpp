@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "fieldkit/angles/angle_units.h"
+#include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/numbers/number_text.h"
-#include "fieldkit/numbers/truncate.h"
 
 using fieldkit::detail::TruncToInt32;
 

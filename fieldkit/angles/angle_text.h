@@ -8,7 +8,7 @@
 // (359.99999999999 prints with 360 degrees). Every function is stateless.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 // "%02d°%02d'%08.5f\"%c" (fiveDecimals) or "%02d°%02d'%03.1f\"%c" with the seconds cut (not
 // rounded) to tenths; N for values >= 0 (negative zero included), else S.

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "fieldkit/numbers/truncate.h"
+#include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/memory.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // that need special treatment, and free memory.
 #pragma once
 
-#include "fieldkit/platform/gdi.h"
+#include "fieldkit/ui/gdi.h"
 
 bool IsHalvaneDevice();
 bool IsArcher2Device();

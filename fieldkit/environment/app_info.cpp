@@ -3,9 +3,9 @@
 #include <memory>
 #include <mutex>
 
-#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/registry.h"
 
 namespace fieldkit::detail {
 namespace {

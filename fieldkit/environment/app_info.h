@@ -3,7 +3,7 @@
 // from the application name known at that moment, so call SetAPPInfo first.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 // Three texts that the library stores and returns unchanged.
 struct TVersionInfo {

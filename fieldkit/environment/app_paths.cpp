@@ -3,11 +3,11 @@
 #include <mutex>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/environment/directories.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/nothrow.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // layout joined with a fixed sub-folder.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 namespace AppStrPaths {
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/files/file_funcs.h"
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/nothrow.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/module.h"
+#include "fieldkit/text/codepage.h"
 
 namespace fieldkit::detail {
 namespace {

@@ -4,7 +4,7 @@
 // with directories.ini beside the program's folder able to override it.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 CString GetApplicationPath();
 CString GetExeDir();

@@ -1,8 +1,8 @@
 #include "fieldkit/files/directory_tree.h"
 
-#include "fieldkit/numbers/truncate.h"
-#include "fieldkit/platform/gdi.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/numbers/detail/truncate.h"
+#include "fieldkit/ui/gdi.h"
+#include "fieldkit/ui/window.h"
 
 namespace {
 

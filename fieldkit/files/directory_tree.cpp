@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fieldkit/files/file_funcs.h"
-#include "fieldkit/platform/nothrow.h"
+#include "fieldkit/platform/detail/nothrow.h"
 
 namespace {
 

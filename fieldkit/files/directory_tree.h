@@ -3,9 +3,9 @@
 // success) unless said otherwise. Stateless.
 #pragma once
 
-#include "fieldkit/platform/carray.h"
-#include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/files.h"
+#include "fieldkit/text/carray.h"
+#include "fieldkit/text/cstring.h"
 
 namespace FileFuncsEx {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/format.h"
-#include "fieldkit/platform/nothrow.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/text/format.h"
+#include "fieldkit/ui/file_dialog.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 // Stateless; everything but ChooseFileDialog may be called from any thread.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/systime.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/ui/window.h"
 
 namespace FileFuncs {
 

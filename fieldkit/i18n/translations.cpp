@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/format.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/stringmap.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/module.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
+#include "fieldkit/text/stringmap.h"
 
 namespace {
 

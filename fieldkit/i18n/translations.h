@@ -14,8 +14,8 @@
 // any thread; one that meets an attach or free waits for it rather than seeing it half done.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/types.h"
 
 // Loads a .po file into the default catalog, adding to what is there (a later file wins on
 // equal texts). False when the file cannot be opened or read (a folder, say); the store is set

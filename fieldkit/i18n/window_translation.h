@@ -1,10 +1,10 @@
 // Whole menus, windows and command bars translated in place through the catalogs.
 #pragma once
 
-#include "fieldkit/platform/commandbar.h"
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/menu.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/ui/commandbar.h"
+#include "fieldkit/ui/menu.h"
+#include "fieldkit/ui/window.h"
 
 // None of these change anything while no catalog is attached. Translated menu items and
 // captions are ordinary text afterwards; a second call looks them up again.

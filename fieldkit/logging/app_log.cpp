@@ -6,12 +6,12 @@
 #include <optional>
 #include <string>
 
-#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/logging/log_file.h"
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/codepage.h"
 
 namespace {
 

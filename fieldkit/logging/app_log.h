@@ -4,8 +4,8 @@
 // closed; later calls (from static destructors, say) write nothing.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/format.h"
 
 // Opens the application log and writes "Program started." at level 1. While it runs, does
 // nothing. When it cannot be opened nothing is logged, and the next LOGMESSAGE tries again.
@@ -15,7 +15,7 @@ void FinishLogging();
 
 // Writes one line of UTF-8 text, opening the log first if it never started. Always 0.
 long LOGMESSAGE(const char* text, long level);
-// printf-style (see fieldkit/platform/format.h): "%s" and "%S" take narrow or wide text and
+// printf-style (see fieldkit/text/format.h): "%s" and "%S" take narrow or wide text and
 // write UTF-8. Formatted in this call's own storage and cut to 1,023 bytes. Always 0.
 namespace fieldkit::detail {
 // False when a line of this level would be dropped (the log stopped, paused, disabled or

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/debug_output.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/system.h"
 #include "fieldkit/platform/systime.h"
+#include "fieldkit/text/codepage.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <mutex>
 
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/format.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/format.h"
+#include "fieldkit/text/types.h"
 
 // Output modes (second argument of Start).
 constexpr long LOGMODE_FILE = 0x01;         // a file named as given to Start
@@ -56,7 +56,7 @@ class CLogFile {
     // Writes one line of UTF-8 text (without its line end) when the log runs and `level` is
     // not above the threshold; the line is cut to 1,023 bytes, its line feed kept. Always 0.
     long LogMessage(const char* text, long level);
-    // printf-style (see fieldkit/platform/format.h): the text is formatted in this call's own
+    // printf-style (see fieldkit/text/format.h): the text is formatted in this call's own
     // storage, cut to 1,023 bytes at a character boundary, and written as above. Always 0.
     template <class... A>
     long LogMessage(long level, const char* fmt, const A&... args);

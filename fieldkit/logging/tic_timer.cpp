@@ -12,7 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/sync.h"

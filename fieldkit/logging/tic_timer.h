@@ -5,8 +5,8 @@
 // Every call is thread-safe.
 #pragma once
 
-#include "fieldkit/platform/types.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/text/types.h"
+#include "fieldkit/ui/window.h"
 
 constexpr UINT WM_TICTIMER = WM_USER + 7500;  // 0x214C
 

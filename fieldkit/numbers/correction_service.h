@@ -1,7 +1,7 @@
 // Status texts of satellite correction-service subscriptions. Stateless.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 // OmniSTAR broadcast satellites, numbered as the receiver's configuration numbers them.
 enum OmnistarSats {

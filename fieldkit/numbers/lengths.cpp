@@ -5,9 +5,9 @@
 #include <cwchar>
 #include <numeric>
 
+#include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/numbers/number_text.h"
-#include "fieldkit/numbers/truncate.h"
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/text/scan.h"
 
 using fieldkit::detail::Scan;
 using fieldkit::detail::TruncToInt32;

@@ -10,7 +10,7 @@
 // 5.063. All functions are stateless.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 // DoubleToString(value, decimals): "%3.*lf".
 CString HeightToDecimalString(double value, int decimals);

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "fieldkit/numbers/truncate.h"
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/numbers/detail/truncate.h"
+#include "fieldkit/text/scan.h"
 
 using fieldkit::detail::Scan;
 using fieldkit::detail::TruncToInt32;

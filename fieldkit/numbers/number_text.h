@@ -4,7 +4,7 @@
 // process locale is. All are stateless and safe to call from any thread.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 // x rounded to the nearest whole number, halves away from zero (-0.4 gives -0).
 double dNearInt(double x);

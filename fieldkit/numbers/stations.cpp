@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "fieldkit/numbers/truncate.h"
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/numbers/detail/truncate.h"
+#include "fieldkit/text/scan.h"
 
 using fieldkit::detail::Scan;
 

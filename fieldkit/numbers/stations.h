@@ -2,7 +2,7 @@
 // distance ("12+34.57" for 1234.57 with an interval of 100). Stateless.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 // "%d+%.2f" of the whole intervals (truncated toward zero) and the remainder; no carry, so a
 // negative chainage gives "-11+-65.50". An interval of 0 gives a count of 0 and the whole

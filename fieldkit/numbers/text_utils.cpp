@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "fieldkit/platform/charclass.h"
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/text/charclass.h"
+#include "fieldkit/text/codepage.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 // written as) its surrogate pair.
 #pragma once
 
-#include "fieldkit/platform/carray.h"
 #include "fieldkit/platform/cfile.h"
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/carray.h"
+#include "fieldkit/text/cstring.h"
 
 // True for "_", the digits and the ASCII letters; nothing else (no blank, no accented letter).
 bool IsAdmisibleCharacter(wchar_t c);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/types.h"
 
 class CFileException;
 

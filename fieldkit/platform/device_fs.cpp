@@ -1,4 +1,4 @@
-#include "fieldkit/platform/device_fs.h"
+#include "fieldkit/platform/detail/device_fs.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,11 +14,11 @@
 #include <memory>
 #include <mutex>
 
-#include "fieldkit/platform/charclass.h"
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/immortal.h"
+#include "fieldkit/text/charclass.h"
+#include "fieldkit/text/codepage.h"
 
 namespace fieldkit::detail {
 

@@ -1,7 +1,7 @@
 // Win32 error codes, as the platform's calls report them (GetLastError, registry results).
 #pragma once
 
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/types.h"
 
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;

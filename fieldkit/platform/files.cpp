@@ -23,10 +23,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "fieldkit/platform/charclass.h"
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/device_fs.h"
-#include "fieldkit/platform/handles.h"
+#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/text/charclass.h"
+#include "fieldkit/text/codepage.h"
 
 using fieldkit::detail::AddHandle;
 using fieldkit::detail::DeviceEntry;
@@ -38,8 +38,6 @@ using fieldkit::detail::ResolveEntry;
 using fieldkit::detail::UniqueFd;
 
 namespace {
-
-thread_local DWORD t_lastError = ERROR_SUCCESS;
 
 // The hidden attribute has no home in POSIX permissions; an extended attribute keeps it.
 constexpr char kHiddenXattr[] = "user.fieldkit.hidden";
@@ -93,13 +91,13 @@ DWORD FromErrno(int e) {
 // Records errno as the last error and answers `result`.
 template <class T>
 T Fail(T result, int e = errno) {
-    t_lastError = FromErrno(e);
+    SetLastError(FromErrno(e));
     return result;
 }
 
 template <class T>
 T FailWith(T result, DWORD error) {
-    t_lastError = error;
+    SetLastError(error);
     return result;
 }
 
@@ -699,13 +697,6 @@ FILE* OpenStream(std::wstring_view path, std::string mode) {
 
 }  // namespace
 
-DWORD GetLastError() {
-    return t_lastError;
-}
-void SetLastError(DWORD error) {
-    t_lastError = error;
-}
-
 HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found) {
     if (pattern == nullptr || found == nullptr || *pattern == L'\0') {
         return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
@@ -917,9 +908,9 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, LPSECURITY_ATTRIBUT
     if (fd < 0) return Fail(INVALID_HANDLE_VALUE);
     const HANDLE h = AddHandle(std::make_shared<File>(fd));
     // As on Win32, the "always" dispositions report an existing file through the last error.
-    t_lastError = !created && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)
-                      ? ERROR_ALREADY_EXISTS
-                      : ERROR_SUCCESS;
+    SetLastError(!created && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)
+                     ? ERROR_ALREADY_EXISTS
+                     : ERROR_SUCCESS);
     return h;
 }
 
@@ -977,7 +968,7 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
     const off_t at = lseek(file->fd, static_cast<off_t>(offset), whence);
     if (at < 0) return Fail(INVALID_SET_FILE_POINTER);
     if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<std::uint64_t>(at) >> 32);
-    t_lastError = ERROR_SUCCESS;
+    SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(static_cast<std::uint64_t>(at) & 0xFFFFFFFF);
 }
 
@@ -1004,12 +995,8 @@ DWORD GetFileSize(HANDLE handle, DWORD* sizeHigh) {
     struct statx st;
     if (!StatFd(file->fd, st)) return Fail(INVALID_FILE_SIZE);
     if (sizeHigh) *sizeHigh = static_cast<DWORD>(st.stx_size >> 32);
-    t_lastError = ERROR_SUCCESS;
+    SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(st.stx_size & 0xFFFFFFFF);
-}
-
-BOOL CloseHandle(HANDLE handle) {
-    return fieldkit::detail::RemoveHandle(handle) ? TRUE : FailWith(FALSE, ERROR_INVALID_HANDLE);
 }
 
 namespace {

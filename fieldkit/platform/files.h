@@ -24,8 +24,9 @@
 #include <vector>
 
 #include "fieldkit/platform/errors.h"
+#include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/systime.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/types.h"
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
 constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x2;
@@ -51,8 +52,6 @@ constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
-
-#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1)))
 
 struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
@@ -118,7 +117,6 @@ BOOL FlushFileBuffers(HANDLE file);
 // time of its last status change.
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
-BOOL CloseHandle(HANDLE handle);
 
 // File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
 // covers the whole file and fails for an empty file; a read-write mapping larger than its
@@ -223,8 +221,9 @@ class DeviceFolder {
     BOOL CopyEntry(const wchar_t* name, DeviceFolder& target);
     // From now on, files that CopyEntry replaces in this folder are held back and put in place
     // together by PutReplacementsInPlace (or when a quarter of the descriptors the process may
-    // open are held), with one flush to disk for many files instead of one each. Each still replaces its target in one step; what is still held when the folder is
-    // closed is dropped, leaving those targets as they were.
+    // open are held), with one flush to disk for many files instead of one each. Each still
+    // replaces its target in one step; what is still held when the folder is closed is dropped,
+    // leaving those targets as they were.
     void HoldReplacements();
     BOOL PutReplacementsInPlace();
     // True when the device path, resolved, runs through this folder or ends in it.

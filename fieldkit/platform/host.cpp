@@ -4,14 +4,12 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/device_fs.h"
-#include "fieldkit/platform/handles.h"
-#include "fieldkit/platform/host_state.h"
+#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/host_state.h"
+#include "fieldkit/text/codepage.h"
 
 namespace fieldkit {
 namespace {
@@ -22,10 +20,8 @@ struct HostState {
     std::string root;
     CString moduleFile;
     std::map<std::pair<HINSTANCE, UINT>, std::wstring> strings;
-    std::function<bool(OPENFILENAMEW&)> dialog;
     std::function<void(const wchar_t*)> debugOutput;
     std::vector<void (*)()> resetHooks;
-    detail::Screen screen;
 };
 
 HostState& State() {
@@ -38,17 +34,6 @@ std::string CleanRoot(std::string folder) {
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     return folder.empty() ? "/" : folder;
-}
-
-struct HandleTable {
-    std::mutex mutex;
-    std::unordered_map<UINT_PTR, std::shared_ptr<detail::HandleObject>> objects;
-    UINT_PTR next = 0x100000;  // above 100000, as the handheld's menu handles are
-};
-
-HandleTable& Handles() {
-    static HandleTable table;
-    return table;
 }
 
 }  // namespace
@@ -107,37 +92,10 @@ void SetModuleFileName(const CString& devicePath) {
     s.moduleFile = devicePath;
 }
 
-void SetScreen(int width, int height, int dpiX, int dpiY) {
-    HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.screen.width = width;
-    s.screen.height = height;
-    s.screen.dpiX = dpiX;
-    s.screen.dpiY = dpiY;
-}
-
-void SetScreenAvailable(bool available) {
-    HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.screen.available = available;
-}
-
-void SetCharWidth(int pixels) {
-    HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.screen.charWidth = pixels;
-}
-
 void SetStringResource(HINSTANCE module, UINT id, const CString& text) {
     HostState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.strings[{module, id}] = text.GetStdString();
-}
-
-void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler) {
-    HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.dialog = std::move(handler);
 }
 
 void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler) {
@@ -184,49 +142,10 @@ bool StringResource(HINSTANCE module, UINT id, std::wstring& text) {
     return true;
 }
 
-std::function<bool(OPENFILENAMEW&)> FileDialogHandler() {
-    HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return s.dialog;
-}
-
 std::function<void(const wchar_t*)> DebugOutputHandler() {
     HostState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.debugOutput;
-}
-
-Screen CurrentScreen() {
-    HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return s.screen;
-}
-
-HANDLE AddHandle(std::shared_ptr<HandleObject> object) {
-    HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
-    const UINT_PTR id = t.next;
-    t.next += 4;
-    t.objects.emplace(id, std::move(object));
-    return reinterpret_cast<HANDLE>(id);
-}
-
-std::shared_ptr<HandleObject> FindHandleObject(HANDLE handle) {
-    HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
-    const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(handle));
-    return it == t.objects.end() ? nullptr : it->second;
-}
-
-bool RemoveHandle(HANDLE handle) {
-    std::shared_ptr<HandleObject> gone;  // destroyed after the lock is released
-    HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
-    const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(handle));
-    if (it == t.objects.end()) return false;
-    gone = std::move(it->second);
-    t.objects.erase(it);
-    return true;
 }
 
 }  // namespace detail

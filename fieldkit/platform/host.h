@@ -1,12 +1,13 @@
 // The knobs of the emulated device, for tests and embedding applications. Nothing in the
-// library itself calls these.
+// library itself calls these. The window system's knobs (screen, character width, file
+// dialogs) are in fieldkit/ui/ui_host.h.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/types.h"
 
 namespace fieldkit::host {
 
@@ -25,15 +26,9 @@ CString FromHostPath(const std::string& hostPath);
 // FIELDKIT_MODULE_FILE if set, else the running program.
 void SetModuleFileName(const CString& devicePath);
 
-// The emulated screen: pixels and dots per inch (default 480 x 640 at 96 dpi); without it
-// (available false) GetDC(NULL) answers NULL. Every character of the emulated font is
-// `pixels` wide (default 8).
-void SetScreen(int width, int height, int dpiX, int dpiY);
-void SetScreenAvailable(bool available);
-void SetCharWidth(int pixels);
-
+// The text LoadStringW answers for (module, id).
 void SetStringResource(HINSTANCE module, UINT id, const CString& text);
-void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler);
+// Receives what OutputDebugStringW is given; without one it goes to standard error as UTF-8.
 void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler);
 
 // For tests: forgets the process-wide state of the library (the application record and its

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "fieldkit/platform/handles.h"
+#include "fieldkit/platform/detail/handle_table.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "fieldkit/platform/errors.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/platform/handles.h"
+#include "fieldkit/text/types.h"
 
 struct SECURITY_ATTRIBUTES;
 

@@ -4,7 +4,7 @@
 // variable as the C library does.
 #pragma once
 
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/types.h"
 
 struct FILETIME {
     DWORD dwLowDateTime;

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "fieldkit/i18n/translations.h"
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/files.h"
+#include "fieldkit/text/codepage.h"
 
 namespace {
 

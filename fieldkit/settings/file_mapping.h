@@ -6,8 +6,8 @@
 // An object is used by one thread.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/types.h"
 
 class CFileMapping {
   public:

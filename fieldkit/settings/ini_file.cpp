@@ -8,11 +8,11 @@
 
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/files/file_funcs.h"
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/format.h"
-#include "fieldkit/platform/nothrow.h"
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
+#include "fieldkit/text/scan.h"
 
 namespace {
 

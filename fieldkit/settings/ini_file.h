@@ -30,9 +30,9 @@
 #include <memory>
 #include <string_view>
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/stringmap.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/stringmap.h"
+#include "fieldkit/text/types.h"
 
 class CINIFile {
   public:

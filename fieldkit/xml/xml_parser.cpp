@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/settings/file_mapping.h"
+#include "fieldkit/text/codepage.h"
 #include "fieldkit/xml/xml_reader.h"
 
 bool CXMLParser::LoadXML(const CString& path) {

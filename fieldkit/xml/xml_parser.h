@@ -4,7 +4,7 @@
 // out by plain searching (no tree, no attributes, no entities).
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 class CXMLParser {
   public:

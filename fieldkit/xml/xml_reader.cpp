@@ -4,8 +4,8 @@
 #include <string_view>
 #include <utility>
 
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/files.h"
+#include "fieldkit/text/codepage.h"
 
 namespace {
 

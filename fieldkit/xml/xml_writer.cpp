@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
 
 namespace {
 constexpr std::size_t kIndentStep = 4;

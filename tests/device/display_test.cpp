@@ -11,7 +11,8 @@
 
 #include "fieldkit/device/connection_port.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/memory.h"
+#include "fieldkit/ui/ui_host.h"
 #include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 

@@ -7,10 +7,10 @@
 
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/environment/app_paths.h"
-#include "fieldkit/environment/app_record.h"
+#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/registry.h"
 #include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/ui/ui_host.h"
+#include "fieldkit/ui/window.h"
 #include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 

@@ -1,5 +1,7 @@
 #include "fieldkit/files/file_funcs.h"
 
+#include "fieldkit/ui/ui_host.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fieldkit/logging/app_log.h"
-#include "fieldkit/platform/cstring.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/cstring.h"
 #include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 

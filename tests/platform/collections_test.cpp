@@ -5,7 +5,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "fieldkit/platform/stringmap.h"
+#include "fieldkit/text/stringmap.h"
 #include "tests/support/cstring_printer.h"
 
 namespace {

@@ -7,8 +7,11 @@
 
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/platform/module.h"
+#include "fieldkit/platform/registry.h"
 #include "fieldkit/platform/systime.h"
+#include "fieldkit/ui/file_dialog.h"
+#include "fieldkit/ui/ui_host.h"
 #include "tests/support/cstring_printer.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/format.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 using fieldkit::detail::FormatA;
 using fieldkit::detail::FormatToBuffer;

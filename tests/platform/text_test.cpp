@@ -6,10 +6,10 @@
 #include <string>
 #include <utility>
 
-#include "fieldkit/platform/carray.h"
-#include "fieldkit/platform/charclass.h"
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/carray.h"
+#include "fieldkit/text/charclass.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/cstring.h"
 
 using namespace fieldkit;
 

@@ -4,14 +4,15 @@
 #include <thread>
 #include <vector>
 
-#include "fieldkit/platform/commandbar.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/gdi.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/menu.h"
+#include "fieldkit/platform/memory.h"
 #include "fieldkit/platform/sync.h"
-#include "fieldkit/platform/system.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/ui/commandbar.h"
+#include "fieldkit/ui/gdi.h"
+#include "fieldkit/ui/menu.h"
+#include "fieldkit/ui/ui_host.h"
+#include "fieldkit/ui/window.h"
 #include "tests/support/cstring_printer.h"
 
 // A window at the origin; CreateWindowW's remaining arguments play no part here.

@@ -16,7 +16,7 @@
 #include "fieldkit/numbers/lengths.h"
 #include "fieldkit/numbers/number_text.h"
 #include "fieldkit/numbers/stations.h"
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/text/scan.h"
 #include "tests/support/cstring_printer.h"
 
 namespace {

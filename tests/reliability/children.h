@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/format.h"
 
 namespace reliability {
 

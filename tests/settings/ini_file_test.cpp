@@ -8,9 +8,9 @@
 #include <string>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/settings/file_mapping.h"
+#include "fieldkit/text/codepage.h"
 #include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 

@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/cstring.h"
 
 inline void PrintTo(const CString& s, std::ostream* os) {
     *os << '"' << fieldkit::WideToUtf8(s.GetStdString()) << '"';

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/text/codepage.h"
 #include "fieldkit/xml/xml_writer.h"
 #include "tests/support/device_root.h"
 

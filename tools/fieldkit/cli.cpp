@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "fieldkit/platform/codepage.h"
-#include "fieldkit/platform/format.h"
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
+#include "fieldkit/text/scan.h"
 
 namespace fieldkit::tool {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 namespace fieldkit::tool {
 

@@ -4,9 +4,10 @@
 
 #include "cli.h"
 #include "fieldkit/fieldkit.h"
-#include "fieldkit/platform/format.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/text/format.h"
+#include "fieldkit/text/scan.h"
+#include "fieldkit/ui/ui_host.h"
 
 namespace fieldkit::tool {
 

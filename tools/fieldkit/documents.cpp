@@ -6,8 +6,8 @@
 
 #include "cli.h"
 #include "fieldkit/fieldkit.h"
-#include "fieldkit/platform/format.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/format.h"
 
 namespace fieldkit::tool {
 

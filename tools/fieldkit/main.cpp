@@ -7,8 +7,8 @@
 
 #include "cli.h"
 #include "fieldkit/logging/app_log.h"
-#include "fieldkit/platform/codepage.h"
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/codepage.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "fieldkit/platform/charclass.h"
+#include "fieldkit/text/charclass.h"
 
 namespace fieldkit {
 

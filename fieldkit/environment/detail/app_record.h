@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/immortal.h"
+#include "fieldkit/platform/detail/process_state.h"
+#include "fieldkit/text/cstring.h"
 
 namespace fieldkit::detail {
 

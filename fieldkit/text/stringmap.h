@@ -31,8 +31,8 @@
 #include <utility>
 #include <vector>
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/types.h"
 
 namespace fieldkit::detail {
 

@@ -1,4 +1,4 @@
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/format.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <string_view>
 
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/text/codepage.h"
 
 namespace fieldkit::detail {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "fieldkit/platform/format.h"
+#include "fieldkit/text/format.h"
 
 class CString {
   public:
@@ -79,7 +79,7 @@ class CString {
     // The same after mapping both texts to lower case (see ToWideLower).
     int CompareNoCase(const wchar_t* text) const;
 
-    // printf-style formatting (see fieldkit/platform/format.h): "%s" takes wide or narrow text,
+    // printf-style formatting (see fieldkit/text/format.h): "%s" takes wide or narrow text,
     // CString included; nothing depends on the process locale.
     template <class... A>
     void Format(const wchar_t* fmt, const A&... args) {

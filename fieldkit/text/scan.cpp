@@ -1,4 +1,4 @@
-#include "fieldkit/platform/scan.h"
+#include "fieldkit/text/scan.h"
 
 #include <charconv>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "fieldkit/platform/menu.h"
+#include "fieldkit/ui/menu.h"
 
 #include <algorithm>
 #include <map>
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/errors.h"
-#include "fieldkit/platform/handles.h"
 
 namespace {
 

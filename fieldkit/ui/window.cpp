@@ -1,4 +1,4 @@
-#include "fieldkit/platform/window.h"
+#include "fieldkit/ui/window.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/errors.h"
-#include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/systime.h"
 
 using fieldkit::detail::FindHandle;

@@ -3,7 +3,7 @@
 // character SetCharWidth pixels wide), and 32-bit bitmaps with nearest-neighbour stretching.
 #pragma once
 
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/types.h"
 
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;

@@ -4,24 +4,13 @@
 #include <functional>
 #include <string>
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/system.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/types.h"
 
 namespace fieldkit::detail {
 
 CString ModuleFileOverride();
 bool StringResource(HINSTANCE module, UINT id, std::wstring& text);
-std::function<bool(OPENFILENAMEW&)> FileDialogHandler();
 std::function<void(const wchar_t*)> DebugOutputHandler();
-
-struct Screen {
-    int width = 480;
-    int height = 640;
-    int dpiX = 96;
-    int dpiY = 96;
-    bool available = true;
-    int charWidth = 8;
-};
-Screen CurrentScreen();
 
 }  // namespace fieldkit::detail

@@ -9,8 +9,8 @@
 
 #include <functional>
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/types.h"
 
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_DESTROY = 0x0002;

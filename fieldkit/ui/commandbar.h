@@ -2,8 +2,8 @@
 // strings in the bar's own string list. It answers the toolbar messages through SendMessageW.
 #pragma once
 
-#include "fieldkit/platform/types.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/text/types.h"
+#include "fieldkit/ui/window.h"
 
 constexpr UINT TB_INSERTBUTTONW = WM_USER + 21;  // 0x415
 constexpr UINT TB_INSERTBUTTON = TB_INSERTBUTTONW;

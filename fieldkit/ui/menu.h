@@ -2,8 +2,8 @@
 // 100000, and the identifier of an item that opens a submenu reads as the submenu's handle.
 #pragma once
 
-#include "fieldkit/platform/cstring.h"
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/cstring.h"
+#include "fieldkit/text/types.h"
 
 constexpr UINT MF_STRING = 0x0000;
 constexpr UINT MF_BYCOMMAND = 0x0000;

@@ -1,4 +1,4 @@
-#include "fieldkit/platform/commandbar.h"
+#include "fieldkit/ui/commandbar.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "fieldkit/platform/gdi.h"
+#include "fieldkit/ui/gdi.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,10 +7,10 @@
 #include <mutex>
 #include <vector>
 
+#include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/errors.h"
-#include "fieldkit/platform/handles.h"
-#include "fieldkit/platform/host_state.h"
-#include "fieldkit/platform/window.h"
+#include "fieldkit/ui/detail/ui_state.h"
+#include "fieldkit/ui/window.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "fieldkit/platform/types.h"
+#include "fieldkit/text/types.h"
 
 template <class T, class ArgT = const T&>
 class CArray {

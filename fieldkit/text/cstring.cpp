@@ -1,10 +1,10 @@
-#include "fieldkit/platform/cstring.h"
+#include "fieldkit/text/cstring.h"
 
 #include <algorithm>
 #include <cwchar>
 
-#include "fieldkit/platform/charclass.h"
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/text/charclass.h"
+#include "fieldkit/text/codepage.h"
 
 namespace {
 

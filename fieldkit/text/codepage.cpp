@@ -1,4 +1,4 @@
-#include "fieldkit/platform/codepage.h"
+#include "fieldkit/text/codepage.h"
 
 #include <cstdint>
 

@@ -1,0 +1,119 @@
+#include "fieldkit/platform/registry.h"
+
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/text/charclass.h"
+
+namespace {
+
+// The registry: a set of key paths, lower-cased, components joined by one backslash.
+struct Registry {
+    std::mutex mutex;
+    std::set<std::wstring> keys;
+};
+
+Registry& Keys() {
+    static Registry registry;
+    return registry;
+}
+
+struct OpenKey : fieldkit::detail::HandleObject {
+    explicit OpenKey(std::wstring p) : path(std::move(p)) {}
+    std::wstring path;
+};
+
+std::wstring Normalise(const wchar_t* text) {
+    std::wstring out;
+    if (text == nullptr) return out;
+    for (const wchar_t* p = text; *p; ++p) {
+        if (*p == L'\\') {
+            if (!out.empty() && out.back() != L'\\') out += L'\\';
+        } else {
+            out += fieldkit::ToWideLower(*p);
+        }
+    }
+    if (!out.empty() && out.back() == L'\\') out.pop_back();
+    return out;
+}
+
+// The full path of key + subKey, or false when `key` is neither the root nor an open key.
+bool FullPath(HKEY key, const wchar_t* subKey, std::wstring& path) {
+    std::wstring base;
+    if (key != HKEY_LOCAL_MACHINE) {
+        const auto open = fieldkit::detail::FindHandle<OpenKey>(reinterpret_cast<HANDLE>(key));
+        if (open == nullptr) return false;
+        base = open->path;
+    }
+    const std::wstring sub = Normalise(subKey);
+    path = base.empty() ? sub : sub.empty() ? base : base + L"\\" + sub;
+    return true;
+}
+
+HKEY NewKeyHandle(const std::wstring& path) {
+    return reinterpret_cast<HKEY>(fieldkit::detail::AddHandle(std::make_shared<OpenKey>(path)));
+}
+
+}  // namespace
+
+LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD, wchar_t*, DWORD, REGSAM, void*,
+                     HKEY* result, DWORD* disposition) {
+    std::wstring path;
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
+    Registry& r = Keys();
+    bool created = false;
+    {
+        std::lock_guard<std::mutex> lock(r.mutex);
+        // Every missing key on the way is created, as Win32 does.
+        for (std::size_t at = 0; at != std::wstring::npos;) {
+            at = path.find(L'\\', at + 1);
+            const std::wstring prefix = path.substr(0, at);
+            if (!prefix.empty()) created = r.keys.insert(prefix).second || created;
+        }
+    }
+    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = NewKeyHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD, REGSAM, HKEY* result) {
+    std::wstring path;
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
+    {
+        Registry& r = Keys();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        if (!path.empty() && r.keys.count(path) == 0) return ERROR_FILE_NOT_FOUND;
+    }
+    *result = NewKeyHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    if (key == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
+    const HANDLE h = reinterpret_cast<HANDLE>(key);
+    if (fieldkit::detail::FindHandle<OpenKey>(h) == nullptr) return ERROR_INVALID_HANDLE;
+    fieldkit::detail::RemoveHandle(h);
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey) {
+    std::wstring path;
+    if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
+    if (path.empty()) return ERROR_ACCESS_DENIED;
+    Registry& r = Keys();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    const auto it = r.keys.find(path);
+    if (it == r.keys.end()) return ERROR_FILE_NOT_FOUND;
+    const auto next = std::next(it);
+    if (next != r.keys.end() && next->compare(0, path.size() + 1, path + L"\\") == 0) {
+        return ERROR_ACCESS_DENIED;  // it still has subkeys
+    }
+    r.keys.erase(it);
+    return ERROR_SUCCESS;
+}

@@ -1,0 +1,23 @@
+// The registry.
+#pragma once
+
+#include "fieldkit/platform/errors.h"
+#include "fieldkit/text/types.h"
+
+// An in-process registry of keys (no values) under HKEY_LOCAL_MACHINE; key names are compared
+// without regard to case. Results are Win32 error codes (ERROR_SUCCESS is 0).
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<UINT_PTR>(0x80000002u)))
+using REGSAM = DWORD;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_WRITE = 0x20006;
+constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+constexpr DWORD REG_CREATED_NEW_KEY = 1;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD reserved, wchar_t* keyClass,
+                     DWORD options, REGSAM access, void* security, HKEY* result,
+                     DWORD* disposition);
+LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, REGSAM access, HKEY* result);
+LONG RegCloseKey(HKEY key);
+// Deletes a key that has no subkeys.
+LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey);

@@ -1,0 +1,37 @@
+// The file dialogs.
+#pragma once
+
+#include "fieldkit/text/types.h"
+
+// The answer comes from the handler set with
+// fieldkit::host::SetFileDialogHandler; without one the dialog is cancelled (FALSE).
+struct OPENFILENAMEW {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    const wchar_t* lpstrFilter;
+    wchar_t* lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;
+    wchar_t* lpstrFile;
+    DWORD nMaxFile;
+    wchar_t* lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    const wchar_t* lpstrInitialDir;
+    const wchar_t* lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;
+    WORD nFileExtension;
+    const wchar_t* lpstrDefExt;
+    LPARAM lCustData;
+    void* lpfnHook;
+    const wchar_t* lpTemplateName;
+};
+using LPOPENFILENAMEW = OPENFILENAMEW*;
+constexpr DWORD OFN_READONLY = 0x1;
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x2;
+constexpr DWORD OFN_HIDEREADONLY = 0x4;
+constexpr DWORD OFN_PATHMUSTEXIST = 0x800;
+constexpr DWORD OFN_FILEMUSTEXIST = 0x1000;
+BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
+BOOL GetSaveFileNameW(OPENFILENAMEW* dialog);
