@@ -3,6 +3,7 @@
 
 #include "fieldkit/platform/cfile.h"
 #include "fieldkit/platform/debug_output.h"
+#include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/host.h"
@@ -15,6 +16,8 @@
 #include "fieldkit/text/charclass.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/format.h"
+#include "fieldkit/text/scan.h"
 #include "fieldkit/text/stringmap.h"
 #include "fieldkit/text/types.h"
 #include "fieldkit/ui/commandbar.h"
