@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fieldkit/numbers/detail/truncate.h"
-#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/memory.h"
 
 namespace {
@@ -20,24 +20,14 @@ constexpr double kPerDesignDot = 0.010416666666666666;
 struct FactorState {
     std::atomic<double> x{0.0};
     std::atomic<double> y{0.0};
-    FactorState() {
-        try {
-            fieldkit::detail::RegisterResetHook(&Forget);
-        } catch (...) {
-            // Without the hook only a test's reset is lost; the factors still work.
-        }
+    void Forget() {
+        x.store(0.0);
+        y.store(0.0);
     }
-    static void Forget();
 };
 
 FactorState& State() {
-    static FactorState state;  // trivially destructible: safe to use from static destructors
-    return state;
-}
-
-void FactorState::Forget() {
-    State().x.store(0.0);
-    State().y.store(0.0);
+    return fieldkit::detail::ProcessState<FactorState>::Get();
 }
 
 struct Factors {

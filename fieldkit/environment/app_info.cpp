@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "fieldkit/environment/detail/app_record.h"
-#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/registry.h"
 
 namespace fieldkit::detail {
@@ -13,39 +13,29 @@ namespace {
 struct RecordState {
     std::mutex lock;
     std::unique_ptr<TAppInfo> record;
-    RecordState() { RegisterResetHook(&ForgetRecord); }
-    static void ForgetRecord();
+    void Forget() {
+        std::lock_guard<std::mutex> guard(lock);
+        record.reset();
+    }
 };
 
 RecordState& Records() {
-    static Immortal<RecordState> state;
-    return state.get();
-}
-
-void RecordState::ForgetRecord() {
-    RecordState& s = Records();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.record.reset();
+    return ProcessState<RecordState>::Get();
 }
 
 struct RegistryState {
     std::mutex lock;
     bool asked = false;
     bool present = false;
-    RegistryState() { RegisterResetHook(&ForgetAnswer); }
-    static void ForgetAnswer();
+    void Forget() {
+        std::lock_guard<std::mutex> guard(lock);
+        asked = false;
+        present = false;
+    }
 };
 
 RegistryState& Registry() {
-    static Immortal<RegistryState> state;
-    return state.get();
-}
-
-void RegistryState::ForgetAnswer() {
-    RegistryState& s = Registry();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.asked = false;
-    s.present = false;
+    return ProcessState<RegistryState>::Get();
 }
 
 }  // namespace

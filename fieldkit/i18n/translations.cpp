@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/host.h"
 #include "fieldkit/platform/module.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
@@ -35,20 +35,12 @@ struct CTranslations {
 struct StoreState {
     std::shared_mutex lock;
     std::unique_ptr<CTranslations> store;
-
-    StoreState() { fieldkit::detail::RegisterResetHook(&Forget); }
-    static void Forget() { FreeTranslations(); }
+    void Forget() { FreeTranslations(); }
 };
 
-// Never destroyed: a look-up from a static destructor still finds the lock alive.
+// A look-up from a static destructor still finds the lock alive.
 StoreState& State() {
-    union Holder {
-        StoreState state;
-        Holder() : state() {}
-        ~Holder() {}
-    };
-    static Holder holder;
-    return holder.state;
+    return fieldkit::detail::ProcessState<StoreState>::Get();
 }
 
 CTranslations& StoreLocked(StoreState& s) {

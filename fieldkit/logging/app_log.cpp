@@ -6,11 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/logging/log_file.h"
-#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/codepage.h"
 
 namespace {
@@ -28,26 +27,20 @@ struct AppLogState {
     std::atomic<bool> enabled{true};
     CString chosenName;
 
-    AppLogState() {
-        fieldkit::detail::RegisterResetHook(&Forget);
-        std::atexit(&StopAtExit);
+    AppLogState() { std::atexit(&StopAtExit); }
+    // The log is closed and forgotten; the choice made with SetApplicationLog stays.
+    void Forget() {
+        std::lock_guard<std::mutex> guard(initLock);
+        if (log) log->Stop();
+        log.reset();
+        started.store(false);
     }
-    static void Forget();
     static void StopAtExit();
 };
 
-// Never destroyed: a static destructor that logs after the exit handler still finds it.
+// A static destructor that logs after the exit handler still finds it.
 AppLogState& AppLog() {
-    static fieldkit::detail::Immortal<AppLogState> state;
-    return state.get();
-}
-
-void AppLogState::Forget() {
-    AppLogState& s = AppLog();
-    std::lock_guard<std::mutex> guard(s.initLock);
-    if (s.log) s.log->Stop();
-    s.log.reset();
-    s.started.store(false);
+    return fieldkit::detail::ProcessState<AppLogState>::Get();
 }
 
 void AppLogState::StopAtExit() {

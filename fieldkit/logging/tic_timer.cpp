@@ -12,9 +12,8 @@
 #include <thread>
 #include <utility>
 
-#include "fieldkit/environment/detail/app_record.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/host.h"
 #include "fieldkit/platform/sync.h"
 #include "fieldkit/platform/systime.h"
 
@@ -134,25 +133,15 @@ struct TicState {
     std::shared_ptr<CTicTimer> table;
     std::thread thread;
 
-    TicState() {
-        // The exit handler below uses these platform parts; constructing their state first
-        // makes it outlive the handler.
-        CloseHandle(CreateEventW(nullptr, TRUE, FALSE, kStoppedEvent));
-        IsWindow(nullptr);
-        MSG unused{};
-        PeekMessageW(&unused, nullptr, WM_TICTIMER, WM_TICTIMER, PM_NOREMOVE);
-        GetTickCount();
-        fieldkit::detail::RegisterResetHook(&Stop);
-        std::atexit(&Stop);
-    }
-    // A worker still running while statics are destroyed would use dead window state.
+    // The worker is stopped at exit, before the process tears down what it may still use.
+    TicState() { std::atexit(&Stop); }
+    void Forget() { DestroyTicTimerThread(); }
     static void Stop() { DestroyTicTimerThread(); }
 };
 
 // Never destroyed: a joinable std::thread in a static destructor would end the process.
 TicState& State() {
-    static fieldkit::detail::Immortal<TicState> state;
-    return state.get();
+    return fieldkit::detail::ProcessState<TicState>::Get();
 }
 
 std::shared_ptr<CTicTimer> CurrentTable() {

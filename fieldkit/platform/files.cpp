@@ -25,6 +25,7 @@
 
 #include "fieldkit/platform/detail/device_fs.h"
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/charclass.h"
 #include "fieldkit/text/codepage.h"
 
@@ -1014,11 +1015,13 @@ struct Mapping : fieldkit::detail::HandleObject {
 struct Views {
     std::mutex mutex;
     std::map<const void*, std::size_t> sizes;
+    // A view is the caller's memory until UnmapViewOfFile, not an object behind a handle: it
+    // stays mapped, and known so that it can still be unmapped.
+    void Forget() {}
 };
 
 Views& OpenViews() {
-    static Views views;
-    return views;
+    return fieldkit::detail::ProcessState<Views>::Get();
 }
 
 }  // namespace

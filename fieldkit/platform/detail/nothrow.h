@@ -6,12 +6,22 @@
 
 namespace fieldkit::detail {
 
+// What `body` answers, or `failure` when it throws.
 template <class R, class F>
 R NoThrow(R failure, F&& body) noexcept {
     try {
         return std::forward<F>(body)();
     } catch (...) {
         return failure;
+    }
+}
+
+// For a body that answers nothing: a throw ends it there.
+template <class F>
+void NoThrow(F&& body) noexcept {
+    try {
+        std::forward<F>(body)();
+    } catch (...) {
     }
 }
 
