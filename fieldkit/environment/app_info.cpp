@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "fieldkit/environment/detail/app_record.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/registry.h"
 
@@ -71,48 +72,32 @@ bool HasORVVersionKey() {
 }  // namespace fieldkit::detail
 
 using fieldkit::detail::GetAppInfo;
+using fieldkit::detail::NoThrow;
 
 void SetAPPInfo(const CString& name, const CString& title, long module,
                 const TVersionInfo& version) {
-    try {
+    // Out of memory leaves the identity as it was.
+    NoThrow([&] {
         fieldkit::detail::TAppInfo& info = GetAppInfo(name, title, module);
         info.name = name;
         info.title = title;
         info.module = module;
         info.version = version;
-    } catch (...) {
-        // Out of memory: the identity stays as it was.
-    }
+    });
 }
 
 CString GetAPPNAME() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).name;
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(), [] { return GetAppInfo(CString(), CString(), 0).name; });
 }
 
 CString GetAPPTITLE() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).title;
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(), [] { return GetAppInfo(CString(), CString(), 0).title; });
 }
 
 long GetAPPModule() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).module;
-    } catch (...) {
-        return 0;
-    }
+    return NoThrow(0L, [] { return GetAppInfo(CString(), CString(), 0).module; });
 }
 
 TVersionInfo GetAPPVersion() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).version;
-    } catch (...) {
-        return TVersionInfo();
-    }
+    return NoThrow(TVersionInfo(), [] { return GetAppInfo(CString(), CString(), 0).version; });
 }

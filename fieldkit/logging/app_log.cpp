@@ -9,8 +9,11 @@
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/logging/log_file.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/codepage.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -62,7 +65,8 @@ std::string AppLogName(const CString& chosen) {
 }  // namespace
 
 void InitLogging() {
-    try {
+    // Out of memory: the log stays closed and the next line tries again.
+    NoThrow([] {
         AppLogState& s = AppLog();
         if (s.exited.load()) return;
         CString chosen;
@@ -79,49 +83,43 @@ void InitLogging() {
             s.log->LogMessage("Program started.", 1);
             s.started.store(true);
         }
-    } catch (...) {
-        // Out of memory: the log stays closed and the next line tries again.
-    }
+    });
 }
 
 void FinishLogging() {
-    try {
+    // Only creating the state can throw, and then there is no log to close.
+    NoThrow([] {
         AppLogState& s = AppLog();
         if (!s.started.load()) return;
         LOGMESSAGE("Program finished.", 1);
         std::lock_guard<std::mutex> guard(s.initLock);
         if (s.log) s.log->Stop();
-    } catch (...) {
-        // Only creating the state can throw, and then there is no log to close.
-    }
+    });
 }
 
 long LOGMESSAGE(const char* text, long level) {
-    try {
+    // A line that cannot be written is dropped, as any line the log cannot take.
+    NoThrow([&] {
         AppLogState& s = AppLog();
-        if (s.exited.load()) return 0;
+        if (s.exited.load()) return;
         if (!s.started.load()) InitLogging();
         // Once created the log stays until a reset, which tests make from one thread.
         if (s.log) s.log->LogMessage(text, level);
-    } catch (...) {
-        // The line is dropped, as any line the log cannot take.
-    }
+    });
     return 0;
 }
 
 namespace fieldkit::detail {
 
 bool AppLogTakes(long level) {
-    try {
+    return NoThrow(false, [level] {
         AppLogState& s = AppLog();
         if (s.exited.load()) return false;
         if (!s.started.load()) return s.enabled.load();  // the line would open the log
         // Once started the log object stays until a reset, which tests make from one thread.
         const long threshold = s.log->GetLevel();
         return s.log->GetStatus() == LOGSTATUS_RUNNING && threshold >= 0 && level <= threshold;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace fieldkit::detail
@@ -129,14 +127,13 @@ bool AppLogTakes(long level) {
 namespace fieldkit::host {
 
 void SetApplicationLog(bool enabled, const CString& devicePath) {
-    try {
+    // Only creating the state can throw; the setting is then lost with it.
+    NoThrow([&] {
         AppLogState& s = AppLog();
         std::lock_guard<std::mutex> guard(s.initLock);
         s.enabled.store(enabled);
         s.chosenName = devicePath;
-    } catch (...) {
-        // Only creating the state can throw; the setting is then lost with it.
-    }
+    });
 }
 
 }  // namespace fieldkit::host
