@@ -7,6 +7,7 @@
 
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/numbers/number_text.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/text/charclass.h"
 
 namespace {
@@ -164,45 +165,53 @@ double StringToAngle2(const CString& text) {
 
 }  // namespace fieldkit::detail
 
+using fieldkit::detail::NoThrow;
 using fieldkit::detail::StringToAngle2;
 
+// The readers answer 0, as for a text without digits, when memory runs out.
 double StringToAngle(CString text) {
     text.Trim();
     if (text.IsEmpty()) return 0;
     const int n = text.GetLength();
     const wchar_t first = text[0], last = text[n - 1];
-    if (n > 3 && (first == L'N' || first == L'S') && (last == L'E' || last == L'W')) {
-        const double v = StringToAngle2(text.Mid(1, n - 2));
-        double azimuth;
-        if (first == L'N')
-            azimuth = last == L'E' ? v : 360 - v;
-        else
-            azimuth = last == L'E' ? 180 - v : v + 180;
-        if (azimuth < 0) azimuth += 360;
-        if (azimuth > 360) azimuth -= 360;
-        return azimuth;
-    }
-    return StringToAngle2(text);
+    return NoThrow(0.0, [&] {
+        if (n > 3 && (first == L'N' || first == L'S') && (last == L'E' || last == L'W')) {
+            const double v = StringToAngle2(text.Mid(1, n - 2));
+            double azimuth;
+            if (first == L'N')
+                azimuth = last == L'E' ? v : 360 - v;
+            else
+                azimuth = last == L'E' ? 180 - v : v + 180;
+            if (azimuth < 0) azimuth += 360;
+            if (azimuth > 360) azimuth -= 360;
+            return azimuth;
+        }
+        return StringToAngle2(text);
+    });
 }
 
 double StringToLatitude(CString text) {
-    const double v = StringToAngle2(text);
+    const double v = NoThrow(0.0, [&] { return StringToAngle2(text); });
     return text.FindOneOf(L"Ss") >= 0 ? -v : v;
 }
 
 double StringToLongitude(CString text) {
-    const double v = StringToAngle2(text);
+    const double v = NoThrow(0.0, [&] { return StringToAngle2(text); });
     return text.FindOneOf(L"Ww") >= 0 ? -v : v;
 }
 
 double AngleToRad(CString degrees, CString minutes, CString seconds) {
-    const double d = StringToDouble(degrees);
-    const double m = StringToDouble(minutes);
-    const double s = StringToDouble(seconds);
-    return (s * kSecond + m * kMinute + d) * kDegToRad;
+    return NoThrow(0.0, [&] {
+        const double d = StringToDouble(degrees);
+        const double m = StringToDouble(minutes);
+        const double s = StringToDouble(seconds);
+        return (s * kSecond + m * kMinute + d) * kDegToRad;
+    });
 }
 
-bool CheckValidDMSVal(CString value, CString maxDegrees, bool allowMax) {
+namespace {
+
+bool ValidDms(const CString& value, const CString& maxDegrees, bool allowMax) {
     CString t = value;
     t.Trim();
     if (t.GetLength() > 0 && t[0] == L'-') t.Delete(0);
@@ -239,4 +248,10 @@ bool CheckValidDMSVal(CString value, CString maxDegrees, bool allowMax) {
         if (digits.Compare(limit) > 0) return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool CheckValidDMSVal(CString value, CString maxDegrees, bool allowMax) {
+    return NoThrow(false, [&] { return ValidDms(value, maxDegrees, allowMax); });
 }

@@ -5,7 +5,8 @@
 #include <cstdint>
 
 #include "fieldkit/numbers/detail/truncate.h"
-#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/memory.h"
 
 namespace {
@@ -20,24 +21,14 @@ constexpr double kPerDesignDot = 0.010416666666666666;
 struct FactorState {
     std::atomic<double> x{0.0};
     std::atomic<double> y{0.0};
-    FactorState() {
-        try {
-            fieldkit::detail::RegisterResetHook(&Forget);
-        } catch (...) {
-            // Without the hook only a test's reset is lost; the factors still work.
-        }
+    void Forget() {
+        x.store(0.0);
+        y.store(0.0);
     }
-    static void Forget();
 };
 
 FactorState& State() {
-    static FactorState state;  // trivially destructible: safe to use from static destructors
-    return state;
-}
-
-void FactorState::Forget() {
-    State().x.store(0.0);
-    State().y.store(0.0);
+    return fieldkit::detail::ProcessState<FactorState>::Get();
 }
 
 struct Factors {
@@ -65,9 +56,11 @@ Factors Measure() noexcept {
     FactorState& s = State();
     Factors f{s.x.load(), s.y.load()};
     if (f.Measured()) return f;
-    try {
+    bool screenFound = false;
+    const bool whole = fieldkit::detail::NoThrow([&] {
         ScreenDC screen;
-        if (screen.Get() == nullptr) return f;  // unmeasured; the next call tries again
+        if (screen.Get() == nullptr) return;
+        screenFound = true;
         f.x = GetDeviceCaps(screen.Get(), LOGPIXELSX) * kPerDesignDot;
         f.y = GetDeviceCaps(screen.Get(), LOGPIXELSY) * kPerDesignDot;
         // That model's screen reports 96 dpi but its layouts need these factors.
@@ -75,9 +68,9 @@ Factors Measure() noexcept {
             f.x = 1.2;
             f.y = 1.7;
         }
-    } catch (...) {
-        return Factors{0.0, 0.0};  // a context that couldn't be had: as without a screen
-    }
+    });
+    if (!whole) return Factors{0.0, 0.0};  // a context that couldn't be had: as without a screen
+    if (!screenFound) return f;            // unmeasured; the next call tries again
     s.x.store(f.x);
     s.y.store(f.y);
     return f;
@@ -214,11 +207,8 @@ int GetDPIDependValueY(int value) {
 }
 
 void ChangeBitmapByDPI(CBitmap& bitmap) {
-    try {
-        StretchToScreen(bitmap);
-    } catch (...) {
-        // The copy's contexts and section are freed on the way out; the bitmap is unchanged.
-    }
+    // On a throw the copy's contexts and section are freed on the way out; the bitmap is unchanged.
+    fieldkit::detail::NoThrow([&] { StretchToScreen(bitmap); });
 }
 
 namespace MemoryFuncs {

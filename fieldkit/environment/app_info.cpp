@@ -4,7 +4,8 @@
 #include <mutex>
 
 #include "fieldkit/environment/detail/app_record.h"
-#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/registry.h"
 
 namespace fieldkit::detail {
@@ -13,39 +14,29 @@ namespace {
 struct RecordState {
     std::mutex lock;
     std::unique_ptr<TAppInfo> record;
-    RecordState() { RegisterResetHook(&ForgetRecord); }
-    static void ForgetRecord();
+    void Forget() {
+        std::lock_guard<std::mutex> guard(lock);
+        record.reset();
+    }
 };
 
 RecordState& Records() {
-    static Immortal<RecordState> state;
-    return state.get();
-}
-
-void RecordState::ForgetRecord() {
-    RecordState& s = Records();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.record.reset();
+    return ProcessState<RecordState>::Get();
 }
 
 struct RegistryState {
     std::mutex lock;
     bool asked = false;
     bool present = false;
-    RegistryState() { RegisterResetHook(&ForgetAnswer); }
-    static void ForgetAnswer();
+    void Forget() {
+        std::lock_guard<std::mutex> guard(lock);
+        asked = false;
+        present = false;
+    }
 };
 
 RegistryState& Registry() {
-    static Immortal<RegistryState> state;
-    return state.get();
-}
-
-void RegistryState::ForgetAnswer() {
-    RegistryState& s = Registry();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.asked = false;
-    s.present = false;
+    return ProcessState<RegistryState>::Get();
 }
 
 }  // namespace
@@ -81,48 +72,32 @@ bool HasORVVersionKey() {
 }  // namespace fieldkit::detail
 
 using fieldkit::detail::GetAppInfo;
+using fieldkit::detail::NoThrow;
 
 void SetAPPInfo(const CString& name, const CString& title, long module,
                 const TVersionInfo& version) {
-    try {
+    // Out of memory leaves the identity as it was.
+    NoThrow([&] {
         fieldkit::detail::TAppInfo& info = GetAppInfo(name, title, module);
         info.name = name;
         info.title = title;
         info.module = module;
         info.version = version;
-    } catch (...) {
-        // Out of memory: the identity stays as it was.
-    }
+    });
 }
 
 CString GetAPPNAME() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).name;
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(), [] { return GetAppInfo(CString(), CString(), 0).name; });
 }
 
 CString GetAPPTITLE() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).title;
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(), [] { return GetAppInfo(CString(), CString(), 0).title; });
 }
 
 long GetAPPModule() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).module;
-    } catch (...) {
-        return 0;
-    }
+    return NoThrow(0L, [] { return GetAppInfo(CString(), CString(), 0).module; });
 }
 
 TVersionInfo GetAPPVersion() {
-    try {
-        return GetAppInfo(CString(), CString(), 0).version;
-    } catch (...) {
-        return TVersionInfo();
-    }
+    return NoThrow(TVersionInfo(), [] { return GetAppInfo(CString(), CString(), 0).version; });
 }

@@ -6,8 +6,8 @@
 #include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/host.h"
 
 namespace {
 
@@ -20,19 +20,14 @@ CString Guarded(F produce) {
 struct TempPathState {
     std::mutex lock;
     CString path;
-    TempPathState() { fieldkit::detail::RegisterResetHook(&Forget); }
-    static void Forget();
+    void Forget() {
+        std::lock_guard<std::mutex> guard(lock);
+        path.Empty();
+    }
 };
 
 TempPathState& TempPath() {
-    static fieldkit::detail::Immortal<TempPathState> state;
-    return state.get();
-}
-
-void TempPathState::Forget() {
-    TempPathState& s = TempPath();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.path.Empty();
+    return fieldkit::detail::ProcessState<TempPathState>::Get();
 }
 
 void EnsureFolder(const CString& path) {

@@ -1,6 +1,7 @@
 #include "fieldkit/files/directory_tree.h"
 
 #include "fieldkit/numbers/detail/truncate.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/ui/gdi.h"
 #include "fieldkit/ui/window.h"
 
@@ -79,7 +80,7 @@ void Shorten(CString& text, HWND window, wchar_t separator) {
 namespace FileFuncsEx {
 
 CString CompactPath(HWND window, const wchar_t* path, wchar_t separator) {
-    try {
+    return fieldkit::detail::NoThrow(CString(), [&] {
         CString text(path != nullptr ? path : L"");
         // The trailing separator is set aside so the last real component counts as the name.
         const bool trailing = text.GetLength() > 3 && text[text.GetLength() - 1] == separator;
@@ -87,9 +88,7 @@ CString CompactPath(HWND window, const wchar_t* path, wchar_t separator) {
         if (window != nullptr && !text.IsEmpty()) Shorten(text, window, separator);
         if (trailing) text += separator;
         return text;
-    } catch (...) {
-        return CString();
-    }
+    });
 }
 
 }  // namespace FileFuncsEx

@@ -215,7 +215,7 @@ void FindAllFilesInFolder(CArray<WIN32_FIND_DATAW, WIN32_FIND_DATAW&>& found, EF
                           const wchar_t* folder, const wchar_t* mask) {
     found.RemoveAll();
     if (folder == nullptr) return;
-    try {
+    const bool whole = NoThrow([&] {
         CString pattern = CString(folder) + L"\\*";
         if (mask != nullptr) pattern += mask;
         Search search(pattern);
@@ -226,9 +226,8 @@ void FindAllFilesInFolder(CArray<WIN32_FIND_DATAW, WIN32_FIND_DATAW&>& found, EF
                                                   : (what & FindFiles) != 0;
             if (wanted) found.Add(entry);
         } while (search.Next());
-    } catch (...) {
-        found.RemoveAll();
-    }
+    });
+    if (!whole) found.RemoveAll();  // not a list cut short
 }
 
 int IsDots(const wchar_t* name) {

@@ -9,12 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/host.h"
 #include "fieldkit/platform/module.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/stringmap.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -35,20 +38,12 @@ struct CTranslations {
 struct StoreState {
     std::shared_mutex lock;
     std::unique_ptr<CTranslations> store;
-
-    StoreState() { fieldkit::detail::RegisterResetHook(&Forget); }
-    static void Forget() { FreeTranslations(); }
+    void Forget() { FreeTranslations(); }
 };
 
-// Never destroyed: a look-up from a static destructor still finds the lock alive.
+// A look-up from a static destructor still finds the lock alive.
 StoreState& State() {
-    union Holder {
-        StoreState state;
-        Holder() : state() {}
-        ~Holder() {}
-    };
-    static Holder holder;
-    return holder.state;
+    return fieldkit::detail::ProcessState<StoreState>::Get();
 }
 
 CTranslations& StoreLocked(StoreState& s) {
@@ -57,11 +52,7 @@ CTranslations& StoreLocked(StoreState& s) {
 }
 
 CString Untranslated(const wchar_t* text) noexcept {
-    try {
-        return CString(text);
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(), [text] { return CString(text); });
 }
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
@@ -233,11 +224,13 @@ bool LoadPoFile(const wchar_t* path, Catalog& catalog) {
 
 CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
     if (text == nullptr) return CString();
-    try {
+    CString translated;
+    // Out of memory looking it up: the text itself, as without a translation.
+    const bool found = NoThrow(false, [&] {
         const std::wstring_view key(text);
         StoreState& s = State();
         std::shared_lock<std::shared_mutex> guard(s.lock);
-        if (!s.store) return CString(text);
+        if (!s.store) return false;
         const Catalog* catalog = &s.store->defaultCatalog;
         if (domain) {
             catalog = nullptr;
@@ -250,10 +243,14 @@ CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
         }
         if (catalog) {
             const CString* value = catalog->Find(key);
-            if (value && !value->IsEmpty()) return *value;
+            if (value && !value->IsEmpty()) {
+                translated = *value;
+                return true;
+            }
         }
-    } catch (...) {
-    }
+        return false;
+    });
+    if (found) return translated;
     return Untranslated(text);
 }
 
@@ -262,11 +259,10 @@ CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
 // A catalog that could not be read still sets up the store and the domain as an empty file
 // would, so look-ups behave the same; only the answer tells the caller.
 bool AttachTranslationFile(const wchar_t* fileName) {
-    bool read = false;
-    try {
+    return NoThrow(false, [&] {
         // Read outside the lock, so look-ups never wait for the file.
         Catalog loaded;
-        read = fileName != nullptr && LoadPoFile(fileName, loaded);
+        const bool read = fileName != nullptr && LoadPoFile(fileName, loaded);
         StoreState& s = State();
         std::unique_lock<std::shared_mutex> guard(s.lock);
         Catalog& catalog = StoreLocked(s).defaultCatalog;
@@ -279,18 +275,15 @@ bool AttachTranslationFile(const wchar_t* fileName) {
         std::wstring_view key;
         while (loaded.NextEntry(pos, key, &value))
             catalog.SetAt(key, *value);
-    } catch (...) {
-        return false;
-    }
-    return read;
+        return read;
+    });
 }
 
 bool AttachTranslationFile(const CString& domain, const CString& fileName) {
-    bool read = false;
-    try {
+    return NoThrow(false, [&] {
         auto fresh = std::make_unique<TTranslationDomain>();
         fresh->name = domain;
-        read = LoadPoFile(fileName, fresh->catalog);
+        const bool read = LoadPoFile(fileName, fresh->catalog);
 
         StoreState& s = State();
         std::unique_ptr<TTranslationDomain> dropped;  // freed after the lock is released
@@ -304,20 +297,17 @@ bool AttachTranslationFile(const CString& domain, const CString& fileName) {
             }
         }
         domains.push_back(std::move(fresh));
-    } catch (...) {
-        return false;
-    }
-    return read;
+        return read;
+    });
 }
 
 bool FreeTranslations() {
-    try {
+    NoThrow([] {
         StoreState& s = State();
         std::unique_ptr<CTranslations> dropped;  // freed after the lock is released
         std::unique_lock<std::shared_mutex> guard(s.lock);
         dropped = std::move(s.store);
-    } catch (...) {
-    }
+    });
     return true;
 }
 
@@ -332,7 +322,7 @@ CString ugettext(const CString& domain, const wchar_t* text) {
 
 CString GetTranslatedString(UINT id, HINSTANCE module) {
     wchar_t buffer[512] = {};
-    try {
+    NoThrow([&] {
         if (LoadStringW(module, id, buffer, 511) == 0) {
             wchar_t name[512] = {};
             if (GetModuleFileNameW(module, name, 512) == 0) name[0] = L'\0';
@@ -340,8 +330,7 @@ CString GetTranslatedString(UINT id, HINSTANCE module) {
                                              static_cast<int>(id),
                                              static_cast<const wchar_t*>(name));
         }
-    } catch (...) {
-    }
+    });
     return ugettext(buffer);
 }
 
@@ -353,13 +342,11 @@ CString TAG_NONE() {
 namespace fieldkit::detail {
 
 bool HasTranslations() {
-    try {
+    return NoThrow(false, [] {
         StoreState& s = State();
         std::shared_lock<std::shared_mutex> guard(s.lock);
         return s.store != nullptr;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace fieldkit::detail

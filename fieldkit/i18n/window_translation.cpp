@@ -5,7 +5,10 @@
 
 #include "fieldkit/i18n/translations.h"
 #include "fieldkit/logging/app_log.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/errors.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -125,30 +128,24 @@ void TranslateWindow(const Translator& translate, CWnd& wnd) {
 
 }  // namespace
 
+// Out of memory part way leaves the rest untranslated.
 void TranslateMenu(CMenu& menu) {
-    try {
+    NoThrow([&] {
         std::set<HMENU> visited;
         TranslateMenuItems(menu, visited);
-    } catch (...) {
-    }
+    });
 }
 
 void TranslateWnd(CWnd& wnd) {
-    try {
-        TranslateWindow(Translator(), wnd);
-    } catch (...) {
-    }
+    NoThrow([&] { TranslateWindow(Translator(), wnd); });
 }
 
 void TranslateWnd(const CString& domain, CWnd& wnd) {
-    try {
-        TranslateWindow(Translator(domain), wnd);
-    } catch (...) {
-    }
+    NoThrow([&] { TranslateWindow(Translator(domain), wnd); });
 }
 
 bool TranslateMenuBar(CCommandBar& bar, CMenu& menu) {
-    try {
+    return NoThrow(false, [&] {
         if (!fieldkit::detail::HasTranslations()) return false;
         // The handle, not the object: it names the menu the same way in every log line.
         LOGMESSAGE(2, "OnChangeFileMenu: mmenu=%p", static_cast<const void*>(menu.GetSafeHmenu()));
@@ -191,7 +188,5 @@ bool TranslateMenuBar(CCommandBar& bar, CMenu& menu) {
             bar.SendMessage(TB_DELETEBUTTON, index + 1);
         }
         return allTexts;
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -6,12 +6,14 @@
 #include <optional>
 #include <string>
 
-#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/logging/log_file.h"
-#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/codepage.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -28,26 +30,20 @@ struct AppLogState {
     std::atomic<bool> enabled{true};
     CString chosenName;
 
-    AppLogState() {
-        fieldkit::detail::RegisterResetHook(&Forget);
-        std::atexit(&StopAtExit);
+    AppLogState() { std::atexit(&StopAtExit); }
+    // The log is closed and forgotten; the choice made with SetApplicationLog stays.
+    void Forget() {
+        std::lock_guard<std::mutex> guard(initLock);
+        if (log) log->Stop();
+        log.reset();
+        started.store(false);
     }
-    static void Forget();
     static void StopAtExit();
 };
 
-// Never destroyed: a static destructor that logs after the exit handler still finds it.
+// A static destructor that logs after the exit handler still finds it.
 AppLogState& AppLog() {
-    static fieldkit::detail::Immortal<AppLogState> state;
-    return state.get();
-}
-
-void AppLogState::Forget() {
-    AppLogState& s = AppLog();
-    std::lock_guard<std::mutex> guard(s.initLock);
-    if (s.log) s.log->Stop();
-    s.log.reset();
-    s.started.store(false);
+    return fieldkit::detail::ProcessState<AppLogState>::Get();
 }
 
 void AppLogState::StopAtExit() {
@@ -69,7 +65,8 @@ std::string AppLogName(const CString& chosen) {
 }  // namespace
 
 void InitLogging() {
-    try {
+    // Out of memory: the log stays closed and the next line tries again.
+    NoThrow([] {
         AppLogState& s = AppLog();
         if (s.exited.load()) return;
         CString chosen;
@@ -86,49 +83,43 @@ void InitLogging() {
             s.log->LogMessage("Program started.", 1);
             s.started.store(true);
         }
-    } catch (...) {
-        // Out of memory: the log stays closed and the next line tries again.
-    }
+    });
 }
 
 void FinishLogging() {
-    try {
+    // Only creating the state can throw, and then there is no log to close.
+    NoThrow([] {
         AppLogState& s = AppLog();
         if (!s.started.load()) return;
         LOGMESSAGE("Program finished.", 1);
         std::lock_guard<std::mutex> guard(s.initLock);
         if (s.log) s.log->Stop();
-    } catch (...) {
-        // Only creating the state can throw, and then there is no log to close.
-    }
+    });
 }
 
 long LOGMESSAGE(const char* text, long level) {
-    try {
+    // A line that cannot be written is dropped, as any line the log cannot take.
+    NoThrow([&] {
         AppLogState& s = AppLog();
-        if (s.exited.load()) return 0;
+        if (s.exited.load()) return;
         if (!s.started.load()) InitLogging();
         // Once created the log stays until a reset, which tests make from one thread.
         if (s.log) s.log->LogMessage(text, level);
-    } catch (...) {
-        // The line is dropped, as any line the log cannot take.
-    }
+    });
     return 0;
 }
 
 namespace fieldkit::detail {
 
 bool AppLogTakes(long level) {
-    try {
+    return NoThrow(false, [level] {
         AppLogState& s = AppLog();
         if (s.exited.load()) return false;
         if (!s.started.load()) return s.enabled.load();  // the line would open the log
         // Once started the log object stays until a reset, which tests make from one thread.
         const long threshold = s.log->GetLevel();
         return s.log->GetStatus() == LOGSTATUS_RUNNING && threshold >= 0 && level <= threshold;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace fieldkit::detail
@@ -136,14 +127,13 @@ bool AppLogTakes(long level) {
 namespace fieldkit::host {
 
 void SetApplicationLog(bool enabled, const CString& devicePath) {
-    try {
+    // Only creating the state can throw; the setting is then lost with it.
+    NoThrow([&] {
         AppLogState& s = AppLog();
         std::lock_guard<std::mutex> guard(s.initLock);
         s.enabled.store(enabled);
         s.chosenName = devicePath;
-    } catch (...) {
-        // Only creating the state can throw; the setting is then lost with it.
-    }
+    });
 }
 
 }  // namespace fieldkit::host

@@ -6,9 +6,12 @@
 #include <string_view>
 
 #include "fieldkit/platform/debug_output.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/systime.h"
 #include "fieldkit/text/codepage.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -55,20 +58,13 @@ double LogElapsedSeconds(DWORD startTick, DWORD nowTick) {
 CLogFile::CLogFile() = default;
 
 CLogFile::~CLogFile() {
-    try {
-        StopMT();
-    } catch (...) {
-        // Nothing may leave a destructor; the stream is closed before anything can throw.
-    }
+    // The stream is closed before anything can throw.
+    NoThrow([this] { StopMT(); });
 }
 
 long CLogFile::Start(const char* name, long mode, long format, long level) {
     std::lock_guard<std::mutex> guard(m_lock);
-    try {
-        return StartMT(name, mode, format, level);
-    } catch (...) {
-        return LOGERR_OPEN;
-    }
+    return NoThrow(LOGERR_OPEN, [&] { return StartMT(name, mode, format, level); });
 }
 
 long CLogFile::Start(long mode, long format, long level) {
@@ -77,20 +73,13 @@ long CLogFile::Start(long mode, long format, long level) {
 
 long CLogFile::LogMessage(const char* text, long level) {
     std::lock_guard<std::mutex> guard(m_lock);
-    try {
-        return LogMessageMT(text, level);
-    } catch (...) {
-        return 0;
-    }
+    return NoThrow(0L, [&] { return LogMessageMT(text, level); });
 }
 
 long CLogFile::Stop() {
     std::lock_guard<std::mutex> guard(m_lock);
-    try {
-        return StopMT();
-    } catch (...) {
-        return 0;  // the stream is closed and the log stopped before anything can throw
-    }
+    // The stream is closed and the log stopped before anything can throw.
+    return NoThrow(0L, [this] { return StopMT(); });
 }
 
 long CLogFile::Pause() {

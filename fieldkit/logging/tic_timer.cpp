@@ -12,11 +12,13 @@
 #include <thread>
 #include <utility>
 
-#include "fieldkit/environment/detail/app_record.h"
+#include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/host.h"
 #include "fieldkit/platform/sync.h"
 #include "fieldkit/platform/systime.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -86,7 +88,8 @@ void Pass(CTicTimer& table) {
 // The worker owns a share of its table, so a thread let go by DestroyTicTimerThread can
 // finish later without touching freed memory or a newer table.
 void TicLoop(std::shared_ptr<CTicTimer> table) {
-    try {
+    // Nothing may escape a thread; the stop below still tells the waiter.
+    NoThrow([&] {
         SignalNamedEvent(kStartedEvent);
         std::unique_lock<std::mutex> guard(table->lock);
         if (Doze(guard, *table, table->period)) {
@@ -102,9 +105,7 @@ void TicLoop(std::shared_ptr<CTicTimer> table) {
                 t0 = GetTickCount();
             }
         }
-    } catch (...) {
-        // Nothing may escape a thread; the stop below still tells the waiter.
-    }
+    });
     table->finished.store(true);
     SignalNamedEvent(kStoppedEvent);
 }
@@ -134,25 +135,15 @@ struct TicState {
     std::shared_ptr<CTicTimer> table;
     std::thread thread;
 
-    TicState() {
-        // The exit handler below uses these platform parts; constructing their state first
-        // makes it outlive the handler.
-        CloseHandle(CreateEventW(nullptr, TRUE, FALSE, kStoppedEvent));
-        IsWindow(nullptr);
-        MSG unused{};
-        PeekMessageW(&unused, nullptr, WM_TICTIMER, WM_TICTIMER, PM_NOREMOVE);
-        GetTickCount();
-        fieldkit::detail::RegisterResetHook(&Stop);
-        std::atexit(&Stop);
-    }
-    // A worker still running while statics are destroyed would use dead window state.
+    // The worker is stopped at exit, before the process tears down what it may still use.
+    TicState() { std::atexit(&Stop); }
+    void Forget() { DestroyTicTimerThread(); }
     static void Stop() { DestroyTicTimerThread(); }
 };
 
 // Never destroyed: a joinable std::thread in a static destructor would end the process.
 TicState& State() {
-    static fieldkit::detail::Immortal<TicState> state;
-    return state.get();
+    return fieldkit::detail::ProcessState<TicState>::Get();
 }
 
 std::shared_ptr<CTicTimer> CurrentTable() {
@@ -164,7 +155,7 @@ std::shared_ptr<CTicTimer> CurrentTable() {
 }  // namespace
 
 int CreateTicTimerThread(UINT period) {
-    try {
+    return NoThrow(0, [period] {
         TicState& s = State();
         std::lock_guard<std::mutex> life(s.lifecycle);
         {
@@ -174,9 +165,7 @@ int CreateTicTimerThread(UINT period) {
         HANDLE started = CreateEventW(nullptr, TRUE, FALSE, kStartedEvent);
         auto table = std::make_shared<CTicTimer>(std::max(period, kMinPeriod));
         std::thread worker;
-        try {
-            worker = std::thread(&TicLoop, table);
-        } catch (...) {
+        if (!NoThrow([&] { worker = std::thread(&TicLoop, table); })) {
             if (started != nullptr) CloseHandle(started);
             return 0;
         }
@@ -190,13 +179,11 @@ int CreateTicTimerThread(UINT period) {
             CloseHandle(started);
         }
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int DestroyTicTimerThread() {
-    try {
+    return NoThrow(0, [] {
         TicState& s = State();
         std::lock_guard<std::mutex> life(s.lifecycle);
         std::shared_ptr<CTicTimer> table;
@@ -228,13 +215,11 @@ int DestroyTicTimerThread() {
             worker.detach();
         }
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int SetTicTimer(HWND window, UINT id, UINT elapse) {
-    try {
+    return NoThrow(0, [=] {
         const std::shared_ptr<CTicTimer> table = CurrentTable();
         if (!table || !IsWindow(window)) return 0;
         std::lock_guard<std::mutex> guard(table->lock);
@@ -255,13 +240,11 @@ int SetTicTimer(HWND window, UINT id, UINT elapse) {
         const UINT reload = fieldkit::detail::TicTimerReload(elapse, table->period);
         *target = TTicTimerSlot{window, id, elapse, reload, reload};
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int KillTicTimer(HWND window, UINT id) {
-    try {
+    return NoThrow(0, [=] {
         const std::shared_ptr<CTicTimer> table = CurrentTable();
         // A null window would match a free slot and corrupt the count.
         if (!table || window == nullptr) return 0;
@@ -274,9 +257,7 @@ int KillTicTimer(HWND window, UINT id) {
             }
         }
         return 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 namespace fieldkit::detail {
@@ -289,16 +270,14 @@ UINT TicTimerReload(UINT elapse, UINT period) {
 }
 
 UINT TicTimerPeriod() {
-    try {
+    return NoThrow(0u, [] {
         const std::shared_ptr<CTicTimer> table = CurrentTable();
         return table ? table->period : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 bool TicTimerCounts(int& count, int& slotsInUse) {
-    try {
+    return NoThrow(false, [&] {
         const std::shared_ptr<CTicTimer> table = CurrentTable();
         if (!table) return false;
         std::lock_guard<std::mutex> guard(table->lock);
@@ -307,9 +286,7 @@ bool TicTimerCounts(int& count, int& slotsInUse) {
             std::count_if(std::begin(table->slots), std::end(table->slots),
                           [](const TTicTimerSlot& slot) { return slot.window != nullptr; }));
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace fieldkit::detail

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#include "fieldkit/platform/detail/nothrow.h"
+
+using fieldkit::detail::NoThrow;
+
 OmnistarSats OmniStarSatNameToEnum(CString name) {
     struct Entry {
         const wchar_t* text;
@@ -59,16 +63,18 @@ void CivilFromDays(long long z, long long& year, long long& month, long long& da
 }  // namespace
 
 CString OmniStarHPSubscriptionToString(CString text) {
-    if (text.GetLength() < 19) return L"Expired";
-    const auto digit = [&](int i) { return static_cast<long long>(text[i]) - L'0'; };
-    const long long year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
-    const long long month = digit(5) * 10 + digit(6);
-    const long long day = digit(8) * 10 + digit(9);
-    return MonthDayYear(AsUnsigned32(month), AsUnsigned32(day), AsUnsigned32(year));
+    return NoThrow(CString(), [&]() -> CString {
+        if (text.GetLength() < 19) return L"Expired";
+        const auto digit = [&](int i) { return static_cast<long long>(text[i]) - L'0'; };
+        const long long year = digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3);
+        const long long month = digit(5) * 10 + digit(6);
+        const long long day = digit(8) * 10 + digit(9);
+        return MonthDayYear(AsUnsigned32(month), AsUnsigned32(day), AsUnsigned32(year));
+    });
 }
 
 CString TarvSubscriptionToString(long gpsSeconds) {
-    if (gpsSeconds <= 0) return L"Expired";
+    if (gpsSeconds <= 0) return NoThrow(CString(), [] { return CString(L"Expired"); });
     constexpr long long kWeek = 604800;
     constexpr long long kDayMs = 86400000;
     const long long seconds = gpsSeconds;
@@ -80,6 +86,8 @@ CString TarvSubscriptionToString(long gpsSeconds) {
     if (ms - day * kDayMs < 10800000) mjd -= 1;  // before 03:00: the day before
     long long y, m, d;
     CivilFromDays(mjd - 40587, y, m, d);  // 40587: MJD of 1 January 1970
-    return MonthDayYear(static_cast<unsigned long>(m), static_cast<unsigned long>(d),
-                        static_cast<unsigned long>(y));
+    return NoThrow(CString(), [=] {
+        return MonthDayYear(static_cast<unsigned long>(m), static_cast<unsigned long>(d),
+                            static_cast<unsigned long>(y));
+    });
 }

@@ -7,8 +7,10 @@
 
 #include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/numbers/number_text.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/text/scan.h"
 
+using fieldkit::detail::NoThrow;
 using fieldkit::detail::Scan;
 using fieldkit::detail::TruncToInt32;
 
@@ -83,7 +85,9 @@ CString NorEToFeetAndInchesString(double value, int decimals) {
     return HeightToDecimalString(value, decimals);
 }
 
-CString HeightToFeetAndInchesString(double feet, int denominator) {
+namespace {
+
+CString FeetAndInchesText(double feet, int denominator) {
     if (feet == 0) return kZeroHeight;
     CString text;
     if (feet < 0) {
@@ -121,7 +125,7 @@ CString HeightToFeetAndInchesString(double feet, int denominator) {
     return text;
 }
 
-double StringToHeight(CString text) {
+double HeightFromText(CString text) {
     if (text.IsEmpty()) return 0;
     const bool hasInchMark = text.Find(L'"') >= 0;
     if (!hasInchMark && text.Find(L'\'') < 0) return StringToDouble(text);
@@ -177,8 +181,19 @@ double StringToHeight(CString text) {
     return value;
 }
 
+}  // namespace
+
+// Out of memory: an empty text, and a height of 0.
+CString HeightToFeetAndInchesString(double feet, int denominator) {
+    return NoThrow(CString(), [=] { return FeetAndInchesText(feet, denominator); });
+}
+
+double StringToHeight(CString text) {
+    return NoThrow(0.0, [&] { return HeightFromText(text); });
+}
+
 double StringToNorE(CString text) {
-    return StringToHeight(text);
+    return NoThrow(0.0, [&] { return HeightFromText(text); });
 }
 
 double USFeet2Meter(double feet) {

@@ -4,8 +4,10 @@
 #include <cstdint>
 
 #include "fieldkit/numbers/detail/truncate.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/text/scan.h"
 
+using fieldkit::detail::NoThrow;
 using fieldkit::detail::Scan;
 using fieldkit::detail::TruncToInt32;
 
@@ -32,10 +34,12 @@ double FormatFloat(double x, int decimals) {
 
 namespace {
 
+// A number too long for memory reads as no number at all.
 template <class T>
 int ScanOne(const wchar_t* text, const wchar_t* fmt, T& value) {
     T v{};
-    if (text != nullptr && *text != L'\0' && Scan(text, fmt, &v) == 1) {
+    if (text != nullptr && *text != L'\0' &&
+        NoThrow(false, [&] { return Scan(text, fmt, &v) == 1; })) {
         value = v;
         return 1;
     }
@@ -44,11 +48,14 @@ int ScanOne(const wchar_t* text, const wchar_t* fmt, T& value) {
 }
 
 template <class T>
-T ScanWithoutBlanks(CString text, const wchar_t* fmt) {
-    text.Remove(L' ');
-    T v{};
-    if (text.IsEmpty() || Scan(text.GetString(), fmt, &v) != 1) return T{};
-    return v;
+T ScanWithoutBlanks(const CString& text, const wchar_t* fmt) {
+    return NoThrow(T{}, [&] {
+        CString t = text;
+        t.Remove(L' ');
+        T v{};
+        if (t.IsEmpty() || Scan(t.GetString(), fmt, &v) != 1) return T{};
+        return v;
+    });
 }
 
 }  // namespace
@@ -85,8 +92,12 @@ long StringToInt(CString text) {
 long DateToInt(CString text) {
     long day = 0, month = 0, year = 0, hour = 0, minute = 0;
     const wchar_t* s = text.GetString();
-    if (Scan(s, L"%ld.%ld.%ld, %ld:%ld", &day, &month, &year, &hour, &minute) != 5) {
-        if (Scan(s, L"%ld.%ld.%ld", &day, &month, &year) == 3) {
+    // Numbers too long for memory read as no date.
+    const auto scan = [s](const wchar_t* fmt, auto*... out) {
+        return NoThrow(0, [&] { return Scan(s, fmt, out...); });
+    };
+    if (scan(L"%ld.%ld.%ld, %ld:%ld", &day, &month, &year, &hour, &minute) != 5) {
+        if (scan(L"%ld.%ld.%ld", &day, &month, &year) == 3) {
             hour = minute = 0;
         } else {
             // Not a date: a weighted sum of the first six UTF-16 code units.
@@ -120,25 +131,32 @@ long DateToInt(CString text) {
     return static_cast<std::int32_t>((days * 24u + w(hour)) * 60u + w(minute));
 }
 
+// The writers answer an empty text when memory runs out.
 CString IntToString(int n) {
-    CString s;
-    s.Format(L"%d", n);
-    return s;
+    return NoThrow(CString(), [n] {
+        CString s;
+        s.Format(L"%d", n);
+        return s;
+    });
 }
 
 CString DoubleToString(double x, int decimals) {
-    CString s;
-    s.Format(L"%3.*lf", decimals, x);
-    return s;
+    return NoThrow(CString(), [=] {
+        CString s;
+        s.Format(L"%3.*lf", decimals, x);
+        return s;
+    });
 }
 
 CString DoubleToStringG(double x) {
-    CString s;
-    if (std::fabs(x) < 0.001)
-        s.Format(L"%.5lg", x);
-    else
-        s.Format(L"%.8lf", x);
-    return s;
+    return NoThrow(CString(), [x] {
+        CString s;
+        if (std::fabs(x) < 0.001)
+            s.Format(L"%.5lg", x);
+        else
+            s.Format(L"%.8lf", x);
+        return s;
+    });
 }
 
 CString TimeToString(double hours) {
@@ -146,7 +164,9 @@ CString TimeToString(double hours) {
     const double fraction = hours - h;
     const std::int32_t m = TruncToInt32(fraction * 60.0);
     const double s = (fraction - m * 0.016666666666666666) * 3600.0;
-    CString text;
-    text.Format(L"%2d:%2d:%5.3f", h, m, s);
-    return text;
+    return NoThrow(CString(), [=] {
+        CString text;
+        text.Format(L"%2d:%2d:%5.3f", h, m, s);
+        return text;
+    });
 }

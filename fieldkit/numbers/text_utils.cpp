@@ -5,8 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/text/charclass.h"
 #include "fieldkit/text/codepage.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -84,7 +87,7 @@ bool IsValidName(CString name) {
 }
 
 bool IsValidFilename(CString& name) {
-    return IsValidName(name);
+    return NoThrow(false, [&] { return IsValidName(name); });
 }
 
 bool IsValidPointName(CString name) {
@@ -97,7 +100,7 @@ bool IsValidPointName(CString name) {
 }
 
 bool ParseValues(CString text, CArray<CString>& values, char delimiter, CString forbidden) {
-    try {
+    return NoThrow(false, [&] {
         // By its byte value, the same character ReadLine makes of that byte.
         const auto delim = static_cast<wchar_t>(static_cast<unsigned char>(delimiter));
         const std::wstring_view s(text.GetStdString());
@@ -111,13 +114,11 @@ bool ParseValues(CString text, CArray<CString>& values, char delimiter, CString 
             pos = p == std::wstring_view::npos ? s.size() : p + 1;
         } while (pos < s.size());
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool ParseDelimitersValues(CString text, CArray<CString>& values, CString delimiters) {
-    try {
+    return NoThrow(false, [&] {
         const std::wstring_view s(text.GetStdString());
         const std::wstring_view set(delimiters.GetStdString());
         std::size_t pos = 0;
@@ -128,22 +129,18 @@ bool ParseDelimitersValues(CString text, CArray<CString>& values, CString delimi
             pos = p == std::wstring_view::npos ? s.size() : p + 1;
         } while (pos < s.size());
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 const CString StringArrayToString(const CArray<CString>& values) {
-    try {
+    return NoThrow(CString(), [&] {
         std::wstring joined;
         for (INT_PTR i = 0; i < values.GetSize(); ++i) {
             if (i > 0) joined += L',';
             joined += values[i].GetStdString();
         }
         return CString(std::move(joined));
-    } catch (...) {
-        return CString();
-    }
+    });
 }
 
 bool IsStringInStringArray(const CArray<CString>& values, CString text) {
@@ -162,11 +159,7 @@ bool IsUIntInUIntArray(const CArray<unsigned int>& values, int value) {
 }
 
 void ASCII2CString(const char* text, CString& out) {
-    try {
-        out = CString(fieldkit::Utf8ToWide(text ? text : ""));
-    } catch (...) {
-        out.Empty();
-    }
+    if (!NoThrow([&] { out = CString(fieldkit::Utf8ToWide(text ? text : "")); })) out.Empty();
 }
 
 void CString2ASCII(CString text, char* buffer, int size) {
@@ -180,7 +173,7 @@ void CString2ASCII(CString text, char* buffer, int size) {
 }
 
 void ReadLine(CFile& file, CString& line) {
-    try {
+    const bool read = NoThrow([&] {
         std::wstring text;
         bool cut = false;
         unsigned char byte = 0;
@@ -201,9 +194,8 @@ void ReadLine(CFile& file, CString& line) {
         }
         if (AllWhiteSpace(text)) text.clear();
         line = CString(std::move(text));
-    } catch (...) {
-        line.Empty();
-    }
+    });
+    if (!read) line.Empty();
 }
 
 bool WriteString(void* stream, CString text) {
@@ -219,7 +211,7 @@ bool WriteString(void* stream, CString text) {
 
 int replaceChars(const wchar_t* text, const wchar_t* chars, const wchar_t* replacement,
                  CString& out) {
-    try {
+    const int runs = NoThrow(-1, [&] {
         // Built apart from `out`, which may be where `text` lives.
         const std::wstring_view src(text ? text : L"");
         const std::wstring_view set(chars ? chars : L"");
@@ -238,8 +230,8 @@ int replaceChars(const wchar_t* text, const wchar_t* chars, const wchar_t* repla
         result.append(src.substr(pos));
         out = CString(std::move(result));
         return count;
-    } catch (...) {
-        out.Empty();
-        return 0;
-    }
+    });
+    if (runs >= 0) return runs;
+    out.Empty();  // out of memory
+    return 0;
 }

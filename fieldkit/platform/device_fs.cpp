@@ -47,27 +47,35 @@ namespace {
 // Links followed in one resolution, as the kernel allows.
 constexpr int kMaxLinks = 40;
 
-std::atomic<bool> g_walkOnly{false};
-std::atomic<bool> g_noOpenat2{false};
-
-// The open descriptor of the device root, reopened when the root is set anew or the folder
-// it named was removed.
-struct RootCache {
+// How device paths are resolved: the open descriptor of the device root, reopened when the
+// root is set anew or the folder it named was removed, and what is known of the kernel.
+struct Resolver {
     std::mutex mutex;
     std::string path;
     std::shared_ptr<const UniqueFd> fd;
+    std::atomic<bool> noOpenat2{false};  // learnt from the kernel; asked again after a reset
+    std::atomic<bool> walkOnly{false};   // a test's choice: stays as set
+
+    void Forget() {
+        std::shared_ptr<const UniqueFd> gone;  // closed once its last user lets go
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            gone = std::move(fd);
+            path.clear();
+        }
+        noOpenat2.store(false);
+    }
 };
 
-RootCache& Roots() {
-    static Immortal<RootCache> cache;
-    return cache.get();
+Resolver& ResolverState() {
+    return ProcessState<Resolver>::Get();
 }
 
 // With `check`, a root folder removed (and perhaps made again under the same name) is noticed
 // and opened anew; callers ask for that only after a failure, sparing every call a syscall.
 std::shared_ptr<const UniqueFd> RootDescriptor(bool check = false) {
     const std::string root = host::GetDeviceRoot();
-    RootCache& cache = Roots();
+    Resolver& cache = ResolverState();
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (cache.fd != nullptr && cache.path == root) {
         struct stat st;
@@ -96,7 +104,9 @@ std::string Join(const std::vector<std::string>& parts, std::size_t count) {
 
 // openat2 inside the root; ENOSYS when the kernel lacks it (then never asked again).
 int OpenInRoot(int root, const std::string& path, int flags, mode_t mode) {
-    if (g_walkOnly.load(std::memory_order_relaxed) || g_noOpenat2.load(std::memory_order_relaxed)) {
+    Resolver& resolver = ResolverState();
+    if (resolver.walkOnly.load(std::memory_order_relaxed) ||
+        resolver.noOpenat2.load(std::memory_order_relaxed)) {
         errno = ENOSYS;
         return -1;
     }
@@ -111,7 +121,7 @@ int OpenInRoot(int root, const std::string& path, int flags, mode_t mode) {
         // A rename elsewhere can make the kernel unsure that ".." stayed inside: ask again.
         if (errno == EAGAIN && attempt < 16) continue;
         if (errno == ENOSYS || errno == E2BIG) {
-            g_noOpenat2.store(true, std::memory_order_relaxed);
+            resolver.noOpenat2.store(true, std::memory_order_relaxed);
             errno = ENOSYS;
         }
         return -1;
@@ -474,7 +484,7 @@ std::string ProcPath(int fd, const std::string& name) {
 }
 
 void SetResolveByWalkOnly(bool walkOnly) {
-    g_walkOnly.store(walkOnly);
+    ResolverState().walkOnly.store(walkOnly);
 }
 
 }  // namespace fieldkit::detail

@@ -25,6 +25,8 @@
 
 #include "fieldkit/platform/detail/device_fs.h"
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/charclass.h"
 #include "fieldkit/text/codepage.h"
 
@@ -32,6 +34,7 @@ using fieldkit::detail::AddHandle;
 using fieldkit::detail::DeviceEntry;
 using fieldkit::detail::FindHandle;
 using fieldkit::detail::LastLink;
+using fieldkit::detail::NoThrow;
 using fieldkit::detail::OpenDevicePath;
 using fieldkit::detail::ProcPath;
 using fieldkit::detail::ResolveEntry;
@@ -1014,11 +1017,13 @@ struct Mapping : fieldkit::detail::HandleObject {
 struct Views {
     std::mutex mutex;
     std::map<const void*, std::size_t> sizes;
+    // A view is the caller's memory until UnmapViewOfFile, not an object behind a handle: it
+    // stays mapped, and known so that it can still be unmapped.
+    void Forget() {}
 };
 
 Views& OpenViews() {
-    static Views views;
-    return views;
+    return fieldkit::detail::ProcessState<Views>::Get();
 }
 
 }  // namespace
@@ -1154,7 +1159,7 @@ HANDLE BeginReplaceFile(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') {
         return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
-    try {
+    return NoThrow(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
         DeviceEntry target;
         if (!ResolveEntry(path, LastLink::Follow, target)) return Fail(INVALID_HANDLE_VALUE);
         auto replacement = std::make_unique<Replacement>();
@@ -1164,9 +1169,7 @@ HANDLE BeginReplaceFile(const wchar_t* path) {
         }
         replacement->KeepFolder(std::move(target.folder));
         return AddHandle(std::make_shared<File>(std::move(replacement)));
-    } catch (...) {
-        return FailWith(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    });
 }
 
 BOOL CommitReplaceFile(HANDLE handle) {
@@ -1206,7 +1209,7 @@ bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes) {
     struct stat st;
     if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(false);
     if (static_cast<std::uint64_t>(st.st_size) > limit) return FailWith(false, ERROR_FILE_INVALID);
-    try {
+    const bool filled = NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
         // One byte more than allowed tells a file that grew meanwhile.
         bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
         std::size_t got = 0;
@@ -1229,10 +1232,9 @@ bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes) {
         }
         bytes.resize(got);
         return true;
-    } catch (...) {
-        bytes.clear();
-        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    });
+    if (!filled) bytes.clear();
+    return filled;
 }
 
 // ---- folders held open for tree walks --------------------------------------------------------
@@ -1301,15 +1303,13 @@ struct DeviceFolder::State {
         if (state == nullptr || !state->fd.Valid() || name == nullptr) {
             return FailWith(FALSE, ERROR_INVALID_PARAMETER);
         }
-        try {
+        return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
             Entry entry;
             if (!state->Find(WideToUtf8(name), entry.name, entry.status, entry.exists)) {
                 return Fail(FALSE);
             }
             return use(entry);
-        } catch (...) {
-            return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
-        }
+        });
     }
 };
 
@@ -1325,21 +1325,19 @@ bool DeviceFolder::IsOpen() const {
 bool DeviceFolder::Open(const wchar_t* path) {
     m_state.reset();
     if (path == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
-    try {
+    return NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
         UniqueFd fd(OpenDevicePath(path, O_PATH | O_DIRECTORY));
         if (!fd.Valid()) return Fail(false);
         m_state = std::make_unique<State>();
         m_state->fd = std::move(fd);
         return true;
-    } catch (...) {
-        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    });
 }
 
 bool DeviceFolder::OpenSub(const DeviceFolder& parent, const wchar_t* name) {
     m_state.reset();
     if (!parent.IsOpen() || name == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
-    try {
+    return NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
         std::string actual;
         struct stat st;
         bool found = false;
@@ -1352,15 +1350,13 @@ bool DeviceFolder::OpenSub(const DeviceFolder& parent, const wchar_t* name) {
         m_state = std::make_unique<State>();
         m_state->fd = std::move(fd);
         return true;
-    } catch (...) {
-        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    });
 }
 
 bool DeviceFolder::CreateSub(DeviceFolder& parent, const wchar_t* name) {
     m_state.reset();
     if (!parent.IsOpen() || name == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
-    try {
+    return NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
         const std::string wanted = WideToUtf8(name);
         std::string actual;
         struct stat st;
@@ -1373,20 +1369,17 @@ bool DeviceFolder::CreateSub(DeviceFolder& parent, const wchar_t* name) {
             parent.m_state->Remember(wanted);
         }
         return OpenSub(parent, name);
-    } catch (...) {
-        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    });
 }
 
 bool DeviceFolder::List(std::vector<WIN32_FIND_DATAW>& entries) const {
     entries.clear();
     if (!IsOpen()) return FailWith(false, ERROR_INVALID_HANDLE);
-    try {
+    const bool listed = NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
         return ListFolder(m_state->fd.Get(), nullptr, entries) ? true : Fail(false);
-    } catch (...) {
-        entries.clear();
-        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    });
+    if (!listed) entries.clear();  // a listing cut short by a lack of memory
+    return listed;
 }
 
 BOOL DeviceFolder::DeleteEntry(const wchar_t* name) {
@@ -1446,25 +1439,20 @@ void DeviceFolder::HoldReplacements() {
 BOOL DeviceFolder::PutReplacementsInPlace() {
     if (!IsOpen()) return TRUE;
     m_state->holding = false;
-    try {
-        return m_state->held.PutInPlace() ? TRUE : Fail(FALSE);
-    } catch (...) {
-        return FailWith(FALSE, ERROR_NOT_ENOUGH_MEMORY);
-    }
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY,
+                   [&] { return m_state->held.PutInPlace() ? TRUE : Fail(FALSE); });
 }
 
 bool DeviceFolder::LiesOnPath(const wchar_t* path) const {
     if (!IsOpen() || path == nullptr) return false;
-    try {
+    return NoThrow(false, [&] {
         struct stat self;
         std::vector<std::pair<dev_t, ino_t>> folders;
         if (fstat(m_state->fd.Get(), &self) != 0 || !FoldersOnPath(path, folders)) return false;
         return std::any_of(folders.begin(), folders.end(), [&](const std::pair<dev_t, ino_t>& f) {
             return f.first == self.st_dev && f.second == self.st_ino;
         });
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 }  // namespace fieldkit::detail

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/process_state.h"
 
 namespace fieldkit::detail {
 namespace {
@@ -12,12 +13,22 @@ namespace {
 struct HandleTable {
     std::mutex mutex;
     std::unordered_map<UINT_PTR, std::shared_ptr<HandleObject>> objects;
-    UINT_PTR next = 0x100000;  // above 100000, as the handheld's menu handles are
+    // Above 100000, as the handheld's menu handles are. Never counts again from the start, so a
+    // stale handle is refused rather than taken for a new object.
+    UINT_PTR next = 0x100000;
+
+    void Forget() {
+        std::unordered_map<UINT_PTR, std::shared_ptr<HandleObject>> gone;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            gone.swap(objects);
+        }
+        // Destroyed after the lock is released, as RemoveHandle does.
+    }
 };
 
 HandleTable& Handles() {
-    static HandleTable table;
-    return table;
+    return ProcessState<HandleTable>::Get();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "fieldkit/platform/host.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -9,6 +10,8 @@
 
 #include "fieldkit/platform/detail/device_fs.h"
 #include "fieldkit/platform/detail/host_state.h"
+#include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/codepage.h"
 
 namespace fieldkit {
@@ -21,13 +24,16 @@ struct HostState {
     CString moduleFile;
     std::map<std::pair<HINSTANCE, UINT>, std::wstring> strings;
     std::function<void(const wchar_t*)> debugOutput;
-    std::vector<void (*)()> resetHooks;
+    // The host's choices, not the library's state: they stay as set.
+    void Forget() {}
 };
 
 HostState& State() {
-    static HostState state;
-    return state;
+    return detail::ProcessState<HostState>::Get();
 }
+
+// The head of the holders' list; a constant-initialised atomic, usable at any time.
+std::atomic<detail::ResetLink*> g_resetLinks{nullptr};
 
 // Without a trailing slash, except for "/" itself; empty means "/".
 std::string CleanRoot(std::string folder) {
@@ -105,26 +111,23 @@ void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler) {
 }
 
 void ResetProcessState() {
-    std::vector<void (*)()> hooks;
-    {
-        HostState& s = State();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        hooks = s.resetHooks;
+    // Holders made meanwhile (by a Forget, say) are new: there is nothing in them to forget.
+    for (detail::ResetLink* link = g_resetLinks.load(std::memory_order_acquire); link != nullptr;
+         link = link->next) {
+        detail::NoThrow([link] { link->forget(); });
     }
-    for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
-        (*it)();
 }
 
 }  // namespace host
 
 namespace detail {
 
-void RegisterResetHook(void (*reset)()) {
-    HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (std::find(s.resetHooks.begin(), s.resetHooks.end(), reset) == s.resetHooks.end()) {
-        s.resetHooks.push_back(reset);
-    }
+void RegisterReset(ResetLink& link) noexcept {
+    ResetLink* head = g_resetLinks.load(std::memory_order_relaxed);
+    do {
+        link.next = head;
+    } while (!g_resetLinks.compare_exchange_weak(head, &link, std::memory_order_release,
+                                                 std::memory_order_relaxed));
 }
 
 CString ModuleFileOverride() {

@@ -31,16 +31,14 @@ void SetStringResource(HINSTANCE module, UINT id, const CString& text);
 // Receives what OutputDebugStringW is given; without one it goes to standard error as UTF-8.
 void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler);
 
-// For tests: forgets the process-wide state of the library (the application record and its
-// layout, the application log, the translation store, the tic timer, the display factors,
-// the kept temp path, the registry answer), as if the process had just started. The device
-// root, module file name, screen, handlers and registry keys stay as set.
+// For tests: returns the library to its state at load, as if the process had just started. It
+// forgets every window, menu, open handle, registry key and event, the message queues, the
+// application record and its layout, the application log, the translation store, the tic
+// timer, the display factors and every kept answer and cache. What the host set through these
+// knobs (the device root, the module file name, string resources, the screen, the handlers, the
+// application log's setting) stays as set. Handle numbers go on counting, so a handle from
+// before the reset never names an object made after it. Views of mapped files stay mapped: that
+// memory is the caller's until UnmapViewOfFile.
 void ResetProcessState();
 
 }  // namespace fieldkit::host
-
-namespace fieldkit::detail {
-// Subsystems that keep process-wide state register how to forget it; ResetProcessState calls
-// every registered function, newest first.
-void RegisterResetHook(void (*reset)());
-}  // namespace fieldkit::detail

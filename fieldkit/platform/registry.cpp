@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/charclass.h"
 
 namespace {
@@ -15,11 +16,14 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::set<std::wstring> keys;
+    void Forget() {
+        std::lock_guard<std::mutex> lock(mutex);
+        keys.clear();
+    }
 };
 
 Registry& Keys() {
-    static Registry registry;
-    return registry;
+    return fieldkit::detail::ProcessState<Registry>::Get();
 }
 
 struct OpenKey : fieldkit::detail::HandleObject {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/process_state.h"
 
 namespace {
 
@@ -29,11 +30,15 @@ struct EventHandle : fieldkit::detail::HandleObject {
 struct Names {
     std::mutex mutex;
     std::map<std::wstring, std::weak_ptr<EventState>> events;
+    // A waiter keeps its event; only the name no longer finds it.
+    void Forget() {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.clear();
+    }
 };
 
 Names& NamedEvents() {
-    static Names names;
-    return names;
+    return fieldkit::detail::ProcessState<Names>::Get();
 }
 
 std::shared_ptr<EventState> Lookup(const std::wstring& name) {

@@ -7,8 +7,11 @@
 #include <utility>
 
 #include "fieldkit/i18n/translations.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/text/codepage.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -57,18 +60,14 @@ void CFileMapping::UnmapFile() {
 }
 
 void CFileMapping::SetError(const wchar_t* message) {
-    try {
-        m_lastError = ugettext(kDomain, message);
-    } catch (...) {
-        m_lastError.Empty();
-    }
+    m_lastError = NoThrow(CString(), [&] { return ugettext(kDomain, message); });
 }
 
 void CFileMapping::SetPathError(const wchar_t* pattern, const wchar_t* path) {
-    try {
-        // The path goes in as an argument, so a "%" in it is never read as a conversion.
-        m_lastError.Format(ugettext(kDomain, pattern).GetString(), path ? path : L"");
-    } catch (...) {
+    // The path goes in as an argument, so a "%" in it is never read as a conversion.
+    if (!NoThrow([&] {
+            m_lastError.Format(ugettext(kDomain, pattern).GetString(), path ? path : L"");
+        })) {
         m_lastError.Empty();
     }
 }
@@ -131,11 +130,7 @@ bool CFileMapping::SaveFile(const wchar_t* path, const char* data, unsigned long
     const auto at = reinterpret_cast<std::uintptr_t>(data);
     const auto view = reinterpret_cast<std::uintptr_t>(m_view);
     if (m_view != nullptr && at >= view && at < view + m_length) {
-        try {
-            own.assign(data, size);
-        } catch (...) {
-            return false;
-        }
+        if (!NoThrow([&] { own.assign(data, size); })) return false;
         data = own.data();
     }
     if (!PrepareSaveFile(path, size)) return false;
@@ -150,38 +145,28 @@ bool CFileMapping::SaveFile(const wchar_t* path, const char* data, unsigned long
 
 bool CFileMapping::SaveFile(const wchar_t* path, const wchar_t* text) {
     if (text == nullptr) return false;
-    try {
+    return NoThrow(false, [&] {
         const std::string utf8 = fieldkit::WideToUtf8(text);
         return SaveFile(path, utf8.data(), static_cast<unsigned long>(utf8.size()));
-    } catch (...) {
-        return false;  // out of memory converting the text
-    }
+    });
 }
 
 bool CFileMapping::SaveFileW(const wchar_t* path, const CString& text) {
     if (text.IsEmpty()) return false;
-    try {
+    return NoThrow(false, [&] {
         const std::string utf8 = fieldkit::WideToUtf8(text.GetStdString());
         return SaveFile(path, utf8.data(), static_cast<unsigned long>(utf8.size()));
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 CString CFileMapping::GetMapAsString() {
     if (m_view == nullptr) return CString();
-    try {
-        return CString(fieldkit::AnsiToWide(UpToNul(m_view, m_length)));
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(),
+                   [&] { return CString(fieldkit::AnsiToWide(UpToNul(m_view, m_length))); });
 }
 
 CString CFileMapping::GetMapAsStringEx() {
     if (m_view == nullptr) return CString();
-    try {
-        return CString(fieldkit::Utf8ToWide(UpToNul(m_view, m_length)));
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(),
+                   [&] { return CString(fieldkit::Utf8ToWide(UpToNul(m_view, m_length))); });
 }

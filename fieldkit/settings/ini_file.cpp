@@ -139,7 +139,7 @@ bool CINIFile::LoadIni(const wchar_t* path) {
     DWORD sizeHigh = 0;
     const DWORD sizeLow = GetFileSize(file.Get(), &sizeHigh);
     if ((static_cast<std::uint64_t>(sizeHigh) << 32 | sizeLow) > kMaxSettingsBytes) return false;
-    try {
+    return NoThrow(false, [&] {
         std::uint64_t total = 0;  // a file that grows while it is read stops at the limit too
         KeyTable* current = nullptr;
         std::wstring key, value;  // reused: the map copies the texts it keeps
@@ -195,15 +195,14 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             }
         }
         if (start < buffer.size()) handleLine(std::string_view(buffer).substr(start), false);
-    } catch (...) {
-        return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 bool CINIFile::SaveIni(const wchar_t* path) const {
     if (path == nullptr || *path == L'\0') return false;
-    try {
+    // On a throw the handle's guard removes the new file.
+    return NoThrow(false, [&] {
         std::string out;
         POSITION pos = m_sections.GetStartPosition();
         while (pos != nullptr) {
@@ -232,9 +231,7 @@ bool CINIFile::SaveIni(const wchar_t* path) const {
         HandleGuard file(fieldkit::detail::BeginReplaceFile(path));
         if (!file.Valid()) return false;
         return WriteAll(file.Get(), out) && fieldkit::detail::CommitReplaceFile(file.Get());
-    } catch (...) {
-        return false;  // the handle's guard removes the new file
-    }
+    });
 }
 
 // ---- walks ----------------------------------------------------------------------------------
@@ -360,12 +357,10 @@ void CINIFile::SetBoolValue(const wchar_t* section, const wchar_t* key, bool val
 
 CString CINIFile::GetStringValue(const wchar_t* section, const wchar_t* key,
                                  const CString& def) const {
-    try {
+    return NoThrow(CString(), [&] {
         const std::wstring_view* stored = Find(section, key);
         return stored ? Text(*stored) : def;
-    } catch (...) {
-        return CString();
-    }
+    });
 }
 
 int CINIFile::GetIntValue(const wchar_t* section, const wchar_t* key, int def) const {
@@ -421,11 +416,8 @@ void CINIFile::RemoveValue(const wchar_t* section, const wchar_t* key) {
 // ---- typed values, 8-bit names --------------------------------------------------------------
 
 CString CINIFile::GetValue(const char* section, const char* key, const CString& def) const {
-    try {
-        return GetStringValue(NarrowName(section), NarrowName(key), def);
-    } catch (...) {
-        return CString();
-    }
+    return NoThrow(CString(),
+                   [&] { return GetStringValue(NarrowName(section), NarrowName(key), def); });
 }
 
 int CINIFile::GetIntValue(const char* section, const char* key, int def) const {

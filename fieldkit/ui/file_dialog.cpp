@@ -1,18 +1,17 @@
 #include "fieldkit/ui/file_dialog.h"
 
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/ui/detail/ui_state.h"
 
 namespace {
 
 BOOL RunDialog(OPENFILENAMEW* dialog) {
     if (dialog == nullptr) return FALSE;
-    const auto handler = fieldkit::detail::FileDialogHandler();
-    if (!handler) return FALSE;
-    try {
-        return handler(*dialog) ? TRUE : FALSE;
-    } catch (...) {
-        return FALSE;
-    }
+    // A handler that throws cancels the dialog.
+    return fieldkit::detail::NoThrow(FALSE, [&] {
+        const auto handler = fieldkit::detail::FileDialogHandler();
+        return handler && handler(*dialog) ? TRUE : FALSE;
+    });
 }
 
 }  // namespace

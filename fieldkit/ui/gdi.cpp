@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/ui/detail/ui_state.h"
 #include "fieldkit/ui/window.h"
@@ -35,9 +36,13 @@ struct DeviceContext : fieldkit::detail::HandleObject {
 };
 
 // Guards the pixels and selections of every bitmap and context.
+struct GdiState {
+    std::mutex lock;
+    void Forget() {}  // the bitmaps and contexts live in the handle table
+};
+
 std::mutex& GdiLock() {
-    static std::mutex lock;
-    return lock;
+    return fieldkit::detail::ProcessState<GdiState>::Get().lock;
 }
 
 std::shared_ptr<DeviceContext> Context(HDC dc) {

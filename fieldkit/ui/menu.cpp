@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
 
 namespace {
@@ -25,10 +26,27 @@ struct Menu : fieldkit::detail::HandleObject {
 
 constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED;
 
-// One lock for every menu: popup items link menus to each other.
+// The menus themselves live in the handle table.
+struct MenuState {
+    // One lock for every menu: popup items link menus to each other.
+    std::mutex items;
+    // The class library's temporary menu objects, one per handle, kept while the menu exists.
+    std::mutex temporariesLock;
+    std::map<HMENU, std::unique_ptr<CMenu>> temporaries;
+
+    void Forget() {
+        std::map<HMENU, std::unique_ptr<CMenu>> gone;  // destroyed outside the lock
+        std::lock_guard<std::mutex> guard(temporariesLock);
+        gone.swap(temporaries);
+    }
+};
+
+MenuState& Menus() {
+    return fieldkit::detail::ProcessState<MenuState>::Get();
+}
+
 std::mutex& MenuLock() {
-    static std::mutex lock;
-    return lock;
+    return Menus().items;
 }
 
 std::shared_ptr<Menu> Find(HMENU menu) {
@@ -261,17 +279,14 @@ BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable) {
         ChangeState(menu, item, enable & MF_BYPOSITION, MF_GRAYED | MF_DISABLED, enable));
 }
 
-// The class library's temporary menu objects, one per handle, kept while the menu exists.
 namespace {
 
 std::mutex& TemporariesLock() {
-    static std::mutex lock;
-    return lock;
+    return Menus().temporariesLock;
 }
 
 std::map<HMENU, std::unique_ptr<CMenu>>& Temporaries() {
-    static std::map<HMENU, std::unique_ptr<CMenu>> objects;
-    return objects;
+    return Menus().temporaries;
 }
 
 void Forget(const std::vector<HMENU>& menus) {

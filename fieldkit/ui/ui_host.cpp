@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/ui/detail/ui_state.h"
 
 namespace fieldkit {
@@ -12,11 +13,12 @@ struct UiHostState {
     std::mutex mutex;
     detail::Screen screen;
     std::function<bool(OPENFILENAMEW&)> dialog;
+    // The host's choices, not the library's state: they stay as set.
+    void Forget() {}
 };
 
 UiHostState& State() {
-    static UiHostState state;
-    return state;
+    return detail::ProcessState<UiHostState>::Get();
 }
 
 }  // namespace

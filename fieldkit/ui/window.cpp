@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/systime.h"
 
@@ -33,23 +34,41 @@ struct Window : fieldkit::detail::HandleObject {
     fieldkit::detail::WindowHandler handler;
 };
 
-// One lock for the fields of every window: the tree links windows to each other.
-std::mutex& TreeLock() {
-    static std::mutex lock;
-    return lock;
-}
-
 struct Queue {
     std::mutex mutex;
     std::condition_variable ready;
     std::deque<MSG> messages;
 };
 
+// The windows themselves live in the handle table.
+struct WindowState {
+    // One lock for the fields of every window: the tree links windows to each other.
+    std::mutex tree;
+    std::mutex queuesLock;
+    std::map<DWORD, std::shared_ptr<Queue>> queues;  // by thread
+
+    // The queues are emptied, not dropped: a thread waiting in GetMessageW keeps its own.
+    void Forget() {
+        std::lock_guard<std::mutex> guard(queuesLock);
+        for (auto& entry : queues) {
+            std::lock_guard<std::mutex> inner(entry.second->mutex);
+            entry.second->messages.clear();
+        }
+    }
+};
+
+WindowState& Windows() {
+    return fieldkit::detail::ProcessState<WindowState>::Get();
+}
+
+std::mutex& TreeLock() {
+    return Windows().tree;
+}
+
 std::shared_ptr<Queue> QueueOf(DWORD thread) {
-    static std::mutex lock;
-    static std::map<DWORD, std::shared_ptr<Queue>> queues;
-    std::lock_guard<std::mutex> guard(lock);
-    std::shared_ptr<Queue>& q = queues[thread];
+    WindowState& s = Windows();
+    std::lock_guard<std::mutex> guard(s.queuesLock);
+    std::shared_ptr<Queue>& q = s.queues[thread];
     if (!q) q = std::make_shared<Queue>();
     return q;
 }

@@ -1,16 +1,18 @@
 #include "fieldkit/xml/xml_parser.h"
 
 #include <cstring>
-#include <new>
 #include <string>
 #include <string_view>
 
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/settings/file_mapping.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/xml/xml_reader.h"
 
+using fieldkit::detail::NoThrow;
+
 bool CXMLParser::LoadXML(const CString& path) {
-    try {
+    return NoThrow(false, [&] {
         CString text;
         {
             CFileMapping file(path.GetString());
@@ -25,13 +27,11 @@ bool CXMLParser::LoadXML(const CString& path) {
             text = fieldkit::detail::DecodeXmlBytes(std::string_view(bytes, size));
         }  // released before parsing, so ParseXML may save to the same file
         return ParseXML(text);
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool CXMLParser::SaveXML(const CString& path) {
-    try {
+    return NoThrow(false, [&] {
         const CString text = CollectXML();
         if (text.IsEmpty()) return false;
         // UTF-8, which LoadXML reads back whole: Windows-1252 would lose every character
@@ -42,9 +42,7 @@ bool CXMLParser::SaveXML(const CString& path) {
             file.SaveFile(path.GetString(), bytes.data(), static_cast<unsigned long>(bytes.size()));
         file.UnmapFile();  // the bytes reach the file here
         return saved;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool CXMLParser::ParseXML(const CString&) {
@@ -62,19 +60,17 @@ CString CXMLParser::GetTagBody(const CString& xml, const CString& tag, int& pos,
         pos = -1;
         return CString();
     }
-    try {
-        const CString close = GetCloseTag(tag);
-        if (close.IsEmpty()) throw std::bad_alloc();
+    CString body;
+    const CString close = GetCloseTag(tag);  // empty only when memory ran out
+    const bool whole = !close.IsEmpty() && NoThrow([&] {
         pos = found + tag.GetLength();
         end = xml.Find(close.GetString(), pos);
-        if (end < 0) return CString();
-        CString body = xml.Mid(pos, end - pos);
+        if (end < 0) return;
+        body = xml.Mid(pos, end - pos);
         pos = end;
-        return body;
-    } catch (...) {
-        pos = -1;  // out of memory: end the caller's walk
-        return CString();
-    }
+    });
+    if (!whole) pos = -1;  // out of memory: end the caller's walk
+    return body;
 }
 
 CString CXMLParser::GetTagBody(const CString& xml, const CString& tag) {
@@ -84,13 +80,11 @@ CString CXMLParser::GetTagBody(const CString& xml, const CString& tag) {
 }
 
 CString CXMLParser::GetCloseTag(const CString& tag) {
-    try {
+    return NoThrow(CString(), [&] {
         CString close = tag;
         close.Insert(1, L'/');
         return close;
-    } catch (...) {
-        return CString();
-    }
+    });
 }
 
 bool CXMLParser::IsSimpleTag(const CString& text, const CString& tag) {

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/text/codepage.h"
 
@@ -59,8 +60,8 @@ bool CXMLReader::Read(const wchar_t* path) {
         m_in = std::move(outer);
         return false;
     }
-    bool result = false;
-    try {
+    // Out of memory, or a callback that throws, stops the reading there.
+    const bool result = fieldkit::detail::NoThrow(false, [&] {
         m_in.block.resize(kBlockSize);
         std::wstring piece;
         while (ReadTill(L'<', false, piece)) {
@@ -68,10 +69,8 @@ bool CXMLReader::Read(const wchar_t* path) {
             if (!ReadTill(L'>', true, piece)) break;
             Deliver(piece);
         }
-        result = !m_in.failed;
-    } catch (...) {
-        result = false;  // out of memory, or a callback threw: the reading stops here
-    }
+        return !m_in.failed;
+    });
     std::fclose(m_in.stream);
     m_in = std::move(outer);
     return result;
@@ -99,7 +98,7 @@ bool CXMLReader::ReadTill(wchar_t delimiter, bool include, std::wstring& out) {
     // not count until "]]"; Plain: the rest is searched for the delimiter in bulk.
     enum class Mode { Prefix, Cdata, Plain } mode = Mode::Prefix;
     bool found = false;
-    try {
+    const bool whole = fieldkit::detail::NoThrow([&] {
         m_bytes.clear();
         while (!found) {
             if (m_in.pos == m_in.end && !Fill()) break;
@@ -142,7 +141,8 @@ bool CXMLReader::ReadTill(wchar_t delimiter, bool include, std::wstring& out) {
         } else {
             out = fieldkit::detail::DecodeXmlBytes(m_bytes);
         }
-    } catch (...) {
+    });
+    if (!whole) {
         out.clear();
         m_in.failed = true;
         return false;

@@ -2,9 +2,12 @@
 
 #include <cwchar>
 
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 constexpr std::size_t kIndentStep = 4;
@@ -40,12 +43,13 @@ void CXMLWriter::Write(const wchar_t* text) {
     if (!m_ok) return;
     const std::size_t n = std::wcslen(text);
     if (n == 0) return;
-    try {
+    const bool converted = NoThrow([&] {
         m_buffer.clear();  // keeps its capacity
         m_buffer.reserve(n);
         for (std::size_t i = 0; i < n; ++i)
             m_buffer.push_back(fieldkit::WideCharToAnsi(text[i]));
-    } catch (...) {
+    });
+    if (!converted) {
         m_ok = false;  // no room for the piece: the document would be incomplete
         return;
     }
@@ -61,11 +65,8 @@ void CXMLWriter::WriteIndent() {
 }
 
 void CXMLWriter::SetIndent(int blanks) {
-    try {
-        m_indent.assign(blanks > 0 ? static_cast<std::size_t>(blanks) : 0, L' ');
-    } catch (...) {
+    if (!NoThrow([&] { m_indent.assign(blanks > 0 ? static_cast<std::size_t>(blanks) : 0, L' '); }))
         m_indent.clear();
-    }
 }
 
 void CXMLWriter::WriteOpenTag(const wchar_t* name) {
@@ -73,11 +74,7 @@ void CXMLWriter::WriteOpenTag(const wchar_t* name) {
     Write(L"<");
     Write(name);
     Write(L">");
-    try {
-        m_indent.append(kIndentStep, L' ');
-    } catch (...) {
-        m_ok = false;
-    }
+    if (!NoThrow([&] { m_indent.append(kIndentStep, L' '); })) m_ok = false;
 }
 
 void CXMLWriter::WriteCloseTag(const wchar_t* name, bool eol, bool indent) {
@@ -96,19 +93,15 @@ void CXMLWriter::WriteStringTag(const wchar_t* name, const wchar_t* value, bool 
 }
 
 void CXMLWriter::WriteIntTag(const wchar_t* name, int value, bool eol) {
-    try {
-        WriteStringTag(name, fieldkit::detail::FormatW(L"%d", value).c_str(), eol);
-    } catch (...) {
+    if (!NoThrow(
+            [&] { WriteStringTag(name, fieldkit::detail::FormatW(L"%d", value).c_str(), eol); }))
         m_ok = false;
-    }
 }
 
 void CXMLWriter::WriteDoubleTag(const wchar_t* name, double value, bool eol) {
-    try {
-        WriteStringTag(name, fieldkit::detail::FormatW(L"%lf", value).c_str(), eol);
-    } catch (...) {
+    if (!NoThrow(
+            [&] { WriteStringTag(name, fieldkit::detail::FormatW(L"%lf", value).c_str(), eol); }))
         m_ok = false;
-    }
 }
 
 void CXMLWriter::WriteComment(const wchar_t* text) {

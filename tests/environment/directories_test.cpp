@@ -123,7 +123,8 @@ TEST_F(DirectoriesTest, GeodeticDataLocations) {
     ASSERT_NO_FATAL_FAILURE(CreateOrvKey());
     EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\Survey\\Geoids\\");  // the kept answer
 
-    fieldkit::host::ResetProcessState();
+    fieldkit::host::ResetProcessState();  // forgets the key too
+    ASSERT_NO_FATAL_FAILURE(CreateOrvKey());
     Identify();
     const CString mounted = L"\\Mounted Volume\\GeoData\\CoordinateSystemDB.db3";
     EXPECT_EQ(GetGeoidDir(), L"\\Mounted Volume\\GeoData\\");

@@ -131,10 +131,6 @@ class CompactPathTest : public DeviceRootTest {
                                 nullptr);
         ASSERT_NE(window_, nullptr);
     }
-    void TearDown() override {
-        DestroyWindow(window_);
-        DeviceRootTest::TearDown();
-    }
     CString Compact(int width, const wchar_t* path, wchar_t separator = L'\\') {
         MoveWindow(window_, 0, 0, width, 20, FALSE);
         return CompactPath(window_, path, separator);

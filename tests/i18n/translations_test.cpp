@@ -295,7 +295,6 @@ TEST_F(WindowTranslation, CommandBarTakesTheMenuTexts) {
     EXPECT_FALSE(TranslateMenuBar(bar, gone) || TranslateMenuBar(bar, none));
     EXPECT_EQ(Captions(bar),
               (Texts{L"100:File", L"101:Bearbeiten", L"102:Werkzeuge", L"103:Help"}));
-    frame.DestroyWindow();
 }
 
 TEST_F(WindowTranslation, WindowsAndTheirDirectChildren) {
@@ -327,7 +326,6 @@ TEST_F(WindowTranslation, WindowsAndTheirDirectChildren) {
         for (std::size_t i = 0; i < made.size(); ++i)
             EXPECT_EQ(Text(made[i]), children[i].translated ? open : L"Open") << children[i].cls;
         EXPECT_EQ(Text(grandchild), L"Open");
-        dialog.DestroyWindow();
         FreeTranslations();
     }
 }

@@ -85,7 +85,8 @@ TEST_F(TicTimerTest, Lifecycle) {
     EXPECT_EQ(DestroyTicTimerThread(), 0);
     ASSERT_EQ(CreateTicTimerThread(20), 1);
     EXPECT_EQ(Count(), 0);
-    fieldkit::host::ResetProcessState();
+    fieldkit::host::ResetProcessState();  // the thread and the window go
+    EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(SetTicTimer(w, 1, 100), 0);
 }
 

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/cstring.h"
 
 namespace fieldkit::detail {
