@@ -31,6 +31,7 @@
 using fieldkit::detail::AddHandle;
 using fieldkit::detail::DeviceEntry;
 using fieldkit::detail::FindHandle;
+using fieldkit::detail::IsSeparator;
 using fieldkit::detail::LastLink;
 using fieldkit::detail::OpenDevicePath;
 using fieldkit::detail::ProcPath;
@@ -155,10 +156,6 @@ void Fill(WIN32_FIND_DATAW& out, const std::wstring& name, const struct statx& s
     const std::size_t n = std::min<std::size_t>(name.size(), MAX_PATH - 1);
     name.copy(out.cFileName, n);
     out.cFileName[n] = L'\0';
-}
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
 }
 
 // Wildcard match as on the handheld: "*" any run, "?" one character, no regard to case; a

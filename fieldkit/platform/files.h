@@ -144,6 +144,11 @@ FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
 
 namespace fieldkit::detail {
 
+// The separator of device path components: a backslash, as on the handheld, or a slash.
+inline bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
 // fopen of a device path given as UTF-8 text (the log's 8-bit file names), same modes.
 FILE* DeviceFopen(const char* utf8Path, const char* mode);
 // Writes the bytes straight to the stream's file, bypassing its buffer, which must hold

@@ -300,7 +300,7 @@ Result Device(const Fields&, const Settings& s) {
 // applied. Nothing is created: the temporary folders are named, not made.
 Result Paths(const Fields&, const Settings& s) {
     const std::wstring program = s.Text("--program", L"");
-    if (program.empty() || (program[0] != L'\\' && program[0] != L'/')) {
+    if (program.empty() || !fieldkit::detail::IsSeparator(program[0])) {
         return Fail("--program must give the program's absolute device path");
     }
     const CString name(
