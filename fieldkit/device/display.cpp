@@ -7,6 +7,7 @@
 #include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/memory.h"
+#include "fieldkit/ui/detail/scoped_dc.h"
 
 namespace {
 
@@ -46,27 +47,12 @@ struct Factors {
     bool Measured() const { return x != 0.0 && y != 0.0; }
 };
 
-// The screen's device context for the length of a scope.
-class ScreenDC {
-  public:
-    ScreenDC() : m_dc(GetDC(nullptr)) {}
-    ~ScreenDC() {
-        if (m_dc != nullptr) ReleaseDC(nullptr, m_dc);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-    HDC Get() const { return m_dc; }
-
-  private:
-    HDC m_dc;
-};
-
 Factors Measure() noexcept {
     FactorState& s = State();
     Factors f{s.x.load(), s.y.load()};
     if (f.Measured()) return f;
     try {
-        ScreenDC screen;
+        const fieldkit::detail::ScopedDC screen(nullptr, GetDC(nullptr));
         if (screen.Get() == nullptr) return f;  // unmeasured; the next call tries again
         f.x = GetDeviceCaps(screen.Get(), LOGPIXELSX) * kPerDesignDot;
         f.y = GetDeviceCaps(screen.Get(), LOGPIXELSY) * kPerDesignDot;
@@ -159,7 +145,7 @@ class StretchCopy {
 
 void StretchToScreen(CBitmap& bitmap) {
     if (!IsDPIDepends()) return;
-    ScreenDC screen;
+    const fieldkit::detail::ScopedDC screen(nullptr, GetDC(nullptr));
     if (screen.Get() == nullptr) return;
     BITMAP old{};
     if (bitmap.m_hObject == nullptr ||
