@@ -645,6 +645,13 @@ ssize_t TextRead(void* cookie, char* buffer, size_t size) {
     return static_cast<ssize_t>(out);
 }
 
+struct StreamCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// The first block a text-mode whole-file read takes; it doubles from there.
+constexpr std::size_t kFirstTextBlock = std::size_t{1} << 16;
+
 int TextClose(void* cookie) {
     std::unique_ptr<TextReader> t(static_cast<TextReader*>(cookie));
     return std::fclose(t->file);
@@ -1196,39 +1203,62 @@ BOOL DeleteFileIfSame(const wchar_t* path, const FileIdentity& identity) {
     return DeleteAt(entry.folder.Get(), entry.name, entry.exists, entry.status);
 }
 
-bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes) {
+WholeFile ReadWholeFile(const wchar_t* path, std::size_t limit, ReadMode mode, std::string& bytes) {
     bytes.clear();
-    if (path == nullptr || *path == L'\0') return FailWith(false, ERROR_INVALID_PARAMETER);
-    const UniqueFd fd(OpenDevicePath(path, O_RDONLY));
-    struct stat st;
-    if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(false);
-    if (static_cast<std::uint64_t>(st.st_size) > limit) return FailWith(false, ERROR_FILE_INVALID);
+    if (path == nullptr || *path == L'\0') {
+        return FailWith(WholeFile::NotOpened, ERROR_INVALID_PARAMETER);
+    }
+    UniqueFd fd;
+    std::unique_ptr<FILE, StreamCloser> text;
     try {
+        std::size_t expected = kFirstTextBlock;
+        if (mode == ReadMode::Text) {
+            // Through the stream _wfopen gives, so both turn line ends into the same text. A CR
+            // LF pair shrinks as it is read, so only the bytes read can tell the size.
+            text.reset(OpenStream(path, "r"));
+            if (text == nullptr) return WholeFile::NotOpened;
+        } else {
+            fd = UniqueFd(OpenDevicePath(path, O_RDONLY));
+            struct stat st;
+            if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(WholeFile::NotOpened);
+            if (static_cast<std::uint64_t>(st.st_size) > limit) {
+                return FailWith(WholeFile::TooLarge, ERROR_FILE_INVALID);
+            }
+            expected = static_cast<std::size_t>(st.st_size);
+        }
         // One byte more than allowed tells a file that grew meanwhile.
-        bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+        bytes.resize(std::min(expected, limit) + 1);
         std::size_t got = 0;
         for (;;) {
             if (got == bytes.size()) {
-                if (bytes.size() > limit) {
-                    bytes.clear();
-                    return FailWith(false, ERROR_FILE_INVALID);
+                if (got > limit) {
+                    bytes.resize(limit);
+                    return FailWith(WholeFile::TooLarge, ERROR_FILE_INVALID);
                 }
                 bytes.resize(std::min(limit + 1, bytes.size() * 2));
             }
-            const ssize_t n = ::read(fd.Get(), &bytes[got], bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
+            const std::size_t room = bytes.size() - got;
+            ssize_t n = 0;
+            if (text != nullptr) {
+                n = static_cast<ssize_t>(std::fread(&bytes[got], 1, room, text.get()));
+                if (n == 0 && std::ferror(text.get())) n = -1;
+            } else {
+                n = ::read(fd.Get(), &bytes[got], room);
+                if (n < 0 && errno == EINTR) continue;
+            }
             if (n < 0) {
-                bytes.clear();
-                return FailWith(false, ERROR_READ_FAULT);
+                const int error = errno;
+                bytes.resize(got);
+                return Fail(WholeFile::Cut, error);
             }
             if (n == 0) break;
             got += static_cast<std::size_t>(n);
         }
         bytes.resize(got);
-        return true;
+        return WholeFile::Read;
     } catch (...) {
         bytes.clear();
-        return FailWith(false, ERROR_NOT_ENOUGH_MEMORY);
+        return FailWith(WholeFile::NoMemory, ERROR_NOT_ENOUGH_MEMORY);
     }
 }
 
