@@ -16,9 +16,9 @@ using fieldkit::detail::Scan;
 
 namespace {
 
-// pi / 180 as a double. Deg2Rad rounds its result to five decimals, far too coarse for
-// coordinates (1e-5 rad is some 64 m on the ground).
-constexpr double kDegToRad = 0.017453292519943295;
+// Deg2Rad rounds its result to five decimals, far too coarse for coordinates (1e-5 rad is some
+// 64 m on the ground): positions are scaled by the constant itself.
+using fieldkit::detail::kDegToRad;
 constexpr Range kEllipsoidHeight = {-100000, 100000};
 constexpr Range kTurn = {-360, 360};
 // GPS seconds up to some 31,000 years after 1980.
