@@ -976,12 +976,6 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
     return static_cast<DWORD>(static_cast<std::uint64_t>(at) & 0xFFFFFFFF);
 }
 
-BOOL FlushFileBuffers(HANDLE handle) {
-    const auto file = FindHandle<File>(handle);
-    if (file == nullptr) return FailWith(FALSE, ERROR_INVALID_HANDLE);
-    return fsync(file->fd) == 0 ? TRUE : Fail(FALSE);
-}
-
 BOOL GetFileTime(HANDLE handle, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite) {
     const auto file = FindHandle<File>(handle);
     if (file == nullptr) return FailWith(FALSE, ERROR_INVALID_HANDLE);

@@ -112,7 +112,6 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
-BOOL FlushFileBuffers(HANDLE file);
 // The creation time is the file's birth time where the file system records one, else the
 // time of its last status change.
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
