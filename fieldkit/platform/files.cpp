@@ -645,13 +645,6 @@ ssize_t TextRead(void* cookie, char* buffer, size_t size) {
     return static_cast<ssize_t>(out);
 }
 
-struct StreamCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
-// The first block a text-mode whole-file read takes; it doubles from there.
-constexpr std::size_t kFirstTextBlock = std::size_t{1} << 16;
-
 int TextClose(void* cookie) {
     std::unique_ptr<TextReader> t(static_cast<TextReader*>(cookie));
     return std::fclose(t->file);
@@ -698,6 +691,13 @@ FILE* OpenStream(std::wstring_view path, std::string mode) {
     reader.release();  // owned by the stream now, freed by TextClose
     return text;
 }
+
+struct StreamCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// The first block a text-mode whole-file read takes; it doubles from there.
+constexpr std::size_t kFirstTextBlock = std::size_t{1} << 16;
 
 }  // namespace
 
