@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/support.h"
+#include "fieldkit/angles/angle_units.h"
 #include "fieldkit/angles/geodetic.h"
 
 #ifdef FIELDKIT_BENCH_HAVE_GEOGRAPHICLIB
@@ -20,8 +21,8 @@ namespace {
 
 using fieldkit::bench::Size;
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kRadToDeg = 180.0 / kPi;
+using fieldkit::detail::kPi;
+using fieldkit::detail::kRadToDeg;
 
 struct Points {
     std::vector<double> lat, lon, h;     // radians, radians, metres

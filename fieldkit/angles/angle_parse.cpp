@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "fieldkit/angles/angle_units.h"
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/numbers/number_text.h"
 #include "fieldkit/platform/detail/nothrow.h"
@@ -12,9 +13,9 @@
 
 namespace {
 
-constexpr double kSecond = 0.0002777777777777778;
-constexpr double kMinute = 0.016666666666666666;
-constexpr double kDegToRad = 0.017453292519943295;
+using fieldkit::detail::kArcMinute;
+using fieldkit::detail::kArcSecond;
+using fieldkit::detail::kDegToRad;
 
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
@@ -158,7 +159,7 @@ double StringToAngle2(const CString& text) {
         s = Joined(groups[2], groups[3]);
         LOGMESSAGE(2, "StringToAngle2: ddd=%ld mmm=%ld sss=%lf", TraceWhole(d), TraceWhole(m), s);
     }
-    const double v = (s * kSecond + m * kMinute) + d;
+    const double v = (s * kArcSecond + m * kArcMinute) + d;
     LOGMESSAGE(2, "StringToAngle2: v=%lf", v);
     return t.find(L'-') != std::wstring_view::npos ? -v : v;
 }
@@ -205,7 +206,7 @@ double AngleToRad(CString degrees, CString minutes, CString seconds) {
         const double d = StringToDouble(degrees);
         const double m = StringToDouble(minutes);
         const double s = StringToDouble(seconds);
-        return (s * kSecond + m * kMinute + d) * kDegToRad;
+        return (s * kArcSecond + m * kArcMinute + d) * kDegToRad;
     });
 }
 

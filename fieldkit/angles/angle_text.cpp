@@ -31,7 +31,7 @@ Dms Split(double magnitude) {
     p.degrees = TruncToInt32(magnitude);
     const double fraction = magnitude - p.degrees;
     p.minutes = TruncToInt32(fraction * 60);
-    p.seconds = (fraction - p.minutes * 0.016666666666666666) * 3600;
+    p.seconds = (fraction - p.minutes * fieldkit::detail::kArcMinute) * 3600;
     fieldkit::detail::CarrySeconds(p.degrees, p.minutes, p.seconds, 5, true);
     return p;
 }

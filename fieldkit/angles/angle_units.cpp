@@ -7,15 +7,17 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kDegToGrad = 1.1111111111111112;  // 10/9
-constexpr double kGradToDeg = 0.9;
-constexpr double kSecToCC = 3.0864197530864197;  // 250/81
-constexpr double kCCToSec = 0.324;
-constexpr double kDegToMil = 17.77777777777778;  // 160/9
-constexpr double kMilToDeg = 0.05625;
-constexpr double kSecondsPerTurn = 1296000.0;
+using fieldkit::detail::kArcMinute;
+using fieldkit::detail::kArcSecond;
+using fieldkit::detail::kCCToSec;
+using fieldkit::detail::kDegToGrad;
+using fieldkit::detail::kDegToMil;
+using fieldkit::detail::kDegToRad;
+using fieldkit::detail::kGradToDeg;
+using fieldkit::detail::kMilToDeg;
+using fieldkit::detail::kRadToDeg;
+using fieldkit::detail::kSecondsPerTurn;
+using fieldkit::detail::kSecToCC;
 
 // Out of a unit: reduced, scaled, rounded to five decimals.
 double Rounded(double reduced, double factor) {
@@ -173,6 +175,6 @@ double DDDMMSS2Deg(double packed) {
         m = std::fmod(m, 60.0);
     }
     if (d > 359) d -= 360;
-    const double degrees = (s * 0.0002777777777777778 + m * 0.016666666666666666) + d;
+    const double degrees = (s * kArcSecond + m * kArcMinute) + d;
     return negative ? -degrees : degrees;
 }

@@ -53,6 +53,23 @@ double Deg2DDDMMSS(double degrees, int precision);
 double DDDMMSS2Deg(double packed);
 
 namespace fieldkit::detail {
+
+// The angle constants of the library, each the nearest double to its exact value, written out
+// so that every conversion multiplies by the same bits.
+constexpr double kPi = 3.141592653589793;
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kDegToRad = 0.017453292519943295;    // pi / 180
+constexpr double kRadToDeg = 57.29577951308232;       // 180 / pi
+constexpr double kArcMinute = 0.016666666666666666;   // 1/60 degree
+constexpr double kArcSecond = 0.0002777777777777778;  // 1/3600 degree
+constexpr double kSecondsPerTurn = 1296000.0;
+constexpr double kDegToGrad = 1.1111111111111112;  // 10/9
+constexpr double kGradToDeg = 0.9;
+constexpr double kSecToCC = 3.0864197530864197;  // 250/81
+constexpr double kCCToSec = 0.324;
+constexpr double kDegToMil = 17.77777777777778;  // 160/9
+constexpr double kMilToDeg = 0.05625;
+
 // The seconds carry of check60round. With `magnitude`, the degrees are the whole degrees of a
 // non-negative value and always go up by one (0 becomes 1), as the text formats need.
 void CarrySeconds(int& degrees, int& minutes, double& seconds, int precision, bool magnitude);

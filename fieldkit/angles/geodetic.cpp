@@ -2,13 +2,16 @@
 
 #include <cmath>
 
+#include "fieldkit/angles/angle_units.h"
+
 namespace {
+
+using fieldkit::detail::kHalfPi;
 
 constexpr double kA = 6378137.0;                    // semi-major axis
 constexpr double kE2 = 0.0066943799901413165;       // first eccentricity squared
 constexpr double kOneMinusE2 = 0.9933056200098587;  // 1 - e^2
 constexpr double kOnePlusEp2 = 1.0067394967422765;  // 1 + e'^2 = 1 / (1 - e^2)
-constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kMaxHeight = 100000.0;
 constexpr double kMaxDistanceSquared = 5e13;
 constexpr double kAxisDistanceSquared = 1e-8;

@@ -8,6 +8,7 @@
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/memory.h"
+#include "fieldkit/ui/detail/scoped_dc.h"
 
 namespace {
 
@@ -37,28 +38,13 @@ struct Factors {
     bool Measured() const { return x != 0.0 && y != 0.0; }
 };
 
-// The screen's device context for the length of a scope.
-class ScreenDC {
-  public:
-    ScreenDC() : m_dc(GetDC(nullptr)) {}
-    ~ScreenDC() {
-        if (m_dc != nullptr) ReleaseDC(nullptr, m_dc);
-    }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
-    HDC Get() const { return m_dc; }
-
-  private:
-    HDC m_dc;
-};
-
 Factors Measure() noexcept {
     FactorState& s = State();
     Factors f{s.x.load(), s.y.load()};
     if (f.Measured()) return f;
     bool screenFound = false;
     const bool whole = fieldkit::detail::NoThrow([&] {
-        ScreenDC screen;
+        const fieldkit::detail::ScopedDC screen(nullptr, GetDC(nullptr));
         if (screen.Get() == nullptr) return;
         screenFound = true;
         f.x = GetDeviceCaps(screen.Get(), LOGPIXELSX) * kPerDesignDot;
@@ -152,7 +138,7 @@ class StretchCopy {
 
 void StretchToScreen(CBitmap& bitmap) {
     if (!IsDPIDepends()) return;
-    ScreenDC screen;
+    const fieldkit::detail::ScopedDC screen(nullptr, GetDC(nullptr));
     if (screen.Get() == nullptr) return;
     BITMAP old{};
     if (bitmap.m_hObject == nullptr ||

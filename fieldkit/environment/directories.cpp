@@ -41,7 +41,10 @@ constexpr std::size_t kMaxDirectoriesIni = 64 * 1024;
 // (a folder of that name, a FIFO, a file far too large), which leaves the defaults.
 bool ReadIniText(const CString& fileName, std::wstring& text) {
     std::string bytes;
-    if (!ReadSmallFile(fileName, kMaxDirectoriesIni, bytes)) return false;
+    const WholeFile read = ReadWholeFile(fileName, kMaxDirectoriesIni, ReadMode::Binary, bytes);
+    // Whatever the device said, a read that fails part way is a fault of the read here.
+    if (read == WholeFile::Cut) SetLastError(ERROR_READ_FAULT);
+    if (read != WholeFile::Read) return false;
     text = Utf8ToWide(std::string_view(bytes.data(), std::strlen(bytes.c_str())));
     return true;
 }

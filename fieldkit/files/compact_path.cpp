@@ -2,26 +2,11 @@
 
 #include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/ui/detail/scoped_dc.h"
 #include "fieldkit/ui/gdi.h"
 #include "fieldkit/ui/window.h"
 
 namespace {
-
-// A window's device context for the length of a scope.
-class WindowDC {
-  public:
-    explicit WindowDC(HWND window) : m_window(window), m_dc(GetWindowDC(window)) {}
-    ~WindowDC() {
-        if (m_dc != nullptr) ReleaseDC(m_window, m_dc);
-    }
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    HDC Get() const { return m_dc; }
-
-  private:
-    HWND m_window;
-    HDC m_dc;
-};
 
 // The width of the whole text; 0 when it can't be measured, which ends the shortening.
 long TextWidth(HDC dc, const CString& text) {
@@ -46,7 +31,7 @@ long WidthLimit(HWND window) {
 void Shorten(CString& text, HWND window, wchar_t separator) {
     const long limit = WidthLimit(window);
     if (limit <= 0) return;
-    WindowDC dc(window);
+    const fieldkit::detail::ScopedDC dc(window, GetWindowDC(window));
     if (dc.Get() == nullptr) return;
 
     long width = TextWidth(dc.Get(), text);

@@ -10,6 +10,7 @@
 
 namespace {
 
+using fieldkit::detail::IsSeparator;
 using fieldkit::detail::NoThrow;
 
 // The folder attribute of the entry a search finds for `path`, closing the search again.
@@ -20,10 +21,6 @@ bool FindsFolder(const wchar_t* path, bool& isFolder) {
     FindClose(search);
     isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
-}
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
 }
 
 }  // namespace

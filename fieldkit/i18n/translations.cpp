@@ -1,8 +1,9 @@
 #include "fieldkit/i18n/translations.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -56,82 +57,31 @@ CString Untranslated(const wchar_t* text) noexcept {
 }
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr std::size_t kReadBlock = 64 * 1024;
 // A catalog of a whole application is a few hundred kilobytes; a file far beyond that is not
 // one, and reading it whole would only exhaust memory.
 constexpr std::size_t kMaxCatalogBytes = std::size_t{64} << 20;
 
-// The lines of a text stream, read in large blocks; each line comes back whole, however long,
-// without its line end. Lines stay UTF-8 here: keywords and quotes are ASCII, which never occurs
-// inside a multi-byte sequence, so only the pieces of text kept are decoded.
+// The lines of a catalog's text, each without its line end. Lines stay UTF-8 here: keywords and
+// quotes are ASCII, which never occurs inside a multi-byte sequence, so only the pieces of text
+// kept are decoded.
 class LineReader {
   public:
-    explicit LineReader(FILE* file) : m_file(file) {}
+    explicit LineReader(std::string_view text) : m_text(text) {
+        if (m_text.substr(0, kUtf8Bom.size()) == kUtf8Bom) m_pos = kUtf8Bom.size();
+    }
 
-    // The next line, valid until the next call. False at the end of the file; after a read
-    // error, also for a line cut short by it.
+    // The next line; false at the end of the text.
     bool Next(std::string_view& line) {
-        std::size_t searchFrom = m_pos;
-        for (;;) {
-            const std::size_t lf = m_data.find('\n', searchFrom);
-            if (lf != std::string::npos) {
-                line = std::string_view(m_data).substr(m_pos, lf - m_pos);
-                m_pos = lf + 1;
-                return true;
-            }
-            if (m_end) break;
-            m_data.erase(0, m_pos);
-            m_pos = 0;
-            searchFrom = m_data.size();
-            Fill();
-        }
-        if (m_failed || m_pos >= m_data.size()) return false;
-        line = std::string_view(m_data).substr(m_pos);
-        m_pos = m_data.size();
+        if (m_pos >= m_text.size()) return false;
+        const std::size_t lf = std::min(m_text.find('\n', m_pos), m_text.size());
+        line = m_text.substr(m_pos, lf - m_pos);
+        m_pos = lf + 1;
         return true;
     }
 
-    // Whether reading stopped at an error rather than at the end of the file.
-    bool Failed() const { return m_failed; }
-    // Whether the file is larger than any catalog (reading stopped there, as failed).
-    bool TooLarge() const { return m_tooLarge; }
-
   private:
-    void Fill() {
-        const std::size_t had = m_data.size();
-        m_data.resize(had + kReadBlock);
-        const std::size_t got = std::fread(&m_data[had], 1, kReadBlock, m_file);
-        m_data.resize(had + got);
-        m_total += got;
-        if (got < kReadBlock) {
-            m_end = true;
-            m_failed = std::ferror(m_file) != 0;
-        }
-        if (m_total > kMaxCatalogBytes) {
-            m_end = m_failed = m_tooLarge = true;
-            m_data.clear();
-            m_pos = 0;
-        }
-        if (m_first) {
-            m_first = false;
-            if (std::string_view(m_data).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-                m_pos = kUtf8Bom.size();
-            }
-        }
-    }
-
-    FILE* m_file;
-    std::string m_data;
+    std::string_view m_text;
     std::size_t m_pos = 0;
-    std::size_t m_total = 0;
-    bool m_first = true;
-    bool m_end = false;
-    bool m_tooLarge = false;
-    bool m_failed = false;
-};
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
 };
 
 constexpr std::string_view kMsgid = "msgid \"";
@@ -194,9 +144,21 @@ void Unescape(std::wstring& text) {
 // the start of the next one. False when the file cannot be opened or a read error cut it short
 // (the entries before it stay in the catalog).
 bool LoadPoFile(const wchar_t* path, Catalog& catalog) {
-    std::unique_ptr<FILE, FileCloser> file(_wfopen(path, L"rt,ccs=UTF-8"));
-    if (!file) return false;
-    LineReader in(file.get());
+    using fieldkit::detail::WholeFile;
+    std::string text;
+    const DWORD lastError = GetLastError();
+    const WholeFile read = fieldkit::detail::ReadWholeFile(path, kMaxCatalogBytes,
+                                                           fieldkit::detail::ReadMode::Text, text);
+    if (read == WholeFile::NotOpened) return false;
+    // Only a file that cannot be opened is reported through the last error.
+    SetLastError(lastError);
+    // Out of memory ends the attach, as it does for any allocation here.
+    if (read == WholeFile::NoMemory) throw std::bad_alloc();
+    // What came before the limit is not a catalog either: nothing of it is kept.
+    if (read == WholeFile::TooLarge) return false;
+    // A line cut short by a read error is dropped; the whole lines before it count.
+    if (read == WholeFile::Cut) text.erase(text.rfind('\n') + 1);
+    LineReader in(text);
     std::string_view line;
     std::wstring id, str;
     bool haveLine = in.Next(line);
@@ -217,9 +179,7 @@ bool LoadPoFile(const wchar_t* path, Catalog& catalog) {
         catalog.SetAt(id.empty() ? std::wstring_view(L"~") : std::wstring_view(id),
                       CString(std::move(str)));
     }
-    // What came before the limit is not a catalog either: nothing of it is kept.
-    if (in.TooLarge()) catalog.RemoveAll();
-    return !in.Failed();
+    return read == WholeFile::Read;
 }
 
 CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {

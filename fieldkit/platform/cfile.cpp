@@ -115,7 +115,3 @@ ULONGLONG CFile::GetLength() const {
     if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) return 0;
     return (static_cast<ULONGLONG>(high) << 32) | low;
 }
-
-void CFile::Flush() {
-    if (IsOpen()) FlushFileBuffers(m_hFile);
-}

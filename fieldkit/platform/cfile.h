@@ -49,11 +49,8 @@ class CFile {
     virtual bool Write(const void* buffer, UINT count);
     // The new position, or (ULONGLONG)-1 on failure.
     virtual ULONGLONG Seek(LONGLONG offset, UINT from);
-    ULONGLONG SeekToBegin() { return Seek(0, begin); }
-    ULONGLONG SeekToEnd() { return Seek(0, end); }
     ULONGLONG GetPosition() const;
     ULONGLONG GetLength() const;
-    void Flush();
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 

@@ -321,10 +321,10 @@ bool SplitDevicePath(std::wstring_view path, std::vector<std::string>& component
     components.clear();
     std::size_t i = 0;
     while (i < path.size()) {
-        while (i < path.size() && (path[i] == L'\\' || path[i] == L'/'))
+        while (i < path.size() && IsSeparator(path[i]))
             ++i;
         const std::size_t start = i;
-        while (i < path.size() && path[i] != L'\\' && path[i] != L'/')
+        while (i < path.size() && !IsSeparator(path[i]))
             ++i;
         if (i == start) break;
         const std::wstring_view part = path.substr(start, i - start);

@@ -33,6 +33,7 @@
 using fieldkit::detail::AddHandle;
 using fieldkit::detail::DeviceEntry;
 using fieldkit::detail::FindHandle;
+using fieldkit::detail::IsSeparator;
 using fieldkit::detail::LastLink;
 using fieldkit::detail::NoThrow;
 using fieldkit::detail::OpenDevicePath;
@@ -158,10 +159,6 @@ void Fill(WIN32_FIND_DATAW& out, const std::wstring& name, const struct statx& s
     const std::size_t n = std::min<std::size_t>(name.size(), MAX_PATH - 1);
     name.copy(out.cFileName, n);
     out.cFileName[n] = L'\0';
-}
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
 }
 
 // Wildcard match as on the handheld: "*" any run, "?" one character, no regard to case; a
@@ -698,6 +695,13 @@ FILE* OpenStream(std::wstring_view path, std::string mode) {
     return text;
 }
 
+struct StreamCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// The first block a text-mode whole-file read takes; it doubles from there.
+constexpr std::size_t kFirstTextBlock = std::size_t{1} << 16;
+
 }  // namespace
 
 HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found) {
@@ -975,12 +979,6 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
     return static_cast<DWORD>(static_cast<std::uint64_t>(at) & 0xFFFFFFFF);
 }
 
-BOOL FlushFileBuffers(HANDLE handle) {
-    const auto file = FindHandle<File>(handle);
-    if (file == nullptr) return FailWith(FALSE, ERROR_INVALID_HANDLE);
-    return fsync(file->fd) == 0 ? TRUE : Fail(FALSE);
-}
-
 BOOL GetFileTime(HANDLE handle, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite) {
     const auto file = FindHandle<File>(handle);
     if (file == nullptr) return FailWith(FALSE, ERROR_INVALID_HANDLE);
@@ -1202,39 +1200,62 @@ BOOL DeleteFileIfSame(const wchar_t* path, const FileIdentity& identity) {
     return DeleteAt(entry.folder.Get(), entry.name, entry.exists, entry.status);
 }
 
-bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes) {
+WholeFile ReadWholeFile(const wchar_t* path, std::size_t limit, ReadMode mode, std::string& bytes) {
     bytes.clear();
-    if (path == nullptr || *path == L'\0') return FailWith(false, ERROR_INVALID_PARAMETER);
-    const UniqueFd fd(OpenDevicePath(path, O_RDONLY));
-    struct stat st;
-    if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(false);
-    if (static_cast<std::uint64_t>(st.st_size) > limit) return FailWith(false, ERROR_FILE_INVALID);
-    const bool filled = NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    if (path == nullptr || *path == L'\0') {
+        return FailWith(WholeFile::NotOpened, ERROR_INVALID_PARAMETER);
+    }
+    UniqueFd fd;
+    std::unique_ptr<FILE, StreamCloser> text;
+    const WholeFile result = NoThrow(WholeFile::NoMemory, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        std::size_t expected = kFirstTextBlock;
+        if (mode == ReadMode::Text) {
+            // Through the stream _wfopen gives, so both turn line ends into the same text. A CR
+            // LF pair shrinks as it is read, so only the bytes read can tell the size.
+            text.reset(OpenStream(path, "r"));
+            if (text == nullptr) return WholeFile::NotOpened;
+        } else {
+            fd = UniqueFd(OpenDevicePath(path, O_RDONLY));
+            struct stat st;
+            if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(WholeFile::NotOpened);
+            if (static_cast<std::uint64_t>(st.st_size) > limit) {
+                return FailWith(WholeFile::TooLarge, ERROR_FILE_INVALID);
+            }
+            expected = static_cast<std::size_t>(st.st_size);
+        }
         // One byte more than allowed tells a file that grew meanwhile.
-        bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+        bytes.resize(std::min(expected, limit) + 1);
         std::size_t got = 0;
         for (;;) {
             if (got == bytes.size()) {
-                if (bytes.size() > limit) {
-                    bytes.clear();
-                    return FailWith(false, ERROR_FILE_INVALID);
+                if (got > limit) {
+                    bytes.resize(limit);
+                    return FailWith(WholeFile::TooLarge, ERROR_FILE_INVALID);
                 }
                 bytes.resize(std::min(limit + 1, bytes.size() * 2));
             }
-            const ssize_t n = ::read(fd.Get(), &bytes[got], bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
+            const std::size_t room = bytes.size() - got;
+            ssize_t n = 0;
+            if (text != nullptr) {
+                n = static_cast<ssize_t>(std::fread(&bytes[got], 1, room, text.get()));
+                if (n == 0 && std::ferror(text.get())) n = -1;
+            } else {
+                n = ::read(fd.Get(), &bytes[got], room);
+                if (n < 0 && errno == EINTR) continue;
+            }
             if (n < 0) {
-                bytes.clear();
-                return FailWith(false, ERROR_READ_FAULT);
+                const int error = errno;
+                bytes.resize(got);
+                return Fail(WholeFile::Cut, error);
             }
             if (n == 0) break;
             got += static_cast<std::size_t>(n);
         }
         bytes.resize(got);
-        return true;
+        return WholeFile::Read;
     });
-    if (!filled) bytes.clear();
-    return filled;
+    if (result == WholeFile::NoMemory) bytes.clear();
+    return result;
 }
 
 // ---- folders held open for tree walks --------------------------------------------------------

@@ -112,7 +112,6 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
-BOOL FlushFileBuffers(HANDLE file);
 // The creation time is the file's birth time where the file system records one, else the
 // time of its last status change.
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
@@ -143,6 +142,11 @@ BOOL UnmapViewOfFile(const void* view);
 FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
 
 namespace fieldkit::detail {
+
+// The separator of device path components: a backslash, as on the handheld, or a slash.
+inline bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 // fopen of a device path given as UTF-8 text (the log's 8-bit file names), same modes.
 FILE* DeviceFopen(const char* utf8Path, const char* mode);
@@ -184,9 +188,19 @@ bool IdentityOf(FILE* file, FileIdentity& identity);
 // names: a file renamed away and replaced by another keeps the other.
 BOOL DeleteFileIfSame(const wchar_t* path, const FileIdentity& identity);
 
-// Reads a whole small file (at most `limit` bytes) of the device. False, with the last error
-// set, when it cannot be opened or read, is not a regular file, or is larger than `limit`.
-bool ReadSmallFile(const wchar_t* path, std::size_t limit, std::string& bytes);
+// Reading a whole file of the device at once, at most `limit` bytes of it. Text mode reads as
+// _wfopen's text mode does (CR LF as LF), and `limit` then counts the bytes that come out.
+enum class ReadMode { Binary, Text };
+// How ReadWholeFile ended. Every outcome but Read sets the last error.
+enum class WholeFile {
+    Read,       // `bytes` holds the file
+    NotOpened,  // missing, a folder, a FIFO, a device...: the error of the open
+    TooLarge,   // ERROR_FILE_INVALID; `bytes` holds the first `limit` bytes when the reading
+                // found it out (a file that grew, or text mode), nothing when the size did
+    Cut,        // a read failed part way, with its own error; `bytes` holds what came before
+    NoMemory,   // ERROR_NOT_ENOUGH_MEMORY; `bytes` is empty
+};
+WholeFile ReadWholeFile(const wchar_t* path, std::size_t limit, ReadMode mode, std::string& bytes);
 
 // A folder held open while a tree is walked. Every entry is then worked on by its name in the
 // folder, so a folder renamed or swapped for a link while the walk runs cannot send it

@@ -16,12 +16,10 @@
 
 namespace {
 
-// Large enough that a 10 MB file takes a few hundred reads, small enough to stay in cache.
-constexpr DWORD kReadBlock = 1u << 16;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // Settings files hold kilobytes; a file far larger is not one, and reading it whole would only
 // exhaust memory. Such a file is refused as one that cannot be read.
-constexpr std::uint64_t kMaxSettingsBytes = std::uint64_t{64} << 20;
+constexpr std::size_t kMaxSettingsBytes = std::size_t{64} << 20;
 // WriteFile counts in DWORDs; larger outputs go out in several writes.
 constexpr std::size_t kWriteChunk = std::size_t{1} << 30;
 
@@ -133,14 +131,20 @@ const std::wstring_view* CINIFile::Find(const wchar_t* section, const wchar_t* k
 
 bool CINIFile::LoadIni(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return false;
-    HandleGuard file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return false;
-    DWORD sizeHigh = 0;
-    const DWORD sizeLow = GetFileSize(file.Get(), &sizeHigh);
-    if ((static_cast<std::uint64_t>(sizeHigh) << 32 | sizeLow) > kMaxSettingsBytes) return false;
+    using fieldkit::detail::WholeFile;
+    std::string bytes;
+    const WholeFile read = fieldkit::detail::ReadWholeFile(
+        path, kMaxSettingsBytes, fieldkit::detail::ReadMode::Binary, bytes);
+    // An opened file clears the last error, as opening it with CreateFileW does; a failed read
+    // leaves its own.
+    if (read != WholeFile::NotOpened && read != WholeFile::Cut) SetLastError(ERROR_SUCCESS);
+    // A read error ends the file as its end does, and a file that grows past the limit while it
+    // is read stops there; one already larger when opened is no settings file.
+    if (read == WholeFile::NotOpened || read == WholeFile::NoMemory ||
+        (read == WholeFile::TooLarge && bytes.empty())) {
+        return false;
+    }
     return NoThrow(false, [&] {
-        std::uint64_t total = 0;  // a file that grows while it is read stops at the limit too
         KeyTable* current = nullptr;
         std::wstring key, value;  // reused: the map copies the texts it keeps
         bool firstLine = true;
@@ -173,28 +177,13 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             current->SetAt(key, value);
         };
 
-        std::string buffer;
         std::size_t start = 0;  // first byte of the line not handled yet
-        for (;;) {
-            if (start > 0) {
-                buffer.erase(0, start);  // at most the tail of the last block
-                start = 0;
-            }
-            const std::size_t old = buffer.size();
-            buffer.resize(old + kReadBlock);
-            DWORD got = 0;
-            if (!ReadFile(file.Get(), &buffer[old], kReadBlock, &got, nullptr)) got = 0;
-            got = static_cast<DWORD>(std::min<std::uint64_t>(got, kMaxSettingsBytes - total));
-            buffer.resize(old + got);
-            total += got;
-            if (got == 0) break;
-            for (std::size_t nl = buffer.find('\n', old); nl != std::string::npos;
-                 nl = buffer.find('\n', start)) {
-                handleLine(std::string_view(buffer).substr(start, nl - start), true);
-                start = nl + 1;
-            }
+        for (std::size_t nl = bytes.find('\n'); nl != std::string::npos;
+             nl = bytes.find('\n', start)) {
+            handleLine(std::string_view(bytes).substr(start, nl - start), true);
+            start = nl + 1;
         }
-        if (start < buffer.size()) handleLine(std::string_view(buffer).substr(start), false);
+        if (start < bytes.size()) handleLine(std::string_view(bytes).substr(start), false);
         return true;
     });
 }

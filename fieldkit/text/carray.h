@@ -19,7 +19,6 @@ class CArray {
   public:
     INT_PTR GetSize() const { return static_cast<INT_PTR>(m_items.size()); }
     INT_PTR GetCount() const { return GetSize(); }
-    INT_PTR GetUpperBound() const { return GetSize() - 1; }
     bool IsEmpty() const { return m_items.empty(); }
 
     // Grows with default elements or shrinks to the new size (a negative size empties).
@@ -29,16 +28,9 @@ class CArray {
         m_items.push_back(item);
         return GetSize() - 1;
     }
-    INT_PTR Append(const CArray& other) {
-        const INT_PTR first = GetSize();
-        m_items.insert(m_items.end(), other.m_items.begin(), other.m_items.end());
-        return first;
-    }
-    void Copy(const CArray& other) { m_items = other.m_items; }
 
     const T& GetAt(INT_PTR index) const { return m_items[Checked(index)]; }
     T& GetAt(INT_PTR index) { return m_items[Checked(index)]; }
-    T& ElementAt(INT_PTR index) { return m_items[Checked(index)]; }
     const T& operator[](INT_PTR index) const { return GetAt(index); }
     T& operator[](INT_PTR index) { return GetAt(index); }
 
@@ -67,9 +59,6 @@ class CArray {
         m_items.erase(first, first + n);
     }
     void RemoveAll() { m_items.clear(); }
-
-    T* GetData() { return m_items.data(); }
-    const T* GetData() const { return m_items.data(); }
 
     typename std::vector<T>::iterator begin() { return m_items.begin(); }
     typename std::vector<T>::iterator end() { return m_items.end(); }

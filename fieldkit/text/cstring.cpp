@@ -54,16 +54,6 @@ CString& CString::operator=(const wchar_t* text) {
     return *this;
 }
 
-CString& CString::operator=(const char* utf8) {
-    m_str = utf8 ? fieldkit::Utf8ToWide(utf8) : std::wstring();
-    return *this;
-}
-
-CString& CString::operator=(wchar_t ch) {
-    m_str.assign(1, ch);
-    return *this;
-}
-
 wchar_t CString::GetAt(int index) const {
     return index >= 0 && static_cast<std::size_t>(index) < m_str.size() ? m_str[index] : L'\0';
 }
@@ -229,11 +219,6 @@ CString& CString::MakeUpper() {
 CString& CString::MakeLower() {
     for (wchar_t& c : m_str)
         c = fieldkit::ToWideLower(c);
-    return *this;
-}
-
-CString& CString::MakeReverse() {
-    std::reverse(m_str.begin(), m_str.end());
     return *this;
 }
 

@@ -23,8 +23,6 @@ class CString {
     CString(std::wstring&& text) : m_str(std::move(text)) {}  // NOLINT
 
     CString& operator=(const wchar_t* text);
-    CString& operator=(const char* utf8);
-    CString& operator=(wchar_t ch);
 
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }
@@ -72,7 +70,6 @@ class CString {
 
     CString& MakeUpper();
     CString& MakeLower();
-    CString& MakeReverse();
 
     // Ordinal comparison by code unit: negative, zero or positive.
     int Compare(const wchar_t* text) const;
@@ -108,9 +105,6 @@ class CString {
     friend bool operator!=(const CString& a, const wchar_t* b) { return !(a == b); }
     friend bool operator!=(const wchar_t* a, const CString& b) { return !(a == b); }
     friend bool operator<(const CString& a, const CString& b) { return a.Compare(b) < 0; }
-    friend bool operator>(const CString& a, const CString& b) { return a.Compare(b) > 0; }
-    friend bool operator<=(const CString& a, const CString& b) { return a.Compare(b) <= 0; }
-    friend bool operator>=(const CString& a, const CString& b) { return a.Compare(b) >= 0; }
 
   private:
     std::wstring m_str;

@@ -9,17 +9,16 @@
 #include <string_view>
 
 #include "fieldkit/text/codepage.h"
+#include "fieldkit/text/detail/length_modifier.h"
 
 namespace fieldkit::detail {
 namespace {
-
-enum class Len { None, HH, H, L, LL, Z, T, J, BigL, I32, I64, IPtr };
 
 struct Spec {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
     int precision = -1;  // -1: not given
-    Len len = Len::None;
+    Length len = Length::None;
     char conv = 0;
 };
 
@@ -82,44 +81,44 @@ long long RawSigned(const FormatArg& a) {
 }
 
 // The argument converted to the type named by the length modifier, as C's printf does.
-long long SignedByLength(const FormatArg& a, Len len) {
+long long SignedByLength(const FormatArg& a, Length len) {
     const long long v = RawSigned(a);
     switch (len) {
-        case Len::HH:
+        case Length::HH:
             return static_cast<signed char>(v);
-        case Len::H:
+        case Length::H:
             return static_cast<short>(v);
-        case Len::None:
+        case Length::None:
             return static_cast<int>(v);
-        case Len::I32:
+        case Length::I32:
             return static_cast<std::int32_t>(v);
-        case Len::L:
+        case Length::L:
             return static_cast<long>(v);
-        case Len::Z:
-        case Len::T:
-        case Len::IPtr:
+        case Length::Z:
+        case Length::T:
+        case Length::IPtr:
             return static_cast<std::ptrdiff_t>(v);
         default:
             return v;
     }
 }
 
-unsigned long long UnsignedByLength(const FormatArg& a, Len len) {
+unsigned long long UnsignedByLength(const FormatArg& a, Length len) {
     const auto v = static_cast<unsigned long long>(RawSigned(a));
     switch (len) {
-        case Len::HH:
+        case Length::HH:
             return static_cast<unsigned char>(v);
-        case Len::H:
+        case Length::H:
             return static_cast<unsigned short>(v);
-        case Len::None:
+        case Length::None:
             return static_cast<unsigned int>(v);
-        case Len::I32:
+        case Length::I32:
             return static_cast<std::uint32_t>(v);
-        case Len::L:
+        case Length::L:
             return static_cast<unsigned long>(v);
-        case Len::Z:
-        case Len::T:
-        case Len::IPtr:
+        case Length::Z:
+        case Length::T:
+        case Length::IPtr:
             return static_cast<std::size_t>(v);
         default:
             return v;
@@ -262,8 +261,8 @@ void FormatDouble(Out& out, const Spec& sp, double v) {
 bool CharIsWide(const Spec& sp, const FormatArg& a, bool wideOutput) {
     if (a.charWidth == 4) return true;
     if (a.charWidth == 1) return false;
-    if (sp.len == Len::L) return true;
-    if (sp.len == Len::H) return false;
+    if (sp.len == Length::L) return true;
+    if (sp.len == Length::H) return false;
     return (sp.conv == 'c') == wideOutput;
 }
 
@@ -434,42 +433,7 @@ void Run(Out& out, const Ch* fmt, const FormatArg* args, std::size_t count) {
                 sp.precision = ReadNumber(p);
             }
         }
-        switch (*p) {
-            case 'h':
-                ++p;
-                sp.len = *p == 'h' ? (++p, Len::HH) : Len::H;
-                break;
-            case 'l':
-                ++p;
-                sp.len = *p == 'l' ? (++p, Len::LL) : Len::L;
-                break;
-            case 'q':
-                ++p, sp.len = Len::LL;
-                break;
-            case 'L':
-                ++p, sp.len = Len::BigL;
-                break;
-            case 'j':
-                ++p, sp.len = Len::J;
-                break;
-            case 'z':
-                ++p, sp.len = Len::Z;
-                break;
-            case 't':
-                ++p, sp.len = Len::T;
-                break;
-            case 'I':
-                ++p;
-                if (p[0] == '6' && p[1] == '4')
-                    p += 2, sp.len = Len::I64;
-                else if (p[0] == '3' && p[1] == '2')
-                    p += 2, sp.len = Len::I32;
-                else
-                    sp.len = Len::IPtr;
-                break;
-            default:
-                break;
-        }
+        sp.len = ReadLengthModifier(p, true);
         const Ch c = *p;
         if (c == 0 || c > 0x7F) {
             out.append(start, static_cast<std::size_t>(p - start));

@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "fieldkit/text/detail/length_modifier.h"
+
 namespace fieldkit::detail {
 namespace {
 
@@ -59,27 +61,32 @@ struct Target {
     ScanArg::Kind kind;
 };
 
-bool ExpectedKind(char conv, char len, ScanArg::Kind& kind) {
+// j, z and t all name long-sized integers here.
+bool IsLongSized(Length len) {
+    return len == Length::L || len == Length::Z || len == Length::T || len == Length::J;
+}
+
+bool ExpectedKind(char conv, Length len, ScanArg::Kind& kind) {
     using K = ScanArg::Kind;
     switch (conv) {
         case 'd':
         case 'i':
         case 'n':
-            kind = len == 'H'                 ? K::SChar
-                   : len == 'h'               ? K::Short
-                   : len == 'l' || len == 'z' ? K::Long
-                   : len == 'q'               ? K::LongLong
-                                              : K::Int;
+            kind = len == Length::HH   ? K::SChar
+                   : len == Length::H  ? K::Short
+                   : IsLongSized(len)  ? K::Long
+                   : len == Length::LL ? K::LongLong
+                                       : K::Int;
             return true;
         case 'u':
         case 'o':
         case 'x':
         case 'X':
-            kind = len == 'H'                 ? K::UChar
-                   : len == 'h'               ? K::UShort
-                   : len == 'l' || len == 'z' ? K::ULong
-                   : len == 'q'               ? K::ULongLong
-                                              : K::UInt;
+            kind = len == Length::HH   ? K::UChar
+                   : len == Length::H  ? K::UShort
+                   : IsLongSized(len)  ? K::ULong
+                   : len == Length::LL ? K::ULongLong
+                                       : K::UInt;
             return true;
         case 'f':
         case 'F':
@@ -89,7 +96,7 @@ bool ExpectedKind(char conv, char len, ScanArg::Kind& kind) {
         case 'G':
         case 'a':
         case 'A':
-            kind = len == 'l' ? K::Double : len == 'L' ? K::LongDouble : K::Float;
+            kind = len == Length::L ? K::Double : len == Length::BigL ? K::LongDouble : K::Float;
             return true;
         default:
             return false;
@@ -321,20 +328,8 @@ int Run(const Ch* text, const Ch* fmt, const ScanArg* args, std::size_t count) {
                 std::min<std::size_t>(width * 10 + static_cast<std::size_t>(*p - '0'), 1u << 20);
             ++p;
         }
-        char len = 0;  // H: hh, h, l, q: ll, L
-        if (*p == 'h') {
-            ++p;
-            len = *p == 'h' ? (++p, 'H') : 'h';
-        } else if (*p == 'l') {
-            ++p;
-            len = *p == 'l' ? (++p, 'q') : 'l';
-        } else if (*p == 'L' || *p == 'q') {
-            len = *p == 'L' ? 'L' : 'q';
-            ++p;
-        } else if (*p == 'z' || *p == 't' || *p == 'j') {
-            len = 'z';
-            ++p;
-        }
+        // The handheld's I64, I32 and I are printf's alone: a scan format stops at them.
+        const Length len = ReadLengthModifier(p, false);
         if (*p == 0 || *p > 0x7F) return stored;
         const char conv = static_cast<char>(*p++);
         ScanArg::Kind kind;

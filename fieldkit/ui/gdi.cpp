@@ -240,10 +240,6 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     return TRUE;
 }
 
-BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
-    return StretchBlt(dst, x, y, width, height, src, srcX, srcY, width, height, rop);
-}
-
 LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits) {
     const auto b = BitmapOf(bitmap);
     if (b == nullptr || bits == nullptr || size <= 0) return 0;
@@ -258,26 +254,6 @@ LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits) {
         }
     }
     std::memcpy(bits, rows.data(), n);
-    return static_cast<LONG>(n);
-}
-
-LONG SetBitmapBits(HBITMAP bitmap, DWORD size, const void* bits) {
-    const auto b = BitmapOf(bitmap);
-    if (b == nullptr || bits == nullptr) return 0;
-    std::lock_guard<std::mutex> guard(GdiLock());
-    const std::size_t n = std::min(b->pixels.size() * 4, static_cast<std::size_t>(size));
-    std::vector<std::uint32_t> rows(b->pixels.size());
-    for (LONG yy = 0; yy < b->height; ++yy) {
-        for (LONG xx = 0; xx < b->width; ++xx) {
-            rows[static_cast<std::size_t>(yy * b->width + xx)] = b->At(xx, yy);
-        }
-    }
-    std::memcpy(rows.data(), bits, n);
-    for (LONG yy = 0; yy < b->height; ++yy) {
-        for (LONG xx = 0; xx < b->width; ++xx) {
-            b->At(xx, yy) = rows[static_cast<std::size_t>(yy * b->width + xx)];
-        }
-    }
     return static_cast<LONG>(n);
 }
 
@@ -311,8 +287,4 @@ int CBitmap::GetBitmap(BITMAP* info) const {
 
 DWORD CBitmap::GetBitmapBits(DWORD count, void* bits) const {
     return static_cast<DWORD>(::GetBitmapBits(GetSafeHandle(), static_cast<LONG>(count), bits));
-}
-
-DWORD CBitmap::SetBitmapBits(DWORD count, const void* bits) {
-    return static_cast<DWORD>(::SetBitmapBits(GetSafeHandle(), count, bits));
 }

@@ -75,9 +75,7 @@ int GetObjectW(HGDIOBJ object, int size, void* out);
 // Copies (nearest neighbour) between the bitmaps selected into the two contexts.
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
                 int srcWidth, int srcHeight, DWORD rop);
-BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
-LONG SetBitmapBits(HBITMAP bitmap, DWORD size, const void* bits);
 
 // The class library's bitmap object; it owns the bitmap it holds (DeleteObject, Detach).
 class CBitmap {
@@ -93,7 +91,6 @@ class CBitmap {
     BOOL DeleteObject();
     int GetBitmap(BITMAP* info) const;
     DWORD GetBitmapBits(DWORD count, void* bits) const;
-    DWORD SetBitmapBits(DWORD count, const void* bits);
     HBITMAP GetSafeHandle() const { return static_cast<HBITMAP>(m_hObject); }
     operator HBITMAP() const { return GetSafeHandle(); }  // NOLINT(google-explicit-constructor)
 

@@ -261,27 +261,6 @@ LONG GetWindowLongW(HWND window, int index) {
     }
 }
 
-LONG SetWindowLongW(HWND window, int index, LONG value) {
-    const auto w = Find(window);
-    if (w == nullptr) return 0;
-    std::lock_guard<std::mutex> guard(TreeLock());
-    LONG old = 0;
-    switch (index) {
-        case GWL_STYLE:
-            old = static_cast<LONG>(w->style), w->style = static_cast<DWORD>(value);
-            break;
-        case GWL_EXSTYLE:
-            old = w->exStyle, w->exStyle = value;
-            break;
-        case GWL_ID:
-            old = w->id, w->id = value;
-            break;
-        default:
-            break;
-    }
-    return old;
-}
-
 BOOL GetClientRect(HWND window, RECT* rect) {
     const auto w = Find(window);
     if (w == nullptr || rect == nullptr) return FALSE;
@@ -322,11 +301,6 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
     if (threadId == 0) return FALSE;
     return Post(threadId, MSG{nullptr, message, wParam, lParam, GetTickCount(), POINT{}}) ? TRUE
                                                                                           : FALSE;
-}
-
-void PostQuitMessage(int exitCode) {
-    Post(GetCurrentThreadId(),
-         MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0, GetTickCount(), POINT{}});
 }
 
 BOOL PeekMessageW(MSG* msg, HWND window, UINT low, UINT high, UINT remove) {

@@ -63,7 +63,6 @@ BOOL SetWindowTextW(HWND window, const wchar_t* text);
 // The class name, cut to size - 1 units; 0 for a bad window.
 int GetClassNameW(HWND window, wchar_t* buffer, int size);
 LONG GetWindowLongW(HWND window, int index);
-LONG SetWindowLongW(HWND window, int index, LONG value);
 BOOL GetClientRect(HWND window, RECT* rect);
 // Sets the position and client size.
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
@@ -73,7 +72,6 @@ DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
 // window). FALSE for a window that is not a window.
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
-void PostQuitMessage(int exitCode);
 // The calling thread's queue; a null window and zero filters take every message.
 BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
 // Waits for a message; 0 for WM_QUIT, -1 for a bad argument.

@@ -16,9 +16,9 @@ using fieldkit::detail::Scan;
 
 namespace {
 
-// pi / 180 as a double. Deg2Rad rounds its result to five decimals, far too coarse for
-// coordinates (1e-5 rad is some 64 m on the ground).
-constexpr double kDegToRad = 0.017453292519943295;
+// Deg2Rad rounds its result to five decimals, far too coarse for coordinates (1e-5 rad is some
+// 64 m on the ground): positions are scaled by the constant itself.
+using fieldkit::detail::kDegToRad;
 constexpr Range kEllipsoidHeight = {-100000, 100000};
 constexpr Range kTurn = {-360, 360};
 // GPS seconds up to some 31,000 years after 1980.
@@ -300,7 +300,7 @@ Result Device(const Fields&, const Settings& s) {
 // applied. Nothing is created: the temporary folders are named, not made.
 Result Paths(const Fields&, const Settings& s) {
     const std::wstring program = s.Text("--program", L"");
-    if (program.empty() || (program[0] != L'\\' && program[0] != L'/')) {
+    if (program.empty() || !fieldkit::detail::IsSeparator(program[0])) {
         return Fail("--program must give the program's absolute device path");
     }
     const CString name(
