@@ -2,22 +2,16 @@
 
 #include <cmath>
 #include <cstdint>
-#include <utility>
 
 #include "fieldkit/angles/angle_units.h"
 #include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/numbers/number_text.h"
 #include "fieldkit/platform/detail/nothrow.h"
 
+using fieldkit::detail::NoThrow;
 using fieldkit::detail::TruncToInt32;
 
 namespace {
-
-// Every text here is empty when memory runs out.
-template <class F>
-CString Text(F&& make) noexcept {
-    return fieldkit::detail::NoThrow(CString(), std::forward<F>(make));
-}
 
 struct Dms {
     int degrees;
@@ -69,22 +63,23 @@ CString SignedAngleText(double angle, const wchar_t* format, double halfUnit) {
 
 }  // namespace
 
+// Every text below is empty when memory runs out.
 CString LatitudeToDDDMMSSSString(double latitude, bool fiveDecimals) {
-    return Text([=] {
+    return NoThrow(CString(), [=] {
         return CoordinateText(latitude, fiveDecimals, L"%02d\u00B0%02d'%08.5f\"%c",
                               L"%02d\u00B0%02d'%03.1f\"%c", L'N', L'S');
     });
 }
 
 CString LongitudeToDDDMMSSSString(double longitude, bool fiveDecimals) {
-    return Text([=] {
+    return NoThrow(CString(), [=] {
         return CoordinateText(longitude, fiveDecimals, L"%d\u00B0%02d'%08.5f\"%c",
                               L"%d\u00B0%02d'%03.1f\"%c", L'E', L'W');
     });
 }
 
 CString LatitudeToDDDDString(double latitude, bool sevenDecimals) {
-    return Text([=] {
+    return NoThrow(CString(), [=] {
         CString text;
         text.Format(sevenDecimals ? L"%02.7lf" : L"%02.5lf", latitude);
         return text;
@@ -92,7 +87,7 @@ CString LatitudeToDDDDString(double latitude, bool sevenDecimals) {
 }
 
 CString LongitudeToDDDDString(double longitude, bool eightDecimals) {
-    return Text([=] {
+    return NoThrow(CString(), [=] {
         CString text;
         text.Format(eightDecimals ? L"%.8lf" : L"%.6lf", longitude);
         return text;
@@ -100,11 +95,13 @@ CString LongitudeToDDDDString(double longitude, bool eightDecimals) {
 }
 
 CString AngleToDDDMMSSSString(double angle, bool /*flag*/) {
-    return Text([=] { return SignedAngleText(angle, L"%3d\u00B0%02d'%6.4f\"", 0.5e-4); });
+    return NoThrow(CString(),
+                   [=] { return SignedAngleText(angle, L"%3d\u00B0%02d'%6.4f\"", 0.5e-4); });
 }
 
 CString AngleToDDDMMSSSSSString(double angle) {
-    return Text([=] { return SignedAngleText(angle, L"%3d\u00B0%02d'%6.6f\"", 0.5e-6); });
+    return NoThrow(CString(),
+                   [=] { return SignedAngleText(angle, L"%3d\u00B0%02d'%6.6f\"", 0.5e-6); });
 }
 
 CString AngleToDDDMMSSSStringWithRoombs(double azimuth, bool north, bool east, bool flag) {
@@ -115,7 +112,7 @@ CString AngleToDDDMMSSSStringWithRoombs(double azimuth, bool north, bool east, b
         a = east ? (360 - azimuth) - 180 : azimuth - 180;
     if (a > 360) a -= 360;
     if (a < 0) a += 360;
-    return Text([=] {
+    return NoThrow(CString(), [=] {
         return CString(north ? L'N' : L'S') + AngleToDDDMMSSSString(a, flag) + (east ? L'E' : L'W');
     });
 }
@@ -125,9 +122,9 @@ CString AngleToDDDDString(double angle, bool tenDecimals) {
 }
 
 CString ShortAngleToString(double angle) {
-    if (angle < 0) return Text([=] { return L"-" + ShortAngleToString(-angle); });
+    if (angle < 0) return NoThrow(CString(), [=] { return L"-" + ShortAngleToString(-angle); });
     const Dms p = Split(angle);
-    return Text([&] {
+    return NoThrow(CString(), [&] {
         CString text;
         text.Format(L"%03d\u00B0%02d'%d\"", p.degrees, p.minutes, TruncToInt32(p.seconds));
         return text;
@@ -135,12 +132,12 @@ CString ShortAngleToString(double angle) {
 }
 
 CString DDDMMSS2String(double dddmmss) {
-    if (dddmmss < 0) return Text([=] { return L"-" + DDDMMSS2String(-dddmmss); });
+    if (dddmmss < 0) return NoThrow(CString(), [=] { return L"-" + DDDMMSS2String(-dddmmss); });
     const std::int32_t d = TruncToInt32(dddmmss * 0.0001);
     const double rest = dddmmss - d * 10000.0;
     const std::int32_t m = TruncToInt32(rest * 0.01);
     const std::int32_t s = TruncToInt32(rest - m * 100.0);
-    return Text([=] {
+    return NoThrow(CString(), [=] {
         CString text;
         text.Format(L"%3d\u00B0%2d'%2d\"", d, m, s);
         return text;
