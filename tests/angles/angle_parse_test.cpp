@@ -21,7 +21,7 @@ class AngleParse : public DeviceRootTest {
     void SetUp() override {
         DeviceRootTest::SetUp();
         MakeDir("\\Apps\\Survey");
-        fieldkit::host::SetModuleFileName(L"\\Apps\\Survey\\Survey.exe");
+        knobs_.ModuleFileName(L"\\Apps\\Survey\\Survey.exe");
     }
 };
 

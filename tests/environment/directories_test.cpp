@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/environment/app_paths.h"
 #include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
@@ -20,7 +19,7 @@ class DirectoriesTest : public DeviceRootTest {
   protected:
     void SetUp() override {
         DeviceRootTest::SetUp();
-        fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+        knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     }
     static void Identify() { SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo()); }
     // The key that marks a device with a mounted volume.
@@ -34,7 +33,6 @@ class DirectoriesTest : public DeviceRootTest {
     }
 };
 using AppInfoTest = DirectoriesTest;
-using AppPathsTest = DirectoriesTest;
 
 TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
@@ -50,7 +48,7 @@ TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
 
     // A program in the root folder.
     fieldkit::host::ResetProcessState();
-    fieldkit::host::SetModuleFileName(L"\\Survey.exe");
+    knobs_.ModuleFileName(L"\\Survey.exe");
     Write("\\directories.ini", "[Directories]\nRootDir=\\Programs\n");
     Identify();
     EXPECT_EQ(GetDataDir() + L"|" + GetCommonDir() + L"|" + DetectRootStorageDir(),
@@ -151,48 +149,6 @@ TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
         L"Road|Road Design||x|");
     EXPECT_EQ(GetAPPModule(), -3);
     EXPECT_EQ(GetDataDir(), L"\\SD Card\\ Data");  // named while the name was empty
-}
-
-// Each folder follows its own base: the data folder, the program's folder or the common one.
-TEST_F(AppPathsTest, FoldersFollowTheirBase) {
-    Write("\\SD Card\\directories.ini", "[Directories]\r\nDataDir=\\D\r\nRootDir=\\P\\\r\n");
-    Identify();
-    const std::pair<CString (*)(), const wchar_t*> cases[] = {
-        {AppStrPaths::GetSettingsFilePath, L"\\D\\Settings"},
-        {AppStrPaths::GetJobsFilePath, L"\\D\\Jobs"},
-        {AppStrPaths::GetCatalogsFilePath, L"\\D\\Catalogs"},
-        {AppStrPaths::GetLogsFilePath, L"\\D\\LogFiles"},
-        {AppStrPaths::GetCodesFilePath, L"\\D\\Codes"},
-        {AppStrPaths::GetUserCSFilePath, L"\\D\\CS"},
-        {AppStrPaths::GetImagesFilePath, L"\\D\\Images"},
-        {AppStrPaths::GetCommonSettingsFilePath, L"\\SD Card\\Common Data\\Settings"},
-        // Joined as written: the override's trailing backslash doubles.
-        {AppStrPaths::GetLanguagesFilePath, L"\\P\\\\Languages"},
-        {AppStrPaths::GetTranslationFilePath, L"\\P\\\\Translation"},
-        {AppStrPaths::GetAntennasFilePath, L"\\P\\\\Antennas"},
-        {AppStrPaths::GetSoundsFilePath, L"\\P\\\\Sounds"},
-        {AppStrPaths::GetCSRepositoryPath, L"\\P\\\\CS"},
-        {AppStrPaths::GetSessionSettingsPath, L"\\P\\\\FileSettings"},
-        {AppStrPaths::GetMainHelpName, L"Survey.html"},
-    };
-    for (const auto& [get, expected] : cases)
-        EXPECT_EQ(get(), expected);
-    EXPECT_FALSE(Exists("\\D"));  // names only
-}
-
-TEST_F(AppPathsTest, TempPathIsCreatedHiddenAndKept) {
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");  // asked before the name is known
-    Identify();
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");
-    fieldkit::host::ResetProcessState();
-    Identify();
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
-    EXPECT_EQ(GetFileAttributesW(L"\\temp\\Survey"),
-              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
-    SetAPPInfo(L"Other", L"", 0, TVersionInfo());
-    std::filesystem::remove(Host("\\temp\\Survey"));
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
-    EXPECT_FALSE(Exists("\\temp\\Survey"));
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST_F(LogStressTest, OneLogFileEightWriters) {
 
 // "Program started." comes first whichever thread opened the log.
 TEST_F(LogStressTest, ApplicationLogEightWriters) {
-    fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+    knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     MakeDir("\\SD Card\\Survey");
     RunWriters([](int t, int i) { LOGMESSAGE(1, "T%d L%d", t, i); });
     FinishLogging();
