@@ -1,7 +1,5 @@
 #include "fieldkit/device/display.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <climits>
 #include <cstdint>
@@ -11,7 +9,6 @@
 
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/memory.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

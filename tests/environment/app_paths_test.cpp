@@ -1,13 +1,10 @@
 #include "fieldkit/environment/app_paths.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <utility>
 
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/platform/files.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

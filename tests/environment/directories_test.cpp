@@ -1,7 +1,5 @@
 #include "fieldkit/environment/directories.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <utility>
 
@@ -10,7 +8,6 @@
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/registry.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

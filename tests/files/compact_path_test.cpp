@@ -1,9 +1,6 @@
 #include "fieldkit/files/directory_tree.h"
 
-#include <gtest/gtest.h>
-
 #include "fieldkit/ui/window.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

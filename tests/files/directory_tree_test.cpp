@@ -1,12 +1,9 @@
 #include "fieldkit/files/directory_tree.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <filesystem>
 #include <string>
 
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

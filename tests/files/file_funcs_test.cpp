@@ -1,13 +1,10 @@
 #include "fieldkit/files/file_funcs.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string>
 
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

@@ -1,14 +1,11 @@
 #include "fieldkit/i18n/translations.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "fieldkit/platform/host.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 class Translations : public DeviceRootTest {};

@@ -1,12 +1,9 @@
 #include "fieldkit/i18n/window_translation.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
 #include "fieldkit/i18n/translations.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

@@ -1,14 +1,11 @@
 #include "fieldkit/logging/app_log.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "fieldkit/text/cstring.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

@@ -1,7 +1,5 @@
 #include "fieldkit/logging/log_file.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <climits>
 #include <cstdlib>
@@ -11,7 +9,6 @@
 
 #include "fieldkit/platform/systime.h"
 #include "fieldkit/text/cstring.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

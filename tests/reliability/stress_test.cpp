@@ -1,8 +1,6 @@
 // Stress: many threads through one log. (The tic timer's table under concurrent use is in the
 // logging tests.)
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

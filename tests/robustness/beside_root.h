@@ -22,7 +22,6 @@
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/xml/xml_parser.h"
 #include "fieldkit/xml/xml_writer.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace robustness {
@@ -88,11 +87,11 @@ class OneDocument : public CXMLParser {
 };
 
 // A call that takes a file or folder (at one end, where it takes two), answering whether it
-// claims success. `reads`: it only reads. What any of them reads holds no canary.
+// claims success; `reads` when it only reads. What any of them reads holds no canary.
 struct Operation {
     std::string name;
-    bool reads;
     std::function<bool(Path)> run;
+    bool reads = false;
 };
 
 // The copies and moves take \src.txt and \srcdir (holding f.txt), which the caller provides.
@@ -100,45 +99,38 @@ inline const std::vector<Operation>& Operations() {
     using namespace FileFuncsEx;
     static const std::vector<Operation> ops = [] {
         std::vector<Operation> list = {
-            {"CopyFileW to", false, [](Path p) { return CopyFileW(L"\\src.txt", p, FALSE) != 0; }},
-            {"CopyFileW from", false,
-             [](Path p) { return CopyFileW(p, L"\\copied.txt", FALSE) != 0; }},
-            {"CopyFromTo to", false, [](Path p) { return CopyFromTo(L"\\src.txt", p, 1) != 0; }},
-            {"CopyFromTo from", false,
-             [](Path p) { return CopyFromTo(p, L"\\copied.txt", 1) != 0; }},
-            {"CopyFromToCheckDate to", false,
-             [](Path p) { return CopyFromToCheckDate(L"\\src.txt", p) != 0; }},
-            {"CopyFromToCheckDate from", false,
-             [](Path p) { return CopyFromToCheckDate(p, L"\\copied.txt") != 0; }},
-            {"CopyDirectory to", false,
-             [](Path p) { return CopyDirectory(L"\\srcdir", p, 1) != 0; }},
-            {"CopyDirectory from", false,
-             [](Path p) { return CopyDirectory(p, L"\\copydir", 1) != 0; }},
-            {"CreateDirectoryTree", false,
-             [](Path p) { return CreateDirectoryTree(p + L"\\n\\m") != 0; }},
-            {"FileFuncs::CreateDir", false, [](Path p) { return FileFuncs::CreateDir(p); }},
-            {"FileFuncs::CreateDir below", false,
-             [](Path p) { return FileFuncs::CreateDir(p + L"\\n\\m"); }},
-            {"CreateDirectoryW", false, [](Path p) { return CreateDirectoryW(p, nullptr) != 0; }},
-            {"CreateDirectoryW below", false,
-             [](Path p) { return CreateDirectoryW(p + L"\\n", nullptr) != 0; }},
-            {"DeleteFileW", false, [](Path p) { return DeleteFileW(p) != 0; }},
-            {"RemoveDirectoryW", false, [](Path p) { return RemoveDirectoryW(p) != 0; }},
-            {"RemoveDirectoryTree", false, [](Path p) { return RemoveDirectoryTree(p) != 0; }},
-            {"MoveFileW to", false, [](Path p) { return MoveFileW(L"\\src.txt", p) != 0; }},
-            {"MoveFileW folder to", false, [](Path p) { return MoveFileW(L"\\srcdir", p) != 0; }},
-            {"MoveFileW from", false, [](Path p) { return MoveFileW(p, L"\\moved") != 0; }},
-            {"MoveFileExW to", false,
-             [](Path p) { return MoveFileExW(L"\\src.txt", p, MOVEFILE_REPLACE_EXISTING) != 0; }},
-            {"MoveFileExW from", false,
-             [](Path p) { return MoveFileExW(p, L"\\src.txt", MOVEFILE_REPLACE_EXISTING) != 0; }},
-            {"SetFileAttributesW", false,
+            {"CopyFileW to", [](Path p) { return CopyFileW(L"\\src.txt", p, FALSE); }},
+            {"CopyFileW from", [](Path p) { return CopyFileW(p, L"\\copied.txt", FALSE); }},
+            {"CopyFromTo to", [](Path p) { return CopyFromTo(L"\\src.txt", p, 1); }},
+            {"CopyFromTo from", [](Path p) { return CopyFromTo(p, L"\\copied.txt", 1); }},
+            {"CopyFromToCheckDate to", [](Path p) { return CopyFromToCheckDate(L"\\src.txt", p); }},
+            {"CopyFromToCheckDate from",
+             [](Path p) { return CopyFromToCheckDate(p, L"\\copied.txt"); }},
+            {"CopyDirectory to", [](Path p) { return CopyDirectory(L"\\srcdir", p, 1); }},
+            {"CopyDirectory from", [](Path p) { return CopyDirectory(p, L"\\copydir", 1); }},
+            {"CreateDirectoryTree", [](Path p) { return CreateDirectoryTree(p + L"\\n\\m"); }},
+            {"CreateDir", [](Path p) { return FileFuncs::CreateDir(p); }},
+            {"CreateDir below", [](Path p) { return FileFuncs::CreateDir(p + L"\\n\\m"); }},
+            {"CreateDirectoryW", [](Path p) { return CreateDirectoryW(p, nullptr); }},
+            {"CreateDirectoryW below",
+             [](Path p) { return CreateDirectoryW(p + L"\\n", nullptr); }},
+            {"DeleteFileW", [](Path p) { return DeleteFileW(p); }},
+            {"RemoveDirectoryW", [](Path p) { return RemoveDirectoryW(p); }},
+            {"RemoveDirectoryTree", [](Path p) { return RemoveDirectoryTree(p); }},
+            {"MoveFileW to", [](Path p) { return MoveFileW(L"\\src.txt", p); }},
+            {"MoveFileW folder to", [](Path p) { return MoveFileW(L"\\srcdir", p); }},
+            {"MoveFileW from", [](Path p) { return MoveFileW(p, L"\\moved"); }},
+            {"MoveFileExW to",
+             [](Path p) { return MoveFileExW(L"\\src.txt", p, MOVEFILE_REPLACE_EXISTING); }},
+            {"MoveFileExW from",
+             [](Path p) { return MoveFileExW(p, L"\\src.txt", MOVEFILE_REPLACE_EXISTING); }},
+            {"SetFileAttributesW",
              [](Path p) {
-                 const bool set =
+                 const BOOL set =
                      SetFileAttributesW(p, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
                  return SetFileAttributesW(p, FILE_ATTRIBUTE_NORMAL) && set;
              }},
-            {"FindFirstFileW", false,
+            {"FindFirstFileW",
              [](Path p) {
                  bool found = false;
                  for (const CString& pattern : {p, p + L"*", p + L"\\*", p + L"\\*.txt"}) {
@@ -155,72 +147,76 @@ inline const std::vector<Operation>& Operations() {
                  }
                  return found;
              }},
-            {"FileFuncs::IsDirExist", false, [](Path p) { return FileFuncs::IsDirExist(p); }},
-            {"FileFuncs::IsFileExist", false, [](Path p) { return FileFuncs::IsFileExist(p); }},
-            {"GetFileAttributesW", true,
-             [](Path p) { return GetFileAttributesW(p) != INVALID_FILE_ATTRIBUTES; }},
-            {"_wfopen read", true,
+            {"IsDirExist", [](Path p) { return FileFuncs::IsDirExist(p); }},
+            {"IsFileExist", [](Path p) { return FileFuncs::IsFileExist(p); }},
+            {"GetFileAttributesW",
+             [](Path p) { return GetFileAttributesW(p) != INVALID_FILE_ATTRIBUTES; }, true},
+            {"_wfopen read",
              [](Path p) {
                  FILE* f = _wfopen(p, L"rb");
                  char bytes[128] = {};
                  const std::size_t n = f != nullptr ? std::fread(bytes, 1, sizeof bytes, f) : 0;
                  EXPECT_FALSE(HasCanary(std::string(bytes, n)));
                  return Opened(f);
-             }},
-            {"CreateFileW read", true,
+             },
+             true},
+            {"CreateFileW read",
              [](Path p) {
                  const HANDLE h =
                      CreateFileW(p, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
                  return h != INVALID_HANDLE_VALUE && CloseHandle(h);
-             }},
-            {"CFileMapping::LoadFile", true,
+             },
+             true},
+            {"CFileMapping::LoadFile",
              [](Path p) {
                  CFileMapping map;
                  const bool loaded = map.LoadFile(p);
-                 EXPECT_FALSE(HasCanary(fieldkit::WideToUtf8(map.GetMapAsString().GetStdString())));
+                 EXPECT_FALSE(HasCanary(Utf8(map.GetMapAsString())));
                  return loaded;
-             }},
-            {"CINIFile::LoadIni", true,
+             },
+             true},
+            {"CINIFile::LoadIni",
              [](Path p) {
                  CINIFile ini;
                  const bool loaded = ini.LoadIni(p);
                  EXPECT_EQ(ini.GetStringValue(L"canary", L"secret", L""), L"");
                  return loaded;
-             }},
-            {"CXMLParser::LoadXML", true,
+             },
+             true},
+            {"CXMLParser::LoadXML",
              [](Path p) {
                  OneDocument document;
                  const bool loaded = document.LoadXML(p);
                  EXPECT_FALSE(HasCanary(Utf8(document.parsed)));
                  return loaded;
-             }},
-            {"_wfopen w", false, [](Path p) { return Opened(_wfopen(p, L"w")); }},
-            {"_wfopen a", false, [](Path p) { return Opened(_wfopen(p, L"a")); }},
-            {"DeviceFopen a", false,
+             },
+             true},
+            {"_wfopen w", [](Path p) { return Opened(_wfopen(p, L"w")); }},
+            {"_wfopen a", [](Path p) { return Opened(_wfopen(p, L"a")); }},
+            {"DeviceFopen a",
              [](Path p) { return Opened(fieldkit::detail::DeviceFopen(Utf8(p).c_str(), "a")); }},
-            {"CLogFile", false,
+            {"CLogFile",
              [](Path p) {
                  CLogFile log;
-                 const long mode = LOGMODE_FILE | LOGMODE_APPEND;
-                 if (log.Start(Utf8(p).c_str(), mode, LOGFMT_NUMBER, 1) != 0) return false;
+                 if (log.Start(Utf8(p).c_str(), LOGMODE_FILE | LOGMODE_APPEND, 0, 1) != 0)
+                     return false;
                  log.LogMessage("line", 0);
                  return log.Stop() == 0;
              }},
-            {"CLogFile timed", false,
+            {"CLogFile timed",
              [](Path p) {
-                 const long mode = LOGMODE_TIMEDFILE | LOGMODE_DELETEEMPTY;
-                 return CLogFile().Start(Utf8(p).c_str(), mode, 0, 1) == 0;
+                 return CLogFile().Start(Utf8(p).c_str(), LOGMODE_TIMEDFILE | LOGMODE_DELETEEMPTY,
+                                         0, 1) == 0;
              }},
-            {"CXMLWriter", false,
+            {"CXMLWriter",
              [](Path p) {
                  CXMLWriter writer(p);
                  writer.WriteStringTag(L"a", L"1", true);
                  return writer.IsOK();
              }},
-            {"CXMLParser::SaveXML", false, [](Path p) { return OneDocument().SaveXML(p); }},
-            {"CFileMapping::SaveFile", false,
-             [](Path p) { return CFileMapping().SaveFile(p, "m", 1); }},
-            {"CINIFile::SaveIni", false,
+            {"CXMLParser::SaveXML", [](Path p) { return OneDocument().SaveXML(p); }},
+            {"CFileMapping::SaveFile", [](Path p) { return CFileMapping().SaveFile(p, "m", 1); }},
+            {"CINIFile::SaveIni",
              [](Path p) {
                  CINIFile ini;
                  ini.SetStringValue(L"s", L"k", L"v");
@@ -229,12 +225,12 @@ inline const std::vector<Operation>& Operations() {
         };
         for (const DWORD how :
              {CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING, OPEN_ALWAYS, TRUNCATE_EXISTING}) {
-            list.push_back({"CreateFileW " + std::to_string(how), false, [how](Path p) {
+            list.push_back({"CreateFileW " + std::to_string(how), [how](Path p) {
                                 const HANDLE h =
                                     CreateFileW(p, GENERIC_WRITE, 0, nullptr, how, 0, nullptr);
                                 DWORD n = 0;
                                 if (h == INVALID_HANDLE_VALUE) return false;
-                                const bool wrote = WriteFile(h, "w", 1, &n, nullptr) != 0;
+                                const bool wrote = WriteFile(h, "w", 1, &n, nullptr);
                                 return CloseHandle(h) && wrote;
                             }});
         }

@@ -1,11 +1,8 @@
 #include "fieldkit/settings/file_mapping.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <utility>
 
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

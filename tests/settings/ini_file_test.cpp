@@ -1,7 +1,5 @@
 #include "fieldkit/settings/ini_file.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <filesystem>
 #include <iterator>
@@ -10,7 +8,6 @@
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/text/codepage.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // A fresh, empty device root in a temporary host folder for one test, and helpers to put
-// files into it. The library's process-wide state is reset before and after; the knobs the
+// files into it (with GoogleTest and its printer for CString). The library's process-wide state is reset before and after; the knobs the
 // test turns through knobs_ are put back after TearDown.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "fieldkit/platform/host.h"
+#include "tests/support/cstring_printer.h"
 #include "tests/support/host_knobs.h"
 #include "tests/support/host_path.h"
 

@@ -1,7 +1,5 @@
 #include "fieldkit/xml/xml_reader.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 #include <string>
 #include <utility>

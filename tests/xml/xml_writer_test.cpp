@@ -1,7 +1,5 @@
 #include "fieldkit/xml/xml_writer.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdio>
 #include <functional>
