@@ -26,45 +26,36 @@ class HostKnobs {
     }
 
     void DeviceRoot(const std::string& folder) {
-        Later([old = fieldkit::host::GetDeviceRoot()] { fieldkit::host::SetDeviceRoot(old); });
-        fieldkit::host::SetDeviceRoot(folder);
+        Turn(&fieldkit::host::SetDeviceRoot, folder, fieldkit::host::GetDeviceRoot());
     }
-    void ModuleFileName(const CString& devicePath) {
-        Later([] { fieldkit::host::SetModuleFileName(CString()); });
-        fieldkit::host::SetModuleFileName(devicePath);
-    }
-    void Screen(int width, int height, int dpiX, int dpiY) {
-        Later([] { fieldkit::host::SetScreen(480, 640, 96, 96); });
-        fieldkit::host::SetScreen(width, height, dpiX, dpiY);
+    void ModuleFileName(const CString& path) {
+        Turn(&fieldkit::host::SetModuleFileName, path, CString());
     }
     void ScreenAvailable(bool available) {
-        Later([] { fieldkit::host::SetScreenAvailable(true); });
-        fieldkit::host::SetScreenAvailable(available);
+        Turn(&fieldkit::host::SetScreenAvailable, available, true);
     }
-    void CharWidth(int pixels) {
-        Later([] { fieldkit::host::SetCharWidth(8); });
-        fieldkit::host::SetCharWidth(pixels);
-    }
+    void CharWidth(int pixels) { Turn(&fieldkit::host::SetCharWidth, pixels, 8); }
     void FileDialog(std::function<bool(OPENFILENAMEW&)> handler) {
-        Later([] { fieldkit::host::SetFileDialogHandler(nullptr); });
-        fieldkit::host::SetFileDialogHandler(std::move(handler));
+        Turn(&fieldkit::host::SetFileDialogHandler, std::move(handler), nullptr);
     }
     void DebugOutput(std::function<void(const wchar_t*)> handler) {
-        Later([] { fieldkit::host::SetDebugOutputHandler(nullptr); });
-        fieldkit::host::SetDebugOutputHandler(std::move(handler));
+        Turn(&fieldkit::host::SetDebugOutputHandler, std::move(handler), nullptr);
+    }
+    void ResolveByWalkOnly(bool walkOnly) {
+        Turn(&fieldkit::detail::SetResolveByWalkOnly, walkOnly, false);
+    }
+    void Screen(int width, int height, int dpiX, int dpiY) {
+        undo_.push_back([] { fieldkit::host::SetScreen(480, 640, 96, 96); });
+        fieldkit::host::SetScreen(width, height, dpiX, dpiY);
     }
     // An empty text loads as none: LoadStringW answers 0 either way.
     void StringResource(HINSTANCE module, UINT id, const CString& text) {
-        Later([=] { fieldkit::host::SetStringResource(module, id, CString()); });
+        undo_.push_back([=] { fieldkit::host::SetStringResource(module, id, CString()); });
         fieldkit::host::SetStringResource(module, id, text);
-    }
-    void ResolveByWalkOnly(bool walkOnly) {
-        Later([] { fieldkit::detail::SetResolveByWalkOnly(false); });
-        fieldkit::detail::SetResolveByWalkOnly(walkOnly);
     }
     // False when the locale is not installed.
     bool Locale(const char* name) {
-        Later([old = std::string(std::setlocale(LC_ALL, nullptr))] {
+        undo_.push_back([old = std::string(std::setlocale(LC_ALL, nullptr))] {
             std::setlocale(LC_ALL, old.c_str());
         });
         return std::setlocale(LC_ALL, name) != nullptr;
@@ -72,16 +63,22 @@ class HostKnobs {
     // Null unsets the variable. TZ is read again at once.
     void Env(const char* name, const char* value) {
         const char* old = std::getenv(name);
-        Later([name = std::string(name), had = old != nullptr, was = std::string(old ? old : "")] {
-            had ? setenv(name.c_str(), was.c_str(), 1) : unsetenv(name.c_str());
-            tzset();
-        });
+        undo_.push_back(
+            [name = std::string(name), had = old != nullptr, was = std::string(old ? old : "")] {
+                had ? setenv(name.c_str(), was.c_str(), 1) : unsetenv(name.c_str());
+                tzset();
+            });
         value ? setenv(name, value, 1) : unsetenv(name);
         tzset();
     }
 
   private:
-    void Later(std::function<void()> undo) { undo_.push_back(std::move(undo)); }
+    // Sets the knob to `now` and puts `back` back when the guard goes.
+    template <class Arg, class Now, class Back>
+    void Turn(void (*set)(Arg), Now now, Back back) {
+        undo_.push_back([set, back] { set(back); });
+        set(std::move(now));
+    }
 
     std::vector<std::function<void()>> undo_;
 };
