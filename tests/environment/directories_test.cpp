@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/registry.h"
@@ -29,7 +28,6 @@ class DirectoriesTest : public DeviceRootTest {
         RegCloseKey(key);
     }
 };
-using AppInfoTest = DirectoriesTest;
 
 TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
@@ -131,21 +129,6 @@ TEST_F(DirectoriesTest, GeodeticDataLocations) {
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);
     Write("\\SD Card\\GeoData\\CoordinateSystemDB.db3");
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\GeoData\\CoordinateSystemDB.db3");
-}
-
-// A getter asked first creates an empty record, and the layout is named from it; a later
-// identity replaces all four parts but not the layout.
-TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
-    EXPECT_EQ(GetAPPNAME() + GetAPPTITLE() + GetAPPVersion().third, L"");
-    EXPECT_EQ(GetAPPModule(), 0);
-    SetAPPInfo(L"Survey", L"Field Survey", 7, TVersionInfo{L"2", L"14", L"beta"});
-    SetAPPInfo(L"Road", L"Road Design", -3, TVersionInfo{L"", L"x", L""});
-    const TVersionInfo v = GetAPPVersion();
-    EXPECT_EQ(
-        GetAPPNAME() + L"|" + GetAPPTITLE() + L"|" + v.first + L"|" + v.second + L"|" + v.third,
-        L"Road|Road Design||x|");
-    EXPECT_EQ(GetAPPModule(), -3);
-    EXPECT_EQ(GetDataDir(), L"\\SD Card\\ Data");  // named while the name was empty
 }
 
 }  // namespace
