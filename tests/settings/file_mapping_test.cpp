@@ -34,6 +34,8 @@ TEST_F(FileMappingTest, FailuresKeepTheirMessage) {
     EXPECT_FALSE(map.SaveFile(L"\\no\\dir.txt", "ab", 2));
     EXPECT_EQ(map.GetLastMappingError(), L"Cannot create the file. \\no\\dir.txt");
     EXPECT_FALSE(map.SaveFile(L"\\n.txt", nullptr, 3) || Exists("\\n.txt"));
+    map.UnmapFile();  // back to the reset state: the message goes too
+    EXPECT_TRUE(map.GetLastMappingError().IsEmpty());
 }
 
 TEST_F(FileMappingTest, LoadedBytesAsText) {
@@ -54,6 +56,9 @@ TEST_F(FileMappingTest, LoadedBytesAsText) {
         EXPECT_EQ(map.GetMapAsStringEx() + L"|" + map.GetMapAsString(),
                   CString(c.utf8) + L"|" + c.ansi);
     }
+    // An empty text is refused before anything held is released.
+    EXPECT_FALSE(map.SaveFileW(L"\\w.txt", CString()));
+    EXPECT_TRUE(map.IsLoaded() && map.GetFileLength() == 5);
     map.UnmapFile();
     EXPECT_TRUE(map.GetFileLength() == 0 && map.GetMapAsString().IsEmpty());
 }
