@@ -6,9 +6,8 @@
 #include <map>
 #include <string>
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "fieldkit/i18n/translations.h"
+#include "fuzz/data_provider.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -41,7 +40,7 @@ struct EntryText {
     std::wstring escaped;  // as the file holds it
 };
 
-EntryText MakeText(FuzzedDataProvider& in) {
+EntryText MakeText(fuzz::DataProvider& in) {
     EntryText t;
     for (const wchar_t c : fieldkit::Utf8ToWide(in.ConsumeRandomLengthString(24))) {
         switch (c) {
@@ -74,7 +73,7 @@ EntryText MakeText(FuzzedDataProvider& in) {
 }
 
 // The escaped text as a keyword line and continuation lines, split at character boundaries.
-void WriteQuoted(FuzzedDataProvider& in, std::string& out, const char* keyword,
+void WriteQuoted(fuzz::DataProvider& in, std::string& out, const char* keyword,
                  const std::wstring& escaped, const char* eol) {
     std::size_t at = in.ConsumeIntegralInRange<std::size_t>(0, escaped.size());
     // An escape stays whole on its line.
@@ -95,7 +94,7 @@ void WriteQuoted(FuzzedDataProvider& in, std::string& out, const char* keyword,
 // A well-formed catalog made from the input, with comments, contexts, plural and obsolete
 // entries around the plain ones: every plain entry must be found as written.
 void CheckStructured(const std::uint8_t* data, std::size_t size) {
-    FuzzedDataProvider in(data, size);
+    fuzz::DataProvider in(data, size);
     const char* eol = in.ConsumeBool() ? "\r\n" : "\n";
     std::string file = in.ConsumeBool() ? "\xEF\xBB\xBF" : "";
     // A comment in front moves the entries across the reader's 64 KiB blocks.

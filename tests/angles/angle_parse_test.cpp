@@ -1,7 +1,5 @@
 #include "fieldkit/angles/angle_parse.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -9,7 +7,6 @@
 
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/platform/host.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {
@@ -21,7 +18,7 @@ class AngleParse : public DeviceRootTest {
     void SetUp() override {
         DeviceRootTest::SetUp();
         MakeDir("\\Apps\\Survey");
-        fieldkit::host::SetModuleFileName(L"\\Apps\\Survey\\Survey.exe");
+        knobs_.ModuleFileName(L"\\Apps\\Survey\\Survey.exe");
     }
 };
 

@@ -1,7 +1,5 @@
 #include "fieldkit/device/display.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <climits>
 #include <cstdint>
@@ -9,25 +7,17 @@
 #include <tuple>
 #include <vector>
 
-#include "fieldkit/device/connection_port.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/memory.h"
-#include "fieldkit/ui/ui_host.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {
 
-// The screen is not part of the process state; every test leaves the default one behind.
+// The screen is not part of the process state: the knobs put the default one back.
 class DisplayTest : public DeviceRootTest {
   protected:
-    void TearDown() override {
-        fieldkit::host::SetScreenAvailable(true);
-        fieldkit::host::SetScreen(480, 640, 96, 96);
-        DeviceRootTest::TearDown();
-    }
-    static void Screen(int width, int height, int dpiX, int dpiY) {
-        fieldkit::host::SetScreen(width, height, dpiX, dpiY);
+    void Screen(int width, int height, int dpiX, int dpiY) {
+        knobs_.Screen(width, height, dpiX, dpiY);
         fieldkit::host::ResetProcessState();
     }
 };
@@ -82,8 +72,8 @@ TEST_F(DisplayTest, FactorsFollowTheScreen) {
 }
 
 TEST_F(DisplayTest, FactorsAreMeasuredOnceAScreenIsThere) {
-    fieldkit::host::SetScreen(480, 640, 192, 192);
-    fieldkit::host::SetScreenAvailable(false);
+    knobs_.Screen(480, 640, 192, 192);
+    knobs_.ScreenAvailable(false);
     CBitmap bitmap;
     ASSERT_TRUE(bitmap.CreateBitmap(2, 2, 1, 32, nullptr));
     const HBITMAP before = bitmap;
@@ -92,9 +82,9 @@ TEST_F(DisplayTest, FactorsAreMeasuredOnceAScreenIsThere) {
     ChangeBitmapByDPI(bitmap);
     EXPECT_EQ(static_cast<HBITMAP>(bitmap), before);
 
-    fieldkit::host::SetScreenAvailable(true);
+    knobs_.ScreenAvailable(true);
     EXPECT_EQ(GetDPIDependValueX(15), 30);
-    fieldkit::host::SetScreen(480, 640, 96, 96);  // kept for the life of the process...
+    knobs_.Screen(480, 640, 96, 96);  // kept for the life of the process...
     EXPECT_EQ(GetDPIDependValueY(15), 30);
     fieldkit::host::ResetProcessState();  // ...or until a test forgets it
     EXPECT_EQ(GetDPIDependValueY(15), 15);
@@ -137,34 +127,6 @@ TEST(MemoryFuncsTest, FiguresArePlausible) {
         EXPECT_GT(free, 0ul);
         EXPECT_LE(free, status.dwTotalPhys);
     }
-}
-
-TConnectionPort P(unsigned value) {
-    return TConnectionPort(static_cast<TConnectionPort::ECommPort>(value));
-}
-
-TEST(ConnectionPort, FlagsAndNumbers) {
-    const TConnectionPort port;  // Bluetooth without a number
-    EXPECT_TRUE(port.IsBluetooth());
-    EXPECT_FALSE(port.IsUSB() || port.IsUnregistered() || port.IsKVLN());
-    EXPECT_EQ(port.GetCommPort(), 0u);
-    EXPECT_FALSE(port.IsValidPort());
-
-    const TConnectionPort usb = P(0x403);
-    EXPECT_TRUE(usb.IsUSB());
-    EXPECT_EQ(usb.GetCommPort(), 3u);
-    EXPECT_FALSE(usb == P(3));
-    EXPECT_TRUE(P(0xA05).IsKVLN());
-    EXPECT_TRUE(P(0x205).IsUnregistered());
-    for (const unsigned v : {0x403u, 99u, 1u, 0xF63u})
-        EXPECT_TRUE(P(v).IsValidPort()) << v;
-    for (const unsigned v : {100u, 0u, 0x1001u, 0xFFFFFFFFu})
-        EXPECT_FALSE(P(v).IsValidPort()) << v;
-    // Bits above the flags belong to the number.
-    EXPECT_EQ(P(0x1001).GetCommPort(), 0x1001u);
-    TConnectionPort copy;
-    copy = usb;
-    EXPECT_TRUE(copy == usb);
 }
 
 }  // namespace

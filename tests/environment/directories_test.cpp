@@ -1,17 +1,12 @@
 #include "fieldkit/environment/directories.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <utility>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/environment/app_paths.h"
-#include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/registry.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {
@@ -20,7 +15,7 @@ class DirectoriesTest : public DeviceRootTest {
   protected:
     void SetUp() override {
         DeviceRootTest::SetUp();
-        fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+        knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     }
     static void Identify() { SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo()); }
     // The key that marks a device with a mounted volume.
@@ -33,8 +28,6 @@ class DirectoriesTest : public DeviceRootTest {
         RegCloseKey(key);
     }
 };
-using AppInfoTest = DirectoriesTest;
-using AppPathsTest = DirectoriesTest;
 
 TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
@@ -50,7 +43,7 @@ TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
 
     // A program in the root folder.
     fieldkit::host::ResetProcessState();
-    fieldkit::host::SetModuleFileName(L"\\Survey.exe");
+    knobs_.ModuleFileName(L"\\Survey.exe");
     Write("\\directories.ini", "[Directories]\nRootDir=\\Programs\n");
     Identify();
     EXPECT_EQ(GetDataDir() + L"|" + GetCommonDir() + L"|" + DetectRootStorageDir(),
@@ -137,63 +130,6 @@ TEST_F(DirectoriesTest, GeodeticDataLocations) {
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), mounted);
     Write("\\SD Card\\GeoData\\CoordinateSystemDB.db3");
     EXPECT_EQ(GetCoordinateSystemDataBaseFileName(), L"\\SD Card\\GeoData\\CoordinateSystemDB.db3");
-}
-
-// A getter asked first creates an empty record, and the layout is named from it; a later
-// identity replaces all four parts but not the layout.
-TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
-    EXPECT_EQ(GetAPPNAME() + GetAPPTITLE() + GetAPPVersion().third, L"");
-    EXPECT_EQ(GetAPPModule(), 0);
-    SetAPPInfo(L"Survey", L"Field Survey", 7, TVersionInfo{L"2", L"14", L"beta"});
-    SetAPPInfo(L"Road", L"Road Design", -3, TVersionInfo{L"", L"x", L""});
-    const TVersionInfo v = GetAPPVersion();
-    EXPECT_EQ(
-        GetAPPNAME() + L"|" + GetAPPTITLE() + L"|" + v.first + L"|" + v.second + L"|" + v.third,
-        L"Road|Road Design||x|");
-    EXPECT_EQ(GetAPPModule(), -3);
-    EXPECT_EQ(GetDataDir(), L"\\SD Card\\ Data");  // named while the name was empty
-}
-
-// Each folder follows its own base: the data folder, the program's folder or the common one.
-TEST_F(AppPathsTest, FoldersFollowTheirBase) {
-    Write("\\SD Card\\directories.ini", "[Directories]\r\nDataDir=\\D\r\nRootDir=\\P\\\r\n");
-    Identify();
-    const std::pair<CString (*)(), const wchar_t*> cases[] = {
-        {AppStrPaths::GetSettingsFilePath, L"\\D\\Settings"},
-        {AppStrPaths::GetJobsFilePath, L"\\D\\Jobs"},
-        {AppStrPaths::GetCatalogsFilePath, L"\\D\\Catalogs"},
-        {AppStrPaths::GetLogsFilePath, L"\\D\\LogFiles"},
-        {AppStrPaths::GetCodesFilePath, L"\\D\\Codes"},
-        {AppStrPaths::GetUserCSFilePath, L"\\D\\CS"},
-        {AppStrPaths::GetImagesFilePath, L"\\D\\Images"},
-        {AppStrPaths::GetCommonSettingsFilePath, L"\\SD Card\\Common Data\\Settings"},
-        // Joined as written: the override's trailing backslash doubles.
-        {AppStrPaths::GetLanguagesFilePath, L"\\P\\\\Languages"},
-        {AppStrPaths::GetTranslationFilePath, L"\\P\\\\Translation"},
-        {AppStrPaths::GetAntennasFilePath, L"\\P\\\\Antennas"},
-        {AppStrPaths::GetSoundsFilePath, L"\\P\\\\Sounds"},
-        {AppStrPaths::GetCSRepositoryPath, L"\\P\\\\CS"},
-        {AppStrPaths::GetSessionSettingsPath, L"\\P\\\\FileSettings"},
-        {AppStrPaths::GetMainHelpName, L"Survey.html"},
-    };
-    for (const auto& [get, expected] : cases)
-        EXPECT_EQ(get(), expected);
-    EXPECT_FALSE(Exists("\\D"));  // names only
-}
-
-TEST_F(AppPathsTest, TempPathIsCreatedHiddenAndKept) {
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");  // asked before the name is known
-    Identify();
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\");
-    fieldkit::host::ResetProcessState();
-    Identify();
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
-    EXPECT_EQ(GetFileAttributesW(L"\\temp\\Survey"),
-              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
-    SetAPPInfo(L"Other", L"", 0, TVersionInfo());
-    std::filesystem::remove(Host("\\temp\\Survey"));
-    EXPECT_EQ(AppStrPaths::GetTempPathW(), L"\\temp\\Survey");
-    EXPECT_FALSE(Exists("\\temp\\Survey"));
 }
 
 }  // namespace

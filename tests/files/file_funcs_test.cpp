@@ -1,36 +1,17 @@
 #include "fieldkit/files/file_funcs.h"
 
-#include "fieldkit/ui/ui_host.h"
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <string>
 
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {
 
 using namespace FileFuncs;
 
-// Local time for one test; the old TZ is put back afterwards.
-class FileFuncsTest : public DeviceRootTest {
-  protected:
-    void Zone(const char* tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    void TearDown() override {
-        old_.empty() ? unsetenv("TZ") : setenv("TZ", old_.c_str(), 1);
-        tzset();
-        DeviceRootTest::TearDown();
-    }
-    std::string old_ = std::getenv("TZ") ? std::getenv("TZ") : "";
-};
+using FileFuncsTest = DeviceRootTest;
 
 TEST(FileFuncsPaths, TakesPathsApart) {
     struct Case {
@@ -73,7 +54,7 @@ TEST_F(FileFuncsTest, ChecksAndCreatesFolders) {
 TEST_F(FileFuncsTest, FileDialogPassesFieldsAndAnswer) {
     OPENFILENAMEW seen{};
     std::wstring initial;
-    fieldkit::host::SetFileDialogHandler([&](OPENFILENAMEW& d) {
+    knobs_.FileDialog([&](OPENFILENAMEW& d) {
         seen = d;
         initial = d.lpstrFile;
         const std::wstring pick = L"\\Jobs\\picked.job";
@@ -95,7 +76,6 @@ TEST_F(FileFuncsTest, FileDialogPassesFieldsAndAnswer) {
               CString());
     EXPECT_EQ(seen.Flags, 0x6u);
     EXPECT_EQ(initial, longName.substr(0, MAX_PATH - 1));
-    fieldkit::host::SetFileDialogHandler(nullptr);
 }
 
 TEST_F(FileFuncsTest, PrintsTimesInLocalTime) {
@@ -103,14 +83,14 @@ TEST_F(FileFuncsTest, PrintsTimesInLocalTime) {
     FILETIME end2020{0xE8723A00u, 0x01D6DFD0u};    // 2020-12-31 23:59 UTC
     FILETIME huge{0xFFFFFFFFu, 0xFFFFFFFFu};
     CString date, clock, wd, wt, ad, at;
-    Zone("EST5");  // five hours behind, no summer time
+    knobs_.Env("TZ", "EST5");  // five hours behind, no summer time
     EXPECT_TRUE(ConvertAndFormatFileTime(march2019, &date, &clock));
     EXPECT_FALSE(ConvertAndFormatFileTime(huge, &date, &clock));  // leaves the texts alone
     EXPECT_EQ(date + L" " + clock, CString(L"03/01/2019 04:05"));
 
     // Times come creation, access, write; texts creation, write, access. The write and access
     // texts are printed without the creation ones.
-    Zone("UTC0");
+    knobs_.Env("TZ", "UTC0");
     EXPECT_TRUE(
         vlmGetFileTimeFormatted(&huge, &end2020, &march2019, nullptr, nullptr, &wd, &wt, &ad, &at));
     EXPECT_EQ(wd + L" " + wt + L" " + ad + L" " + at,

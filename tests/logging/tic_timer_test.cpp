@@ -1,7 +1,5 @@
 #include "fieldkit/logging/tic_timer.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -12,7 +10,6 @@
 
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/sync.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 TEST(LengthTexts, FeetAndInchesAndDecimals) {
     struct Case {
@@ -56,24 +57,32 @@ TEST(FeetAndInches, ReadingTexts) {
     EXPECT_EQ(StringToNorE(L"5'6\""), 5.5);
 }
 
+// Into feet the result is rounded to 0.00001 ft; into metres it is not. Packed values hold
+// feet, two digits of inches and a digit of eighths: 1 m is 3.28084 ft, 3 ft 3 3/8 in.
 TEST(Lengths, UnitConversionsAndPackedFeetAndInches) {
-    EXPECT_EQ(Meter2IFeet(1.0), 328084 * 0.00001);
-    EXPECT_EQ(Meter2USFeet(1.0), 328083 * 0.00001);
-    EXPECT_NEAR(IFeet2Meter(1.0), 0.3048, 1e-15);
-    EXPECT_NEAR(USFeet2Meter(3937), 1200, 1e-9);
-    EXPECT_EQ(Meter2IFeet(-1.0), -Meter2IFeet(1.0));
-
-    EXPECT_DOUBLE_EQ(Meter2FFFII(1.0, false), 3.033);
-    EXPECT_DOUBLE_EQ(Meter2FFFII(1.6764, false), 5.06);
-    EXPECT_DOUBLE_EQ(Meter2FFFII(-1.0, true), -3.033);
-    EXPECT_DOUBLE_EQ(Meter2FFFII(0.3048 * 11.999, false), 12.0);  // eighths carry into feet
-    const auto metres = [](double feet) { return feet * 100000.0 * 0.3048 * 0.00001; };
-    EXPECT_DOUBLE_EQ(FFFII2Meter(5.06, false), metres(5.5));
-    EXPECT_DOUBLE_EQ(FFFII2Meter(4.06, false), metres(4.5));
-    EXPECT_DOUBLE_EQ(FFFII2Meter(5.063, false), metres(5.53125));
+    const std::pair<double, double> exact[] = {
+        {Meter2IFeet(1.0), 3.28084},   // 1 / 0.3048 = 3.2808399
+        {Meter2USFeet(1.0), 3.28083},  // 3937 / 1200 = 3.2808333
+        {Meter2IFeet(-1.0), -3.28084},
+        {Meter2FFFII(1.0, false), 3.033},
+        {Meter2FFFII(1.6764, false), 5.06},
+        {Meter2FFFII(-1.0, true), -3.033},
+        {Meter2FFFII(0.3048 * 11.999, false), 12.0},  // eighths carry into feet
+    };
+    for (const auto& [got, expected] : exact)
+        EXPECT_DOUBLE_EQ(got, expected);
+    const std::pair<double, double> metres[] = {
+        {IFeet2Meter(1.0), 0.3048},
+        {USFeet2Meter(3937), 1200},
+        {FFFII2Meter(5.06, false), 1.6764},         // 5.5 ft
+        {FFFII2Meter(4.06, false), 1.3716},         // 4.5 ft
+        {FFFII2Meter(5.063, false), 1.685925},      // 5 ft 6 3/8 in
+        {FFFII2Meter(-5.06, true), -1.6764033528},  // US survey feet
+    };
+    for (const auto& [got, expected] : metres)
+        EXPECT_NEAR(got, expected, 1e-9);
     EXPECT_DOUBLE_EQ(FFFII2Meter(5.068, false), FFFII2Meter(5.07, false));
     EXPECT_DOUBLE_EQ(FFFII2Meter(5.13, false), FFFII2Meter(6.01, false));
-    EXPECT_DOUBLE_EQ(FFFII2Meter(-5.06, true), -FFFII2Meter(5.06, true));
     // Every eighth of an inch survives the round trip through metres.
     for (int eighths = 0; eighths < 12 * 8 * 20; ++eighths) {
         const double feet = eighths / 96.0;

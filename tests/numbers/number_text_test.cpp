@@ -62,22 +62,25 @@ TEST(Parsing, FlagAndCStringParsers) {
     EXPECT_EQ(StringToInt(CString(L"")), 0);
 }
 
+// Minutes of 365-day years (counted from 2000 after it), 30-day months and days: 1 February
+// 2019, 10:30 is ((19 * 365 + 2 * 30 + 1) * 24 + 10) * 60 + 30.
 TEST(Dates, PseudoMinuteCount) {
-    EXPECT_EQ(DateToInt(L"01.02.2019, 10:30"), ((19 * 365 + 2 * 30 + 1) * 24 + 10) * 60 + 30);
-    EXPECT_EQ(DateToInt(L"01.02.2019,10:30"), DateToInt(L"01.02.2019, 10:30"));
-    EXPECT_EQ(DateToInt(L"01.02.19"), DateToInt(L"01.02.2019"));
-    EXPECT_EQ(DateToInt(L"01.02.2000"), (2000 * 365 + 2 * 30 + 1) * 24 * 60);
-    EXPECT_EQ(DateToInt(L"31.01.2019"), DateToInt(L"01.02.2019"));  // 30-day months
-    // A time without minutes falls back to the date alone.
-    EXPECT_EQ(DateToInt(L"01.02.2019, 10"), DateToInt(L"01.02.2019"));
-    // Not a date: character codes weighted by position.
-    EXPECT_EQ(DateToInt(L"ABC"), 65 * 100000 + 66 * 10000 + 67 * 1000);
-    EXPECT_EQ(DateToInt(L"ABCDEFGH"), DateToInt(L"ABCDEF"));
-    EXPECT_EQ(DateToInt(L""), 0);
-    // Out of 32-bit range: wraps as 32-bit arithmetic does.
-    const long long big = ((5000LL * 365 + 30 + 1) * 24) * 60;
-    EXPECT_EQ(DateToInt(L"01.01.7000"), static_cast<std::int32_t>(static_cast<std::uint32_t>(big)));
-    EXPECT_EQ(DateToInt(L"\uFFFF\uFFFF"), static_cast<std::int32_t>(0xFFFFu * 110000u));
+    const std::pair<const wchar_t*, long> cases[] = {
+        {L"01.02.2019, 10:30", 10074870},
+        {L"01.02.2019,10:30", 10074870},
+        {L"01.02.2019, 10", 10074240},  // a time without minutes: the date alone
+        {L"01.02.19", 10074240},
+        {L"31.01.2019", 10074240},     // 30-day months
+        {L"01.02.2000", 1051287840},   // 2000 itself is not counted from 2000
+        {L"01.01.7000", -1666922656},  // 5000 years wrap in 32 bits
+        // Not a date: code units weighted 100000, 10000, 1000, ... (at most six).
+        {L"ABC", 7227000},
+        {L"ABCDEFGH", 7227000 + 68 * 100 + 69 * 10 + 70},
+        {L"\uFFFF\uFFFF", -1381084592},
+        {L"", 0},
+    };
+    for (const auto& [text, minutes] : cases)
+        EXPECT_EQ(DateToInt(text), minutes) << text;
 }
 
 TEST(Texts, FormatsOfNumbersAndTimes) {

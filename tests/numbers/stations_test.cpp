@@ -15,18 +15,20 @@ TEST(Stations, Texts) {
 }
 
 TEST(Stations, Reading) {
-    double c = -1;
-    EXPECT_EQ(StnFromString(L"12+34.57", c, 100), 1);
-    EXPECT_DOUBLE_EQ(c, 1234.57);
-    EXPECT_EQ(StnFromString(L"1234.57", c, 100), 1);
-    EXPECT_DOUBLE_EQ(c, 1234.57);
-    EXPECT_EQ(StnFromString(L"2+500", c, 1000), 1);
-    EXPECT_EQ(c, 2500);
-    EXPECT_EQ(StnFromString(L"-12+34.5", c, 100), 1);
-    EXPECT_EQ(c, -1165.5);
-    EXPECT_EQ(StnFromString(L"-11+-65.50", c, 100), 1);
-    EXPECT_EQ(c, -1165.5);
-    c = 7;
+    const struct {
+        const wchar_t* text;
+        double interval, chainage;
+    } cases[] = {{L"12+34.57", 100, 1234.57},
+                 {L"1234.57", 100, 1234.57},
+                 {L"2+500", 1000, 2500},
+                 {L"-12+34.5", 100, -1165.5},
+                 {L"-11+-65.50", 100, -1165.5}};
+    for (const auto& c : cases) {
+        double chainage = -1;
+        EXPECT_EQ(StnFromString(c.text, chainage, c.interval), 1) << c.text;
+        EXPECT_DOUBLE_EQ(chainage, c.chainage) << c.text;
+    }
+    double c = 7;
     for (const wchar_t* bad : {L"12+", L"abc", L"", L"+5", L"x+1"}) {
         EXPECT_EQ(StnFromString(bad, c, 100), 0) << bad;
         EXPECT_EQ(c, 7) << bad;

@@ -1,12 +1,9 @@
 #include "fieldkit/numbers/text_utils.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 using Texts = std::vector<CString>;

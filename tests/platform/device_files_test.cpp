@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -13,7 +11,6 @@
 #include "fieldkit/platform/cfile.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 using fieldkit::host::ToHostPath;

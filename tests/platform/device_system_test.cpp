@@ -1,18 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
-#include <ctime>
-#include <string>
+#include <thread>
 
 #include "fieldkit/platform/files.h"
-#include "fieldkit/platform/host.h"
+#include "fieldkit/platform/handles.h"
+#include "fieldkit/platform/memory.h"
 #include "fieldkit/platform/module.h"
 #include "fieldkit/platform/registry.h"
+#include "fieldkit/platform/sync.h"
 #include "fieldkit/platform/systime.h"
-#include "fieldkit/ui/file_dialog.h"
-#include "fieldkit/ui/ui_host.h"
 #include "tests/support/cstring_printer.h"
+#include "tests/support/host_knobs.h"
 
 namespace {
 
@@ -50,10 +49,8 @@ TEST(DeviceTime, FileTimesAndCalendarTimes) {
 }
 
 TEST(DeviceTime, LocalTimeFollowsTZ) {
-    const char* const previous = std::getenv("TZ");
-    const std::string restore = previous ? previous : "";
-    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-    tzset();
+    HostKnobs knobs;
+    knobs.Env("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
     for (const auto& [utc, hour] :
          {std::pair{Time(2019, 1, 15, 8, 5, 0), 9}, std::pair{Time(2019, 7, 1, 8, 5, 0), 10}}) {
         FILETIME ft, local;
@@ -63,8 +60,6 @@ TEST(DeviceTime, LocalTimeFollowsTZ) {
         FileTimeToSystemTime(&local, &st);
         EXPECT_EQ(st.wHour * 100 + st.wMinute, hour * 100 + 5);
     }
-    previous ? setenv("TZ", restore.c_str(), 1) : unsetenv("TZ");
-    tzset();
 }
 
 TEST(DeviceTime, TimePictures) {
@@ -82,16 +77,21 @@ TEST(DeviceTime, TimePictures) {
     EXPECT_LE(GetTickCount() - t0, 1000u);
 }
 
-TEST(DeviceSystem, ModuleFileName) {
+TEST(DeviceSystem, ModuleFileNameAndStringResources) {
+    HostKnobs knobs;
     wchar_t buf[MAX_PATH];
-    fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+    knobs.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     EXPECT_EQ(GetModuleFileNameW(nullptr, buf, MAX_PATH), 26u);
     EXPECT_STREQ(buf, L"\\SD Card\\Survey\\Survey.exe");
     EXPECT_EQ(GetModuleFileNameW(nullptr, buf, 5), 5u);  // cut, as Win32 reports it
     EXPECT_STREQ(buf, L"\\SD ");
-    fieldkit::host::SetModuleFileName(L"");
+    knobs.ModuleFileName(L"");
     ASSERT_GT(GetModuleFileNameW(nullptr, buf, MAX_PATH), 0u);
     EXPECT_EQ(buf[0], L'\\');  // the real program, as a device path
+    // Resources are seen at work through the translations; a short buffer cuts them.
+    knobs.StringResource(nullptr, 7, L"Seven");
+    EXPECT_EQ(LoadStringW(nullptr, 7, buf, 4), 3);
+    EXPECT_STREQ(buf, L"Sev");
 }
 
 TEST(DeviceSystem, RegistryKeys) {
@@ -118,15 +118,29 @@ TEST(DeviceSystem, RegistryKeys) {
               static_cast<LONG>(ERROR_FILE_NOT_FOUND));
 }
 
-// The debugger output, the file dialogs and the string resources are seen at work through the
-// log, the file functions and the translations; what those leave out is here.
-TEST(DeviceSystem, ThrowingDialogHandlerCancelsAndStringsAreCut) {
-    OPENFILENAMEW dialog{};
-    fieldkit::host::SetFileDialogHandler([](OPENFILENAMEW&) -> bool { throw 1; });
-    EXPECT_FALSE(GetOpenFileNameW(&dialog));
-    fieldkit::host::SetFileDialogHandler(nullptr);
-    fieldkit::host::SetStringResource(nullptr, 7, L"Seven");
-    wchar_t buf[4];
-    EXPECT_EQ(LoadStringW(nullptr, 7, buf, 4), 3);
-    EXPECT_STREQ(buf, L"Sev");
+TEST(Sync, NamedManualResetEvents) {
+    const HANDLE a = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Started");
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    const HANDLE b = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Started");
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(WaitForSingleObject(a, 10), WAIT_TIMEOUT);
+    std::thread setter([] {
+        const HANDLE h = OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Tic Timer Started");
+        EventModify(h, EVENT_SET);
+        CloseHandle(h);
+    });
+    EXPECT_EQ(WaitForSingleObject(b, 5000), WAIT_OBJECT_0);
+    setter.join();
+    EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_OBJECT_0);  // manual reset: stays set
+    CloseHandle(a);
+    CloseHandle(b);
+    EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Tic Timer Started"), nullptr);  // gone
+    EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_FAILED);
+}
+
+// The physical figures are checked with the device's memory figures.
+TEST(Memory, VirtualFiguresComeFromTheKernel) {
+    MEMORYSTATUS s{};
+    GlobalMemoryStatus(&s);
+    EXPECT_TRUE(0 < s.dwAvailVirtual && s.dwAvailVirtual <= s.dwTotalVirtual) << s.dwAvailVirtual;
 }

@@ -1,8 +1,6 @@
 // Stress: many threads through one log. (The tic timer's table under concurrent use is in the
 // logging tests.)
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -105,7 +103,7 @@ TEST_F(LogStressTest, OneLogFileEightWriters) {
 
 // "Program started." comes first whichever thread opened the log.
 TEST_F(LogStressTest, ApplicationLogEightWriters) {
-    fieldkit::host::SetModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
+    knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     MakeDir("\\SD Card\\Survey");
     RunWriters([](int t, int i) { LOGMESSAGE(1, "T%d L%d", t, i); });
     FinishLogging();

@@ -1,5 +1,6 @@
 // A fresh, empty device root in a temporary host folder for one test, and helpers to put
-// files into it. The library's process-wide state is reset before and after.
+// files into it (with GoogleTest and its printer for CString). The library's process-wide state is reset before and after; the knobs the
+// test turns through knobs_ are put back after TearDown.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <string>
 
 #include "fieldkit/platform/host.h"
+#include "tests/support/cstring_printer.h"
+#include "tests/support/host_knobs.h"
 #include "tests/support/host_path.h"
 
 class DeviceRootTest : public ::testing::Test {
@@ -19,14 +22,11 @@ class DeviceRootTest : public ::testing::Test {
             (std::filesystem::temp_directory_path() / "fieldkit-test-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
-        fieldkit::host::SetDeviceRoot(root_);
-        fieldkit::host::SetModuleFileName(L"");
+        knobs_.DeviceRoot(root_);
         fieldkit::host::ResetProcessState();
     }
     void TearDown() override {
         fieldkit::host::ResetProcessState();
-        fieldkit::host::SetModuleFileName(L"");
-        fieldkit::host::SetDeviceRoot("/");
         std::error_code ignored;
         std::filesystem::permissions(root_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
@@ -54,5 +54,6 @@ class DeviceRootTest : public ::testing::Test {
         return std::filesystem::exists(Host(devicePath));
     }
 
+    HostKnobs knobs_;
     std::string root_;
 };

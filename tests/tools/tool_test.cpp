@@ -1,5 +1,4 @@
 // The fieldkit tool run as a child process: what it prints, where, and its exit status.
-#include <gtest/gtest.h>
 
 #include <grp.h>
 #include <pwd.h>

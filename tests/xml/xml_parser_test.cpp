@@ -1,11 +1,8 @@
 #include "fieldkit/xml/xml_parser.h"
 
-#include <gtest/gtest.h>
-
 #include <type_traits>
 #include <utility>
 
-#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 namespace {

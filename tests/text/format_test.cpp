@@ -28,12 +28,12 @@ std::string Reference(const std::string& fmt, T value) {
     return buf;
 }
 
-std::string RandomSpec(std::mt19937& rng, const char* lengths, const char* convs) {
-    std::string spec = "%";
+std::string RandomConversion(std::mt19937& rng, const char* lengths, const char* convs) {
+    std::string conversion = "%";
     for (const char flag : std::string("-+ #0"))
-        if (rng() % 4 == 0) spec += flag;
-    if (rng() % 2) spec += std::to_string(rng() % 25);
-    if (rng() % 2) spec += "." + std::to_string(rng() % 20);
+        if (rng() % 4 == 0) conversion += flag;
+    if (rng() % 2) conversion += std::to_string(rng() % 25);
+    if (rng() % 2) conversion += "." + std::to_string(rng() % 20);
     const std::string len(lengths), conv(convs);
     std::string modifier;
     const std::size_t pick = rng() % (len.size() + 1);
@@ -43,9 +43,9 @@ std::string RandomSpec(std::mt19937& rng, const char* lengths, const char* convs
     const char c = conv[rng() % conv.size()];
     // glibc keeps one digit too few for "%#g" when rounding carries into a new power of ten
     // ("%#.2g" of 99.995 gives "1.e+02"); that case is checked on its own below.
-    if ((c == 'g' || c == 'G') && spec.find('#') != std::string::npos)
-        spec.erase(spec.find('#'), 1);
-    return spec + modifier + c;
+    if ((c == 'g' || c == 'G') && conversion.find('#') != std::string::npos)
+        conversion.erase(conversion.find('#'), 1);
+    return conversion + modifier + c;
 }
 
 }  // namespace
@@ -60,15 +60,16 @@ TEST(Format, NumbersMatchTheCLibrary) {
                             -1e-300, 5e-324, DBL_MAX, INFINITY,     -INFINITY,   NAN};
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     for (int i = 0; i < 20000; ++i) {
-        const std::string spec = RandomSpec(rng, "Hhlq", "diouxX");
+        const std::string conversion = RandomConversion(rng, "Hhlq", "diouxX");
         const long long v = i % 3 == 0 ? integers[rng() % std::size(integers)]
                                        : static_cast<long long>(rng()) * (rng() % 2 ? 1 : -7919);
-        const std::string expected = spec.find("ll") != std::string::npos ? Reference(spec, v)
-                                     : spec.find('l') != std::string::npos
-                                         ? Reference(spec, static_cast<long>(v))
-                                         : Reference(spec, static_cast<int>(v));
-        ASSERT_EQ(FormatA(spec.c_str(), v), expected) << spec << " of " << v;
-        const std::string real = RandomSpec(rng, "lL", "feEgG");
+        const std::string expected = conversion.find("ll") != std::string::npos
+                                         ? Reference(conversion, v)
+                                     : conversion.find('l') != std::string::npos
+                                         ? Reference(conversion, static_cast<long>(v))
+                                         : Reference(conversion, static_cast<int>(v));
+        ASSERT_EQ(FormatA(conversion.c_str(), v), expected) << conversion << " of " << v;
+        const std::string real = RandomConversion(rng, "lL", "feEgG");
         const double d = i % 2 ? reals[rng() % std::size(reals)]
                                : unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
         ASSERT_EQ(FormatA(real.c_str(), d), Reference(real, d)) << real << " of " << d;

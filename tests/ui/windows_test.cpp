@@ -4,16 +4,15 @@
 #include <thread>
 #include <vector>
 
-#include "fieldkit/platform/files.h"
-#include "fieldkit/platform/host.h"
-#include "fieldkit/platform/memory.h"
+#include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/sync.h"
 #include "fieldkit/ui/commandbar.h"
+#include "fieldkit/ui/file_dialog.h"
 #include "fieldkit/ui/gdi.h"
 #include "fieldkit/ui/menu.h"
-#include "fieldkit/ui/ui_host.h"
 #include "fieldkit/ui/window.h"
 #include "tests/support/cstring_printer.h"
+#include "tests/support/host_knobs.h"
 
 // A window at the origin; CreateWindowW's remaining arguments play no part here.
 static HWND Window(const wchar_t* cls, const wchar_t* text, DWORD style, int w, int h,
@@ -168,14 +167,14 @@ TEST(CommandBar, AnswersTheToolbarMessages) {
 // through the display factors, and text extents through the path shortening; what those leave
 // out is here.
 TEST(Gdi, TextExtentsAndAnswersTheDisplayIgnores) {
-    fieldkit::host::SetCharWidth(7);
+    HostKnobs knobs;
+    knobs.CharWidth(7);
     const HDC screen = GetDC(nullptr);
     SIZE size;
     int fit = 0;
     EXPECT_TRUE(GetTextExtentExPointW(screen, L"abcdef", -1, 30, &fit, nullptr, &size));
     EXPECT_EQ(size.cx * 1000 + fit, 42004);
     ReleaseDC(nullptr, screen);
-    fieldkit::host::SetCharWidth(8);
     // GetBitmap answers how much it filled in, DeleteObject whether there was a bitmap.
     CBitmap bitmap;
     ASSERT_TRUE(bitmap.CreateBitmap(2, 2, 1, 32, nullptr));
@@ -184,29 +183,11 @@ TEST(Gdi, TextExtentsAndAnswersTheDisplayIgnores) {
     EXPECT_TRUE(::DeleteObject(bitmap.Detach()));
 }
 
-TEST(Sync, NamedManualResetEvents) {
-    const HANDLE a = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Started");
-    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
-    const HANDLE b = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Started");
-    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(WaitForSingleObject(a, 10), WAIT_TIMEOUT);
-    std::thread setter([] {
-        const HANDLE h = OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Tic Timer Started");
-        EventModify(h, EVENT_SET);
-        CloseHandle(h);
-    });
-    EXPECT_EQ(WaitForSingleObject(b, 5000), WAIT_OBJECT_0);
-    setter.join();
-    EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_OBJECT_0);  // manual reset: stays set
-    CloseHandle(a);
-    CloseHandle(b);
-    EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"Tic Timer Started"), nullptr);  // gone
-    EXPECT_EQ(WaitForSingleObject(a, 0), WAIT_FAILED);
-}
-
-// The physical figures are checked with the device's memory figures.
-TEST(Memory, VirtualFiguresComeFromTheKernel) {
-    MEMORYSTATUS s{};
-    GlobalMemoryStatus(&s);
-    EXPECT_TRUE(0 < s.dwAvailVirtual && s.dwAvailVirtual <= s.dwTotalVirtual) << s.dwAvailVirtual;
+// The answer of a handler is seen at work through the file functions.
+TEST(FileDialogs, CancelledWithoutAHandlerOrWhenItThrows) {
+    HostKnobs knobs;
+    OPENFILENAMEW dialog{};
+    EXPECT_FALSE(GetOpenFileNameW(&dialog));
+    knobs.FileDialog([](OPENFILENAMEW&) -> bool { throw 1; });
+    EXPECT_FALSE(GetSaveFileNameW(&dialog));
 }

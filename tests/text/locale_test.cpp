@@ -5,19 +5,16 @@
 #include "tests/support/cstring_printer.h"
 
 #include <clocale>
-#include <string>
 
 #include "fieldkit/fieldkit.h"
+#include "tests/support/host_knobs.h"
 
 TEST(CommaLocale, FormattingAndScanningIgnoreIt) {
-    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    HostKnobs knobs;
     bool comma = false;
     for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"})
-        comma = comma || (std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',');
-    if (!comma) {
-        std::setlocale(LC_ALL, previous.c_str());
-        GTEST_SKIP() << "no locale with a decimal comma is installed";
-    }
+        comma = comma || (knobs.Locale(name) && *std::localeconv()->decimal_point == ',');
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed";
     EXPECT_EQ(fieldkit::detail::FormatA("%f %.2e %g", 1.5, 1234.5, 0.5), "1.500000 1.23e+03 0.5");
     EXPECT_EQ(DoubleToString(3.14159, 2), L"3.14");
     EXPECT_EQ(LatitudeToDDDMMSSSString(-33.8568, true), L"33\u00B051'24.48000\"S");
@@ -26,5 +23,4 @@ TEST(CommaLocale, FormattingAndScanningIgnoreIt) {
     EXPECT_EQ(v, 1.5);
     EXPECT_EQ(StringToDouble(CString(L"1,5")), 1.0);  // a comma is not a decimal separator
     EXPECT_EQ(CString(L"ABC").MakeLower(), L"abc");
-    std::setlocale(LC_ALL, previous.c_str());
 }

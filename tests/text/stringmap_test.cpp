@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <list>
 #include <random>
 #include <string>
@@ -19,6 +20,15 @@ std::wstring Walk(const CStringHashMap<int>& map) {
         order += key.GetString() + (L'=' + std::to_wstring(value)) + L' ';
     }
     return order;
+}
+
+// The documented bucket, worked out here rather than taken from the map: h = h * 33 + unit in
+// 32 bits, modulo 17.
+std::size_t Bucket(const std::wstring& key) {
+    std::uint32_t h = 0;
+    for (const wchar_t unit : key)
+        h = h * 33 + static_cast<std::uint32_t>(unit);
+    return h % 17;
 }
 
 }  // namespace
@@ -69,12 +79,12 @@ TEST(StringHashMap, AgreesWithAModelUnderRandomChurn) {
     std::mt19937 rng(20261207);
     CStringHashMap<std::wstring_view> map;
     std::unordered_map<std::wstring, std::wstring> values;
-    std::list<std::wstring> model[fieldkit::detail::kStringMapBuckets];
+    std::list<std::wstring> model[17];
     for (int step = 0; step < 60000; ++step) {
         std::wstring key(1 + rng() % 8, L'a');
         for (wchar_t& c : key)
             c = static_cast<wchar_t>(L'a' + rng() % 3);
-        auto& bucket = model[fieldkit::detail::StringMapBucket(key)];
+        auto& bucket = model[Bucket(key)];
         if (rng() % 3 == 0) {
             const bool present = values.erase(key) == 1;
             ASSERT_EQ(map.RemoveKey(key), present) << step;
