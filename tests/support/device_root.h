@@ -1,6 +1,6 @@
 // A fresh, empty device root in a temporary host folder for one test, and helpers to put
-// files into it (with GoogleTest and its printer for CString). The library's process-wide state is reset before and after; the knobs the
-// test turns through knobs_ are put back after TearDown.
+// files into it (with GoogleTest and its printer for CString). The library's process-wide state is
+// reset before and after; the knobs the test turns through knobs_ are put back after TearDown.
 #pragma once
 
 #include <gtest/gtest.h>
