@@ -46,15 +46,6 @@ bool EndsInsideLine(const char* fileName) {
 
 }  // namespace
 
-namespace fieldkit::detail {
-
-double LogElapsedSeconds(DWORD startTick, DWORD nowTick) {
-    // Unsigned difference: right for the whole 49.7-day period of the tick count.
-    return static_cast<double>(static_cast<DWORD>(nowTick - startTick)) * 0.001;
-}
-
-}  // namespace fieldkit::detail
-
 CLogFile::CLogFile() = default;
 
 CLogFile::~CLogFile() {

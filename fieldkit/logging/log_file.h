@@ -118,8 +118,3 @@ long CLogFile::LogMessage(long level, const char* fmt, const A&... args) {
         return 0;  // out of memory while formatting: the line is dropped
     }
 }
-
-namespace fieldkit::detail {
-// Seconds between two tick counts, correct across the wrap of the 32-bit tick count.
-double LogElapsedSeconds(DWORD startTick, DWORD nowTick);
-}  // namespace fieldkit::detail

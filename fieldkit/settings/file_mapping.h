@@ -41,7 +41,7 @@ class CFileMapping {
     // fails without touching anything.
     bool SaveFile(const wchar_t* path, const char* data, unsigned long size);
     // The text up to its terminating NUL as UTF-8, with no NUL and no byte-order mark. False for
-    // a null text; an empty text gives an empty file and false, as zero bytes do above.
+    // a null text; an empty text fails as zero bytes do above, creating or changing no file.
     bool SaveFile(const wchar_t* path, const wchar_t* text);
     // The whole text as UTF-8. An empty text is refused without creating the file (false,
     // nothing released, message unchanged).

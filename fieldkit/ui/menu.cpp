@@ -339,11 +339,6 @@ HMENU CMenu::Detach() {
     return menu;
 }
 
-BOOL CMenu::DestroyMenu() {
-    const HMENU menu = Detach();
-    return menu ? ::DestroyMenu(menu) : FALSE;
-}
-
 BOOL CMenu::AppendMenu(UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
     return ::AppendMenuW(m_hMenu, flags, idOrSubmenu, text);
 }
@@ -371,10 +366,6 @@ int CMenu::GetMenuString(UINT item, wchar_t* buffer, int size, UINT flags) const
 
 CMenu* CMenu::GetSubMenu(int position) const {
     return FromHandle(::GetSubMenu(m_hMenu, position));
-}
-
-UINT CMenu::GetMenuState(UINT item, UINT flags) const {
-    return ::GetMenuState(m_hMenu, item, flags);
 }
 
 CMenu* CMenu::FromHandle(HMENU menu) {

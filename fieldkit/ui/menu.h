@@ -62,7 +62,7 @@ DWORD CheckMenuItem(HMENU menu, UINT item, UINT check);
 BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable);
 
 // The class library's menu object. It does not own its menu unless the menu was made by its
-// own CreateMenu/CreatePopupMenu (then DestroyMenu or the destructor frees it). As on the
+// own CreateMenu/CreatePopupMenu (then the destructor frees it). As on the
 // handheld, there is no item-count member.
 class CMenu {
   public:
@@ -75,7 +75,6 @@ class CMenu {
     BOOL CreatePopupMenu();
     BOOL Attach(HMENU menu);
     HMENU Detach();
-    BOOL DestroyMenu();
     HMENU GetSafeHmenu() const { return m_hMenu; }
     operator HMENU() const { return m_hMenu; }  // NOLINT(google-explicit-constructor)
 
@@ -88,7 +87,6 @@ class CMenu {
     // A menu object for the submenu, kept by the library as long as the submenu exists (the
     // class library's temporary object); null when there is none.
     CMenu* GetSubMenu(int position) const;
-    UINT GetMenuState(UINT item, UINT flags) const;
     static CMenu* FromHandle(HMENU menu);
 
     HMENU m_hMenu = nullptr;
