@@ -26,9 +26,6 @@ TEST(ConnectionPort, FlagsNumbersAndComparison) {
     // Bits above the flags belong to the number.
     EXPECT_EQ(P(0x1001).GetCommPort(), 0x1001u);
     EXPECT_EQ(P(0xFFFFFFFF).GetCommPort(), 0xFFFFF0FFu);
-    TConnectionPort copy;
-    copy = usb;
-    EXPECT_TRUE(copy == usb && !(copy != usb));
 }
 
 }  // namespace

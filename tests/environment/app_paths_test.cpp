@@ -9,17 +9,15 @@
 
 namespace {
 
-class AppPathsTest : public DeviceRootTest {
-  protected:
-    void SetUp() override {
-        DeviceRootTest::SetUp();
-        knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
-    }
-    static void Identify() { SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo()); }
-};
+using AppPathsTest = DeviceRootTest;
+
+void Identify() {
+    SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo());
+}
 
 // Each folder follows its own base: the data folder, the program's folder or the common one.
 TEST_F(AppPathsTest, FoldersFollowTheirBase) {
+    knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     Write("\\SD Card\\directories.ini", "[Directories]\r\nDataDir=\\D\r\nRootDir=\\P\\\r\n");
     Identify();
     const std::pair<CString (*)(), const wchar_t*> cases[] = {

@@ -32,7 +32,6 @@ class DirectoriesTest : public DeviceRootTest {
 TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
     EXPECT_TRUE(std::filesystem::is_directory(Host("\\temp")));
-    EXPECT_EQ(GetTempDir(), L"\\temp");
     Identify();
     EXPECT_EQ(GetApplicationPath(), L"\\SD Card\\Survey\\Survey.exe");
     EXPECT_EQ(GetRootDir(), L"\\SD Card\\Survey");
@@ -99,7 +98,6 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
             Write("\\SD Card\\directories.ini", c.bytes);
         }
         Identify();
-        EXPECT_EQ(GetAPPNAME(), L"Survey");
         EXPECT_EQ(GetDataDir() + L"|" + GetCommonDir() + L"|" + GetRootDir(),
                   CString(c.dataDir) + L"|" + c.commonDir + L"|" + c.rootDir);
         // The file's own location never follows an override.

@@ -102,10 +102,9 @@ TEST_F(WindowTranslation, CommandBarTakesTheMenuTexts) {
         button.iString = bar.SendMessage(TB_ADDSTRINGW, 0, reinterpret_cast<LPARAM>(L"-"));
         bar.SendMessage(TB_ADDBUTTONS, 1, reinterpret_cast<LPARAM>(&button));
     }
-    EXPECT_FALSE(TranslateMenuBar(bar, menu));  // never attached
     Attach();
     FreeTranslations();
-    EXPECT_FALSE(TranslateMenuBar(bar, menu));  // attached and freed
+    EXPECT_FALSE(TranslateMenuBar(bar, menu));  // no catalogs: attached and freed
     EXPECT_EQ(Captions(bar), (Texts{L"100:-", L"101:-", L"102:-", L"103:-"}));
     EXPECT_FALSE(Exists("\\Survey.log"));
 

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/platform/host.h"
 #include "fieldkit/text/codepage.h"
 #include "tests/support/device_root.h"
 
@@ -14,25 +14,21 @@ namespace {
 
 using IniFileTest = DeviceRootTest;
 
-std::string U8(const CString& s) {
-    return fieldkit::WideToUtf8(s.GetStdString());
-}
-
 // Everything the walks yield, as "[section]<key>=<value>...".
 std::string Dump(CINIFile& ini) {
-    std::string out;
+    CString out;
     POSITION pos = nullptr;
     EXPECT_TRUE(ini.SetFilePosOnStart(pos));
     while (pos != nullptr) {
         CString name, key, value;
         EXPECT_TRUE(ini.LookThroughFile(name, pos));
-        out += "[" + U8(name) + "]";
+        out += L"[" + name + L"]";
         POSITION keys = nullptr;
         EXPECT_TRUE(ini.SetSectionPosOnStart(name, keys));
         while (ini.LookThroughSection(name, key, value, keys))
-            out += "<" + U8(key) + ">=<" + U8(value) + ">";
+            out += L"<" + key + L">=<" + value + L">";
     }
-    return out;
+    return fieldkit::WideToUtf8(out.GetStdString());
 }
 
 // Bucket = h % 17 with h = h * 33 + unit; as 33 = -1 (mod 17), that is the alternating sum
@@ -49,8 +45,6 @@ TEST_F(IniFileTest, SavedBytesFollowTheBucketOrder) {
     ini.SetStringValue(L"C", L"ab", L"3");
     ini.SetStringValue(L"C", L"x", L"new");  // replacing keeps the place
     ini.SetStringValue(L"H\u00F6he", L"k", L"\u00BD m");
-    int count = 0;
-    EXPECT_TRUE(ini.GetNumberOfSections(count) && count == 4);
     ASSERT_TRUE(ini.SaveIni(L"\\s.ini"));
     EXPECT_EQ(Read("\\s.ini"),
               "[H\xC3\xB6he]\nk=\xC2\xBD m\n\n[Second]\n\n[First]\na=1\nb=two words\n\n"
@@ -142,7 +136,7 @@ TEST_F(IniFileTest, LongLinesRoundTrip) {
     Write("\\l.ini", "\xEF\xBB\xBF[S]\r\nk=" + k + "\r\nj=" + e + "\n");
     CINIFile ini;
     ASSERT_TRUE(ini.LoadIni(L"\\l.ini"));
-    EXPECT_EQ(U8(ini.GetStringValue(L"S", L"k", L"")), k);
+    EXPECT_EQ(fieldkit::WideToUtf8(ini.GetStringValue(L"S", L"k", L"").GetStdString()), k);
     EXPECT_EQ(ini.GetStringValue(L"S", L"j", L"").GetLength(), 3000);
     ASSERT_TRUE(ini.SaveIni(L"\\l.ini"));
     EXPECT_EQ(Read("\\l.ini"), "[S]\nj=" + e + "\nk=" + k + "\n\n");  // "j" -> 4, "k" -> 5
@@ -169,17 +163,14 @@ TEST(IniValues, WrittenTextAndNarrowNames) {
     EXPECT_EQ(all,
               L"-5|4000000000|-0.250000000000|X||0xFF|1|0|-2147483648|18446744073709551615|"
               L"1.500000000000|text|");
-    EXPECT_EQ(ini.GetCharValue(L"S", L"n", L'd'), L'd');  // NUL stored as the empty text
-    EXPECT_DOUBLE_EQ(ini.GetRealValue(L"S", L"r", 0), -0.25);
 
     // Narrow names are Windows-1252 and meet the wide ones.
     ini.SetIntValue("Ma\xDF", "caf\xE9", 3);
     EXPECT_EQ(ini.GetIntValue(L"Ma\u00DF", L"caf\u00E9", 0), 3);
-    ini.SetStringValue(L"S", L"k", L"w");
-    EXPECT_EQ(ini.GetValue("S", "k", L""), L"w");
-    ini.RemoveValue("S", "k");
+    EXPECT_EQ(ini.GetValue("S", "V", L""), L"text");
+    ini.RemoveValue("S", "V");
     ini.RemoveValue(L"none", L"k");
-    EXPECT_EQ(ini.GetValue("S", "k", L"gone"), L"gone");
+    EXPECT_EQ(ini.GetValue("S", "V", L"gone"), L"gone");
     int count = 0;
     EXPECT_TRUE(ini.GetNumberOfSections(count) && count == 2);  // "S" and "Maß"
 }
@@ -227,68 +218,57 @@ TEST_F(IniFileTest, NamesReadBackAsThemselvesOrAreRefused) {
               L"xa");
 }
 
-TEST(IniValues, WideNameReading) {
+// Every getter on one stored text. Where no number begins the text the wide getters answer
+// their default, the narrow ones 0 as atoi would.
+TEST(IniValues, TypedReading) {
+    const unsigned long kMax = ULONG_MAX;
     const struct {
         const wchar_t* text;
-        int i, u;
+        int i, narrowI, u;
+        unsigned long l;
         double r;
         unsigned hex;
         wchar_t c;
         char b;  // 'T', 'F' or 'D' for the default
     } cases[] = {
-        {L"42xyz", 42, 42, 42, 0x42, L'4', 'D'},
-        {L"abc", -7, 7, -1, 0xABC, L'a', 'D'},
-        {L"", -7, 7, -1, 7, L'?', 'D'},
-        {L" -12", -12, -12, -12, 0xFFFFFFEEu, L' ', 'D'},
-        {L"0xFF", 0, 0, 255, 255, L'0', 'F'},
-        {L"ff", -7, 7, -1, 255, L'f', 'D'},
-        {L"1abc", 1, 1, 1, 0x1ABC, L'1', 'T'},
-        {L"true", -7, 7, -1, 7, L't', 'D'},
-        {L"1.5e2", 1, 1, 150, 1, L'1', 'T'},
-        {L"4294967295", INT_MAX, -1, 4294967295.0, 0xFFFFFFFFu, L'4', 'D'},
+        {L"42xyz", 42, 42, 42, 42, 42, 0x42, L'4', 'D'},
+        {L"abc", -7, 0, 7, 0, -1, 0xABC, L'a', 'D'},
+        {L"", -7, 0, 7, 0, -1, 7, L'?', 'D'},
+        {L" -12", -12, -12, -12, kMax - 11, -12, 0xFFFFFFEEu, L' ', 'D'},
+        {L" +7", 7, 7, 7, 7, 7, 7, L' ', 'D'},
+        {L"-1", -1, -1, -1, kMax, -1, 0xFFFFFFFFu, L'-', 'D'},
+        {L"0xFF", 0, 0, 0, 0, 255, 255, L'0', 'F'},
+        {L"ff", -7, 0, 7, 0, -1, 255, L'f', 'D'},
+        {L"1abc", 1, 1, 1, 1, 1, 0x1ABC, L'1', 'T'},
+        {L"true", -7, 0, 7, 0, -1, 7, L't', 'D'},
+        {L"1.5e2", 1, 1, 1, 1, 150, 1, L'1', 'T'},
+        // Beyond a type's range: the nearest value, but a negative one read as unsigned wraps.
+        {L"4294967295", INT_MAX, INT_MAX, -1, 4294967295UL, 4294967295.0, 0xFFFFFFFFu, L'4', 'D'},
+        {L"-3000000000", INT_MIN, INT_MIN, 1294967296, kMax - 2999999999UL, -3e9, 0xFFFFFFFFu, L'-',
+         'D'},
+        {L"18446744073709551615", INT_MAX, INT_MAX, -1, kMax, 18446744073709551615.0, 0xFFFFFFFFu,
+         L'1', 'T'},
+        {L"99999999999999999999", INT_MAX, INT_MAX, -1, kMax, 1e20, 0xFFFFFFFFu, L'9', 'D'},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(fieldkit::WideToUtf8(c.text));
         CINIFile ini;
         ini.SetStringValue(L"S", L"k", c.text);
-        EXPECT_EQ(ini.GetIntValue(L"S", L"k", -7), c.i) << c.text;
-        EXPECT_EQ(ini.GetUintValue(L"S", L"k", 7), c.u) << c.text;
-        EXPECT_DOUBLE_EQ(ini.GetRealValue(L"S", L"k", -1), c.r) << c.text;
-        EXPECT_EQ(ini.GetHexValue(L"S", L"k", 7), c.hex) << c.text;
-        EXPECT_EQ(ini.GetCharValue(L"S", L"k", L'?'), c.c) << c.text;
+        EXPECT_EQ(ini.GetIntValue(L"S", L"k", -7), c.i);
+        EXPECT_EQ(ini.GetIntValue("S", "k", -7), c.narrowI);
+        EXPECT_EQ(ini.GetUintValue(L"S", L"k", 7), c.u);
+        EXPECT_EQ(ini.GetLongValue("S", "k", 7), c.l);
+        EXPECT_DOUBLE_EQ(ini.GetRealValue(L"S", L"k", -1), c.r);
+        EXPECT_DOUBLE_EQ(ini.GetRealValue("S", "k", -1), c.r);
+        EXPECT_EQ(ini.GetHexValue(L"S", L"k", 7), c.hex);
+        EXPECT_EQ(ini.GetCharValue(L"S", L"k", L'?'), c.c);
         const bool t = ini.GetBoolValue(L"S", L"k", true), f = ini.GetBoolValue(L"S", L"k", false);
-        EXPECT_EQ(t == f ? (t ? 'T' : 'F') : 'D', c.b) << c.text;
+        EXPECT_EQ(t == f ? (t ? 'T' : 'F') : 'D', c.b);
         EXPECT_EQ(ini.GetStringValue(L"S", L"x", L"def") + ini.GetStringValue(L"S", L"k", L"def"),
                   CString(L"def") + c.text);
+        EXPECT_EQ(std::pair(ini.GetIntValue("S", "x", -7), ini.GetLongValue("S", "x", 7)),
+                  std::pair(-7, 7UL));  // a missing key: the default, for the narrow ones too
     }
-}
-
-TEST(IniValues, NarrowNameReading) {
-    const struct {
-        const wchar_t* text;
-        int i;
-        unsigned long l;
-        double r;
-    } cases[] = {
-        {L"42xyz", 42, 42, 42},
-        {L"abc", 0, 0, -1},
-        {L"", 0, 0, -1},
-        {L" +7", 7, 7, 7},
-        {L"-1", -1, ULONG_MAX, -1},
-        {L"-3000000000", INT_MIN, ULONG_MAX - 2999999999UL, -3e9},
-        {L"4294967295", INT_MAX, 4294967295UL, 4294967295.0},
-        {L"18446744073709551615", INT_MAX, ULONG_MAX, 18446744073709551615.0},
-        {L"99999999999999999999", INT_MAX, ULONG_MAX, 1e20},
-    };
-    for (const auto& c : cases) {
-        CINIFile ini;
-        ini.SetValue("S", "k", c.text);
-        EXPECT_EQ(ini.GetIntValue("S", "k", -7), c.i) << c.text;
-        EXPECT_EQ(ini.GetLongValue("S", "k", 7), c.l) << c.text;
-        EXPECT_DOUBLE_EQ(ini.GetRealValue("S", "k", -1), c.r) << c.text;
-    }
-    CINIFile ini;
-    EXPECT_EQ(ini.GetIntValue("S", "l", -7), -7);
-    EXPECT_EQ(ini.GetLongValue("S", "l", 7), 7UL);
 }
 
 using SettingsFileTest = DeviceRootTest;

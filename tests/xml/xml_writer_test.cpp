@@ -1,6 +1,5 @@
 #include "fieldkit/xml/xml_writer.h"
 
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -39,10 +38,8 @@ TEST_F(XmlWriterTest, DocumentBytes) {
              w.WriteStringTag(L"b", L"", false);
              w.WriteIntTag(L"i", -12, false);
              w.WriteDoubleTag(L"d", 0.1, false);
-             w.WriteDoubleTag(L"d", std::ldexp(1.0, 200), false);  // every digit of 2^200
          },
-         "<b></b><i>-12</i><d>0.100000</d>"
-         "<d>1606938044258990275541962092341162602522202993782792835301376.000000</d>"},
+         "<b></b><i>-12</i><d>0.100000</d>"},
         {[](CXMLWriter& w) { w.WriteStringTag(L"a x=\"1\"", L"<&>", false); },
          "<a x=\"1\"><&></a x=\"1\">"},
         {[](CXMLWriter& w) {
