@@ -39,7 +39,8 @@ TEST_F(CompactPathTest, ShortensStepByStepUntilItFits) {
     };
     for (const auto& c : cases) {
         MoveWindow(window, 0, 0, c.width, 20, FALSE);
-        EXPECT_EQ(CompactPath(window, c.path, c.separator), CString(c.expected)) << c.width;
+        EXPECT_EQ(CompactPath(window, c.path, c.separator), CString(c.expected))
+            << c.width << " " << fieldkit::WideToUtf8(c.path);
     }
 
     EXPECT_EQ(CompactPath(nullptr, full, L'\\'), CString(full));  // nothing to measure against

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fieldkit/platform/host.h"
+#include "fieldkit/text/codepage.h"
 #include "tests/support/device_root.h"
 
 class Translations : public DeviceRootTest {};
@@ -69,7 +70,7 @@ msgstr "Dritte")");
         {longKey.c_str(), L"lang"},
     };
     for (const auto& [text, expected] : cases)
-        EXPECT_EQ(ugettext(text), CString(expected)) << CString(text).Left(20);
+        EXPECT_EQ(ugettext(text), CString(expected)) << fieldkit::WideToUtf8(text).substr(0, 20);
 }
 
 TEST_F(Translations, DefaultCatalogMergesDomainsReplace) {
@@ -100,26 +101,24 @@ TEST_F(Translations, AttachingAnswersWhetherTheFileWasRead) {
         const wchar_t* file;
         bool read;
         const wchar_t* no;  // "No" once the file is added to de.po's entries
-    } cases[] = {
-        {L"\\other.po", true, L"Nein"},
-        {L"\\empty.po", true, L"No"},
-        {L"\\missing.po", false, L"No"},
-        {L"\\folder.po", false, L"No"},
-    };
+    } cases[] = {{L"\\other.po", true, L"Nein"},
+                 {L"\\empty.po", true, L"No"},
+                 {L"\\missing.po", false, L"No"},
+                 {L"\\folder.po", false, L"No"}};
     for (const auto& c : cases) {
-        const CString file(c.file);
+        SCOPED_TRACE(fieldkit::WideToUtf8(c.file));
         EXPECT_TRUE(FreeTranslations());
-        EXPECT_EQ(ugettext(L"Yes") + ugettext(L"dom", L"Yes"), L"YesYes") << file;
-        EXPECT_EQ(AttachTranslationFile(c.file), c.read) << file;
-        EXPECT_TRUE(fieldkit::detail::HasTranslations()) << file;
+        EXPECT_EQ(ugettext(L"Yes") + ugettext(L"dom", L"Yes"), L"YesYes");
+        EXPECT_EQ(AttachTranslationFile(c.file), c.read);
+        EXPECT_TRUE(fieldkit::detail::HasTranslations());
         EXPECT_TRUE(AttachTranslationFile(L"\\de.po"));
-        EXPECT_EQ(AttachTranslationFile(c.file), c.read) << file;
-        EXPECT_EQ(ugettext(L"Yes") + L"|" + ugettext(L"No"), CString(L"Ja|") + c.no) << file;
+        EXPECT_EQ(AttachTranslationFile(c.file), c.read);
+        EXPECT_EQ(ugettext(L"Yes") + L"|" + ugettext(L"No"), CString(L"Ja|") + c.no);
 
         EXPECT_TRUE(AttachTranslationFile(CString(L"dom"), CString(L"\\de.po")));
         EXPECT_TRUE(AttachTranslationFile(CString(L"later"), CString(L"\\de.po")));
-        EXPECT_EQ(AttachTranslationFile(CString(L"dom"), file), c.read) << file;
-        EXPECT_EQ(ugettext(L"dom", L"Yes") + L"|" + ugettext(L"later", L"Yes"), L"Yes|Ja") << file;
+        EXPECT_EQ(AttachTranslationFile(CString(L"dom"), CString(c.file)), c.read);
+        EXPECT_EQ(ugettext(L"dom", L"Yes") + L"|" + ugettext(L"later", L"Yes"), L"Yes|Ja");
     }
     fieldkit::host::ResetProcessState();  // forgets the store too
     EXPECT_EQ(ugettext(L"Yes"), L"Yes");
