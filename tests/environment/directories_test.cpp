@@ -33,11 +33,8 @@ TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
     EXPECT_TRUE(std::filesystem::is_directory(Host("\\temp")));
     Identify();
+    // The data, common and root folders without a directories.ini are the overrides' defaults.
     EXPECT_EQ(GetApplicationPath(), L"\\SD Card\\Survey\\Survey.exe");
-    EXPECT_EQ(GetRootDir(), L"\\SD Card\\Survey");
-    EXPECT_EQ(GetDataDir(), L"\\SD Card\\Survey Data");
-    EXPECT_EQ(GetCommonDir(), L"\\SD Card\\Common Data");
-    EXPECT_EQ(GetRootStorageFileName(), L"\\SD Card\\directories.ini");
     EXPECT_EQ(GetBackgroundDir(), L"\\SD Card\\Survey Data\\Background\\");
 
     // A program in the root folder.
