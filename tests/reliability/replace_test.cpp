@@ -469,10 +469,9 @@ class CrashKillTest : public ReplaceTest {
                 return 4;
             }
             Reached(0);
-            for (std::int64_t i = 1;; ++i) {
-                const long long n = i;
-                appLog ? LOGMESSAGE(1, "L%lld %s", n, Payload(i))
-                       : log.LogMessage(1, "L%lld %s", n, Payload(i));
+            for (long long i = 1;; ++i) {
+                appLog ? LOGMESSAGE(1, "L%lld %s", i, Payload(i))
+                       : log.LogMessage(1, "L%lld %s", i, Payload(i));
                 Reached(i);
             }
         };
