@@ -28,8 +28,9 @@ constexpr int kDefaultLines = 20000;
 #else
 constexpr int kDefaultLines = 100000;
 #endif
-const int kLinesPerThread =
-    std::max(1, reliability::EnvInt("FIELDKIT_RELIABILITY_LINES", kDefaultLines));
+// A value below 1 (or none) keeps the default.
+const int kSetLines = reliability::EnvInt("FIELDKIT_RELIABILITY_LINES", 0);
+const int kLinesPerThread = kSetLines > 0 ? kSetLines : kDefaultLines;
 
 class LogStressTest : public DeviceRootTest {
   protected:
