@@ -19,6 +19,11 @@
 #include "fieldkit/text/scan.h"
 #include "tests/support/cstring_printer.h"
 
+// Texts in failure messages as text, not as the pointer they convert to.
+static std::ostream& operator<<(std::ostream& os, const CString& s) {
+    return os << fieldkit::WideToUtf8(s.GetStdString());
+}
+
 namespace {
 
 constexpr unsigned kSeed = 20261207;
@@ -29,9 +34,9 @@ double Noise(double v) {
     return 1e-12 + std::fabs(v) * 1e-14;
 }
 
-class Values {
-  public:
-    Values() : rng_(kSeed) {}
+// Each test draws from the same seeded generator, and a failure names the seed.
+class RoundTrip : public ::testing::Test {
+  protected:
     double Uniform(double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(rng_); }
     int Int(int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(rng_); }
     // Degrees of magnitude up to `maxDeg`, often placed where texts carry or round: seconds
@@ -47,20 +52,16 @@ class Values {
     }
 
   private:
-    std::mt19937 rng_;
+    std::mt19937 rng_{kSeed};
+    ::testing::ScopedTrace seed_{__FILE__, __LINE__, ::testing::Message() << "seed " << kSeed};
 };
-
-// The seconds of a magnitude as the texts split it.
-double SecondsOf(double magnitude) {
-    const double f = magnitude - std::trunc(magnitude);
-    return (f * 60 - std::trunc(f * 60)) * 60;
-}
 
 // Half a unit of the last of `decimals` digits of seconds, in degrees. Seconds above 59.99999
 // print as 0 of the next minute, so there the text may be up to 0.00001" off.
 double DmsTolerance(double value, int decimals) {
+    const double minutes = std::fmod(std::fabs(value), 1.0) * 60;
     double half = 0.5 * std::pow(10.0, -decimals);
-    if (SecondsOf(std::fabs(value)) > 59.99999 - half) half = std::max(half, 1e-5);
+    if ((minutes - std::trunc(minutes)) * 60 > 59.99999 - half) half = std::max(half, 1e-5);
     return half * kSec + Noise(value);
 }
 
@@ -70,20 +71,16 @@ void ExpectFieldsInRange(const CString& text) {
     int d = 0, m = 0;
     double s = 0;
     ASSERT_EQ(fieldkit::detail::Scan(text.GetString() + start, L"%d\u00B0%d'%lf", &d, &m, &s), 3)
-        << text.GetString();
-    EXPECT_LT(m, 60) << text.GetString();
-    EXPECT_LT(s, 60) << text.GetString();
+        << text;
+    EXPECT_LT(m, 60) << text;
+    EXPECT_LT(s, 60) << text;
 }
-
-#define SEEDED SCOPED_TRACE(::testing::Message() << "seed " << kSeed)
 
 }  // namespace
 
 // Each angle text through its reader: a text that rounds lies within half a unit of its last
 // digit; one that cuts lies at most one unit nearer zero (or just past a carry), never beyond.
-TEST(RoundTrip, AnglesCoordinatesAndDecimalDegrees) {
-    SEEDED;
-    Values gen;
+TEST_F(RoundTrip, AnglesCoordinatesAndDecimalDegrees) {
     const auto six = [](double v, bool) { return AngleToDDDMMSSSSSString(v); };
     const auto whole = [](double v, bool) { return ShortAngleToString(v); };
     const struct Form {
@@ -112,7 +109,7 @@ TEST(RoundTrip, AnglesCoordinatesAndDecimalDegrees) {
     for (const Form& f : forms) {
         const double unit = std::pow(10.0, -f.decimals) * (f.dms ? kSec : 1);
         for (int i = 0; i < kCases; ++i) {
-            const double v = gen.Angle(f.range);
+            const double v = Angle(f.range);
             const CString text = f.write(v, f.flag);
             const double back = f.read(text);
             if (f.dms) ExpectFieldsInRange(text);
@@ -128,11 +125,9 @@ TEST(RoundTrip, AnglesCoordinatesAndDecimalDegrees) {
     }
 }
 
-TEST(RoundTrip, QuadrantBearingsWithAnyLetters) {
-    SEEDED;
-    Values gen;
+TEST_F(RoundTrip, QuadrantBearingsWithAnyLetters) {
     for (int i = 0; i < kCases; ++i) {
-        const double azimuth = std::fabs(gen.Angle(360));
+        const double azimuth = std::fabs(Angle(360));
         const bool north = i & 1, east = i & 2;
         const CString text = AngleToDDDMMSSSStringWithRoombs(azimuth, north, east, false);
         // The letters only say how the angle is counted, so any pair reads back to the azimuth.
@@ -142,14 +137,12 @@ TEST(RoundTrip, QuadrantBearingsWithAnyLetters) {
     }
 }
 
-TEST(RoundTrip, FeetAndInches) {
-    SEEDED;
-    Values gen;
+TEST_F(RoundTrip, FeetAndInches) {
     for (const int denominator : {0, 1, 2, 3, 4, 8, 10, 16, 32, 64, 100}) {
         const double inch = 1.0 / 12;
         for (int i = 0; i < kCases / 4; ++i) {
-            double feet = gen.Uniform(-10000, 10000);
-            if (i % 3 == 0) feet = std::trunc(feet) + gen.Int(0, 12) * inch - gen.Uniform(0, 1e-5);
+            double feet = Uniform(-10000, 10000);
+            if (i % 3 == 0) feet = std::trunc(feet) + Int(0, 12) * inch - Uniform(0, 1e-5);
             if (i % 7 == 0) feet /= 1000;
             const CString text = HeightToFeetAndInchesString(feet, denominator);
             const double back = StringToHeight(text);
@@ -168,13 +161,11 @@ TEST(RoundTrip, FeetAndInches) {
     }
 }
 
-TEST(RoundTrip, Stations) {
-    SEEDED;
-    Values gen;
+TEST_F(RoundTrip, Stations) {
     for (const double interval : {100.0, 1000.0, 20.0, 25.4, 0.0}) {
         for (int i = 0; i < kCases / 4; ++i) {
-            double chainage = gen.Uniform(-1e6, 1e6);
-            if (i % 3 == 0) chainage = gen.Int(-9999, 9999) * interval - gen.Uniform(0, 0.01);
+            double chainage = Uniform(-1e6, 1e6);
+            if (i % 3 == 0) chainage = Int(-9999, 9999) * interval - Uniform(0, 0.01);
             const CString text = StnToString(chainage, interval);
             double back = NAN;
             ASSERT_EQ(StnFromString(text, back, interval), 1) << text;
@@ -184,12 +175,10 @@ TEST(RoundTrip, Stations) {
     }
 }
 
-TEST(RoundTrip, DecimalNumbers) {
-    SEEDED;
-    Values gen;
+TEST_F(RoundTrip, DecimalNumbers) {
     for (int i = 0; i < kCases; ++i) {
-        const double x = gen.Uniform(-1, 1) * std::pow(10.0, gen.Int(-6, 9));
-        const int decimals = gen.Int(0, 10);
+        const double x = Uniform(-1, 1) * std::pow(10.0, Int(-6, 9));
+        const int decimals = Int(0, 10);
         const double unit = std::pow(10.0, -decimals);
         const double noise = Noise(x) + std::fabs(x) * 4e-16;
         const CString text = DoubleToString(x, decimals);
@@ -204,7 +193,7 @@ TEST(RoundTrip, DecimalNumbers) {
         ASSERT_NEAR(StringToDouble(DoubleToString(rounded, decimals)), rounded, noise)
             << x << " to " << decimals;
 
-        const int n = gen.Int(INT_MIN, INT_MAX);
+        const int n = Int(INT_MIN, INT_MAX);
         int whole = 0;
         ASSERT_EQ(StringToInt(IntToString(n).GetString(), whole), 1);
         ASSERT_EQ(whole, n);
@@ -215,9 +204,7 @@ TEST(RoundTrip, DecimalNumbers) {
     }
 }
 
-TEST(RoundTrip, GeocentricCoordinates) {
-    SEEDED;
-    Values gen;
+TEST_F(RoundTrip, GeocentricCoordinates) {
     constexpr double kHalfPi = 1.5707963267948966, kPi = 3.141592653589793;
     // Geodetic to geocentric on WGS 84, written out here rather than taken from the library.
     const auto position = [](double b, double l, double h, double(&xyz)[3]) {
@@ -228,17 +215,17 @@ TEST(RoundTrip, GeocentricCoordinates) {
         xyz[2] = (n * (1 - e2) + h) * std::sin(b);
     };
     const std::function<double()> latitudes[] = {
-        [&] { return gen.Uniform(-kHalfPi, kHalfPi); },
-        [&] { return (gen.Int(0, 1) ? 1 : -1) * (kHalfPi - std::pow(10.0, -gen.Uniform(3, 16))); },
-        [&] { return (gen.Int(0, 1) ? 1 : -1) * kHalfPi; },
-        [&] { return gen.Int(0, 1) ? 0.0 : gen.Uniform(-1e-9, 1e-9); },
+        [&] { return Uniform(-kHalfPi, kHalfPi); },
+        [&] { return (Int(0, 1) ? 1 : -1) * (kHalfPi - std::pow(10.0, -Uniform(3, 16))); },
+        [&] { return (Int(0, 1) ? 1 : -1) * kHalfPi; },
+        [&] { return Int(0, 1) ? 0.0 : Uniform(-1e-9, 1e-9); },
     };
     for (int i = 0; i < kCases; ++i) {
         const double b = latitudes[i % 4]();
-        const double l = i % 9 == 0 ? (i % 2 ? kPi : -kPi) : gen.Uniform(-kPi, kPi);
+        const double l = i % 9 == 0 ? (i % 2 ? kPi : -kPi) : Uniform(-kPi, kPi);
         // Both limits of the height taken on the way in; heights above them are refused there
         // but still read back on the way out.
-        const double h = i % 11 == 0 ? (i % 2 ? 100000.0 : -100000.0) : gen.Uniform(-10000, 600000);
+        const double h = i % 11 == 0 ? (i % 2 ? 100000.0 : -100000.0) : Uniform(-10000, 600000);
         SCOPED_TRACE(::testing::Message()
                      << std::setprecision(17) << "B " << b << " L " << l << " H " << h);
         double xyz[3], blh[3], again[3];

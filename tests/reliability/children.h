@@ -22,6 +22,12 @@ inline pid_t Fork(const std::function<int()>& body) {
     return pid;
 }
 
+// An override from the environment, or `fallback` where it is not set.
+inline int EnvInt(const char* name, int fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::atoi(text) : fallback;
+}
+
 // What CLogFile writes before the text of line `n` with LOGFMT_NUMBER: "%4ld - ", and for the
 // application log also the seconds (taken from `line` itself) and the level 1.
 inline std::string LogPrefix(const std::string& line, long long n, bool appLog) {

@@ -131,16 +131,22 @@ struct Outcome {
     DWORD error = 0;
 };
 
+// A value in a page shared with the children forked after it; null (with a failure) when
+// there is none.
+template <class T>
+T* SharedPage() {
+    void* page =
+        mmap(nullptr, sizeof(T), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page != MAP_FAILED) return new (page) T{};
+    ADD_FAILURE() << "no shared page";
+    return nullptr;
+}
+
 // Runs `body` in a forked child whose files may not grow beyond `limit` bytes. SIGXFSZ is
 // ignored there, so a write past the limit fails with EFBIG as on a full disk.
 Outcome InChild(rlim_t limit, const std::function<long()>& body) {
-    void* page =
-        mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (page == MAP_FAILED) {
-        ADD_FAILURE() << "no shared page";
-        return {};
-    }
-    auto* shared = new (page) Outcome;
+    auto* shared = SharedPage<Outcome>();
+    if (shared == nullptr) return {};
     const pid_t pid = reliability::Fork([&] {
         signal(SIGXFSZ, SIG_IGN);
         const struct rlimit r = {limit, RLIM_INFINITY};
@@ -156,7 +162,7 @@ Outcome InChild(rlim_t limit, const std::function<long()>& body) {
         << (WIFSIGNALED(status) ? "child killed by signal " : "child status ")
         << (WIFSIGNALED(status) ? WTERMSIG(status) : status);
     const Outcome out = *shared;
-    munmap(page, sizeof(Outcome));
+    munmap(shared, sizeof(Outcome));
     return out;
 }
 
@@ -174,10 +180,10 @@ class ReplaceTest : public DeviceRootTest {
         std::sort(names.begin(), names.end());
         return names;
     }
-    mode_t Mode(const std::string& path) const {
+    struct stat Stat(const std::string& path) const {
         struct stat st {};
         lstat(Host(path).c_str(), &st);
-        return st.st_mode & 07777;
+        return st;
     }
     // The copies' source, newer than any target so that CopyFromToCheckDate copies.
     void WriteSource(const std::string& bytes, mode_t mode = 0644) const {
@@ -257,9 +263,8 @@ TEST_F(ReplaceTest, ModeAndOwnerKeptReadOnlyRefused) {
                         chown(Host("\\dst\\f.dat").c_str(), nobody->pw_uid, nobody->pw_gid) == 0);
             ASSERT_TRUE(Replace(Way(w), L"\\dst\\f.dat", "new"));
             EXPECT_EQ(Read("\\dst\\f.dat"), Replaced(Way(w), "new"));
-            EXPECT_EQ(Mode("\\dst\\f.dat"), w <= kCopyDir ? 0640u : mode);
-            struct stat st {};
-            stat(Host("\\dst\\f.dat").c_str(), &st);
+            const struct stat st = Stat("\\dst\\f.dat");
+            EXPECT_EQ(st.st_mode & 07777, w <= kCopyDir ? 0640u : mode);
             EXPECT_TRUE(!chownable || (st.st_uid == nobody->pw_uid && st.st_gid == nobody->pw_gid))
                 << "owner " << st.st_uid << ":" << st.st_gid;
         }
@@ -269,7 +274,7 @@ TEST_F(ReplaceTest, ModeAndOwnerKeptReadOnlyRefused) {
         EXPECT_FALSE(Replace(Way(w), L"\\dst\\f.dat", "new"));
         EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
         EXPECT_EQ(Read("\\dst\\f.dat"), "old");
-        EXPECT_EQ(Mode("\\dst\\f.dat"), 0444u);
+        EXPECT_EQ(Stat("\\dst\\f.dat").st_mode & 07777, 0444u);
         EXPECT_EQ(Names("\\dst"), std::vector<std::string>{"f.dat"});
     }
     if (!chownable) GTEST_SKIP() << "owner not checked: needs root and the user nobody";
@@ -295,78 +300,58 @@ TEST_F(ReplaceTest, SavesThroughALinkKeepTheLink) {
     }
 }
 
-// Two savers of one settings file and a reader: every save works, every read is one whole
-// save, and the last rename wins.
-class ConcurrentSaves : public ReplaceTest {
-  protected:
-    void SetUp() override {
-        ReplaceTest::SetUp();
+// The saves of saver `writer` of one settings file; the number that failed.
+int Saves(char writer) {
+    CINIFile ini;
+    int failed = 0;
+    for (int i = 0; i < kSaves; ++i) {
+        ini.SetStringValue(L"S", L"k", CString(SaveValue(writer, i).c_str()));
+        failed += ini.SaveIni(L"\\s.ini") ? 0 : 1;
+    }
+    return failed;
+}
+
+// Two savers, as processes and then as threads, and a reader: every save works, every read is
+// one whole save, and the last rename wins.
+TEST_F(ReplaceTest, ConcurrentSavesAndAReader) {
+    for (const bool processes : {true, false}) {
+        SCOPED_TRACE(processes ? "processes" : "threads");
         Write("\\s.ini", SavedFile(SaveValue('A', 0)));
-    }
-    // The saves of saver `writer`; the number that failed.
-    static int Saves(char writer) {
-        CINIFile ini;
-        int failed = 0;
-        for (int i = 0; i < kSaves; ++i) {
-            ini.SetStringValue(L"S", L"k", CString(SaveValue(writer, i).c_str()));
-            failed += ini.SaveIni(L"\\s.ini") ? 0 : 1;
-        }
-        return failed;
-    }
-    template <class Running>
-    void ReadWhile(Running running) {
+        // Both children are forked before a thread of this test runs; a thread waits for each.
+        const pid_t children[] = {processes ? reliability::Fork([] { return Saves('A'); }) : 0,
+                                  processes ? reliability::Fork([] { return Saves('B'); }) : 0};
+        ASSERT_TRUE(!processes || (children[0] > 0 && children[1] > 0));
+        std::atomic<int> running{2}, failed{0};
+        std::vector<std::thread> savers;
+        for (int c = 0; c < 2; ++c)
+            savers.emplace_back([&, c] {
+                int status = -1;
+                if (!processes) {
+                    failed += Saves("AB"[c]);
+                } else if (waitpid(children[c], &status, 0) != children[c] || !WIFEXITED(status) ||
+                           WEXITSTATUS(status) != 0) {
+                    ++failed;
+                }
+                --running;
+            });
         long reads = 0;
         do {
             const std::string bytes = Read("\\s.ini");
-            ASSERT_FALSE(WhichSave(bytes).empty())
-                << "read " << reads << ": no whole save, " << bytes.size() << " bytes";
+            if (WhichSave(bytes).empty()) {
+                ADD_FAILURE() << "read " << reads << ": no whole save, " << bytes.size()
+                              << " bytes";
+                break;
+            }
             ++reads;
-        } while (running());
+        } while (running.load() > 0);
+        for (std::thread& t : savers)
+            t.join();
+        EXPECT_EQ(failed.load(), 0);
         const std::string last = WhichSave(Read("\\s.ini")), end = std::to_string(kSaves - 1);
         EXPECT_TRUE(last == "A" + end || last == "B" + end) << last;
         EXPECT_EQ(Names("\\"), std::vector<std::string>{"s.ini"});
         std::printf("[ figures  ] %d saves each, %ld whole reads\n", kSaves, reads);
     }
-};
-
-TEST_F(ConcurrentSaves, Threads) {
-    std::atomic<int> running{2}, failed{0};
-    std::vector<std::thread> savers;
-    for (const char writer : {'A', 'B'})
-        savers.emplace_back([&, writer] {
-            failed += Saves(writer);
-            --running;
-        });
-    ReadWhile([&] { return running.load() > 0; });
-    for (std::thread& t : savers)
-        t.join();
-    EXPECT_EQ(failed.load(), 0);
-}
-
-TEST_F(ConcurrentSaves, Processes) {
-    const pid_t children[] = {reliability::Fork([] { return Saves('A'); }),
-                              reliability::Fork([] { return Saves('B'); })};
-    ASSERT_TRUE(children[0] > 0 && children[1] > 0);
-    int status[] = {-1, -1};
-    ReadWhile([&] {
-        bool any = false;
-        for (int c = 0; c < 2; ++c) {
-            if (status[c] == -1 && waitpid(children[c], &status[c], WNOHANG) == 0) {
-                status[c] = -1;
-                any = true;
-            }
-        }
-        return any;
-    });
-    for (int c = 0; c < 2; ++c) {
-        if (status[c] == -1) waitpid(children[c], &status[c], 0);  // after a failed read
-        EXPECT_TRUE(WIFEXITED(status[c]) && WEXITSTATUS(status[c]) == 0) << status[c];
-    }
-}
-
-int EnvInt(const char* name, int fallback) {
-    const char* text = std::getenv(name);
-    return text != nullptr && *text != '\0' ? std::atoi(text) : fallback;
 }
 
 // The text after "L<i> " on log line i: 0 to 900 bytes, so lines often span the stream's
@@ -394,30 +379,25 @@ class CrashKillTest : public ReplaceTest {
   protected:
     void SetUp() override {
         ReplaceTest::SetUp();
-        void* page = mmap(nullptr, sizeof(std::int64_t[2]), PROT_READ | PROT_WRITE,
-                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-        ASSERT_NE(page, MAP_FAILED);
-        progress_ = static_cast<std::int64_t*>(page);
-        kills_ = EnvInt("FIELDKIT_RELIABILITY_KILLS", kDefaultKills);
-        seed_ = static_cast<unsigned>(EnvInt("FIELDKIT_RELIABILITY_SEED", 20261207));
+        ASSERT_NE(progress_ = SharedPage<std::int64_t>(), nullptr);
+        kills_ = reliability::EnvInt("FIELDKIT_RELIABILITY_KILLS", kDefaultKills);
+        seed_ = static_cast<unsigned>(reliability::EnvInt("FIELDKIT_RELIABILITY_SEED", 20261207));
         rng_.seed(seed_);
     }
     void TearDown() override {
-        if (progress_ != nullptr) munmap(progress_, sizeof(std::int64_t[2]));
+        if (progress_ != nullptr) munmap(progress_, sizeof(std::int64_t));
         ReplaceTest::TearDown();
     }
 
-    // In the child: its loop has begun (step 0), or it completed step `step`.
-    void Reached(std::int64_t step) {
-        __atomic_store_n(&progress_[step == 0 ? 0 : 1], step == 0 ? 1 : step, __ATOMIC_RELEASE);
-    }
+    // In the child: its loop has begun (step 0), or it completed step `step`. The page holds
+    // one more, so that 0 says the child has not begun.
+    void Reached(std::int64_t step) { __atomic_store_n(progress_, step + 1, __ATOMIC_RELEASE); }
 
     // Forks a child that runs `work` (a loop that reports its steps), waits until it works,
     // lets it run for a random time below `maxDelayUs` and kills it. The steps the child
     // completed, or -1 (with a failure) when it did not run to the kill.
     std::int64_t RunAndKill(const std::function<int()>& work, int maxDelayUs) {
-        __atomic_store_n(&progress_[0], 0, __ATOMIC_RELAXED);
-        __atomic_store_n(&progress_[1], 0, __ATOMIC_RELAXED);
+        __atomic_store_n(progress_, 0, __ATOMIC_RELAXED);
         const pid_t pid = reliability::Fork(work);
         if (pid < 0) {
             ADD_FAILURE() << "cannot fork";
@@ -425,7 +405,7 @@ class CrashKillTest : public ReplaceTest {
         }
         const auto deadline = Clock::now() + std::chrono::seconds(30);
         int status = 0;
-        while (__atomic_load_n(&progress_[0], __ATOMIC_ACQUIRE) == 0) {
+        while (__atomic_load_n(progress_, __ATOMIC_ACQUIRE) == 0) {
             if (waitpid(pid, &status, WNOHANG) == pid || Clock::now() > deadline) {
                 kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
@@ -442,7 +422,7 @@ class CrashKillTest : public ReplaceTest {
             ADD_FAILURE() << "the child ended on its own, status " << status;
             return -1;
         }
-        return __atomic_load_n(&progress_[1], __ATOMIC_ACQUIRE);
+        return __atomic_load_n(progress_, __ATOMIC_ACQUIRE) - 1;
     }
 
     // The log holds complete lines 1..M, M the lines completed or one more (the line whose
@@ -489,10 +469,9 @@ class CrashKillTest : public ReplaceTest {
                 return 4;
             }
             Reached(0);
-            for (std::int64_t i = 1;; ++i) {
-                const long long n = i;
-                appLog ? LOGMESSAGE(1, "L%lld %s", n, Payload(i))
-                       : log.LogMessage(1, "L%lld %s", n, Payload(i));
+            for (long long i = 1;; ++i) {
+                appLog ? LOGMESSAGE(1, "L%lld %s", i, Payload(i))
+                       : log.LogMessage(1, "L%lld %s", i, Payload(i));
                 Reached(i);
             }
         };

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,10 +28,9 @@ constexpr int kDefaultLines = 20000;
 #else
 constexpr int kDefaultLines = 100000;
 #endif
-const int kLinesPerThread = [] {
-    const char* text = std::getenv("FIELDKIT_RELIABILITY_LINES");
-    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : kDefaultLines;
-}();
+// A value below 1 (or none) keeps the default.
+const int kSetLines = reliability::EnvInt("FIELDKIT_RELIABILITY_LINES", 0);
+const int kLinesPerThread = kSetLines > 0 ? kSetLines : kDefaultLines;
 
 class LogStressTest : public DeviceRootTest {
   protected:

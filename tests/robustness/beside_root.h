@@ -66,8 +66,7 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& top, const fs
         if (S_ISLNK(st.st_mode)) d += fs::read_symlink(p).string();
     };
     add(top);
-    for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator();
-         ++it) {
+    for (auto it = fs::recursive_directory_iterator(top); it != fs::end(it); ++it) {
         if (it->path() == skip) it.disable_recursion_pending();
         if (it->path() != skip) add(it->path());
     }
@@ -193,8 +192,7 @@ inline const std::vector<Operation>& Operations() {
              true},
             {"_wfopen w", [](Path p) { return Opened(_wfopen(p, L"w")); }},
             {"_wfopen a", [](Path p) { return Opened(_wfopen(p, L"a")); }},
-            {"DeviceFopen a",
-             [](Path p) { return Opened(fieldkit::detail::DeviceFopen(Utf8(p).c_str(), "a")); }},
+            // Through the stream the library opens for itself ("a"), as _wfopen does.
             {"CLogFile",
              [](Path p) {
                  CLogFile log;
