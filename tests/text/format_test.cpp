@@ -79,53 +79,48 @@ TEST(Format, TextsOfEveryKindOfConversion) {
     const char* narrow = "45\xC2\xB0 N";  // the same text in UTF-8
     const char unterminated[3] = {'a', 'b', 'c'};
     int untouched = 7;
-    const std::pair<std::string, const char*> narrowTexts[] = {
-        {FormatA("%#.2G|%#.3g|%#g|%#.0e|%#.0f", 99.995, 1.0, 0.0, 2.0, 3.0),
-         "1.0E+02|1.00|0.00000|2.e+00|3."},
-        // In narrow output "%s" is narrow and "%S" wide; either width is accepted by both.
-        {FormatA("[%s|%S]", narrow, wide), "[45\xC2\xB0 N|45\xC2\xB0 N]"},
-        {FormatA("%s/%s", std::string("a"), std::wstring(L"b")), "a/b"},
-        {FormatA("[%8s|%-4s|%.2s]", "abc", "x", "abcdef"), "[     abc|x   |ab]"},
-        // A precision never cuts a UTF-8 sequence in two.
-        {FormatA("[%.3S]", L"45\u00B0"), "[45]"},
-        {FormatA("[%.4S]", L"45\u00B0"), "[45\xC2\xB0]"},
-        {FormatA("[%5S|%-4.2S|%S]", L"ab", L"xyz", L""), "[   ab|xy  |]"},
-        {FormatA("%s|%S", static_cast<const char*>(nullptr), nullptr), "(null)|(null)"},
-        // A precision bounds how far the text is read: no terminator needed beyond it.
-        {FormatA("%.3s", static_cast<const char*>(unterminated)), "abc"},
-        {FormatA("%c%C", 'N', L'\u00B0'), "N\xC2\xB0"},
-        {FormatA("[%3c]", 'x'), "[  x]"},
-        // A mismatched or missing argument shows the conversion; "%n" writes nothing.
-        {FormatA("%d and %s", "text", 5), "%d and %s"},
-        {FormatA("%d %d", 1), "1 %d"},
-        {FormatA("%.2f", 3), "%.2f"},
-        {FormatA("%*d", "w", 3), "%*d"},
-        {FormatA("100%% %q"), "100% %q"},
-        {FormatA("end %"), "end %"},
-        {FormatA(nullptr, 1), ""},
-        {FormatA("ab%n", &untouched), "ab"},
-        {FormatA("[%*d|%-*d|%.*f|%.*f]", 5, 42, 4, 7, 2, 1.005, -1, 2.0),
-         "[   42|7   |1.00|2.000000]"},
-        {FormatA("[%*d]", -4, 1), "[1   ]"},
-        // "hh", "h", "l" and "ll" are among the random conversions above.
-        {FormatA("%I64d %I32u", -5LL, -1), "-5 4294967295"},
-        {FormatA("%p %p", nullptr, reinterpret_cast<void*>(0x1234)), "(nil) 0x1234"},
-        {FormatA("%a %A", 1.5, -0.25), "0x1.8p+0 -0X1P-2"}};
-    for (const auto& [got, expected] : narrowTexts)
+    using N = std::pair<std::string, std::string>;
+    for (const auto& [got, expected] :
+         {N{FormatA("%#.2G|%#.3g|%#g|%#.0e|%#.0f", 99.995, 1.0, 0.0, 2.0, 3.0),
+            "1.0E+02|1.00|0.00000|2.e+00|3."},
+          // In narrow output "%s" is narrow and "%S" wide; either width is accepted by both.
+          N{FormatA("[%s|%S]", narrow, wide), "[45\xC2\xB0 N|45\xC2\xB0 N]"},
+          N{FormatA("%s/%s", std::string("a"), std::wstring(L"b")), "a/b"},
+          N{FormatA("[%8s|%-4s|%.2s]", "abc", "x", "abcdef"), "[     abc|x   |ab]"},
+          // A precision never cuts a UTF-8 sequence in two.
+          N{FormatA("[%.3S]", L"45\u00B0"), "[45]"},
+          N{FormatA("[%.4S]", L"45\u00B0"), "[45\xC2\xB0]"},
+          N{FormatA("[%5S|%-4.2S|%S]", L"ab", L"xyz", L""), "[   ab|xy  |]"},
+          N{FormatA("%s|%S", static_cast<const char*>(nullptr), nullptr), "(null)|(null)"},
+          // A precision bounds how far the text is read: no terminator needed beyond it.
+          N{FormatA("%.3s", static_cast<const char*>(unterminated)), "abc"},
+          N{FormatA("%c%C", 'N', L'\u00B0'), "N\xC2\xB0"}, N{FormatA("[%3c]", 'x'), "[  x]"},
+          // A mismatched or missing argument shows the conversion; "%n" writes nothing.
+          N{FormatA("%d and %s", "text", 5), "%d and %s"}, N{FormatA("%d %d", 1), "1 %d"},
+          N{FormatA("%.2f", 3), "%.2f"}, N{FormatA("%*d", "w", 3), "%*d"},
+          N{FormatA("100%% %q"), "100% %q"}, N{FormatA("end %"), "end %"},
+          N{FormatA(nullptr, 1), ""}, N{FormatA("ab%n", &untouched), "ab"},
+          N{FormatA("[%*d|%-*d|%.*f|%.*f]", 5, 42, 4, 7, 2, 1.005, -1, 2.0),
+            "[   42|7   |1.00|2.000000]"},
+          N{FormatA("[%*d]", -4, 1), "[1   ]"},
+          // "hh", "h", "l" and "ll" are among the random conversions above.
+          N{FormatA("%I64d %I32u", -5LL, -1), "-5 4294967295"},
+          N{FormatA("%p %p", nullptr, reinterpret_cast<void*>(0x1234)), "(nil) 0x1234"},
+          N{FormatA("%a %A", 1.5, -0.25), "0x1.8p+0 -0X1P-2"}})
         EXPECT_EQ(got, expected);
     EXPECT_EQ(untouched, 7);
     // The handheld's meanings: in wide output "%s" is wide and "%S" narrow.
-    const std::pair<std::wstring, std::wstring> wideTexts[] = {
-        {FormatW(L"%3.*lf|%-6d|%08.5f|%+.3e|%#x", 2, 3.14159, -12, 24.48, 1234.5, 255u),
-         L"3.14|-12   |24.48000|+1.234e+03|0xff"},
-        {FormatW(L"[%s|%S|%ls|%hs]", wide, narrow, wide, narrow),
-         L"[45\u00B0 N|45\u00B0 N|45\u00B0 N|45\u00B0 N]"},
-        {FormatW(L"%s", CString(L"cs")), L"cs"},
-        {FormatW(L"[%.2S]", "\xC2\xB0\xC2\xB0\xC2\xB0"), L"[\u00B0\u00B0]"},
-        {FormatW(L"%c%c%c", L'N', 'S', L'\u00B0'), L"NS\u00B0"},
-        // A narrow char is a Windows-1252 byte.
-        {FormatW(L"%c", '\x80'), L"\u20AC"}};
-    for (const auto& [got, expected] : wideTexts)
+    using W = std::pair<std::wstring, std::wstring>;
+    for (const auto& [got, expected] :
+         {W{FormatW(L"%3.*lf|%-6d|%08.5f|%+.3e|%#x", 2, 3.14159, -12, 24.48, 1234.5, 255u),
+            L"3.14|-12   |24.48000|+1.234e+03|0xff"},
+          W{FormatW(L"[%s|%S|%ls|%hs]", wide, narrow, wide, narrow),
+            L"[45\u00B0 N|45\u00B0 N|45\u00B0 N|45\u00B0 N]"},
+          W{FormatW(L"%s", CString(L"cs")), L"cs"},
+          W{FormatW(L"[%.2S]", "\xC2\xB0\xC2\xB0\xC2\xB0"), L"[\u00B0\u00B0]"},
+          W{FormatW(L"%c%c%c", L'N', 'S', L'\u00B0'), L"NS\u00B0"},
+          // A narrow char is a Windows-1252 byte.
+          W{FormatW(L"%c", '\x80'), L"\u20AC"}})
         EXPECT_EQ(got, expected);
     // Huge widths are capped instead of exhausting memory.
     EXPECT_EQ(FormatA("%*d", 2000000000, 1).size(),

@@ -26,18 +26,13 @@ TEST(Utf8, RoundTripsEveryScalarValue) {
 // ("\xE2\x82") is one replacement. The other way, a surrogate pair joins, and a lone surrogate
 // or a value above U+10FFFF is one replacement.
 TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
-    const std::pair<std::string, std::wstring> cases[] = {
-        {"a\x80z", L"a\uFFFDz"},
-        {"\xC3", L"\uFFFD"},
-        {"\xC3(", L"\uFFFD("},
-        {"\xC0\xAF", L"\uFFFD\uFFFD"},
-        {"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},
-        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
-        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"\xE2\x82", L"\uFFFD"},
-        {"\xFF\xFE", L"\uFFFD\uFFFD"},
-        {std::string("a\0b", 3), std::wstring(L"a\0b", 3)}};
-    for (const auto& [bytes, text] : cases)
+    using U = std::pair<std::string, std::wstring>;
+    for (const auto& [bytes, text] :
+         {U{"a\x80z", L"a\uFFFDz"}, U{"\xC3", L"\uFFFD"}, U{"\xC3(", L"\uFFFD("},
+          U{"\xC0\xAF", L"\uFFFD\uFFFD"}, U{"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},
+          U{"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
+          U{"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"}, U{"\xE2\x82", L"\uFFFD"},
+          U{"\xFF\xFE", L"\uFFFD\uFFFD"}, U{std::string("a\0b", 3), std::wstring(L"a\0b", 3)}})
         EXPECT_EQ(Utf8ToWide(bytes), text) << bytes;
     const std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
     EXPECT_EQ(WideToUtf8(pair), "\xF0\x9F\x98\x80");
