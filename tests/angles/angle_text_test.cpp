@@ -8,7 +8,7 @@
 #include <utility>
 
 TEST(AngleText, CoordinatesAnglesAndBearings) {
-    const std::pair<CString, const wchar_t*> cases[] = {
+    const std::pair<CString, CString> cases[] = {
         {LatitudeToDDDMMSSSString(45.5, true), L"45\u00B030'00.00000\"N"},
         {LatitudeToDDDMMSSSString(45.5, false), L"45\u00B030'0.0\"N"},
         {LatitudeToDDDMMSSSString(-33.8568, true), L"33\u00B051'24.48000\"S"},

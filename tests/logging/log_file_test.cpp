@@ -14,27 +14,22 @@
 namespace {
 
 // The tick count the log reads: GetTickCount is wrapped at link time (CMakeLists.txt), and
-// while a TickSetter lives the wrapper answers its value. A shared library keeps its own
-// calls; the wrapper then never sees one.
-std::atomic<bool> gTickSet{false};
-std::atomic<DWORD> gTick{0};
+// while gTick holds a count (not -1) the wrapper answers it; a TickSetter puts the real count
+// back when it goes. A shared library keeps its own calls; the wrapper then never sees one.
+std::atomic<long long> gTick{-1};
 std::atomic<int> gTickReads{0};
-
 struct TickSetter {
-    ~TickSetter() { gTickSet = false; }
-    void Set(DWORD tick) const {
-        gTick = tick;
-        gTickSet = true;
-    }
+    ~TickSetter() { gTick = -1; }
 };
 
 }  // namespace
 
 extern "C" DWORD __real__Z12GetTickCountv();
 extern "C" DWORD __wrap__Z12GetTickCountv() {
-    if (!gTickSet) return __real__Z12GetTickCountv();
+    const long long tick = gTick;
+    if (tick < 0) return __real__Z12GetTickCountv();
     ++gTickReads;
-    return gTick;
+    return static_cast<DWORD>(tick);
 }
 
 namespace {
@@ -145,7 +140,7 @@ TEST_F(LogFileTest, OpenModes) {
     EXPECT_TRUE(Exists("\\r.log") && Exists("\\moved.log"));
 }
 
-TEST_F(LogFileTest, FileNames) {
+TEST_F(LogFileTest, FileNamesAndDebuggerOutput) {
     // The 259-byte limit is in the robustness tests, UTF-8 names with the application log.
     CLogFile log;
     ASSERT_EQ(log.Start("\\trace", LOGMODE_TIMEDFILE, 0, 1), 0);
@@ -160,13 +155,11 @@ TEST_F(LogFileTest, FileNames) {
     ASSERT_EQ(log.Start(LOGMODE_TIMEDFILE, 0, 1), 0);
     log.Stop();
     EXPECT_TRUE(Like(log.GetFilename(), "######") && Exists(log.GetFilename()));
-}
 
-TEST_F(LogFileTest, DebuggerOutput) {
-    // Shared: the handler stays installed until the fixture goes.
+    // Without a file the lines go to the debugger. (Shared: the handler stays installed until
+    // the fixture goes.)
     const auto seen = std::make_shared<std::vector<std::wstring>>();
     knobs_.DebugOutput([seen](const wchar_t* t) { seen->emplace_back(t); });
-    CLogFile log;
     ASSERT_EQ(log.Start(LOGMODE_DEBUGOUT, LOGFMT_NUMBER, 1), 0);
     log.LogMessage("Gr\u00FC\u00DFe", 1);  // UTF-8
     log.LogMessage(nullptr, 1);
@@ -204,13 +197,13 @@ TEST_F(LogFileTest, SecondsSinceStartAcrossTheTickWrap) {
                  {0xFFFFFF00u, 0x100u, "(0.512) - msg\n"},
                  {0, 0x80000000u, "(2147483.648) - msg\n"},
                  {42, 49, "(0.007) - msg\n"}};
-    const TickSetter tick;
+    const TickSetter restore;
     for (const auto& c : cases) {
-        tick.Set(c.start);
+        gTick = c.start;
         CLogFile log;
         ASSERT_EQ(log.Start("\\t.log", LOGMODE_FILE, LOGFMT_SECONDS, 1), 0);
         if (gTickReads == 0) GTEST_SKIP() << "the tick count cannot be replaced in this build";
-        tick.Set(c.now);
+        gTick = c.now;
         log.LogMessage("msg", 1);
         log.Stop();
         EXPECT_EQ(Read("\\t.log"), c.line) << c.start << " to " << c.now;

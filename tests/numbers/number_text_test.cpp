@@ -83,22 +83,19 @@ TEST(Dates, PseudoMinuteCount) {
         EXPECT_EQ(DateToInt(text), minutes) << text;
 }
 
+// DoubleToString rounds as printf does, a half to even; a time's fields never carry, and far
+// outside the 32-bit range they saturate instead of being undefined.
 TEST(Texts, FormatsOfNumbersAndTimes) {
-    EXPECT_EQ(IntToString(-42), L"-42");
-    EXPECT_EQ(DoubleToString(3.14159, 2), L"3.14");
-    EXPECT_EQ(DoubleToString(5.0, 0), L"  5");
-    EXPECT_EQ(DoubleToString(-1.0, 0), L" -1");
-    EXPECT_EQ(DoubleToString(2.5, 0), L"  2");  // printf rounds half to even
-    EXPECT_EQ(DoubleToStringG(0.0001234567), L"0.00012346");
-    EXPECT_EQ(DoubleToStringG(0.0), L"0");
-    EXPECT_EQ(DoubleToStringG(0.001), L"0.00100000");
-    EXPECT_EQ(DoubleToStringG(12.5), L"12.50000000");
-    EXPECT_EQ(DoubleToStringG(-1e-9), L"-1e-09");
-    EXPECT_EQ(TimeToString(12.5), L"12:30:0.000");
-    EXPECT_EQ(TimeToString(1.25), L" 1:15:0.000");
-    EXPECT_EQ(TimeToString(0.0166666), L" 0: 0:60.000");  // no carry
-    EXPECT_EQ(TimeToString(-1.5), L"-1:-30:0.000");
-    // Far outside the 32-bit range the fields saturate instead of being undefined.
-    EXPECT_EQ(TimeToString(NAN), L" 0: 0:  nan");
-    EXPECT_EQ(TimeToString(1e10).Left(11), L"2147483647:");
+    using T = std::pair<CString, CString>;
+    for (const auto& [got, expected] :
+         {T{IntToString(-42), L"-42"}, T{DoubleToString(3.14159, 2), L"3.14"},
+          T{DoubleToString(5.0, 0), L"  5"}, T{DoubleToString(-1.0, 0), L" -1"},
+          T{DoubleToString(2.5, 0), L"  2"}, T{DoubleToStringG(0.0001234567), L"0.00012346"},
+          T{DoubleToStringG(0.0), L"0"}, T{DoubleToStringG(0.001), L"0.00100000"},
+          T{DoubleToStringG(12.5), L"12.50000000"}, T{DoubleToStringG(-1e-9), L"-1e-09"},
+          T{TimeToString(12.5), L"12:30:0.000"}, T{TimeToString(1.25), L" 1:15:0.000"},
+          T{TimeToString(0.0166666), L" 0: 0:60.000"}, T{TimeToString(-1.5), L"-1:-30:0.000"},
+          T{TimeToString(NAN), L" 0: 0:  nan"}, T{TimeToString(1e10).Left(11), L"2147483647:"}}) {
+        EXPECT_EQ(got, expected);
+    }
 }

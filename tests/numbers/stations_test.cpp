@@ -4,7 +4,7 @@
 
 #include "tests/support/cstring_printer.h"
 
-TEST(Stations, Texts) {
+TEST(Stations, TextsAndReading) {
     EXPECT_EQ(StnToString(1234.567, 100), L"12+34.57");
     EXPECT_EQ(StnToString(50, 100), L"0+50.00");
     EXPECT_EQ(StnToString(1000, 1000), L"1+0.00");
@@ -12,9 +12,6 @@ TEST(Stations, Texts) {
     EXPECT_EQ(StnToString(1299.999, 100), L"12+100.00");  // no carry
     EXPECT_EQ(StnToString(1234.567, 0), L"0+1234.57");
     EXPECT_EQ(StnToString(1e15, 1), L"2147483647+999997852516353.00");
-}
-
-TEST(Stations, Reading) {
     const struct {
         const wchar_t* text;
         double interval, chainage;

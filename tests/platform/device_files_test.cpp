@@ -92,27 +92,7 @@ TEST_F(DeviceFiles, FindDataCarriesSizeTimesAndAttributes) {
     EXPECT_LE(seconds(fd.ftCreationTime), seconds(fd.ftLastWriteTime) + 1);
 }
 
-TEST_F(DeviceFiles, AttributesMapOntoPermissions) {
-    Write("\\f");
-    MakeDir("\\dir");
-    EXPECT_EQ(GetFileAttributesW(L"\\none"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    ASSERT_TRUE(SetFileAttributesW(L"\\f", FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(GetFileAttributesW(L"\\f") & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(
-        std::filesystem::status(Host("\\f")).permissions() & std::filesystem::perms::owner_write,
-        std::filesystem::perms::none);
-    EXPECT_FALSE(DeleteFileW(L"\\f"));  // a read-only file is not deleted
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    ASSERT_TRUE(SetFileAttributesW(L"\\f", FILE_ATTRIBUTE_NORMAL));
-    EXPECT_EQ(GetFileAttributesW(L"\\f") & FILE_ATTRIBUTE_READONLY, 0u);
-    // The hidden flag is kept where the file system allows; asking never fails.
-    EXPECT_TRUE(SetFileAttributesW(L"\\dir", FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_FALSE(SetFileAttributesW(L"\\none", FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_TRUE(DeleteFileW(L"\\f"));
-}
-
-TEST_F(DeviceFiles, FoldersFilesAndMoves) {
+TEST_F(DeviceFiles, FoldersFilesMovesAndAttributes) {
     EXPECT_TRUE(CreateDirectoryW(L"\\a", nullptr));
     EXPECT_FALSE(CreateDirectoryW(L"\\a", nullptr));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
@@ -135,6 +115,22 @@ TEST_F(DeviceFiles, FoldersFilesAndMoves) {
     MakeDir("\\dir");
     Write("\\f", "f");
     EXPECT_FALSE(MoveFileExW(L"\\f", L"\\dir", MOVEFILE_REPLACE_EXISTING));
+    // Attributes map onto the host's permissions.
+    EXPECT_EQ(GetFileAttributesW(L"\\none"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    ASSERT_TRUE(SetFileAttributesW(L"\\f", FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesW(L"\\f") & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(
+        std::filesystem::status(Host("\\f")).permissions() & std::filesystem::perms::owner_write,
+        std::filesystem::perms::none);
+    EXPECT_FALSE(DeleteFileW(L"\\f"));  // a read-only file is not deleted
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(SetFileAttributesW(L"\\f", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(GetFileAttributesW(L"\\f") & FILE_ATTRIBUTE_READONLY, 0u);
+    // The hidden flag is kept where the file system allows; asking never fails.
+    EXPECT_TRUE(SetFileAttributesW(L"\\dir", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(SetFileAttributesW(L"\\none", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(DeleteFileW(L"\\f"));
 }
 
 TEST_F(DeviceFiles, CopiesKeepContentsAndTimesAndNeverEatTheSource) {

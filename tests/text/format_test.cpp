@@ -11,6 +11,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "fieldkit/text/cstring.h"
 
@@ -28,24 +29,21 @@ std::string Reference(const std::string& fmt, T value) {
     return buf;
 }
 
-std::string RandomConversion(std::mt19937& rng, const char* lengths, const char* convs) {
+// Random flags, width and precision, one of `modifiers` or none, one of `convs`.
+std::string RandomConversion(std::mt19937& rng, std::vector<std::string> modifiers,
+                             const std::string& convs) {
     std::string conversion = "%";
     for (const char flag : std::string("-+ #0"))
         if (rng() % 4 == 0) conversion += flag;
     if (rng() % 2) conversion += std::to_string(rng() % 25);
     if (rng() % 2) conversion += "." + std::to_string(rng() % 20);
-    const std::string len(lengths), conv(convs);
-    std::string modifier;
-    const std::size_t pick = rng() % (len.size() + 1);
-    if (pick < len.size()) modifier = len[pick] == 'L' ? "l" : std::string(1, len[pick]);
-    if (modifier == "H") modifier = "hh";
-    if (modifier == "q") modifier = "ll";
-    const char c = conv[rng() % conv.size()];
+    const char c = convs[rng() % convs.size()];
     // glibc keeps one digit too few for "%#g" when rounding carries into a new power of ten
     // ("%#.2g" of 99.995 gives "1.e+02"); that case is checked on its own below.
     if ((c == 'g' || c == 'G') && conversion.find('#') != std::string::npos)
         conversion.erase(conversion.find('#'), 1);
-    return conversion + modifier + c;
+    modifiers.emplace_back();
+    return conversion + modifiers[rng() % modifiers.size()] + c;
 }
 
 }  // namespace
@@ -60,7 +58,7 @@ TEST(Format, NumbersMatchTheCLibrary) {
                             -1e-300, 5e-324, DBL_MAX, INFINITY,     -INFINITY,   NAN};
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     for (int i = 0; i < 20000; ++i) {
-        const std::string conversion = RandomConversion(rng, "Hhlq", "diouxX");
+        const std::string conversion = RandomConversion(rng, {"hh", "h", "l", "ll"}, "diouxX");
         const long long v = i % 3 == 0 ? integers[rng() % std::size(integers)]
                                        : static_cast<long long>(rng()) * (rng() % 2 ? 1 : -7919);
         const std::string expected = conversion.find("ll") != std::string::npos
@@ -69,100 +67,69 @@ TEST(Format, NumbersMatchTheCLibrary) {
                                          ? Reference(conversion, static_cast<long>(v))
                                          : Reference(conversion, static_cast<int>(v));
         ASSERT_EQ(FormatA(conversion.c_str(), v), expected) << conversion << " of " << v;
-        const std::string real = RandomConversion(rng, "lL", "feEgG");
+        const std::string real = RandomConversion(rng, {"l"}, "feEgG");
         const double d = i % 2 ? reals[rng() % std::size(reals)]
                                : unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20);
         ASSERT_EQ(FormatA(real.c_str(), d), Reference(real, d)) << real << " of " << d;
     }
 }
 
-TEST(Format, AlternativeGeneralFormKeepsThePrecision) {
-    EXPECT_EQ(FormatA("%#.2G|%#.3g|%#g|%#.0e|%#.0f", 99.995, 1.0, 0.0, 2.0, 3.0),
-              "1.0E+02|1.00|0.00000|2.e+00|3.");
-}
-
-TEST(Format, WideOutputEqualsNarrowForNumbers) {
-    EXPECT_EQ(FormatW(L"%3.*lf|%-6d|%08.5f|%+.3e|%#x", 2, 3.14159, -12, 24.48, 1234.5, 255u),
-              L"3.14|-12   |24.48000|+1.234e+03|0xff");
-}
-
-TEST(Format, StringsAcceptEitherWidthAndConvertThroughUtf8) {
+TEST(Format, TextsOfEveryKindOfConversion) {
     const wchar_t* wide = L"45\u00B0 N";
     const char* narrow = "45\xC2\xB0 N";  // the same text in UTF-8
-    // The handheld's meanings: in wide output "%s" is wide and "%S" narrow, and the reverse in
-    // narrow output. Either width is accepted by both.
-    EXPECT_EQ(FormatW(L"[%s|%S|%ls|%hs]", wide, narrow, wide, narrow),
-              L"[45\u00B0 N|45\u00B0 N|45\u00B0 N|45\u00B0 N]");
-    EXPECT_EQ(FormatA("[%s|%S]", narrow, wide), "[45\xC2\xB0 N|45\xC2\xB0 N]");
-    EXPECT_EQ(FormatW(L"%s", CString(L"cs")), L"cs");
-    EXPECT_EQ(FormatA("%s/%s", std::string("a"), std::wstring(L"b")), "a/b");
-    EXPECT_EQ(FormatA("[%8s|%-4s|%.2s]", "abc", "x", "abcdef"), "[     abc|x   |ab]");
-    // A precision never cuts a UTF-8 sequence in two.
-    EXPECT_EQ(FormatA("[%.3S]", L"45\u00B0"), "[45]");
-    EXPECT_EQ(FormatA("[%.4S]", L"45\u00B0"), "[45\xC2\xB0]");
-    EXPECT_EQ(FormatW(L"[%.2S]", "\xC2\xB0\xC2\xB0\xC2\xB0"), L"[\u00B0\u00B0]");
-    EXPECT_EQ(FormatA("[%5S|%-4.2S|%S]", L"ab", L"xyz", L""), "[   ab|xy  |]");
-    EXPECT_EQ(FormatA("%s|%S", static_cast<const char*>(nullptr), nullptr), "(null)|(null)");
-    // A precision bounds how far the text is read: no terminator needed beyond it.
     const char unterminated[3] = {'a', 'b', 'c'};
-    EXPECT_EQ(FormatA("%.3s", static_cast<const char*>(unterminated)), "abc");
-}
-
-TEST(Format, CharactersKeepTheirMeaningInBothWidths) {
-    EXPECT_EQ(FormatW(L"%c%c%c", L'N', 'S', L'\u00B0'), L"NS\u00B0");
-    EXPECT_EQ(FormatA("%c%C", 'N', L'\u00B0'), "N\xC2\xB0");
-    EXPECT_EQ(FormatW(L"%c", '\x80'), L"\u20AC");  // a narrow char is a Windows-1252 byte
-    EXPECT_EQ(FormatA("[%3c]", 'x'), "[  x]");
-}
-
-TEST(Format, MismatchedOrMissingArgumentsShowTheConversion) {
-    EXPECT_EQ(FormatA("%d and %s", "text", 5), "%d and %s");
-    EXPECT_EQ(FormatA("%d %d", 1), "1 %d");
-    EXPECT_EQ(FormatA("%.2f", 3), "%.2f");
-    EXPECT_EQ(FormatA("%*d", "w", 3), "%*d");
-    EXPECT_EQ(FormatA("100%% %q"), "100% %q");
-    EXPECT_EQ(FormatA("end %"), "end %");
-    EXPECT_EQ(FormatA(nullptr, 1), "");
     int untouched = 7;
-    EXPECT_EQ(FormatA("ab%n", &untouched), "ab");
+    using N = std::pair<std::string, std::string>;
+    for (const auto& [got, expected] :
+         {N{FormatA("%#.2G|%#.3g|%#g|%#.0e|%#.0f", 99.995, 1.0, 0.0, 2.0, 3.0),
+            "1.0E+02|1.00|0.00000|2.e+00|3."},
+          // In narrow output "%s" is narrow and "%S" wide; either width is accepted by both.
+          N{FormatA("[%s|%S]", narrow, wide), "[45\xC2\xB0 N|45\xC2\xB0 N]"},
+          N{FormatA("%s/%s", std::string("a"), std::wstring(L"b")), "a/b"},
+          N{FormatA("[%8s|%-4s|%.2s]", "abc", "x", "abcdef"), "[     abc|x   |ab]"},
+          // A precision never cuts a UTF-8 sequence in two.
+          N{FormatA("[%.3S]", L"45\u00B0"), "[45]"},
+          N{FormatA("[%.4S]", L"45\u00B0"), "[45\xC2\xB0]"},
+          N{FormatA("[%5S|%-4.2S|%S]", L"ab", L"xyz", L""), "[   ab|xy  |]"},
+          N{FormatA("%s|%S", static_cast<const char*>(nullptr), nullptr), "(null)|(null)"},
+          // A precision bounds how far the text is read: no terminator needed beyond it.
+          N{FormatA("%.3s", static_cast<const char*>(unterminated)), "abc"},
+          N{FormatA("%c%C", 'N', L'\u00B0'), "N\xC2\xB0"}, N{FormatA("[%3c]", 'x'), "[  x]"},
+          // A mismatched or missing argument shows the conversion; "%n" writes nothing.
+          N{FormatA("%d and %s", "text", 5), "%d and %s"}, N{FormatA("%d %d", 1), "1 %d"},
+          N{FormatA("%.2f", 3), "%.2f"}, N{FormatA("%*d", "w", 3), "%*d"},
+          N{FormatA("100%% %q"), "100% %q"}, N{FormatA("end %"), "end %"},
+          N{FormatA(nullptr, 1), ""}, N{FormatA("ab%n", &untouched), "ab"},
+          N{FormatA("[%*d|%-*d|%.*f|%.*f]", 5, 42, 4, 7, 2, 1.005, -1, 2.0),
+            "[   42|7   |1.00|2.000000]"},
+          N{FormatA("[%*d]", -4, 1), "[1   ]"},
+          // "hh", "h", "l" and "ll" are among the random conversions above.
+          N{FormatA("%I64d %I32u", -5LL, -1), "-5 4294967295"},
+          N{FormatA("%p %p", nullptr, reinterpret_cast<void*>(0x1234)), "(nil) 0x1234"},
+          N{FormatA("%a %A", 1.5, -0.25), "0x1.8p+0 -0X1P-2"}})
+        EXPECT_EQ(got, expected);
     EXPECT_EQ(untouched, 7);
-}
-
-TEST(Format, WidthsAndPrecisionsFromArguments) {
-    EXPECT_EQ(FormatA("[%*d|%-*d|%.*f|%.*f]", 5, 42, 4, 7, 2, 1.005, -1, 2.0),
-              "[   42|7   |1.00|2.000000]");
-    EXPECT_EQ(FormatA("[%*d]", -4, 1), "[1   ]");
+    // The handheld's meanings: in wide output "%s" is wide and "%S" narrow.
+    using W = std::pair<std::wstring, std::wstring>;
+    for (const auto& [got, expected] :
+         {W{FormatW(L"%3.*lf|%-6d|%08.5f|%+.3e|%#x", 2, 3.14159, -12, 24.48, 1234.5, 255u),
+            L"3.14|-12   |24.48000|+1.234e+03|0xff"},
+          W{FormatW(L"[%s|%S|%ls|%hs]", wide, narrow, wide, narrow),
+            L"[45\u00B0 N|45\u00B0 N|45\u00B0 N|45\u00B0 N]"},
+          W{FormatW(L"%s", CString(L"cs")), L"cs"},
+          W{FormatW(L"[%.2S]", "\xC2\xB0\xC2\xB0\xC2\xB0"), L"[\u00B0\u00B0]"},
+          W{FormatW(L"%c%c%c", L'N', 'S', L'\u00B0'), L"NS\u00B0"},
+          // A narrow char is a Windows-1252 byte.
+          W{FormatW(L"%c", '\x80'), L"\u20AC"}})
+        EXPECT_EQ(got, expected);
     // Huge widths are capped instead of exhausting memory.
     EXPECT_EQ(FormatA("%*d", 2000000000, 1).size(),
               static_cast<std::size_t>(fieldkit::detail::kMaxFormatWidth));
 }
 
-TEST(Format, LengthModifiersConvertLikeC) {
-    // "hh", "h", "l" and "ll" are among the random conversions above.
-    EXPECT_EQ(FormatA("%I64d %I32u", -5LL, -1), "-5 4294967295");
-    EXPECT_EQ(FormatA("%p %p", nullptr, reinterpret_cast<void*>(0x1234)), "(nil) 0x1234");
-    EXPECT_EQ(FormatA("%a %A", 1.5, -0.25), "0x1.8p+0 -0X1P-2");
-}
-
-TEST(Format, BoundedBufferCutsCleanly) {
-    char small[6];
-    EXPECT_EQ(FormatToBuffer(small, sizeof small, "%s", "abcdefgh"), 8u);
-    EXPECT_STREQ(small, "abcde");
-    char utf8[4];
-    FormatToBuffer(utf8, sizeof utf8, "ab%S", L"\u00B0");  // "ab" + 2 bytes does not fit in 3
-    EXPECT_STREQ(utf8, "ab");
-    wchar_t wide[3];
-    EXPECT_EQ(FormatToBuffer(wide, 3, L"%d", 12345), 5u);
-    EXPECT_STREQ(wide, L"12");
-    EXPECT_EQ(FormatToBuffer(static_cast<char*>(nullptr), 0, "%d", 123), 3u);
-    char untouched[2] = {'x', 'y'};
-    EXPECT_EQ(FormatToBuffer(untouched, 0, "%d", 7), 1u);
-    EXPECT_EQ(untouched[0], 'x');
-}
-
-TEST(Format, BufferFormattingAgreesWithCopyingAtEverySize) {
-    // Direct formatting into the buffer must cut exactly where copying the whole text would,
-    // including inside multi-byte sequences that arrive from text, padding and numbers.
+// Direct formatting into the buffer must cut exactly where copying the whole text would, at
+// every size, including inside multi-byte sequences that arrive from text, padding and numbers.
+TEST(Format, BufferFormattingCutsWhereCopyingWould) {
     const std::string whole =
         FormatA("%-6s|%S|%08.3f|%c", "a\xC3\xA9", L"\u20AC\U0001F600x", -2.5, 'z');
     for (std::size_t size = 0; size <= whole.size() + 1; ++size) {
@@ -174,4 +141,14 @@ TEST(Format, BufferFormattingAgreesWithCopyingAtEverySize) {
         fieldkit::detail::CopyToBuffer(whole, copied, size);
         EXPECT_STREQ(direct, copied) << "size " << size;
     }
+    char utf8[4];
+    FormatToBuffer(utf8, sizeof utf8, "ab%S", L"\u00B0");  // "ab" + 2 bytes does not fit in 3
+    EXPECT_STREQ(utf8, "ab");
+    wchar_t wide[3];
+    EXPECT_EQ(FormatToBuffer(wide, 3, L"%d", 12345), 5u);
+    EXPECT_STREQ(wide, L"12");
+    EXPECT_EQ(FormatToBuffer(static_cast<char*>(nullptr), 0, "%d", 123), 3u);
+    char untouched[2] = {'x', 'y'};
+    EXPECT_EQ(FormatToBuffer(untouched, 0, "%d", 7), 1u);
+    EXPECT_EQ(untouched[0], 'x');
 }

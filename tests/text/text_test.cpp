@@ -23,28 +23,21 @@ TEST(Utf8, RoundTripsEveryScalarValue) {
 
 // A stray continuation byte; a sequence cut at the end or before another character; overlong
 // forms; an encoded surrogate; a value above U+10FFFF. A maximal subpart of a valid sequence
-// ("\xE2\x82") is one replacement.
+// ("\xE2\x82") is one replacement. The other way, a surrogate pair joins, and a lone surrogate
+// or a value above U+10FFFF is one replacement.
 TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
-    struct Case {
-        std::string bytes;
-        std::wstring text;
-    };
-    for (const Case& c :
-         {Case{"a\x80z", L"a\uFFFDz"}, Case{"\xC3", L"\uFFFD"}, Case{"\xC3(", L"\uFFFD("},
-          Case{"\xC0\xAF", L"\uFFFD\uFFFD"}, Case{"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},
-          Case{"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
-          Case{"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"}, Case{"\xE2\x82", L"\uFFFD"},
-          Case{"\xFF\xFE", L"\uFFFD\uFFFD"},
-          Case{std::string("a\0b", 3), std::wstring(L"a\0b", 3)}}) {
-        EXPECT_EQ(Utf8ToWide(c.bytes), c.text) << c.bytes;
-    }
-}
-
-TEST(Utf8, SurrogatePairsJoinAndLoneSurrogatesAreReplaced) {
+    using U = std::pair<std::string, std::wstring>;
+    for (const auto& [bytes, text] :
+         {U{"a\x80z", L"a\uFFFDz"}, U{"\xC3", L"\uFFFD"}, U{"\xC3(", L"\uFFFD("},
+          U{"\xC0\xAF", L"\uFFFD\uFFFD"}, U{"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},
+          U{"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
+          U{"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"}, U{"\xE2\x82", L"\uFFFD"},
+          U{"\xFF\xFE", L"\uFFFD\uFFFD"}, U{std::string("a\0b", 3), std::wstring(L"a\0b", 3)}})
+        EXPECT_EQ(Utf8ToWide(bytes), text) << bytes;
     const std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
     EXPECT_EQ(WideToUtf8(pair), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xDC00))), "\xEF\xBF\xBD");
-    EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0x110000))), "\xEF\xBF\xBD");
+    for (const wchar_t lone : {pair[1], static_cast<wchar_t>(0x110000)})
+        EXPECT_EQ(WideToUtf8(std::wstring(1, lone)), "\xEF\xBF\xBD") << int(lone);
 }
 
 TEST(Ansi, Windows1252BothWays) {
@@ -57,54 +50,57 @@ TEST(Ansi, Windows1252BothWays) {
     EXPECT_EQ(WideToAnsi(AnsiToWide(all)), all);
 }
 
-TEST(CharClass, SpacesGraphsAndCase) {
+TEST(CharClass, SpacesAndGraphs) {
     EXPECT_TRUE(IsWideSpace(L' ') && IsWideSpace(L'\t') && IsWideSpace(0xA0));
     EXPECT_FALSE(IsWideSpace(L'x') || IsWideSpace(0));
     EXPECT_TRUE(IsWideGraph(L'\u00B0') && IsWideGraph(L'"'));
     EXPECT_FALSE(IsWideGraph(L' ') || IsWideGraph(L'\x7F') || IsWideGraph(0x85));
-    CString s(L"\u00E9t\u00E9 \u0101 \u03C3 \u0436 \u00DF");
-    EXPECT_EQ(CString(s).MakeUpper(), L"\u00C9T\u00C9 \u0100 \u03A3 \u0416 \u00DF");
-    EXPECT_EQ(CString(s).MakeUpper().MakeLower(), s);
 }
 
-TEST(CString, ConstructionAndAccess) {
-    EXPECT_EQ(CString(static_cast<const wchar_t*>(nullptr)), L"");
-    EXPECT_EQ(CString("45\xC2\xB0"), L"45\u00B0");  // narrow text is UTF-8
-    EXPECT_EQ(CString(L'x', 3), L"xxx");
-    EXPECT_EQ(CString(L"abcdef", 3), L"abc");
-    CString s(L"abc");
-    EXPECT_EQ(s[1], L'b');
-    EXPECT_EQ(s.GetAt(3), L'\0');
-    EXPECT_EQ(s.GetAt(-1), L'\0');
-    s.SetAt(9, L'z');
-    s.SetAt(0, L'A');
-    EXPECT_EQ(s, L"Abc");
-}
-
-TEST(CString, RangesAreClippedToTheText) {
+// Each row: a text a member produced, and the text expected.
+TEST(CString, TextsAreClippedToTheirRanges) {
     const CString s(L"abcdef");
-    using T = std::pair<CString, const wchar_t*>;
+    const CString accents(L"\u00E9t\u00E9 \u0101 \u03C3 \u0436 \u00DF");
+    CString t = s;
+    using T = std::pair<CString, CString>;
     for (const auto& [got, expected] :
-         {T{s.Mid(2), L"cdef"}, T{s.Mid(2, 2), L"cd"}, T{s.Mid(-3, 2), L"ab"},
-          T{s.Mid(4, 100), L"ef"}, T{s.Mid(10, 2), L""}, T{s.Mid(1, -1), L""}, T{s.Left(-1), L""},
-          T{s.Left(10), L"abcdef"}, T{s.Right(2), L"ef"}, T{s.Right(10), L"abcdef"}}) {
+         {T{CString(static_cast<const wchar_t*>(nullptr)), L""},
+          T{CString("45\xC2\xB0"), L"45\u00B0"},  // narrow text is UTF-8
+          T{CString(L'x', 3), L"xxx"}, T{CString(L"abcdef", 3), L"abc"}, T{s.Mid(2), L"cdef"},
+          T{s.Mid(2, 2), L"cd"}, T{s.Mid(-3, 2), L"ab"}, T{s.Mid(4, 100), L"ef"},
+          T{s.Mid(10, 2), L""}, T{s.Mid(1, -1), L""}, T{s.Left(-1), L""}, T{s.Left(10), L"abcdef"},
+          T{s.Right(2), L"ef"}, T{s.Right(10), L"abcdef"}, T{CString(L"xxhixx").Trim(L'x'), L"hi"},
+          T{CString(L"-+hi+-").TrimLeft(L"+-"), L"hi+-"},
+          T{CString(accents).MakeUpper(), L"\u00C9T\u00C9 \u0100 \u03A3 \u0416 \u00DF"},
+          T{CString(accents).MakeUpper().MakeLower(), accents}}) {
         EXPECT_EQ(got, expected);
     }
-    CString t = s;
+    EXPECT_EQ(std::wstring({s.GetAt(3), s.GetAt(6), s.GetAt(-1)}), std::wstring(L"d\0\0", 3));
+    t.SetAt(9, L'z');
+    t.SetAt(0, L'A');
     EXPECT_EQ(t.Delete(4, 10), 4);
     EXPECT_EQ(t.Insert(99, L"!"), 5);
     EXPECT_EQ(t.Insert(-5, L'>'), 6);
-    EXPECT_EQ(t, L">abcd!");
+    EXPECT_EQ(t, L">Abcd!");
 }
 
-TEST(CString, SearchReplaceTrim) {
+TEST(CString, SearchReplaceAndOrder) {
     CString s(L"  a,b,,c  ");
-    const std::pair<int, int> finds[] = {{s.Find(L','), 3},        {s.Find(L',', 4), 5},
-                                         {s.Find(L",,"), 5},       {s.Find(L"", 2), 2},
-                                         {s.Find(L"x"), -1},       {s.Find(L"a", 99), -1},
-                                         {s.ReverseFind(L','), 6}, {s.FindOneOf(L"cb"), 4}};
-    for (std::size_t i = 0; i < std::size(finds); ++i)
-        EXPECT_EQ(finds[i].first, finds[i].second) << "search " << i;
+    // Comparisons by code point, not by signed unit: "z" sorts before "é".
+    using I = std::pair<int, int>;
+    const I results[] = {I{s.Find(L','), 3},        I{s.Find(L',', 4), 5},
+                         I{s.Find(L",,"), 5},       I{s.Find(L"", 2), 2},
+                         I{s.Find(L"x"), -1},       I{s.Find(L"a", 99), -1},
+                         I{s.ReverseFind(L','), 6}, I{s.FindOneOf(L"cb"), 4}};
+    const I orders[] = {I{CString(L"a").Compare(L"b") < 0, 1},
+                        I{CString(L"ab").Compare(L"a") > 0, 1}, I{CString(L"ab").Compare(L"ab"), 0},
+                        I{CString(L"z").Compare(L"\u00E9") < 0, 1},
+                        I{CString(L"a") < CString(L"b"), 1}};
+    for (std::size_t i = 0; i < std::size(results); ++i)
+        EXPECT_EQ(results[i].first, results[i].second) << "search " << i;
+    for (std::size_t i = 0; i < std::size(orders); ++i)
+        EXPECT_EQ(orders[i].first, orders[i].second) << "comparison " << i;
+    EXPECT_EQ(CString(L"\u00C9cole").CompareNoCase(L"\u00E9COLE"), 0);
     EXPECT_EQ(s.Trim(), L"a,b,,c");
     EXPECT_EQ(s.Replace(L",", L";;"), 3);
     EXPECT_EQ(s, L"a;;b;;;;c");
@@ -112,22 +108,9 @@ TEST(CString, SearchReplaceTrim) {
     EXPECT_EQ(s.Replace(L"", L"x"), 0);
     EXPECT_EQ(s.Remove(L'b'), 1);
     EXPECT_EQ(s, L"ac");
-    EXPECT_EQ(CString(L"xxhixx").Trim(L'x'), L"hi");
-    EXPECT_EQ(CString(L"-+hi+-").TrimLeft(L"+-"), L"hi+-");
-}
-
-TEST(CString, OrderingAndFormatting) {
-    EXPECT_LT(CString(L"a").Compare(L"b"), 0);
-    EXPECT_GT(CString(L"ab").Compare(L"a"), 0);
-    EXPECT_EQ(CString(L"ab").Compare(L"ab"), 0);
-    EXPECT_LT(CString(L"z").Compare(L"\u00E9"), 0);  // code points, not signed units
-    EXPECT_EQ(CString(L"\u00C9cole").CompareNoCase(L"\u00E9COLE"), 0);
-    EXPECT_TRUE(CString(L"a") < CString(L"b"));
-    CString s;
     s.Format(L"%s=%d", CString(L"n"), 5);
     s.AppendFormat(L";%.2f", 0.125);
-    EXPECT_EQ(s, L"n=5;0.12");  // an exact tie rounds to even, as printf does
-    EXPECT_EQ(L"<" + s + L'>', L"<n=5;0.12>");
+    EXPECT_EQ(L"<" + s + L'>', L"<n=5;0.12>");  // an exact tie rounds to even, as printf does
 }
 
 TEST(CArray, IndicesOutsideTheArrayAreHarmless) {
