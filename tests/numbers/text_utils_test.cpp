@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/cstring_printer.h"
 #include "tests/support/device_root.h"
 
 using Texts = std::vector<CString>;

@@ -19,11 +19,6 @@
 #include "fieldkit/text/scan.h"
 #include "tests/support/cstring_printer.h"
 
-// Texts in failure messages as text, not as the pointer they convert to.
-static std::ostream& operator<<(std::ostream& os, const CString& s) {
-    return os << fieldkit::WideToUtf8(s.GetStdString());
-}
-
 namespace {
 
 constexpr unsigned kSeed = 20261207;

@@ -1,4 +1,5 @@
-// Lets GoogleTest print CString values as text instead of pointers.
+// Lets GoogleTest print CString values as text instead of pointers, in its own value output
+// and in failure messages streamed with <<.
 #pragma once
 
 #include <ostream>
@@ -8,4 +9,8 @@
 
 inline void PrintTo(const CString& s, std::ostream* os) {
     *os << '"' << fieldkit::WideToUtf8(s.GetStdString()) << '"';
+}
+
+inline std::ostream& operator<<(std::ostream& os, const CString& s) {
+    return os << fieldkit::WideToUtf8(s.GetStdString());
 }
