@@ -177,10 +177,10 @@ TEST_F(OutOfMemory, EveryAllocationOfACallMayFail) {
                  CreateFileW(L"\\new.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
          },
          true, nullptr},
-        {"FindFirstFileW", File("\\d\\a.txt", "a"),
+        {"FindFirstFileW", File("\\d\\e\\a.txt", "a"),
          [&] {
              WIN32_FIND_DATAW found;
-             return opened(FindFirstFileW(L"\\d\\*.txt", &found));
+             return opened(FindFirstFileW(L"\\d\\e\\*.txt", &found));
          },
          true, nullptr},
         {"CopyFileW onto a file", [&] { Write("\\from.txt", "new"), Write("\\to.txt", "old"); },
@@ -261,8 +261,12 @@ TEST_F(OutOfMemory, EveryAllocationOfACallMayFail) {
          [&] { return AttachTranslationFile(domain_, catalog_); }, false,
          [&](bool ok) { EXPECT_EQ(ugettext(domain_, L"Hello"), ok ? L"Bonjour" : L"Hello"); }},
     };
-    for (const Case& c : cases)
-        Sweep(c);
+    for (const bool walk : {false, true}) {
+        SCOPED_TRACE(walk ? "paths resolved by the walk" : "paths resolved by the kernel");
+        knobs_.ResolveByWalkOnly(walk);
+        for (const Case& c : cases)
+            Sweep(c);
+    }
 }
 
 }  // namespace
