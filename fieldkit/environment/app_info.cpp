@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/platform/detail/nothrow.h"
@@ -61,8 +62,11 @@ bool HasORVVersionKey() {
     std::lock_guard<std::mutex> guard(s.lock);
     if (!s.asked) {
         HKEY key = nullptr;
-        s.present = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, KEY_READ, &key) ==
-                    static_cast<LONG>(ERROR_SUCCESS);
+        const LONG opened =
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, KEY_READ, &key);
+        // Out of memory is no answer to keep: the next call asks again.
+        if (opened == static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY)) throw std::bad_alloc();
+        s.present = opened == static_cast<LONG>(ERROR_SUCCESS);
         if (s.present) RegCloseKey(key);
         s.asked = true;
     }

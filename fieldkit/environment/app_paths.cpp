@@ -1,6 +1,7 @@
 #include "fieldkit/environment/app_paths.h"
 
 #include <mutex>
+#include <new>
 
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/environment/detail/app_record.h"
@@ -101,9 +102,12 @@ CString GetTempPathW() {
         TempPathState& s = TempPath();
         std::lock_guard<std::mutex> guard(s.lock);
         if (s.path.IsEmpty()) {
-            const CString temp = GetTempDir();
+            // The path is kept for good: texts lost for want of memory must not make it.
+            const CString temp = GetTempDir();  // empty only then
+            if (temp.IsEmpty()) throw std::bad_alloc();
             EnsureFolder(temp);
-            CString path = temp + L"\\" + GetProgramName();
+            CString path =
+                temp + L"\\" + fieldkit::detail::GetAppInfo(CString(), CString(), 0).name;
             EnsureFolder(path);
             SetFileAttributesW(path, FILE_ATTRIBUTE_HIDDEN);
             s.path = path;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@ namespace {
 
 CString ProgramFileName() {
     wchar_t buffer[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    // A name lost for want of memory is not an empty one: the layout would keep it.
+    CallThrowingOutOfMemory([&] { return GetModuleFileNameW(nullptr, buffer, MAX_PATH); });
     buffer[MAX_PATH - 1] = L'\0';
     return CString(buffer);
 }
@@ -44,6 +46,8 @@ bool ReadIniText(const CString& fileName, std::wstring& text) {
     const WholeFile read = ReadWholeFile(fileName, kMaxDirectoriesIni, ReadMode::Binary, bytes);
     // Whatever the device said, a read that fails part way is a fault of the read here.
     if (read == WholeFile::Cut) SetLastError(ERROR_READ_FAULT);
+    // Out of memory is no missing file: the layout would keep the defaults for good.
+    if (read == WholeFile::NoMemory) throw std::bad_alloc();
     if (read != WholeFile::Read) return false;
     text = Utf8ToWide(std::string_view(bytes.data(), std::strlen(bytes.c_str())));
     return true;

@@ -30,8 +30,11 @@ class Search {
     HANDLE m_handle;
 };
 
+// Out of memory is no answer: a copy must not take the target for missing.
 bool Exists(const wchar_t* path) {
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return true;
+    fieldkit::detail::ThrowIfOutOfMemory();
+    return false;
 }
 
 bool IsFolder(const wchar_t* path) {
@@ -146,22 +149,28 @@ bool GetPathSize(const wchar_t* path, unsigned long& sizeLow, unsigned long* siz
 
 int CopyFromTo(const wchar_t* from, const wchar_t* to, int overwrite) {
     if (from == nullptr || to == nullptr) return 0;
-    if (Exists(to) && overwrite == 0) return 1;
-    return CopyFileW(from, to, FALSE) ? 1 : 0;
+    return NoThrow(0, [&] {
+        if (Exists(to) && overwrite == 0) return 1;
+        return CopyFileW(from, to, FALSE) ? 1 : 0;
+    });
 }
 
 int CopyFromToCheckDate(const wchar_t* from, const wchar_t* to) {
     if (from == nullptr || to == nullptr) return 0;
-    if (!Exists(to)) return CopyFileW(from, to, FALSE) ? 1 : 0;
-    if (!Exists(from)) return 0;
-    FILETIME fromWrite{};
-    FILETIME toWrite{};
-    // Times that can't be compared leave the decision to the copy itself, so an unreadable
-    // source answers 0 instead of a success that copied nothing.
-    const bool compared = FileFuncs::vlmGetFileTimes(from, nullptr, nullptr, &fromWrite) &&
-                          FileFuncs::vlmGetFileTimes(to, nullptr, nullptr, &toWrite);
-    if (compared && CompareFileTime(&fromWrite, &toWrite) != 1) return 1;
-    return CopyFileW(from, to, FALSE) ? 1 : 0;
+    return NoThrow(0, [&] {
+        if (!Exists(to)) return CopyFileW(from, to, FALSE) ? 1 : 0;
+        if (!Exists(from)) return 0;
+        FILETIME fromWrite{};
+        FILETIME toWrite{};
+        // Times that can't be compared leave the decision to the copy itself, so an unreadable
+        // source answers 0 instead of a success that copied nothing; times lost for want of
+        // memory must not replace a newer target.
+        const bool compared = FileFuncs::vlmGetFileTimes(from, nullptr, nullptr, &fromWrite) &&
+                              FileFuncs::vlmGetFileTimes(to, nullptr, nullptr, &toWrite);
+        if (!compared) fieldkit::detail::ThrowIfOutOfMemory();
+        if (compared && CompareFileTime(&fromWrite, &toWrite) != 1) return 1;
+        return CopyFileW(from, to, FALSE) ? 1 : 0;
+    });
 }
 
 int CopyDirectory(const wchar_t* from, const wchar_t* to, int recursive) {

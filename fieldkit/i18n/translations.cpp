@@ -249,6 +249,7 @@ bool AttachTranslationFile(const CString& domain, const CString& fileName) {
         std::unique_ptr<TTranslationDomain> dropped;  // freed after the lock is released
         std::unique_lock<std::shared_mutex> guard(s.lock);
         auto& domains = StoreLocked(s).domains;
+        domains.reserve(domains.size() + 1);  // the old domain never goes without the new one
         for (auto it = domains.begin(); it != domains.end(); ++it) {
             if ((*it)->name == domain) {
                 dropped = std::move(*it);
@@ -282,10 +283,14 @@ CString ugettext(const CString& domain, const wchar_t* text) {
 
 CString GetTranslatedString(UINT id, HINSTANCE module) {
     wchar_t buffer[512] = {};
+    // Out of memory gives the empty text, not a report of a string that is there.
     NoThrow([&] {
-        if (LoadStringW(module, id, buffer, 511) == 0) {
+        using fieldkit::detail::CallThrowingOutOfMemory;
+        if (CallThrowingOutOfMemory([&] { return LoadStringW(module, id, buffer, 511); }) == 0) {
             wchar_t name[512] = {};
-            if (GetModuleFileNameW(module, name, 512) == 0) name[0] = L'\0';
+            const DWORD named =
+                CallThrowingOutOfMemory([&] { return GetModuleFileNameW(module, name, 512); });
+            if (named == 0) name[0] = L'\0';
             fieldkit::detail::FormatToBuffer(buffer, 512, L"String %d not found in module %s.",
                                              static_cast<int>(id),
                                              static_cast<const wchar_t*>(name));

@@ -101,8 +101,10 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
     } else if ((mode & LOGMODE_TIMEDFILE) != 0) {
         wchar_t wideTime[64] = {};
         char time[65] = {};
-        if (GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"HHmmss", wideTime, 64) > 0)
-            fieldkit::detail::CopyToBuffer(fieldkit::WideToUtf8(wideTime), time, sizeof time);
+        // Only memory can fail it here, and a name without its time is another file.
+        if (GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"HHmmss", wideTime, 64) == 0)
+            return LOGERR_OPEN;
+        fieldkit::detail::CopyToBuffer(fieldkit::WideToUtf8(wideTime), time, sizeof time);
         fits = ComposeName(name, time, fileName, sizeof fileName);
     } else if ((mode & LOGMODE_FILE) != 0) {
         fits = ComposeName(name, std::string_view(), fileName, sizeof fileName);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fieldkit/platform/detail/nothrow.h"
+
 namespace {
 
 constexpr std::size_t kReadAhead = 4096;
@@ -57,7 +59,13 @@ UINT CFile::Read(void* buffer, UINT count) {
                 done += got;
                 break;
             }
-            m_buffer.resize(kReadAhead);
+            // Without room for the read-ahead the reading ends, as at a failed read.
+            if (!fieldkit::detail::NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
+                    m_buffer.resize(kReadAhead);
+                    return true;
+                })) {
+                break;
+            }
             DWORD got = 0;
             if (!ReadFile(m_hFile, m_buffer.data(), kReadAhead, &got, nullptr) || got == 0) break;
             m_next = 0;

@@ -81,10 +81,12 @@ std::shared_ptr<const UniqueFd> RootDescriptor(bool check = false) {
         struct stat st;
         if (!check || (fstat(cache.fd->Get(), &st) == 0 && st.st_nlink > 0)) return cache.fd;
     }
-    const int fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    // Held at once: a lack of memory below closes it again and leaves the cache as it was.
+    UniqueFd opened(open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!opened.Valid()) return nullptr;
+    auto fd = std::make_shared<const UniqueFd>(std::move(opened));
     cache.path = root;
-    cache.fd = std::make_shared<const UniqueFd>(fd);
+    cache.fd = std::move(fd);
     return cache.fd;
 }
 
@@ -259,9 +261,9 @@ bool Walk(int root, const std::vector<std::string>& components, LastLink last, D
             return false;
         }
         // Opened without following: a folder swapped for a link meanwhile is refused.
-        const int fd = openat(top(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) return false;
-        stack.emplace_back(fd);
+        UniqueFd next(openat(top(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.Valid()) return false;
+        stack.push_back(std::move(next));  // closed again if the stack cannot grow
     }
     // No component at all: the root itself.
     return trail ? record() : FolderItself(top(), *entry);
@@ -359,6 +361,7 @@ bool FindName(int folder, const std::string& name, std::string& actual, struct s
         ::close(fd);
         return false;
     }
+    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);  // closed too when a name throws
     const bool ascii = IsAscii(name);
     std::wstring folded;  // worked out when a name outside ASCII has to be compared
     bool haveFolded = false;
@@ -378,7 +381,7 @@ bool FindName(int folder, const std::string& name, std::string& actual, struct s
         }
         if (match && (best.empty() || std::strcmp(n, best.c_str()) < 0)) best = n;
     }
-    closedir(dir);
+    closer.reset();
     if (best.empty()) return true;
     if (fstatat(folder, best.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT;  // gone again: the name is free after all

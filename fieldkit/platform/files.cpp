@@ -323,7 +323,12 @@ bool CopyData(int in, int out) {
                 return false;
             }
             inKernel = false;
-            buffer.resize(1 << 16);
+            // Failures here are told through errno, so that every caller removes what it
+            // half copied.
+            if (!NoThrow([&] { buffer.resize(1 << 16); })) {
+                errno = ENOMEM;
+                return false;
+            }
         }
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
@@ -373,13 +378,13 @@ class Replacement {
         m_folder = folder;
         m_name = name;
         for (int attempt = 0; attempt < 32; ++attempt) {
-            const std::string temp = TemporaryName(name);
+            std::string temp = TemporaryName(name);
             const int fd =
                 openat(m_folder, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                        m_keep ? 0600 : 0666);
             if (fd >= 0) {
                 m_file.Reset(fd);
-                m_temp = temp;
+                m_temp = std::move(temp);  // allocates nothing: the new file is never lost
                 return true;
             }
             if (errno != EEXIST) return false;
@@ -587,7 +592,7 @@ struct File : fieldkit::detail::HandleObject {
     explicit File(int descriptor) : fd(descriptor) {}
     explicit File(std::unique_ptr<Replacement> r) : fd(r->Fd()), replacement(std::move(r)) {}
     ~File() override {
-        if (replacement == nullptr) ::close(fd);  // else the replacement owns it
+        if (replacement == nullptr && fd >= 0) ::close(fd);  // else the replacement owns it
     }
     int fd;
     std::unique_ptr<Replacement> replacement;  // the new version of a file, until committed
@@ -671,6 +676,10 @@ FILE* OpenStream(std::wstring_view path, std::string mode) {
     mode.erase(
         std::remove_if(mode.begin(), mode.end(), [](char c) { return c == 'x' || c == 'e'; }),
         mode.end());
+    // The text reader is made before the file is opened: nothing can throw after that.
+    const bool readOnly = mode[0] == 'r' && !update;
+    std::unique_ptr<TextReader> reader;
+    if (!binary && readOnly) reader = std::make_unique<TextReader>();
     const int fd = OpenDevicePath(path, flags, 0666);
     if (fd < 0) return Fail<FILE*>(nullptr);
     FILE* f = fdopen(fd, mode.c_str());
@@ -679,9 +688,7 @@ FILE* OpenStream(std::wstring_view path, std::string mode) {
         ::close(fd);
         return Fail<FILE*>(nullptr, error);
     }
-    const bool readOnly = mode[0] == 'r' && !update;
-    if (binary || !readOnly) return f;
-    auto reader = std::make_unique<TextReader>();
+    if (reader == nullptr) return f;
     reader->file = f;
     cookie_io_functions_t io{};
     io.read = TextRead;
@@ -708,46 +715,50 @@ HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found) {
     if (pattern == nullptr || found == nullptr || *pattern == L'\0') {
         return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
-    const std::wstring pat(pattern);
-    std::size_t cut = pat.size();
-    while (cut > 0 && !IsSeparator(pat[cut - 1]))
-        --cut;
-    const std::wstring name = pat.substr(cut);
-    if (name.empty() || name == L"." || name == L"..") {
-        return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-    }
-    auto search = std::make_shared<Search>();
-    if (name.find_first_of(L"*?") == std::wstring::npos) {
-        DeviceEntry entry;
-        if (!ResolveEntry(pat, LastLink::Keep, entry)) return Fail(INVALID_HANDLE_VALUE);
-        if (!entry.exists) return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-        struct statx st;
-        bool hidden = false;
-        bool filled = false;
-        if (S_ISLNK(entry.status.st_mode)) {
-            // A link reports what it names inside the root; a dangling one, itself.
-            const UniqueFd target(OpenDevicePath(pat, O_PATH));
-            filled = target.Valid() && StatFd(target.Get(), st);
-            hidden = filled && HiddenFd(target.Get());
+    return NoThrow(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        const std::wstring pat(pattern);
+        std::size_t cut = pat.size();
+        while (cut > 0 && !IsSeparator(pat[cut - 1]))
+            --cut;
+        const std::wstring name = pat.substr(cut);
+        if (name.empty() || name == L"." || name == L"..") {
+            return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
         }
-        if (!filled) {
-            if (!StatAt(entry.folder.Get(), entry.name.c_str(), st)) {
-                return Fail(INVALID_HANDLE_VALUE);
+        auto search = std::make_shared<Search>();
+        if (name.find_first_of(L"*?") == std::wstring::npos) {
+            DeviceEntry entry;
+            if (!ResolveEntry(pat, LastLink::Keep, entry)) return Fail(INVALID_HANDLE_VALUE);
+            if (!entry.exists) return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
+            struct statx st;
+            bool hidden = false;
+            bool filled = false;
+            if (S_ISLNK(entry.status.st_mode)) {
+                // A link reports what it names inside the root; a dangling one, itself.
+                const UniqueFd target(OpenDevicePath(pat, O_PATH));
+                filled = target.Valid() && StatFd(target.Get(), st);
+                hidden = filled && HiddenFd(target.Get());
             }
-            hidden = !S_ISLNK(st.stx_mode) && HiddenAt(entry.folder.Get(), entry.name);
+            if (!filled) {
+                if (!StatAt(entry.folder.Get(), entry.name.c_str(), st)) {
+                    return Fail(INVALID_HANDLE_VALUE);
+                }
+                hidden = !S_ISLNK(st.stx_mode) && HiddenAt(entry.folder.Get(), entry.name);
+            }
+            search->entries.emplace_back();
+            Fill(search->entries.back(), fieldkit::Utf8ToWide(entry.name), st, hidden);
+        } else {
+            const UniqueFd folder(
+                OpenDevicePath(std::wstring_view(pat).substr(0, cut), O_PATH | O_DIRECTORY));
+            if (!folder.Valid()) return Fail(INVALID_HANDLE_VALUE);
+            if (!ListFolder(folder.Get(), &name, search->entries))
+                return Fail(INVALID_HANDLE_VALUE);
+            if (search->entries.empty())
+                return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
         }
-        search->entries.emplace_back();
-        Fill(search->entries.back(), fieldkit::Utf8ToWide(entry.name), st, hidden);
-    } else {
-        const UniqueFd folder(
-            OpenDevicePath(std::wstring_view(pat).substr(0, cut), O_PATH | O_DIRECTORY));
-        if (!folder.Valid()) return Fail(INVALID_HANDLE_VALUE);
-        if (!ListFolder(folder.Get(), &name, search->entries)) return Fail(INVALID_HANDLE_VALUE);
-        if (search->entries.empty()) return FailWith(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-    }
-    *found = search->entries[0];
-    search->next = 1;
-    return AddHandle(std::move(search));
+        *found = search->entries[0];
+        search->next = 1;
+        return AddHandle(std::move(search));
+    });
 }
 
 BOOL FindNextFileW(HANDLE handle, WIN32_FIND_DATAW* found) {
@@ -768,94 +779,109 @@ DWORD GetFileAttributesW(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') {
         return FailWith(INVALID_FILE_ATTRIBUTES, ERROR_INVALID_PARAMETER);
     }
-    const UniqueFd fd(OpenDevicePath(path, O_PATH));
-    struct stat st;
-    if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(INVALID_FILE_ATTRIBUTES);
-    return Attributes(st.st_mode, HiddenFd(fd.Get()));
+    return NoThrow(INVALID_FILE_ATTRIBUTES, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        const UniqueFd fd(OpenDevicePath(path, O_PATH));
+        struct stat st;
+        if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(INVALID_FILE_ATTRIBUTES);
+        return Attributes(st.st_mode, HiddenFd(fd.Get()));
+    });
 }
 
 BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    const UniqueFd fd(OpenDevicePath(path, O_PATH));
-    if (!fd.Valid()) return Fail(FALSE);
-    return SetAttributesOf(fd.Get(), attributes);
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        const UniqueFd fd(OpenDevicePath(path, O_PATH));
+        if (!fd.Valid()) return Fail(FALSE);
+        return SetAttributesOf(fd.Get(), attributes);
+    });
 }
 
 BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    DeviceEntry entry;
-    if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
-    if (entry.exists) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
-    return mkdirat(entry.folder.Get(), entry.name.c_str(), 0777) == 0 ? TRUE : Fail(FALSE);
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        DeviceEntry entry;
+        if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
+        if (entry.exists) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
+        return mkdirat(entry.folder.Get(), entry.name.c_str(), 0777) == 0 ? TRUE : Fail(FALSE);
+    });
 }
 
 BOOL RemoveDirectoryW(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    DeviceEntry entry;
-    if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
-    return RemoveFolderAt(entry.folder.Get(), entry.name, entry.exists);
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        DeviceEntry entry;
+        if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
+        return RemoveFolderAt(entry.folder.Get(), entry.name, entry.exists);
+    });
 }
 
 BOOL DeleteFileW(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return FailWith(FALSE, ERROR_INVALID_PARAMETER);
-    DeviceEntry entry;
-    if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
-    return DeleteAt(entry.folder.Get(), entry.name, entry.exists, entry.status);
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        DeviceEntry entry;
+        if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(FALSE);
+        return DeleteAt(entry.folder.Get(), entry.name, entry.exists, entry.status);
+    });
 }
 
 BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists) {
     if (from == nullptr || to == nullptr || *from == L'\0' || *to == L'\0') {
         return FailWith(FALSE, ERROR_INVALID_PARAMETER);
     }
-    const UniqueFd in(OpenDevicePath(from, O_RDONLY));
-    struct stat source;
-    if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
-    DeviceEntry target;
-    if (!ResolveEntry(to, LastLink::Follow, target)) return Fail(FALSE);
-    if (target.name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
-    return CopyOpenFile(in.Get(), source, target.folder.Get(), target.name, target.exists,
-                        target.status, failIfExists != FALSE);
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        const UniqueFd in(OpenDevicePath(from, O_RDONLY));
+        struct stat source;
+        if (!in.Valid() || fstat(in.Get(), &source) != 0) return Fail(FALSE);
+        DeviceEntry target;
+        if (!ResolveEntry(to, LastLink::Follow, target)) return Fail(FALSE);
+        if (target.name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        return CopyOpenFile(in.Get(), source, target.folder.Get(), target.name, target.exists,
+                            target.status, failIfExists != FALSE);
+    });
 }
 
 BOOL MoveFileW(const wchar_t* from, const wchar_t* to) {
     if (from == nullptr || to == nullptr || *from == L'\0' || *to == L'\0') {
         return FailWith(FALSE, ERROR_INVALID_PARAMETER);
     }
-    DeviceEntry source;
-    DeviceEntry target;
-    if (!ResolveEntry(from, LastLink::Keep, source)) return Fail(FALSE);
-    if (!source.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
-    if (source.name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
-    if (!ResolveEntry(to, LastLink::Keep, target)) return Fail(FALSE);
-    if (target.exists) {
-        // Only the same entry, named in another case, may be "moved" onto itself: that
-        // renames it to the case asked for.
-        std::vector<std::string> parts;
-        struct stat a;
-        struct stat b;
-        const bool sameEntry = target.status.st_dev == source.status.st_dev &&
-                               target.status.st_ino == source.status.st_ino &&
-                               target.name == source.name && fstat(target.folder.Get(), &a) == 0 &&
-                               fstat(source.folder.Get(), &b) == 0 && a.st_dev == b.st_dev &&
-                               a.st_ino == b.st_ino &&
-                               fieldkit::detail::SplitDevicePath(to, parts) && !parts.empty() &&
-                               parts.back() != source.name;
-        if (!sameEntry) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
-        const std::string& newCase = parts.back();
-        return renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(),
-                        newCase.c_str()) == 0
-                   ? TRUE
-                   : Fail(FALSE);
-    }
-    // A target that appears meanwhile is not replaced either.
-    const int out = source.folder.Get();
-    const int into = target.folder.Get();
-    if (renameat2(out, source.name.c_str(), into, target.name.c_str(), RENAME_NOREPLACE) == 0) {
-        return TRUE;
-    }
-    if (errno != EINVAL) return Fail(FALSE);
-    // A file system without that flag: the look above has to do.
-    return renameat(out, source.name.c_str(), into, target.name.c_str()) == 0 ? TRUE : Fail(FALSE);
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        DeviceEntry source;
+        DeviceEntry target;
+        if (!ResolveEntry(from, LastLink::Keep, source)) return Fail(FALSE);
+        if (!source.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+        if (source.name == ".") return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        if (!ResolveEntry(to, LastLink::Keep, target)) return Fail(FALSE);
+        if (target.exists) {
+            // Only the same entry, named in another case, may be "moved" onto itself: that
+            // renames it to the case asked for.
+            std::vector<std::string> parts;
+            struct stat a;
+            struct stat b;
+            const bool sameEntry =
+                target.status.st_dev == source.status.st_dev &&
+                target.status.st_ino == source.status.st_ino && target.name == source.name &&
+                fstat(target.folder.Get(), &a) == 0 && fstat(source.folder.Get(), &b) == 0 &&
+                a.st_dev == b.st_dev && a.st_ino == b.st_ino &&
+                fieldkit::detail::SplitDevicePath(to, parts) && !parts.empty() &&
+                parts.back() != source.name;
+            if (!sameEntry) return FailWith(FALSE, ERROR_ALREADY_EXISTS);
+            const std::string& newCase = parts.back();
+            return renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(),
+                            newCase.c_str()) == 0
+                       ? TRUE
+                       : Fail(FALSE);
+        }
+        // A target that appears meanwhile is not replaced either.
+        const int out = source.folder.Get();
+        const int into = target.folder.Get();
+        if (renameat2(out, source.name.c_str(), into, target.name.c_str(), RENAME_NOREPLACE) == 0) {
+            return TRUE;
+        }
+        if (errno != EINVAL) return Fail(FALSE);
+        // A file system without that flag: the look above has to do.
+        return renameat(out, source.name.c_str(), into, target.name.c_str()) == 0 ? TRUE
+                                                                                  : Fail(FALSE);
+    });
 }
 
 BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags) {
@@ -863,24 +889,27 @@ BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags) {
     if (from == nullptr || to == nullptr || *from == L'\0' || *to == L'\0') {
         return FailWith(FALSE, ERROR_INVALID_PARAMETER);
     }
-    DeviceEntry source;
-    DeviceEntry target;
-    if (!ResolveEntry(from, LastLink::Keep, source)) return Fail(FALSE);
-    if (!source.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
-    if (!ResolveEntry(to, LastLink::Keep, target)) return Fail(FALSE);
-    if (source.name == "." || target.name == "." ||
-        (target.exists && S_ISDIR(target.status.st_mode))) {
-        return FailWith(FALSE, ERROR_ACCESS_DENIED);
-    }
-    if (renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(),
-                 target.name.c_str()) != 0) {
-        return Fail(FALSE);
-    }
-    if (flags & MOVEFILE_WRITE_THROUGH) {
-        const UniqueFd folder(openat(target.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder.Valid()) fsync(folder.Get());
-    }
-    return TRUE;
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        DeviceEntry source;
+        DeviceEntry target;
+        if (!ResolveEntry(from, LastLink::Keep, source)) return Fail(FALSE);
+        if (!source.exists) return FailWith(FALSE, ERROR_FILE_NOT_FOUND);
+        if (!ResolveEntry(to, LastLink::Keep, target)) return Fail(FALSE);
+        if (source.name == "." || target.name == "." ||
+            (target.exists && S_ISDIR(target.status.st_mode))) {
+            return FailWith(FALSE, ERROR_ACCESS_DENIED);
+        }
+        if (renameat(source.folder.Get(), source.name.c_str(), target.folder.Get(),
+                     target.name.c_str()) != 0) {
+            return Fail(FALSE);
+        }
+        if (flags & MOVEFILE_WRITE_THROUGH) {
+            const UniqueFd folder(
+                openat(target.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (folder.Valid()) fsync(folder.Get());
+        }
+        return TRUE;
+    });
 }
 
 HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation,
@@ -910,15 +939,19 @@ HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD, LPSECURITY_ATTRIBUT
         default:
             return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
-    bool created = false;
-    const int fd = OpenDevicePath(path, flags, 0666, &created);
-    if (fd < 0) return Fail(INVALID_HANDLE_VALUE);
-    const HANDLE h = AddHandle(std::make_shared<File>(fd));
-    // As on Win32, the "always" dispositions report an existing file through the last error.
-    SetLastError(!created && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)
-                     ? ERROR_ALREADY_EXISTS
-                     : ERROR_SUCCESS);
-    return h;
+    return NoThrow(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        // Handle and object first: once the file is created or emptied nothing may fail.
+        fieldkit::detail::HandleReservation handle;
+        auto file = std::make_shared<File>(-1);
+        bool created = false;
+        file->fd = OpenDevicePath(path, flags, 0666, &created);
+        if (file->fd < 0) return Fail(INVALID_HANDLE_VALUE);
+        // As on Win32, the "always" dispositions report an existing file through the last error.
+        SetLastError(!created && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)
+                         ? ERROR_ALREADY_EXISTS
+                         : ERROR_SUCCESS);
+        return handle.Fill(std::move(file));
+    });
 }
 
 BOOL ReadFile(HANDLE handle, void* buffer, DWORD toRead, DWORD* got, void*) {
@@ -1005,7 +1038,9 @@ namespace {
 struct Mapping : fieldkit::detail::HandleObject {
     Mapping(int descriptor, std::uint64_t bytes, bool writable)
         : fd(descriptor), size(bytes), write(writable) {}
-    ~Mapping() override { ::close(fd); }
+    ~Mapping() override {
+        if (fd >= 0) ::close(fd);
+    }
     int fd;  // a duplicate: the mapping outlives a closed file handle
     std::uint64_t size;
     bool write;
@@ -1045,16 +1080,21 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     if (size == 0) size = st.stx_size;
     if (size == 0) return FailWith<HANDLE>(nullptr, ERROR_FILE_INVALID);  // nothing to map
     const bool write = protect == PAGE_READWRITE;
-    if (size > st.stx_size) {
-        if (!write) return FailWith<HANDLE>(nullptr, ERROR_ACCESS_DENIED);
-        // The blocks are taken now: a file grown sparse would meet a full disk only when the
-        // view is written, and that is SIGBUS, not an error.
-        const int error = posix_fallocate(f->fd, 0, static_cast<off_t>(size));
-        if (error != 0) return Fail<HANDLE>(nullptr, error);
-    }
-    const int fd = fcntl(f->fd, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) return Fail<HANDLE>(nullptr);
-    return AddHandle(std::make_shared<Mapping>(fd, size, write));
+    return NoThrow<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&]() -> HANDLE {
+        // Handle and object first: a file grown below cannot be shrunk back.
+        fieldkit::detail::HandleReservation handle;
+        auto mapping = std::make_shared<Mapping>(-1, size, write);
+        if (size > st.stx_size) {
+            if (!write) return FailWith<HANDLE>(nullptr, ERROR_ACCESS_DENIED);
+            // The blocks are taken now: a file grown sparse would meet a full disk only when
+            // the view is written, and that is SIGBUS, not an error.
+            const int error = posix_fallocate(f->fd, 0, static_cast<off_t>(size));
+            if (error != 0) return Fail<HANDLE>(nullptr, error);
+        }
+        mapping->fd = fcntl(f->fd, F_DUPFD_CLOEXEC, 0);
+        if (mapping->fd < 0) return Fail<HANDLE>(nullptr);
+        return handle.Fill(std::move(mapping));
+    });
 }
 
 void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
@@ -1077,7 +1117,10 @@ void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offset
     if (view == MAP_FAILED) return Fail<void*>(nullptr);
     Views& v = OpenViews();
     std::lock_guard<std::mutex> lock(v.mutex);
-    v.sizes[view] = static_cast<std::size_t>(length);
+    if (!NoThrow([&] { v.sizes[view] = static_cast<std::size_t>(length); })) {
+        munmap(view, static_cast<std::size_t>(length));  // a view nobody could unmap
+        return FailWith<void*>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    }
     return view;
 }
 
@@ -1098,7 +1141,8 @@ FILE* _wfopen(const wchar_t* path, const wchar_t* mode) {
     if (path == nullptr || mode == nullptr || *path == L'\0') {
         return FailWith<FILE*>(nullptr, ERROR_INVALID_PARAMETER);
     }
-    return OpenStream(path, fieldkit::WideToUtf8(mode));
+    return NoThrow<FILE*>(nullptr, ERROR_NOT_ENOUGH_MEMORY,
+                          [&] { return OpenStream(path, fieldkit::WideToUtf8(mode)); });
 }
 
 namespace fieldkit::detail {
@@ -1265,15 +1309,22 @@ struct DeviceFolder::State {
     bool holding = false;
     HeldReplacements held;
     // Folded names of the folder's entries, read when a name first misses, so that a walk
-    // writing many new names does not read the folder again for each.
-    std::unique_ptr<std::unordered_map<std::wstring, std::string>> names;
+    // writing many new names does not read the folder again for each. Only ever complete: a
+    // list missing a name would let a name in another case make a second entry.
+    using Names = std::unordered_map<std::wstring, std::string>;
+    std::unique_ptr<Names> names;
 
-    void Remember(const std::string& name) {
-        if (names == nullptr) return;
+    static void Add(Names& to, const std::string& name) {
         const std::wstring folded = FoldedName(name);
         if (folded.empty()) return;
-        const auto it = names->find(folded);
-        if (it == names->end() || name < it->second) (*names)[folded] = name;
+        const auto it = to.find(folded);
+        if (it == to.end() || name < it->second) to[folded] = name;
+    }
+
+    // A name made in the folder. Without the memory to note it the list is dropped, to be read
+    // again at the next miss.
+    void Remember(const std::string& name) {
+        if (names != nullptr && !NoThrow([&] { Add(*names, name); })) names.reset();
     }
 
     // The entry `name` as device names match; `actual` is its name in the folder.
@@ -1286,18 +1337,20 @@ struct DeviceFolder::State {
         }
         if (errno != ENOENT) return false;
         if (names == nullptr) {
-            names = std::make_unique<std::unordered_map<std::wstring, std::string>>();
+            auto listed = std::make_unique<Names>();  // kept once read whole
             const int list = openat(fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             DIR* dir = list >= 0 ? fdopendir(list) : nullptr;
             if (dir == nullptr) {
                 if (list >= 0) ::close(list);
+                names = std::move(listed);
                 return true;
             }
+            const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
             while (const dirent* e = readdir(dir)) {
                 if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                    Remember(e->d_name);
+                    Add(*listed, e->d_name);
             }
-            closedir(dir);
+            names = std::move(listed);
         }
         const std::wstring folded = FoldedName(name);
         const auto it = folded.empty() ? names->end() : names->find(folded);

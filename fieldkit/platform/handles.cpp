@@ -37,9 +37,31 @@ HANDLE AddHandle(std::shared_ptr<HandleObject> object) {
     HandleTable& t = Handles();
     std::lock_guard<std::mutex> lock(t.mutex);
     const UINT_PTR id = t.next;
-    t.next += 4;
     t.objects.emplace(id, std::move(object));
+    t.next += 4;  // only once the handle is there: a failed one takes no number
     return reinterpret_cast<HANDLE>(id);
+}
+
+HandleReservation::HandleReservation() : m_handle(AddHandle(nullptr)) {}
+
+HandleReservation::~HandleReservation() {
+    if (m_filled) return;
+    HandleTable& t = Handles();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    const auto id = reinterpret_cast<UINT_PTR>(m_handle);
+    t.objects.erase(id);
+    // Nobody has seen the number: it may be given out again, unless a later one was.
+    if (t.next == id + 4) t.next = id;
+}
+
+HANDLE HandleReservation::Fill(std::shared_ptr<HandleObject> object) noexcept {
+    m_filled = true;
+    HandleTable& t = Handles();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    // Gone only when a reset came in between: the object goes with it.
+    const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(m_handle));
+    if (it != t.objects.end()) it->second = std::move(object);
+    return m_handle;
 }
 
 std::shared_ptr<HandleObject> FindHandleObject(HANDLE handle) {
@@ -54,7 +76,7 @@ bool RemoveHandle(HANDLE handle) {
     HandleTable& t = Handles();
     std::lock_guard<std::mutex> lock(t.mutex);
     const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(handle));
-    if (it == t.objects.end()) return false;
+    if (it == t.objects.end() || it->second == nullptr) return false;  // unknown or reserved
     gone = std::move(it->second);
     t.objects.erase(it);
     return true;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fieldkit/platform/detail/host_state.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/host.h"
 
 namespace {
@@ -30,26 +31,29 @@ DWORD GetModuleFileNameW(HMODULE module, wchar_t* buffer, DWORD size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const std::wstring name = RunningProgram().GetStdString();
-    if (name.size() >= size) {
-        name.copy(buffer, size - 1);
-        buffer[size - 1] = L'\0';
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return size;
-    }
-    name.copy(buffer, name.size());
-    buffer[name.size()] = L'\0';
-    return static_cast<DWORD>(name.size());
+    return fieldkit::detail::NoThrow(DWORD{0}, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        const std::wstring name = RunningProgram().GetStdString();
+        if (name.size() >= size) {
+            name.copy(buffer, size - 1);
+            buffer[size - 1] = L'\0';
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return size;
+        }
+        name.copy(buffer, name.size());
+        buffer[name.size()] = L'\0';
+        return static_cast<DWORD>(name.size());
+    });
 }
 
 int LoadStringW(HINSTANCE module, UINT id, wchar_t* buffer, int size) {
-    std::wstring text;
-    if (buffer == nullptr || size <= 0 || !fieldkit::detail::StringResource(module, id, text)) {
-        if (buffer && size > 0) buffer[0] = L'\0';
-        return 0;
-    }
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    text.copy(buffer, n);
-    buffer[n] = L'\0';
-    return static_cast<int>(n);
+    if (buffer == nullptr || size <= 0) return 0;
+    buffer[0] = L'\0';  // what a failure leaves
+    return fieldkit::detail::NoThrow(0, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        std::wstring text;
+        if (!fieldkit::detail::StringResource(module, id, text)) return 0;
+        const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
+        text.copy(buffer, n);
+        buffer[n] = L'\0';
+        return static_cast<int>(n);
+    });
 }

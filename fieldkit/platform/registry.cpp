@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/charclass.h"
 
@@ -62,40 +63,53 @@ HKEY NewKeyHandle(const std::wstring& path) {
     return reinterpret_cast<HKEY>(fieldkit::detail::AddHandle(std::make_shared<OpenKey>(path)));
 }
 
+// Results are codes, not the last error: out of memory is answered as its code.
+using fieldkit::detail::NoThrow;
+constexpr LONG kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
+
 }  // namespace
 
 LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD, wchar_t*, DWORD, REGSAM, void*,
                      HKEY* result, DWORD* disposition) {
-    std::wstring path;
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
-    if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
-    Registry& r = Keys();
-    bool created = false;
-    {
+    return NoThrow(kNoMemory, [&]() -> LONG {
+        std::wstring path;
+        if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
+        // The handle and the missing keys are made first and the keys put in with a merge,
+        // which allocates nothing: a failure creates no key.
+        fieldkit::detail::HandleReservation handle;
+        auto open = std::make_shared<OpenKey>(path);
+        std::set<std::wstring> missing;
+        Registry& r = Keys();
         std::lock_guard<std::mutex> lock(r.mutex);
         // Every missing key on the way is created, as Win32 does.
         for (std::size_t at = 0; at != std::wstring::npos;) {
             at = path.find(L'\\', at + 1);
-            const std::wstring prefix = path.substr(0, at);
-            if (!prefix.empty()) created = r.keys.insert(prefix).second || created;
+            std::wstring prefix = path.substr(0, at);
+            if (!prefix.empty() && r.keys.count(prefix) == 0) missing.insert(std::move(prefix));
         }
-    }
-    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = NewKeyHandle(path);
-    return ERROR_SUCCESS;
+        if (disposition) {
+            *disposition = missing.empty() ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+        }
+        r.keys.merge(missing);
+        *result = reinterpret_cast<HKEY>(handle.Fill(std::move(open)));
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD, REGSAM, HKEY* result) {
-    std::wstring path;
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
-    if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
-    {
-        Registry& r = Keys();
-        std::lock_guard<std::mutex> lock(r.mutex);
-        if (!path.empty() && r.keys.count(path) == 0) return ERROR_FILE_NOT_FOUND;
-    }
-    *result = NewKeyHandle(path);
-    return ERROR_SUCCESS;
+    return NoThrow(kNoMemory, [&]() -> LONG {
+        std::wstring path;
+        if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
+        {
+            Registry& r = Keys();
+            std::lock_guard<std::mutex> lock(r.mutex);
+            if (!path.empty() && r.keys.count(path) == 0) return ERROR_FILE_NOT_FOUND;
+        }
+        *result = NewKeyHandle(path);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegCloseKey(HKEY key) {
@@ -107,17 +121,19 @@ LONG RegCloseKey(HKEY key) {
 }
 
 LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey) {
-    std::wstring path;
-    if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
-    if (path.empty()) return ERROR_ACCESS_DENIED;
-    Registry& r = Keys();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    const auto it = r.keys.find(path);
-    if (it == r.keys.end()) return ERROR_FILE_NOT_FOUND;
-    const auto next = std::next(it);
-    if (next != r.keys.end() && next->compare(0, path.size() + 1, path + L"\\") == 0) {
-        return ERROR_ACCESS_DENIED;  // it still has subkeys
-    }
-    r.keys.erase(it);
-    return ERROR_SUCCESS;
+    return NoThrow(kNoMemory, [&]() -> LONG {
+        std::wstring path;
+        if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
+        if (path.empty()) return ERROR_ACCESS_DENIED;
+        Registry& r = Keys();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        const auto it = r.keys.find(path);
+        if (it == r.keys.end()) return ERROR_FILE_NOT_FOUND;
+        const auto next = std::next(it);
+        if (next != r.keys.end() && next->compare(0, path.size() + 1, path + L"\\") == 0) {
+            return ERROR_ACCESS_DENIED;  // it still has subkeys
+        }
+        r.keys.erase(it);
+        return ERROR_SUCCESS;
+    });
 }

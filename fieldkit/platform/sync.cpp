@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 
 namespace {
@@ -63,38 +64,44 @@ std::shared_ptr<EventState> StateOf(HANDLE event) {
 
 HANDLE CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState,
                     const wchar_t* name) {
-    if (name != nullptr && *name != L'\0') {
-        Names& n = NamedEvents();
-        std::lock_guard<std::mutex> guard(n.mutex);
-        if (auto existing = Lookup(name)) {
-            const HANDLE h = NewHandle(std::move(existing));
-            SetLastError(ERROR_ALREADY_EXISTS);
-            return h;
+    // A name recorded for an event that then got no handle finds nothing: the event is gone,
+    // as after its last handle was closed.
+    return fieldkit::detail::NoThrow<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        if (name != nullptr && *name != L'\0') {
+            Names& n = NamedEvents();
+            std::lock_guard<std::mutex> guard(n.mutex);
+            if (auto existing = Lookup(name)) {
+                const HANDLE h = NewHandle(std::move(existing));
+                SetLastError(ERROR_ALREADY_EXISTS);
+                return h;
+            }
+            auto state = std::make_shared<EventState>();
+            state->manualReset = manualReset != FALSE;
+            state->set = initialState != FALSE;
+            n.events[name] = state;
+            SetLastError(ERROR_SUCCESS);
+            return NewHandle(std::move(state));
         }
         auto state = std::make_shared<EventState>();
         state->manualReset = manualReset != FALSE;
         state->set = initialState != FALSE;
-        n.events[name] = state;
         SetLastError(ERROR_SUCCESS);
         return NewHandle(std::move(state));
-    }
-    auto state = std::make_shared<EventState>();
-    state->manualReset = manualReset != FALSE;
-    state->set = initialState != FALSE;
-    SetLastError(ERROR_SUCCESS);
-    return NewHandle(std::move(state));
+    });
 }
 
 HANDLE OpenEventW(DWORD, BOOL, const wchar_t* name) {
     if (name == nullptr) return nullptr;
-    Names& n = NamedEvents();
-    std::lock_guard<std::mutex> guard(n.mutex);
-    auto state = Lookup(name);
-    if (!state) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-    }
-    return NewHandle(std::move(state));
+    return fieldkit::detail::NoThrow<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&]() -> HANDLE {
+        Names& n = NamedEvents();
+        std::lock_guard<std::mutex> guard(n.mutex);
+        auto state = Lookup(name);
+        if (!state) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return nullptr;
+        }
+        return NewHandle(std::move(state));
+    });
 }
 
 BOOL EventModify(HANDLE event, DWORD operation) {

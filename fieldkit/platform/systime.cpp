@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/files.h"
 
 namespace {
@@ -184,54 +185,56 @@ int GetTimeFormatW(LCID /*locale*/, DWORD /*flags*/, const SYSTEMTIME* time, con
         return 0;
     }
     if (picture == nullptr) picture = L"HH:mm:ss";
-    std::wstring out;
-    for (const wchar_t* p = picture; *p;) {
-        const wchar_t c = *p;
-        if (c == L'\'') {  // quoted text; '' inside quotes is one quote
-            for (++p; *p; ++p) {
-                if (*p == L'\'') {
-                    if (p[1] != L'\'') break;
-                    ++p;
+    return fieldkit::detail::NoThrow(0, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        std::wstring out;
+        for (const wchar_t* p = picture; *p;) {
+            const wchar_t c = *p;
+            if (c == L'\'') {  // quoted text; '' inside quotes is one quote
+                for (++p; *p; ++p) {
+                    if (*p == L'\'') {
+                        if (p[1] != L'\'') break;
+                        ++p;
+                    }
+                    out += *p;
                 }
-                out += *p;
+                if (*p) ++p;
+                continue;
             }
-            if (*p) ++p;
-            continue;
+            int run = 0;
+            while (p[run] == c)
+                ++run;
+            p += run;
+            const bool two = run >= 2;
+            switch (c) {
+                case L'H':
+                    AppendNumber(out, time->wHour, two);
+                    break;
+                case L'h':
+                    AppendNumber(out, time->wHour % 12 == 0 ? 12 : time->wHour % 12, two);
+                    break;
+                case L'm':
+                    AppendNumber(out, time->wMinute, two);
+                    break;
+                case L's':
+                    AppendNumber(out, time->wSecond, two);
+                    break;
+                case L't':
+                    out += time->wHour < 12 ? L'A' : L'P';
+                    if (two) out += L'M';
+                    break;
+                default:
+                    out.append(static_cast<std::size_t>(run), c);
+                    break;
+            }
         }
-        int run = 0;
-        while (p[run] == c)
-            ++run;
-        p += run;
-        const bool two = run >= 2;
-        switch (c) {
-            case L'H':
-                AppendNumber(out, time->wHour, two);
-                break;
-            case L'h':
-                AppendNumber(out, time->wHour % 12 == 0 ? 12 : time->wHour % 12, two);
-                break;
-            case L'm':
-                AppendNumber(out, time->wMinute, two);
-                break;
-            case L's':
-                AppendNumber(out, time->wSecond, two);
-                break;
-            case L't':
-                out += time->wHour < 12 ? L'A' : L'P';
-                if (two) out += L'M';
-                break;
-            default:
-                out.append(static_cast<std::size_t>(run), c);
-                break;
+        const int needed = static_cast<int>(out.size()) + 1;
+        if (size == 0) return needed;
+        if (size < needed) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
         }
-    }
-    const int needed = static_cast<int>(out.size()) + 1;
-    if (size == 0) return needed;
-    if (size < needed) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    out.copy(buffer, out.size());
-    buffer[out.size()] = L'\0';
-    return needed;
+        out.copy(buffer, out.size());
+        buffer[out.size()] = L'\0';
+        return needed;
+    });
 }

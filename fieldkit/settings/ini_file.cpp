@@ -370,11 +370,14 @@ int CINIFile::GetUintValue(const wchar_t* section, const wchar_t* key, unsigned 
 }
 
 double CINIFile::GetRealValue(const wchar_t* section, const wchar_t* key, double def) const {
-    const std::wstring_view* stored = Find(section, key);
-    double value = 0;
-    if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%lf", &value) != 1)
-        return def;
-    return value;
+    // Reading a long number takes memory; without it the text reads as one without a number.
+    return NoThrow(def, [&] {
+        const std::wstring_view* stored = Find(section, key);
+        double value = 0;
+        if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%lf", &value) != 1)
+            return def;
+        return value;
+    });
 }
 
 wchar_t CINIFile::GetCharValue(const wchar_t* section, const wchar_t* key, wchar_t def) const {

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "fieldkit/platform/detail/nothrow.h"
+
+using fieldkit::detail::NoThrow;
+
 namespace {
 
 struct Bar {
@@ -35,18 +39,21 @@ bool Handle(Bar& bar, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resul
             result = index < buttons.size() && lParam != 0;
             if (result) *reinterpret_cast<TBBUTTON*>(lParam) = buttons[index];
             return true;
+        // Out of memory adds nothing: the lists stay as they were and the failure is answered.
         case TB_INSERTBUTTONW:
-            result = lParam != 0;
-            if (result) {
-                buttons.insert(
-                    buttons.begin() + static_cast<std::ptrdiff_t>(std::min(index, buttons.size())),
-                    *reinterpret_cast<const TBBUTTON*>(lParam));
-            }
+            result = lParam != 0 && NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+                         const std::size_t at = std::min(index, buttons.size());
+                         buttons.insert(buttons.begin() + static_cast<std::ptrdiff_t>(at),
+                                        *reinterpret_cast<const TBBUTTON*>(lParam));
+                         return TRUE;
+                     });
             return true;
         case TB_ADDBUTTONSW: {
             const auto* added = reinterpret_cast<const TBBUTTON*>(lParam);
-            result = added != nullptr;
-            if (added) buttons.insert(buttons.end(), added, added + wParam);
+            result = added != nullptr && NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+                         buttons.insert(buttons.end(), added, added + wParam);
+                         return TRUE;
+                     });
             return true;
         }
         case TB_DELETEBUTTON:
@@ -62,8 +69,10 @@ bool Handle(Bar& bar, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resul
                 result = -1;
                 return true;
             }
-            result = static_cast<LRESULT>(bar.strings.size());
-            bar.strings.emplace_back(text);
+            result = NoThrow(LRESULT{-1}, ERROR_NOT_ENOUGH_MEMORY, [&] {
+                bar.strings.emplace_back(text);
+                return static_cast<LRESULT>(bar.strings.size() - 1);
+            });
             return true;
         }
         case TB_GETSTRINGW: {
@@ -99,15 +108,19 @@ CCommandBar::~CCommandBar() {
 
 BOOL CCommandBar::Create(CWnd* parent) {
     if (m_hWnd) return FALSE;
-    const HWND window =
-        CreateWindowW(L"CommandBar", L"", WS_CHILD | WS_VISIBLE, 0, 0, 480, 26,
-                      parent ? parent->GetSafeHwnd() : nullptr, nullptr, nullptr, nullptr);
-    if (window == nullptr) return FALSE;
-    auto bar = std::make_shared<Bar>();
-    fieldkit::detail::SetWindowHandler(
-        window, [bar](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-            return Handle(*bar, message, wParam, lParam, result);
-        });
-    m_hWnd = window;
-    return TRUE;
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        // The bar's state and handler come first: a window once made needs nothing more.
+        auto bar = std::make_shared<Bar>();
+        auto handler = std::make_shared<const fieldkit::detail::WindowHandler>(
+            [bar](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                return Handle(*bar, message, wParam, lParam, result);
+            });
+        const HWND window =
+            CreateWindowW(L"CommandBar", L"", WS_CHILD | WS_VISIBLE, 0, 0, 480, 26,
+                          parent ? parent->GetSafeHwnd() : nullptr, nullptr, nullptr, nullptr);
+        if (window == nullptr) return FALSE;
+        fieldkit::detail::SetWindowHandler(window, std::move(handler));
+        m_hWnd = window;
+        return TRUE;
+    });
 }

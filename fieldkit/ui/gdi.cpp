@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/ui/detail/ui_state.h"
 #include "fieldkit/ui/window.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -53,11 +56,14 @@ std::shared_ptr<Bitmap> BitmapOf(HGDIOBJ object) {
     return fieldkit::detail::FindHandle<Bitmap>(static_cast<HANDLE>(object));
 }
 
+// The allocating calls answer null, with ERROR_NOT_ENOUGH_MEMORY, when memory runs out.
 HDC NewContext(HWND window, bool memory) {
-    auto dc = std::make_shared<DeviceContext>();
-    dc->window = window;
-    dc->memory = memory;
-    return reinterpret_cast<HDC>(fieldkit::detail::AddHandle(std::move(dc)));
+    return NoThrow<HDC>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        auto dc = std::make_shared<DeviceContext>();
+        dc->window = window;
+        dc->memory = memory;
+        return reinterpret_cast<HDC>(fieldkit::detail::AddHandle(std::move(dc)));
+    });
 }
 
 // A new bitmap, or null when the size is not sensible (each side 1 to 32767 pixels).
@@ -66,13 +72,15 @@ HBITMAP NewBitmap(LONG width, LONG height, bool bottomUp, std::shared_ptr<Bitmap
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto b = std::make_shared<Bitmap>();
-    b->width = width;
-    b->height = height;
-    b->bottomUp = bottomUp;
-    b->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    if (out) *out = b;
-    return static_cast<HBITMAP>(fieldkit::detail::AddHandle(std::move(b)));
+    return NoThrow<HBITMAP>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        auto b = std::make_shared<Bitmap>();
+        b->width = width;
+        b->height = height;
+        b->bottomUp = bottomUp;
+        b->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+        if (out) *out = b;
+        return static_cast<HBITMAP>(fieldkit::detail::AddHandle(std::move(b)));
+    });
 }
 
 }  // namespace
@@ -141,8 +149,13 @@ HDC CreateCompatibleDC(HDC dc) {
     if (dc != nullptr && Context(dc) == nullptr) return nullptr;
     // A new memory context holds a 1 x 1 bitmap until another is selected, as on Win32.
     const HDC memory = NewContext(nullptr, true);
+    if (memory == nullptr) return nullptr;
     const auto c = Context(memory);
     c->selected = c->ownDefault = NewBitmap(1, 1, false, nullptr);
+    if (c->ownDefault == nullptr) {  // out of memory: no context without its bitmap
+        fieldkit::detail::RemoveHandle(reinterpret_cast<HANDLE>(memory));
+        return nullptr;
+    }
     return memory;
 }
 
@@ -247,14 +260,16 @@ LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits) {
     // Rows from the top, 4 bytes a pixel.
     const std::size_t total = b->pixels.size() * 4;
     const std::size_t n = std::min(total, static_cast<std::size_t>(size));
-    std::vector<std::uint32_t> rows(b->pixels.size());
-    for (LONG yy = 0; yy < b->height; ++yy) {
-        for (LONG xx = 0; xx < b->width; ++xx) {
-            rows[static_cast<std::size_t>(yy * b->width + xx)] = b->At(xx, yy);
+    return NoThrow(LONG{0}, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        std::vector<std::uint32_t> rows(b->pixels.size());
+        for (LONG yy = 0; yy < b->height; ++yy) {
+            for (LONG xx = 0; xx < b->width; ++xx) {
+                rows[static_cast<std::size_t>(yy * b->width + xx)] = b->At(xx, yy);
+            }
         }
-    }
-    std::memcpy(bits, rows.data(), n);
-    return static_cast<LONG>(n);
+        std::memcpy(bits, rows.data(), n);
+        return static_cast<LONG>(n);
+    });
 }
 
 BOOL CBitmap::CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel,

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
+
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -54,7 +57,9 @@ std::shared_ptr<Menu> Find(HMENU menu) {
 }
 
 HMENU NewMenu() {
-    return reinterpret_cast<HMENU>(fieldkit::detail::AddHandle(std::make_shared<Menu>()));
+    return NoThrow<HMENU>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [] {
+        return reinterpret_cast<HMENU>(fieldkit::detail::AddHandle(std::make_shared<Menu>()));
+    });
 }
 
 // The index of an item by position or by command (top level only); -1 when there is none.
@@ -81,6 +86,7 @@ Item MakeItem(UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
 }
 
 // Collects a menu and every submenu below it, once each, for destruction outside the lock.
+// Called before anything changes: a lack of memory here leaves every menu as it was.
 void Collect(HMENU menu, std::vector<HMENU>& out) {
     const auto m = Find(menu);
     if (m == nullptr || std::find(out.begin(), out.end(), menu) != out.end()) return;
@@ -124,29 +130,32 @@ BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, co
         return FALSE;
     }
     std::lock_guard<std::mutex> guard(MenuLock());
-    if (flags & MF_POPUP) {
-        // A menu may not open itself or one of its ancestors: walks would never end.
-        std::vector<HMENU> below;
-        Collect(reinterpret_cast<HMENU>(idOrSubmenu), below);
-        if (std::find(below.begin(), below.end(), menu) != below.end()) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
+    // The item goes in whole or not at all.
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        if (flags & MF_POPUP) {
+            // A menu may not open itself or one of its ancestors: walks would never end.
+            std::vector<HMENU> below;
+            Collect(reinterpret_cast<HMENU>(idOrSubmenu), below);
+            if (std::find(below.begin(), below.end(), menu) != below.end()) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+            }
         }
-    }
-    std::size_t at = m->items.size();
-    if (flags & MF_BYPOSITION) {
-        at = std::min<std::size_t>(position, m->items.size());
-    } else {
-        const int i = IndexOf(*m, position, flags);
-        if (i < 0) {
-            SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-            return FALSE;
+        std::size_t at = m->items.size();
+        if (flags & MF_BYPOSITION) {
+            at = std::min<std::size_t>(position, m->items.size());
+        } else {
+            const int i = IndexOf(*m, position, flags);
+            if (i < 0) {
+                SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+                return FALSE;
+            }
+            at = static_cast<std::size_t>(i);
         }
-        at = static_cast<std::size_t>(i);
-    }
-    m->items.insert(m->items.begin() + static_cast<std::ptrdiff_t>(at),
-                    MakeItem(flags, idOrSubmenu, text));
-    return TRUE;
+        m->items.insert(m->items.begin() + static_cast<std::ptrdiff_t>(at),
+                        MakeItem(flags, idOrSubmenu, text));
+        return TRUE;
+    });
 }
 
 BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
@@ -163,8 +172,10 @@ BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
             SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
             return FALSE;
         }
-        if (m->items[static_cast<std::size_t>(i)].flags & MF_POPUP) {
-            Collect(m->items[static_cast<std::size_t>(i)].submenu, gone);
+        if ((m->items[static_cast<std::size_t>(i)].flags & MF_POPUP) &&
+            !NoThrow([&] { Collect(m->items[static_cast<std::size_t>(i)].submenu, gone); })) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
         }
         m->items.erase(m->items.begin() + i);
     }
@@ -180,7 +191,10 @@ BOOL DestroyMenu(HMENU menu) {
     std::vector<HMENU> gone;
     {
         std::lock_guard<std::mutex> guard(MenuLock());
-        Collect(menu, gone);
+        if (!NoThrow([&] { Collect(menu, gone); })) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
+        }
     }
     Forget(gone);
     return TRUE;
@@ -289,16 +303,16 @@ std::map<HMENU, std::unique_ptr<CMenu>>& Temporaries() {
     return Menus().temporaries;
 }
 
+// Allocates nothing: the menus it is given are already cut loose.
 void Forget(const std::vector<HMENU>& menus) {
-    std::vector<std::unique_ptr<CMenu>> objects;
+    std::map<HMENU, std::unique_ptr<CMenu>> objects;  // destroyed outside the lock
     {
         std::lock_guard<std::mutex> guard(TemporariesLock());
         for (const HMENU h : menus) {
-            const auto it = Temporaries().find(h);
-            if (it == Temporaries().end()) continue;
-            it->second->m_hMenu = nullptr;  // the object must not destroy it again
-            objects.push_back(std::move(it->second));
-            Temporaries().erase(it);
+            auto node = Temporaries().extract(h);
+            if (node.empty()) continue;
+            node.mapped()->m_hMenu = nullptr;  // the object must not destroy it again
+            objects.insert(std::move(node));
         }
     }
     for (const HMENU h : menus)
@@ -314,15 +328,15 @@ CMenu::~CMenu() {
 BOOL CMenu::CreateMenu() {
     if (m_hMenu) return FALSE;
     m_hMenu = ::CreateMenu();
-    m_owned = true;
-    return TRUE;
+    m_owned = m_hMenu != nullptr;
+    return m_owned ? TRUE : FALSE;
 }
 
 BOOL CMenu::CreatePopupMenu() {
     if (m_hMenu) return FALSE;
     m_hMenu = ::CreatePopupMenu();
-    m_owned = true;
-    return TRUE;
+    m_owned = m_hMenu != nullptr;
+    return m_owned ? TRUE : FALSE;
 }
 
 BOOL CMenu::Attach(HMENU menu) {
@@ -352,11 +366,15 @@ BOOL CMenu::DeleteMenu(UINT position, UINT flags) {
 }
 
 int CMenu::GetMenuString(UINT item, CString& text, UINT flags) const {
-    const int n = ::GetMenuStringW(m_hMenu, item, nullptr, 0, flags);
-    std::wstring buffer(static_cast<std::size_t>(n) + 1, L'\0');
-    buffer.resize(
-        static_cast<std::size_t>(::GetMenuStringW(m_hMenu, item, buffer.data(), n + 1, flags)));
-    text = CString(std::move(buffer));
+    if (!NoThrow([&] {
+            const int n = ::GetMenuStringW(m_hMenu, item, nullptr, 0, flags);
+            std::wstring buffer(static_cast<std::size_t>(n) + 1, L'\0');
+            buffer.resize(static_cast<std::size_t>(
+                ::GetMenuStringW(m_hMenu, item, buffer.data(), n + 1, flags)));
+            text = CString(std::move(buffer));
+        })) {
+        text.Empty();
+    }
     return text.GetLength();
 }
 
@@ -371,10 +389,12 @@ CMenu* CMenu::GetSubMenu(int position) const {
 CMenu* CMenu::FromHandle(HMENU menu) {
     if (Find(menu) == nullptr) return nullptr;
     std::lock_guard<std::mutex> guard(TemporariesLock());
-    std::unique_ptr<CMenu>& object = Temporaries()[menu];
-    if (!object) {
-        object = std::make_unique<CMenu>();
+    const auto it = Temporaries().find(menu);
+    if (it != Temporaries().end()) return it->second.get();
+    return NoThrow<CMenu*>(nullptr, [&] {
+        // Made before it is put in: the table never holds an entry without its object.
+        auto object = std::make_unique<CMenu>();
         object->m_hMenu = menu;
-    }
-    return object.get();
+        return Temporaries().emplace(menu, std::move(object)).first->second.get();
+    });
 }

@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/systime.h"
 
 using fieldkit::detail::FindHandle;
+using fieldkit::detail::NoThrow;
 
 namespace {
 
@@ -31,7 +33,7 @@ struct Window : fieldkit::detail::HandleObject {
     HWND parent = nullptr;
     std::vector<HWND> children;
     DWORD thread = 0;
-    fieldkit::detail::WindowHandler handler;
+    std::shared_ptr<const fieldkit::detail::WindowHandler> handler;
 };
 
 struct Queue {
@@ -65,23 +67,35 @@ std::mutex& TreeLock() {
     return Windows().tree;
 }
 
+// The thread's queue, made on first use; null, with ERROR_NOT_ENOUGH_MEMORY, when it can't be.
 std::shared_ptr<Queue> QueueOf(DWORD thread) {
     WindowState& s = Windows();
     std::lock_guard<std::mutex> guard(s.queuesLock);
-    std::shared_ptr<Queue>& q = s.queues[thread];
-    if (!q) q = std::make_shared<Queue>();
-    return q;
+    const auto it = s.queues.find(thread);
+    if (it != s.queues.end()) return it->second;
+    return NoThrow(std::shared_ptr<Queue>(), ERROR_NOT_ENOUGH_MEMORY, [&] {
+        auto made = std::make_shared<Queue>();
+        s.queues.emplace(thread, made);
+        return made;
+    });
 }
 
 std::shared_ptr<Window> Find(HWND window) {
     return FindHandle<Window>(reinterpret_cast<HANDLE>(window));
 }
 
+// False, with ERROR_NOT_ENOUGH_MEMORY, when the queue has no room for it.
 bool Post(DWORD thread, const MSG& msg) {
     const std::shared_ptr<Queue> q = QueueOf(thread);
+    if (q == nullptr) return false;
     {
         std::lock_guard<std::mutex> guard(q->mutex);
-        q->messages.push_back(msg);
+        if (!NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
+                q->messages.push_back(msg);
+                return true;
+            })) {
+            return false;
+        }
     }
     q->ready.notify_all();
     return true;
@@ -112,13 +126,14 @@ int CopyText(const std::wstring& text, wchar_t* buffer, int size) {
     return static_cast<int>(n);
 }
 
+// Allocates nothing, so a destruction never stops half way.
 void DestroyTree(HWND window) {
     std::vector<HWND> children;
     {
         const auto w = Find(window);
         if (w == nullptr) return;
         std::lock_guard<std::mutex> guard(TreeLock());
-        children = w->children;
+        children.swap(w->children);  // the window goes: its list is taken, not copied
     }
     for (const HWND child : children)
         DestroyTree(child);
@@ -145,24 +160,25 @@ DWORD GetCurrentThreadId() {
 
 HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
                    int width, int height, HWND parent, HMENU, HINSTANCE, void*) {
-    auto w = std::make_shared<Window>();
-    w->className = className ? className : L"";
-    w->text = text ? text : L"";
-    w->style = style;
-    w->place = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
-    w->parent = parent;
-    w->thread = GetCurrentThreadId();
-    std::shared_ptr<Window> up;
-    if (parent != nullptr && (up = Find(parent)) == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
-    const HWND handle = reinterpret_cast<HWND>(fieldkit::detail::AddHandle(w));
-    if (up) {
+    return NoThrow<HWND>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&]() -> HWND {
+        auto w = std::make_shared<Window>();
+        w->className = className ? className : L"";
+        w->text = text ? text : L"";
+        w->style = style;
+        w->place = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
+        w->parent = parent;
+        w->thread = GetCurrentThreadId();
+        std::shared_ptr<Window> up;
+        if (parent != nullptr && (up = Find(parent)) == nullptr) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        // The window is known to its parent and by its handle at once, or not at all.
+        fieldkit::detail::HandleReservation handle;
         std::lock_guard<std::mutex> guard(TreeLock());
-        up->children.push_back(handle);
-    }
-    return handle;
+        if (up) up->children.push_back(reinterpret_cast<HWND>(handle.Get()));
+        return reinterpret_cast<HWND>(handle.Fill(std::move(w)));
+    });
 }
 
 BOOL DestroyWindow(HWND window) {
@@ -232,8 +248,11 @@ BOOL SetWindowTextW(HWND window, const wchar_t* text) {
     const auto w = Find(window);
     if (w == nullptr) return FALSE;
     std::lock_guard<std::mutex> guard(TreeLock());
-    w->text = text ? text : L"";
-    return TRUE;
+    // The old text stays when the new one finds no room.
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        w->text = text ? text : L"";
+        return TRUE;
+    });
 }
 
 int GetClassNameW(HWND window, wchar_t* buffer, int size) {
@@ -306,6 +325,7 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 BOOL PeekMessageW(MSG* msg, HWND window, UINT low, UINT high, UINT remove) {
     if (msg == nullptr) return FALSE;
     const std::shared_ptr<Queue> q = QueueOf(GetCurrentThreadId());
+    if (q == nullptr) return FALSE;
     std::lock_guard<std::mutex> guard(q->mutex);
     return TakeFrom(*q, msg, window, low, high, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
@@ -313,6 +333,7 @@ BOOL PeekMessageW(MSG* msg, HWND window, UINT low, UINT high, UINT remove) {
 BOOL GetMessageW(MSG* msg, HWND window, UINT low, UINT high) {
     if (msg == nullptr) return -1;
     const std::shared_ptr<Queue> q = QueueOf(GetCurrentThreadId());
+    if (q == nullptr) return -1;
     std::unique_lock<std::mutex> guard(q->mutex);
     // WM_QUIT ends the loop whatever the filters say.
     q->ready.wait(guard, [&] {
@@ -325,13 +346,13 @@ BOOL GetMessageW(MSG* msg, HWND window, UINT low, UINT high) {
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto w = Find(window);
     if (w == nullptr) return 0;
-    fieldkit::detail::WindowHandler handler;
+    std::shared_ptr<const fieldkit::detail::WindowHandler> handler;
     {
         std::lock_guard<std::mutex> guard(TreeLock());
         handler = w->handler;
     }
     LRESULT result = 0;
-    if (handler && handler(message, wParam, lParam, result)) return result;
+    if (handler && (*handler)(message, wParam, lParam, result)) return result;
     switch (message) {
         case WM_SETTEXT:
             return SetWindowTextW(window, reinterpret_cast<const wchar_t*>(lParam));
@@ -347,7 +368,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 namespace fieldkit::detail {
 
-void SetWindowHandler(HWND window, WindowHandler handler) {
+void SetWindowHandler(HWND window, std::shared_ptr<const WindowHandler> handler) {
     const auto w = Find(window);
     if (w == nullptr) return;
     std::lock_guard<std::mutex> guard(TreeLock());
@@ -369,10 +390,14 @@ HWND CWnd::Detach() {
 }
 
 void CWnd::GetWindowText(CString& text) const {
-    const int n = GetWindowTextLengthW(m_hWnd);
-    std::wstring buffer(static_cast<std::size_t>(n) + 1, L'\0');
-    buffer.resize(static_cast<std::size_t>(GetWindowTextW(m_hWnd, buffer.data(), n + 1)));
-    text = CString(std::move(buffer));
+    if (!NoThrow([&] {
+            const int n = GetWindowTextLengthW(m_hWnd);
+            std::wstring buffer(static_cast<std::size_t>(n) + 1, L'\0');
+            buffer.resize(static_cast<std::size_t>(GetWindowTextW(m_hWnd, buffer.data(), n + 1)));
+            text = CString(std::move(buffer));
+        })) {
+        text.Empty();
+    }
 }
 
 int CWnd::GetWindowText(wchar_t* buffer, int size) const {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/types.h"
@@ -83,9 +84,10 @@ DWORD GetCurrentThreadId();
 
 namespace fieldkit::detail {
 // The handler a window class answers SendMessageW with; it returns false for messages it
-// does not handle. Set once, right after creation.
+// does not handle. Set once, right after creation. Shared, so that a message takes it without
+// copying it (which could fail for want of memory, with no failure value to answer).
 using WindowHandler = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
-void SetWindowHandler(HWND window, WindowHandler handler);
+void SetWindowHandler(HWND window, std::shared_ptr<const WindowHandler> handler);
 }  // namespace fieldkit::detail
 
 // The class library's window object. It does not own the window: destroying the object leaves

@@ -26,4 +26,25 @@ std::shared_ptr<T> FindHandle(HANDLE handle) {
 // Forgets the handle; the object goes when its last user lets go. False for an unknown handle.
 bool RemoveHandle(HANDLE handle);
 
+// A handle taken before its object is ready, for a call that changes something it cannot undo
+// (creates or empties a file, links a window into its parent): the call reserves the handle and
+// makes its object first, then changes what it changes, then fills the handle, which cannot
+// fail. A reservation never filled gives its handle back, and the next handle is the one it
+// would have been. Until it is filled the handle names nothing.
+class HandleReservation {
+  public:
+    HandleReservation();  // throws std::bad_alloc as AddHandle does
+    ~HandleReservation();
+    HandleReservation(const HandleReservation&) = delete;
+    HandleReservation& operator=(const HandleReservation&) = delete;
+
+    HANDLE Get() const { return m_handle; }
+    // Puts the object behind the handle and answers the handle.
+    HANDLE Fill(std::shared_ptr<HandleObject> object) noexcept;
+
+  private:
+    HANDLE m_handle;
+    bool m_filled = false;
+};
+
 }  // namespace fieldkit::detail

@@ -4,6 +4,7 @@
 // the function's failure result instead. CONTRIBUTING.md ("Errors") says which result that is.
 #pragma once
 
+#include <new>
 #include <utility>
 
 #include "fieldkit/platform/errors.h"
@@ -41,6 +42,27 @@ bool NoThrow(F&& body) noexcept {
     } catch (...) {
         return false;
     }
+}
+
+// The way back, for library code that calls a contained call and must not take a failure for
+// want of memory as an answer (a file that seems missing, a string that seems absent) and act
+// on it or keep it: the throw goes on to the caller's own boundary. Called right after a call
+// that failed and set the last error.
+inline void ThrowIfOutOfMemory() {
+    if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY) throw std::bad_alloc();
+}
+
+// The same for a call that sets no last error for some failures (a name or a string that is
+// not there) and none on success: runs it with the last error cleared and throws when it ran
+// out of memory; otherwise the last error is the call's, or the one before when it set none.
+template <class F>
+auto CallThrowingOutOfMemory(F&& call) {
+    const DWORD before = GetLastError();
+    SetLastError(ERROR_SUCCESS);
+    auto result = std::forward<F>(call)();
+    ThrowIfOutOfMemory();
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(before);
+    return result;
 }
 
 }  // namespace fieldkit::detail
