@@ -1,7 +1,6 @@
 #include "cli.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
@@ -51,8 +50,10 @@ struct CommandLine {
 };
 
 const OptionSpec* FindOption(const Command& c, const std::string& name) {
-    for (const OptionSpec& o : c.options) {
-        if (name == o.name) return &o;
+    for (const auto* options : {&c.options, &CommonOptions(c)}) {
+        for (const OptionSpec& o : *options) {
+            if (name == o.name) return &o;
+        }
     }
     return nullptr;
 }
@@ -227,129 +228,6 @@ bool GatherRecords(const Command& c, const std::vector<std::wstring>& operands,
     return true;
 }
 
-Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args,
-                      const InputReader& readInput);
-
-// ---- Help and demo ---------------------------------------------------------------------------
-
-std::string ShellWord(const char* word) {
-    static const char kPlain[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.,:+=/@-";
-    if (*word != '\0' && std::strspn(word, kPlain) == std::strlen(word)) return word;
-    std::string quoted = "'";
-    for (const char* p = word; *p != '\0'; ++p) {
-        if (*p == '\'')
-            quoted += "'\\''";
-        else
-            quoted += *p;
-    }
-    return quoted + "'";
-}
-
-// The example as a shell line, then what the tool prints for it, indented.
-bool RenderExample(const Command& c, const Example& e, std::string& out) {
-    std::vector<std::wstring> args{fieldkit::Utf8ToWide(c.name)};
-    std::string shell = "  $ ";
-    std::string input;
-    if (!e.input.empty()) {
-        shell += "printf '%s\\n'";
-        for (const char* line : e.input) {
-            shell += " " + ShellWord(line);
-            input += std::string(line) + "\n";
-        }
-        shell += " | ";
-    }
-    shell += std::string("fieldkit ") + c.name;
-    for (const char* a : e.args) {
-        shell += " " + ShellWord(a);
-        args.push_back(fieldkit::Utf8ToWide(a));
-    }
-    out += shell + "\n";
-    const Outcome o = RunConversion(c, args, [&input](std::string& all, std::string&) {
-        all = input;
-        return true;
-    });
-    const std::string& shown = o.status == 0 ? o.out : o.err;
-    std::size_t start = 0;
-    while (start < shown.size()) {
-        const std::size_t end = shown.find('\n', start);
-        const std::string line = shown.substr(start, end - start);
-        out += (line.empty() ? "" : "  ") + line + "\n";
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return o.status == 0;
-}
-
-const char kBuiltins[] =
-    "  demo          a short tour: every conversion with sample input and output\n"
-    "  help          this text; 'help COMMAND' for one command\n";
-
-std::string GeneralHelp() {
-    std::string h =
-        "fieldkit - survey and GNSS conversions on the command line\n"
-        "\n"
-        "Usage:\n"
-        "  fieldkit COMMAND [OPTIONS] VALUE...   convert the values given\n"
-        "  fieldkit COMMAND [OPTIONS] -          convert standard input, one value per line\n"
-        "  fieldkit COMMAND --help               options and examples of one command\n"
-        "  fieldkit --log FILE COMMAND ...       also write the library's log (the angle\n"
-        "                                        readers' traces) to FILE\n"
-        "\n"
-        "Commands:\n";
-    for (const Command& c : Conversions())
-        h += FormatA("  %-13s %s\n", c.name, c.summary);
-    h += kBuiltins;
-    h += "\n"
-         "Numbers are read and written with '.' as the decimal point whatever the locale; each\n"
-         "value must be a number as a whole ('12abc' is refused). Options begin with '--', so\n"
-         "a negative value such as -33.8568 is read as a value. Text is UTF-8.\n"
-         "\n"
-         "Standard input ('-'): one value per line (xyz and blh: three numbers per line,\n"
-         "separated by blanks, tabs or commas); a blank line gives a blank output line. Every\n"
-         "line is checked before anything is printed.\n"
-         "\n"
-         "Exit status: 0 on success; 2 on bad input or usage, with one message on standard\n"
-         "error and nothing on standard output.\n";
-    return h;
-}
-
-std::string CommandHelp(const Command& c) {
-    std::string h = std::string("Usage: fieldkit ") + c.name +
-                    (c.options.empty() ? "" : " [OPTIONS]") + " " + c.operands + "\n";
-    std::string summary = c.summary;
-    if (summary[0] >= 'a' && summary[0] <= 'z')
-        summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
-    h += summary + ".\n\n" + c.details;
-    h += "\nOptions:\n";
-    for (const OptionSpec& o : c.options) {
-        const std::string name =
-            o.valueName == nullptr ? o.name : std::string(o.name) + " " + o.valueName;
-        h += FormatA("  %-14s %s\n", name, o.help);
-    }
-    h += FormatA("  %-14s %s\n", "--help", "this help");
-    h += "\nExamples:\n";
-    for (const Example& e : c.examples)
-        RenderExample(c, e, h);
-    return h;
-}
-
-Outcome Demo() {
-    Outcome o;
-    o.out =
-        "fieldkit demo: every conversion with sample input and output\n"
-        "('fieldkit COMMAND --help' tells the options; 'fieldkit --help' lists the commands)\n";
-    for (const Command& c : Conversions()) {
-        o.out += std::string("\n") + c.name + ": " + c.summary + "\n";
-        for (const Example& e : c.examples) {
-            if (!RenderExample(c, e, o.out)) o.status = 1;
-        }
-    }
-    o.out += "\nA field application's start-up, in a temporary device root:\n";
-    if (!ApplicationRoad(o.out)) o.status = 1;
-    return o;
-}
-
 const Command* FindCommand(const std::wstring& name) {
     for (const Command& c : Conversions()) {
         if (name == fieldkit::Utf8ToWide(c.name)) return &c;
@@ -400,6 +278,12 @@ Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args,
 }
 
 }  // namespace
+
+// None yet: every option belongs to its command.
+const std::vector<OptionSpec>& CommonOptions(const Command&) {
+    static const std::vector<OptionSpec> none;
+    return none;
+}
 
 // ---- Helpers ---------------------------------------------------------------------------------
 
@@ -492,28 +376,8 @@ bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& 
 Outcome Run(const std::vector<std::wstring>& args, const InputReader& readInput) {
     Outcome o;
     if (args.empty()) return Failure("", "missing command (see 'fieldkit --help')");
+    if (RunBuiltin(args, o)) return o;
     const std::wstring& name = args[0];
-    if (name == L"--help" || name == L"-h" || name == L"help") {
-        if (args.size() == 1 || name != L"help") {
-            o.out = GeneralHelp();
-            return o;
-        }
-        if (args.size() > 2) return Failure("help: ", "takes one command name");
-        const Command* c = FindCommand(args[1]);
-        if (c == nullptr) return Failure("help: ", "unknown command " + Quote(args[1]));
-        o.out = CommandHelp(*c);
-        return o;
-    }
-    if (name == L"demo") {
-        if (args.size() == 2 && (args[1] == L"--help" || args[1] == L"-h")) {
-            o.out =
-                "Usage: fieldkit demo\nRuns the examples of every command and shows their "
-                "output.\n";
-            return o;
-        }
-        if (args.size() > 1) return Failure("demo: ", "takes no values or options");
-        return Demo();
-    }
     const Command* c = FindCommand(name);
     if (c == nullptr)
         return Failure("", "unknown command " + Quote(name) + " (see 'fieldkit --help')");

@@ -1,5 +1,5 @@
 // The frame of the fieldkit command-line tool: the table of subcommands, option and value
-// reading, standard-input records, help texts and the demo.
+// reading, standard-input records; the help texts, the manual page and the demo (help.cpp).
 //
 // Run() does all the work and returns what the program prints, so main() only moves text to
 // the streams and the demo can run the tool's own examples through the same path.
@@ -107,6 +107,23 @@ struct Command {
 
 // The conversions, in the order of the help text (commands.cpp).
 const std::vector<Command>& Conversions();
+
+// The options a command takes besides its own, shared by every command of its kind: reading
+// them and the help texts both go through this list.
+const std::vector<OptionSpec>& CommonOptions(const Command& c);
+
+// ---- Help (help.cpp) ------------------------------------------------------------------------
+
+// The commands that convert nothing (demo, help), listed after the conversions.
+const std::vector<Command>& Builtins();
+
+// Answers the command lines that ask about the tool rather than convert: help, --help, -h,
+// --version, demo and --manual-page (the roff page behind fieldkit(1)). False for any other.
+bool RunBuiltin(const std::vector<std::wstring>& args, Outcome& outcome);
+
+std::string GeneralHelp();
+std::string CommandHelp(const Command& c);
+std::string ManualPage();
 
 // The document commands (documents.cpp): INI files, translation catalogs, XML events.
 Result IniCommand(const std::vector<std::wstring>& operands, const Settings& settings);
