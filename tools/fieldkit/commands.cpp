@@ -100,7 +100,7 @@ Result Xyz(const Fields& f, const Settings&) {
     if (!TBLH_To_XYZ(v[0] * kDegToRad, v[1] * kDegToRad, v[2], x, y, z)) {
         return Fail("cannot convert this position");
     }
-    return Ok(Fixed(x, 4) + " " + Fixed(y, 4) + " " + Fixed(z, 4));
+    return Columns({Fixed(x, 4), Fixed(y, 4), Fixed(z, 4)});
 }
 
 Result Blh(const Fields& f, const Settings& s) {
@@ -113,12 +113,20 @@ Result Blh(const Fields& f, const Settings& s) {
     }
     const double lat = b / kDegToRad;
     const double lon = l / kDegToRad;
-    std::string text = Fixed(lat, 9) + " " + Fixed(lon, 9) + " " + Fixed(h, 4);
+    std::vector<std::string> columns = {Fixed(lat, 9), Fixed(lon, 9), Fixed(h, 4)};
     if (!s.Has("--plain")) {
-        text += " " + WideToUtf8(LatitudeToDDDMMSSSString(lat, true).GetStdString()) + " " +
-                WideToUtf8(LongitudeToDDDMMSSSString(lon, true).GetStdString());
+        columns.push_back(WideToUtf8(LatitudeToDDDMMSSSString(lat, true).GetStdString()));
+        columns.push_back(WideToUtf8(LongitudeToDDDMMSSSString(lon, true).GetStdString()));
     }
-    return Ok(text);
+    return Columns(std::move(columns));
+}
+
+std::size_t XyzColumns(const Settings&) {
+    return 3;
+}
+
+std::size_t BlhColumns(const Settings& s) {
+    return s.Has("--plain") ? 3 : 5;
 }
 
 // Digits only, at most nine of them, so the library's whole-number reading cannot overflow.
@@ -413,20 +421,27 @@ const std::vector<Command>& Conversions() {
          "ellipsoidal height in metres, -100000 to 100000. The three values may be separate\n"
          "arguments or one argument separated by blanks or commas.\n",
          {},
-         {{{"45.5", "-73.5", "100"}, {}}, {{"-"}, {"0 0 0", "90,0,0"}}},
+         {{{"45.5", "-73.5", "100"}, {}},
+          {{"-"}, {"0 0 0", "90,0,0"}},
+          {{"--fields", "2,3,4", "-"}, {"PT101 45 7 250 CP"}}},
          3,
-         Xyz},
+         Xyz,
+         nullptr,
+         XyzColumns},
         {"blh",
          "X Y Z | -",
          "earth-centred X, Y, Z in metres as latitude, longitude and height on WGS 84",
          "Prints latitude and longitude in decimal degrees (nine decimals), the ellipsoidal\n"
          "height in metres and then latitude and longitude as degrees, minutes and seconds.\n"
-         "Points more than about 7071 km from the earth's centre are refused.\n",
+         "Points more than about 7071 km from the earth's centre are refused. With --fields\n"
+         "the five columns stand where X stood.\n",
          {Flag("--plain", "only the three numbers, ready to feed back into xyz")},
          {{{"1271876.7430", "-4293783.9249", "4526540.5309"}, {}},
           {{"--plain", "-"}, {"6378137 0 0"}}},
          3,
-         Blh},
+         Blh,
+         nullptr,
+         BlhColumns},
         {"height",
          "HEIGHT... | -",
          "feet-and-inches text and decimal feet, either way",
