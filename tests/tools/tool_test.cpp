@@ -166,6 +166,9 @@ const Case kBad[] = {
     {{"lat", "-d", "ab", "-"}, "", "--delimiter: one character, not 'ab'"},
     {{"lat", "-x", "-"}, "", "unknown option '-x'"},
     {{"lat", "-k1", "-"}, "", "-k takes no value"},
+    {{"xyz", "-p", "16", "1", "2", "3"}, "", "-p: out of range (0 to 15): '16'"},
+    {{"height", "5", "--ft-in", "8", "-p", "2"}, "", "exclude each other"},
+    {{"decimal", "--to-dms", "-p", "3", "1"}, "", "--to-dms needs 4 or more decimals"},
     {{"paths"}, "", "--program must give"},
     {{"paths", "--program", "\\A\\p.exe", "extra"}, "", "takes no values"},
 };
@@ -268,6 +271,115 @@ TEST_F(FieldkitTool, StreamsColumnsAndStopsAtOrMarksBadLines) {
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, c.err);
+    }
+}
+
+// -p sets the decimals of every decimal number; degrees-minutes-seconds texts keep theirs.
+const std::vector<Case> kPrecision = {
+    {{"xyz", "-p", "1", "45", "7", "250"}, "", "4484092.9 550577.4 4487525.2\n"},
+    {{"blh", "-p0", "6378137", "0", "0"}, "", "0 0 0 00°00'00.00000\"N 0°00'00.00000\"E\n"},
+    {{"parse-lat", "--decimals=3", "45 30 S"}, "", "-45.500\n"},
+    {{"decimal", "-p", "3", "-33.8568", "--lat"}, "", "-33.857\n"},
+    {{"decimal", "-p", "2", "123.4530", "--from-dms"}, "", "123.76\n"},
+    {{"decimal", "-p", "4", "123.758333333", "--to-dms"}, "", "123.4530\n"},
+    {{"feet", "-p", "2", "1"}, "", "3.28\n"},
+    {{"height", "-p", "3", "5'6"}, "", "5.500\n"},
+    {{"station", "-p", "1", "12+34.57"}, "", "1234.6\n"},
+    {{"xyz", "-p", "3", "-f", "2,3,4", "-"},
+     "P -.5 -7 -250\n",
+     "P 6330107.771 -777239.503 -55284.269\n"},
+};
+
+// Plain decimal numbers only; every height text the library reads; blh's hint; bearings'
+// letters from the azimuth or matching it; dates within the 32-bit count.
+const std::vector<Case> kConsistency = {
+    {{"height", "-"},
+     "5' 6\"\n5'6\n5' 6 1/4 \"\n- 5'\n6 1 / 4\"\n5.5'3\"\n6\n",
+     "5.500000\n5.500000\n5.520833\n-5.000000\n0.520833\n5.750000\n6.000000\n"},
+    {{"height", "--metres", "5'6"}, "", "1.676400\n"},
+    {{"height", "--us", "-p", "7", "5'6"}, "", "1.6764034\n"},
+    {{"bearing", "-"},
+     "45\n150\n-45\n270\n",
+     "N45°00'0.0000\"E\nS30°00'0.0000\"E\n"
+     "N45°00'0.0000\"W\nS90°00'0.0000\"W\n"},
+    {{"bearing", "--auto", "200.5"}, "", "S20°30'0.0000\"W\n"},
+    {{"bearing", "--west", "315"}, "", "N45°00'0.0000\"W\n"},
+    {{"date", "1.1.6085"}, "", "2147120640\n"},
+    {{"xyz", "4.5e1", "7", "25e1"}, "", "4484092.9005 550577.3778 4487525.1856\n"},
+};
+const Case kInconsistent[] = {
+    {{"lat", "0x10"}, "", "not a number: '0x10'"},
+    {{"lat", "inf"}, "", "not a number: 'inf'"},
+    {{"xyz", "nan", "0", "0"}, "", "latitude: not a number: 'nan'"},
+    {{"height", "0x10"}, "", "not a number"},
+    {{"station", "12+0x10"}, "", "not a station"},
+    {{"station", "1234", "--interval", "0x10"}, "", "--interval: not a number"},
+    {{"height", "1 5'"}, "", "not a feet-and-inches height"},
+    {{"height", "+ 6\""}, "", "not a feet-and-inches height"},
+    {{"blh", "45.5", "-73.5", "100"},
+     "",
+     "the height would be -6356652 m, more than 100 km from the ellipsoid (latitude, "
+     "longitude and height? blh reads X, Y and Z in metres)"},
+    {{"bearing", "45", "--south"}, "", "the azimuth is not in the S..E quadrant: '45'"},
+    {{"bearing", "150", "--north", "--east"}, "", "not in the N..E quadrant"},
+    {{"date", "1.1.6086"}, "", "a date too late for the 32-bit count"},
+};
+
+// --strict refuses each kind of text the readers would take leniently, saying why.
+const std::pair<std::vector<std::string>, std::string> kStrict[] = {
+    {{"parse-lat", "abc"}, "no digit"},
+    {{"parse-lat", "PT101 45 30 15.5 N"}, "letters other than one N or S, first or last"},
+    {{"parse-lat", "45 30 E"}, "letters other than one N or S, first or last"},
+    {{"parse-lon", "45 N"}, "letters other than one E or W, first or last"},
+    {{"parse-angle", "30 E"}, "letters other than a bearing's N or S first and E or W last"},
+    {{"parse-angle", "n30e"}, "letters other than a bearing's N or S first and E or W last"},
+    {{"parse-lat", "12 30 15 5"}, "more than three numbers"},
+    {{"parse-lat", "45 60"}, "minutes or seconds of 60 or more"},
+    {{"parse-lat", "45 30 60.5"}, "minutes or seconds of 60 or more"},
+    {{"parse-lat", "75'"}, "minutes or seconds of 60 or more"},
+    {{"parse-lat", "90 0 1"}, "a latitude beyond 90 degrees"},
+    {{"parse-lon", "W180 30"}, "a longitude beyond 180 degrees"},
+    {{"parse-lat", "45;30"}, "characters left over"},
+    {{"parse-lat", "45-30"}, "characters left over"},
+    {{"parse-lat", "12."}, "characters left over"},
+    {{"parse-lat", "45.5 30"}, "a decimal fraction before the last number"},
+    {{"parse-lat", "30'15\""}, "unit marks out of the order degrees, minutes, seconds"},
+    {{"parse-lat", "-45 S"}, "both a sign and a hemisphere letter"},
+    {{"parse-angle", "N100E"}, "a bearing beyond 90 degrees"},
+    {{"parse-angle", "S5E"}, "too short to be read as a bearing"},
+};
+const std::vector<Case> kStrictAccepted = {
+    {{"parse-lat", "--strict", "-"},
+     "45°30'15.5\"S\nN45 30\n 30'\n-12.5\n15.5\"\n",
+     "-45.504305556\n45.500000000\n0.500000000\n-12.500000000\n0.004305556\n"},
+    {{"parse-lon", "--strict", "W179 59 59"}, "", "-179.999722222\n"},
+    {{"parse-angle", "--strict", "-"},
+     "S20°00'00\"W\nN 30 15 E\n400\n",
+     "200.000000000\n30.250000000\n400.000000000\n"},
+    // Without --strict the readers stay as lenient as the library.
+    {{"parse-lat", "PT101 45 30 15.5 N"}, "", "101.758375000\n"},
+    {{"parse-lat", "abc"}, "", "0.000000000\n"},
+};
+
+TEST_F(FieldkitTool, PrecisionStrictReadingAndConsistentValues) {
+    for (const std::vector<Case>* table : {&kPrecision, &kConsistency, &kStrictAccepted}) {
+        for (const Case& c : *table) {
+            SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.input);
+            const Process r = Tool(c.args, c.input);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out, c.out);
+        }
+    }
+    for (const Case& c : kInconsistent) {
+        SCOPED_TRACE(c.args[1]);
+        const Process r = Tool(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.out), std::string::npos) << r.err;
+    }
+    for (const auto& [args, why] : kStrict) {
+        const Process r = Tool({args[0], "--strict", "--", args[1]});
+        EXPECT_EQ(r.status, 2) << args[1];
+        EXPECT_EQ(r.err, "fieldkit: " + args[0] + ": " + why + ": '" + args[1] + "'\n");
     }
 }
 
