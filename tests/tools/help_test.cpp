@@ -75,14 +75,17 @@ std::vector<OptionSpec> OptionsOf(const Command& c) {
 }
 
 std::string Term(const OptionSpec& o) {
-    return o.valueName == nullptr ? o.name : std::string(o.name) + " " + o.valueName;
+    const std::string name =
+        o.shortName == nullptr ? o.name : std::string(o.shortName) + ", " + o.name;
+    return o.valueName == nullptr ? name : name + " " + o.valueName;
 }
 
 Outcome Ask(const std::vector<std::string>& args) {
     std::vector<std::wstring> wide;
     for (const std::string& a : args)
         wide.emplace_back(a.begin(), a.end());
-    return fieldkit::tool::Run(wide, nullptr);
+    fieldkit::tool::MemoryStreams io;
+    return fieldkit::tool::Run(wide, io);
 }
 
 // The examples run through the tool itself, and paths touches the device root.

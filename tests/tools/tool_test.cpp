@@ -1,6 +1,7 @@
 // The fieldkit tool run as a child process: what it prints, where, and its exit status.
 
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -24,10 +26,11 @@ struct Process {
 };
 
 // Runs the tool with `args`, feeding `input` to its standard input; `env` entries
-// ("NAME=value") are set in its environment; `user`, when given, runs it as that user. The
-// streams go through files, so none can block.
+// ("NAME=value") are set in its environment; `user`, when given, runs it as that user, and
+// `cwd` in that folder. The streams go through files, so none can block.
 Process Tool(const std::vector<std::string>& args, const std::string& input = "",
-             const std::vector<std::string>& env = {}, const passwd* user = nullptr) {
+             const std::vector<std::string>& env = {}, const passwd* user = nullptr,
+             const std::string& cwd = "") {
     std::vector<char*> argv{const_cast<char*>(FIELDKIT_TOOL_PATH)};
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -43,6 +46,7 @@ Process Tool(const std::vector<std::string>& args, const std::string& input = ""
             dup2(fileno(files[i]), i);
         for (const std::string& e : env)
             putenv(const_cast<char*>(e.c_str()));
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
         if (user != nullptr &&
             (setgroups(0, nullptr) != 0 || setgid(user->pw_gid) != 0 || setuid(user->pw_uid) != 0))
             _exit(126);
@@ -145,16 +149,26 @@ const Case kBad[] = {
     {{"bearing", "1", "--north", "--south"}, "", "exclude each other"},
     {{"height", "5", "--ft-in"}, "", "needs a value"},
     {{"height", "5", "--ft-in", "2.5"}, "", "not a whole number"},
-    {{"height", "5' 6\""}, "", "not a feet-and-inches height"},
+    {{"height", "5'6\"x"}, "", "not a feet-and-inches height"},
     {{"xyz", "1", "2"}, "", "expected 3 values"},
     {{"xyz", "0", "0", "100001"}, "", "height: out of range"},
     {{"blh", "1e7", "0", "0"}, "", "no position"},
     {{"station", "12+34abc"}, "", "not a station"},
     {{"date", "01.02.2019 10:30"}, "", "not a date"},
     {{"subscription", "1.5"}, "", "not a whole number"},
-    {{"lat", "-"}, "45\nabc\n46\n", "fieldkit: lat: line 2: not a number: 'abc'\n"},
-    {{"xyz", "-"}, "1 2 3\n1,,2\n", "line 2: empty value"},
-    {{"blh", "-"}, "6378137 0 0\n\n6378137 0\n", "line 3: expected 3 values"},
+    {{"lat", "-"}, "abc\n46\n", "fieldkit: lat: line 1: not a number: 'abc'\n"},
+    {{"xyz", "-"}, "1,,2\n", "line 1: empty value"},
+    {{"blh", "-"}, "6378137 0\n", "line 1: expected 3 values"},
+    {{"lat", "--fields", "1", "45"}, "", "--fields is for standard input ('-') only"},
+    {{"xyz", "-f", "2,3", "-"}, "", "--fields: the command reads 3 values, the list names 2"},
+    {{"xyz", "-f", "2,3,2", "-"}, "", "--fields: column 2 is named twice"},
+    {{"lat", "-f", "0", "-"}, "", "--fields: not a list of column numbers from 1: '0'"},
+    {{"lat", "-d", "ab", "-"}, "", "--delimiter: one character, not 'ab'"},
+    {{"lat", "-x", "-"}, "", "unknown option '-x'"},
+    {{"lat", "-k1", "-"}, "", "-k takes no value"},
+    {{"xyz", "-p", "16", "1", "2", "3"}, "", "-p: out of range (0 to 15): '16'"},
+    {{"height", "5", "--ft-in", "8", "-p", "2"}, "", "exclude each other"},
+    {{"decimal", "--to-dms", "-p", "3", "1"}, "", "--to-dms needs 4 or more decimals"},
     {{"paths"}, "", "--program must give"},
     {{"paths", "--program", "\\A\\p.exe", "extra"}, "", "takes no values"},
 };
@@ -182,6 +196,240 @@ TEST_F(FieldkitTool, ConvertsOrRefusesWithOneMessageInAnyLocale) {
             EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
             EXPECT_NE(r.err.find(c.out), std::string::npos) << r.err;
         }
+    }
+}
+
+// Standard input with columns: the results replace the value columns and the rest passes
+// through; comments, empty lines and headers pass whole.
+const Case kColumns[] = {
+    {{"xyz", "--fields", "2,3,4", "-"},
+     "PT101 45 7 250 CP\n",
+     "PT101 4484092.9005 550577.3778 4487525.1856 CP\n"},
+    // Runs of blanks and tabs in, one blank out.
+    {{"lat", "-f", "2", "-"}, "\tP1 \t 45.5\t\tx  \n", "P1 45°30'00.00000\"N x\n"},
+    // A delimiter both ways, empty columns kept, blanks inside a column kept, no quoting.
+    {{"lat", "-d", ",", "-f", "4", "-"},
+     "\"a,b\",,45, c d \n",
+     "\"a,b\",,45°00'00.00000\"N, c d \n"},
+    {{"lat", "-d\t", "-f2", "-"}, "a b\t-45\t\n", "a b\t45°00'00.00000\"S\t\n"},
+    {{"xyz", "-d", ";", "-"}, "45;7;250\n", "4484092.9005;550577.3778;4487525.1856\n"},
+    // More results than values: all where the first value stood; as many: one for one.
+    {{"blh", "-f", "2,3,4", "-"},
+     "P 6378137 0 0 Q\n",
+     "P 0.000000000 0.000000000 0.0000 00°00'00.00000\"N 0°00'00.00000\"E Q\n"},
+    {{"blh", "--plain", "-f", "1,3,4", "-"},
+     "6378137 P 0 0\n",
+     "0.000000000 P 0.000000000 0.0000\n"},
+    {{"lat", "--header", "1", "-f", "2", "-"},
+     "\xEF\xBB\xBFname lat\r\n# 45\r\n\r\n \t\nP 45\r\n",
+     "name lat\n# 45\n\n \t\nP 45°00'00.00000\"N\n"},
+    {{"lat", "-"}, "45", "45°00'00.00000\"N\n"},  // the last line needs no line end
+};
+
+// The first bad line ends the conversion after every line before it; --keep-going marks each
+// with '*' per result column and reports it. Lines count from 1 with header and comments.
+struct BadLinesCase {
+    std::vector<std::string> args;
+    std::string input, out, err;
+};
+const BadLinesCase kBadLines[] = {
+    {{"lat", "-"},
+     "45\nabc\n46\n",
+     "45°00'00.00000\"N\n",
+     "fieldkit: lat: line 2: not a number: 'abc'\n"},
+    {{"lat", "-k", "-"},
+     "45\nabc\n46\n",
+     "45°00'00.00000\"N\n*\n46°00'00.00000\"N\n",
+     "fieldkit: lat: line 2: not a number: 'abc'\n"},
+    {{"xyz", "--keep-going", "-f", "2,3,4", "-"},
+     "#\nA 0 0 0 B\nC 1 2\nD x 0 0 E\n",
+     "#\nA 6378137.0000 0.0000 0.0000 B\nC * * *\nD * * * E\n",
+     "fieldkit: xyz: line 3: no column 4 (the line has 3)\n"
+     "fieldkit: xyz: line 4: latitude: not a number: 'x'\n"},
+    {{"blh", "-k", "-d", ",", "-f", "1,2,3", "-"},
+     "1e7,0,0,P\n",
+     "*,*,*,*,*,P\n",
+     "fieldkit: blh: line 1: no position for this point (more than about 7071 km from the "
+     "centre?)\n"},
+    {{"lat", "-k", "-"},
+     "1\n" + std::string((1 << 20) + 1, '5') + "\n2\n",
+     "01°00'00.00000\"N\n*\n02°00'00.00000\"N\n",
+     "fieldkit: lat: line 2: longer than 1 MiB\n"},
+};
+
+TEST_F(FieldkitTool, StreamsColumnsAndStopsAtOrMarksBadLines) {
+    for (const Case& c : kColumns) {
+        SCOPED_TRACE(c.input);
+        const Process r = Tool(c.args, c.input);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+    }
+    for (const BadLinesCase& c : kBadLines) {
+        SCOPED_TRACE(c.input.substr(0, 40));
+        const Process r = Tool(c.args, c.input);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+// -p sets the decimals of every decimal number; degrees-minutes-seconds texts keep theirs.
+const std::vector<Case> kPrecision = {
+    {{"xyz", "-p", "1", "45", "7", "250"}, "", "4484092.9 550577.4 4487525.2\n"},
+    {{"blh", "-p0", "6378137", "0", "0"}, "", "0 0 0 00°00'00.00000\"N 0°00'00.00000\"E\n"},
+    {{"parse-lat", "--decimals=3", "45 30 S"}, "", "-45.500\n"},
+    {{"decimal", "-p", "3", "-33.8568", "--lat"}, "", "-33.857\n"},
+    {{"decimal", "-p", "2", "123.4530", "--from-dms"}, "", "123.76\n"},
+    {{"decimal", "-p", "4", "123.758333333", "--to-dms"}, "", "123.4530\n"},
+    {{"feet", "-p", "2", "1"}, "", "3.28\n"},
+    {{"height", "-p", "3", "5'6"}, "", "5.500\n"},
+    {{"station", "-p", "1", "12+34.57"}, "", "1234.6\n"},
+    {{"xyz", "-p", "3", "-f", "2,3,4", "-"},
+     "P -.5 -7 -250\n",
+     "P 6330107.771 -777239.503 -55284.269\n"},
+};
+
+// Plain decimal numbers only; every height text the library reads; blh's hint; bearings'
+// letters from the azimuth or matching it; dates within the 32-bit count.
+const std::vector<Case> kConsistency = {
+    {{"height", "-"},
+     "5' 6\"\n5'6\n5' 6 1/4 \"\n- 5'\n6 1 / 4\"\n5.5'3\"\n6\n",
+     "5.500000\n5.500000\n5.520833\n-5.000000\n0.520833\n5.750000\n6.000000\n"},
+    {{"height", "--metres", "5'6"}, "", "1.676400\n"},
+    {{"height", "--us", "-p", "7", "5'6"}, "", "1.6764034\n"},
+    {{"bearing", "-"},
+     "45\n150\n-45\n270\n",
+     "N45°00'0.0000\"E\nS30°00'0.0000\"E\n"
+     "N45°00'0.0000\"W\nS90°00'0.0000\"W\n"},
+    {{"bearing", "--auto", "200.5"}, "", "S20°30'0.0000\"W\n"},
+    {{"bearing", "--west", "315"}, "", "N45°00'0.0000\"W\n"},
+    {{"date", "1.1.6085"}, "", "2147120640\n"},
+    {{"xyz", "4.5e1", "7", "25e1"}, "", "4484092.9005 550577.3778 4487525.1856\n"},
+};
+const Case kInconsistent[] = {
+    {{"lat", "0x10"}, "", "not a number: '0x10'"},
+    {{"lat", "inf"}, "", "not a number: 'inf'"},
+    {{"xyz", "nan", "0", "0"}, "", "latitude: not a number: 'nan'"},
+    {{"height", "0x10"}, "", "not a number"},
+    {{"station", "12+0x10"}, "", "not a station"},
+    {{"station", "1234", "--interval", "0x10"}, "", "--interval: not a number"},
+    {{"height", "1 5'"}, "", "not a feet-and-inches height"},
+    {{"height", "+ 6\""}, "", "not a feet-and-inches height"},
+    {{"blh", "45.5", "-73.5", "100"},
+     "",
+     "the height would be -6356652 m, more than 100 km from the ellipsoid (latitude, "
+     "longitude and height? blh reads X, Y and Z in metres)"},
+    {{"bearing", "45", "--south"}, "", "the azimuth is not in the S..E quadrant: '45'"},
+    {{"bearing", "150", "--north", "--east"}, "", "not in the N..E quadrant"},
+    {{"date", "1.1.6086"}, "", "a date too late for the 32-bit count"},
+};
+
+// --strict refuses each kind of text the readers would take leniently, saying why.
+const std::pair<std::vector<std::string>, std::string> kStrict[] = {
+    {{"parse-lat", "abc"}, "no digit"},
+    {{"parse-lat", "PT101 45 30 15.5 N"}, "letters other than one N or S, first or last"},
+    {{"parse-lat", "45 30 E"}, "letters other than one N or S, first or last"},
+    {{"parse-lon", "45 N"}, "letters other than one E or W, first or last"},
+    {{"parse-angle", "30 E"}, "letters other than a bearing's N or S first and E or W last"},
+    {{"parse-angle", "n30e"}, "letters other than a bearing's N or S first and E or W last"},
+    {{"parse-lat", "12 30 15 5"}, "more than three numbers"},
+    {{"parse-lat", "45 60"}, "minutes or seconds of 60 or more"},
+    {{"parse-lat", "45 30 60.5"}, "minutes or seconds of 60 or more"},
+    {{"parse-lat", "75'"}, "minutes or seconds of 60 or more"},
+    {{"parse-lat", "90 0 1"}, "a latitude beyond 90 degrees"},
+    {{"parse-lon", "W180 30"}, "a longitude beyond 180 degrees"},
+    {{"parse-lat", "45;30"}, "characters left over"},
+    {{"parse-lat", "45-30"}, "characters left over"},
+    {{"parse-lat", "12."}, "characters left over"},
+    {{"parse-lat", "45.5 30"}, "a decimal fraction before the last number"},
+    {{"parse-lat", "30'15\""}, "unit marks out of the order degrees, minutes, seconds"},
+    {{"parse-lat", "-45 S"}, "both a sign and a hemisphere letter"},
+    {{"parse-angle", "N100E"}, "a bearing beyond 90 degrees"},
+    {{"parse-angle", "S5E"}, "too short to be read as a bearing"},
+};
+const std::vector<Case> kStrictAccepted = {
+    {{"parse-lat", "--strict", "-"},
+     "45°30'15.5\"S\nN45 30\n 30'\n-12.5\n15.5\"\n",
+     "-45.504305556\n45.500000000\n0.500000000\n-12.500000000\n0.004305556\n"},
+    {{"parse-lon", "--strict", "W179 59 59"}, "", "-179.999722222\n"},
+    {{"parse-angle", "--strict", "-"},
+     "S20°00'00\"W\nN 30 15 E\n400\n",
+     "200.000000000\n30.250000000\n400.000000000\n"},
+    // Without --strict the readers stay as lenient as the library.
+    {{"parse-lat", "PT101 45 30 15.5 N"}, "", "101.758375000\n"},
+    {{"parse-lat", "abc"}, "", "0.000000000\n"},
+};
+
+TEST_F(FieldkitTool, PrecisionStrictReadingAndConsistentValues) {
+    for (const std::vector<Case>* table : {&kPrecision, &kConsistency, &kStrictAccepted}) {
+        for (const Case& c : *table) {
+            SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.input);
+            const Process r = Tool(c.args, c.input);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out, c.out);
+        }
+    }
+    for (const Case& c : kInconsistent) {
+        SCOPED_TRACE(c.args[1]);
+        const Process r = Tool(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.out), std::string::npos) << r.err;
+    }
+    for (const auto& [args, why] : kStrict) {
+        const Process r = Tool({args[0], "--strict", "--", args[1]});
+        EXPECT_EQ(r.status, 2) << args[1];
+        EXPECT_EQ(r.err, "fieldkit: " + args[0] + ": " + why + ": '" + args[1] + "'\n");
+    }
+}
+
+// A program feeding one line at a time gets each result before it closes the input.
+TEST_F(FieldkitTool, AnswersEachLineBeforeTheInputEnds) {
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        for (const int fd : {in[0], in[1], out[0], out[1]})
+            close(fd);
+        execl(FIELDKIT_TOOL_PATH, FIELDKIT_TOOL_PATH, "xyz", "-f", "2,3,4", "-", nullptr);
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    std::string got;
+    for (const char* line : {"a 0 0 0\n", "b 90 0 0\n"}) {
+        const auto size = static_cast<ssize_t>(std::strlen(line));
+        ASSERT_EQ(write(in[1], line, std::strlen(line)), size);
+        got.clear();
+        while (got.empty() || got.back() != '\n') {
+            pollfd p = {out[0], POLLIN, 0};
+            ASSERT_EQ(poll(&p, 1, 10000), 1) << "no answer to " << line;
+            char c;
+            ASSERT_EQ(read(out[0], &c, 1), 1);
+            got += c;
+        }
+        EXPECT_EQ(got[0], line[0]);
+    }
+    EXPECT_EQ(got, "b 0.0000 0.0000 6356752.3142\n");
+    close(in[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    close(out[0]);
+}
+
+// Output that cannot be written is an error of its own, whatever printed it.
+TEST_F(FieldkitTool, ReportsOutputThatCannotBeWritten) {
+    // Standard input without end: the tool must stop at the first block it cannot write.
+    for (const char* args : {"lat 45", "lat -", "--help"}) {
+        const std::string command = std::string("yes 45 | ") + FIELDKIT_TOOL_PATH + " " + args +
+                                    " > /dev/full 2> " + root_ + "/err";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << args;
+        EXPECT_EQ(Read("\\err"), "fieldkit: cannot write to standard output\n") << args;
     }
 }
 
@@ -340,15 +588,28 @@ TEST_F(FieldkitTool, IniSetRefusesAFileItMayNotReadOrWrite) {
     EXPECT_EQ(Read("\\shared\\new.ini"), "[a]\nb=c\n\n");
 }
 
-// The library's log is written only when asked for, never beside the tool.
+// The library's log is written only when asked for, never beside the tool; --log names a
+// host file from the current folder whatever the device root, and one it cannot open is an
+// error before anything is converted.
 TEST_F(FieldkitTool, WritesTheLogOnlyWhenAsked) {
     const std::string beside = std::string(FIELDKIT_TOOL_PATH) + ".log";
     remove(beside.c_str());
     EXPECT_EQ(Tool({"parse-lat", "45 30 S"}).out, "-45.500000000\n");
     EXPECT_NE(access(beside.c_str(), F_OK), 0);
-    EXPECT_EQ(Tool({"--log", root_ + "/trace.log", "parse-lat", "45 30 S"}).status, 0);
-    ExpectHas(Read("\\trace.log"), {"<1> - Program started.\n", "StringToAngle2: s0=45 30 S\n",
-                                    "<1> - Program finished.\n"});
+    MakeDir("\\device");
+    MakeDir("\\work");
+    const std::vector<std::string> underRoot = {"FIELDKIT_DEVICE_ROOT=" + root_ + "/device"};
+    const Process logged = Tool({"--log", "trace.log", "parse-lat", "45 30 S"}, "", underRoot,
+                                nullptr, root_ + "/work");
+    EXPECT_EQ(logged.status, 0) << logged.err;
+    ExpectHas(
+        Read("\\work\\trace.log"),
+        {"<1> - Program started.\n", "StringToAngle2: s0=45 30 S\n", "<1> - Program finished.\n"});
+    EXPECT_TRUE(std::filesystem::is_empty(Host("\\device")));
+    const Process refused = Tool({"--log", root_ + "/none/trace.log", "lat", "45"}, "", underRoot);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "fieldkit: --log: cannot open '" + root_ + "/none/trace.log'\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli.h"
 
-#include <cmath>
+#include <algorithm>
+#include <cstring>
 
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
@@ -14,21 +15,6 @@ using fieldkit::detail::Scan;
 namespace {
 
 constexpr std::size_t kQuoteLimit = 60;
-
-// The blanks of the "C" locale, spelled out so that nothing here depends on the locale.
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
-}
-
-std::wstring Trim(const std::wstring& text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsBlank(text[first]))
-        ++first;
-    while (last > first && IsBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
 
 std::string Utf8(const std::wstring& text) {
     return fieldkit::WideToUtf8(text);
@@ -49,183 +35,126 @@ struct CommandLine {
     bool help = false;
 };
 
+// The command's own options, then those of the conversion frame.
+std::vector<const OptionSpec*> OptionsOf(const Command& c) {
+    std::vector<const OptionSpec*> all;
+    for (const OptionSpec& o : c.options)
+        all.push_back(&o);
+    for (const OptionSpec& o : CommonOptions(c))
+        all.push_back(&o);
+    return all;
+}
+
 const OptionSpec* FindOption(const Command& c, const std::string& name) {
-    for (const auto* options : {&c.options, &CommonOptions(c)}) {
-        for (const OptionSpec& o : *options) {
-            if (name == o.name) return &o;
-        }
+    for (const OptionSpec* o : OptionsOf(c)) {
+        if (name == o->name || (o->shortName != nullptr && name == o->shortName)) return o;
     }
     return nullptr;
 }
 
-// Options are long ("--name" or "--name=value"), so a negative number is never taken for one;
-// "--" ends them.
+bool HasShortOptions(const Command& c) {
+    for (const OptionSpec* o : OptionsOf(c)) {
+        if (o->shortName != nullptr) return true;
+    }
+    return false;
+}
+
+enum class Arg { kValue, kLong, kShort, kEndOfOptions };
+
+// "--" begins a long option, and a '-' followed by a letter a short one; anything else is a
+// value, so -33.8568 and -.5 are never taken for options. A command without short options
+// (the document commands) takes "-x" as a value too, as it always has; only -h is help.
+Arg KindOf(const Command& c, const std::wstring& arg) {
+    if (arg == L"--") return Arg::kEndOfOptions;
+    if (arg.size() < 2 || arg[0] != L'-') return Arg::kValue;
+    if (arg[1] == L'-') return Arg::kLong;
+    if (arg == L"-h") return Arg::kShort;
+    const bool letter = (arg[1] >= L'a' && arg[1] <= L'z') || (arg[1] >= L'A' && arg[1] <= L'Z');
+    return letter && HasShortOptions(c) ? Arg::kShort : Arg::kValue;
+}
+
+bool ReadOptionValue(const OptionSpec& spec, const std::string& name, const std::wstring& text,
+                     Settings& settings, std::string& error) {
+    if (spec.text) {
+        settings.SetText(spec.name, text);
+        return true;
+    }
+    Result why;
+    double value = 0;
+    long long whole = 0;
+    const bool read = spec.whole ? ReadWhole(text, spec.range, whole, why)
+                                 : ReadNumber(text, spec.range, value, why);
+    if (!read) {
+        error = name + ": " + why.text;
+        return false;
+    }
+    settings.Set(spec.name, spec.whole ? static_cast<double>(whole) : value);
+    return true;
+}
+
+bool ExcludeEachOther(const std::vector<const OptionSpec*>& given, std::string& error) {
+    for (std::size_t a = 0; a < given.size(); ++a) {
+        for (std::size_t b = a + 1; b < given.size(); ++b) {
+            if (given[a] != given[b] && (given[a]->exclusive & given[b]->exclusive) != 0) {
+                error =
+                    std::string(given[a]->name) + " and " + given[b]->name + " exclude each other";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Long options are "--name" or "--name=value", short ones "-p 3" or "-p3"; "--" ends them.
 bool ParseCommandLine(const Command& c, const std::vector<std::wstring>& args, CommandLine& line,
                       std::string& error) {
-    std::vector<const OptionSpec*> flags;
+    std::vector<const OptionSpec*> given;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != L'-' || (arg[1] != L'-' && arg != L"-h")) {
+        const Arg kind = optionsEnded ? Arg::kValue : KindOf(c, arg);
+        if (kind == Arg::kValue) {
             line.operands.push_back(arg);
             continue;
         }
-        if (arg == L"--") {
+        if (kind == Arg::kEndOfOptions) {
             optionsEnded = true;
             continue;
         }
-        const std::size_t equals = arg.find(L'=');
-        const std::string name = Utf8(arg.substr(0, equals));
+        // The name, and the value written into the same argument if any.
+        const std::size_t split = kind == Arg::kShort ? 2 : arg.find(L'=');
+        const std::string name = Utf8(arg.substr(0, split));
+        const bool attached = split < arg.size();
         if (name == "--help" || name == "-h") {
             line.help = true;
             continue;
         }
         const OptionSpec* spec = FindOption(c, name);
         if (spec == nullptr) {
-            error = "unknown option " + Quote(arg.substr(0, equals));
+            error = "unknown option " + Quote(arg.substr(0, split));
             return false;
         }
+        given.push_back(spec);
         if (spec->valueName == nullptr) {
-            if (equals != std::wstring::npos) {
+            if (attached) {
                 error = name + " takes no value";
                 return false;
             }
-            flags.push_back(spec);
             line.settings.Set(spec->name, 1);
             continue;
         }
         std::wstring valueText;
-        if (equals != std::wstring::npos) {
-            valueText = arg.substr(equals + 1);
+        if (attached) {
+            valueText = arg.substr(kind == Arg::kShort ? split : split + 1);
         } else if (i + 1 < args.size()) {
             valueText = args[++i];
         } else {
             error = name + " needs a value";
             return false;
         }
-        if (spec->text) {
-            line.settings.SetText(spec->name, valueText);
-            continue;
-        }
-        Result why;
-        double value = 0;
-        long long whole = 0;
-        const bool read = spec->whole ? ReadWhole(valueText, spec->range, whole, why)
-                                      : ReadNumber(valueText, spec->range, value, why);
-        if (!read) {
-            error = name + ": " + why.text;
-            return false;
-        }
-        line.settings.Set(spec->name, spec->whole ? static_cast<double>(whole) : value);
+        if (!ReadOptionValue(*spec, name, valueText, line.settings, error)) return false;
     }
-    for (std::size_t a = 0; a < flags.size(); ++a) {
-        for (std::size_t b = a + 1; b < flags.size(); ++b) {
-            if (flags[a] != flags[b] && (flags[a]->exclusive & flags[b]->exclusive) != 0) {
-                error =
-                    std::string(flags[a]->name) + " and " + flags[b]->name + " exclude each other";
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-// ---- Records ---------------------------------------------------------------------------------
-
-struct Record {
-    std::size_t line = 0;  // 0 for values given as arguments
-    Fields fields;         // none for a blank input line
-};
-
-// Values separated by blanks, or by one comma with blanks around it.
-bool SplitFields(const std::wstring& text, Fields& fields) {
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    for (;;) {
-        while (i < n && IsBlank(text[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < n && !IsBlank(text[i]) && text[i] != L',')
-            ++i;
-        if (i == start) return false;
-        fields.push_back(text.substr(start, i - start));
-        while (i < n && IsBlank(text[i]))
-            ++i;
-        if (i == n) return true;
-        if (text[i] == L',') ++i;
-    }
-}
-
-bool MakeFields(const Command& c, const std::wstring& text, Fields& fields, std::string& error) {
-    if (c.arity == 1) {
-        fields.push_back(Trim(text));
-        return true;
-    }
-    if (!SplitFields(text, fields)) {
-        error = "empty value in " + Quote(text);
-        return false;
-    }
-    if (fields.size() != c.arity) {
-        error = FormatA("expected %zu values, found %zu in ", c.arity, fields.size()) + Quote(text);
-        return false;
-    }
-    return true;
-}
-
-std::vector<std::wstring> SplitLines(const std::string& data) {
-    std::vector<std::wstring> lines;
-    std::size_t start = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a UTF-8 byte-order mark
-    while (start < data.size()) {
-        std::size_t end = data.find('\n', start);
-        if (end == std::string::npos) end = data.size();
-        std::size_t stop = end;
-        if (stop > start && data[stop - 1] == '\r') --stop;
-        lines.push_back(fieldkit::Utf8ToWide(std::string_view(data).substr(start, stop - start)));
-        start = end + 1;
-    }
-    return lines;
-}
-
-bool GatherRecords(const Command& c, const std::vector<std::wstring>& operands,
-                   const InputReader& readInput, std::vector<Record>& records, std::string& error) {
-    if (operands.empty()) {
-        error = "missing value (see 'fieldkit " + std::string(c.name) + " --help')";
-        return false;
-    }
-    if (operands.size() > 1 || operands[0] != L"-") {
-        for (const std::wstring& op : operands) {
-            if (op == L"-") {
-                error = "'-' (standard input) must be the only value";
-                return false;
-            }
-        }
-        if (c.arity == 1) {
-            for (const std::wstring& op : operands)
-                records.push_back({0, Fields{Trim(op)}});
-            return true;
-        }
-        // "45.5 -73.5 100", "45.5,-73.5,100" and three arguments all mean the same point.
-        std::wstring joined;
-        for (const std::wstring& op : operands)
-            joined += (joined.empty() ? L"" : L" ") + op;
-        records.emplace_back();
-        return MakeFields(c, joined, records.back().fields, error);
-    }
-    std::string data;
-    if (!readInput || !readInput(data, error)) {
-        if (error.empty()) error = "cannot read standard input";
-        return false;
-    }
-    const std::vector<std::wstring> lines = SplitLines(data);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        records.push_back({i + 1, Fields{}});
-        if (Trim(lines[i]).empty()) continue;
-        if (!MakeFields(c, lines[i], records.back().fields, error)) {
-            error = FormatA("line %zu: ", i + 1) + error;
-            return false;
-        }
-    }
-    return true;
+    return ExcludeEachOther(given, error);
 }
 
 const Command* FindCommand(const std::wstring& name) {
@@ -235,9 +164,7 @@ const Command* FindCommand(const std::wstring& name) {
     return nullptr;
 }
 
-// Every record is converted before anything is printed, so a bad line leaves stdout empty.
-Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args,
-                      const InputReader& readInput) {
+Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args, Streams& io) {
     const std::string where = std::string(c.name) + ": ";
     CommandLine line;
     std::string error;
@@ -260,30 +187,10 @@ Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args,
         o.out = result.text + "\n";
         return o;
     }
-    std::vector<Record> records;
-    if (!GatherRecords(c, line.operands, readInput, records, error)) return Failure(where, error);
-    for (const Record& r : records) {
-        if (r.fields.empty()) {
-            o.out += "\n";
-            continue;
-        }
-        const Result result = c.convert(r.fields, line.settings);
-        if (!result.ok) {
-            const std::string at = r.line == 0 ? std::string() : FormatA("line %zu: ", r.line);
-            return Failure(where, at + result.text);
-        }
-        o.out += result.text + "\n";
-    }
-    return o;
+    return ConvertValues(c, line.operands, line.settings, io);
 }
 
 }  // namespace
-
-// None yet: every option belongs to its command.
-const std::vector<OptionSpec>& CommonOptions(const Command&) {
-    static const std::vector<OptionSpec> none;
-    return none;
-}
 
 // ---- Helpers ---------------------------------------------------------------------------------
 
@@ -311,13 +218,37 @@ double Settings::Value(const char* name, double fallback) const {
 }
 
 Result Ok(const CString& text) {
-    return {true, Utf8(text.GetStdString())};
+    return {true, Utf8(text.GetStdString()), {}};
 }
 Result Ok(std::string text) {
-    return {true, std::move(text)};
+    return {true, std::move(text), {}};
+}
+Result Columns(std::vector<std::string> columns) {
+    return {true, std::string(), std::move(columns)};
 }
 Result Fail(std::string why) {
-    return {false, std::move(why)};
+    return {false, std::move(why), {}};
+}
+
+long MemoryStreams::Read(char* buffer, std::size_t size) {
+    const std::size_t n = std::min(size, input.size() - read);
+    input.copy(buffer, n, read);
+    read += n;
+    return static_cast<long>(n);
+}
+
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
+std::wstring Trim(const std::wstring& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && IsBlank(text[first]))
+        ++first;
+    while (last > first && IsBlank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
 }
 
 bool OnlyBlanksFrom(const std::wstring& text, std::size_t from) {
@@ -341,11 +272,51 @@ std::string Fixed(double value, int decimals) {
     return text;
 }
 
+namespace {
+
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// Blanks, an optional sign, digits (whole: nothing else; else with an optional '.' fraction
+// and exponent), blanks: what a surveyor's file holds, where the scanner alone would also take
+// hexadecimal, "inf" and "nan". `digits` counts the digits before any exponent.
+bool IsPlainDecimal(const std::wstring& t, bool whole, std::size_t& digits) {
+    std::size_t i = 0;
+    const auto run = [&t, &i] {
+        const std::size_t start = i;
+        while (i < t.size() && IsDigit(t[i]))
+            ++i;
+        return i - start;
+    };
+    const auto sign = [&t, &i] {
+        if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) ++i;
+    };
+    while (i < t.size() && IsBlank(t[i]))
+        ++i;
+    sign();
+    digits = run();
+    if (!whole && i < t.size() && t[i] == L'.') {
+        ++i;
+        digits += run();
+    }
+    if (digits == 0) return false;
+    if (!whole && i < t.size() && (t[i] == L'e' || t[i] == L'E')) {
+        ++i;
+        sign();
+        if (run() == 0) return false;
+    }
+    return OnlyBlanksFrom(t, i);
+}
+
+}  // namespace
+
 bool ReadNumber(const std::wstring& text, Range range, double& value, Result& failure) {
     double v = 0;
     int end = -1;
-    if (Scan(text.c_str(), L"%lf%n", &v, &end) != 1 || end < 0 ||
-        !OnlyBlanksFrom(text, static_cast<std::size_t>(end)) || std::isnan(v)) {
+    std::size_t digits = 0;
+    if (!IsPlainDecimal(text, false, digits) || Scan(text.c_str(), L"%lf%n", &v, &end) != 1 ||
+        end < 0 || !OnlyBlanksFrom(text, static_cast<std::size_t>(end))) {
         failure = Fail("not a number: " + Quote(text));
         return false;
     }
@@ -360,12 +331,15 @@ bool ReadNumber(const std::wstring& text, Range range, double& value, Result& fa
 bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& failure) {
     long long v = 0;
     int end = -1;
-    if (Scan(text.c_str(), L"%lld%n", &v, &end) != 1 || end < 0 ||
-        !OnlyBlanksFrom(text, static_cast<std::size_t>(end))) {
+    std::size_t digits = 0;
+    if (!IsPlainDecimal(text, true, digits) || Scan(text.c_str(), L"%lld%n", &v, &end) != 1 ||
+        end < 0 || !OnlyBlanksFrom(text, static_cast<std::size_t>(end))) {
         failure = Fail("not a whole number: " + Quote(text));
         return false;
     }
-    if (!(static_cast<double>(v) >= range.lo && static_cast<double>(v) <= range.hi)) {
+    // More digits than 64 bits hold are beyond every range.
+    if (digits > 18 ||
+        !(static_cast<double>(v) >= range.lo && static_cast<double>(v) <= range.hi)) {
         failure = Fail(FormatA("out of range (%.0f to %.0f): ", range.lo, range.hi) + Quote(text));
         return false;
     }
@@ -373,15 +347,19 @@ bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& 
     return true;
 }
 
-Outcome Run(const std::vector<std::wstring>& args, const InputReader& readInput) {
+Outcome Run(const std::vector<std::wstring>& args, Streams& io) {
     Outcome o;
     if (args.empty()) return Failure("", "missing command (see 'fieldkit --help')");
     if (RunBuiltin(args, o)) return o;
-    const std::wstring& name = args[0];
-    const Command* c = FindCommand(name);
+    const Command* c = FindCommand(args[0]);
     if (c == nullptr)
-        return Failure("", "unknown command " + Quote(name) + " (see 'fieldkit --help')");
-    return RunConversion(*c, args, readInput);
+        return Failure("", "unknown command " + Quote(args[0]) + " (see 'fieldkit --help')");
+    return RunConversion(*c, args, io);
+}
+
+const std::vector<OptionSpec>& CommonOptions(const Command& c) {
+    static const std::vector<OptionSpec> none;
+    return ConvertsValues(c) ? FrameOptions() : none;
 }
 
 }  // namespace fieldkit::tool

@@ -1,13 +1,16 @@
 // The frame of the fieldkit command-line tool: the table of subcommands, option and value
-// reading, standard-input records; the help texts, the manual page and the demo (help.cpp).
+// reading; frame.cpp streams standard input through a conversion; help.cpp holds the help
+// texts, the manual page and the demo.
 //
-// Run() does all the work and returns what the program prints, so main() only moves text to
-// the streams and the demo can run the tool's own examples through the same path.
+// Run() does all the work. A conversion reads and writes through Streams as it goes, and what
+// the rest prints (help, a usage error) comes back in the Outcome, so main() only moves text to
+// the process's streams and the demo runs the tool's own examples through the same path with
+// text in memory.
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,20 +18,53 @@
 
 namespace fieldkit::tool {
 
-// What one run prints and its exit status. On failure `out` stays empty and `err` is one line.
+// What one run prints besides what went through its Streams, and its exit status. On a usage
+// error `out` stays empty and `err` is one line.
 struct Outcome {
     int status = 0;
     std::string out;
     std::string err;
 };
 
+constexpr int kExitCannotWrite = 1;
 constexpr int kExitBadInput = 2;
 
-// Reads all of standard input; false when it cannot be read.
-using InputReader = std::function<bool(std::string& all, std::string& error)>;
+// Where a run reads standard input and writes its output and messages.
+class Streams {
+  public:
+    virtual ~Streams() = default;
+    // Waits for input and puts up to `size` bytes of it into `buffer`: how many, 0 at the end
+    // of the input, -1 when it cannot be read.
+    virtual long Read(char* buffer, std::size_t size) = 0;
+    // Standard output, which may be kept back to go out in large blocks; false once it cannot
+    // be written.
+    virtual bool Write(std::string_view text) = 0;
+    // Sends on what Write kept back; false when it cannot be written.
+    virtual bool Flush() = 0;
+    // One message for standard error, after what Write kept back.
+    virtual void Error(std::string_view line) = 0;
+};
+
+// Streams in memory: reads `input`, collects `out` and `err`.
+class MemoryStreams final : public Streams {
+  public:
+    explicit MemoryStreams(std::string text = {}) : input(std::move(text)) {}
+    long Read(char* buffer, std::size_t size) override;
+    bool Write(std::string_view text) override {
+        out += text;
+        return true;
+    }
+    bool Flush() override { return true; }
+    void Error(std::string_view line) override { err += line; }
+
+    std::string input;
+    std::size_t read = 0;
+    std::string out;
+    std::string err;
+};
 
 // Runs one command line (without the program name), arguments already decoded from UTF-8.
-Outcome Run(const std::vector<std::wstring>& args, const InputReader& readInput);
+Outcome Run(const std::vector<std::wstring>& args, Streams& io);
 
 // ---- What the subcommands are made of -------------------------------------------------------
 
@@ -50,9 +86,10 @@ struct OptionSpec {
     const char* help;
     // Options whose masks share a bit exclude each other (--north and --south, say).
     unsigned exclusive;
-    Range range;        // for an option with a value
-    bool whole;         // the value must be a whole number
-    bool text = false;  // the value is text, taken as it stands
+    Range range;                      // for an option with a value
+    bool whole;                       // the value must be a whole number
+    bool text = false;                // the value is text, taken as it stands
+    const char* shortName = nullptr;  // "-p": takes the same value as the long name
 };
 
 // The options given on one command line.
@@ -73,13 +110,16 @@ class Settings {
     std::vector<std::pair<std::string, std::wstring>> m_texts;
 };
 
-// A conversion's answer for one record: the output line, or the reason it cannot be made.
+// A conversion's answer for one record: its result columns (one when `columns` is empty:
+// `text`), or the reason it cannot be made. An action's `text` is printed as it stands.
 struct Result {
     bool ok = true;
     std::string text;
+    std::vector<std::string> columns;
 };
 Result Ok(const CString& text);
 Result Ok(std::string text);
+Result Columns(std::vector<std::string> columns);
 Result Fail(std::string why);
 
 using Fields = std::vector<std::wstring>;
@@ -87,6 +127,8 @@ using Convert = Result (*)(const Fields& fields, const Settings& settings);
 // A command that works on its operands as a whole (a file and what to do with it); its text
 // is printed as it stands.
 using Action = Result (*)(const std::vector<std::wstring>& operands, const Settings& settings);
+// How many result columns a conversion prints for one record with these options.
+using ResultCount = std::size_t (*)(const Settings& settings);
 
 struct Example {
     std::vector<const char*> args;   // after the subcommand's name
@@ -102,7 +144,8 @@ struct Command {
     std::vector<Example> examples;
     std::size_t arity;  // values per record; 0 for a command that takes none and runs once
     Convert convert;
-    Action action = nullptr;  // instead of convert, for commands with their own operands
+    Action action = nullptr;        // instead of convert, for commands with their own operands
+    ResultCount results = nullptr;  // nullptr: one result column
 };
 
 // The conversions, in the order of the help text (commands.cpp).
@@ -125,6 +168,17 @@ std::string GeneralHelp();
 std::string CommandHelp(const Command& c);
 std::string ManualPage();
 
+// ---- The conversion frame (frame.cpp) -------------------------------------------------------
+
+// A command that converts values record by record (and so reads standard input).
+bool ConvertsValues(const Command& c);
+// The options of every such command: columns, delimiter, header lines, bad lines.
+const std::vector<OptionSpec>& FrameOptions();
+// Converts the values given as operands, or standard input line by line when the operand is
+// "-"; the results go to `io` as they are made.
+Outcome ConvertValues(const Command& c, const std::vector<std::wstring>& operands,
+                      const Settings& settings, Streams& io);
+
 // The document commands (documents.cpp): INI files, translation catalogs, XML events.
 Result IniCommand(const std::vector<std::wstring>& operands, const Settings& settings);
 Result PoCommand(const std::vector<std::wstring>& operands, const Settings& settings);
@@ -134,12 +188,24 @@ Result XmlCommand(const std::vector<std::wstring>& operands, const Settings& set
 // (road.cpp). False when a step did not give what it should.
 bool ApplicationRoad(std::string& out);
 
+// ---- Strict reading of typed angles (strict.cpp) ----------------------------------------------
+
+enum class Axis { kAngle, kNorthSouth, kEastWest };
+// Why `text` is not an angle written the usual way (so the library's lenient reading of it,
+// `value`, cannot be trusted), or empty when it is.
+std::string StrictAngleProblem(const std::wstring& text, Axis axis, double value);
+
 // ---- Helpers for the conversions ------------------------------------------------------------
 
-// The whole text must be one finite number (blanks around it allowed) within the range.
+// The whole text must be one plain decimal number (digits with an optional '.' fraction and
+// exponent; blanks around it allowed) within the range: no hexadecimal, infinity or NaN.
 bool ReadNumber(const std::wstring& text, Range range, double& value, Result& failure);
-// The same for a whole number.
+// The same for a whole number: digits only.
 bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& failure);
+
+// The blanks of the "C" locale, spelled out so that nothing here depends on the locale.
+bool IsBlank(wchar_t c);
+std::wstring Trim(const std::wstring& text);
 
 // True when nothing but blanks follows position `from`.
 bool OnlyBlanksFrom(const std::wstring& text, std::size_t from);

@@ -24,6 +24,13 @@ constexpr Range kTurn = {-360, 360};
 // GPS seconds up to some 31,000 years after 1980.
 constexpr Range kGpsSeconds = {-1e12, 1e12};
 constexpr double kMaxStationCount = 2147483647.0;
+constexpr double kMaxDateCount = 2147483647.0;
+
+// The digits after the decimal point that -p asks for, else `fallback` (-1: the library's own
+// text).
+int Decimals(const Settings& s, int fallback) {
+    return static_cast<int>(s.Value("--decimals", fallback));
+}
 
 // Reads the record's values as numbers, naming the value in a failure.
 bool ReadNumbers(const Fields& f, const std::vector<const char*>& names,
@@ -60,16 +67,29 @@ Result Angle(const Fields& f, const Settings& s) {
     return Ok(AngleToDDDMMSSSString(v, false));
 }
 
+bool HasQuadrantLetters(const Settings& s) {
+    return s.Has("--north") || s.Has("--south") || s.Has("--east") || s.Has("--west");
+}
+
 Result Bearing(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
     if (!ReadNumber(f[0], kTurn, v, why)) return why;
-    bool north = !s.Has("--south");
-    bool east = !s.Has("--west");
-    if (s.Has("--auto")) {
+    if (!HasQuadrantLetters(s)) {
         v = ModDeg360(v, true);
-        north = v <= 90 || v > 270;
-        east = v <= 180;
+        return Ok(AngleToDDDMMSSSStringWithRoombs(v, v <= 90 || v > 270, v <= 180, false));
+    }
+    const bool north = !s.Has("--south");
+    const bool east = !s.Has("--west");
+    // The angle the library measures from the chosen line; letters that do not match the
+    // azimuth's quadrant put it beyond 90 degrees.
+    double angle = north ? (east ? v : 360 - v) : (east ? (360 - v) - 180 : v - 180);
+    if (angle > 360) angle -= 360;
+    if (angle < 0) angle += 360;
+    if (angle > 90) {
+        return Fail(FormatA("the azimuth is not in the %c..%c quadrant: ", north ? 'N' : 'S',
+                            east ? 'E' : 'W') +
+                    Quote(f[0]));
     }
     return Ok(AngleToDDDMMSSSStringWithRoombs(v, north, east, false));
 }
@@ -77,19 +97,27 @@ Result Bearing(const Fields& f, const Settings& s) {
 Result Decimal(const Fields& f, const Settings& s) {
     const bool lat = s.Has("--lat");
     const bool lon = s.Has("--lon");
+    const int decimals = Decimals(s, -1);
     double v = 0;
     Result why;
     if (!ReadNumber(f[0], lat ? kLatitude : lon ? kLongitude : kTurn, v, why)) return why;
-    if (s.Has("--from-dms")) return Ok(AngleToDDDDString(DDDMMSS2Deg(v), true));
-    // Eight decimals keep the seconds to 0.0001"; precision 8 carries seconds within 0.00006"
-    // of a whole minute, so no text shows 60 seconds after that rounding.
-    if (s.Has("--to-dms")) return Ok(Fixed(Deg2DDDMMSS(v, 8), 8));
+    if (s.Has("--to-dms")) {
+        // Eight decimals keep the seconds to 0.0001"; precision N carries seconds within
+        // 0.6 of the last digit of a whole minute, so no text shows 60 seconds after rounding
+        // to N decimals. Fewer than four decimals would cut into the seconds' digits.
+        const int n = decimals < 0 ? 8 : decimals;
+        if (n < 4) return Fail("--to-dms needs 4 or more decimals (whole seconds)");
+        return Ok(Fixed(Deg2DDDMMSS(v, n), n));
+    }
+    if (s.Has("--from-dms")) v = DDDMMSS2Deg(v);
+    if (decimals >= 0) return Ok(Fixed(v, decimals));
+    if (s.Has("--from-dms")) return Ok(AngleToDDDDString(v, true));
     if (lat) return Ok(LatitudeToDDDDString(v, true));
     if (lon) return Ok(LongitudeToDDDDString(v, true));
     return Ok(AngleToDDDDString(v, true));
 }
 
-Result Xyz(const Fields& f, const Settings&) {
+Result Xyz(const Fields& f, const Settings& s) {
     double v[3] = {0, 0, 0};
     Result why;
     if (!ReadNumbers(f, {"latitude", "longitude", "height"},
@@ -100,7 +128,8 @@ Result Xyz(const Fields& f, const Settings&) {
     if (!TBLH_To_XYZ(v[0] * kDegToRad, v[1] * kDegToRad, v[2], x, y, z)) {
         return Fail("cannot convert this position");
     }
-    return Ok(Fixed(x, 4) + " " + Fixed(y, 4) + " " + Fixed(z, 4));
+    const int n = Decimals(s, 4);
+    return Columns({Fixed(x, n), Fixed(y, n), Fixed(z, n)});
 }
 
 Result Blh(const Fields& f, const Settings& s) {
@@ -111,52 +140,114 @@ Result Blh(const Fields& f, const Settings& s) {
     if (!TXYZ_To_BLH(v[0], v[1], v[2], b, l, h)) {
         return Fail("no position for this point (more than about 7071 km from the centre?)");
     }
+    // xyz takes heights within 100 km; a point further out is most likely a latitude,
+    // longitude and height given to the wrong command.
+    if (!(std::fabs(h) <= kEllipsoidHeight.hi)) {
+        return Fail("the height would be " + Fixed(h, 0) +
+                    " m, more than 100 km from the ellipsoid (latitude, longitude and height? "
+                    "blh reads X, Y and Z in metres)");
+    }
     const double lat = b / kDegToRad;
     const double lon = l / kDegToRad;
-    std::string text = Fixed(lat, 9) + " " + Fixed(lon, 9) + " " + Fixed(h, 4);
+    const int n = Decimals(s, -1);
+    std::vector<std::string> columns = {Fixed(lat, n < 0 ? 9 : n), Fixed(lon, n < 0 ? 9 : n),
+                                        Fixed(h, n < 0 ? 4 : n)};
     if (!s.Has("--plain")) {
-        text += " " + WideToUtf8(LatitudeToDDDMMSSSString(lat, true).GetStdString()) + " " +
-                WideToUtf8(LongitudeToDDDMMSSSString(lon, true).GetStdString());
+        columns.push_back(WideToUtf8(LatitudeToDDDMMSSSString(lat, true).GetStdString()));
+        columns.push_back(WideToUtf8(LongitudeToDDDMMSSSString(lon, true).GetStdString()));
     }
-    return Ok(text);
+    return Columns(std::move(columns));
 }
 
-// Digits only, at most nine of them, so the library's whole-number reading cannot overflow.
-bool IsDigits(const std::wstring& t) {
-    if (t.empty() || t.size() > 9) return false;
-    for (const wchar_t c : t) {
-        if (c < L'0' || c > L'9') return false;
-    }
-    return true;
+std::size_t XyzColumns(const Settings&) {
+    return 3;
 }
 
-// Exactly the written forms: [-][F'][I" | I N/D" | N/D"], feet with an optional decimal
-// point. Anything else is refused rather than read as far as it goes, so a typing slip
-// never turns silently into a different height.
-bool IsFeetAndInches(const std::wstring& t) {
-    std::size_t i = t.compare(0, 1, L"-") == 0 ? 1 : 0;
-    const std::size_t foot = t.find(L'\'');
-    if (foot != std::wstring::npos) {
-        std::wstring feet = t.substr(i, foot - i);
-        const std::size_t point = feet.find(L'.');
-        if (point != std::wstring::npos) feet.erase(point, 1);
-        if (!IsDigits(feet)) return false;
-        i = foot + 1;
-        if (i == t.size()) return true;
-    }
-    if (t.size() < i + 2 || t.back() != L'"') return false;
-    const std::wstring inches = t.substr(i, t.size() - 1 - i);
-    const std::size_t slash = inches.find(L'/');
-    const std::size_t blank = inches.find(L' ');
-    if (slash == std::wstring::npos) return IsDigits(inches);
-    const std::size_t fraction = blank == std::wstring::npos ? 0 : blank + 1;
-    if (blank != std::wstring::npos && (blank > slash || !IsDigits(inches.substr(0, blank)))) {
-        return false;
-    }
-    const std::wstring denominator = inches.substr(slash + 1);
-    return IsDigits(inches.substr(fraction, slash - fraction)) && IsDigits(denominator) &&
-           denominator.find_first_not_of(L'0') != std::wstring::npos;
+std::size_t BlhColumns(const Settings& s) {
+    return s.Has("--plain") ? 3 : 5;
 }
+
+// Reads the feet-and-inches text the library reads: [-|+] [F '] [I | I N/D | N/D] ["], with
+// blanks around the marks and the slash; F may have a decimal point, and after a foot mark the
+// inch mark may be left out. Anything else is refused rather than read as far as it goes, so
+// a typing slip never turns silently into a different height.
+class FeetAndInches {
+  public:
+    explicit FeetAndInches(const std::wstring& text) : t_(text) {}
+
+    bool Valid() {
+        if (Is(L'-')) {
+            ++i_;
+            Blanks();
+        } else if (Is(L'+')) {
+            ++i_;  // the library keeps a '+' with the number, where a blank would split them
+        }
+        const bool foot = t_.find(L'\'') != std::wstring::npos;
+        if (foot) {
+            if (!Digits()) return false;
+            if (Is(L'.')) {
+                ++i_;
+                Digits();
+            }
+            Blanks();
+            if (!Is(L'\'')) return false;
+            ++i_;
+            Blanks();
+            if (i_ == t_.size() || (Is(L'"') && i_ + 1 == t_.size())) return true;
+        }
+        if (!Inches()) return false;
+        Blanks();
+        if (Is(L'"'))
+            ++i_;
+        else if (!foot)
+            return false;  // inches alone need their mark
+        return i_ == t_.size();
+    }
+
+  private:
+    bool Is(wchar_t c) const { return i_ < t_.size() && t_[i_] == c; }
+    bool IsDigitAt(std::size_t at) const {
+        return at < t_.size() && t_[at] >= L'0' && t_[at] <= L'9';
+    }
+    // Only the blank: the library splits the text at blanks, and a tab would stay in a piece.
+    void Blanks() {
+        while (Is(L' '))
+            ++i_;
+    }
+    // One to nine digits, so the library's whole-number reading cannot overflow.
+    bool Digits() {
+        const std::size_t start = i_;
+        while (IsDigitAt(i_))
+            ++i_;
+        return i_ > start && i_ - start <= 9;
+    }
+    // "/ D" after a numerator.
+    bool Denominator() {
+        Blanks();
+        if (!Is(L'/')) return false;
+        ++i_;
+        Blanks();
+        return Digits();
+    }
+    // I, I N/D or N/D.
+    bool Inches() {
+        if (!Digits()) return false;
+        const std::size_t afterFirst = i_;
+        Blanks();
+        if (Is(L'/')) {
+            i_ = afterFirst;
+            return Denominator();
+        }
+        if (i_ == afterFirst || !IsDigitAt(i_)) {
+            i_ = afterFirst;
+            return true;
+        }
+        return Digits() && Denominator();
+    }
+
+    const std::wstring& t_;
+    std::size_t i_ = 0;
+};
 
 Result Height(const Fields& f, const Settings& s) {
     double v = 0;
@@ -167,9 +258,13 @@ Result Height(const Fields& f, const Settings& s) {
     }
     const bool marked = f[0].find_first_of(L"'\"") != std::wstring::npos;
     if (!marked && !ReadNumber(f[0], kAnyValue, v, why)) return why;
-    if (marked && !IsFeetAndInches(f[0]))
+    if (marked && !FeetAndInches(f[0]).Valid())
         return Fail("not a feet-and-inches height: " + Quote(f[0]));
-    return Ok(Fixed(StringToHeight(CString(f[0].c_str())), 6));
+    const double feet = StringToHeight(CString(f[0].c_str()));
+    const int n = Decimals(s, 6);
+    if (s.Has("--us")) return Ok(Fixed(USFeet2Meter(feet), n));
+    if (s.Has("--metres")) return Ok(Fixed(IFeet2Meter(feet), n));
+    return Ok(Fixed(feet, n));
 }
 
 Result Feet(const Fields& f, const Settings& s) {
@@ -177,8 +272,9 @@ Result Feet(const Fields& f, const Settings& s) {
     Result why;
     if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
     const bool us = s.Has("--us");
-    if (s.Has("--to-metres")) return Ok(Fixed(us ? USFeet2Meter(v) : IFeet2Meter(v), 6));
-    return Ok(Fixed(us ? Meter2USFeet(v) : Meter2IFeet(v), 5));
+    if (s.Has("--to-metres"))
+        return Ok(Fixed(us ? USFeet2Meter(v) : IFeet2Meter(v), Decimals(s, 6)));
+    return Ok(Fixed(us ? Meter2USFeet(v) : Meter2IFeet(v), Decimals(s, 5)));
 }
 
 Result Station(const Fields& f, const Settings& s) {
@@ -192,21 +288,24 @@ Result Station(const Fields& f, const Settings& s) {
             return Fail("too many stations: " + Quote(t));
         return Ok(StnToString(v, interval));
     }
-    // The same reading as the library's, checked to the end of the text and for the range of
-    // its station count.
+    // The same reading as the library's, checked to the end of the text, for plain decimal
+    // numbers on both sides and for the range of its station count.
     long long count = 0;
     double remainder = 0;
     int end = -1;
+    const std::size_t plus = t.find(L'+', 1);
+    Result why;
     if (Scan(t.c_str(), L"%lld+%lf%n", &count, &remainder, &end) != 2 || end < 0 ||
-        !OnlyBlanksFrom(t, static_cast<std::size_t>(end)) || !std::isfinite(remainder) ||
-        std::fabs(static_cast<double>(count)) >= kMaxStationCount) {
+        !OnlyBlanksFrom(t, static_cast<std::size_t>(end)) ||
+        !ReadWhole(t.substr(0, plus), {-kMaxStationCount + 1, kMaxStationCount - 1}, count, why) ||
+        !ReadNumber(t.substr(plus + 1), kAnyValue, remainder, why)) {
         return Fail("not a station (N+R): " + Quote(t));
     }
     double chainage = 0;
     if (StnFromString(CString(t.c_str()), chainage, interval) != 1) {
         return Fail("not a station (N+R): " + Quote(t));
     }
-    return Ok(Fixed(chainage, 3));
+    return Ok(Fixed(chainage, Decimals(s, 3)));
 }
 
 Result Date(const Fields& f, const Settings&) {
@@ -223,6 +322,13 @@ Result Date(const Fields& f, const Settings&) {
     ok = ok && day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 0 && year <= 9999 &&
          hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
     if (!ok) return Fail("not a date (D.M.YYYY or D.M.YYYY, H:MM): " + Quote(t));
+    // The handheld keeps the count in 32 bits; the library wraps a larger one as it does.
+    const long years = year > 2000 ? year - 2000 : year;
+    const double count = ((years * 365.0 + month * 30.0 + day) * 24.0 + hour) * 60.0 + minute;
+    if (count > kMaxDateCount) {
+        return Fail("a date too late for the 32-bit count (at most about the year 6085): " +
+                    Quote(t));
+    }
     return Ok(FormatA("%ld", DateToInt(CString(t.c_str()))));
 }
 
@@ -243,10 +349,26 @@ OptionSpec TextOption(const char* name, const char* valueName, const char* help)
     return {name, valueName, help, 0, kNoRange, false, true};
 }
 
-// Typed text is read as the field application reads it: nothing is refused.
-template <double (*Read)(CString)>
-Result Parse(const Fields& f, const Settings&) {
-    return Ok(Fixed(Read(CString(f[0].c_str())), 9));
+// -p N: the digits after the decimal point of the decimal numbers printed.
+OptionSpec DecimalsOption(unsigned exclusive = 0) {
+    return {"--decimals", "N", "digits after the decimal point (0 to 15)", exclusive, {0, 15}, true,
+            false,        "-p"};
+}
+
+OptionSpec StrictOption() {
+    return Flag("--strict", "refuse a text not written the usual way, saying why");
+}
+
+// Typed text is read as the field application reads it: nothing is refused, unless --strict
+// asks for an angle written the usual way.
+template <double (*Read)(CString), Axis axis>
+Result Parse(const Fields& f, const Settings& s) {
+    const double v = Read(CString(f[0].c_str()));
+    if (s.Has("--strict")) {
+        const std::string why = StrictAngleProblem(f[0], axis, v);
+        if (!why.empty()) return Fail(why + ": " + Quote(f[0]));
+    }
+    return Ok(Fixed(v, Decimals(s, 9)));
 }
 
 Result CheckDms(const Fields& f, const Settings& s) {
@@ -381,14 +503,13 @@ const std::vector<Command>& Conversions() {
          "AZIMUTH... | -",
          "an azimuth in decimal degrees as a quadrant bearing",
          "AZIMUTH is in decimal degrees, -360 to 360, clockwise from north. The bearing is\n"
-         "measured from the north or south line towards east or west; the letters are taken as\n"
-         "given (north and east unless told otherwise) and not checked against the azimuth,\n"
-         "unless --auto picks them from its quadrant.\n",
-         {Flag("--north", "measure from north (the default)", 1),
-          Flag("--south", "measure from south", 1), Flag("--east", "towards east (the default)", 2),
-          Flag("--west", "towards west", 2),
-          Flag("--auto", "choose the letters from the azimuth's quadrant", 3)},
-         {{{"150", "--south", "--east"}, {}}, {{"--auto", "-"}, {"45", "150", "200.5", "315"}}},
+         "measured from the north or south line towards east or west, the letters taken from\n"
+         "the azimuth's quadrant. Letters given as options (north and east where one of a pair\n"
+         "is left out) must match the azimuth's quadrant: 150 is S30E, so 150 --north is bad.\n",
+         {Flag("--north", "measure from north", 1), Flag("--south", "measure from south", 1),
+          Flag("--east", "towards east", 2), Flag("--west", "towards west", 2),
+          Flag("--auto", "the letters from the azimuth's quadrant (the default)", 3)},
+         {{{"150", "--south", "--east"}, {}}, {{"-"}, {"45", "150", "200.5", "315"}}},
          1,
          Bearing},
         {"decimal",
@@ -400,7 +521,7 @@ const std::vector<Command>& Conversions() {
          {Flag("--from-dms", "the value is packed D.MMSS; print decimal degrees", 1),
           Flag("--to-dms", "print the packed D.MMSS form, seconds to 0.0001\"", 1),
           Flag("--lat", "a latitude (-90 to 90): seven decimals", 1),
-          Flag("--lon", "a longitude (-360 to 360): eight decimals", 1)},
+          Flag("--lon", "a longitude (-360 to 360): eight decimals", 1), DecimalsOption()},
          {{{"123.4530", "--from-dms"}, {}},
           {{"123.758333333", "--to-dms"}, {}},
           {{"-33.8568", "--lat"}, {}}},
@@ -411,38 +532,53 @@ const std::vector<Command>& Conversions() {
          "latitude, longitude and height on WGS 84 as earth-centred X, Y, Z in metres",
          "LAT and LON are in decimal degrees (LAT -90 to 90, LON -360 to 360); H is the\n"
          "ellipsoidal height in metres, -100000 to 100000. The three values may be separate\n"
-         "arguments or one argument separated by blanks or commas.\n",
-         {},
-         {{{"45.5", "-73.5", "100"}, {}}, {{"-"}, {"0 0 0", "90,0,0"}}},
+         "arguments or one argument separated by blanks or commas. X, Y and Z have four\n"
+         "decimals unless -p says otherwise.\n",
+         {DecimalsOption()},
+         {{{"45.5", "-73.5", "100"}, {}},
+          {{"-"}, {"0 0 0", "90,0,0"}},
+          {{"--fields", "2,3,4", "-"}, {"PT101 45 7 250 CP"}}},
          3,
-         Xyz},
+         Xyz,
+         nullptr,
+         XyzColumns},
         {"blh",
          "X Y Z | -",
          "earth-centred X, Y, Z in metres as latitude, longitude and height on WGS 84",
          "Prints latitude and longitude in decimal degrees (nine decimals), the ellipsoidal\n"
          "height in metres and then latitude and longitude as degrees, minutes and seconds.\n"
-         "Points more than about 7071 km from the earth's centre are refused.\n",
-         {Flag("--plain", "only the three numbers, ready to feed back into xyz")},
+         "Points more than about 7071 km from the earth's centre are refused, and so are\n"
+         "points more than 100 km from the ellipsoid (the heights xyz takes). With --fields\n"
+         "the five columns stand where X stood.\n",
+         {Flag("--plain", "only the three numbers, ready to feed back into xyz"), DecimalsOption()},
          {{{"1271876.7430", "-4293783.9249", "4526540.5309"}, {}},
           {{"--plain", "-"}, {"6378137 0 0"}}},
          3,
-         Blh},
+         Blh,
+         nullptr,
+         BlhColumns},
         {"height",
          "HEIGHT... | -",
          "feet-and-inches text and decimal feet, either way",
          "Without --ft-in, HEIGHT is a feet-and-inches text such as 5'6 1/4\" (or a plain\n"
-         "number) and the tool prints decimal feet. With --ft-in N, HEIGHT is decimal feet and\n"
-         "the tool prints feet and inches to the nearest 1/N inch.\n",
+         "number) and the tool prints decimal feet, or metres. Blanks around the marks and the\n"
+         "slash do not matter, and after a foot mark the inch mark may be left out (5'6 is\n"
+         "5.5 ft). With --ft-in N, HEIGHT is decimal feet and the tool prints feet and inches\n"
+         "to the nearest 1/N inch.\n",
          {{"--ft-in",
            "N",
            "feet and inches to the nearest 1/N inch (0: fraction dropped)",
-           0,
+           3,
            {0, 65536},
-           true}},
+           true},
+          Flag("--metres", "print metres (international foot, 0.3048 m)", 1),
+          Flag("--us", "print metres by the US survey foot, 1200/3937 m", 1),
+          DecimalsOption(2)},
          {{{"5.5", "--ft-in", "16"}, {}},
           {{"5.52", "--ft-in", "8"}, {}},
           {{"5'6 1/4\""}, {}},
-          {{"-"}, {"-5'6\"", "1/4\"", "7'"}}},
+          {{"-"}, {"-5'6\"", "1/4\"", "7'"}},
+          {{"5' 6", "--metres"}, {}}},
          1,
          Height},
         {"feet",
@@ -451,7 +587,7 @@ const std::vector<Command>& Conversions() {
          "Metres to international feet unless told otherwise; feet are rounded to 0.00001 ft.\n",
          {Flag("--intl", "the international foot, 0.3048 m (the default)", 1),
           Flag("--us", "the US survey foot, 1200/3937 m", 1),
-          Flag("--to-metres", "the value is in feet; print metres")},
+          Flag("--to-metres", "the value is in feet; print metres"), DecimalsOption()},
          {{{"1", "--us"}, {}}, {{"1", "--intl"}, {}}, {{"100", "--us", "--to-metres"}, {}}},
          1,
          Feet},
@@ -460,7 +596,8 @@ const std::vector<Command>& Conversions() {
          "a chainage as a road station, and back",
          "A plain number is a chainage, printed as whole intervals, '+' and the rest\n"
          "(1234.567 is 12+34.57). A value containing '+' is a station, printed as its chainage.\n",
-         {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false}},
+         {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false},
+          DecimalsOption()},
          {{{"1234.567"}, {}}, {{"12+34.57"}, {}}, {{"1234.567", "--interval", "1000"}, {}}},
          1,
          Station},
@@ -469,7 +606,8 @@ const std::vector<Command>& Conversions() {
          "a date and time as the handheld's pseudo-minute count",
          "DATE is D.M.YYYY or \"D.M.YYYY, H:MM\" (day 1-31, month 1-12, hour 0-23, minute\n"
          "0-59). The count takes 365-day years, 30-day months and years after 2000 counted\n"
-         "from 2000, as the handheld's date stamps do.\n",
+         "from 2000, as the handheld's date stamps do. A date whose count does not fit in\n"
+         "32 bits (after about the year 6085) is refused.\n",
          {},
          {{{"01.02.2019, 10:30"}, {}}, {{"1.2.2019"}, {}}},
          1,
@@ -489,27 +627,32 @@ const std::vector<Command>& Conversions() {
          "an angle as typed (degrees, minutes and seconds, or a quadrant bearing) in degrees",
          "TEXT is read as the field software reads what a user types: numbers separated by any\n"
          "other characters, ' marking minutes and \" seconds, a minus sign anywhere; a bearing\n"
-         "such as N30°00'00\"E becomes an azimuth. Text without digits reads as 0.\n",
-         {},
+         "such as N30°00'00\"E becomes an azimuth. Text without digits reads as 0.\n"
+         "With --strict the text must be written the usual way: up to three numbers (degrees,\n"
+         "minutes, seconds) with their marks or blanks between them, a fraction only on the\n"
+         "last, minutes and seconds below 60, and no letters but a bearing's.\n",
+         {StrictOption(), DecimalsOption()},
          {{{"12°30'15.5\""}, {}}, {{"S20°00'00\"W"}, {}}, {{"-"}, {"12 30", "45'", "1e2"}}},
          1,
-         Parse<StringToAngle>},
+         Parse<StringToAngle, Axis::kAngle>},
         {"parse-lat",
          "TEXT... | -",
          "a latitude as typed in degrees, south negative",
-         "As parse-angle; an S or s anywhere in the text makes the latitude south.\n",
-         {},
+         "As parse-angle; an S or s anywhere in the text makes the latitude south. With\n"
+         "--strict, one N or S first or last and at most 90 degrees.\n",
+         {StrictOption(), DecimalsOption()},
          {{{"45°30'00\"S"}, {}}, {{"33°51'24.48000\"N"}, {}}},
          1,
-         Parse<StringToLatitude>},
+         Parse<StringToLatitude, Axis::kNorthSouth>},
         {"parse-lon",
          "TEXT... | -",
          "a longitude as typed in degrees, west negative",
-         "As parse-angle; a W or w anywhere in the text makes the longitude west.\n",
-         {},
+         "As parse-angle; a W or w anywhere in the text makes the longitude west. With\n"
+         "--strict, one E or W first or last and at most 180 degrees.\n",
+         {StrictOption(), DecimalsOption()},
          {{{"12°30'W"}, {}}},
          1,
-         Parse<StringToLongitude>},
+         Parse<StringToLongitude, Axis::kEastWest>},
         {"check-dms",
          "VALUE... | -",
          "whether a typed packed D.MMSS value is acceptable",

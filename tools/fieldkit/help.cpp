@@ -75,22 +75,27 @@ const Entry kEnvironment[] = {
 
 // Paragraphs that hold for every command.
 std::vector<std::string> Notes() {
-    std::string several;
-    for (const Command& c : Conversions()) {
-        if (c.arity < 2) continue;
-        if (!several.empty()) several += ", ";
-        several += c.name;
-    }
-    std::vector<std::string> notes = {
+    return {
         "Numbers are read and written with '.' as the decimal point whatever the locale; each "
-        "value must be a number as a whole ('12abc' is refused). A value that begins with '-' "
-        "and a digit, such as -33.8568, is a value, not an option. Text is UTF-8.",
-        "Standard input ('-'): one value per line; a blank line gives a blank output line."};
-    if (!several.empty()) {
-        notes.back() += " The commands that take several values (" + several +
-                        ") take them on one line, separated by blanks, tabs or commas.";
-    }
-    return notes;
+        "value must be a plain decimal number as a whole ('12abc', '0x10' and 'inf' are "
+        "refused; an exponent as in 1e-5 is allowed). Options begin with '--', short ones with "
+        "'-' and a letter; a '-' followed by a digit or '.' is always a value, so -33.8568 is "
+        "read as a value. Text is UTF-8.",
+        "Standard input ('-') is converted line by line as it arrives, each result printed as "
+        "soon as it is made. A line holds the command's values (several values separated by "
+        "blanks, tabs or a comma), unless --fields picks columns of it. Empty lines and lines "
+        "beginning with '#' are printed unchanged; --header N passes the first N lines through.",
+        "With --fields, the results replace the value columns in place and every other column "
+        "is printed as it stands; a command that prints more columns than it reads (blh) "
+        "prints them all where the first value column stood. Columns are separated by runs of "
+        "blanks and tabs and joined by one blank, or by the --delimiter character both ways "
+        "(no quoting: the character always separates).",
+        "Bad lines: the conversion stops at the first one; every line before it has been "
+        "printed, and 'fieldkit: COMMAND: line N: why' goes to standard error. With "
+        "--keep-going a bad line is printed with '*' for each result column, every bad line "
+        "is reported so, and the conversion goes on to the end. A line over 1 MiB is bad. "
+        "Values given as arguments are all converted before anything is printed: a bad one "
+        "leaves standard output empty."};
 }
 
 const Command* FindAny(const std::wstring& name) {
@@ -129,8 +134,11 @@ std::string Sentence(const char* summary) {
     return s + ".";
 }
 
+// "-p, --decimals N" or "--tenths".
 std::string OptionTerm(const OptionSpec& o) {
-    return o.valueName == nullptr ? o.name : std::string(o.name) + " " + o.valueName;
+    const std::string name =
+        o.shortName == nullptr ? o.name : std::string(o.shortName) + ", " + o.name;
+    return o.valueName == nullptr ? name : name + " " + o.valueName;
 }
 
 std::size_t Width(const std::string& text) {
@@ -221,12 +229,10 @@ ExampleRun RunExample(const Command& c, const Example& e) {
         run.shell += " " + ShellWord(a);
         args.push_back(fieldkit::Utf8ToWide(a));
     }
-    const Outcome o = Run(args, [&input](std::string& all, std::string&) {
-        all = input;
-        return true;
-    });
+    MemoryStreams io(input);
+    const Outcome o = Run(args, io);
     run.ok = o.status == 0;
-    const std::string& shown = run.ok ? o.out : o.err;
+    const std::string shown = run.ok ? io.out + o.out : io.err + o.err;
     std::size_t start = 0;
     while (start < shown.size()) {
         std::size_t end = shown.find('\n', start);
@@ -342,7 +348,8 @@ std::string RoffUsage(const std::string& usage) {
 }
 
 std::string RoffOption(const OptionSpec& o) {
-    std::string tag = Bold(o.name);
+    std::string tag =
+        o.shortName == nullptr ? Bold(o.name) : Bold(o.shortName) + ", " + Bold(o.name);
     if (o.valueName != nullptr) tag += " " + Italic(o.valueName);
     return ".TP\n" + tag + "\n" + RoffLine(o.help);
 }

@@ -1,8 +1,12 @@
 // fieldkit: survey and GNSS conversions on the command line (see 'fieldkit --help').
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <ios>
+#include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli.h"
@@ -12,25 +16,80 @@
 
 namespace {
 
-// Far more than any coordinate file; stops a stray device from filling memory.
-constexpr std::size_t kMaxInput = std::size_t{256} << 20;
+constexpr std::size_t kOutputBlock = std::size_t{64} << 10;
 
-bool ReadStandardInput(std::string& all, std::string& error) {
-    char buffer[65536];
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
-        all.append(buffer, got);
-        if (all.size() > kMaxInput) {
-            error = "standard input is larger than 256 MiB";
-            return false;
+// The process's standard streams. Output is kept back until a block is full or the tool would
+// wait for input, so bulk conversion writes large blocks while a program that feeds one line at
+// a time gets each result at once. Input goes through std::cin's buffer, which can tell how much
+// is there to read without waiting.
+class ProcessStreams final : public fieldkit::tool::Streams {
+  public:
+    ProcessStreams() {
+        std::ios::sync_with_stdio(false);          // std::cin reads the descriptor in blocks
+        std::setvbuf(stdout, nullptr, _IONBF, 0);  // the blocks are made here
+    }
+
+    long Read(char* buffer, std::size_t size) override {
+        std::streambuf& in = *std::cin.rdbuf();
+        try {
+            if (in.in_avail() <= 0) Flush();  // the read may wait
+            if (in.sgetc() == std::char_traits<char>::eof()) return 0;
+            // Then whatever is there without waiting.
+            std::size_t got = 0;
+            for (std::streamsize ready; got < size && (ready = in.in_avail()) > 0;) {
+                const auto want =
+                    std::min<std::streamsize>(ready, static_cast<std::streamsize>(size - got));
+                got += static_cast<std::size_t>(in.sgetn(buffer + got, want));
+            }
+            return static_cast<long>(got);
+        } catch (const std::ios_base::failure&) {
+            return -1;  // the descriptor could not be read
         }
-        if (got < sizeof buffer) break;
     }
-    if (std::ferror(stdin)) {
-        error = "cannot read standard input";
-        return false;
+
+    bool Write(std::string_view text) override {
+        if (failed_) return false;
+        kept_ += text;
+        return kept_.size() < kOutputBlock || Flush();
     }
-    return true;
+
+    bool Flush() override {
+        if (!failed_ && !kept_.empty())
+            failed_ = std::fwrite(kept_.data(), 1, kept_.size(), stdout) != kept_.size();
+        kept_.clear();
+        return !failed_;
+    }
+
+    void Error(std::string_view line) override {
+        Flush();
+        std::fwrite(line.data(), 1, line.size(), stderr);
+    }
+
+    bool Failed() const { return failed_; }
+
+  private:
+    std::string kept_;
+    bool failed_ = false;
+};
+
+// The library's log goes to `file`, a host path from the current folder whatever the device
+// root. The log names its file by device path: it is opened while the root is "/", and stays
+// open when the root is put back.
+bool OpenLog(const std::string& file) {
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(file, ec).lexically_normal();
+    // Emptied here as the log would empty it; so the log's first line shows that it opened.
+    std::FILE* probe = ec ? nullptr : std::fopen(path.c_str(), "w");
+    if (probe == nullptr) return false;
+    std::fclose(probe);
+    const std::string root = fieldkit::host::GetDeviceRoot();
+    fieldkit::host::SetDeviceRoot("/");
+    fieldkit::host::SetApplicationLog(true, fieldkit::host::FromHostPath(path.string()));
+    InitLogging();
+    fieldkit::host::SetDeviceRoot(root);
+    const bool open = std::filesystem::file_size(path, ec) > 0 && !ec;
+    if (!open) fieldkit::host::SetApplicationLog(false);
+    return open;
 }
 
 int Main(int argc, char** argv) {
@@ -41,18 +100,24 @@ int Main(int argc, char** argv) {
     // asked for: a command-line tool must not leave a log file beside itself.
     fieldkit::host::SetApplicationLog(false);
     if (args.size() >= 2 && args[0] == L"--log") {
-        std::error_code ec;
-        const std::string file = std::filesystem::absolute(argv[2], ec).string();
-        fieldkit::host::SetApplicationLog(true, fieldkit::host::FromHostPath(file));
+        if (!OpenLog(argv[2])) {
+            std::fputs(("fieldkit: --log: cannot open " +
+                        fieldkit::tool::Quote(fieldkit::Utf8ToWide(argv[2])) + "\n")
+                           .c_str(),
+                       stderr);
+            return fieldkit::tool::kExitBadInput;
+        }
         args.erase(args.begin(), args.begin() + 2);
     }
-    const fieldkit::tool::Outcome o = fieldkit::tool::Run(args, ReadStandardInput);
+    ProcessStreams io;
+    const fieldkit::tool::Outcome o = fieldkit::tool::Run(args, io);
     FinishLogging();  // closes the log with "Program finished." when --log opened one
-    std::fwrite(o.out.data(), 1, o.out.size(), stdout);
-    std::fwrite(o.err.data(), 1, o.err.size(), stderr);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    io.Write(o.out);
+    io.Flush();
+    if (!o.err.empty()) io.Error(o.err);
+    if (io.Failed()) {
         std::fputs("fieldkit: cannot write to standard output\n", stderr);
-        return 1;
+        return fieldkit::tool::kExitCannotWrite;
     }
     return o.status;
 }
