@@ -239,8 +239,9 @@ void ToolVsFloor(benchmark::State& state, const Case& c) {
         state.counters["tool_rss_mib"] = toolRss;
         state.counters["floor_rss_mib"] = floorRss;
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(fieldkit::bench::Size(1000000, 1000)));
+    const auto runs = static_cast<std::int64_t>(state.iterations());
+    state.SetItemsProcessed(runs * static_cast<std::int64_t>(fieldkit::bench::Size(1000000, 1000)));
+    state.SetBytesProcessed(runs * static_cast<std::int64_t>(fieldkit::bench::FileSize(in)));
 }
 
 BENCHMARK_CAPTURE(ToolVsFloor, lat, kLat)
