@@ -133,6 +133,7 @@ using ResultCount = std::size_t (*)(const Settings& settings);
 struct Example {
     std::vector<const char*> args;   // after the subcommand's name
     std::vector<const char*> input;  // lines fed to standard input when args hold "-"
+    int status = 0;  // the exit status it shows; not 0: standard error is shown after the output
 };
 
 struct Command {

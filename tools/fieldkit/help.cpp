@@ -231,8 +231,11 @@ ExampleRun RunExample(const Command& c, const Example& e) {
     }
     MemoryStreams io(input);
     const Outcome o = Run(args, io);
-    run.ok = o.status == 0;
-    const std::string shown = run.ok ? io.out + o.out : io.err + o.err;
+    run.ok = o.status == e.status;
+    // An example of bad input shows what reaches each stream, and the status it ends with.
+    std::string shown = e.status == 0 && run.ok ? io.out + o.out : io.err + o.err;
+    if (e.status != 0)
+        shown = io.out + o.out + io.err + o.err + FormatA("(exit status %d)\n", o.status);
     std::size_t start = 0;
     while (start < shown.size()) {
         std::size_t end = shown.find('\n', start);
