@@ -165,7 +165,9 @@ bool WholeTextValues(const Command& c, const std::wstring& text, const std::stri
             return false;
         }
     } else {
-        for (const std::string_view column : SplitColumns(WideToUtf8(text), delimiter))
+        // Named: the columns are views into it.
+        const std::string utf8 = WideToUtf8(text);
+        for (const std::string_view column : SplitColumns(utf8, delimiter))
             values.push_back(Trim(Utf8ToWide(column)));
     }
     if (values.size() != c.arity) {
