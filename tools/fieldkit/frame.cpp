@@ -123,14 +123,15 @@ void SplitColumns(std::string_view line, const std::string& delimiter,
             start = at + delimiter.size();
         }
     }
-    for (std::size_t i = 0;;) {
-        while (i < line.size() && IsBlankOrTab(line[i]))
-            ++i;
-        if (i == line.size()) return;
-        const std::size_t start = i;
-        while (i < line.size() && !IsBlankOrTab(line[i]))
-            ++i;
-        columns.push_back(line.substr(start, i - start));
+    const char* const end = line.data() + line.size();
+    for (const char* p = line.data();;) {
+        while (p != end && IsBlankOrTab(*p))
+            ++p;
+        if (p == end) return;
+        const char* const start = p;
+        while (p != end && !IsBlankOrTab(*p))
+            ++p;
+        columns.emplace_back(start, static_cast<std::size_t>(p - start));
     }
 }
 
@@ -138,21 +139,25 @@ void SplitColumns(std::string_view line, const std::string& delimiter,
 // `value`'s own storage. The blanks are ASCII, which the decoder never takes into a
 // sequence, so trimming before decoding gives what trimming after would.
 void SetValue(std::string_view utf8, std::wstring& value) {
+    // IsBlank's characters, tested here on bytes.
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
     std::size_t first = 0;
     std::size_t last = utf8.size();
-    while (first < last && IsBlank(static_cast<unsigned char>(utf8[first])))
+    while (first < last && blank(utf8[first]))
         ++first;
-    while (last > first && IsBlank(static_cast<unsigned char>(utf8[last - 1])))
+    while (last > first && blank(utf8[last - 1]))
         --last;
     utf8 = utf8.substr(first, last - first);
-    value.clear();
     for (const char c : utf8) {
         if ((static_cast<unsigned char>(c) & 0x80) != 0) {
             value = Utf8ToWide(utf8);
             return;
         }
-        value.push_back(static_cast<wchar_t>(c));  // ASCII decodes to itself
     }
+    // ASCII decodes to itself.
+    value.resize(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i)
+        value[i] = static_cast<wchar_t>(utf8[i]);
 }
 
 // Values separated by blanks, or by one comma with blanks around it.
