@@ -148,16 +148,14 @@ void SetValue(std::string_view utf8, std::wstring& value) {
     while (last > first && blank(utf8[last - 1]))
         --last;
     utf8 = utf8.substr(first, last - first);
-    for (const char c : utf8) {
-        if ((static_cast<unsigned char>(c) & 0x80) != 0) {
-            value = Utf8ToWide(utf8);
-            return;
-        }
-    }
-    // ASCII decodes to itself.
+    // ASCII decodes to itself; anything else goes through the decoder.
     value.resize(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i)
+    unsigned bits = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        bits |= static_cast<unsigned char>(utf8[i]);
         value[i] = static_cast<wchar_t>(utf8[i]);
+    }
+    if ((bits & 0x80) != 0) value = Utf8ToWide(utf8);
 }
 
 // Values separated by blanks, or by one comma with blanks around it.
