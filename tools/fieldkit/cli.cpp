@@ -1,7 +1,9 @@
 #include "cli.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <system_error>
 
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
@@ -280,43 +282,73 @@ bool IsDigit(wchar_t c) {
 
 // Blanks, an optional sign, digits (whole: nothing else; else with an optional '.' fraction
 // and exponent), blanks: what a surveyor's file holds, where the scanner alone would also take
-// hexadecimal, "inf" and "nan". `digits` counts the digits before any exponent.
-bool IsPlainDecimal(const std::wstring& t, bool whole, std::size_t& digits) {
+// hexadecimal, "inf" and "nan". `digits` counts the digits before any exponent. The number's
+// characters (sign, digits, point, exponent) go to `copy` when it has room for them, else
+// `copied` stays 0.
+bool IsPlainDecimal(const std::wstring& t, bool whole, std::size_t& digits, char* copy = nullptr,
+                    std::size_t room = 0, std::size_t* copied = nullptr) {
     std::size_t i = 0;
-    const auto run = [&t, &i] {
+    std::size_t n = 0;
+    const auto keep = [&](wchar_t c) {
+        if (n < room) copy[n] = static_cast<char>(c);
+        ++n;
+    };
+    const auto run = [&] {
         const std::size_t start = i;
-        while (i < t.size() && IsDigit(t[i]))
-            ++i;
+        for (; i < t.size() && IsDigit(t[i]); ++i)
+            keep(t[i]);
         return i - start;
     };
-    const auto sign = [&t, &i] {
-        if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) ++i;
+    const auto sign = [&] {
+        if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) keep(t[i++]);
     };
     while (i < t.size() && IsBlank(t[i]))
         ++i;
     sign();
     digits = run();
     if (!whole && i < t.size() && t[i] == L'.') {
-        ++i;
+        keep(t[i++]);
         digits += run();
     }
     if (digits == 0) return false;
     if (!whole && i < t.size() && (t[i] == L'e' || t[i] == L'E')) {
-        ++i;
+        keep(t[i++]);
         sign();
         if (run() == 0) return false;
     }
+    if (copied != nullptr) *copied = n <= room ? n : 0;
     return OnlyBlanksFrom(t, i);
+}
+
+// The scanner's reading of a plain decimal number, the slow way round.
+bool ScanDecimal(const std::wstring& text, double& v) {
+    int end = -1;
+    return Scan(text.c_str(), L"%lf%n", &v, &end) == 1 && end >= 0 &&
+           OnlyBlanksFrom(text, static_cast<std::size_t>(end));
 }
 
 }  // namespace
 
+bool ReadPlainDecimal(const std::wstring& text, double& value) {
+    // Room for any number a file holds; a longer one goes through the scanner.
+    char copy[64];
+    std::size_t n = 0;
+    std::size_t digits = 0;
+    if (!IsPlainDecimal(text, false, digits, copy, sizeof copy, &n)) return false;
+    // from_chars takes no '+', and rounds as the scanner does (to nearest, ties to even), so
+    // both give the same double; a value beyond double's range is left to the scanner, which
+    // answers an infinity or zero for it.
+    const char* first = copy[0] == '+' ? copy + 1 : copy;
+    double v = 0;
+    const auto r = std::from_chars(first, copy + n, v);
+    if (n == 0 || r.ec != std::errc() || r.ptr != copy + n) return ScanDecimal(text, value);
+    value = v;
+    return true;
+}
+
 bool ReadNumber(const std::wstring& text, Range range, double& value, Result& failure) {
     double v = 0;
-    int end = -1;
-    std::size_t digits = 0;
-    if (!IsPlainDecimal(text, false, digits) || Scan(text.c_str(), L"%lf%n", &v, &end) != 1 ||
-        end < 0 || !OnlyBlanksFrom(text, static_cast<std::size_t>(end))) {
+    if (!ReadPlainDecimal(text, v)) {
         failure = Fail("not a number: " + Quote(text));
         return false;
     }

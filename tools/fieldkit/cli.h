@@ -201,6 +201,9 @@ std::string StrictAngleProblem(const std::wstring& text, Axis axis, double value
 // The whole text must be one plain decimal number (digits with an optional '.' fraction and
 // exponent; blanks around it allowed) within the range: no hexadecimal, infinity or NaN.
 bool ReadNumber(const std::wstring& text, Range range, double& value, Result& failure);
+// The number of such a text, read in one pass; false when the text is not one. The value is
+// the scanner's reading of the same text, to the last bit.
+bool ReadPlainDecimal(const std::wstring& text, double& value);
 // The same for a whole number: digits only.
 bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& failure);
 

@@ -33,8 +33,8 @@ int Decimals(const Settings& s, int fallback) {
 }
 
 // Reads the record's values as numbers, naming the value in a failure.
-bool ReadNumbers(const Fields& f, const std::vector<const char*>& names,
-                 const std::vector<Range>& ranges, double* values, Result& failure) {
+bool ReadNumbers(const Fields& f, const char* const* names, const Range* ranges, double* values,
+                 Result& failure) {
     for (std::size_t i = 0; i < f.size(); ++i) {
         if (!ReadNumber(f[i], ranges[i], values[i], failure)) {
             failure.text = std::string(names[i]) + ": " + failure.text;
@@ -120,10 +120,9 @@ Result Decimal(const Fields& f, const Settings& s) {
 Result Xyz(const Fields& f, const Settings& s) {
     double v[3] = {0, 0, 0};
     Result why;
-    if (!ReadNumbers(f, {"latitude", "longitude", "height"},
-                     {kLatitude, kLongitude, kEllipsoidHeight}, v, why)) {
-        return why;
-    }
+    static const char* const kNames[] = {"latitude", "longitude", "height"};
+    static constexpr Range kRanges[] = {kLatitude, kLongitude, kEllipsoidHeight};
+    if (!ReadNumbers(f, kNames, kRanges, v, why)) return why;
     double x = 0, y = 0, z = 0;
     if (!TBLH_To_XYZ(v[0] * kDegToRad, v[1] * kDegToRad, v[2], x, y, z)) {
         return Fail("cannot convert this position");
@@ -135,7 +134,9 @@ Result Xyz(const Fields& f, const Settings& s) {
 Result Blh(const Fields& f, const Settings& s) {
     double v[3] = {0, 0, 0};
     Result why;
-    if (!ReadNumbers(f, {"X", "Y", "Z"}, {kAnyValue, kAnyValue, kAnyValue}, v, why)) return why;
+    static const char* const kNames[] = {"X", "Y", "Z"};
+    static constexpr Range kRanges[] = {kAnyValue, kAnyValue, kAnyValue};
+    if (!ReadNumbers(f, kNames, kRanges, v, why)) return why;
     double b = 0, l = 0, h = 0;
     if (!TXYZ_To_BLH(v[0], v[1], v[2], b, l, h)) {
         return Fail("no position for this point (more than about 7071 km from the centre?)");

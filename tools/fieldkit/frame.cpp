@@ -103,33 +103,59 @@ struct Layout {
     std::size_t results = 1;  // result columns per line
 };
 
-std::string Joiner(const Layout& layout) {
-    return layout.delimiter.empty() ? " " : layout.delimiter;
+std::string_view Joiner(const Layout& layout) {
+    return layout.delimiter.empty() ? std::string_view(" ") : std::string_view(layout.delimiter);
 }
 
 bool IsBlankOrTab(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::vector<std::string_view> SplitColumns(std::string_view line, const std::string& delimiter) {
-    std::vector<std::string_view> columns;
+// Into `columns`, as views on the line.
+void SplitColumns(std::string_view line, const std::string& delimiter,
+                  std::vector<std::string_view>& columns) {
+    columns.clear();
     if (!delimiter.empty()) {
         for (std::size_t start = 0;;) {
             const std::size_t at = line.find(delimiter, start);
             columns.push_back(line.substr(start, at - start));
-            if (at == std::string_view::npos) return columns;
+            if (at == std::string_view::npos) return;
             start = at + delimiter.size();
         }
     }
-    for (std::size_t i = 0;;) {
-        while (i < line.size() && IsBlankOrTab(line[i]))
-            ++i;
-        if (i == line.size()) return columns;
-        const std::size_t start = i;
-        while (i < line.size() && !IsBlankOrTab(line[i]))
-            ++i;
-        columns.push_back(line.substr(start, i - start));
+    const char* const end = line.data() + line.size();
+    for (const char* p = line.data();;) {
+        while (p != end && IsBlankOrTab(*p))
+            ++p;
+        if (p == end) return;
+        const char* const start = p;
+        while (p != end && !IsBlankOrTab(*p))
+            ++p;
+        columns.emplace_back(start, static_cast<std::size_t>(p - start));
     }
+}
+
+// The value of a column: its UTF-8 text as wide text without the blanks around it, made in
+// `value`'s own storage. The blanks are ASCII, which the decoder never takes into a
+// sequence, so trimming before decoding gives what trimming after would.
+void SetValue(std::string_view utf8, std::wstring& value) {
+    // IsBlank's characters, tested here on bytes.
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    std::size_t first = 0;
+    std::size_t last = utf8.size();
+    while (first < last && blank(utf8[first]))
+        ++first;
+    while (last > first && blank(utf8[last - 1]))
+        --last;
+    utf8 = utf8.substr(first, last - first);
+    // ASCII decodes to itself; anything else goes through the decoder.
+    value.resize(utf8.size());
+    unsigned bits = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        bits |= static_cast<unsigned char>(utf8[i]);
+        value[i] = static_cast<wchar_t>(utf8[i]);
+    }
+    if ((bits & 0x80) != 0) value = Utf8ToWide(utf8);
 }
 
 // Values separated by blanks, or by one comma with blanks around it.
@@ -165,10 +191,12 @@ bool WholeTextValues(const Command& c, const std::wstring& text, const std::stri
             return false;
         }
     } else {
-        // Named: the columns are views into it.
+        std::vector<std::string_view> columns;
         const std::string utf8 = WideToUtf8(text);
-        for (const std::string_view column : SplitColumns(utf8, delimiter))
-            values.push_back(Trim(Utf8ToWide(column)));
+        SplitColumns(utf8, delimiter, columns);
+        values.resize(columns.size());
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            SetValue(columns[i], values[i]);
     }
     if (values.size() != c.arity) {
         why = FormatA("expected %zu values, found %zu in ", c.arity, values.size()) + Quote(text);
@@ -177,55 +205,96 @@ bool WholeTextValues(const Command& c, const std::wstring& text, const std::stri
     return true;
 }
 
+// What converting a line keeps from one line to the next, so that in the steady state it
+// allocates nothing of its own.
+struct Scratch {
+    std::vector<std::string_view> columns;  // views on the line
+    Fields values;
+    std::string out;  // the output line
+};
+
 // The line's columns (with --fields) and the values the conversion reads.
-bool LineValues(const Command& c, const Layout& layout, std::string_view line,
-                std::vector<std::string_view>& columns, Fields& values, std::string& why) {
-    if (layout.fields.empty())
-        return WholeTextValues(c, Utf8ToWide(line), layout.delimiter, values, why);
-    columns = SplitColumns(line, layout.delimiter);
-    for (const std::size_t f : layout.fields) {
-        if (f >= columns.size()) {
-            why = FormatA("no column %zu (the line has %zu)", f + 1, columns.size());
+bool LineValues(const Command& c, const Layout& layout, std::string_view line, Scratch& t,
+                std::string& why) {
+    if (layout.fields.empty()) {
+        if (c.arity > 1) {
+            t.values.clear();
+            return WholeTextValues(c, Utf8ToWide(line), layout.delimiter, t.values, why);
+        }
+        t.values.resize(1);
+        SetValue(line, t.values[0]);
+        return true;
+    }
+    SplitColumns(line, layout.delimiter, t.columns);
+    t.values.resize(layout.fields.size());
+    for (std::size_t k = 0; k < layout.fields.size(); ++k) {
+        const std::size_t f = layout.fields[k];
+        if (f >= t.columns.size()) {
+            why = FormatA("no column %zu (the line has %zu)", f + 1, t.columns.size());
             return false;
         }
-        values.push_back(Trim(Utf8ToWide(columns[f])));
+        SetValue(t.columns[f], t.values[k]);
     }
     return true;
 }
 
-std::vector<std::string> ResultColumns(const Result& r) {
-    return r.columns.empty() ? std::vector<std::string>{r.text} : r.columns;
+// A conversion's results, or for a bad line (`r` null) a '*' for each result column.
+class Results {
+  public:
+    Results(const Layout& layout, const Result* r)
+        : r_(r),
+          count_(r == nullptr         ? layout.results
+                 : r->columns.empty() ? 1
+                                      : r->columns.size()) {}
+    std::size_t size() const { return count_; }
+    std::string_view operator[](std::size_t i) const {
+        if (r_ == nullptr) return "*";
+        return r_->columns.empty() ? std::string_view(r_->text) : r_->columns[i];
+    }
+
+  private:
+    const Result* r_;
+    std::size_t count_;
+};
+
+void AppendJoined(const Results& results, std::string_view joiner, std::string& out) {
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (i > 0) out += joiner;
+        out += results[i];
+    }
 }
 
-std::string Join(const std::vector<std::string>& parts, const std::string& joiner) {
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        text += (i == 0 ? "" : joiner) + parts[i];
-    return text;
-}
-
-// The output line: the results in place of the value columns, one for one when there are as
-// many, else all where the first value column stood; every other column as it stands.
-std::string Assemble(const Layout& layout, const std::vector<std::string_view>& columns,
-                     const std::vector<std::string>& results) {
-    const std::string joiner = Joiner(layout);
-    if (layout.fields.empty()) return Join(results, joiner);
+// The output line, in `out`: the results in place of the value columns, one for one when there
+// are as many, else all where the first value column stood; every other column as it stands.
+void Assemble(const Layout& layout, const std::vector<std::string_view>& columns,
+              const Results& results, std::string& out) {
+    const std::string_view joiner = Joiner(layout);
+    out.clear();
+    if (layout.fields.empty()) {
+        AppendJoined(results, joiner, out);
+        return;
+    }
     const bool oneForOne = results.size() == layout.fields.size();
     std::size_t count = columns.size();
     for (const std::size_t f : layout.fields)
         count = std::max(count, f + 1);  // a marked bad line may lack value columns
-    std::vector<std::string> out;
+    bool first = true;
+    const auto put = [&](std::string_view part) {
+        if (!first) out += joiner;
+        first = false;
+        out += part;
+    };
     for (std::size_t i = 0; i < count; ++i) {
         const auto at = std::find(layout.fields.begin(), layout.fields.end(), i);
         if (at == layout.fields.end()) {
-            out.emplace_back(i < columns.size() ? columns[i] : std::string_view());
+            put(i < columns.size() ? columns[i] : std::string_view());
         } else if (oneForOne) {
-            out.push_back(results[static_cast<std::size_t>(at - layout.fields.begin())]);
+            put(results[static_cast<std::size_t>(at - layout.fields.begin())]);
         } else if (at == layout.fields.begin()) {
-            out.insert(out.end(), results.begin(), results.end());
+            for (std::size_t k = 0; k < results.size(); ++k)
+                put(results[k]);
         }
     }
-    return Join(out, joiner);
 }
 
 // ---- Options ---------------------------------------------------------------------------------
@@ -306,7 +375,8 @@ Outcome ConvertOperands(const Command& c, const std::vector<std::wstring>& opera
     for (const Fields& values : records) {
         const Result r = c.convert(values, s);
         if (!r.ok) return Refused(c, r.text);
-        o.out += Join(ResultColumns(r), " ") + "\n";
+        AppendJoined(Results(Layout(), &r), " ", o.out);
+        o.out += '\n';
     }
     return o;
 }
@@ -316,30 +386,29 @@ bool PassesThrough(const Layout& layout, std::size_t number, std::string_view li
            line[0] == '#';
 }
 
-// The output of one line; false with the reason when the line is bad, `out` then holding it
+// The output line in `t.out`; false with the reason when the line is bad, the line then
 // marked with '*' for each result column.
 bool ConvertLine(const Command& c, const Settings& s, const Layout& layout, std::string_view line,
-                 std::string& out, std::string& why) {
-    std::vector<std::string_view> columns;
-    Fields values;
+                 Scratch& t, std::string& why) {
     Result r;
-    if (LineValues(c, layout, line, columns, values, r.text))
-        r = c.convert(values, s);
+    if (LineValues(c, layout, line, t, r.text))
+        r = c.convert(t.values, s);
     else
         r.ok = false;
     if (!r.ok) {
         why = r.text;
-        out = Assemble(layout, columns, std::vector<std::string>(layout.results, "*"));
+        Assemble(layout, t.columns, Results(layout, nullptr), t.out);
         return false;
     }
-    out = Assemble(layout, columns, ResultColumns(r));
+    Assemble(layout, t.columns, Results(layout, &r), t.out);
     return true;
 }
 
 Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, Streams& io) {
     Outcome o;
     LineReader reader(io);
-    std::string out;
+    Scratch t;
+    std::string why;
     for (std::size_t number = 1;; ++number) {
         std::string_view line;
         const LineReader::Got got = reader.Next(line);
@@ -349,15 +418,17 @@ Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, 
             o.status = kExitBadInput;
             return o;
         }
-        std::string why;
+        why.clear();
+        t.columns.clear();
         if (got == LineReader::Got::kTooLong) {
             // The line is not kept, so a marked one has only its result columns.
             why = "longer than 1 MiB";
-            out = Join(std::vector<std::string>(layout.results, "*"), Joiner(layout));
+            t.out.clear();
+            AppendJoined(Results(layout, nullptr), Joiner(layout), t.out);
         } else if (PassesThrough(layout, number, line)) {
-            out = line;
+            t.out.assign(line);
         } else {
-            ConvertLine(c, s, layout, line, out, why);
+            ConvertLine(c, s, layout, line, t, why);
         }
         const std::string message =
             why.empty() ? why : FormatA("fieldkit: %s: line %zu: ", c.name, number) + why + "\n";
@@ -366,8 +437,8 @@ Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, 
             o.status = kExitBadInput;
             return o;
         }
-        out += '\n';
-        if (!io.Write(out)) {
+        t.out += '\n';
+        if (!io.Write(t.out)) {
             o.status = kExitCannotWrite;
             return o;
         }
