@@ -22,13 +22,6 @@ std::string Utf8(const std::wstring& text) {
     return fieldkit::WideToUtf8(text);
 }
 
-Outcome Failure(const std::string& where, const std::string& why) {
-    Outcome o;
-    o.status = kExitBadInput;
-    o.err = "fieldkit: " + where + why + "\n";
-    return o;
-}
-
 // ---- Command lines ---------------------------------------------------------------------------
 
 struct CommandLine {
@@ -237,6 +230,13 @@ long MemoryStreams::Read(char* buffer, std::size_t size) {
     input.copy(buffer, n, read);
     read += n;
     return static_cast<long>(n);
+}
+
+Outcome Failure(const std::string& where, const std::string& why) {
+    Outcome o;
+    o.status = kExitBadInput;
+    o.err = "fieldkit: " + where + why + "\n";
+    return o;
 }
 
 bool IsBlank(wchar_t c) {

@@ -214,6 +214,9 @@ std::wstring Trim(const std::wstring& text);
 // True when nothing but blanks follows position `from`.
 bool OnlyBlanksFrom(const std::wstring& text, std::size_t from);
 
+// A bad input or usage: status 2 and "fieldkit: <where><why>" as the one line on stderr.
+Outcome Failure(const std::string& where, const std::string& why);
+
 // The text in quotes for a message, shortened and with control characters shown as '?'.
 std::string Quote(const std::wstring& text);
 

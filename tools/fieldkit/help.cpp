@@ -254,13 +254,6 @@ bool RenderExample(const Command& c, const Example& e, std::string& out) {
     return run.ok;
 }
 
-Outcome Failure(const std::string& why) {
-    Outcome o;
-    o.status = kExitBadInput;
-    o.err = "fieldkit: " + why + "\n";
-    return o;
-}
-
 Outcome Printed(std::string text) {
     Outcome o;
     o.out = std::move(text);
@@ -502,20 +495,20 @@ bool RunBuiltin(const std::vector<std::wstring>& args, Outcome& outcome) {
         if (args.size() == 1) {
             outcome = Printed(GeneralHelp());
         } else if (args.size() > 2) {
-            outcome = Failure("help: takes one command name");
+            outcome = Failure("help: ", "takes one command name");
         } else if (asksHelp(args[1])) {
             outcome = Printed(CommandHelp(Builtin("help")));
         } else if (const Command* c = FindAny(args[1])) {
             outcome = Printed(CommandHelp(*c));
         } else {
             outcome =
-                Failure("help: unknown command " + Quote(args[1]) + " (see 'fieldkit --help')");
+                Failure("help: ", "unknown command " + Quote(args[1]) + " (see 'fieldkit --help')");
         }
         return true;
     }
     if (name == L"--version" || name == L"--manual-page") {
         if (args.size() > 1)
-            outcome = Failure(WideToUtf8(name) + " takes nothing after it");
+            outcome = Failure("", WideToUtf8(name) + " takes nothing after it");
         else
             outcome =
                 Printed(name == L"--version" ? "fieldkit " FIELDKIT_VERSION "\n" : ManualPage());
@@ -525,7 +518,7 @@ bool RunBuiltin(const std::vector<std::wstring>& args, Outcome& outcome) {
         if (args.size() == 2 && asksHelp(args[1]))
             outcome = Printed(CommandHelp(Builtin("demo")));
         else if (args.size() > 1)
-            outcome = Failure("demo: takes no values or options");
+            outcome = Failure("demo: ", "takes no values or options");
         else
             outcome = Demo();
         return true;
