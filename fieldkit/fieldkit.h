@@ -16,6 +16,7 @@
 #include "fieldkit/text/charclass.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/scan.h"
 #include "fieldkit/text/stringmap.h"

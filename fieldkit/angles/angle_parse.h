@@ -10,19 +10,20 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 // An angle, or a quadrant bearing such as N30°00'00"E (uppercase letters, more than three
 // characters) converted to an azimuth in [0, 360].
-double StringToAngle(CString text);
+FIELDKIT_API double StringToAngle(CString text);
 // Negative when the text holds S or s (latitude) or W or w (longitude), on top of any minus.
-double StringToLatitude(CString text);
-double StringToLongitude(CString text);
+FIELDKIT_API double StringToLatitude(CString text);
+FIELDKIT_API double StringToLongitude(CString text);
 // Degrees, minutes and seconds given as three number texts, in radians; signs used as given.
-double AngleToRad(CString degrees, CString minutes, CString seconds);
+FIELDKIT_API double AngleToRad(CString degrees, CString minutes, CString seconds);
 // Whether a typed packed D.MMSS text (degrees, ".", two digits of minutes, two of seconds,
 // more digits of seconds allowed) is acceptable against a maximum number of degrees given as
 // text; the maximum itself only with zero minutes and seconds, and only when allowed.
-bool CheckValidDMSVal(CString value, CString maxDegrees, bool allowMax);
+FIELDKIT_API bool CheckValidDMSVal(CString value, CString maxDegrees, bool allowMax);
 
 namespace fieldkit::detail {
 // The free-form reader behind the functions above.

@@ -9,36 +9,38 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 // "%02d°%02d'%08.5f\"%c" (fiveDecimals) or "%02d°%02d'%03.1f\"%c" with the seconds cut (not
 // rounded) to tenths; N for values >= 0 (negative zero included), else S.
-CString LatitudeToDDDMMSSSString(double latitude, bool fiveDecimals);
+FIELDKIT_API CString LatitudeToDDDMMSSSString(double latitude, bool fiveDecimals);
 // As the latitude form with "%d" degrees (no padding) and E or W.
-CString LongitudeToDDDMMSSSString(double longitude, bool fiveDecimals);
+FIELDKIT_API CString LongitudeToDDDMMSSSString(double longitude, bool fiveDecimals);
 
 // Signed decimal text: "%02.7lf" / "%02.5lf" for a latitude, "%.8lf" / "%.6lf" for a longitude.
-CString LatitudeToDDDDString(double latitude, bool sevenDecimals);
-CString LongitudeToDDDDString(double longitude, bool eightDecimals);
+FIELDKIT_API CString LatitudeToDDDDString(double latitude, bool sevenDecimals);
+FIELDKIT_API CString LongitudeToDDDDString(double longitude, bool eightDecimals);
 
 // "%3d°%02d'%6.4f\"" with every blank removed and "-" in front of a negative angle unless all
 // its parts are (nearly) zero. The flag does not change the text.
-CString AngleToDDDMMSSSString(double angle, bool flag);
+FIELDKIT_API CString AngleToDDDMMSSSString(double angle, bool flag);
 // The same with six decimals of seconds ("%3d°%02d'%6.6f\"").
-CString AngleToDDDMMSSSSSString(double angle);
+FIELDKIT_API CString AngleToDDDMMSSSSSString(double angle);
 
 // Quadrant bearing: N or S, the angle from that line towards the chosen side as
 // AngleToDDDMMSSSString prints it, then E or W. The letters are the caller's choice and are not
 // checked against the azimuth.
-CString AngleToDDDMMSSSStringWithRoombs(double azimuth, bool north, bool east, bool flag);
+FIELDKIT_API CString AngleToDDDMMSSSStringWithRoombs(double azimuth, bool north, bool east,
+                                                     bool flag);
 
 // DoubleToString with ten decimals (tenDecimals) or five.
-CString AngleToDDDDString(double angle, bool tenDecimals);
+FIELDKIT_API CString AngleToDDDDString(double angle, bool tenDecimals);
 
 // "%03d°%02d'%d\"" with whole seconds; a negative angle is the text of its magnitude with a
 // leading "-".
-CString ShortAngleToString(double angle);
+FIELDKIT_API CString ShortAngleToString(double angle);
 
 // The whole-number DDDMMSS form (degrees * 10000 + minutes * 100 + seconds) as
 // "%3d°%2d'%2d\"", without carry or rounding; a negative value is the text of its magnitude
 // with a leading "-".
-CString DDDMMSS2String(double dddmmss);
+FIELDKIT_API CString DDDMMSS2String(double dddmmss);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 // Three texts that the library stores and returns unchanged.
 struct TVersionInfo {
@@ -15,13 +16,13 @@ struct TVersionInfo {
 
 // Records the identity, creating the record if no call has yet. Later calls replace all four
 // values but move no folder: the data folder keeps the name known when the record was made.
-void SetAPPInfo(const CString& name, const CString& title, long module,
-                const TVersionInfo& version);
+FIELDKIT_API void SetAPPInfo(const CString& name, const CString& title, long module,
+                             const TVersionInfo& version);
 // The name last set; empty before SetAPPInfo (asking creates the record with that empty name).
-CString GetAPPNAME();
+FIELDKIT_API CString GetAPPNAME();
 // The title last set; empty before SetAPPInfo.
-CString GetAPPTITLE();
+FIELDKIT_API CString GetAPPTITLE();
 // The module number last set; 0 before SetAPPInfo.
-long GetAPPModule();
+FIELDKIT_API long GetAPPModule();
 // The three texts last set, unchanged; three empty texts before SetAPPInfo.
-TVersionInfo GetAPPVersion();
+FIELDKIT_API TVersionInfo GetAPPVersion();

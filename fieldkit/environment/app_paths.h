@@ -4,50 +4,51 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 namespace AppStrPaths {
 
 // The application name as set now (GetAPPNAME).
-CString GetProgramName();
+FIELDKIT_API CString GetProgramName();
 // "Default".
-CString GetDefaultJobName();
+FIELDKIT_API CString GetDefaultJobName();
 // ".quernjob", full stop included.
-CString GetJobExtension();
+FIELDKIT_API CString GetJobExtension();
 // ".plvjob", full stop included.
-CString GetPLVExtension();
+FIELDKIT_API CString GetPLVExtension();
 // GetProgramName() + ".html".
-CString GetMainHelpName();
+FIELDKIT_API CString GetMainHelpName();
 // GetDataDir() + "\Settings".
-CString GetSettingsFilePath();
+FIELDKIT_API CString GetSettingsFilePath();
 // GetCommonDir() + "\Settings".
-CString GetCommonSettingsFilePath();
+FIELDKIT_API CString GetCommonSettingsFilePath();
 // GetExeDir() + "\Languages".
-CString GetLanguagesFilePath();
+FIELDKIT_API CString GetLanguagesFilePath();
 // GetExeDir() + "\Translation".
-CString GetTranslationFilePath();
+FIELDKIT_API CString GetTranslationFilePath();
 // GetDataDir() + "\Jobs".
-CString GetJobsFilePath();
+FIELDKIT_API CString GetJobsFilePath();
 // GetDataDir() + "\Catalogs".
-CString GetCatalogsFilePath();
+FIELDKIT_API CString GetCatalogsFilePath();
 // GetExeDir() + "\Antennas".
-CString GetAntennasFilePath();
+FIELDKIT_API CString GetAntennasFilePath();
 // GetExeDir() + "\Sounds".
-CString GetSoundsFilePath();
+FIELDKIT_API CString GetSoundsFilePath();
 // GetDataDir() + "\LogFiles".
-CString GetLogsFilePath();
+FIELDKIT_API CString GetLogsFilePath();
 // GetDataDir() + "\Codes".
-CString GetCodesFilePath();
+FIELDKIT_API CString GetCodesFilePath();
 // GetExeDir() + "\CS".
-CString GetCSRepositoryPath();
+FIELDKIT_API CString GetCSRepositoryPath();
 // GetDataDir() + "\CS".
-CString GetUserCSFilePath();
+FIELDKIT_API CString GetUserCSFilePath();
 // GetDataDir() + "\Images" (the data folder's, unlike the GetImagesDir_ folders).
-CString GetImagesFilePath();
+FIELDKIT_API CString GetImagesFilePath();
 // GetRootDir() + "\FileSettings".
-CString GetSessionSettingsPath();
+FIELDKIT_API CString GetSessionSettingsPath();
 // The application's private temporary folder, GetTempDir() + "\<program name>" (\temp\ for
 // an empty name). The first call creates \temp and it when missing and marks it hidden; later
 // calls answer the same text, even after the name changes, until ResetProcessState.
-CString GetTempPathW();
+FIELDKIT_API CString GetTempPathW();
 
 }  // namespace AppStrPaths

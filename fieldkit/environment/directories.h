@@ -10,46 +10,47 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 // The program's own file as a device path (GetModuleFileNameW), \SD Card\Survey\Survey.exe.
-CString GetApplicationPath();
+FIELDKIT_API CString GetApplicationPath();
 // The program's folder, \SD Card\Survey; directories.ini's RootDir replaces it.
-CString GetExeDir();
+FIELDKIT_API CString GetExeDir();
 // The same as GetExeDir.
-CString GetRootDir();
+FIELDKIT_API CString GetRootDir();
 // The storage folder + "\<name> Data" (\SD Card\Survey Data), with the name known when the
 // record was made ("<name> Data" alone when the storage folder is empty); or directories.ini's
 // DataDir.
-CString GetDataDir();
+FIELDKIT_API CString GetDataDir();
 // The storage folder + "\Common Data"; moved only with the storage folder (RootStorageDir).
-CString GetCommonDir();
+FIELDKIT_API CString GetCommonDir();
 // The storage folder as detected from the program's path on every call, directories.ini not
 // applied; empty for a program in a top-level folder.
-CString DetectRootStorageDir();
+FIELDKIT_API CString DetectRootStorageDir();
 // DetectRootStorageDir() + "\directories.ini": the file that can override the layout.
-CString GetRootStorageFileName();
+FIELDKIT_API CString GetRootStorageFileName();
 // Ends in a backslash: "GeoData\" in the folder above GetExeDir() when that exists (and is
 // not the root), else \Mounted Volume\GeoData\ when the registry key
 // HKEY_LOCAL_MACHINE\System\ORV\Version exists (asked once per process), else
 // GetRootDir() + "\Geoids\".
-CString GetGeoidDir();
+FIELDKIT_API CString GetGeoidDir();
 // "GeoData\CoordinateSystemDB.db3" in the folder above GetExeDir() when that file exists,
 // else \Mounted Volume\GeoData\CoordinateSystemDB.db3 with the registry key of
 // GetGeoidDir, else GetRootDir() + "\crs.db3".
-CString GetCoordinateSystemDataBaseFileName();
+FIELDKIT_API CString GetCoordinateSystemDataBaseFileName();
 // \temp, created when missing (looked at on every call). Needs no application record.
-CString GetTempDir();
+FIELDKIT_API CString GetTempDir();
 // "user_job", always.
-CString GetDocRegion();
+FIELDKIT_API CString GetDocRegion();
 // GetRootDir() + "\Images\btns\small\", ending in a backslash.
-CString GetImagesDir_BtnsSmall();
+FIELDKIT_API CString GetImagesDir_BtnsSmall();
 // GetRootDir() + "\Images\btns\mid\", ending in a backslash.
-CString GetImagesDir_BtnsMid();
+FIELDKIT_API CString GetImagesDir_BtnsMid();
 // GetRootDir() + "\Images\btns\large\", ending in a backslash.
-CString GetImagesDir_BtnsLarge();
+FIELDKIT_API CString GetImagesDir_BtnsLarge();
 // GetRootDir() + "\Images\pics\small\", ending in a backslash.
-CString GetImagesDir_PicsSmall();
+FIELDKIT_API CString GetImagesDir_PicsSmall();
 // GetRootDir() + "\Images\pics\mid\", ending in a backslash.
-CString GetImagesDir_PicsMid();
+FIELDKIT_API CString GetImagesDir_PicsMid();
 // GetDataDir() + "\Background\", ending in a backslash.
-CString GetBackgroundDir();
+FIELDKIT_API CString GetBackgroundDir();

@@ -15,28 +15,29 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 // Loads a .po file into the default catalog, adding to what is there (a later file wins on
 // equal texts). False when the file cannot be opened or read (a folder, say); the store is set
 // up all the same and keeps what was read before an error, so look-ups behave as if the file
 // were empty or ended there. A file larger than 64 MiB is no catalog: nothing of it is kept.
-bool AttachTranslationFile(const wchar_t* fileName);
+FIELDKIT_API bool AttachTranslationFile(const wchar_t* fileName);
 // Gives the domain a new catalog holding this file (dropping its earlier one and moving the
 // domain to the end of the list). False when the file cannot be opened or read; the domain
 // still gets its new catalog, empty or holding what was read before an error.
-bool AttachTranslationFile(const CString& domain, const CString& fileName);
+FIELDKIT_API bool AttachTranslationFile(const CString& domain, const CString& fileName);
 // Drops every catalog. True.
-bool FreeTranslations();
+FIELDKIT_API bool FreeTranslations();
 
 // The translation in the default catalog, or the text itself.
-CString ugettext(const wchar_t* text);
+FIELDKIT_API CString ugettext(const wchar_t* text);
 // The translation in the domain's catalog, or the text itself (no fall-back to the default).
-CString ugettext(const CString& domain, const wchar_t* text);
+FIELDKIT_API CString ugettext(const CString& domain, const wchar_t* text);
 // String resource `id` of `module`, translated through the default catalog.
-CString GetTranslatedString(UINT id, HINSTANCE module);
+FIELDKIT_API CString GetTranslatedString(UINT id, HINSTANCE module);
 // "<none>" in the domain "utils_base".
-CString TAG_NONE();
+FIELDKIT_API CString TAG_NONE();
 
 namespace fieldkit::detail {
 // Whether a store exists (a file was attached since start or the last FreeTranslations), for

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/ui/commandbar.h"
 #include "fieldkit/ui/menu.h"
 #include "fieldkit/ui/window.h"
@@ -12,13 +13,13 @@
 // Replaces the text of each command item of the menu and its submenus by its translation in
 // the default catalog. A replaced item keeps its position and identifier and comes back enabled
 // and unchecked; separators and the captions of items that open submenus stay as they are.
-void TranslateMenu(CMenu& menu);
+FIELDKIT_API void TranslateMenu(CMenu& menu);
 // Translates the caption of the window and the texts of its direct children through the
 // default catalog. Edit fields, list and combo boxes and icon or bitmap statics keep their text.
-void TranslateWnd(CWnd& wnd);
+FIELDKIT_API void TranslateWnd(CWnd& wnd);
 // The same through the catalog of the domain only.
-void TranslateWnd(const CString& domain, CWnd& wnd);
+FIELDKIT_API void TranslateWnd(const CString& domain, CWnd& wnd);
 // Captions each button of the bar with the translation of the text of the menu item at the
 // same position, without "&" marks. False without catalogs, for a menu without a valid handle,
 // or when an item had no text or its button could not be captioned (the others still are).
-bool TranslateMenuBar(CCommandBar& bar, CMenu& menu);
+FIELDKIT_API bool TranslateMenuBar(CCommandBar& bar, CMenu& menu);

@@ -5,27 +5,28 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 
 // Opens the application log and writes "Program started." at level 1. While it runs, does
 // nothing. When it cannot be opened nothing is logged, and the next LOGMESSAGE tries again.
-void InitLogging();
+FIELDKIT_API void InitLogging();
 // Writes "Program finished." at level 1 and closes the log; later lines are dropped.
-void FinishLogging();
+FIELDKIT_API void FinishLogging();
 
 // Writes one line of UTF-8 text, opening the log first if it never started. Always 0.
-long LOGMESSAGE(const char* text, long level);
+FIELDKIT_API long LOGMESSAGE(const char* text, long level);
 // printf-style (see fieldkit/text/format.h): "%s" and "%S" take narrow or wide text and
 // write UTF-8. Formatted in this call's own storage and cut to 1,023 bytes. Always 0.
-namespace fieldkit::detail {
+namespace fieldkit {
 // False when a line of this level would be dropped (the log stopped, paused, disabled or
 // filtering the level), so the printf form need not format it.
-bool AppLogTakes(long level);
-}  // namespace fieldkit::detail
+FIELDKIT_API bool AppLogTakes(long level);
+}  // namespace fieldkit
 
 template <class... A>
 long LOGMESSAGE(long level, const char* fmt, const A&... args) {
-    if (!fieldkit::detail::AppLogTakes(level)) return 0;
+    if (!fieldkit::AppLogTakes(level)) return 0;
     try {
         char message[1024];
         fieldkit::detail::FormatToBuffer(message, sizeof message, fmt, args...);
@@ -40,5 +41,5 @@ namespace fieldkit::host {
 // path (the default), it lives beside the program as InitLogging describes; a device path puts
 // it there instead. Disabled, it is never opened and every line is dropped. Kept across
 // ResetProcessState; takes effect at the next InitLogging.
-void SetApplicationLog(bool enabled, const CString& devicePath = CString());
+FIELDKIT_API void SetApplicationLog(bool enabled, const CString& devicePath = CString());
 }  // namespace fieldkit::host

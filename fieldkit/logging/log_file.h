@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "fieldkit/platform/files.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/types.h"
 
@@ -37,7 +38,7 @@ constexpr long LOGERR_STARTED = 4;     // Start: not stopped
 constexpr long LOGERR_NOOUTPUT = 5;    // Start: the mode selects neither a file nor the debugger
 constexpr long LOGERR_NOMODE = 6;      // Start: the mode is 0
 
-class CLogFile {
+class FIELDKIT_API CLogFile {
   public:
     CLogFile();
     // Stops the log as Stop does (an empty new file may be deleted).

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 // OmniSTAR broadcast satellites, numbered as the receiver's configuration numbers them.
 enum OmnistarSats {
@@ -21,12 +22,12 @@ enum OmnistarSats {
 // The satellite whose name (EMS, EA_SAT, AP_SAT, AM_SAT, OPTUS, AMSC_EAST, AMSC_CENTRE,
 // AMSC_WEST, AF_SAT, MSC_E, MSC_C, MSC_W, tried in this order, case-sensitive) first occurs
 // anywhere in `name`; EA_SAT (2) when none does.
-OmnistarSats OmniStarSatNameToEnum(CString name);
+FIELDKIT_API OmnistarSats OmniStarSatNameToEnum(CString name);
 
 // "month/day/year" (no leading zeros) of a subscription text that begins "YYYY?MM?DD" and has
 // at least 19 characters; "Expired" for a shorter text. The digits are not checked.
-CString OmniStarHPSubscriptionToString(CString text);
+FIELDKIT_API CString OmniStarHPSubscriptionToString(CString text);
 
 // "month/day/year" of the subscription end given as seconds since the start of GPS week 0
 // (6 January 1980); a moment before 03:00 shows the previous day. "Expired" for 0 or less.
-CString TarvSubscriptionToString(long gpsSeconds);
+FIELDKIT_API CString TarvSubscriptionToString(long gpsSeconds);

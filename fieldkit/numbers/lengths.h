@@ -11,36 +11,37 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 // DoubleToString(value, decimals): "%3.*lf".
-CString HeightToDecimalString(double value, int decimals);
+FIELDKIT_API CString HeightToDecimalString(double value, int decimals);
 
 // Decimal feet as feet-and-inches text, the inches rounded to the nearest 1/denominator inch.
 // A denominator of 1 rounds to whole inches; 0 or less drops the fraction. The fraction is
 // written in lowest terms (any denominator, not only powers of two).
-CString HeightToFeetAndInchesString(double feet, int denominator);
+FIELDKIT_API CString HeightToFeetAndInchesString(double feet, int denominator);
 
 // A plain number as it stands, or feet-and-inches text as decimal feet; 0 when there is no
 // number. Missing pieces count as 0 and a fraction over 0 counts as over 1. Blanks around the
 // marks and the slash do not matter ("5' 6 1/4 \"" reads as 5'6 1/4"), and inches typed
 // without their mark count ("5'6" is 5.5 ft; "5'" is 5 ft).
-double StringToHeight(CString text);
+FIELDKIT_API double StringToHeight(CString text);
 
 // Northings and eastings are always written as decimal numbers: both are
 // HeightToDecimalString(value, decimals).
-CString NorEToDecimalString(double value, int decimals);
-CString NorEToFeetAndInchesString(double value, int decimals);
+FIELDKIT_API CString NorEToDecimalString(double value, int decimals);
+FIELDKIT_API CString NorEToFeetAndInchesString(double value, int decimals);
 // StringToHeight(text).
-double StringToNorE(CString text);
+FIELDKIT_API double StringToNorE(CString text);
 
 // Feet to metres, unrounded.
-double USFeet2Meter(double feet);
-double IFeet2Meter(double feet);
+FIELDKIT_API double USFeet2Meter(double feet);
+FIELDKIT_API double IFeet2Meter(double feet);
 // Metres to feet, rounded to 0.00001 ft (halves away from zero).
-double Meter2USFeet(double metres);
-double Meter2IFeet(double metres);
+FIELDKIT_API double Meter2USFeet(double metres);
+FIELDKIT_API double Meter2IFeet(double metres);
 
 // Packed feet-and-inches value to metres (US survey foot when usFeet, else international).
-double FFFII2Meter(double packed, bool usFeet);
+FIELDKIT_API double FFFII2Meter(double packed, bool usFeet);
 // Metres to a packed feet-and-inches value, to the nearest eighth of an inch.
-double Meter2FFFII(double metres, bool usFeet);
+FIELDKIT_API double Meter2FFFII(double metres, bool usFeet);

@@ -3,13 +3,14 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
 // "%d+%.2f" of the whole intervals (truncated toward zero) and the remainder; no carry, so a
 // negative chainage gives "-11+-65.50". An interval of 0 gives a count of 0 and the whole
 // chainage as the remainder.
-CString StnToString(double chainage, double interval);
+FIELDKIT_API CString StnToString(double chainage, double interval);
 
 // Reads "n+r" (scanned with "%d+%lf", giving n * interval + r) or, without a "+", a plain
 // chainage ("%lf"). Returns 1 on success; 0 when the text can't be read, leaving `chainage`
 // unchanged.
-int StnFromString(CString text, double& chainage, double interval);
+FIELDKIT_API int StnFromString(CString text, double& chainage, double interval);

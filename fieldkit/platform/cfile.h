@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "fieldkit/platform/files.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 class CFileException;
 
-class CFile {
+class FIELDKIT_API CFile {
   public:
     enum OpenFlags : UINT {
         modeRead = 0x0000,

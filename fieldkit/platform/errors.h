@@ -1,6 +1,7 @@
 // Win32 error codes, as the platform's calls report them (GetLastError, registry results).
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 constexpr DWORD ERROR_SUCCESS = 0;
@@ -25,5 +26,5 @@ constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_FILE_INVALID = 1006;
 constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
 
-DWORD GetLastError();
-void SetLastError(DWORD error);
+FIELDKIT_API DWORD GetLastError();
+FIELDKIT_API void SetLastError(DWORD error);

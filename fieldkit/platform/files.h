@@ -26,6 +26,7 @@
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/systime.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
@@ -75,47 +76,50 @@ using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 // (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
 // leaves it. A pattern without wildcards finds that one entry under its own name (the case
 // it has in its folder), following a link to report what it names.
-HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
-BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
-BOOL FindClose(HANDLE search);
+FIELDKIT_API HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
+FIELDKIT_API BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
+FIELDKIT_API BOOL FindClose(HANDLE search);
 
 // Attributes: a folder has FILE_ATTRIBUTE_DIRECTORY; a file that nobody may write is
 // FILE_ATTRIBUTE_READONLY; the hidden attribute is kept in an extended attribute where the
 // host file system allows one (silently dropped where it does not); a file with nothing else
 // to report is FILE_ATTRIBUTE_ARCHIVE. Setting READONLY clears every write permission,
 // clearing it gives the owner write permission back.
-DWORD GetFileAttributesW(const wchar_t* path);
-BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
+FIELDKIT_API DWORD GetFileAttributesW(const wchar_t* path);
+FIELDKIT_API BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
 
-BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
-BOOL RemoveDirectoryW(const wchar_t* path);  // only an empty folder
-BOOL DeleteFileW(const wchar_t* path);       // not a folder, not a read-only file
+FIELDKIT_API BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
+FIELDKIT_API BOOL RemoveDirectoryW(const wchar_t* path);  // only an empty folder
+FIELDKIT_API BOOL DeleteFileW(const wchar_t* path);       // not a folder, not a read-only file
 // Copies contents, permissions and times; replaces an existing target unless failIfExists.
 // An existing target is replaced in one step: the copy is written to a new file beside it,
 // flushed to disk and renamed over it (keeping its owner where permitted), so a failed copy
 // (a full disk) leaves the old target exactly as it was. A target reached through a link is
 // the file the link names; the link stays.
-BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
+FIELDKIT_API BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
 // Moves the entry itself (a link stays a link); fails when the target exists, unless the two
 // names are one entry differing in case, which renames it to the new case.
-BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
+FIELDKIT_API BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
 // With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
 // file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
 // durable before returning.
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
-BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags);
+FIELDKIT_API BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags);
 
 // Open files. The share mode, attributes and template are accepted and not enforced.
-HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
-                   LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags, HANDLE templ);
-BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
-DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+FIELDKIT_API HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
+                                LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
+                                HANDLE templ);
+FIELDKIT_API BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
+FIELDKIT_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written,
+                            void* overlapped);
+FIELDKIT_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 // The creation time is the file's birth time where the file system records one, else the
 // time of its last status change.
-BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
-DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+FIELDKIT_API BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess,
+                              FILETIME* lastWrite);
+FIELDKIT_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 
 // File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
 // covers the whole file and fails for an empty file; a read-write mapping larger than its
@@ -128,18 +132,19 @@ constexpr DWORD FILE_MAP_WRITE = 0x0002;
 constexpr DWORD FILE_MAP_READ = 0x0004;
 constexpr DWORD FILE_MAP_ALL_ACCESS = 0x000F001F;
 constexpr DWORD FILE_FLAG_RANDOM_ACCESS = 0x10000000;
-HANDLE CreateFileForMappingW(const wchar_t* path, DWORD access, DWORD shareMode,
-                             LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
-                             HANDLE templ);
-HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
-                          DWORD maximumSizeHigh, DWORD maximumSizeLow, const wchar_t* name);
-void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
-                    std::size_t bytes);
-BOOL UnmapViewOfFile(const void* view);
+FIELDKIT_API HANDLE CreateFileForMappingW(const wchar_t* path, DWORD access, DWORD shareMode,
+                                          LPSECURITY_ATTRIBUTES security, DWORD creation,
+                                          DWORD flags, HANDLE templ);
+FIELDKIT_API HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
+                                       DWORD maximumSizeHigh, DWORD maximumSizeLow,
+                                       const wchar_t* name);
+FIELDKIT_API void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                                 std::size_t bytes);
+FIELDKIT_API BOOL UnmapViewOfFile(const void* view);
 
 // fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
 // "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).
-FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
+FIELDKIT_API FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
 
 namespace fieldkit::detail {
 

@@ -1,6 +1,7 @@
 // Memory figures.
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 // Memory figures from the kernel: physical memory available without swapping, and the
@@ -15,4 +16,4 @@ struct MEMORYSTATUS {
     SIZE_T dwTotalVirtual;
     SIZE_T dwAvailVirtual;
 };
-void GlobalMemoryStatus(MEMORYSTATUS* status);
+FIELDKIT_API void GlobalMemoryStatus(MEMORYSTATUS* status);

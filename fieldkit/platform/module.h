@@ -3,13 +3,14 @@
 #pragma once
 
 #include "fieldkit/platform/errors.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 // The running program as a device path (see fieldkit::host::SetModuleFileName). Copies at most
 // size - 1 units and a terminator; returns the units copied, or `size` when the name was cut,
 // as Win32 does. Only the process's own module (null) is known.
-DWORD GetModuleFileNameW(HMODULE module, wchar_t* buffer, DWORD size);
+FIELDKIT_API DWORD GetModuleFileNameW(HMODULE module, wchar_t* buffer, DWORD size);
 
 // String resources registered with fieldkit::host::SetStringResource. Returns the units copied
 // (without the terminator), 0 when there is no such string.
-int LoadStringW(HINSTANCE module, UINT id, wchar_t* buffer, int size);
+FIELDKIT_API int LoadStringW(HINSTANCE module, UINT id, wchar_t* buffer, int size);

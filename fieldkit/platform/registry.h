@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fieldkit/platform/errors.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 // An in-process registry of keys (no values) under HKEY_LOCAL_MACHINE; key names are compared
@@ -14,10 +15,11 @@ constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
-LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD reserved, wchar_t* keyClass,
-                     DWORD options, REGSAM access, void* security, HKEY* result,
-                     DWORD* disposition);
-LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, REGSAM access, HKEY* result);
-LONG RegCloseKey(HKEY key);
+FIELDKIT_API LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD reserved,
+                                  wchar_t* keyClass, DWORD options, REGSAM access, void* security,
+                                  HKEY* result, DWORD* disposition);
+FIELDKIT_API LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, REGSAM access,
+                                HKEY* result);
+FIELDKIT_API LONG RegCloseKey(HKEY key);
 // Deletes a key that has no subkeys.
-LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey);
+FIELDKIT_API LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey);

@@ -5,6 +5,7 @@
 
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/handles.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 struct SECURITY_ATTRIBUTES;
@@ -18,15 +19,15 @@ constexpr DWORD EVENT_RESET = 2;
 constexpr DWORD EVENT_SET = 3;
 constexpr DWORD EVENT_ALL_ACCESS = 0x1F0003;
 
-HANDLE CreateEventW(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
-                    const wchar_t* name);
+FIELDKIT_API HANDLE CreateEventW(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
+                                 const wchar_t* name);
 // Null when no event of that name exists.
-HANDLE OpenEventW(DWORD access, BOOL inherit, const wchar_t* name);
+FIELDKIT_API HANDLE OpenEventW(DWORD access, BOOL inherit, const wchar_t* name);
 // The handheld's one call behind SetEvent, ResetEvent and PulseEvent.
-BOOL EventModify(HANDLE event, DWORD operation);
-BOOL SetEvent(HANDLE event);
-BOOL ResetEvent(HANDLE event);
+FIELDKIT_API BOOL EventModify(HANDLE event, DWORD operation);
+FIELDKIT_API BOOL SetEvent(HANDLE event);
+FIELDKIT_API BOOL ResetEvent(HANDLE event);
 // WAIT_OBJECT_0 when the event is (or becomes) set within the time, else WAIT_TIMEOUT;
 // WAIT_FAILED for a handle that is not an event.
-DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
-void Sleep(DWORD milliseconds);
+FIELDKIT_API DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
+FIELDKIT_API void Sleep(DWORD milliseconds);

@@ -4,6 +4,7 @@
 // variable as the C library does.
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 struct FILETIME {
@@ -28,20 +29,20 @@ using LCID = DWORD;
 constexpr LCID LOCALE_SYSTEM_DEFAULT = 0x0800;
 constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
 
-void GetSystemTime(SYSTEMTIME* time);
-void GetLocalTime(SYSTEMTIME* time);
-BOOL SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime);
-BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* time);
-BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+FIELDKIT_API void GetSystemTime(SYSTEMTIME* time);
+FIELDKIT_API void GetLocalTime(SYSTEMTIME* time);
+FIELDKIT_API BOOL SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime);
+FIELDKIT_API BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* time);
+FIELDKIT_API BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
 // -1, 0 or 1 as the first time is earlier than, equal to or later than the second.
-LONG CompareFileTime(const FILETIME* a, const FILETIME* b);
+FIELDKIT_API LONG CompareFileTime(const FILETIME* a, const FILETIME* b);
 
 // Milliseconds of a monotonic clock, wrapping at 2^32.
-DWORD GetTickCount();
+FIELDKIT_API DWORD GetTickCount();
 
 // Formats a time with a picture of H, HH, h, hh, m, mm, s, ss, t, tt and quoted text (the
 // locale and flags are accepted; the pictures mean what they mean in every locale). A null
 // time is the current local time. Returns the units written with the terminator, or with
 // size 0 the units needed; 0 when the buffer is too small or an argument is bad.
-int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, const wchar_t* picture,
-                   wchar_t* buffer, int size);
+FIELDKIT_API int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time,
+                                const wchar_t* picture, wchar_t* buffer, int size);

@@ -7,9 +7,10 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
-class CFileMapping {
+class FIELDKIT_API CFileMapping {
   public:
     CFileMapping();
     // Loads the file as LoadFile does. On failure nothing stays held, IsLoaded is false and

@@ -31,10 +31,11 @@
 #include <string_view>
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/stringmap.h"
 #include "fieldkit/text/types.h"
 
-class CINIFile {
+class FIELDKIT_API CINIFile {
   public:
     CINIFile();
     virtual ~CINIFile();
@@ -142,16 +143,21 @@ class CINIFile {
     CStringHashMap<std::unique_ptr<KeyTable>> m_sections;
 };
 
-namespace fieldkit::detail {
+namespace fieldkit {
 // Whether the setters accept a key or a section name (see CINIFile), for callers that explain a
 // refusal.
-bool IsStorableIniKey(std::wstring_view key) noexcept;
-bool IsStorableIniSection(std::wstring_view section) noexcept;
+FIELDKIT_API bool IsStorableIniKey(std::wstring_view key) noexcept;
+FIELDKIT_API bool IsStorableIniSection(std::wstring_view section) noexcept;
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
+using fieldkit::IsStorableIniKey;
+using fieldkit::IsStorableIniSection;
 }  // namespace fieldkit::detail
 
 // The settings folder is GetDataDir() + "\Settings"; `name` is the file name in it, with its
 // extension. Loads the file into `ini` (see LoadIni); creates nothing.
-bool LoadSettingsFile(const CString& name, CINIFile& ini);
+FIELDKIT_API bool LoadSettingsFile(const CString& name, CINIFile& ini);
 // Creates the settings folder when it is missing (false when that fails), then saves `ini`
 // there (see SaveIni).
-bool SaveSettingsFile(const CString& name, const CINIFile& ini);
+FIELDKIT_API bool SaveSettingsFile(const CString& name, const CINIFile& ini);

@@ -9,9 +9,10 @@
 #include <string>
 #include <utility>
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 
-class CString {
+class FIELDKIT_API CString {
   public:
     CString() = default;
     CString(const wchar_t* text);  // NOLINT(google-explicit-constructor): as on the handheld
@@ -92,11 +93,11 @@ class CString {
     CString& operator+=(const wchar_t* text);
     CString& operator+=(wchar_t ch);
 
-    friend CString operator+(const CString& a, const CString& b);
-    friend CString operator+(const CString& a, const wchar_t* b);
-    friend CString operator+(const wchar_t* a, const CString& b);
-    friend CString operator+(const CString& a, wchar_t b);
-    friend CString operator+(wchar_t a, const CString& b);
+    friend FIELDKIT_API CString operator+(const CString& a, const CString& b);
+    friend FIELDKIT_API CString operator+(const CString& a, const wchar_t* b);
+    friend FIELDKIT_API CString operator+(const wchar_t* a, const CString& b);
+    friend FIELDKIT_API CString operator+(const CString& a, wchar_t b);
+    friend FIELDKIT_API CString operator+(wchar_t a, const CString& b);
 
     friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
     friend bool operator==(const CString& a, const wchar_t* b) { return a.Compare(b) == 0; }

@@ -24,6 +24,8 @@
 #include <string>
 #include <type_traits>
 
+#include "fieldkit/text/export.h"
+
 namespace fieldkit::detail {
 
 constexpr int kMaxFormatWidth = 65536;
@@ -103,10 +105,30 @@ FormatArg MakeFormatArg(const T& v) {
     return a;
 }
 
+}  // namespace fieldkit::detail
+
+// The engine's entry points, called by the templates below; exported, since those templates
+// are compiled into the application.
+namespace fieldkit {
+
 // Appends the formatted text to `out`. A null format appends nothing.
-void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args, std::size_t count);
-void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const FormatArg* args,
-                      std::size_t count);
+FIELDKIT_API void AppendFormatArgs(std::string& out, const char* fmt, const detail::FormatArg* args,
+                                   std::size_t count);
+FIELDKIT_API void AppendFormatArgs(std::wstring& out, const wchar_t* fmt,
+                                   const detail::FormatArg* args, std::size_t count);
+
+// The same contract as CopyToBuffer, formatting straight into `buffer` (no intermediate text).
+FIELDKIT_API std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
+                                            const detail::FormatArg* args, std::size_t count);
+FIELDKIT_API std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
+                                            const detail::FormatArg* args, std::size_t count);
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
+
+using fieldkit::AppendFormatArgs;
+using fieldkit::FormatArgsToBuffer;
 
 template <class Str, class Ch, class... A>
 void AppendFormat(Str& out, const Ch* fmt, const A&... a) {
@@ -133,12 +155,6 @@ std::wstring FormatW(const wchar_t* fmt, const A&... a) {
 // means the text was cut. A cut never splits a UTF-8 sequence in narrow output.
 std::size_t CopyToBuffer(const std::string& text, char* buffer, std::size_t size);
 std::size_t CopyToBuffer(const std::wstring& text, wchar_t* buffer, std::size_t size);
-
-// The same contract as CopyToBuffer, formatting straight into `buffer` (no intermediate text).
-std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
-                               const FormatArg* args, std::size_t count);
-std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
-                               const FormatArg* args, std::size_t count);
 
 template <class Ch, class... A>
 std::size_t FormatToBuffer(Ch* buffer, std::size_t size, const Ch* fmt, const A&... a) {

@@ -18,6 +18,8 @@
 
 #include <cstddef>
 
+#include "fieldkit/text/export.h"
+
 namespace fieldkit::detail {
 
 struct ScanArg {
@@ -80,10 +82,24 @@ inline ScanArg MakeScanArg(long double* p) {
     return {ScanArg::Kind::LongDouble, p};
 }
 
+}  // namespace fieldkit::detail
+
+// The engine's entry points, called by the template below; exported, since the template is
+// compiled into the application.
+namespace fieldkit {
+
 // Returns the number of values stored, or -1 (EOF) when the text ends (or is null) before the
 // first conversion could start, as sscanf does.
-int ScanArgs(const char* text, const char* fmt, const ScanArg* args, std::size_t count);
-int ScanArgs(const wchar_t* text, const wchar_t* fmt, const ScanArg* args, std::size_t count);
+FIELDKIT_API int ScanArgs(const char* text, const char* fmt, const detail::ScanArg* args,
+                          std::size_t count);
+FIELDKIT_API int ScanArgs(const wchar_t* text, const wchar_t* fmt, const detail::ScanArg* args,
+                          std::size_t count);
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
+
+using fieldkit::ScanArgs;
 
 template <class Ch, class... T>
 int Scan(const Ch* text, const Ch* fmt, T*... out) {

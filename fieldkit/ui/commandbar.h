@@ -2,6 +2,7 @@
 // strings in the bar's own string list. It answers the toolbar messages through SendMessageW.
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 #include "fieldkit/ui/window.h"
 
@@ -42,7 +43,7 @@ struct TBBUTTON {
 //                                         index, -1 for no text or a resource id
 //   TB_GETSTRINGW (MAKEWPARAM(size, index), buffer)    the string's length, -1 for a bad index
 //   TB_GETBUTTONTEXTW (command id, buffer)             the caption (the button's string), or -1
-class CCommandBar : public CWnd {
+class FIELDKIT_API CCommandBar : public CWnd {
   public:
     CCommandBar() = default;
     ~CCommandBar() override;

@@ -1,6 +1,7 @@
 // The file dialogs.
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 // The answer comes from the handler set with
@@ -33,5 +34,5 @@ constexpr DWORD OFN_OVERWRITEPROMPT = 0x2;
 constexpr DWORD OFN_HIDEREADONLY = 0x4;
 constexpr DWORD OFN_PATHMUSTEXIST = 0x800;
 constexpr DWORD OFN_FILEMUSTEXIST = 0x1000;
-BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
-BOOL GetSaveFileNameW(OPENFILENAMEW* dialog);
+FIELDKIT_API BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
+FIELDKIT_API BOOL GetSaveFileNameW(OPENFILENAMEW* dialog);

@@ -3,6 +3,7 @@
 // character SetCharWidth pixels wide), and 32-bit bitmaps with nearest-neighbour stretching.
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 constexpr int LOGPIXELSX = 88;
@@ -52,33 +53,34 @@ struct BITMAPINFO {
 
 // The screen's context for a null window, or null when the screen is unavailable
 // (fieldkit::host::SetScreenAvailable(false)); a window's context otherwise.
-HDC GetDC(HWND window);
-HDC GetWindowDC(HWND window);
-int ReleaseDC(HWND window, HDC dc);
-int GetDeviceCaps(HDC dc, int index);
-int GetSystemMetrics(int index);
+FIELDKIT_API HDC GetDC(HWND window);
+FIELDKIT_API HDC GetWindowDC(HWND window);
+FIELDKIT_API int ReleaseDC(HWND window, HDC dc);
+FIELDKIT_API int GetDeviceCaps(HDC dc, int index);
+FIELDKIT_API int GetSystemMetrics(int index);
 // The width of the first `length` characters (or of the whole NUL-terminated text when
 // length is -1), and how many fit in maxExtent when `fit` is given.
-BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int length, int maxExtent, int* fit,
-                           int* partialWidths, SIZE* size);
+FIELDKIT_API BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int length, int maxExtent,
+                                        int* fit, int* partialWidths, SIZE* size);
 
-HDC CreateCompatibleDC(HDC dc);
-BOOL DeleteDC(HDC dc);
+FIELDKIT_API HDC CreateCompatibleDC(HDC dc);
+FIELDKIT_API BOOL DeleteDC(HDC dc);
 // Selects a bitmap into a memory context; returns the one it replaces.
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
-BOOL DeleteObject(HGDIOBJ object);
+FIELDKIT_API HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+FIELDKIT_API BOOL DeleteObject(HGDIOBJ object);
 // A bitmap of 32-bit pixels (any other depth is stored as 32 bits); bits may be null.
-HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
-                         DWORD offset);
-int GetObjectW(HGDIOBJ object, int size, void* out);
+FIELDKIT_API HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel,
+                                  const void* bits);
+FIELDKIT_API HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
+                                      HANDLE section, DWORD offset);
+FIELDKIT_API int GetObjectW(HGDIOBJ object, int size, void* out);
 // Copies (nearest neighbour) between the bitmaps selected into the two contexts.
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                int srcWidth, int srcHeight, DWORD rop);
-LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
+FIELDKIT_API BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
+                             int srcY, int srcWidth, int srcHeight, DWORD rop);
+FIELDKIT_API LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
 
 // The class library's bitmap object; it owns the bitmap it holds (DeleteObject, Detach).
-class CBitmap {
+class FIELDKIT_API CBitmap {
   public:
     CBitmap() = default;
     virtual ~CBitmap() { DeleteObject(); }

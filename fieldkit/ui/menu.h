@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 constexpr UINT MF_STRING = 0x0000;
@@ -43,28 +44,29 @@ struct MENUITEMINFOW {
     UINT cch;
 };
 
-HMENU CreateMenu();
-HMENU CreatePopupMenu();
+FIELDKIT_API HMENU CreateMenu();
+FIELDKIT_API HMENU CreatePopupMenu();
 // A popup item takes the submenu's handle in place of an identifier (MF_POPUP).
-BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text);
-BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text);
+FIELDKIT_API BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text);
+FIELDKIT_API BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu,
+                              const wchar_t* text);
 // Deleting a popup item destroys its submenu too.
-BOOL DeleteMenu(HMENU menu, UINT position, UINT flags);
-BOOL DestroyMenu(HMENU menu);
+FIELDKIT_API BOOL DeleteMenu(HMENU menu, UINT position, UINT flags);
+FIELDKIT_API BOOL DestroyMenu(HMENU menu);
 // Fails with ERROR_INVALID_MENU_HANDLE for a bad menu, ERROR_MENU_ITEM_NOT_FOUND for a bad
 // item. With MIIM_ID a popup item's wID is its submenu's handle.
-BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info);
-int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags);
-HMENU GetSubMenu(HMENU menu, int position);
+FIELDKIT_API BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info);
+FIELDKIT_API int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags);
+FIELDKIT_API HMENU GetSubMenu(HMENU menu, int position);
 // The item's MF_ flags, or 0xFFFFFFFF when there is no such item.
-UINT GetMenuState(HMENU menu, UINT item, UINT flags);
-DWORD CheckMenuItem(HMENU menu, UINT item, UINT check);
-BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable);
+FIELDKIT_API UINT GetMenuState(HMENU menu, UINT item, UINT flags);
+FIELDKIT_API DWORD CheckMenuItem(HMENU menu, UINT item, UINT check);
+FIELDKIT_API BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable);
 
 // The class library's menu object. It does not own its menu unless the menu was made by its
 // own CreateMenu/CreatePopupMenu (then the destructor frees it). As on the
 // handheld, there is no item-count member.
-class CMenu {
+class FIELDKIT_API CMenu {
   public:
     CMenu() = default;
     virtual ~CMenu();

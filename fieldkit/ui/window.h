@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
 constexpr UINT WM_NULL = 0x0000;
@@ -51,36 +52,37 @@ struct MSG {
 
 // A window of the given class; width and height are its client size. A parent must be a
 // window. The menu and instance are accepted and not used.
-HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
-                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
+FIELDKIT_API HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x,
+                                int y, int width, int height, HWND parent, HMENU menu,
+                                HINSTANCE instance, void* param);
 // Destroys the window and, first, all its descendants.
-BOOL DestroyWindow(HWND window);
-BOOL IsWindow(HWND window);
-HWND GetParent(HWND window);
-HWND GetWindow(HWND window, UINT relation);
-int GetWindowTextW(HWND window, wchar_t* buffer, int size);
-int GetWindowTextLengthW(HWND window);
-BOOL SetWindowTextW(HWND window, const wchar_t* text);
+FIELDKIT_API BOOL DestroyWindow(HWND window);
+FIELDKIT_API BOOL IsWindow(HWND window);
+FIELDKIT_API HWND GetParent(HWND window);
+FIELDKIT_API HWND GetWindow(HWND window, UINT relation);
+FIELDKIT_API int GetWindowTextW(HWND window, wchar_t* buffer, int size);
+FIELDKIT_API int GetWindowTextLengthW(HWND window);
+FIELDKIT_API BOOL SetWindowTextW(HWND window, const wchar_t* text);
 // The class name, cut to size - 1 units; 0 for a bad window.
-int GetClassNameW(HWND window, wchar_t* buffer, int size);
-LONG GetWindowLongW(HWND window, int index);
-BOOL GetClientRect(HWND window, RECT* rect);
+FIELDKIT_API int GetClassNameW(HWND window, wchar_t* buffer, int size);
+FIELDKIT_API LONG GetWindowLongW(HWND window, int index);
+FIELDKIT_API BOOL GetClientRect(HWND window, RECT* rect);
 // Sets the position and client size.
-BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
-DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
+FIELDKIT_API BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+FIELDKIT_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
 
 // Into the queue of the thread that created the window (or of the calling thread for a null
 // window). FALSE for a window that is not a window.
-BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+FIELDKIT_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+FIELDKIT_API BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 // The calling thread's queue; a null window and zero filters take every message.
-BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
+FIELDKIT_API BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
 // Waits for a message; 0 for WM_QUIT, -1 for a bad argument.
-BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+FIELDKIT_API BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
 // Calls the window's handler on the calling thread: WM_SETTEXT, WM_GETTEXT and
 // WM_GETTEXTLENGTH for every window, and whatever a class (a command bar) handles itself.
-LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-DWORD GetCurrentThreadId();
+FIELDKIT_API LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+FIELDKIT_API DWORD GetCurrentThreadId();
 
 namespace fieldkit::detail {
 // The handler a window class answers SendMessageW with; it returns false for messages it
@@ -92,7 +94,7 @@ void SetWindowHandler(HWND window, std::shared_ptr<const WindowHandler> handler)
 
 // The class library's window object. It does not own the window: destroying the object leaves
 // the window alone (call DestroyWindow).
-class CWnd {
+class FIELDKIT_API CWnd {
   public:
     CWnd() = default;
     virtual ~CWnd() = default;

@@ -5,8 +5,9 @@
 #pragma once
 
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 
-class CXMLParser {
+class FIELDKIT_API CXMLParser {
   public:
     CXMLParser() = default;
     CXMLParser(const CXMLParser&) = default;

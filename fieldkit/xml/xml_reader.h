@@ -24,7 +24,9 @@
 #include <string_view>
 #include <vector>
 
-class CXMLReader {
+#include "fieldkit/text/export.h"
+
+class FIELDKIT_API CXMLReader {
   public:
     CXMLReader();
     virtual ~CXMLReader();

@@ -16,7 +16,9 @@
 #include <cstdio>
 #include <string>
 
-class CXMLWriter {
+#include "fieldkit/text/export.h"
+
+class FIELDKIT_API CXMLWriter {
   public:
     // Creates or empties the file (text mode) and writes the header line.
     explicit CXMLWriter(const wchar_t* path);
