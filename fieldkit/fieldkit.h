@@ -1,4 +1,5 @@
-// fieldkit: the whole public interface in one include.
+/// @file
+/// fieldkit: the whole public interface in one include.
 #pragma once
 
 #include "fieldkit/platform/cfile.h"

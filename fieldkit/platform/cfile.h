@@ -1,8 +1,9 @@
-// CFile: the class library's file over a device path.
-//
-// Failures are results, never exceptions: Open answers FALSE, Read answers the bytes it could
-// read, Write reports through its result and GetLastError. Reads are buffered, so reading one
-// byte at a time stays cheap; Seek and Write keep the file position exact.
+/// @file
+/// CFile: the class library's file over a device path.
+///
+/// Failures are results, never exceptions: Open answers FALSE, Read answers the bytes it could
+/// read, Write reports through its result and GetLastError. Reads are buffered, so reading one
+/// byte at a time stays cheap; Seek and Write keep the file position exact.
 #pragma once
 
 #include <memory>
@@ -39,16 +40,16 @@ class FIELDKIT_API CFile {
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // modeCreate creates or (without modeNoTruncate) empties the file.
+    /// modeCreate creates or (without modeNoTruncate) empties the file.
     virtual BOOL Open(const wchar_t* path, UINT flags, CFileException* error = nullptr);
     virtual void Close();
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
 
-    // The bytes read: fewer than asked at the end of the file, 0 there or on failure.
+    /// The bytes read: fewer than asked at the end of the file, 0 there or on failure.
     virtual UINT Read(void* buffer, UINT count);
-    // Writes all bytes; false (and GetLastError) when they could not be written.
+    /// Writes all bytes; false (and GetLastError) when they could not be written.
     virtual bool Write(const void* buffer, UINT count);
-    // The new position, or (ULONGLONG)-1 on failure.
+    /// The new position, or (ULONGLONG)-1 on failure.
     virtual ULONGLONG Seek(LONGLONG offset, UINT from);
     ULONGLONG GetPosition() const;
     ULONGLONG GetLength() const;
@@ -56,8 +57,8 @@ class FIELDKIT_API CFile {
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 
   private:
-    // Read-ahead: m_buffer[m_next..m_filled) are the next bytes of the file; the handle's own
-    // position stands m_filled - m_next bytes further on.
+    /// Read-ahead: m_buffer[m_next..m_filled) are the next bytes of the file; the handle's own
+    /// position stands m_filled - m_next bytes further on.
     std::vector<unsigned char> m_buffer;
     std::size_t m_next = 0;
     std::size_t m_filled = 0;

@@ -1,4 +1,5 @@
-// Win32 error codes, as the platform's calls report them (GetLastError, registry results).
+/// @file
+/// Win32 error codes, as the platform's calls report them (GetLastError, registry results).
 #pragma once
 
 #include "fieldkit/text/export.h"

@@ -1,20 +1,21 @@
-// The device file system: Win32 file and folder calls over device paths.
-//
-// A device path separates its components with backslashes (a slash is accepted too); there
-// are no drive letters and no current folder, so every path, absolute or relative, lies under
-// the device root (see fieldkit/platform/host.h), and a ".." component never climbs above it.
-//
-// The device root is a fence. Every path is resolved by the kernel as if the root were the
-// file system's root, in the same step that uses it: a symbolic link inside the root is
-// followed inside the root (an absolute target is a device path), so nothing outside the root
-// is ever read, listed, written, created, deleted or changed. Names match without regard to
-// case, as on the handheld: the exact name when it exists, else the first name in sorted order
-// that matches; creating a name that matches an existing entry in another case opens that
-// entry. Only regular files are opened, read or copied as files: a FIFO, a device or a socket
-// is refused at once (ERROR_ACCESS_DENIED), never waited on.
-//
-// The calls keep their Win32 meanings and results. Failures set the thread's last error
-// (GetLastError) to the Win32 code; nothing throws.
+/// @file
+/// The device file system: Win32 file and folder calls over device paths.
+///
+/// A device path separates its components with backslashes (a slash is accepted too); there
+/// are no drive letters and no current folder, so every path, absolute or relative, lies under
+/// the device root (see fieldkit/platform/host.h), and a ".." component never climbs above it.
+///
+/// The device root is a fence. Every path is resolved by the kernel as if the root were the
+/// file system's root, in the same step that uses it: a symbolic link inside the root is
+/// followed inside the root (an absolute target is a device path), so nothing outside the root
+/// is ever read, listed, written, created, deleted or changed. Names match without regard to
+/// case, as on the handheld: the exact name when it exists, else the first name in sorted order
+/// that matches; creating a name that matches an existing entry in another case opens that
+/// entry. Only regular files are opened, read or copied as files: a FIFO, a device or a socket
+/// is refused at once (ERROR_ACCESS_DENIED), never waited on.
+///
+/// The calls keep their Win32 meanings and results. Failures set the thread's last error
+/// (GetLastError) to the Win32 code; nothing throws.
 #pragma once
 
 #include <cstdint>
@@ -69,45 +70,45 @@ struct WIN32_FIND_DATAW {
 };
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
-// Folder searches. The last component of the pattern may hold the wildcards "*" and "?",
-// matched as on the handheld: without regard to case, "*.*" matching every name and a
-// trailing "." matching names without an extension. "." and ".." are never listed; entries
-// come in the order of their names. A symbolic link in a listing is reported as itself
-// (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
-// leaves it. A pattern without wildcards finds that one entry under its own name (the case
-// it has in its folder), following a link to report what it names.
+/// Folder searches. The last component of the pattern may hold the wildcards "*" and "?",
+/// matched as on the handheld: without regard to case, "*.*" matching every name and a
+/// trailing "." matching names without an extension. "." and ".." are never listed; entries
+/// come in the order of their names. A symbolic link in a listing is reported as itself
+/// (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
+/// leaves it. A pattern without wildcards finds that one entry under its own name (the case
+/// it has in its folder), following a link to report what it names.
 FIELDKIT_API HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
 FIELDKIT_API BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
 FIELDKIT_API BOOL FindClose(HANDLE search);
 
-// Attributes: a folder has FILE_ATTRIBUTE_DIRECTORY; a file that nobody may write is
-// FILE_ATTRIBUTE_READONLY; the hidden attribute is kept in an extended attribute where the
-// host file system allows one (silently dropped where it does not); a file with nothing else
-// to report is FILE_ATTRIBUTE_ARCHIVE. Setting READONLY clears every write permission,
-// clearing it gives the owner write permission back.
+/// Attributes: a folder has FILE_ATTRIBUTE_DIRECTORY; a file that nobody may write is
+/// FILE_ATTRIBUTE_READONLY; the hidden attribute is kept in an extended attribute where the
+/// host file system allows one (silently dropped where it does not); a file with nothing else
+/// to report is FILE_ATTRIBUTE_ARCHIVE. Setting READONLY clears every write permission,
+/// clearing it gives the owner write permission back.
 FIELDKIT_API DWORD GetFileAttributesW(const wchar_t* path);
 FIELDKIT_API BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
 
 FIELDKIT_API BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
-FIELDKIT_API BOOL RemoveDirectoryW(const wchar_t* path);  // only an empty folder
-FIELDKIT_API BOOL DeleteFileW(const wchar_t* path);       // not a folder, not a read-only file
-// Copies contents, permissions and times; replaces an existing target unless failIfExists.
-// An existing target is replaced in one step: the copy is written to a new file beside it,
-// flushed to disk and renamed over it (keeping its owner where permitted), so a failed copy
-// (a full disk) leaves the old target exactly as it was. A target reached through a link is
-// the file the link names; the link stays.
+FIELDKIT_API BOOL RemoveDirectoryW(const wchar_t* path);  ///< only an empty folder
+FIELDKIT_API BOOL DeleteFileW(const wchar_t* path);       ///< not a folder, not a read-only file
+/// Copies contents, permissions and times; replaces an existing target unless failIfExists.
+/// An existing target is replaced in one step: the copy is written to a new file beside it,
+/// flushed to disk and renamed over it (keeping its owner where permitted), so a failed copy
+/// (a full disk) leaves the old target exactly as it was. A target reached through a link is
+/// the file the link names; the link stays.
 FIELDKIT_API BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
-// Moves the entry itself (a link stays a link); fails when the target exists, unless the two
-// names are one entry differing in case, which renames it to the new case.
+/// Moves the entry itself (a link stays a link); fails when the target exists, unless the two
+/// names are one entry differing in case, which renames it to the new case.
 FIELDKIT_API BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
-// With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
-// file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
-// durable before returning.
+/// With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
+/// file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
+/// durable before returning.
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
 FIELDKIT_API BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags);
 
-// Open files. The share mode, attributes and template are accepted and not enforced.
+/// Open files. The share mode, attributes and template are accepted and not enforced.
 FIELDKIT_API HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
                                 LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                                 HANDLE templ);
@@ -115,17 +116,17 @@ FIELDKIT_API BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read,
 FIELDKIT_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written,
                             void* overlapped);
 FIELDKIT_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
-// The creation time is the file's birth time where the file system records one, else the
-// time of its last status change.
+/// The creation time is the file's birth time where the file system records one, else the
+/// time of its last status change.
 FIELDKIT_API BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess,
                               FILETIME* lastWrite);
 FIELDKIT_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 
-// File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
-// covers the whole file and fails for an empty file; a read-write mapping larger than its
-// file makes the file that size, taking its blocks at once (a full disk fails here, never
-// later in a write through the view). A view of 0 bytes covers the whole mapping. The bytes
-// written through a view reach the file at the latest when the view is unmapped.
+/// File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
+/// covers the whole file and fails for an empty file; a read-write mapping larger than its
+/// file makes the file that size, taking its blocks at once (a full disk fails here, never
+/// later in a write through the view). A view of 0 bytes covers the whole mapping. The bytes
+/// written through a view reach the file at the latest when the view is unmapped.
 constexpr DWORD PAGE_READONLY = 0x02;
 constexpr DWORD PAGE_READWRITE = 0x04;
 constexpr DWORD FILE_MAP_WRITE = 0x0002;
@@ -142,8 +143,8 @@ FIELDKIT_API void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh,
                                  std::size_t bytes);
 FIELDKIT_API BOOL UnmapViewOfFile(const void* view);
 
-// fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
-// "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).
+/// fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
+/// "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).
 FIELDKIT_API FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
 
 namespace fieldkit::detail {

@@ -1,5 +1,6 @@
-// Handles: what CreateFileW, FindFirstFileW, CreateFileForMappingW, CreateFileMappingW and
-// CreateEventW give out, closed with CloseHandle.
+/// @file
+/// Handles: what CreateFileW, FindFirstFileW, CreateFileForMappingW, CreateFileMappingW and
+/// CreateEventW give out, closed with CloseHandle.
 #pragma once
 
 #include "fieldkit/platform/errors.h"
@@ -8,6 +9,6 @@
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1)))
 
-// Closes any handle the platform gave out; the object goes when its last user lets go (an
-// event when its last handle closes). FALSE with ERROR_INVALID_HANDLE for an unknown handle.
+/// Closes any handle the platform gave out; the object goes when its last user lets go (an
+/// event when its last handle closes). FALSE with ERROR_INVALID_HANDLE for an unknown handle.
 FIELDKIT_API BOOL CloseHandle(HANDLE handle);

@@ -1,11 +1,12 @@
-// Memory figures.
+/// @file
+/// Memory figures.
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
-// Memory figures from the kernel: physical memory available without swapping, and the
-// process's free address space. Byte counts, not cut to 32 bits.
+/// Memory figures from the kernel: physical memory available without swapping, and the
+/// process's free address space. Byte counts, not cut to 32 bits.
 struct MEMORYSTATUS {
     DWORD dwLength;
     DWORD dwMemoryLoad;

@@ -1,12 +1,13 @@
-// The registry.
+/// @file
+/// The registry.
 #pragma once
 
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
-// An in-process registry of keys (no values) under HKEY_LOCAL_MACHINE; key names are compared
-// without regard to case. Results are Win32 error codes (ERROR_SUCCESS is 0).
+/// An in-process registry of keys (no values) under HKEY_LOCAL_MACHINE; key names are compared
+/// without regard to case. Results are Win32 error codes (ERROR_SUCCESS is 0).
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<UINT_PTR>(0x80000002u)))
 using REGSAM = DWORD;
 constexpr REGSAM KEY_READ = 0x20019;
@@ -21,5 +22,5 @@ FIELDKIT_API LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD reserve
 FIELDKIT_API LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, REGSAM access,
                                 HKEY* result);
 FIELDKIT_API LONG RegCloseKey(HKEY key);
-// Deletes a key that has no subkeys.
+/// Deletes a key that has no subkeys.
 FIELDKIT_API LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey);

@@ -1,6 +1,7 @@
-// Events, waiting and sleeping on the emulated device. Named events are process-local
-// objects found by name: creating one whose name exists opens the same event (the last error
-// is then ERROR_ALREADY_EXISTS); it goes when its last handle is closed (CloseHandle).
+/// @file
+/// Events, waiting and sleeping on the emulated device. Named events are process-local
+/// objects found by name: creating one whose name exists opens the same event (the last error
+/// is then ERROR_ALREADY_EXISTS); it goes when its last handle is closed (CloseHandle).
 #pragma once
 
 #include "fieldkit/platform/errors.h"
@@ -21,13 +22,13 @@ constexpr DWORD EVENT_ALL_ACCESS = 0x1F0003;
 
 FIELDKIT_API HANDLE CreateEventW(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
                                  const wchar_t* name);
-// Null when no event of that name exists.
+/// Null when no event of that name exists.
 FIELDKIT_API HANDLE OpenEventW(DWORD access, BOOL inherit, const wchar_t* name);
-// The handheld's one call behind SetEvent, ResetEvent and PulseEvent.
+/// The handheld's one call behind SetEvent, ResetEvent and PulseEvent.
 FIELDKIT_API BOOL EventModify(HANDLE event, DWORD operation);
 FIELDKIT_API BOOL SetEvent(HANDLE event);
 FIELDKIT_API BOOL ResetEvent(HANDLE event);
-// WAIT_OBJECT_0 when the event is (or becomes) set within the time, else WAIT_TIMEOUT;
-// WAIT_FAILED for a handle that is not an event.
+/// WAIT_OBJECT_0 when the event is (or becomes) set within the time, else WAIT_TIMEOUT;
+/// WAIT_FAILED for a handle that is not an event.
 FIELDKIT_API DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
 FIELDKIT_API void Sleep(DWORD milliseconds);

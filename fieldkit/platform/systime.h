@@ -1,7 +1,8 @@
-// Time on the device: file times, calendar times, the tick count and time pictures.
-//
-// FILETIME counts 100 ns units since 1601-01-01 UTC. Local time follows the TZ environment
-// variable as the C library does.
+/// @file
+/// Time on the device: file times, calendar times, the tick count and time pictures.
+///
+/// FILETIME counts 100 ns units since 1601-01-01 UTC. Local time follows the TZ environment
+/// variable as the C library does.
 #pragma once
 
 #include "fieldkit/text/export.h"
@@ -34,15 +35,15 @@ FIELDKIT_API void GetLocalTime(SYSTEMTIME* time);
 FIELDKIT_API BOOL SystemTimeToFileTime(const SYSTEMTIME* time, FILETIME* fileTime);
 FIELDKIT_API BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* time);
 FIELDKIT_API BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
-// -1, 0 or 1 as the first time is earlier than, equal to or later than the second.
+/// -1, 0 or 1 as the first time is earlier than, equal to or later than the second.
 FIELDKIT_API LONG CompareFileTime(const FILETIME* a, const FILETIME* b);
 
-// Milliseconds of a monotonic clock, wrapping at 2^32.
+/// Milliseconds of a monotonic clock, wrapping at 2^32.
 FIELDKIT_API DWORD GetTickCount();
 
-// Formats a time with a picture of H, HH, h, hh, m, mm, s, ss, t, tt and quoted text (the
-// locale and flags are accepted; the pictures mean what they mean in every locale). A null
-// time is the current local time. Returns the units written with the terminator, or with
-// size 0 the units needed; 0 when the buffer is too small or an argument is bad.
+/// Formats a time with a picture of H, HH, h, hh, m, mm, s, ss, t, tt and quoted text (the
+/// locale and flags are accepted; the pictures mean what they mean in every locale). A null
+/// time is the current local time. Returns the units written with the terminator, or with
+/// size 0 the units needed; 0 when the buffer is too small or an argument is bad.
 FIELDKIT_API int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time,
                                 const wchar_t* picture, wchar_t* buffer, int size);

@@ -1,9 +1,10 @@
-// CArray<T>: the growable array of the handheld's class library, over std::vector.
-//
-// Indices are INT_PTR as there. Writing or removing outside the array does nothing and
-// inserting beyond the end appends, so a bad index never corrupts memory; reading outside the
-// array is a programming error that stops the program with a message (there is no element to
-// return a reference to).
+/// @file
+/// CArray<T>: the growable array of the handheld's class library, over std::vector.
+///
+/// Indices are INT_PTR as there. Writing or removing outside the array does nothing and
+/// inserting beyond the end appends, so a bad index never corrupts memory; reading outside the
+/// array is a programming error that stops the program with a message (there is no element to
+/// return a reference to).
 #pragma once
 
 #include <algorithm>

@@ -1,9 +1,10 @@
-// CString: the wide text type of the library's interface.
-//
-// A value-semantics string of wchar_t over std::wstring with the members of the handheld's
-// class library that fieldkit and its applications use. Indices and counts are int, as there.
-// Where the handheld would assert on a bad index, this class stays defined: reading outside the
-// text gives L'\0', writing outside it does nothing, and ranges are clipped to the text.
+/// @file
+/// CString: the wide text type of the library's interface.
+///
+/// A value-semantics string of wchar_t over std::wstring with the members of the handheld's
+/// class library that fieldkit and its applications use. Indices and counts are int, as there.
+/// Where the handheld would assert on a bad index, this class stays defined: reading outside the
+/// text gives L'\0', writing outside it does nothing, and ranges are clipped to the text.
 #pragma once
 
 #include <string>
@@ -18,7 +19,7 @@ class FIELDKIT_API CString {
     CString(const wchar_t* text);  // NOLINT(google-explicit-constructor): as on the handheld
     CString(const wchar_t* text, int length);
     CString(wchar_t ch, int repeat = 1);
-    // Narrow text is taken as UTF-8 (the encoding of narrow text on this platform).
+    /// Narrow text is taken as UTF-8 (the encoding of narrow text on this platform).
     CString(const char* utf8);                                // NOLINT(google-explicit-constructor)
     CString(const std::wstring& text) : m_str(text) {}        // NOLINT(google-explicit-constructor)
     CString(std::wstring&& text) : m_str(std::move(text)) {}  // NOLINT
@@ -37,7 +38,7 @@ class FIELDKIT_API CString {
     operator const wchar_t*() const { return m_str.c_str(); }  // NOLINT
     const std::wstring& GetStdString() const { return m_str; }
 
-    // Index of the first match at or after `start`, or -1.
+    /// Index of the first match at or after `start`, or -1.
     int Find(wchar_t ch, int start = 0) const;
     int Find(const wchar_t* sub, int start = 0) const;
     int ReverseFind(wchar_t ch) const;
@@ -48,7 +49,7 @@ class FIELDKIT_API CString {
     CString Left(int count) const;
     CString Right(int count) const;
 
-    // Without an argument these remove white space (see IsWideSpace).
+    /// Without an argument these remove white space (see IsWideSpace).
     CString& Trim();
     CString& Trim(wchar_t ch);
     CString& Trim(const wchar_t* chars);
@@ -59,12 +60,12 @@ class FIELDKIT_API CString {
     CString& TrimRight(wchar_t ch);
     CString& TrimRight(const wchar_t* chars);
 
-    // Each returns the number of characters removed or replacements made.
+    /// Each returns the number of characters removed or replacements made.
     int Remove(wchar_t ch);
     int Replace(wchar_t oldCh, wchar_t newCh);
     int Replace(const wchar_t* oldText, const wchar_t* newText);
 
-    // Each returns the new length.
+    /// Each returns the new length.
     int Insert(int index, wchar_t ch);
     int Insert(int index, const wchar_t* text);
     int Delete(int index, int count = 1);
@@ -72,13 +73,13 @@ class FIELDKIT_API CString {
     CString& MakeUpper();
     CString& MakeLower();
 
-    // Ordinal comparison by code unit: negative, zero or positive.
+    /// Ordinal comparison by code unit: negative, zero or positive.
     int Compare(const wchar_t* text) const;
-    // The same after mapping both texts to lower case (see ToWideLower).
+    /// The same after mapping both texts to lower case (see ToWideLower).
     int CompareNoCase(const wchar_t* text) const;
 
-    // printf-style formatting (see fieldkit/text/format.h): "%s" takes wide or narrow text,
-    // CString included; nothing depends on the process locale.
+    /// printf-style formatting (see fieldkit/text/format.h): "%s" takes wide or narrow text,
+    /// CString included; nothing depends on the process locale.
     template <class... A>
     void Format(const wchar_t* fmt, const A&... args) {
         m_str.clear();

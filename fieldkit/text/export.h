@@ -1,10 +1,11 @@
-// FIELDKIT_API: marks what the library exports.
-//
-// The shared library is built with hidden visibility, so only the functions and classes marked
-// here are part of its interface; internal helpers stay private to it and cannot clash with an
-// application's own symbols. A static library ignores the mark on Linux. On Windows a DLL build
-// defines FIELDKIT_BUILDING_DLL and its users FIELDKIT_DLL (the CMake package and pkg-config
-// file do that); a static build defines neither.
+/// @file
+/// FIELDKIT_API: marks what the library exports.
+///
+/// The shared library is built with hidden visibility, so only the functions and classes marked
+/// here are part of its interface; internal helpers stay private to it and cannot clash with an
+/// application's own symbols. A static library ignores the mark on Linux. On Windows a DLL build
+/// defines FIELDKIT_BUILDING_DLL and its users FIELDKIT_DLL (the CMake package and pkg-config
+/// file do that); a static build defines neither.
 #pragma once
 
 #if defined(_WIN32) || defined(__CYGWIN__)

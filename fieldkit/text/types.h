@@ -1,7 +1,8 @@
-// Basic Win32-shaped types used at the library's interface.
-//
-// Applications written for the handheld use these names; they keep their Win32 meanings
-// (BOOL is a 32-bit int, DWORD an unsigned 32-bit value, INT_PTR a pointer-sized int).
+/// @file
+/// Basic Win32-shaped types used at the library's interface.
+///
+/// Applications written for the handheld use these names; they keep their Win32 meanings
+/// (BOOL is a 32-bit int, DWORD an unsigned 32-bit value, INT_PTR a pointer-sized int).
 #pragma once
 
 #include <cstddef>
@@ -29,7 +30,7 @@ using LPVOID = void*;
 using LPCVOID = const void*;
 using LPDWORD = DWORD*;
 
-// Handles are opaque; the platform layer hands them out and checks them on every use.
+/// Handles are opaque; the platform layer hands them out and checks them on every use.
 using HANDLE = void*;
 using HMODULE = struct HINSTANCE__*;
 using HINSTANCE = HMODULE;
@@ -60,14 +61,14 @@ using WPARAM = UINT_PTR;
 using LPARAM = INT_PTR;
 using LRESULT = INT_PTR;
 
-// The cursor of the class library's collections: opaque, null when a walk is over.
+/// The cursor of the class library's collections: opaque, null when a walk is over.
 struct __POSITION {};
 using POSITION = __POSITION*;
 
 using ULONGLONG = std::uint64_t;
 using LONGLONG = std::int64_t;
 
-// The handheld's longest path, terminator included.
+/// The handheld's longest path, terminator included.
 constexpr DWORD MAX_PATH = 260;
 
 #ifndef TRUE

@@ -1,11 +1,12 @@
-// The file dialogs.
+/// @file
+/// The file dialogs.
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
-// The answer comes from the handler set with
-// fieldkit::host::SetFileDialogHandler; without one the dialog is cancelled (FALSE).
+/// The answer comes from the handler set with
+/// fieldkit::host::SetFileDialogHandler; without one the dialog is cancelled (FALSE).
 struct OPENFILENAMEW {
     DWORD lStructSize;
     HWND hwndOwner;

@@ -1,10 +1,11 @@
-// An in-process emulation of the handheld's windows and message queues.
-//
-// Windows are objects in a process-wide table behind HWND handles: class name, style, text,
-// parent and ordered children, client size, and the thread that created them. Posted messages
-// go into the creating thread's queue. Every call is thread-safe and keeps its Win32 meaning;
-// nothing is drawn. A handle of a destroyed window is never reused, so IsWindow of it stays
-// false.
+/// @file
+/// An in-process emulation of the handheld's windows and message queues.
+///
+/// Windows are objects in a process-wide table behind HWND handles: class name, style, text,
+/// parent and ordered children, client size, and the thread that created them. Posted messages
+/// go into the creating thread's queue. Every call is thread-safe and keeps its Win32 meaning;
+/// nothing is drawn. A handle of a destroyed window is never reused, so IsWindow of it stays
+/// false.
 #pragma once
 
 #include <functional>
@@ -50,12 +51,12 @@ struct MSG {
     POINT pt;
 };
 
-// A window of the given class; width and height are its client size. A parent must be a
-// window. The menu and instance are accepted and not used.
+/// A window of the given class; width and height are its client size. A parent must be a
+/// window. The menu and instance are accepted and not used.
 FIELDKIT_API HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x,
                                 int y, int width, int height, HWND parent, HMENU menu,
                                 HINSTANCE instance, void* param);
-// Destroys the window and, first, all its descendants.
+/// Destroys the window and, first, all its descendants.
 FIELDKIT_API BOOL DestroyWindow(HWND window);
 FIELDKIT_API BOOL IsWindow(HWND window);
 FIELDKIT_API HWND GetParent(HWND window);
@@ -63,24 +64,24 @@ FIELDKIT_API HWND GetWindow(HWND window, UINT relation);
 FIELDKIT_API int GetWindowTextW(HWND window, wchar_t* buffer, int size);
 FIELDKIT_API int GetWindowTextLengthW(HWND window);
 FIELDKIT_API BOOL SetWindowTextW(HWND window, const wchar_t* text);
-// The class name, cut to size - 1 units; 0 for a bad window.
+/// The class name, cut to size - 1 units; 0 for a bad window.
 FIELDKIT_API int GetClassNameW(HWND window, wchar_t* buffer, int size);
 FIELDKIT_API LONG GetWindowLongW(HWND window, int index);
 FIELDKIT_API BOOL GetClientRect(HWND window, RECT* rect);
-// Sets the position and client size.
+/// Sets the position and client size.
 FIELDKIT_API BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 FIELDKIT_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
 
-// Into the queue of the thread that created the window (or of the calling thread for a null
-// window). FALSE for a window that is not a window.
+/// Into the queue of the thread that created the window (or of the calling thread for a null
+/// window). FALSE for a window that is not a window.
 FIELDKIT_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 FIELDKIT_API BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
-// The calling thread's queue; a null window and zero filters take every message.
+/// The calling thread's queue; a null window and zero filters take every message.
 FIELDKIT_API BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
-// Waits for a message; 0 for WM_QUIT, -1 for a bad argument.
+/// Waits for a message; 0 for WM_QUIT, -1 for a bad argument.
 FIELDKIT_API BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
-// Calls the window's handler on the calling thread: WM_SETTEXT, WM_GETTEXT and
-// WM_GETTEXTLENGTH for every window, and whatever a class (a command bar) handles itself.
+/// Calls the window's handler on the calling thread: WM_SETTEXT, WM_GETTEXT and
+/// WM_GETTEXTLENGTH for every window, and whatever a class (a command bar) handles itself.
 FIELDKIT_API LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 FIELDKIT_API DWORD GetCurrentThreadId();
 
@@ -92,8 +93,8 @@ using WindowHandler = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
 void SetWindowHandler(HWND window, std::shared_ptr<const WindowHandler> handler);
 }  // namespace fieldkit::detail
 
-// The class library's window object. It does not own the window: destroying the object leaves
-// the window alone (call DestroyWindow).
+/// The class library's window object. It does not own the window: destroying the object leaves
+/// the window alone (call DestroyWindow).
 class FIELDKIT_API CWnd {
   public:
     CWnd() = default;
