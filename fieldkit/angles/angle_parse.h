@@ -17,8 +17,10 @@
 /// characters) converted to an azimuth in [0, 360].
 FIELDKIT_API double StringToAngle(CString text);
 /// Negative when the text holds S or s (latitude) or W or w (longitude), on top of any minus.
+///@{
 FIELDKIT_API double StringToLatitude(CString text);
 FIELDKIT_API double StringToLongitude(CString text);
+///@}
 /// Degrees, minutes and seconds given as three number texts, in radians; signs used as given.
 FIELDKIT_API double AngleToRad(CString degrees, CString minutes, CString seconds);
 /// Whether a typed packed D.MMSS text (degrees, ".", two digits of minutes, two of seconds,

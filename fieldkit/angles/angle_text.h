@@ -19,8 +19,10 @@ FIELDKIT_API CString LatitudeToDDDMMSSSString(double latitude, bool fiveDecimals
 FIELDKIT_API CString LongitudeToDDDMMSSSString(double longitude, bool fiveDecimals);
 
 /// Signed decimal text: "%02.7lf" / "%02.5lf" for a latitude, "%.8lf" / "%.6lf" for a longitude.
+///@{
 FIELDKIT_API CString LatitudeToDDDDString(double latitude, bool sevenDecimals);
 FIELDKIT_API CString LongitudeToDDDDString(double longitude, bool eightDecimals);
+///@}
 
 /// "%3d°%02d'%6.4f\"" with every blank removed and "-" in front of a negative angle unless all
 /// its parts are (nearly) zero. The flag does not change the text.

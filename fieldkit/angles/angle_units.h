@@ -14,25 +14,35 @@
 /// [0, 360) (-360 gives -0, which is not below zero).
 FIELDKIT_API double ModDeg360(double a, bool positive);
 
+/// Radians and grads (400 to the turn) to degrees and back.
+///@{
 FIELDKIT_API double Rad2Deg(double radians);
 FIELDKIT_API double Deg2Rad(double degrees);
 FIELDKIT_API double Grad2Deg(double grads);
 FIELDKIT_API double Deg2Grad(double degrees);
+///@}
 /// Centesimal seconds (1/10000 grad) to arc seconds, and back.
 FIELDKIT_API double GradCC2DegSec(double cc);
 /// Reduces its input by one full turn of arc seconds (1296000) before scaling.
 FIELDKIT_API double DegSec2GradCC(double arcSeconds);
+/// Mils (6400 to the turn) to degrees and back.
+///@{
 FIELDKIT_API double Mil2Deg(double mils);
 FIELDKIT_API double Deg2Mil(double degrees);
+///@}
 
 /// A horizontal angle counted one way as counted the other way, in [0, 360); 0 stays 0. The
 /// conversion is its own inverse, so both names are the same function.
+///@{
 FIELDKIT_API double HL2HR(double a);
 FIELDKIT_API double HR2HL(double a);
+///@}
 
 /// Vertical angle from the horizon to zenith angle and back (90 - a, in [0, 360)).
+///@{
 FIELDKIT_API double Level2Zenith(double a);
 FIELDKIT_API double Zenith2Level(double a);
+///@}
 
 /// True when |d| exceeds 0.5 degree.
 FIELDKIT_API bool ShouldTurn(double d);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+/// The port a receiver or instrument is connected through, with its link flags.
 class TConnectionPort {
   public:
     /// The port value: the port number in bits 0-7 and 12-31, link flags in bits 8-11. Any
@@ -21,10 +22,13 @@ class TConnectionPort {
     TConnectionPort(ECommPort value = COMMPORT_BLUETOOTH)  // NOLINT(google-explicit-constructor)
         : m_value(value) {}
 
+    /// Whether the flag of that link is set.
+    ///@{
     bool IsBluetooth() const { return (m_value & COMMPORT_BLUETOOTH) != 0; }
     bool IsUnregistered() const { return (m_value & COMMPORT_UNREGISTERED) != 0; }
     bool IsUSB() const { return (m_value & COMMPORT_USB) != 0; }
     bool IsKVLN() const { return (m_value & COMMPORT_KVLN) != 0; }
+    ///@}
 
     /// The value with the flag bits 8-11 cleared.
     ECommPort GetCommPort() const { return static_cast<ECommPort>(m_value & ~COMMPORT_FLAGS); }
@@ -32,10 +36,12 @@ class TConnectionPort {
     bool IsValidPort() const { return GetCommPort() >= 1 && GetCommPort() <= 99; }
 
     /// Whole values, flags included.
+    ///@{
     bool operator==(const TConnectionPort& other) const { return m_value == other.m_value; }
     bool operator!=(const TConnectionPort& other) const { return m_value != other.m_value; }
     TConnectionPort& operator=(const TConnectionPort& other) = default;
     TConnectionPort(const TConnectionPort& other) = default;
+    ///@}
 
   private:
     ECommPort m_value;

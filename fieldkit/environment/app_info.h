@@ -10,9 +10,12 @@
 
 /// Three texts that the library stores and returns unchanged.
 struct TVersionInfo {
+    /// One of the three texts, kept as given.
+    ///@{
     CString first;
     CString second;
     CString third;
+    ///@}
 };
 
 /// Records the identity, creating the record if no call has yet. Later calls replace all four

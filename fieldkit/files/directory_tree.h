@@ -11,6 +11,7 @@
 
 namespace FileFuncsEx {
 
+/// What a listing takes: files, folders or both.
 enum EFindFolder { FindFiles = 1, FindFolders = 2, FindFilesAndFolders = 3 };
 
 /// The file's size (sizeHigh may be null). False, leaving the outputs alone, when the file

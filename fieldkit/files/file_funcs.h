@@ -18,15 +18,19 @@ namespace FileFuncs {
 /// when there is neither).
 FIELDKIT_API int GetFileNameStart(const CString& path);
 /// Index of the last full stop, or the length of the text when there is none.
+///@{
 FIELDKIT_API int GetFileExtStart(const CString& path);
 FIELDKIT_API CString ExtractFileNameWithExtFromPathName(const CString& path);
+///@}
 /// The characters after the last full stop; empty when there is none or nothing follows it.
 FIELDKIT_API CString ExtractFileNameExtFromPathName(const CString& path);
 /// The file name up to its last full stop; empty when that full stop lies before the name.
 FIELDKIT_API CString ExtractFileNameWithoutExtFromPathName(const CString& path);
 /// The whole text up to its last full stop, or the whole text.
+///@{
 FIELDKIT_API CString ExtractPathNameWithoutExtFromPathName(const CString& path);
 FIELDKIT_API CString CutExtFromFileName(const CString& path);
+///@}
 
 /// True when a search for the path finds anything, file or folder (wildcards allowed).
 FIELDKIT_API bool IsFileExist(const CString& path);
@@ -51,6 +55,7 @@ FIELDKIT_API bool ConvertAndFormatFileTime(FILETIME& time, CString* date, CStrin
 /// Each pair of texts is printed when its time is given and either text is asked for; false
 /// when a time asked for can't be printed (its texts stay as they were). The path form reads
 /// the file's times first and is false, touching no text, when it can't.
+///@{
 FIELDKIT_API bool vlmGetFileTimeFormatted(FILETIME* creation, FILETIME* lastAccess,
                                           FILETIME* lastWrite, CString* creationDate,
                                           CString* creationTime, CString* writeDate,
@@ -61,5 +66,6 @@ FIELDKIT_API bool vlmGetFileTimeFormatted(const wchar_t* path, CString* creation
                                           CString* writeTime, CString* accessDate,
                                           CString* accessTime);
 FIELDKIT_API void vlmGetSystemTimeAsFileTime(FILETIME& now);
+///@}
 
 }  // namespace FileFuncs

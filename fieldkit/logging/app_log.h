@@ -17,14 +17,14 @@ FIELDKIT_API void FinishLogging();
 
 /// Writes one line of UTF-8 text, opening the log first if it never started. Always 0.
 FIELDKIT_API long LOGMESSAGE(const char* text, long level);
-/// printf-style (see fieldkit/text/format.h): "%s" and "%S" take narrow or wide text and
-/// write UTF-8. Formatted in this call's own storage and cut to 1,023 bytes. Always 0.
 namespace fieldkit {
 /// False when a line of this level would be dropped (the log stopped, paused, disabled or
 /// filtering the level), so the printf form need not format it.
 FIELDKIT_API bool AppLogTakes(long level);
 }  // namespace fieldkit
 
+/// printf-style (see fieldkit/text/format.h): "%s" and "%S" take narrow or wide text and
+/// write UTF-8. Formatted in this call's own storage and cut to 1,023 bytes. Always 0.
 template <class... A>
 long LOGMESSAGE(long level, const char* fmt, const A&... args) {
     if (!fieldkit::AppLogTakes(level)) return 0;

@@ -30,17 +30,23 @@ FIELDKIT_API double StringToHeight(CString text);
 
 /// Northings and eastings are always written as decimal numbers: both are
 /// HeightToDecimalString(value, decimals).
+///@{
 FIELDKIT_API CString NorEToDecimalString(double value, int decimals);
 FIELDKIT_API CString NorEToFeetAndInchesString(double value, int decimals);
+///@}
 /// StringToHeight(text).
 FIELDKIT_API double StringToNorE(CString text);
 
 /// Feet to metres, unrounded.
+///@{
 FIELDKIT_API double USFeet2Meter(double feet);
 FIELDKIT_API double IFeet2Meter(double feet);
+///@}
 /// Metres to feet, rounded to 0.00001 ft (halves away from zero).
+///@{
 FIELDKIT_API double Meter2USFeet(double metres);
 FIELDKIT_API double Meter2IFeet(double metres);
+///@}
 
 /// Packed feet-and-inches value to metres (US survey foot when usFeet, else international).
 FIELDKIT_API double FFFII2Meter(double packed, bool usFeet);

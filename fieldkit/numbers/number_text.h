@@ -20,18 +20,22 @@ FIELDKIT_API double FormatFloat(double x, int decimals);
 /// and anything after the number is ignored ("12abc" reads 12). Return 1 and store the value
 /// when one was read; otherwise return 0 and set the result to zero (also for a null or empty
 /// text). A number beyond the range of the result's type saturates at that range.
+///@{
 FIELDKIT_API int StringToDouble(const wchar_t* text, double& value);
 FIELDKIT_API int StringToFloat(const wchar_t* text, float& value);
 FIELDKIT_API int StringToInt(const wchar_t* text, int& value);
 FIELDKIT_API int StringToLong(const wchar_t* text, long& value);
 FIELDKIT_API int StringToUint(const wchar_t* text, unsigned int& value);
 FIELDKIT_API int StringToShort(const wchar_t* text, short& value);
+///@}
 
 /// Remove every blank (U+0020) from the text, then scan it with "%lf", "%f" or "%d"; 0 when it
 /// holds no number ("1 000.5" reads 1000.5).
+///@{
 FIELDKIT_API double StringToDouble(CString text);
 FIELDKIT_API float StringToFloat(CString text);
 FIELDKIT_API long StringToInt(CString text);
+///@}
 
 /// The pseudo-minute count of "day.month.year" or "day.month.year, hour:minute" (365-day years,
 /// 30-day months, years after 2000 counted from 2000), in 32-bit arithmetic that wraps as two's

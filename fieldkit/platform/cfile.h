@@ -15,8 +15,10 @@
 
 class CFileException;
 
+/// A file of the device, opened by path; closed by Close or on destruction.
 class FIELDKIT_API CFile {
   public:
+    /// Flags of Open: access, sharing (accepted, not enforced), creation and text or binary.
     enum OpenFlags : UINT {
         modeRead = 0x0000,
         modeWrite = 0x0001,
@@ -32,9 +34,11 @@ class FIELDKIT_API CFile {
         typeText = 0x4000,
         typeBinary = 0x8000
     };
+    /// Where Seek counts from.
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
     CFile() = default;
+    /// Opens as Open does; IsOpen tells whether it succeeded.
     CFile(const wchar_t* path, UINT flags) { Open(path, flags); }
     virtual ~CFile() { Close(); }
     CFile(const CFile&) = delete;
@@ -42,7 +46,9 @@ class FIELDKIT_API CFile {
 
     /// modeCreate creates or (without modeNoTruncate) empties the file.
     virtual BOOL Open(const wchar_t* path, UINT flags, CFileException* error = nullptr);
+    /// Closes the file if one is open.
     virtual void Close();
+    /// Whether a file is open.
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
 
     /// The bytes read: fewer than asked at the end of the file, 0 there or on failure.
@@ -50,17 +56,22 @@ class FIELDKIT_API CFile {
     /// Writes all bytes; false (and GetLastError) when they could not be written.
     virtual bool Write(const void* buffer, UINT count);
     /// The new position, or (ULONGLONG)-1 on failure.
+    ///@{
     virtual ULONGLONG Seek(LONGLONG offset, UINT from);
     ULONGLONG GetPosition() const;
     ULONGLONG GetLength() const;
+    ///@}
 
+    /// The open file's handle, INVALID_HANDLE_VALUE when none is open.
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
 
   private:
     /// Read-ahead: m_buffer[m_next..m_filled) are the next bytes of the file; the handle's own
     /// position stands m_filled - m_next bytes further on.
+    ///@{
     std::vector<unsigned char> m_buffer;
     std::size_t m_next = 0;
     std::size_t m_filled = 0;
     bool DropReadAhead();
+    ///@}
 };

@@ -77,17 +77,21 @@ using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 /// (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
 /// leaves it. A pattern without wildcards finds that one entry under its own name (the case
 /// it has in its folder), following a link to report what it names.
+///@{
 FIELDKIT_API HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
 FIELDKIT_API BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
 FIELDKIT_API BOOL FindClose(HANDLE search);
+///@}
 
 /// Attributes: a folder has FILE_ATTRIBUTE_DIRECTORY; a file that nobody may write is
 /// FILE_ATTRIBUTE_READONLY; the hidden attribute is kept in an extended attribute where the
 /// host file system allows one (silently dropped where it does not); a file with nothing else
 /// to report is FILE_ATTRIBUTE_ARCHIVE. Setting READONLY clears every write permission,
 /// clearing it gives the owner write permission back.
+///@{
 FIELDKIT_API DWORD GetFileAttributesW(const wchar_t* path);
 FIELDKIT_API BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
+///@}
 
 FIELDKIT_API BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
 FIELDKIT_API BOOL RemoveDirectoryW(const wchar_t* path);  ///< only an empty folder
@@ -104,11 +108,14 @@ FIELDKIT_API BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
 /// With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
 /// file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
 /// durable before returning.
+///@{
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
 FIELDKIT_API BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags);
+///@}
 
 /// Open files. The share mode, attributes and template are accepted and not enforced.
+///@{
 FIELDKIT_API HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
                                 LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                                 HANDLE templ);
@@ -116,17 +123,21 @@ FIELDKIT_API BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read,
 FIELDKIT_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written,
                             void* overlapped);
 FIELDKIT_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+///@}
 /// The creation time is the file's birth time where the file system records one, else the
 /// time of its last status change.
+///@{
 FIELDKIT_API BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess,
                               FILETIME* lastWrite);
 FIELDKIT_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+///@}
 
 /// File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
 /// covers the whole file and fails for an empty file; a read-write mapping larger than its
 /// file makes the file that size, taking its blocks at once (a full disk fails here, never
 /// later in a write through the view). A view of 0 bytes covers the whole mapping. The bytes
 /// written through a view reach the file at the latest when the view is unmapped.
+///@{
 constexpr DWORD PAGE_READONLY = 0x02;
 constexpr DWORD PAGE_READWRITE = 0x04;
 constexpr DWORD FILE_MAP_WRITE = 0x0002;
@@ -142,6 +153,7 @@ FIELDKIT_API HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES securi
 FIELDKIT_API void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
                                  std::size_t bytes);
 FIELDKIT_API BOOL UnmapViewOfFile(const void* view);
+///@}
 
 /// fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
 /// "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).

@@ -7,6 +7,7 @@
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
+/// The handle that names nothing: what CreateFileW and FindFirstFileW answer on failure.
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1)))
 
 /// Closes any handle the platform gave out; the object goes when its last user lets go (an

@@ -15,14 +15,18 @@ namespace fieldkit::host {
 
 /// The host folder that absolute device paths live under. By default the folder named by the
 /// environment variable FIELDKIT_DEVICE_ROOT, else "/" (so "\\tmp\\x" is "/tmp/x").
+///@{
 FIELDKIT_API void SetDeviceRoot(const std::string& hostFolder);
 FIELDKIT_API std::string GetDeviceRoot();
+///@}
 
 /// Device path to host path and back, by name (links are not looked at). Every device path,
 /// relative ones too, lies under the root. A host path outside the device root comes back with
 /// its separators turned, as the nearest device path there is.
+///@{
 FIELDKIT_API std::string ToHostPath(const CString& devicePath);
 FIELDKIT_API CString FromHostPath(const std::string& hostPath);
+///@}
 
 /// The device path GetModuleFileNameW reports; empty: the environment variable
 /// FIELDKIT_MODULE_FILE if set, else the running program.

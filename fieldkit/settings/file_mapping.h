@@ -11,6 +11,7 @@
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
+/// A file mapped into memory for reading, or written whole through a mapping.
 class FIELDKIT_API CFileMapping {
   public:
     CFileMapping();
@@ -21,8 +22,10 @@ class FIELDKIT_API CFileMapping {
     ~CFileMapping();
 
     /// Not copyable: a copy would share the file, the mapping and the view it must release.
+    ///@{
     CFileMapping(const CFileMapping&) = delete;
     CFileMapping& operator=(const CFileMapping&) = delete;
+    ///@}
 
     /// Releases whatever is held, then maps the whole existing file read-only (others may read
     /// it meanwhile). False with a message when the file cannot be opened ("Cannot open \"%s\"
@@ -60,14 +63,18 @@ class FIELDKIT_API CFileMapping {
     /// Each invalid sequence becomes U+FFFD; a byte-order mark arrives as U+FEFF.
     CString GetMapAsStringEx();
 
+    /// The message of the last failure; empty after a reset.
     const CString& GetLastMappingError() const { return m_lastError; }
+    /// True after a successful LoadFile, until the next release.
     bool IsLoaded() const { return m_loaded; }
     /// Bytes of the loaded file, or of the data last saved.
     unsigned long GetFileLength() const { return m_length; }
 
     /// The view itself, null when nothing is mapped. A loaded file's view is read-only.
+    ///@{
     operator char*() { return m_view; }  // NOLINT(google-explicit-constructor)
     operator wchar_t*() { return reinterpret_cast<wchar_t*>(m_view); }  // NOLINT
+    ///@}
 
   private:
     void Reset();

@@ -36,6 +36,7 @@
 #include "fieldkit/text/stringmap.h"
 #include "fieldkit/text/types.h"
 
+/// An INI settings file in memory: sections of key=value lines, read, changed and saved whole.
 class FIELDKIT_API CINIFile {
   public:
     CINIFile();
@@ -87,21 +88,29 @@ class FIELDKIT_API CINIFile {
     /// the "=", or break; PC editors take a lone carriage return for a line end): every setter
     /// stores nothing under such a name, creates no section for it, and leaves an earlier value
     /// as it was. Values are stored as given.
+    ///@{
     void SetStringValue(const wchar_t* section, const wchar_t* key, const CString& value);
     void SetIntValue(const wchar_t* section, const wchar_t* key, int value);            ///< "%d"
     void SetUintValue(const wchar_t* section, const wchar_t* key, unsigned int value);  ///< "%u"
     void SetRealValue(const wchar_t* section, const wchar_t* key, double value);  ///< "%.12lf"
+    ///@}
     /// The text of that one character; the NUL character is stored as the empty text.
+    ///@{
     void SetCharValue(const wchar_t* section, const wchar_t* key, wchar_t value);
     void SetHexValue(const wchar_t* section, const wchar_t* key, unsigned int value);  ///< "0x%X"
     void SetBoolValue(const wchar_t* section, const wchar_t* key, bool value);  ///< "1" or "0"
+    ///@}
 
     /// The stored text, an empty one included.
+    ///@{
     CString GetStringValue(const wchar_t* section, const wchar_t* key, const CString& def) const;
     int GetIntValue(const wchar_t* section, const wchar_t* key, int def) const;
+    ///@}
     /// Read as "%u"; the unsigned value's bits are returned as an int.
+    ///@{
     int GetUintValue(const wchar_t* section, const wchar_t* key, unsigned int def) const;
     double GetRealValue(const wchar_t* section, const wchar_t* key, double def) const;
+    ///@}
     /// The first character; def for an empty text.
     wchar_t GetCharValue(const wchar_t* section, const wchar_t* key, wchar_t def) const;
     /// Hexadecimal digits with or without "0x".
@@ -120,6 +129,7 @@ class FIELDKIT_API CINIFile {
     int GetIntValue(const char* section, const char* key, int def) const;
     /// As GetIntValue, read as an unsigned long: every value SetLongValue writes reads back; a
     /// negative number wraps as strtoul does, a number too large gives ULONG_MAX.
+    ///@{
     unsigned long GetLongValue(const char* section, const char* key, unsigned long def) const;
     double GetRealValue(const char* section, const char* key, double def) const;
     void SetValue(const char* section, const char* key, const CString& value);
@@ -127,6 +137,7 @@ class FIELDKIT_API CINIFile {
     void SetLongValue(const char* section, const char* key, unsigned long value);  ///< "%lu"
     void SetRealValue(const char* section, const char* key, double value);         ///< "%.12lf"
     void RemoveValue(const char* section, const char* key);
+    ///@}
 
   protected:
     /// value = the stored text; untouched when section or key is missing (false).
@@ -138,8 +149,10 @@ class FIELDKIT_API CINIFile {
   private:
     /// Values live in their table's own text blocks: loading a large file makes no allocation
     /// per value.
+    ///@{
     using KeyTable = CStringHashMap<std::wstring_view>;
     const std::wstring_view* Find(const wchar_t* section, const wchar_t* key) const;
+    ///@}
 
     CStringHashMap<std::unique_ptr<KeyTable>> m_sections;
 };
@@ -147,8 +160,10 @@ class FIELDKIT_API CINIFile {
 namespace fieldkit {
 /// Whether the setters accept a key or a section name (see CINIFile), for callers that explain a
 /// refusal.
+///@{
 FIELDKIT_API bool IsStorableIniKey(std::wstring_view key) noexcept;
 FIELDKIT_API bool IsStorableIniSection(std::wstring_view section) noexcept;
+///@}
 }  // namespace fieldkit
 
 namespace fieldkit::detail {

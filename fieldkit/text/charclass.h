@@ -20,7 +20,9 @@ FIELDKIT_API bool IsWideGraph(wchar_t c);
 
 /// Upper and lower case of ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letters; every
 /// other character maps to itself.
+///@{
 FIELDKIT_API wchar_t ToWideUpper(wchar_t c);
 FIELDKIT_API wchar_t ToWideLower(wchar_t c);
+///@}
 
 }  // namespace fieldkit

@@ -20,9 +20,11 @@ class FIELDKIT_API CString {
     CString(const wchar_t* text, int length);
     CString(wchar_t ch, int repeat = 1);
     /// Narrow text is taken as UTF-8 (the encoding of narrow text on this platform).
+    ///@{
     CString(const char* utf8);                                // NOLINT(google-explicit-constructor)
     CString(const std::wstring& text) : m_str(text) {}        // NOLINT(google-explicit-constructor)
     CString(std::wstring&& text) : m_str(std::move(text)) {}  // NOLINT
+    ///@}
 
     CString& operator=(const wchar_t* text);
 
@@ -39,10 +41,12 @@ class FIELDKIT_API CString {
     const std::wstring& GetStdString() const { return m_str; }
 
     /// Index of the first match at or after `start`, or -1.
+    ///@{
     int Find(wchar_t ch, int start = 0) const;
     int Find(const wchar_t* sub, int start = 0) const;
     int ReverseFind(wchar_t ch) const;
     int FindOneOf(const wchar_t* chars) const;
+    ///@}
 
     CString Mid(int first) const;
     CString Mid(int first, int count) const;
@@ -50,6 +54,7 @@ class FIELDKIT_API CString {
     CString Right(int count) const;
 
     /// Without an argument these remove white space (see IsWideSpace).
+    ///@{
     CString& Trim();
     CString& Trim(wchar_t ch);
     CString& Trim(const wchar_t* chars);
@@ -59,16 +64,21 @@ class FIELDKIT_API CString {
     CString& TrimRight();
     CString& TrimRight(wchar_t ch);
     CString& TrimRight(const wchar_t* chars);
+    ///@}
 
     /// Each returns the number of characters removed or replacements made.
+    ///@{
     int Remove(wchar_t ch);
     int Replace(wchar_t oldCh, wchar_t newCh);
     int Replace(const wchar_t* oldText, const wchar_t* newText);
+    ///@}
 
     /// Each returns the new length.
+    ///@{
     int Insert(int index, wchar_t ch);
     int Insert(int index, const wchar_t* text);
     int Delete(int index, int count = 1);
+    ///@}
 
     CString& MakeUpper();
     CString& MakeLower();
@@ -80,6 +90,7 @@ class FIELDKIT_API CString {
 
     /// printf-style formatting (see fieldkit/text/format.h): "%s" takes wide or narrow text,
     /// CString included; nothing depends on the process locale.
+    ///@{
     template <class... A>
     void Format(const wchar_t* fmt, const A&... args) {
         m_str.clear();
@@ -89,6 +100,7 @@ class FIELDKIT_API CString {
     void AppendFormat(const wchar_t* fmt, const A&... args) {
         fieldkit::detail::AppendFormat(m_str, fmt, args...);
     }
+    ///@}
 
     CString& operator+=(const CString& text);
     CString& operator+=(const wchar_t* text);

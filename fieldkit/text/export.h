@@ -1,5 +1,8 @@
 /// @file
 /// FIELDKIT_API: marks what the library exports.
+
+/// @def FIELDKIT_API
+/// Marks a function or class as part of the library's interface.
 ///
 /// The shared library is built with hidden visibility, so only the functions and classes marked
 /// here are part of its interface; internal helpers stay private to it and cannot clash with an

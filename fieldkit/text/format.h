@@ -113,16 +113,20 @@ FormatArg MakeFormatArg(const T& v) {
 namespace fieldkit {
 
 /// Appends the formatted text to `out`. A null format appends nothing.
+///@{
 FIELDKIT_API void AppendFormatArgs(std::string& out, const char* fmt, const detail::FormatArg* args,
                                    std::size_t count);
 FIELDKIT_API void AppendFormatArgs(std::wstring& out, const wchar_t* fmt,
                                    const detail::FormatArg* args, std::size_t count);
+///@}
 
 /// The same contract as CopyToBuffer, formatting straight into `buffer` (no intermediate text).
+///@{
 FIELDKIT_API std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
                                             const detail::FormatArg* args, std::size_t count);
 FIELDKIT_API std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
                                             const detail::FormatArg* args, std::size_t count);
+///@}
 
 }  // namespace fieldkit
 

@@ -91,10 +91,12 @@ namespace fieldkit {
 
 /// Returns the number of values stored, or -1 (EOF) when the text ends (or is null) before the
 /// first conversion could start, as sscanf does.
+///@{
 FIELDKIT_API int ScanArgs(const char* text, const char* fmt, const detail::ScanArg* args,
                           std::size_t count);
 FIELDKIT_API int ScanArgs(const wchar_t* text, const wchar_t* fmt, const detail::ScanArg* args,
                           std::size_t count);
+///@}
 
 }  // namespace fieldkit
 

@@ -108,6 +108,7 @@ class CStringHashMap {
     bool IsEmpty() const { return m_count == 0; }
 
     /// The value stored under the key, or null.
+    ///@{
     V* Find(std::wstring_view key) {
         Node* n = FindNode(key, fieldkit::detail::HashStringMapKey(key).index);
         return n ? &n->value : nullptr;
@@ -121,6 +122,7 @@ class CStringHashMap {
         value = *v;
         return true;
     }
+    ///@}
 
     /// Stores the value; a new key goes to the front of its bucket, an existing one keeps its
     /// place. Returns the stored value.
@@ -231,8 +233,10 @@ class CStringHashMap {
 
     /// Blocks start small, so that the many small tables of a settings file stay small, and
     /// grow with the map up to these sizes.
+    ///@{
     static constexpr std::size_t kKeyBlock = 4096;   ///< wide characters
     static constexpr std::size_t kNodeBlock = 1024;  ///< entries
+    ///@}
 
     static bool Matches(const Node* n, std::wstring_view key, std::uint64_t hash) {
         return n->hash == hash && n->length == key.size() &&
@@ -287,6 +291,7 @@ class CStringHashMap {
     }
 
     /// A copy of the text in the blocks, followed by a NUL.
+    ///@{
     std::wstring_view StoreValue(std::wstring_view text) {
         const wchar_t* at = StoreKey(std::wstring_view(text.data(), text.size()), true);
         m_liveChars += text.size() + 1;
@@ -296,6 +301,7 @@ class CStringHashMap {
         m_liveChars -= text.size() + 1;
         m_deadChars += text.size() + 1;
     }
+    ///@}
 
     void CompactKeys() {
         std::vector<std::unique_ptr<wchar_t[]>> oldKeys;
@@ -313,6 +319,7 @@ class CStringHashMap {
     }
 
     /// Linear probing at most half full.
+    ///@{
     void Index(Node* n) {
         if ((m_count + 1) * 2 > m_slots.size()) {
             std::vector<Node*> old;
@@ -331,6 +338,7 @@ class CStringHashMap {
             i = (i + 1) & mask;
         m_slots[i] = n;
     }
+    ///@}
     /// Removes slot i and closes the gap, so probing never stops short of an entry.
     void Unindex(std::size_t i) {
         const std::size_t mask = m_slots.size() - 1;

@@ -31,6 +31,7 @@ using LPCVOID = const void*;
 using LPDWORD = DWORD*;
 
 /// Handles are opaque; the platform layer hands them out and checks them on every use.
+///@{
 using HANDLE = void*;
 using HMODULE = struct HINSTANCE__*;
 using HINSTANCE = HMODULE;
@@ -42,6 +43,7 @@ using HGDIOBJ = void*;
 using HBITMAP = struct HBITMAP__*;
 using SIZE_T = std::size_t;
 using DWORD_PTR = std::uintptr_t;
+///@}
 
 struct POINT {
     LONG x;
@@ -62,8 +64,10 @@ using LPARAM = INT_PTR;
 using LRESULT = INT_PTR;
 
 /// The cursor of the class library's collections: opaque, null when a walk is over.
+///@{
 struct __POSITION {};
 using POSITION = __POSITION*;
+///@}
 
 using ULONGLONG = std::uint64_t;
 using LONGLONG = std::int64_t;

@@ -7,6 +7,7 @@
 
 /// The answer comes from the handler set with
 /// fieldkit::host::SetFileDialogHandler; without one the dialog is cancelled (FALSE).
+///@{
 struct OPENFILENAMEW {
     DWORD lStructSize;
     HWND hwndOwner;
@@ -37,3 +38,4 @@ constexpr DWORD OFN_PATHMUSTEXIST = 0x800;
 constexpr DWORD OFN_FILEMUSTEXIST = 0x1000;
 FIELDKIT_API BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
 FIELDKIT_API BOOL GetSaveFileNameW(OPENFILENAMEW* dialog);
+///@}

@@ -54,11 +54,13 @@ struct BITMAPINFO {
 
 /// The screen's context for a null window, or null when the screen is unavailable
 /// (fieldkit::host::SetScreenAvailable(false)); a window's context otherwise.
+///@{
 FIELDKIT_API HDC GetDC(HWND window);
 FIELDKIT_API HDC GetWindowDC(HWND window);
 FIELDKIT_API int ReleaseDC(HWND window, HDC dc);
 FIELDKIT_API int GetDeviceCaps(HDC dc, int index);
 FIELDKIT_API int GetSystemMetrics(int index);
+///@}
 /// The width of the first `length` characters (or of the whole NUL-terminated text when
 /// length is -1), and how many fit in maxExtent when `fit` is given.
 FIELDKIT_API BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int length, int maxExtent,
@@ -67,18 +69,24 @@ FIELDKIT_API BOOL GetTextExtentExPointW(HDC dc, const wchar_t* text, int length,
 FIELDKIT_API HDC CreateCompatibleDC(HDC dc);
 FIELDKIT_API BOOL DeleteDC(HDC dc);
 /// Selects a bitmap into a memory context; returns the one it replaces.
+///@{
 FIELDKIT_API HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 FIELDKIT_API BOOL DeleteObject(HGDIOBJ object);
+///@}
 /// A bitmap of 32-bit pixels (any other depth is stored as 32 bits); bits may be null.
+///@{
 FIELDKIT_API HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel,
                                   const void* bits);
 FIELDKIT_API HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
                                       HANDLE section, DWORD offset);
 FIELDKIT_API int GetObjectW(HGDIOBJ object, int size, void* out);
+///@}
 /// Copies (nearest neighbour) between the bitmaps selected into the two contexts.
+///@{
 FIELDKIT_API BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
                              int srcY, int srcWidth, int srcHeight, DWORD rop);
 FIELDKIT_API LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
+///@}
 
 /// The class library's bitmap object; it owns the bitmap it holds (DeleteObject, Detach).
 class FIELDKIT_API CBitmap {

@@ -48,21 +48,29 @@ struct MENUITEMINFOW {
 FIELDKIT_API HMENU CreateMenu();
 FIELDKIT_API HMENU CreatePopupMenu();
 /// A popup item takes the submenu's handle in place of an identifier (MF_POPUP).
+///@{
 FIELDKIT_API BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text);
 FIELDKIT_API BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu,
                               const wchar_t* text);
+///@}
 /// Deleting a popup item destroys its submenu too.
+///@{
 FIELDKIT_API BOOL DeleteMenu(HMENU menu, UINT position, UINT flags);
 FIELDKIT_API BOOL DestroyMenu(HMENU menu);
+///@}
 /// Fails with ERROR_INVALID_MENU_HANDLE for a bad menu, ERROR_MENU_ITEM_NOT_FOUND for a bad
 /// item. With MIIM_ID a popup item's wID is its submenu's handle.
+///@{
 FIELDKIT_API BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info);
 FIELDKIT_API int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags);
 FIELDKIT_API HMENU GetSubMenu(HMENU menu, int position);
+///@}
 /// The item's MF_ flags, or 0xFFFFFFFF when there is no such item.
+///@{
 FIELDKIT_API UINT GetMenuState(HMENU menu, UINT item, UINT flags);
 FIELDKIT_API DWORD CheckMenuItem(HMENU menu, UINT item, UINT check);
 FIELDKIT_API BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable);
+///@}
 
 /// The class library's menu object. It does not own its menu unless the menu was made by its
 /// own CreateMenu/CreatePopupMenu (then the destructor frees it). As on the
@@ -89,8 +97,10 @@ class FIELDKIT_API CMenu {
     int GetMenuString(UINT item, wchar_t* buffer, int size, UINT flags) const;
     /// A menu object for the submenu, kept by the library as long as the submenu exists (the
     /// class library's temporary object); null when there is none.
+    ///@{
     CMenu* GetSubMenu(int position) const;
     static CMenu* FromHandle(HMENU menu);
+    ///@}
 
     HMENU m_hMenu = nullptr;
 

@@ -57,6 +57,7 @@ FIELDKIT_API HWND CreateWindowW(const wchar_t* className, const wchar_t* text, D
                                 int y, int width, int height, HWND parent, HMENU menu,
                                 HINSTANCE instance, void* param);
 /// Destroys the window and, first, all its descendants.
+///@{
 FIELDKIT_API BOOL DestroyWindow(HWND window);
 FIELDKIT_API BOOL IsWindow(HWND window);
 FIELDKIT_API HWND GetParent(HWND window);
@@ -64,26 +65,35 @@ FIELDKIT_API HWND GetWindow(HWND window, UINT relation);
 FIELDKIT_API int GetWindowTextW(HWND window, wchar_t* buffer, int size);
 FIELDKIT_API int GetWindowTextLengthW(HWND window);
 FIELDKIT_API BOOL SetWindowTextW(HWND window, const wchar_t* text);
+///@}
 /// The class name, cut to size - 1 units; 0 for a bad window.
+///@{
 FIELDKIT_API int GetClassNameW(HWND window, wchar_t* buffer, int size);
 FIELDKIT_API LONG GetWindowLongW(HWND window, int index);
 FIELDKIT_API BOOL GetClientRect(HWND window, RECT* rect);
+///@}
 /// Sets the position and client size.
+///@{
 FIELDKIT_API BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 FIELDKIT_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
+///@}
 
 /// Into the queue of the thread that created the window (or of the calling thread for a null
 /// window). FALSE for a window that is not a window.
+///@{
 FIELDKIT_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 FIELDKIT_API BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+///@}
 /// The calling thread's queue; a null window and zero filters take every message.
 FIELDKIT_API BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
 /// Waits for a message; 0 for WM_QUIT, -1 for a bad argument.
 FIELDKIT_API BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
 /// Calls the window's handler on the calling thread: WM_SETTEXT, WM_GETTEXT and
 /// WM_GETTEXTLENGTH for every window, and whatever a class (a command bar) handles itself.
+///@{
 FIELDKIT_API LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 FIELDKIT_API DWORD GetCurrentThreadId();
+///@}
 
 namespace fieldkit::detail {
 // The handler a window class answers SendMessageW with; it returns false for messages it

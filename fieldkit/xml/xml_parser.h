@@ -8,11 +8,15 @@
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 
+/// The base of an object loaded from and saved to an XML file as a whole.
 class FIELDKIT_API CXMLParser {
   public:
     CXMLParser() = default;
+    /// Copies hold no state of their own.
+    ///@{
     CXMLParser(const CXMLParser&) = default;
     CXMLParser& operator=(const CXMLParser&) = default;
+    ///@}
 
     /// Reads the file and returns what ParseXML makes of its text. The bytes are decoded from
     /// UTF-8 (a byte-order mark stays, as U+FEFF) or, when they are not valid UTF-8, from

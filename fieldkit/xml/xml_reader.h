@@ -27,15 +27,20 @@
 
 #include "fieldkit/text/export.h"
 
+/// The base of a one-pass XML reader: derive, implement OnTag and OnText, call Read.
 class FIELDKIT_API CXMLReader {
   public:
     CXMLReader();
     virtual ~CXMLReader();
     /// A copy keeps the result of the last Read but not the file being read: it starts idle.
+    ///@{
     CXMLReader(const CXMLReader& other);
     CXMLReader& operator=(const CXMLReader& other);
+    ///@}
 
+    /// A markup item, with its kind (0 to 3, see above) and text.
     virtual void OnTag(int kind, std::wstring text) = 0;
+    /// A run of text between two markup items.
     virtual void OnText(std::wstring text) = 0;
 
   protected:

@@ -19,6 +19,7 @@
 
 #include "fieldkit/text/export.h"
 
+/// Writes an XML document in Windows-1252, piece by piece.
 class FIELDKIT_API CXMLWriter {
   public:
     /// Creates or empties the file (text mode) and writes the header line.
@@ -29,15 +30,20 @@ class FIELDKIT_API CXMLWriter {
     virtual ~CXMLWriter();
 
     /// Not copyable: a copy would close the same file twice.
+    ///@{
     CXMLWriter(const CXMLWriter&) = delete;
     CXMLWriter& operator=(const CXMLWriter&) = delete;
+    ///@}
 
+    /// False from the first failure on: nothing more is written.
     bool IsOK() const { return m_ok; }
 
     /// The text unchanged, whatever its length; an empty text writes nothing.
+    ///@{
     void Write(const wchar_t* text);
     void WriteEOL();  ///< "\\n"
     void WriteIndent();
+    ///@}
     /// That many blanks; zero or less gives none.
     void SetIndent(int blanks);
 
@@ -48,8 +54,10 @@ class FIELDKIT_API CXMLWriter {
     /// a line break if `eol`.
     void WriteCloseTag(const wchar_t* name, bool eol, bool indent);
     /// "<name>value</name>" at the current indentation, which is the same afterwards.
+    ///@{
     void WriteStringTag(const wchar_t* name, const wchar_t* value, bool eol);
     void WriteIntTag(const wchar_t* name, int value, bool eol);
+    ///@}
     /// The value as "%lf" gives it: six decimals after a point, all digits of the integer part.
     void WriteDoubleTag(const wchar_t* name, double value, bool eol);
     /// Indentation, "<!-- text -->", a line break.
