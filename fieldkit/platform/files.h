@@ -30,6 +30,8 @@
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
+/// File attributes (see GetFileAttributesW).
+///@{
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
 constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x2;
 constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x4;
@@ -38,27 +40,45 @@ constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
 constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+///@}
+/// The failure results of GetFileAttributesW and GetFileSize.
+///@{
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+///@}
 
+/// Access and sharing of CreateFileW.
+///@{
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD FILE_SHARE_READ = 0x1;
 constexpr DWORD FILE_SHARE_WRITE = 0x2;
+///@}
+/// What CreateFileW does when the file exists or is missing, as in Win32.
+///@{
 constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
 constexpr DWORD TRUNCATE_EXISTING = 5;
+///@}
+/// Where SetFilePointer counts from.
+///@{
 constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
+///@}
+/// The failure result of SetFilePointer (a valid position too: check GetLastError).
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
 
 struct SECURITY_ATTRIBUTES;
+/// Security attributes are accepted everywhere and ignored; pass null.
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
+/// One entry found by FindFirstFileW or FindNextFileW.
 struct WIN32_FIND_DATAW {
+    /// Attributes, times, size in two halves, object id and the entry's name, as in Win32.
+    ///@{
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
     FILETIME ftLastAccessTime;
@@ -67,7 +87,9 @@ struct WIN32_FIND_DATAW {
     DWORD nFileSizeLow;
     DWORD dwOID;
     WCHAR cFileName[MAX_PATH];
+    ///@}
 };
+/// Pointer to a WIN32_FIND_DATAW.
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
 /// Folder searches. The last component of the pattern may hold the wildcards "*" and "?",
@@ -93,6 +115,7 @@ FIELDKIT_API DWORD GetFileAttributesW(const wchar_t* path);
 FIELDKIT_API BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
 ///@}
 
+/// Creates one folder; the folder above it must exist.
 FIELDKIT_API BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
 FIELDKIT_API BOOL RemoveDirectoryW(const wchar_t* path);  ///< only an empty folder
 FIELDKIT_API BOOL DeleteFileW(const wchar_t* path);       ///< not a folder, not a read-only file
@@ -126,11 +149,10 @@ FIELDKIT_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh
 ///@}
 /// The creation time is the file's birth time where the file system records one, else the
 /// time of its last status change.
-///@{
 FIELDKIT_API BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess,
                               FILETIME* lastWrite);
+/// The size's low 32 bits, the high ones in sizeHigh (may be null).
 FIELDKIT_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
-///@}
 
 /// File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
 /// covers the whole file and fails for an empty file; a read-write mapping larger than its

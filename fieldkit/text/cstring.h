@@ -13,12 +13,17 @@
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 
+/// A wide text with value semantics.
 class FIELDKIT_API CString {
   public:
     CString() = default;
+    /// A copy of the text (null gives an empty text), of its first `length` characters (none
+    /// when `length` is 0 or less), or `repeat` times one character.
+    ///@{
     CString(const wchar_t* text);  // NOLINT(google-explicit-constructor): as on the handheld
     CString(const wchar_t* text, int length);
     CString(wchar_t ch, int repeat = 1);
+    ///@}
     /// Narrow text is taken as UTF-8 (the encoding of narrow text on this platform).
     ///@{
     CString(const char* utf8);                                // NOLINT(google-explicit-constructor)
@@ -26,19 +31,29 @@ class FIELDKIT_API CString {
     CString(std::wstring&& text) : m_str(std::move(text)) {}  // NOLINT
     ///@}
 
+    /// Null gives an empty text.
     CString& operator=(const wchar_t* text);
 
+    /// Length in wchar_t units, emptiness, and emptying.
+    ///@{
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }
     void Empty() { m_str.clear(); }
+    ///@}
 
+    /// One character; L'\0' when reading outside the text, and writing there does nothing.
+    ///@{
     wchar_t GetAt(int index) const;
     void SetAt(int index, wchar_t ch);
     wchar_t operator[](int index) const { return GetAt(index); }
+    ///@}
 
+    /// The text, NUL-terminated, valid until the string changes.
+    ///@{
     const wchar_t* GetString() const { return m_str.c_str(); }
     operator const wchar_t*() const { return m_str.c_str(); }  // NOLINT
     const std::wstring& GetStdString() const { return m_str; }
+    ///@}
 
     /// Index of the first match at or after `start`, or -1.
     ///@{
@@ -48,10 +63,13 @@ class FIELDKIT_API CString {
     int FindOneOf(const wchar_t* chars) const;
     ///@}
 
+    /// Parts of the text; positions and counts are clipped to the text.
+    ///@{
     CString Mid(int first) const;
     CString Mid(int first, int count) const;
     CString Left(int count) const;
     CString Right(int count) const;
+    ///@}
 
     /// Without an argument these remove white space (see IsWideSpace).
     ///@{
@@ -80,8 +98,11 @@ class FIELDKIT_API CString {
     int Delete(int index, int count = 1);
     ///@}
 
+    /// Case mapping by ToWideUpper and ToWideLower, whatever the process locale.
+    ///@{
     CString& MakeUpper();
     CString& MakeLower();
+    ///@}
 
     /// Ordinal comparison by code unit: negative, zero or positive.
     int Compare(const wchar_t* text) const;
@@ -102,6 +123,8 @@ class FIELDKIT_API CString {
     }
     ///@}
 
+    /// Appending and concatenation.
+    ///@{
     CString& operator+=(const CString& text);
     CString& operator+=(const wchar_t* text);
     CString& operator+=(wchar_t ch);
@@ -111,7 +134,10 @@ class FIELDKIT_API CString {
     friend FIELDKIT_API CString operator+(const wchar_t* a, const CString& b);
     friend FIELDKIT_API CString operator+(const CString& a, wchar_t b);
     friend FIELDKIT_API CString operator+(wchar_t a, const CString& b);
+    ///@}
 
+    /// Exact comparison, by code unit as Compare.
+    ///@{
     friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
     friend bool operator==(const CString& a, const wchar_t* b) { return a.Compare(b) == 0; }
     friend bool operator==(const wchar_t* a, const CString& b) { return b.Compare(a) == 0; }
@@ -119,6 +145,7 @@ class FIELDKIT_API CString {
     friend bool operator!=(const CString& a, const wchar_t* b) { return !(a == b); }
     friend bool operator!=(const wchar_t* a, const CString& b) { return !(a == b); }
     friend bool operator<(const CString& a, const CString& b) { return a.Compare(b) < 0; }
+    ///@}
 
   private:
     std::wstring m_str;

@@ -71,6 +71,7 @@ inline unsigned StringMapBucket(std::wstring_view key) {
 
 }  // namespace fieldkit::detail
 
+/// A hash map from texts to V that walks its entries in the handheld's order.
 template <class V>
 class CStringHashMap {
     /// Texts kept in the map's own blocks rather than one allocation each.
@@ -80,6 +81,8 @@ class CStringHashMap {
     CStringHashMap() = default;
     CStringHashMap(const CStringHashMap&) = delete;
     CStringHashMap& operator=(const CStringHashMap&) = delete;
+    /// Moving takes the entries over and leaves the source empty; swapping exchanges them.
+    ///@{
     CStringHashMap(CStringHashMap&& other) noexcept { Swap(other); }
     CStringHashMap& operator=(CStringHashMap&& other) noexcept {
         if (this != &other) {
@@ -103,9 +106,13 @@ class CStringHashMap {
         m_slots.swap(other.m_slots);
         std::swap(m_count, other.m_count);
     }
+    ///@}
 
+    /// The number of entries, and whether there are none.
+    ///@{
     INT_PTR GetCount() const { return static_cast<INT_PTR>(m_count); }
     bool IsEmpty() const { return m_count == 0; }
+    ///@}
 
     /// The value stored under the key, or null.
     ///@{
@@ -152,6 +159,7 @@ class CStringHashMap {
         return n->value;
     }
 
+    /// Removes the key's entry; false when there is none.
     bool RemoveKey(std::wstring_view key) {
         const std::uint64_t hash = fieldkit::detail::HashStringMapKey(key).index;
         if (m_slots.empty()) return false;
@@ -183,6 +191,7 @@ class CStringHashMap {
         return true;
     }
 
+    /// Removes every entry and gives back the map's memory.
     void RemoveAll() {
         for (Node*& head : m_heads)
             head = nullptr;
@@ -198,6 +207,7 @@ class CStringHashMap {
         m_count = 0;
     }
 
+    /// The position of the first entry in walk order; null for an empty map.
     POSITION GetStartPosition() const { return Position(First(0)); }
 
     /// The entry at pos; pos moves to the next entry, null after the last. Does nothing for a

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+/// The Win32 names of the fixed-size types, as the handheld's compiler defines them.
+///@{
 using BOOL = int;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -29,6 +31,7 @@ using LPCTSTR = const wchar_t*;
 using LPVOID = void*;
 using LPCVOID = const void*;
 using LPDWORD = DWORD*;
+///@}
 
 /// Handles are opaque; the platform layer hands them out and checks them on every use.
 ///@{
@@ -41,48 +44,71 @@ using HMENU = struct HMENU__*;
 using HDC = struct HDC__*;
 using HGDIOBJ = void*;
 using HBITMAP = struct HBITMAP__*;
+///@}
+/// A size in bytes and an unsigned pointer-sized value.
+///@{
 using SIZE_T = std::size_t;
 using DWORD_PTR = std::uintptr_t;
 ///@}
 
+/// A point in pixels.
 struct POINT {
+    /// The coordinates.
+    ///@{
     LONG x;
     LONG y;
+    ///@}
 };
+/// A width and height in pixels.
 struct SIZE {
+    /// Width and height.
+    ///@{
     LONG cx;
     LONG cy;
+    ///@}
 };
+/// A rectangle: right and bottom lie just outside it.
 struct RECT {
+    /// The edges.
+    ///@{
     LONG left;
     LONG top;
     LONG right;
     LONG bottom;
+    ///@}
 };
+/// The parameters and result of a window message.
+///@{
 using WPARAM = UINT_PTR;
 using LPARAM = INT_PTR;
 using LRESULT = INT_PTR;
-
-/// The cursor of the class library's collections: opaque, null when a walk is over.
-///@{
-struct __POSITION {};
-using POSITION = __POSITION*;
 ///@}
 
+struct __POSITION {};
+/// The cursor of the class library's collections: opaque, null when a walk is over.
+using POSITION = __POSITION*;
+
+/// 64-bit sizes and positions (CFile).
+///@{
 using ULONGLONG = std::uint64_t;
 using LONGLONG = std::int64_t;
+///@}
 
 /// The handheld's longest path, terminator included.
 constexpr DWORD MAX_PATH = 260;
 
 #ifndef TRUE
+/// The BOOL values.
 #define TRUE 1
 #endif
 #ifndef FALSE
+/// The BOOL values.
 #define FALSE 0
 #endif
 
 #ifndef _T
+/// A wide literal from a narrow one: _T("a") is L"a".
 #define FIELDKIT_WIDEN2(x) L##x
+/// A wide literal from a narrow one: _T("a") is L"a".
 #define _T(x) FIELDKIT_WIDEN2(x)
 #endif
