@@ -74,7 +74,7 @@ class FIELDKIT_API CFileMapping {
     ///@{
     operator char*() { return m_view; }  // NOLINT(google-explicit-constructor)
     operator wchar_t*() { return reinterpret_cast<wchar_t*>(m_view); }  // NOLINT
-    ///@}
+                                                                        ///@}
 
   private:
     void Reset();

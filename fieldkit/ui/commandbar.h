@@ -7,6 +7,9 @@
 #include "fieldkit/text/types.h"
 #include "fieldkit/ui/window.h"
 
+/// The toolbar messages a command bar answers (see CCommandBar); the names without W are the
+/// same messages.
+///@{
 constexpr UINT TB_INSERTBUTTONW = WM_USER + 21;  ///< 0x415
 constexpr UINT TB_INSERTBUTTON = TB_INSERTBUTTONW;
 constexpr UINT TB_DELETEBUTTON = WM_USER + 22;  ///< 0x416
@@ -18,19 +21,27 @@ constexpr UINT TB_GETBUTTONTEXTW = WM_USER + 75;  ///< 0x44B
 constexpr UINT TB_ADDSTRINGW = WM_USER + 77;      ///< 0x44D
 constexpr UINT TB_ADDSTRING = TB_ADDSTRINGW;
 constexpr UINT TB_GETSTRINGW = WM_USER + 91;  ///< 0x45B
+///@}
 
+/// A button's state (fsState) and styles (fsStyle).
+///@{
 constexpr BYTE TBSTATE_ENABLED = 0x04;
 constexpr BYTE TBSTYLE_BUTTON = 0x00;
 constexpr BYTE TBSTYLE_SEP = 0x01;
 constexpr BYTE TBSTYLE_DROPDOWN = 0x08;
+///@}
 
+/// One button of a command bar.
 struct TBBUTTON {
+    /// The Win32 fields.
+    ///@{
     int iBitmap;
     int idCommand;
     BYTE fsState;
     BYTE fsStyle;
     BYTE bReserved[6];
     DWORD_PTR dwData;
+    ///@}
     INT_PTR iString;  ///< index into the bar's strings
 };
 
