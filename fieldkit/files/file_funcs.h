@@ -18,15 +18,14 @@ namespace FileFuncs {
 /// when there is neither).
 FIELDKIT_API int GetFileNameStart(const CString& path);
 /// Index of the last full stop, or the length of the text when there is none.
-///@{
 FIELDKIT_API int GetFileExtStart(const CString& path);
+/// The file name with its extension: everything from GetFileNameStart on.
 FIELDKIT_API CString ExtractFileNameWithExtFromPathName(const CString& path);
-///@}
 /// The characters after the last full stop; empty when there is none or nothing follows it.
 FIELDKIT_API CString ExtractFileNameExtFromPathName(const CString& path);
 /// The file name up to its last full stop; empty when that full stop lies before the name.
 FIELDKIT_API CString ExtractFileNameWithoutExtFromPathName(const CString& path);
-/// The whole text up to its last full stop, or the whole text.
+/// The whole text up to its last full stop, or the whole text; the two names are one function.
 ///@{
 FIELDKIT_API CString ExtractPathNameWithoutExtFromPathName(const CString& path);
 FIELDKIT_API CString CutExtFromFileName(const CString& path);
@@ -65,7 +64,8 @@ FIELDKIT_API bool vlmGetFileTimeFormatted(const wchar_t* path, CString* creation
                                           CString* creationTime, CString* writeDate,
                                           CString* writeTime, CString* accessDate,
                                           CString* accessTime);
-FIELDKIT_API void vlmGetSystemTimeAsFileTime(FILETIME& now);
 ///@}
+/// The current time as a UTC file time.
+FIELDKIT_API void vlmGetSystemTimeAsFileTime(FILETIME& now);
 
 }  // namespace FileFuncs

@@ -56,11 +56,11 @@ class FIELDKIT_API CFile {
     /// Writes all bytes; false (and GetLastError) when they could not be written.
     virtual bool Write(const void* buffer, UINT count);
     /// The new position, or (ULONGLONG)-1 on failure.
-    ///@{
     virtual ULONGLONG Seek(LONGLONG offset, UINT from);
+    /// The position, or (ULONGLONG)-1 on failure.
     ULONGLONG GetPosition() const;
+    /// The file's length in bytes; 0 when no file is open or it cannot be read.
     ULONGLONG GetLength() const;
-    ///@}
 
     /// The open file's handle, INVALID_HANDLE_VALUE when none is open.
     HANDLE m_hFile = INVALID_HANDLE_VALUE;

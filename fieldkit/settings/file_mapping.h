@@ -73,8 +73,10 @@ class FIELDKIT_API CFileMapping {
     /// The view itself, null when nothing is mapped. A loaded file's view is read-only.
     ///@{
     operator char*() { return m_view; }  // NOLINT(google-explicit-constructor)
-    operator wchar_t*() { return reinterpret_cast<wchar_t*>(m_view); }  // NOLINT
-                                                                        ///@}
+    operator wchar_t*() {
+        return reinterpret_cast<wchar_t*>(m_view);
+    }  // NOLINT
+       ///@}
 
   private:
     void Reset();

@@ -102,15 +102,13 @@ class FIELDKIT_API CINIFile {
     ///@}
 
     /// The stored text, an empty one included.
-    ///@{
     CString GetStringValue(const wchar_t* section, const wchar_t* key, const CString& def) const;
+    /// Read as "%d".
     int GetIntValue(const wchar_t* section, const wchar_t* key, int def) const;
-    ///@}
     /// Read as "%u"; the unsigned value's bits are returned as an int.
-    ///@{
     int GetUintValue(const wchar_t* section, const wchar_t* key, unsigned int def) const;
+    /// Read as "%lf".
     double GetRealValue(const wchar_t* section, const wchar_t* key, double def) const;
-    ///@}
     /// The first character; def for an empty text.
     wchar_t GetCharValue(const wchar_t* section, const wchar_t* key, wchar_t def) const;
     /// Hexadecimal digits with or without "0x".
@@ -129,15 +127,16 @@ class FIELDKIT_API CINIFile {
     int GetIntValue(const char* section, const char* key, int def) const;
     /// As GetIntValue, read as an unsigned long: every value SetLongValue writes reads back; a
     /// negative number wraps as strtoul does, a number too large gives ULONG_MAX.
-    ///@{
     unsigned long GetLongValue(const char* section, const char* key, unsigned long def) const;
+    /// As the wide GetRealValue.
     double GetRealValue(const char* section, const char* key, double def) const;
+    /// Stores the text as the wide setters do.
     void SetValue(const char* section, const char* key, const CString& value);
     void SetIntValue(const char* section, const char* key, int value);             ///< "%d"
     void SetLongValue(const char* section, const char* key, unsigned long value);  ///< "%lu"
     void SetRealValue(const char* section, const char* key, double value);         ///< "%.12lf"
+    /// As the wide RemoveValue.
     void RemoveValue(const char* section, const char* key);
-    ///@}
 
   protected:
     /// value = the stored text; untouched when section or key is missing (false).

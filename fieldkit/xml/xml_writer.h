@@ -39,11 +39,10 @@ class FIELDKIT_API CXMLWriter {
     bool IsOK() const { return m_ok; }
 
     /// The text unchanged, whatever its length; an empty text writes nothing.
-    ///@{
     void Write(const wchar_t* text);
     void WriteEOL();  ///< "\\n"
+    /// The current indentation in blanks.
     void WriteIndent();
-    ///@}
     /// That many blanks; zero or less gives none.
     void SetIndent(int blanks);
 
