@@ -108,8 +108,8 @@ class FIELDKIT_API CLogFile {
     ///@}
 
   private:
-    static constexpr std::size_t kMaxName = 260;   ///< file name with its terminator
-    static constexpr std::size_t kMaxLine = 1024;  ///< line or message with its terminator
+    static constexpr std::size_t kMaxName = 260;   // file name with its terminator
+    static constexpr std::size_t kMaxLine = 1024;  // line or message with its terminator
 
     void Append(const char* text);
 
@@ -122,7 +122,7 @@ class FIELDKIT_API CLogFile {
     DWORD m_startTick = 0;
     char m_fileName[kMaxName] = {};
     bool m_wasEmpty = false;
-    bool m_lineCut = false;  ///< the file ends inside a line that a failed write cut short
+    bool m_lineCut = false;  // the file ends inside a line that a failed write cut short
     bool m_haveIdentity = false;
     fieldkit::detail::FileIdentity m_identity;
     bool m_toFile = false;

@@ -71,12 +71,10 @@ class FIELDKIT_API CFileMapping {
     unsigned long GetFileLength() const { return m_length; }
 
     /// The view itself, null when nothing is mapped. A loaded file's view is read-only.
-    ///@{
     operator char*() { return m_view; }  // NOLINT(google-explicit-constructor)
-    operator wchar_t*() {
-        return reinterpret_cast<wchar_t*>(m_view);
-    }  // NOLINT
-       ///@}
+
+    /// The same view, as wide characters.
+    operator wchar_t*() { return reinterpret_cast<wchar_t*>(m_view); }  // NOLINT
 
   private:
     void Reset();

@@ -236,7 +236,7 @@ class CStringHashMap {
         std::size_t length = 0;
         std::uint64_t hash = 0;
         Node* prev = nullptr;
-        Node* next = nullptr;  ///< in the bucket's list, or in the free list
+        Node* next = nullptr;  // in the bucket's list, or in the free list
         unsigned bucket = 0;
         V value{};
     };
@@ -244,8 +244,8 @@ class CStringHashMap {
     /// Blocks start small, so that the many small tables of a settings file stay small, and
     /// grow with the map up to these sizes.
     ///@{
-    static constexpr std::size_t kKeyBlock = 4096;   ///< wide characters
-    static constexpr std::size_t kNodeBlock = 1024;  ///< entries
+    static constexpr std::size_t kKeyBlock = 4096;   // wide characters
+    static constexpr std::size_t kNodeBlock = 1024;  // entries
     ///@}
 
     static bool Matches(const Node* n, std::wstring_view key, std::uint64_t hash) {
@@ -383,13 +383,13 @@ class CStringHashMap {
         std::size_t size;
     };
     std::vector<NodeBlock> m_nodes;
-    std::size_t m_nodeRoom = 0;  ///< unused entries in the last block
+    std::size_t m_nodeRoom = 0;  // unused entries in the last block
     Node* m_free = nullptr;
     std::vector<std::unique_ptr<wchar_t[]>> m_keys;
     std::vector<std::size_t> m_keyBlockSize;
-    std::size_t m_keyRoom = 0;  ///< characters left in the last key block
+    std::size_t m_keyRoom = 0;  // characters left in the last key block
     std::size_t m_liveChars = 0;
-    std::size_t m_deadChars = 0;  ///< characters of removed keys still held in the blocks
+    std::size_t m_deadChars = 0;  // characters of removed keys still held in the blocks
     std::vector<Node*> m_slots;
     std::size_t m_count = 0;
 };

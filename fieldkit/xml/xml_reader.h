@@ -71,7 +71,7 @@ class FIELDKIT_API CXMLReader {
 
     Input m_in;
     bool m_ok;
-    std::string m_bytes;  ///< scratch for ReadTill, kept to avoid allocating per piece
+    std::string m_bytes;  // scratch for ReadTill, kept to avoid allocating per piece
 };
 
 namespace fieldkit::detail {
