@@ -5,11 +5,11 @@
 /// The file is UTF-8 text of named sections of key=value lines (a byte-order mark at its start is
 /// skipped on reading and never written):
 ///
-///   [First]
-///   a=1
-///   b=two words
+///     [First]
+///     a=1
+///     b=two words
 ///
-///   [Second]
+///     [Second]
 ///
 /// A line whose first byte is "[" is a section header; the name is the line without its line
 /// break and without its first and last character (nothing checks that the last one is "]").

@@ -46,15 +46,16 @@ struct TBBUTTON {
 };
 
 /// Messages, as answered:
-///   TB_BUTTONCOUNT                        the number of buttons
-///   TB_GETBUTTON (index, TBBUTTON*)       TRUE and the record, FALSE for a bad index
-///   TB_INSERTBUTTON (index, TBBUTTON*)    inserts before index (appends past the end)
-///   TB_ADDBUTTONS (count, TBBUTTON*)      appends
-///   TB_DELETEBUTTON (index)               TRUE, FALSE for a bad index
-///   TB_ADDSTRINGW (0, text)               appends the text (one per call) and returns its
-///                                         index, -1 for no text or a resource id
-///   TB_GETSTRINGW (MAKEWPARAM(size, index), buffer)    the string's length, -1 for a bad index
-///   TB_GETBUTTONTEXTW (command id, buffer)             the caption (the button's string), or -1
+///
+///     TB_BUTTONCOUNT                        the number of buttons
+///     TB_GETBUTTON (index, TBBUTTON*)       TRUE and the record, FALSE for a bad index
+///     TB_INSERTBUTTON (index, TBBUTTON*)    inserts before index (appends past the end)
+///     TB_ADDBUTTONS (count, TBBUTTON*)      appends
+///     TB_DELETEBUTTON (index)               TRUE, FALSE for a bad index
+///     TB_ADDSTRINGW (0, text)               appends the text (one per call) and returns its
+///                                           index, -1 for no text or a resource id
+///     TB_GETSTRINGW (MAKEWPARAM(size, index), buffer)    the string's length, -1 for a bad index
+///     TB_GETBUTTONTEXTW (command id, buffer)             the caption (the button's string), or -1
 class FIELDKIT_API CCommandBar : public CWnd {
   public:
     CCommandBar() = default;

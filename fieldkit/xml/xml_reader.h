@@ -4,13 +4,14 @@
 /// builds no tree, resolves no entities, parses no attributes and checks no nesting.
 ///
 /// Derive from it, implement the two callbacks and call Read. The kinds passed to OnTag:
-///   0  open tag, empty-element tag, anything else: the text between "<" and ">" as written
-///      (attributes included, an empty-element tag keeps its final "/")
-///   1  close tag ("</"): the text between "</" and ">"
-///   2  an item starting "<!" at least 11 characters long (comment, CDATA section, document
-///      type): the item from its fifth character without its last two, so "<!-- c -->" gives
-///      " c -" and "<![CDATA[x]]>" gives "DATA[x]"
-///   3  processing instruction ("<?"): the text between "<" and ">", both "?" kept
+///
+///     0  open tag, empty-element tag, anything else: the text between "<" and ">" as written
+///        (attributes included, an empty-element tag keeps its final "/")
+///     1  close tag ("</"): the text between "</" and ">"
+///     2  an item starting "<!" at least 11 characters long (comment, CDATA section, document
+///        type): the item from its fifth character without its last two, so "<!-- c -->" gives
+///        " c -" and "<![CDATA[x]]>" gives "DATA[x]"
+///     3  processing instruction ("<?"): the text between "<" and ">", both "?" kept
 /// A shorter "<!" item is kind 0. Inside a CDATA section "<" and ">" do not end the item.
 ///
 /// Text runs are handed over as they are, line breaks and indentation included ("\\n" for
