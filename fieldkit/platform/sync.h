@@ -34,8 +34,9 @@ FIELDKIT_API HANDLE CreateEventW(SECURITY_ATTRIBUTES* security, BOOL manualReset
 /// Null when no event of that name exists.
 FIELDKIT_API HANDLE OpenEventW(DWORD access, BOOL inherit, const wchar_t* name);
 /// The handheld's one call behind SetEvent, ResetEvent and PulseEvent.
-///@{
 FIELDKIT_API BOOL EventModify(HANDLE event, DWORD operation);
+/// EventModify with EVENT_SET and EVENT_RESET.
+///@{
 FIELDKIT_API BOOL SetEvent(HANDLE event);
 FIELDKIT_API BOOL ResetEvent(HANDLE event);
 ///@}
