@@ -1,4 +1,27 @@
-// fieldkit: the whole public interface in one include.
+/// @file
+/// fieldkit: the whole public interface in one include.
+
+/// @mainpage fieldkit
+///
+/// A C++17 library for surveying and GNSS field software: the texts surveyors read and type
+/// (angles and coordinates in degrees-minutes-seconds, quadrant bearings, heights in feet and
+/// inches, stations, dates), angle and length units, geodetic conversions on WGS 84, and the
+/// field application's environment (directory layout, settings files, logs, catalogs, XML).
+///
+/// Include fieldkit.h for everything, or the header of one subsystem. Failures are results,
+/// never exceptions. Text at the interface is CString, a wide string with value semantics;
+/// narrow text is UTF-8. Device paths are resolved inside the device root (host.h).
+///
+/// The headers by layer, bottom up (see "Files"):
+/// - text/ and platform/: CString, CArray, formatting and scanning, the device file system,
+///   time, handles and the host's knobs;
+/// - ui/: windows, menus, command bars, drawing, file dialogs;
+/// - numbers/, files/, device/: number texts, lengths, stations, paths and folders, display
+///   scaling;
+/// - environment/, logging/: identity, directory layout, the application log;
+/// - angles/: angle units, degrees-minutes-seconds texts (angle_text.h, angle_parse.h),
+///   geodetic conversions (geodetic.h);
+/// - i18n/, settings/, xml/: catalogs, CINIFile, CXMLWriter and CXMLReader.
 #pragma once
 
 #include "fieldkit/platform/cfile.h"
@@ -16,6 +39,7 @@
 #include "fieldkit/text/charclass.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/cstring.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/scan.h"
 #include "fieldkit/text/stringmap.h"

@@ -1,56 +1,69 @@
-// Angle units, reduction into one turn, the packed D.MMSS number and the seconds carry.
-//
-// Angles are decimal degrees unless a function says otherwise. Conversions out of degrees
-// reduce the input into one turn (fmod, keeping its sign), scale through 100000, and round with
-// dNearInt to five decimals; the unit conversions into degrees neither reduce nor round. The packed
-// D.MMSS number holds sign * (degrees + minutes / 100 + seconds / 10000): 123 deg 45' 30.5" is
-// 123.45305. All functions are pure and safe from any thread.
+/// @file
+/// Angle units, reduction into one turn, the packed D.MMSS number and the seconds carry.
+///
+/// Angles are decimal degrees unless a function says otherwise. Conversions out of degrees
+/// reduce the input into one turn (fmod, keeping its sign), scale through 100000, and round with
+/// dNearInt to five decimals; the unit conversions into degrees neither reduce nor round. The
+/// packed D.MMSS number holds sign * (degrees + minutes / 100 + seconds / 10000): 123 deg 45' 30.5"
+/// is 123.45305. All functions are pure and safe from any thread.
 #pragma once
 
-// fmod(a, 360); with `positive`, a negative remainder has 360 added, so the result lies in
-// [0, 360) (-360 gives -0, which is not below zero).
-double ModDeg360(double a, bool positive);
+#include "fieldkit/text/export.h"
 
-double Rad2Deg(double radians);
-double Deg2Rad(double degrees);
-double Grad2Deg(double grads);
-double Deg2Grad(double degrees);
-// Centesimal seconds (1/10000 grad) to arc seconds, and back.
-double GradCC2DegSec(double cc);
-// Reduces its input by one full turn of arc seconds (1296000) before scaling.
-double DegSec2GradCC(double arcSeconds);
-double Mil2Deg(double mils);
-double Deg2Mil(double degrees);
+/// fmod(a, 360); with `positive`, a negative remainder has 360 added, so the result lies in
+/// [0, 360) (-360 gives -0, which is not below zero).
+FIELDKIT_API double ModDeg360(double a, bool positive);
 
-// A horizontal angle counted one way as counted the other way, in [0, 360); 0 stays 0. The
-// conversion is its own inverse, so both names are the same function.
-double HL2HR(double a);
-double HR2HL(double a);
+/// Radians and grads (400 to the turn) to degrees and back.
+///@{
+FIELDKIT_API double Rad2Deg(double radians);
+FIELDKIT_API double Deg2Rad(double degrees);
+FIELDKIT_API double Grad2Deg(double grads);
+FIELDKIT_API double Deg2Grad(double degrees);
+///@}
+/// Centesimal seconds (1/10000 grad) to arc seconds, and back.
+FIELDKIT_API double GradCC2DegSec(double cc);
+/// Reduces its input by one full turn of arc seconds (1296000) before scaling.
+FIELDKIT_API double DegSec2GradCC(double arcSeconds);
+/// Mils (6400 to the turn) to degrees and back.
+///@{
+FIELDKIT_API double Mil2Deg(double mils);
+FIELDKIT_API double Deg2Mil(double degrees);
+///@}
 
-// Vertical angle from the horizon to zenith angle and back (90 - a, in [0, 360)).
-double Level2Zenith(double a);
-double Zenith2Level(double a);
+/// A horizontal angle counted one way as counted the other way, in [0, 360); 0 stays 0. The
+/// conversion is its own inverse, so both names are the same function.
+///@{
+FIELDKIT_API double HL2HR(double a);
+FIELDKIT_API double HR2HL(double a);
+///@}
 
-// True when |d| exceeds 0.5 degree.
-bool ShouldTurn(double d);
+/// Vertical angle from the horizon to zenith angle and back (90 - a, in [0, 360)).
+///@{
+FIELDKIT_API double Level2Zenith(double a);
+FIELDKIT_API double Zenith2Level(double a);
+///@}
 
-// The equivalent turn, one step towards (-180, 180]: 180 stays 180, -180 becomes 180.
-double MinimizeTurnAngle(double d);
+/// True when |d| exceeds 0.5 degree.
+FIELDKIT_API bool ShouldTurn(double d);
 
-// The readings of the same target with the instrument reversed: hz moves by 180 degrees and a
-// positive v becomes 360 - v.
-void CalcReverseAngles(double& hz, double& v);
+/// The equivalent turn, one step towards (-180, 180]: 180 stays 180, -180 becomes 180.
+FIELDKIT_API double MinimizeTurnAngle(double d);
 
-// The seconds carry: seconds above 59.99999 (with the wider thresholds of each precision step
-// first) become 0 and carry into the minutes, minutes reaching 60 into the degrees, which move
-// away from zero (0 counts as negative: 0 deg 59' 59.999995" becomes -1 deg 0' 0").
-void check60round(int& degrees, int& minutes, double& seconds, int precision);
+/// The readings of the same target with the instrument reversed: hz moves by 180 degrees and a
+/// positive v becomes 360 - v.
+FIELDKIT_API void CalcReverseAngles(double& hz, double& v);
 
-// Degrees to the packed D.MMSS number; seconds within 6 / 10^(precision - 3) of 60 carry.
-double Deg2DDDMMSS(double degrees, int precision);
-// Packed D.MMSS number to degrees. The magnitude is reduced into one turn first (400.3 gives
-// 40.5); minute and second digits of 60 to 99 are used as they stand.
-double DDDMMSS2Deg(double packed);
+/// The seconds carry: seconds above 59.99999 (with the wider thresholds of each precision step
+/// first) become 0 and carry into the minutes, minutes reaching 60 into the degrees, which move
+/// away from zero (0 counts as negative: 0 deg 59' 59.999995" becomes -1 deg 0' 0").
+FIELDKIT_API void check60round(int& degrees, int& minutes, double& seconds, int precision);
+
+/// Degrees to the packed D.MMSS number; seconds within 6 / 10^(precision - 3) of 60 carry.
+FIELDKIT_API double Deg2DDDMMSS(double degrees, int precision);
+/// Packed D.MMSS number to degrees. The magnitude is reduced into one turn first (400.3 gives
+/// 40.5); minute and second digits of 60 to 99 are used as they stand.
+FIELDKIT_API double DDDMMSS2Deg(double packed);
 
 namespace fieldkit::detail {
 

@@ -109,7 +109,7 @@ long LOGMESSAGE(const char* text, long level) {
     return 0;
 }
 
-namespace fieldkit::detail {
+namespace fieldkit {
 
 bool AppLogTakes(long level) {
     return NoThrow(false, [level] {
@@ -122,7 +122,7 @@ bool AppLogTakes(long level) {
     });
 }
 
-}  // namespace fieldkit::detail
+}  // namespace fieldkit
 
 namespace fieldkit::host {
 

@@ -1,8 +1,12 @@
-// Win32 error codes, as the platform's calls report them (GetLastError, registry results).
+/// @file
+/// Win32 error codes, as the platform's calls report them (GetLastError, registry results).
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
+/// The codes, with their Win32 numbers and meanings.
+///@{
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
@@ -24,6 +28,10 @@ constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_FILE_INVALID = 1006;
 constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
+///@}
 
-DWORD GetLastError();
-void SetLastError(DWORD error);
+/// The calling thread's last error: each thread has its own.
+///@{
+FIELDKIT_API DWORD GetLastError();
+FIELDKIT_API void SetLastError(DWORD error);
+///@}

@@ -1,20 +1,21 @@
-// The device file system: Win32 file and folder calls over device paths.
-//
-// A device path separates its components with backslashes (a slash is accepted too); there
-// are no drive letters and no current folder, so every path, absolute or relative, lies under
-// the device root (see fieldkit/platform/host.h), and a ".." component never climbs above it.
-//
-// The device root is a fence. Every path is resolved by the kernel as if the root were the
-// file system's root, in the same step that uses it: a symbolic link inside the root is
-// followed inside the root (an absolute target is a device path), so nothing outside the root
-// is ever read, listed, written, created, deleted or changed. Names match without regard to
-// case, as on the handheld: the exact name when it exists, else the first name in sorted order
-// that matches; creating a name that matches an existing entry in another case opens that
-// entry. Only regular files are opened, read or copied as files: a FIFO, a device or a socket
-// is refused at once (ERROR_ACCESS_DENIED), never waited on.
-//
-// The calls keep their Win32 meanings and results. Failures set the thread's last error
-// (GetLastError) to the Win32 code; nothing throws.
+/// @file
+/// The device file system: Win32 file and folder calls over device paths.
+///
+/// A device path separates its components with backslashes (a slash is accepted too); there
+/// are no drive letters and no current folder, so every path, absolute or relative, lies under
+/// the device root (see fieldkit/platform/host.h), and a ".." component never climbs above it.
+///
+/// The device root is a fence. Every path is resolved by the kernel as if the root were the
+/// file system's root, in the same step that uses it: a symbolic link inside the root is
+/// followed inside the root (an absolute target is a device path), so nothing outside the root
+/// is ever read, listed, written, created, deleted or changed. Names match without regard to
+/// case, as on the handheld: the exact name when it exists, else the first name in sorted order
+/// that matches; creating a name that matches an existing entry in another case opens that
+/// entry. Only regular files are opened, read or copied as files: a FIFO, a device or a socket
+/// is refused at once (ERROR_ACCESS_DENIED), never waited on.
+///
+/// The calls keep their Win32 meanings and results. Failures set the thread's last error
+/// (GetLastError) to the Win32 code; nothing throws.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +27,11 @@
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/systime.h"
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
+/// File attributes (see GetFileAttributesW).
+///@{
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
 constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x2;
 constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x4;
@@ -36,27 +40,45 @@ constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
 constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+///@}
+/// The failure results of GetFileAttributesW and GetFileSize.
+///@{
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+///@}
 
+/// Access and sharing of CreateFileW.
+///@{
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD FILE_SHARE_READ = 0x1;
 constexpr DWORD FILE_SHARE_WRITE = 0x2;
+///@}
+/// What CreateFileW does when the file exists or is missing, as in Win32.
+///@{
 constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
 constexpr DWORD TRUNCATE_EXISTING = 5;
+///@}
+/// Where SetFilePointer counts from.
+///@{
 constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD FILE_CURRENT = 1;
 constexpr DWORD FILE_END = 2;
+///@}
+/// The failure result of SetFilePointer (a valid position too: check GetLastError).
 constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
 
 struct SECURITY_ATTRIBUTES;
+/// Security attributes are accepted everywhere and ignored; pass null.
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
+/// One entry found by FindFirstFileW or FindNextFileW.
 struct WIN32_FIND_DATAW {
+    /// Attributes, times, size in two halves, object id and the entry's name, as in Win32.
+    ///@{
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
     FILETIME ftLastAccessTime;
@@ -65,81 +87,99 @@ struct WIN32_FIND_DATAW {
     DWORD nFileSizeLow;
     DWORD dwOID;
     WCHAR cFileName[MAX_PATH];
+    ///@}
 };
+/// Pointer to a WIN32_FIND_DATAW.
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
-// Folder searches. The last component of the pattern may hold the wildcards "*" and "?",
-// matched as on the handheld: without regard to case, "*.*" matching every name and a
-// trailing "." matching names without an extension. "." and ".." are never listed; entries
-// come in the order of their names. A symbolic link in a listing is reported as itself
-// (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
-// leaves it. A pattern without wildcards finds that one entry under its own name (the case
-// it has in its folder), following a link to report what it names.
-HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
-BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
-BOOL FindClose(HANDLE search);
+/// Folder searches. The last component of the pattern may hold the wildcards "*" and "?",
+/// matched as on the handheld: without regard to case, "*.*" matching every name and a
+/// trailing "." matching names without an extension. "." and ".." are never listed; entries
+/// come in the order of their names. A symbolic link in a listing is reported as itself
+/// (FILE_ATTRIBUTE_REPARSE_POINT, never FILE_ATTRIBUTE_DIRECTORY), so walking a tree never
+/// leaves it. A pattern without wildcards finds that one entry under its own name (the case
+/// it has in its folder), following a link to report what it names.
+///@{
+FIELDKIT_API HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found);
+FIELDKIT_API BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* found);
+FIELDKIT_API BOOL FindClose(HANDLE search);
+///@}
 
-// Attributes: a folder has FILE_ATTRIBUTE_DIRECTORY; a file that nobody may write is
-// FILE_ATTRIBUTE_READONLY; the hidden attribute is kept in an extended attribute where the
-// host file system allows one (silently dropped where it does not); a file with nothing else
-// to report is FILE_ATTRIBUTE_ARCHIVE. Setting READONLY clears every write permission,
-// clearing it gives the owner write permission back.
-DWORD GetFileAttributesW(const wchar_t* path);
-BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
+/// Attributes: a folder has FILE_ATTRIBUTE_DIRECTORY; a file that nobody may write is
+/// FILE_ATTRIBUTE_READONLY; the hidden attribute is kept in an extended attribute where the
+/// host file system allows one (silently dropped where it does not); a file with nothing else
+/// to report is FILE_ATTRIBUTE_ARCHIVE. Setting READONLY clears every write permission,
+/// clearing it gives the owner write permission back.
+///@{
+FIELDKIT_API DWORD GetFileAttributesW(const wchar_t* path);
+FIELDKIT_API BOOL SetFileAttributesW(const wchar_t* path, DWORD attributes);
+///@}
 
-BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
-BOOL RemoveDirectoryW(const wchar_t* path);  // only an empty folder
-BOOL DeleteFileW(const wchar_t* path);       // not a folder, not a read-only file
-// Copies contents, permissions and times; replaces an existing target unless failIfExists.
-// An existing target is replaced in one step: the copy is written to a new file beside it,
-// flushed to disk and renamed over it (keeping its owner where permitted), so a failed copy
-// (a full disk) leaves the old target exactly as it was. A target reached through a link is
-// the file the link names; the link stays.
-BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
-// Moves the entry itself (a link stays a link); fails when the target exists, unless the two
-// names are one entry differing in case, which renames it to the new case.
-BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
-// With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
-// file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
-// durable before returning.
+/// Creates one folder; the folder above it must exist.
+FIELDKIT_API BOOL CreateDirectoryW(const wchar_t* path, LPSECURITY_ATTRIBUTES security);
+FIELDKIT_API BOOL RemoveDirectoryW(const wchar_t* path);  ///< only an empty folder
+FIELDKIT_API BOOL DeleteFileW(const wchar_t* path);       ///< not a folder, not a read-only file
+/// Copies contents, permissions and times; replaces an existing target unless failIfExists.
+/// An existing target is replaced in one step: the copy is written to a new file beside it,
+/// flushed to disk and renamed over it (keeping its owner where permitted), so a failed copy
+/// (a full disk) leaves the old target exactly as it was. A target reached through a link is
+/// the file the link names; the link stays.
+FIELDKIT_API BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
+/// Moves the entry itself (a link stays a link); fails when the target exists, unless the two
+/// names are one entry differing in case, which renames it to the new case.
+FIELDKIT_API BOOL MoveFileW(const wchar_t* from, const wchar_t* to);
+/// With MOVEFILE_REPLACE_EXISTING the target is replaced in one step (a reader sees the old
+/// file or the new one, never neither); MOVEFILE_WRITE_THROUGH also makes the new name
+/// durable before returning.
+///@{
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
-BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags);
+FIELDKIT_API BOOL MoveFileExW(const wchar_t* from, const wchar_t* to, DWORD flags);
+///@}
 
-// Open files. The share mode, attributes and template are accepted and not enforced.
-HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
-                   LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags, HANDLE templ);
-BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
-BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
-DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
-// The creation time is the file's birth time where the file system records one, else the
-// time of its last status change.
-BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
-DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+/// Open files. The share mode, attributes and template are accepted and not enforced.
+///@{
+FIELDKIT_API HANDLE CreateFileW(const wchar_t* path, DWORD access, DWORD shareMode,
+                                LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
+                                HANDLE templ);
+FIELDKIT_API BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
+FIELDKIT_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written,
+                            void* overlapped);
+FIELDKIT_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+///@}
+/// The creation time is the file's birth time where the file system records one, else the
+/// time of its last status change.
+FIELDKIT_API BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess,
+                              FILETIME* lastWrite);
+/// The size's low 32 bits, the high ones in sizeHigh (may be null).
+FIELDKIT_API DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 
-// File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
-// covers the whole file and fails for an empty file; a read-write mapping larger than its
-// file makes the file that size, taking its blocks at once (a full disk fails here, never
-// later in a write through the view). A view of 0 bytes covers the whole mapping. The bytes
-// written through a view reach the file at the latest when the view is unmapped.
+/// File mapping. CreateFileForMappingW opens a file as CreateFileW does. A mapping of size 0
+/// covers the whole file and fails for an empty file; a read-write mapping larger than its
+/// file makes the file that size, taking its blocks at once (a full disk fails here, never
+/// later in a write through the view). A view of 0 bytes covers the whole mapping. The bytes
+/// written through a view reach the file at the latest when the view is unmapped.
+///@{
 constexpr DWORD PAGE_READONLY = 0x02;
 constexpr DWORD PAGE_READWRITE = 0x04;
 constexpr DWORD FILE_MAP_WRITE = 0x0002;
 constexpr DWORD FILE_MAP_READ = 0x0004;
 constexpr DWORD FILE_MAP_ALL_ACCESS = 0x000F001F;
 constexpr DWORD FILE_FLAG_RANDOM_ACCESS = 0x10000000;
-HANDLE CreateFileForMappingW(const wchar_t* path, DWORD access, DWORD shareMode,
-                             LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
-                             HANDLE templ);
-HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
-                          DWORD maximumSizeHigh, DWORD maximumSizeLow, const wchar_t* name);
-void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
-                    std::size_t bytes);
-BOOL UnmapViewOfFile(const void* view);
+FIELDKIT_API HANDLE CreateFileForMappingW(const wchar_t* path, DWORD access, DWORD shareMode,
+                                          LPSECURITY_ATTRIBUTES security, DWORD creation,
+                                          DWORD flags, HANDLE templ);
+FIELDKIT_API HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
+                                       DWORD maximumSizeHigh, DWORD maximumSizeLow,
+                                       const wchar_t* name);
+FIELDKIT_API void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                                 std::size_t bytes);
+FIELDKIT_API BOOL UnmapViewOfFile(const void* view);
+///@}
 
-// fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
-// "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).
-FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
+/// fopen over a device path. The mode is the C one, with the handheld's text mode: "t" (or no
+/// "b") reading turns CR LF into LF; ",ccs=..." is accepted and ignored (the caller decodes).
+FIELDKIT_API FILE* _wfopen(const wchar_t* path, const wchar_t* mode);
 
 namespace fieldkit::detail {
 

@@ -1,11 +1,16 @@
-// Memory figures.
+/// @file
+/// Memory figures.
 #pragma once
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
-// Memory figures from the kernel: physical memory available without swapping, and the
-// process's free address space. Byte counts, not cut to 32 bits.
+/// Memory figures from the kernel: physical memory available without swapping, and the
+/// process's free address space. Byte counts, not cut to 32 bits.
 struct MEMORYSTATUS {
+    /// The Win32 fields: dwLength is the structure's size, dwMemoryLoad the percentage of
+    /// physical memory in use.
+    ///@{
     DWORD dwLength;
     DWORD dwMemoryLoad;
     SIZE_T dwTotalPhys;
@@ -14,5 +19,7 @@ struct MEMORYSTATUS {
     SIZE_T dwAvailPageFile;
     SIZE_T dwTotalVirtual;
     SIZE_T dwAvailVirtual;
+    ///@}
 };
-void GlobalMemoryStatus(MEMORYSTATUS* status);
+/// Fills in the figures as they are now.
+FIELDKIT_API void GlobalMemoryStatus(MEMORYSTATUS* status);

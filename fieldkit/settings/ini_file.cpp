@@ -105,7 +105,7 @@ using fieldkit::detail::NoThrow;
 
 }  // namespace
 
-namespace fieldkit::detail {
+namespace fieldkit {
 
 bool IsStorableIniKey(std::wstring_view key) noexcept {
     return (key.empty() || key.front() != L'[') && key.find_first_of(L"=\r\n") == key.npos;
@@ -115,7 +115,7 @@ bool IsStorableIniSection(std::wstring_view section) noexcept {
     return section.find_first_of(L"\r\n") == section.npos;
 }
 
-}  // namespace fieldkit::detail
+}  // namespace fieldkit
 
 CINIFile::CINIFile() = default;
 

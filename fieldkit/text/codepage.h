@@ -1,35 +1,38 @@
-// Conversions between wide text and the two 8-bit encodings the library meets: UTF-8 and the
-// "ANSI code page" of the handheld, Windows-1252.
-//
-// Every subsystem converts through these functions; none of them depends on the process locale.
+/// @file
+/// Conversions between wide text and the two 8-bit encodings the library meets: UTF-8 and the
+/// "ANSI code page" of the handheld, Windows-1252.
+///
+/// Every subsystem converts through these functions; none of them depends on the process locale.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "fieldkit/text/export.h"
+
 namespace fieldkit {
 
-// Decodes UTF-8 strictly. Each maximal invalid subsequence (a stray continuation byte, a
-// truncated or overlong sequence, an encoded surrogate, a value above U+10FFFF) becomes one
-// U+FFFD. A NUL byte is an ordinary character here; callers stop at it if they need to.
-std::wstring Utf8ToWide(std::string_view utf8);
+/// Decodes UTF-8 strictly. Each maximal invalid subsequence (a stray continuation byte, a
+/// truncated or overlong sequence, an encoded surrogate, a value above U+10FFFF) becomes one
+/// U+FFFD. A NUL byte is an ordinary character here; callers stop at it if they need to.
+FIELDKIT_API std::wstring Utf8ToWide(std::string_view utf8);
 
-// Encodes wide text as UTF-8. A high surrogate followed by a low surrogate (text that came from
-// UTF-16) is joined into one character; a lone surrogate or a value above U+10FFFF is written
-// as U+FFFD.
-std::string WideToUtf8(std::wstring_view wide);
+/// Encodes wide text as UTF-8. A high surrogate followed by a low surrogate (text that came from
+/// UTF-16) is joined into one character; a lone surrogate or a value above U+10FFFF is written
+/// as U+FFFD.
+FIELDKIT_API std::string WideToUtf8(std::wstring_view wide);
 
-// Appends the UTF-8 form of one character (same rules as WideToUtf8 for a single unit).
-void AppendUtf8(std::string& out, char32_t ch);
+/// Appends the UTF-8 form of one character (same rules as WideToUtf8 for a single unit).
+FIELDKIT_API void AppendUtf8(std::string& out, char32_t ch);
 
-// Decodes Windows-1252. The five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90,
-// 0x9D) map to the control characters of the same value, as the handheld does.
-std::wstring AnsiToWide(std::string_view ansi);
+/// Decodes Windows-1252. The five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90,
+/// 0x9D) map to the control characters of the same value, as the handheld does.
+FIELDKIT_API std::wstring AnsiToWide(std::string_view ansi);
 
-// Encodes wide text as Windows-1252; every character the code page lacks becomes '?'.
-std::string WideToAnsi(std::wstring_view wide);
+/// Encodes wide text as Windows-1252; every character the code page lacks becomes '?'.
+FIELDKIT_API std::string WideToAnsi(std::wstring_view wide);
 
-// The Windows-1252 byte of one character, or '?' when the code page lacks it.
-char WideCharToAnsi(wchar_t ch);
+/// The Windows-1252 byte of one character, or '?' when the code page lacks it.
+FIELDKIT_API char WideCharToAnsi(wchar_t ch);
 
 }  // namespace fieldkit

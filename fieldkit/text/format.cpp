@@ -572,29 +572,37 @@ class BufferSink {
 };
 
 }  // namespace
+}  // namespace fieldkit::detail
 
-void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args, std::size_t count) {
-    Run(out, fmt, args, count);
+namespace fieldkit {
+
+void AppendFormatArgs(std::string& out, const char* fmt, const detail::FormatArg* args,
+                      std::size_t count) {
+    detail::Run(out, fmt, args, count);
 }
 
-void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const FormatArg* args,
+void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const detail::FormatArg* args,
                       std::size_t count) {
-    Run(out, fmt, args, count);
+    detail::Run(out, fmt, args, count);
 }
 
 std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
-                               const FormatArg* args, std::size_t count) {
-    BufferSink<char> out(buffer, size);
-    Run(out, fmt, args, count);
+                               const detail::FormatArg* args, std::size_t count) {
+    detail::BufferSink<char> out(buffer, size);
+    detail::Run(out, fmt, args, count);
     return out.Finish();
 }
 
 std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
-                               const FormatArg* args, std::size_t count) {
-    BufferSink<wchar_t> out(buffer, size);
-    Run(out, fmt, args, count);
+                               const detail::FormatArg* args, std::size_t count) {
+    detail::BufferSink<wchar_t> out(buffer, size);
+    detail::Run(out, fmt, args, count);
     return out.Finish();
 }
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
 
 std::size_t CopyToBuffer(const std::string& text, char* buffer, std::size_t size) {
     if (size == 0 || buffer == nullptr) return text.size();

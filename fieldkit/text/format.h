@@ -1,28 +1,31 @@
-// printf-style formatting that never depends on the process locale and never reads an argument
-// that was not passed.
-//
-// The format strings are those of the C standard's printf, read in the "C" locale: a program
-// that calls setlocale(LC_ALL, "de_DE.UTF-8") still gets "1.500000" for "%f". Arguments are
-// passed as typed C++ values, not through C varargs, so the engine knows what it was given:
-//
-// - The string conversions ("%s", "%S", "%ls", "%hs") accept narrow text (const char*,
-//   std::string) and wide text (const wchar_t*, std::wstring, CString) alike and convert as
-//   needed: narrow text is UTF-8, wide text put into narrow output is written as UTF-8. This
-//   keeps the handheld's meaning of "%s"/"%S" (the string of the output's own width and of the
-//   other width) working whichever width the caller passes. A null pointer prints "(null)".
-// - "%c" and "%C" print a character code; a char in wide output is read as Windows-1252, a
-//   wchar_t in narrow output is written as UTF-8.
-// - An argument of the wrong kind for its conversion (text for "%d", a number for "%s"), or a
-//   missing argument, makes the engine copy that conversion's text unchanged into the output,
-//   so the mistake shows instead of turning into undefined behaviour.
-// - "%n" consumes its argument and writes nothing.
-// - Widths and precisions above kMaxFormatWidth are treated as kMaxFormatWidth.
-// - The Microsoft length prefixes "I", "I32" and "I64" are accepted as well as the C ones.
+/// @file
+/// printf-style formatting that never depends on the process locale and never reads an argument
+/// that was not passed.
+///
+/// The format strings are those of the C standard's printf, read in the "C" locale: a program
+/// that calls setlocale(LC_ALL, "de_DE.UTF-8") still gets "1.500000" for "%f". Arguments are
+/// passed as typed C++ values, not through C varargs, so the engine knows what it was given:
+///
+/// - The string conversions ("%s", "%S", "%ls", "%hs") accept narrow text (const char*,
+///   std::string) and wide text (const wchar_t*, std::wstring, CString) alike and convert as
+///   needed: narrow text is UTF-8, wide text put into narrow output is written as UTF-8. This
+///   keeps the handheld's meaning of "%s"/"%S" (the string of the output's own width and of the
+///   other width) working whichever width the caller passes. A null pointer prints "(null)".
+/// - "%c" and "%C" print a character code; a char in wide output is read as Windows-1252, a
+///   wchar_t in narrow output is written as UTF-8.
+/// - An argument of the wrong kind for its conversion (text for "%d", a number for "%s"), or a
+///   missing argument, makes the engine copy that conversion's text unchanged into the output,
+///   so the mistake shows instead of turning into undefined behaviour.
+/// - "%n" consumes its argument and writes nothing.
+/// - Widths and precisions above kMaxFormatWidth are treated as kMaxFormatWidth.
+/// - The Microsoft length prefixes "I", "I32" and "I64" are accepted as well as the C ones.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <type_traits>
+
+#include "fieldkit/text/export.h"
 
 namespace fieldkit::detail {
 
@@ -103,10 +106,34 @@ FormatArg MakeFormatArg(const T& v) {
     return a;
 }
 
-// Appends the formatted text to `out`. A null format appends nothing.
-void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args, std::size_t count);
-void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const FormatArg* args,
-                      std::size_t count);
+}  // namespace fieldkit::detail
+
+/// The engine's entry points, called by the templates below; exported, since those templates
+/// are compiled into the application.
+namespace fieldkit {
+
+/// Appends the formatted text to `out`. A null format appends nothing.
+///@{
+FIELDKIT_API void AppendFormatArgs(std::string& out, const char* fmt, const detail::FormatArg* args,
+                                   std::size_t count);
+FIELDKIT_API void AppendFormatArgs(std::wstring& out, const wchar_t* fmt,
+                                   const detail::FormatArg* args, std::size_t count);
+///@}
+
+/// The same contract as CopyToBuffer, formatting straight into `buffer` (no intermediate text).
+///@{
+FIELDKIT_API std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
+                                            const detail::FormatArg* args, std::size_t count);
+FIELDKIT_API std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
+                                            const detail::FormatArg* args, std::size_t count);
+///@}
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
+
+using fieldkit::AppendFormatArgs;
+using fieldkit::FormatArgsToBuffer;
 
 template <class Str, class Ch, class... A>
 void AppendFormat(Str& out, const Ch* fmt, const A&... a) {
@@ -133,12 +160,6 @@ std::wstring FormatW(const wchar_t* fmt, const A&... a) {
 // means the text was cut. A cut never splits a UTF-8 sequence in narrow output.
 std::size_t CopyToBuffer(const std::string& text, char* buffer, std::size_t size);
 std::size_t CopyToBuffer(const std::wstring& text, wchar_t* buffer, std::size_t size);
-
-// The same contract as CopyToBuffer, formatting straight into `buffer` (no intermediate text).
-std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
-                               const FormatArg* args, std::size_t count);
-std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
-                               const FormatArg* args, std::size_t count);
 
 template <class Ch, class... A>
 std::size_t FormatToBuffer(Ch* buffer, std::size_t size, const Ch* fmt, const A&... a) {

@@ -1,22 +1,25 @@
-// scanf-style reading of numbers from text, independent of the process locale.
-//
-// The conversions are those of the C standard's scanf, read in the "C" locale: white space in
-// the format matches any run of white space in the text (none included), other characters must
-// match exactly, and each numeric conversion skips leading white space and reads the longest
-// prefix that forms a number ("12abc" reads 12; "12e" reads 12 and leaves "e"). Results are
-// stored through typed pointers, and a pointer of the wrong type for its conversion (an int*
-// for "%ld", say) stops the scan there instead of writing a value of the wrong size.
-//
-// Supported: %d %i %u %o %x %X with the length modifiers hh h l ll j z t; %f %e %g %a (and
-// their capitals) into float, with "l" into double and "L" into long double (read with a
-// double's precision); %n; %%; and
-// assignment suppression with "*". Text conversions (%s %c %[) are not offered: they cannot be
-// bounded safely. A number too large for its target saturates at the target's range (an
-// unsigned conversion of a negative number wraps as strtoul does); a floating number beyond
-// the range of double reads as an infinity, one too small as zero.
+/// @file
+/// scanf-style reading of numbers from text, independent of the process locale.
+///
+/// The conversions are those of the C standard's scanf, read in the "C" locale: white space in
+/// the format matches any run of white space in the text (none included), other characters must
+/// match exactly, and each numeric conversion skips leading white space and reads the longest
+/// prefix that forms a number ("12abc" reads 12; "12e" reads 12 and leaves "e"). Results are
+/// stored through typed pointers, and a pointer of the wrong type for its conversion (an int*
+/// for "%ld", say) stops the scan there instead of writing a value of the wrong size.
+///
+/// Supported: \%d \%i \%u \%o \%x \%X with the length modifiers hh h l ll j z t; \%f \%e \%g \%a
+/// (and their capitals) into float, with "l" into double and "L" into long double (read with a
+/// double's precision); \%n; \%%; and
+/// assignment suppression with "*". Text conversions (\%s \%c \%[) are not offered: they cannot be
+/// bounded safely. A number too large for its target saturates at the target's range (an
+/// unsigned conversion of a negative number wraps as strtoul does); a floating number beyond
+/// the range of double reads as an infinity, one too small as zero.
 #pragma once
 
 #include <cstddef>
+
+#include "fieldkit/text/export.h"
 
 namespace fieldkit::detail {
 
@@ -80,10 +83,26 @@ inline ScanArg MakeScanArg(long double* p) {
     return {ScanArg::Kind::LongDouble, p};
 }
 
-// Returns the number of values stored, or -1 (EOF) when the text ends (or is null) before the
-// first conversion could start, as sscanf does.
-int ScanArgs(const char* text, const char* fmt, const ScanArg* args, std::size_t count);
-int ScanArgs(const wchar_t* text, const wchar_t* fmt, const ScanArg* args, std::size_t count);
+}  // namespace fieldkit::detail
+
+/// The engine's entry points, called by the template below; exported, since the template is
+/// compiled into the application.
+namespace fieldkit {
+
+/// Returns the number of values stored, or -1 (EOF) when the text ends (or is null) before the
+/// first conversion could start, as sscanf does.
+///@{
+FIELDKIT_API int ScanArgs(const char* text, const char* fmt, const detail::ScanArg* args,
+                          std::size_t count);
+FIELDKIT_API int ScanArgs(const wchar_t* text, const wchar_t* fmt, const detail::ScanArg* args,
+                          std::size_t count);
+///@}
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
+
+using fieldkit::ScanArgs;
 
 template <class Ch, class... T>
 int Scan(const Ch* text, const Ch* fmt, T*... out) {

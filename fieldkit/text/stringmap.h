@@ -1,23 +1,24 @@
-// CStringHashMap<V>: the class library's string-keyed hash map, with its walk order.
-//
-// Files saved on the handheld list their sections, keys and catalog entries in the order this
-// map walks, so the order is part of the format: 17 buckets visited 0 to 16, and in a bucket
-// the newest entry first. The bucket of a key is h % 17 with h = h * 33 + u over its UTF-16
-// units (unsigned 32-bit, starting at 0; characters above U+FFFF count as their surrogate
-// pair). Storing under a key that is already there replaces the value and keeps the entry's
-// place; only a new key goes to the front of its bucket.
-//
-// Look-up goes through a separate open-addressing index, so it costs the same however many
-// entries share one of the 17 buckets. Entries and their keys live in blocks owned by the map
-// (a few allocations per thousand entries, not several per entry).
-//
-// A map of texts, CStringHashMap<std::wstring_view>, owns its texts: SetAt copies the text
-// into the same blocks as the keys (with a terminating NUL, so data() is a C string), and a
-// stored view stays valid until its entry is replaced, removed or the map is changed by a
-// removal (which may move the texts together).
-//
-// Keys compare exactly (case, blanks and all). A POSITION designates the next entry of a
-// walk and is null when the walk is over; it stays valid while the map is not changed.
+/// @file
+/// CStringHashMap<V>: the class library's string-keyed hash map, with its walk order.
+///
+/// Files saved on the handheld list their sections, keys and catalog entries in the order this
+/// map walks, so the order is part of the format: 17 buckets visited 0 to 16, and in a bucket
+/// the newest entry first. The bucket of a key is h % 17 with h = h * 33 + u over its UTF-16
+/// units (unsigned 32-bit, starting at 0; characters above U+FFFF count as their surrogate
+/// pair). Storing under a key that is already there replaces the value and keeps the entry's
+/// place; only a new key goes to the front of its bucket.
+///
+/// Look-up goes through a separate open-addressing index, so it costs the same however many
+/// entries share one of the 17 buckets. Entries and their keys live in blocks owned by the map
+/// (a few allocations per thousand entries, not several per entry).
+///
+/// A map of texts, CStringHashMap<std::wstring_view>, owns its texts: SetAt copies the text
+/// into the same blocks as the keys (with a terminating NUL, so data() is a C string), and a
+/// stored view stays valid until its entry is replaced, removed or the map is changed by a
+/// removal (which may move the texts together).
+///
+/// Keys compare exactly (case, blanks and all). A POSITION designates the next entry of a
+/// walk and is null when the walk is over; it stays valid while the map is not changed.
 #pragma once
 
 #include <algorithm>
@@ -70,15 +71,18 @@ inline unsigned StringMapBucket(std::wstring_view key) {
 
 }  // namespace fieldkit::detail
 
+/// A hash map from texts to V that walks its entries in the handheld's order.
 template <class V>
 class CStringHashMap {
-    // Texts kept in the map's own blocks rather than one allocation each.
+    /// Texts kept in the map's own blocks rather than one allocation each.
     static constexpr bool kOwnsTexts = std::is_same_v<V, std::wstring_view>;
 
   public:
     CStringHashMap() = default;
     CStringHashMap(const CStringHashMap&) = delete;
     CStringHashMap& operator=(const CStringHashMap&) = delete;
+    /// Moving takes the entries over and leaves the source empty; swapping exchanges them.
+    ///@{
     CStringHashMap(CStringHashMap&& other) noexcept { Swap(other); }
     CStringHashMap& operator=(CStringHashMap&& other) noexcept {
         if (this != &other) {
@@ -102,11 +106,16 @@ class CStringHashMap {
         m_slots.swap(other.m_slots);
         std::swap(m_count, other.m_count);
     }
+    ///@}
 
+    /// The number of entries, and whether there are none.
+    ///@{
     INT_PTR GetCount() const { return static_cast<INT_PTR>(m_count); }
     bool IsEmpty() const { return m_count == 0; }
+    ///@}
 
-    // The value stored under the key, or null.
+    /// The value stored under the key, or null.
+    ///@{
     V* Find(std::wstring_view key) {
         Node* n = FindNode(key, fieldkit::detail::HashStringMapKey(key).index);
         return n ? &n->value : nullptr;
@@ -120,9 +129,10 @@ class CStringHashMap {
         value = *v;
         return true;
     }
+    ///@}
 
-    // Stores the value; a new key goes to the front of its bucket, an existing one keeps its
-    // place. Returns the stored value.
+    /// Stores the value; a new key goes to the front of its bucket, an existing one keeps its
+    /// place. Returns the stored value.
     V& SetAt(std::wstring_view key, V value) {
         const fieldkit::detail::StringMapHashes hashes = fieldkit::detail::HashStringMapKey(key);
         if constexpr (kOwnsTexts) value = StoreValue(value);
@@ -149,6 +159,7 @@ class CStringHashMap {
         return n->value;
     }
 
+    /// Removes the key's entry; false when there is none.
     bool RemoveKey(std::wstring_view key) {
         const std::uint64_t hash = fieldkit::detail::HashStringMapKey(key).index;
         if (m_slots.empty()) return false;
@@ -180,6 +191,7 @@ class CStringHashMap {
         return true;
     }
 
+    /// Removes every entry and gives back the map's memory.
     void RemoveAll() {
         for (Node*& head : m_heads)
             head = nullptr;
@@ -195,10 +207,11 @@ class CStringHashMap {
         m_count = 0;
     }
 
+    /// The position of the first entry in walk order; null for an empty map.
     POSITION GetStartPosition() const { return Position(First(0)); }
 
-    // The entry at pos; pos moves to the next entry, null after the last. Does nothing for a
-    // null pos.
+    /// The entry at pos; pos moves to the next entry, null after the last. Does nothing for a
+    /// null pos.
     void GetNextAssoc(POSITION& pos, CString& key, V& value) const {
         const Node* n = AtPosition(pos);
         if (n == nullptr) return;
@@ -206,8 +219,8 @@ class CStringHashMap {
         value = n->value;
         pos = Position(Next(n));
     }
-    // The same without copying: false for a null pos; otherwise the entry's key and value
-    // are viewed in place.
+    /// The same without copying: false for a null pos; otherwise the entry's key and value
+    /// are viewed in place.
     bool NextEntry(POSITION& pos, std::wstring_view& key, const V** value) const {
         const Node* n = AtPosition(pos);
         if (n == nullptr) return false;
@@ -228,10 +241,12 @@ class CStringHashMap {
         V value{};
     };
 
-    // Blocks start small, so that the many small tables of a settings file stay small, and
-    // grow with the map up to these sizes.
+    /// Blocks start small, so that the many small tables of a settings file stay small, and
+    /// grow with the map up to these sizes.
+    ///@{
     static constexpr std::size_t kKeyBlock = 4096;   // wide characters
     static constexpr std::size_t kNodeBlock = 1024;  // entries
+    ///@}
 
     static bool Matches(const Node* n, std::wstring_view key, std::uint64_t hash) {
         return n->hash == hash && n->length == key.size() &&
@@ -262,8 +277,8 @@ class CStringHashMap {
         return &m_nodes.back().nodes[m_nodes.back().size - m_nodeRoom--];
     }
 
-    // Copies the key (and a NUL when asked) into the map's blocks; a key longer than a block
-    // gets its own.
+    /// Copies the key (and a NUL when asked) into the map's blocks; a key longer than a block
+    /// gets its own.
     const wchar_t* StoreKey(std::wstring_view key, bool terminate = false) {
         if (key.empty() && !terminate) return L"";
         const std::size_t need = key.size() + (terminate ? 1 : 0);
@@ -285,7 +300,8 @@ class CStringHashMap {
         if (m_deadChars > kKeyBlock && m_deadChars > m_liveChars) CompactKeys();
     }
 
-    // A copy of the text in the blocks, followed by a NUL.
+    /// A copy of the text in the blocks, followed by a NUL.
+    ///@{
     std::wstring_view StoreValue(std::wstring_view text) {
         const wchar_t* at = StoreKey(std::wstring_view(text.data(), text.size()), true);
         m_liveChars += text.size() + 1;
@@ -295,6 +311,7 @@ class CStringHashMap {
         m_liveChars -= text.size() + 1;
         m_deadChars += text.size() + 1;
     }
+    ///@}
 
     void CompactKeys() {
         std::vector<std::unique_ptr<wchar_t[]>> oldKeys;
@@ -311,7 +328,8 @@ class CStringHashMap {
         m_deadChars = 0;
     }
 
-    // Linear probing at most half full.
+    /// Linear probing at most half full.
+    ///@{
     void Index(Node* n) {
         if ((m_count + 1) * 2 > m_slots.size()) {
             std::vector<Node*> old;
@@ -330,7 +348,8 @@ class CStringHashMap {
             i = (i + 1) & mask;
         m_slots[i] = n;
     }
-    // Removes slot i and closes the gap, so probing never stops short of an entry.
+    ///@}
+    /// Removes slot i and closes the gap, so probing never stops short of an entry.
     void Unindex(std::size_t i) {
         const std::size_t mask = m_slots.size() - 1;
         m_slots[i] = nullptr;

@@ -1,21 +1,25 @@
-// The knobs of the emulated window system, for tests and embedding applications. Nothing in
-// the library itself calls these.
+/// @file
+/// The knobs of the emulated window system, for tests and embedding applications. Nothing in
+/// the library itself calls these.
 #pragma once
 
 #include <functional>
 
+#include "fieldkit/text/export.h"
 #include "fieldkit/ui/file_dialog.h"
 
 namespace fieldkit::host {
 
-// The emulated screen: pixels and dots per inch (default 480 x 640 at 96 dpi); without it
-// (available false) GetDC(NULL) answers NULL. Every character of the emulated font is
-// `pixels` wide (default 8).
-void SetScreen(int width, int height, int dpiX, int dpiY);
-void SetScreenAvailable(bool available);
-void SetCharWidth(int pixels);
+/// The emulated screen: pixels and dots per inch (default 480 x 640 at 96 dpi); without it
+/// (available false) GetDC(NULL) answers NULL. Every character of the emulated font is
+/// `pixels` wide (default 8).
+///@{
+FIELDKIT_API void SetScreen(int width, int height, int dpiX, int dpiY);
+FIELDKIT_API void SetScreenAvailable(bool available);
+FIELDKIT_API void SetCharWidth(int pixels);
+///@}
 
-// Answers GetOpenFileNameW and GetSaveFileNameW; without a handler the dialogs are cancelled.
-void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler);
+/// Answers GetOpenFileNameW and GetSaveFileNameW; without a handler the dialogs are cancelled.
+FIELDKIT_API void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler);
 
 }  // namespace fieldkit::host
