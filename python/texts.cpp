@@ -40,7 +40,8 @@ const tool::Command& FindCommand(const char* name) {
 // without ".0", as a user types it); the tool's reader takes it to the last bit, and refuses a
 // NaN or an infinity with its own reason.
 std::wstring NumberText(double value) {
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15 &&
+        !(value == 0 && std::signbit(value)))
         return Utf8ToWide(py::str(py::int_(static_cast<long long>(value))).cast<std::string>());
     return Utf8ToWide(py::repr(py::float_(value)).cast<std::string>());
 }
