@@ -60,23 +60,23 @@ std::string Convert(const char* command, const std::vector<std::wstring>& fields
     const tool::Command& c = FindCommand(command);
     tool::Settings settings;
     for (const Option& o : options) {
-        const tool::OptionSpec* spec = nullptr;
+        const tool::OptionSpec* known = nullptr;
         for (const tool::OptionSpec& s : c.options) {
-            if (std::strcmp(s.name, o.name) == 0) spec = &s;
+            if (std::strcmp(s.name, o.name) == 0) known = &s;
         }
-        if (spec == nullptr) throw std::logic_error(std::string("no tool option ") + o.name);
-        if (spec->valueName == nullptr) {
-            settings.Set(spec->name, 1);
+        if (known == nullptr) throw std::logic_error(std::string("no tool option ") + o.name);
+        if (known->valueName == nullptr) {
+            settings.Set(known->name, 1);
             continue;
         }
         // The limits the tool's command line puts on the value, with its words.
         tool::Result why;
         double value = 0;
         long long whole = 0;
-        const bool read = spec->whole ? tool::ReadWhole(o.text, spec->range, whole, why)
-                                      : tool::ReadNumber(o.text, spec->range, value, why);
+        const bool read = known->whole ? tool::ReadWhole(o.text, known->range, whole, why)
+                                       : tool::ReadNumber(o.text, known->range, value, why);
         if (!read) throw py::value_error(std::string(o.parameter) + ": " + why.text);
-        settings.Set(spec->name, spec->whole ? static_cast<double>(whole) : value);
+        settings.Set(known->name, known->whole ? static_cast<double>(whole) : value);
     }
     const tool::Result result = c.convert(fields, settings);
     if (!result.ok) throw py::value_error(result.text);
