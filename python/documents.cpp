@@ -1,0 +1,236 @@
+// Settings files, translation catalogs and the device root.
+//
+// Every path here is a device path, as everywhere in the library: "\" or "/" separated,
+// resolved inside the device root (set_device_root). With the default root "/", an absolute
+// host path names the same file; a relative path is relative to the device root, never to the
+// current folder.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bindings.h"
+#include "fieldkit/fieldkit.h"
+#include "fieldkit/platform/host.h"
+#include "tools/fieldkit/cli.h"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+namespace fieldkit::python {
+
+namespace {
+
+std::wstring Wide(const std::string& text) {
+    return Utf8ToWide(text);
+}
+
+std::string Utf8(const CString& text) {
+    return WideToUtf8(text.GetStdString());
+}
+
+// A str or os.PathLike as text; bytes paths are refused, device paths being text.
+std::string PathText(const py::handle& path) {
+    const py::object text = py::module_::import("os").attr("fspath")(path);
+    if (!py::isinstance<py::str>(text)) throw py::type_error("a path must be str or os.PathLike");
+    return text.cast<std::string>();
+}
+
+std::string Quoted(const std::string& text) {
+    return tool::Quote(Wide(text));
+}
+
+class Ini {
+  public:
+    explicit Ini(const py::object& path) : m_path(PathText(path)) {
+        const CString device(Wide(m_path).c_str());
+        // Only a missing file starts empty: saving over one that could not be read would lose
+        // every key it holds.
+        if (!m_ini.LoadIni(device) && FileFuncs::IsFileExist(device))
+            ThrowOSError("cannot read " + Quoted(m_path));
+    }
+
+    const std::string& Path() const { return m_path; }
+
+    std::vector<std::string> Sections() {
+        std::vector<std::string> names;
+        POSITION pos = nullptr;
+        m_ini.SetFilePosOnStart(pos);
+        while (pos != nullptr) {
+            CString name;
+            m_ini.LookThroughFile(name, pos);
+            names.push_back(Utf8(name));
+        }
+        return names;
+    }
+
+    bool HasSection(const std::string& section) {
+        POSITION pos = nullptr;
+        return m_ini.SetSectionPosOnStart(CString(Wide(section).c_str()), pos);
+    }
+
+    std::vector<std::string> Keys(const std::string& section) {
+        const CString name(Wide(section).c_str());
+        POSITION pos = nullptr;
+        if (!m_ini.SetSectionPosOnStart(name, pos)) throw py::key_error(section);
+        std::vector<std::string> keys;
+        CString key, value;
+        while (m_ini.LookThroughSection(name, key, value, pos))
+            keys.push_back(Utf8(key));
+        return keys;
+    }
+
+    py::object Get(const std::string& section, const std::string& key, const py::object& def) {
+        // A value cannot hold a line break, so one marks a missing key unambiguously.
+        const CString value =
+            m_ini.GetStringValue(Wide(section).c_str(), Wide(key).c_str(), CString(L"\n"));
+        if (value == L"\n") return def;
+        return py::str(Utf8(value));
+    }
+
+    void Set(const std::string& section, const std::string& key, const py::object& value) {
+        const std::wstring s = Wide(section);
+        const std::wstring k = Wide(key);
+        if (!detail::IsStorableIniSection(s))
+            throw py::value_error("a section name may not hold a line break: " + Quoted(section));
+        if (!detail::IsStorableIniKey(k))
+            throw py::value_error("a key may not begin with '[' or hold '=' or a line break: " +
+                                  Quoted(key));
+        // The library's own text of each type: "1"/"0", "%d", "%.12lf".
+        if (py::isinstance<py::bool_>(value)) {
+            m_ini.SetBoolValue(s.c_str(), k.c_str(), value.cast<bool>());
+        } else if (py::isinstance<py::int_>(value)) {
+            const py::int_ whole = value;
+            if (whole >= py::int_(INT_MIN) && whole <= py::int_(INT_MAX))
+                m_ini.SetIntValue(s.c_str(), k.c_str(), value.cast<int>());
+            else
+                m_ini.SetStringValue(s.c_str(), k.c_str(), CString(Wide(py::str(value)).c_str()));
+        } else if (py::isinstance<py::float_>(value)) {
+            m_ini.SetRealValue(s.c_str(), k.c_str(), value.cast<double>());
+        } else if (py::isinstance<py::str>(value)) {
+            const std::string text = value.cast<std::string>();
+            m_ini.SetStringValue(s.c_str(), k.c_str(), CString(Wide(text).c_str()));
+        } else {
+            throw py::type_error("a value is str, int, float or bool");
+        }
+    }
+
+    void Remove(const std::string& section, const std::string& key) {
+        m_ini.RemoveValue(Wide(section).c_str(), Wide(key).c_str());
+    }
+
+    void Save(const py::object& path) {
+        const std::string target = path.is_none() ? m_path : PathText(path);
+        if (!m_ini.SaveIni(CString(Wide(target).c_str())))
+            ThrowOSError("cannot save " + Quoted(target));
+    }
+
+  private:
+    std::string m_path;
+    CINIFile m_ini;
+};
+
+// Each file gets a domain of its own, named after its device path, in the library's
+// process-wide store; the prefix keeps clear of the application's domains.
+class Catalog {
+  public:
+    explicit Catalog(const py::object& path) : m_path(PathText(path)) {
+        m_domain = CString((L"\x01python:" + Wide(m_path)).c_str());
+        if (!AttachTranslationFile(m_domain, CString(Wide(m_path).c_str())))
+            ThrowOSError("cannot read " + Quoted(m_path));
+    }
+    const std::string& Path() const { return m_path; }
+    std::string Gettext(const std::string& text) const {
+        return Utf8(ugettext(m_domain, Wide(text).c_str()));
+    }
+
+  private:
+    std::string m_path;
+    CString m_domain;
+};
+
+}  // namespace
+
+void AddDocuments(py::module_& m) {
+    m.def(
+        "set_device_root", [](const py::object& folder) { host::SetDeviceRoot(PathText(folder)); },
+        "folder"_a,
+        R"(Makes the host folder `folder` the device root: every device path (the paths Ini,
+Catalog and host_path take) is resolved inside it, and nothing outside it is ever touched.
+A relative folder is taken from the current folder at each use. The default is the
+environment variable FIELDKIT_DEVICE_ROOT, else "/".)");
+
+    m.def(
+        "get_device_root", [] { return host::GetDeviceRoot(); },
+        "The host folder that device paths live under (see set_device_root).");
+
+    m.def(
+        "host_path",
+        [](const py::object& device_path) {
+            return host::ToHostPath(CString(Wide(PathText(device_path)).c_str()));
+        },
+        "device_path"_a,
+        R"(The host path that a device path names: separators become '/' and the path is placed
+under the device root (host_path('\\Jobs\\a.ini') is '/root/Jobs/a.ini' with the root
+'/root'). By name only; links are not looked at.)");
+
+    py::class_<Ini>(m, "Ini", R"(An INI settings file, read and saved the library's way.
+
+Ini(path) reads the file at the device path `path` (str or os.PathLike, see
+set_device_root); a missing file gives an empty object, one that exists but cannot be read
+raises OSError. Sections and keys are listed in the order the file is saved in, which is the
+library's hash order, not the order of the text. Names and values compare exactly.
+
+Used as a context manager, the file is saved when the block ends without an exception:
+
+    with fieldkit.Ini("/data/Survey.ini") as ini:
+        ini.set("Station", "Height", 1.5))")
+        .def(py::init<const py::object&>(), "path"_a)
+        .def_property_readonly("path", &Ini::Path, "The device path the object was read from.")
+        .def("sections", &Ini::Sections, "The section names, in the saved order.")
+        .def("keys", &Ini::Keys, "section"_a,
+             "The key names of a section, in the saved order; KeyError when it does not exist.")
+        .def("__contains__", &Ini::HasSection, "section"_a, "Whether the section exists.")
+        .def("get", &Ini::Get, "section"_a, "key"_a, "default"_a = py::none(),
+             "The value text of a key, or `default` when the section or key is missing.")
+        .def("set", &Ini::Set, "section"_a, "key"_a, "value"_a,
+             R"(Stores a value, creating the section: a str as it stands, a bool as '1' or '0',
+an int as '%d', a float as '%.12lf' (1.5 is '1.500000000000'). A key that begins with '['
+or holds '=' or a line break, or a section name with a line break, would not come back from
+the file as itself: ValueError.)")
+        .def("remove", &Ini::Remove, "section"_a, "key"_a,
+             "Removes a key; the section stays. Nothing happens when either is missing.")
+        .def("save", &Ini::Save, "path"_a = py::none(),
+             R"(Writes the file (to `path` when given, else where it was read): every section,
+its keys and an empty line. The file is replaced in one step, so a failure (OSError) leaves
+the old one as it was.)")
+        .def("__enter__", [](py::object self) { return self; })
+        .def(
+            "__exit__",
+            [](Ini& self, const py::object& type, const py::object&, const py::object&) {
+                if (type.is_none()) self.Save(py::none());
+                return false;
+            },
+            "Saves the file when the block ended without an exception.")
+        .def("__repr__", [](const Ini& self) {
+            return "fieldkit.Ini(" + py::repr(py::str(self.Path())).cast<std::string>() + ")";
+        });
+
+    py::class_<Catalog>(m, "Catalog", R"(A gettext .po translation catalog.
+
+Catalog(path) reads the file at the device path `path` (str or os.PathLike, see
+set_device_root), raising OSError when it cannot be read. Catalogs of the same path share one
+table in the library, so reading the file again gives both the new text.)")
+        .def(py::init<const py::object&>(), "path"_a)
+        .def_property_readonly("path", &Catalog::Path, "The device path of the file.")
+        .def("gettext", &Catalog::Gettext, "text"_a,
+             "The translation of `text`, or `text` itself when the catalog has none.")
+        .def("__repr__", [](const Catalog& self) {
+            return "fieldkit.Catalog(" + py::repr(py::str(self.Path())).cast<std::string>() + ")";
+        });
+}
+
+}  // namespace fieldkit::python

@@ -1,0 +1,359 @@
+// Angles, heights, stations, dates and subscriptions as text, typed text read back, and the
+// angle and length units.
+//
+// The texts come from the command-line tool's own conversions, so a value gives exactly what
+// `fieldkit COMMAND VALUE` prints and a bad one raises ValueError with the reason the tool
+// gives. The readers answer the library's value itself, not its printed form, so nothing is
+// lost to the tool's decimals.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bindings.h"
+#include "fieldkit/fieldkit.h"
+#include "tools/fieldkit/cli.h"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+namespace fieldkit::python {
+
+namespace {
+
+namespace tool = fieldkit::tool;
+
+const tool::Command& FindCommand(const char* name) {
+    for (const tool::Command& c : tool::Conversions()) {
+        if (std::strcmp(c.name, name) == 0) return c;
+    }
+    throw std::logic_error(std::string("the tool has no command ") + name);
+}
+
+// The shortest text that reads back as the same double (Python's repr; a whole number
+// without ".0", as a user types it); the tool's reader takes it to the last bit, and refuses a
+// NaN or an infinity with its own reason.
+std::wstring NumberText(double value) {
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15 &&
+        !(value == 0 && std::signbit(value)))
+        return Utf8ToWide(py::str(py::int_(static_cast<long long>(value))).cast<std::string>());
+    return Utf8ToWide(py::repr(py::float_(value)).cast<std::string>());
+}
+
+// A command-line option: a flag (no text), or one with a value given to the Python
+// function as `parameter`.
+struct Option {
+    const char* name;
+    std::wstring text = {};
+    const char* parameter = nullptr;
+};
+
+// Runs one of the tool's conversions on one record and answers its text.
+std::string Convert(const char* command, const std::vector<std::wstring>& fields,
+                    const std::vector<Option>& options = {}) {
+    const tool::Command& c = FindCommand(command);
+    tool::Settings settings;
+    for (const Option& o : options) {
+        const tool::OptionSpec* known = nullptr;
+        for (const tool::OptionSpec& s : c.options) {
+            if (std::strcmp(s.name, o.name) == 0) known = &s;
+        }
+        if (known == nullptr) throw std::logic_error(std::string("no tool option ") + o.name);
+        if (known->valueName == nullptr) {
+            settings.Set(known->name, 1);
+            continue;
+        }
+        // The limits the tool's command line puts on the value, with its words.
+        tool::Result why;
+        double value = 0;
+        long long whole = 0;
+        const bool read = known->whole ? tool::ReadWhole(o.text, known->range, whole, why)
+                                       : tool::ReadNumber(o.text, known->range, value, why);
+        if (!read) throw py::value_error(std::string(o.parameter) + ": " + why.text);
+        settings.Set(known->name, known->whole ? static_cast<double>(whole) : value);
+    }
+    const tool::Result result = c.convert(fields, settings);
+    if (!result.ok) throw py::value_error(result.text);
+    return result.text;
+}
+
+std::wstring Wide(const std::string& text) {
+    return Utf8ToWide(text);
+}
+
+// ---- Typed angles ---------------------------------------------------------------------------
+
+template <double (*Read)(CString), tool::Axis axis>
+double Parse(const std::string& text, bool strict) {
+    const std::wstring t = Wide(text);
+    const double value = Read(CString(t.c_str()));
+    if (strict) {
+        const std::string why = tool::StrictAngleProblem(t, axis, value);
+        if (!why.empty()) throw py::value_error(why + ": " + tool::Quote(t));
+    }
+    return value;
+}
+
+// ---- Units, elementwise ---------------------------------------------------------------------
+
+// f applied to a number (a float back) or elementwise to an array or sequence of any shape
+// (a new float64 array of that shape back).
+template <class F>
+py::object Map(const py::handle& value, F f) {
+    if (py::isinstance<py::float_>(value) || py::isinstance<py::int_>(value))
+        return py::float_(f(value.cast<double>()));
+    using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
+    const Array in = Array::ensure(value);
+    if (!in) throw py::type_error("expected a number or an array of numbers");
+    Array out(std::vector<py::ssize_t>(in.shape(), in.shape() + in.ndim()));
+    const double* from = in.data();
+    double* to = out.mutable_data();
+    const py::ssize_t n = in.size();
+    {
+        py::gil_scoped_release unlocked;
+        for (py::ssize_t i = 0; i < n; ++i)
+            to[i] = f(from[i]);
+    }
+    if (in.ndim() == 0) return py::float_(to[0]);
+    return std::move(out);
+}
+
+using Unary = double (*)(double);
+
+Unary ToDegreesFrom(const std::string& unit) {
+    if (unit == "degrees") return [](double v) { return v; };
+    if (unit == "radians") return Rad2Deg;
+    if (unit == "grads") return Grad2Deg;
+    if (unit == "mils") return Mil2Deg;
+    if (unit == "dms") return DDDMMSS2Deg;
+    throw py::value_error("unknown angle unit '" + unit +
+                          "' (degrees, radians, grads, mils or dms)");
+}
+
+}  // namespace
+
+void AddTexts(py::module_& m) {
+    m.def(
+        "lat_to_dms",
+        [](double latitude, bool tenths) {
+            return Convert("lat", {NumberText(latitude)},
+                           tenths ? std::vector<Option>{{"--tenths"}} : std::vector<Option>{});
+        },
+        "latitude"_a, "tenths"_a = false,
+        R"(Latitude in decimal degrees (-90 to 90, north positive) as degrees, minutes and
+seconds with N or S: lat_to_dms(45.5) is '45°30\'00.00000"N'.
+
+The seconds have five decimals; with tenths=True one decimal, cut rather than rounded.
+Raises ValueError, with the reason, for a value out of range or not a number.)");
+
+    m.def(
+        "lon_to_dms",
+        [](double longitude, bool tenths) {
+            return Convert("lon", {NumberText(longitude)},
+                           tenths ? std::vector<Option>{{"--tenths"}} : std::vector<Option>{});
+        },
+        "longitude"_a, "tenths"_a = false,
+        R"(Longitude in decimal degrees (-360 to 360, east positive) as degrees, minutes and
+seconds with E or W: lon_to_dms(-33.8568, tenths=True) is '33°51\'24.4"W'.
+
+Degrees are not padded and not reduced into one turn. Raises ValueError as lat_to_dms does.)");
+
+    m.def(
+        "angle_to_dms",
+        [](double angle, int decimals) {
+            std::vector<Option> options;
+            if (decimals == 6)
+                options.push_back({"--six"});
+            else if (decimals == 0)
+                options.push_back({"--whole"});
+            else if (decimals != 4)
+                throw py::value_error("decimals: 4, 6 or 0 (whole seconds), not " +
+                                      std::to_string(decimals));
+            return Convert("angle", {NumberText(angle)}, options);
+        },
+        "angle"_a, "decimals"_a = 4,
+        R"(An angle in decimal degrees as signed degrees, minutes and seconds:
+angle_to_dms(123.456789) is '123°27\'24.4404"'.
+
+decimals is the number of decimals of the seconds: 4 (the default) or 6; 0 gives whole
+seconds (cut) with the degrees padded to three digits.)");
+
+    m.def(
+        "bearing",
+        [](double azimuth, std::optional<bool> north, std::optional<bool> east) {
+            std::vector<Option> options;
+            if (north) options.push_back({*north ? "--north" : "--south"});
+            if (east) options.push_back({*east ? "--east" : "--west"});
+            return Convert("bearing", {NumberText(azimuth)}, options);
+        },
+        "azimuth"_a, "north"_a = py::none(), "east"_a = py::none(),
+        R"(An azimuth in decimal degrees (-360 to 360, clockwise from north) as a quadrant
+bearing: bearing(150) is 'S30°00\'0.0000"E'.
+
+The letters come from the azimuth's quadrant. Given as north= or east= (the other one of a
+pair left out counts as north or east), they must match it: bearing(150, north=True) raises
+ValueError, since 150 lies in the S..E quadrant.)");
+
+    m.def("parse_angle", &Parse<StringToAngle, tool::Axis::kAngle>, "text"_a, "strict"_a = false,
+          R"(An angle as typed, in decimal degrees: '12°30\'15.5"', '12 30', '45\'', or a
+quadrant bearing such as 'S20°00\'00"W' (an azimuth, 200).
+
+Lenient like the field software: numbers separated by anything, a minus sign anywhere, and
+text without digits reads as 0. With strict=True the text must be written the usual way (up
+to three numbers with their marks or blanks between them, a fraction only on the last,
+minutes and seconds below 60, no letters but a bearing's); otherwise ValueError says why.)");
+
+    m.def("parse_lat", &Parse<StringToLatitude, tool::Axis::kNorthSouth>, "text"_a,
+          "strict"_a = false,
+          R"(A latitude as typed, in decimal degrees; an S or s anywhere makes it south
+(negative): parse_lat('45°30\'00"S') is -45.5.
+
+Lenient like parse_angle; strict=True also wants one N or S, first or last, and at most 90
+degrees, raising ValueError with the reason otherwise.)");
+
+    m.def("parse_lon", &Parse<StringToLongitude, tool::Axis::kEastWest>, "text"_a,
+          "strict"_a = false,
+          R"(A longitude as typed, in decimal degrees; a W or w anywhere makes it west
+(negative): parse_lon('12°30\'W') is -12.5.
+
+Lenient like parse_angle; strict=True also wants one E or W, first or last, and at most 180
+degrees, raising ValueError with the reason otherwise.)");
+
+    m.def(
+        "check_dms",
+        [](const std::string& value, const std::string& maximum, bool allow_maximum) {
+            return CheckValidDMSVal(CString(Wide(value).c_str()), CString(Wide(maximum).c_str()),
+                                    allow_maximum);
+        },
+        "value"_a, "maximum"_a = "360", "allow_maximum"_a = false,
+        R"(Whether a typed packed D.MMSS text ('123.4530' is 123°45'30") is acceptable:
+minutes and seconds below 60, degrees within maximum (a text, such as '90'), the maximum
+itself only with allow_maximum=True and zero minutes and seconds.)");
+
+    m.def(
+        "to_degrees",
+        [](const py::object& value, const std::string& unit) {
+            return Map(value, ToDegreesFrom(unit));
+        },
+        "value"_a, "unit"_a,
+        R"(An angle in unit ('radians', 'grads', 'mils', 'dms' for the packed D.MMSS number,
+or 'degrees') as decimal degrees. value is a number or an array of any shape.
+
+Neither reduced into one turn nor rounded; packed D.MMSS minute and second digits of 60 to
+99 are taken as they stand (123.0075 is 123° + 75").)");
+
+    m.def(
+        "from_degrees",
+        [](const py::object& value, const std::string& unit, int precision) -> py::object {
+            if (unit == "degrees") return Map(value, [](double v) { return v; });
+            if (unit == "radians") return Map(value, Deg2Rad);
+            if (unit == "grads") return Map(value, Deg2Grad);
+            if (unit == "mils") return Map(value, Deg2Mil);
+            if (unit == "dms")
+                return Map(value, [precision](double v) { return Deg2DDDMMSS(v, precision); });
+            throw py::value_error("unknown angle unit '" + unit +
+                                  "' (degrees, radians, grads, mils or dms)");
+        },
+        "value"_a, "unit"_a, "precision"_a = 5,
+        R"(Decimal degrees as unit ('radians', 'grads', 'mils', 'dms' or 'degrees'); value is a
+number or an array of any shape.
+
+As the field software does: radians, grads and mils are reduced into one turn first,
+keeping the sign (-90 stays negative), and rounded to 0.00001, too coarse for coordinates
+(use to_xyz for positions). 'dms' gives the packed D.MMSS number (10.5 is 10.3), seconds
+within 6 / 10**(precision - 3) of 60 carried into the minutes.)");
+
+    m.def(
+        "feet_inches",
+        [](double feet, long long denominator) {
+            return Convert("height", {NumberText(feet)},
+                           {{"--ft-in", std::to_wstring(denominator), "denominator"}});
+        },
+        "feet"_a, "denominator"_a = 16,
+        R"(Decimal feet as feet and inches to the nearest 1/denominator inch:
+feet_inches(5.5) is '5\'6"', feet_inches(5 + 6.25 / 12) is '5\'6 1/4"'.
+
+The fraction is in lowest terms; denominator 0 drops it (0 to 65536).)");
+
+    m.def(
+        "parse_height",
+        [](const std::string& text) {
+            const std::wstring t = Wide(text);
+            Convert("height", {t});  // refuses what the tool refuses
+            return StringToHeight(CString(t.c_str()));
+        },
+        "text"_a,
+        R"(A feet-and-inches text such as '5\'6 1/4"' (or a plain number) as decimal feet.
+
+Blanks around the marks and the slash do not matter and after a foot mark the inch mark may
+be left out ('5\'6' is 5.5). Text the tool would not read raises ValueError with the reason.)");
+
+    m.def(
+        "metres_to_feet",
+        [](const py::object& metres, bool us) {
+            return Map(metres, us ? Meter2USFeet : Meter2IFeet);
+        },
+        "metres"_a, "us"_a = false,
+        R"(Metres as international feet (0.3048 m), or US survey feet (1200/3937 m) with
+us=True, rounded to 0.00001 ft. A number or an array of any shape.)");
+
+    m.def(
+        "feet_to_metres",
+        [](const py::object& feet, bool us) { return Map(feet, us ? USFeet2Meter : IFeet2Meter); },
+        "feet"_a, "us"_a = false,
+        R"(International feet (or US survey feet with us=True) as metres, unrounded. A number
+or an array of any shape.)");
+
+    m.def(
+        "station",
+        [](double chainage, double interval) {
+            return Convert("station", {NumberText(chainage)},
+                           {{"--interval", NumberText(interval), "interval"}});
+        },
+        "chainage"_a, "interval"_a = 100.0,
+        R"(A chainage as a road station: whole intervals, '+' and the rest, to 0.01:
+station(1234.567) is '12+34.57'. interval is 0.001 to 1e6.)");
+
+    m.def(
+        "parse_station",
+        [](const std::string& text, double interval) {
+            const std::wstring t = Wide(text);
+            Convert("station", {t}, {{"--interval", NumberText(interval), "interval"}});
+            double chainage = 0;
+            StnFromString(CString(t.c_str()), chainage, interval);
+            return chainage;
+        },
+        "text"_a, "interval"_a = 100.0,
+        R"(A station such as '12+34.57' (or a plain chainage) as its chainage:
+parse_station('12+34.57') is 1234.57. ValueError when it is not one.)");
+
+    m.def(
+        "date_to_count",
+        [](const std::string& text) {
+            const std::wstring t = Wide(text);
+            Convert("date", {t});
+            return static_cast<long long>(DateToInt(CString(t.c_str())));
+        },
+        "text"_a,
+        R"(A date 'D.M.YYYY' or 'D.M.YYYY, H:MM' as the handheld's pseudo-minute count
+(365-day years, 30-day months, years after 2000 counted from 2000):
+date_to_count('01.02.2019, 10:30') is 10074870. ValueError for anything else.)");
+
+    m.def(
+        "subscription_end",
+        [](long long gps_seconds) {
+            return Convert("subscription", {std::to_wstring(gps_seconds)});
+        },
+        "gps_seconds"_a,
+        R"(The end of a correction-service subscription, given in seconds since the start of
+GPS week 0 (6 January 1980), as 'month/day/year': subscription_end(1239019200) is
+'4/11/2019'. A moment before 03:00 shows the day before; 0 or less is 'Expired'.)");
+}
+
+}  // namespace fieldkit::python

@@ -1,0 +1,152 @@
+"""Texts out and typed text in: the same texts and reasons as the fieldkit tool, and the
+library's values to the last bit."""
+
+import math
+
+import pytest
+
+import fieldkit
+
+# Values that reach every branch of the formatters: carries into the next minute and degree,
+# negative zero, tiny and whole values.
+LATITUDES = [45.5, -12.3456789, 0.0, -0.0, 89.99999999, -33.8568, 1e-9, 90, -90]
+ANGLES = [123.456789, -0.0000001, 359.99999999999, -720.25, 0.5]
+
+# (python call, tool command and options, values fed to the tool)
+TEXT_CASES = [
+    (fieldkit.lat_to_dms, ["lat"], LATITUDES),
+    (lambda v: fieldkit.lat_to_dms(v, tenths=True), ["lat", "--tenths"], LATITUDES),
+    (fieldkit.lon_to_dms, ["lon"], LATITUDES + [151.2093, -359.5]),
+    (lambda v: fieldkit.lon_to_dms(v, tenths=True), ["lon", "--tenths"], [-33.8568, 200.04]),
+    (fieldkit.angle_to_dms, ["angle"], ANGLES),
+    (lambda v: fieldkit.angle_to_dms(v, decimals=6), ["angle", "--six"], ANGLES),
+    (lambda v: fieldkit.angle_to_dms(v, decimals=0), ["angle", "--whole"], ANGLES),
+    (fieldkit.bearing, ["bearing"], [0, 45, 90, 150, 200.5, 270, 315, -30, 360]),
+    (lambda v: fieldkit.bearing(v, north=False, east=False), ["bearing", "--south", "--west"],
+     [200.5, 269.9]),
+    (lambda v: fieldkit.bearing(v, east=False), ["bearing", "--west"], [315, 270.000001]),
+    (fieldkit.feet_inches, ["height", "--ft-in", "16"], [5.5, 5 + 6.25 / 12, -5.5, 0, 1 / 48]),
+    (lambda v: fieldkit.feet_inches(v, 0), ["height", "--ft-in", "0"], [5.52, 0.99]),
+    (fieldkit.station, ["station"], [1234.567, -1165.5, 0, 99.999]),
+    (lambda v: fieldkit.station(v, interval=1000), ["station", "--interval", "1000"], [1234.567]),
+    (fieldkit.subscription_end, ["subscription"], [1239019200, 0, -5, 1239010000]),
+]
+
+
+@pytest.mark.parametrize("call, command, values", TEXT_CASES)
+def test_texts_are_the_tools(tool, call, command, values):
+    status, out, err = tool(*command, "-", input=[repr(v) for v in values])
+    assert (status, err) == (0, "")
+    assert [call(v) for v in values] == out.splitlines()
+
+
+def test_worked_examples():
+    assert fieldkit.lat_to_dms(45.5) == "45°30'00.00000\"N"
+    assert fieldkit.lon_to_dms(-33.8568, tenths=True) == "33°51'24.4\"W"  # cut, not rounded
+    assert fieldkit.angle_to_dms(123.456789) == "123°27'24.4404\""
+    assert fieldkit.bearing(150) == "S30°00'0.0000\"E"
+    assert fieldkit.feet_inches(5 + 6.25 / 12) == "5'6 1/4\""
+    assert fieldkit.station(1234.567) == "12+34.57"
+    assert fieldkit.date_to_count("01.02.2019, 10:30") == 10074870
+    assert fieldkit.subscription_end(1239019200) == "4/11/2019"
+
+
+# (python call, tool command line): both refuse, the tool's reason is the exception's text.
+REFUSED = [
+    (lambda: fieldkit.lat_to_dms(90.5), ["lat", "90.5"]),
+    (lambda: fieldkit.lat_to_dms(math.nan), ["lat", "nan"]),
+    (lambda: fieldkit.lon_to_dms(-math.inf), ["lon", "--", "-inf"]),
+    (lambda: fieldkit.bearing(150, north=True), ["bearing", "150", "--north"]),
+    (lambda: fieldkit.bearing(400), ["bearing", "400"]),
+    (lambda: fieldkit.station(1e12, interval=0.001), ["station", "1000000000000",
+                                                      "--interval", "0.001"]),
+    (lambda: fieldkit.parse_station("12+3x"), ["station", "12+3x"]),
+    (lambda: fieldkit.parse_height("5 6"), ["height", "5 6"]),
+    (lambda: fieldkit.parse_height("5'6/"), ["height", "5'6/"]),
+    (lambda: fieldkit.date_to_count("32.1.2019"), ["date", "32.1.2019"]),
+    (lambda: fieldkit.date_to_count("1.2.7000"), ["date", "1.2.7000"]),
+]
+
+
+@pytest.mark.parametrize("call, command", REFUSED)
+def test_refusals_give_the_tools_reason(tool, call, command):
+    status, out, err = tool(*command)
+    assert status == 2 and out == ""
+    prefix = f"fieldkit: {command[0]}: "
+    assert err.startswith(prefix)
+    with pytest.raises(ValueError) as raised:
+        call()
+    assert str(raised.value) == err[len(prefix):].rstrip("\n")
+
+
+def test_option_values_are_checked_as_the_tool_checks_them():
+    with pytest.raises(ValueError, match=r"^denominator: out of range \(0 to 65536\): '-1'$"):
+        fieldkit.feet_inches(5.5, -1)
+    with pytest.raises(ValueError, match=r"^interval: out of range"):
+        fieldkit.station(100, interval=0)
+    with pytest.raises(ValueError, match="4, 6 or 0"):
+        fieldkit.angle_to_dms(1.0, decimals=5)
+
+
+def test_readers_answer_the_librarys_value(tool):
+    texts = ["5'6 1/4\"", "-5'6\"", "1/4\"", "7'", "5' 6", "12.75"]
+    status, out, _ = tool("height", "-p", "15", "-", input=texts)
+    assert status == 0
+    assert [f"{fieldkit.parse_height(t):.15f}" for t in texts] == out.splitlines()
+    assert fieldkit.parse_height("5'6 1/4\"") == 5 + 6.25 / 12
+    assert fieldkit.parse_station("12+34.57") == 1234.57
+    assert fieldkit.parse_station("1234.5") == 1234.5
+    assert fieldkit.parse_station("1+234.5", interval=1000) == 1234.5
+
+
+ANGLE_TEXTS = ["12°30'15.5\"", "-12°30'15.5\"", "12 30", "45'", "45\"", "12°30.5'", "12.5°30'",
+               "12,5", "1e2", "abc", "-", "N30°00'00\"E", "S20°00'00\"W", "n30e", "123.4530"]
+LAT_TEXTS = ["45°30'00\"S", "45.5s", "-45°30'S", "N 12 30", "33°51'24.48000\"N"]
+LON_TEXTS = ["12°30'W", "151°12'33.48\"E", "w 5"]
+
+
+@pytest.mark.parametrize("parse, command, texts", [
+    (fieldkit.parse_angle, "parse-angle", ANGLE_TEXTS),
+    (fieldkit.parse_lat, "parse-lat", LAT_TEXTS),
+    (fieldkit.parse_lon, "parse-lon", LON_TEXTS),
+])
+def test_lenient_reading_is_the_tools(tool, parse, command, texts):
+    status, out, _ = tool(command, "-p", "15", "-", input=texts)
+    assert status == 0
+    assert [f"{parse(t):.15f}" for t in texts] == out.splitlines()
+
+
+def test_parsed_values():
+    assert fieldkit.parse_angle("12°30'15.5\"") == pytest.approx(12 + 30 / 60 + 15.5 / 3600,
+                                                                 abs=1e-15)
+    assert fieldkit.parse_angle("S20°00'00\"W") == 200
+    assert fieldkit.parse_lat("-45°30'S") == 45.5  # two negations
+    assert fieldkit.parse_angle("abc") == fieldkit.parse_angle("") == 0
+
+
+STRICT = [
+    (fieldkit.parse_angle, "parse-angle",
+     ["12°30'15.5\"", "12.5°30'", "1 2 3 4", "12°61'", "N95E", "S5E", "abc", "12''30", "1e2"]),
+    (fieldkit.parse_lat, "parse-lat", ["45°30'00\"S", "-45°30'S", "95", "N45S", "45 30 X"]),
+    (fieldkit.parse_lon, "parse-lon", ["12°30'W", "190", "E12W", "12°30\"15'"]),
+]
+
+
+@pytest.mark.parametrize("parse, command, texts", STRICT)
+def test_strict_reading_refuses_with_the_tools_reasons(tool, parse, command, texts):
+    for text in texts:
+        status, out, err = tool(command, "--strict", "-p", "15", text)
+        if status == 0:
+            assert f"{parse(text, strict=True):.15f}" == out.strip()
+            continue
+        with pytest.raises(ValueError) as raised:
+            parse(text, strict=True)
+        assert f"fieldkit: {command}: {raised.value}\n" == err
+        parse(text)  # lenient reading takes anything
+
+
+def test_dms_check():
+    assert fieldkit.check_dms("123.4530")
+    assert not fieldkit.check_dms("12.5960", "90")
+    assert not fieldkit.check_dms("360", "360")
+    assert fieldkit.check_dms("360.0000", "360", allow_maximum=True)
