@@ -5,6 +5,11 @@
 // go into the creating thread's queue. Every call is thread-safe and keeps its Win32 meaning;
 // nothing is drawn. A handle of a destroyed window is never reused, so IsWindow of it stays
 // false.
+//
+// A window enters its parent's list and the handle table in one step, and leaves both (with
+// its descendants) in one, so walks from other threads never see a half-made or half-gone
+// family. As on Win32, a thread gets its message queue with its first call that needs one,
+// and when the thread ends, the windows it created are destroyed and its queue goes.
 #pragma once
 
 #include <functional>
@@ -37,6 +42,12 @@ constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_POPUP = 0x80000000;
 
+constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+// No such thread, or one that has no message queue (yet, or any more).
+constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+// A queue already holds 10,000 waiting messages.
+constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
+
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
@@ -50,10 +61,12 @@ struct MSG {
 };
 
 // A window of the given class; width and height are its client size. A parent must be a
-// window. The menu and instance are accepted and not used.
+// window (ERROR_INVALID_WINDOW_HANDLE otherwise, also for one being destroyed meanwhile). The
+// menu and instance are accepted and not used.
 HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
-// Destroys the window and, first, all its descendants.
+// Destroys the window and all its descendants, whichever thread created them, and removes
+// the messages posted to them from the queues; nothing more is posted to them afterwards.
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 HWND GetParent(HWND window);
@@ -70,12 +83,16 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
 
 // Into the queue of the thread that created the window (or of the calling thread for a null
-// window). FALSE for a window that is not a window.
+// window). FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that is not a window, and with
+// ERROR_NOT_ENOUGH_QUOTA when the queue already holds 10,000 messages.
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// FALSE with ERROR_INVALID_THREAD_ID for a thread without a queue, as above when it is full.
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 // The calling thread's queue; a null window and zero filters take every message.
 BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
-// Waits for a message; 0 for WM_QUIT, -1 for a bad argument.
+// Waits for a message; 0 for WM_QUIT, -1 for a bad argument: a window that does not exist, or
+// (one of the calling thread's) that is destroyed while the call waits for it, with
+// ERROR_INVALID_WINDOW_HANDLE.
 BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
 // Calls the window's handler on the calling thread: WM_SETTEXT, WM_GETTEXT and
 // WM_GETTEXTLENGTH for every window, and whatever a class (a command bar) handles itself.
