@@ -23,6 +23,8 @@ namespace {
 
 constexpr std::size_t kQueueLimit = 10000;  // waiting messages per queue, as on Win32
 
+struct Window;
+
 // A thread that has used the window system: its message queue and the windows it created.
 // Made on the thread's first call that needs a queue, as Win32 makes one; dropped when the
 // thread ends.
@@ -32,8 +34,10 @@ struct ThreadRecord : std::enable_shared_from_this<ThreadRecord> {
     std::mutex mutex;  // guards messages and open
     std::condition_variable ready;
     std::deque<MSG> messages;
-    bool open = true;           // false once the thread has ended: nothing is posted to it any more
-    std::vector<HWND> windows;  // guarded by the tree lock
+    bool open = true;  // false once the thread has ended: nothing is posted to it any more
+    // Guarded by the tree lock. In no order, so that a window leaves it at once; it holds the
+    // windows themselves, so it reaches them even after a reset has emptied the handle table.
+    std::vector<std::shared_ptr<Window>> windows;
 };
 
 struct Window : fieldkit::detail::HandleObject {
@@ -45,7 +49,9 @@ struct Window : fieldkit::detail::HandleObject {
     RECT place{};  // position and client size
     HWND parent = nullptr;
     std::vector<HWND> children;
+    HWND self = nullptr;
     std::shared_ptr<ThreadRecord> owner;  // the creating thread's; set before the window is known
+    std::size_t slot = 0;                 // its index in owner->windows
     std::shared_ptr<const fieldkit::detail::WindowHandler> handler;
     // Set under the tree lock in the step that takes the window out of the tree. Posts read it
     // under the owner's queue lock without the tree lock, so it is atomic.
@@ -87,17 +93,30 @@ void Erase(std::vector<HWND>& list, HWND window) {
     list.erase(std::remove(list.begin(), list.end(), window), list.end());
 }
 
+// Under the tree lock: the window leaves its thread's list, the last one there taking its slot.
+// The caller holds a share of the window.
+void Unlist(Window& w) {
+    auto& list = w.owner->windows;
+    if (w.slot >= list.size() || list[w.slot].get() != &w) return;
+    if (w.slot + 1 != list.size()) {
+        list[w.slot] = std::move(list.back());
+        list[w.slot]->slot = w.slot;
+    }
+    list.pop_back();
+}
+
 // Under the tree lock: the window and its descendants leave the handle table, their threads'
 // lists and their queues (messages already posted to them included). The caller has taken the
 // window out of its parent's list. Allocates nothing, so a destruction never stops half way.
-void Tear(const std::shared_ptr<Window>& w, HWND window) {
+void Tear(const std::shared_ptr<Window>& w) {
+    const HWND window = w->self;
     w->destroyed.store(true);
     for (const HWND child : w->children) {
-        if (const auto c = Find(child)) Tear(c, child);
+        if (const auto c = Find(child)) Tear(c);
     }
     w->children.clear();
+    Unlist(*w);
     ThreadRecord& owner = *w->owner;
-    Erase(owner.windows, window);
     {
         std::lock_guard<std::mutex> guard(owner.mutex);
         auto& q = owner.messages;
@@ -110,19 +129,16 @@ void Tear(const std::shared_ptr<Window>& w, HWND window) {
 }
 
 // Under the tree lock.
-void Destroy(const std::shared_ptr<Window>& w, HWND window) {
-    if (const auto parent = Find(w->parent)) Erase(parent->children, window);
-    Tear(w, window);
+void Destroy(const std::shared_ptr<Window>& w) {
+    if (const auto parent = Find(w->parent)) Erase(parent->children, w->self);
+    Tear(w);
 }
 
 // Under the tree lock: every window the record's thread created.
 void DestroyAllOf(ThreadRecord& record) {
     while (!record.windows.empty()) {
-        const HWND window = record.windows.back();
-        const auto w = Find(window);
-        if (w != nullptr && !w->destroyed.load()) Destroy(w, window);
-        // A handle the table has already forgotten (a reset) only leaves the list.
-        if (!record.windows.empty() && record.windows.back() == window) record.windows.pop_back();
+        const std::shared_ptr<Window> w = record.windows.back();
+        Destroy(w);
     }
 }
 
@@ -277,12 +293,14 @@ HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, i
         // the tree lock, and a destruction leaves them in one: no walk sees a part of either.
         fieldkit::detail::HandleReservation handle;
         const HWND window = reinterpret_cast<HWND>(handle.Get());
+        w->self = window;
         std::lock_guard<std::mutex> guard(TreeLock());
         if (up != nullptr && up->destroyed.load()) {  // a parent on its way out takes no child
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
-        self->windows.push_back(window);
+        w->slot = self->windows.size();
+        self->windows.push_back(w);
         if (up != nullptr && !NoThrow([&] { up->children.push_back(window); })) {
             self->windows.pop_back();
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -297,7 +315,7 @@ BOOL DestroyWindow(HWND window) {
     if (w != nullptr) {
         std::lock_guard<std::mutex> guard(TreeLock());
         if (!w->destroyed.load()) {  // else another thread got there first
-            Destroy(w, window);
+            Destroy(w);
             return TRUE;
         }
     }
