@@ -14,7 +14,8 @@ namespace {
 
 // Item identifiers at or below this are commands; above it they are submenu handles.
 constexpr UINT kHighestCommandId = 100000;
-constexpr UINT kNoIdentifier = 0xFFFFFFFF;
+constexpr UINT kNoIdentifier = 0xFFFFFFFF;  // also GetMenuState's answer for no item
+constexpr UINT kItemState = MF_GRAYED | MF_DISABLED | MF_CHECKED;
 // Longest class name worth reading: the classes told apart are all shorter.
 constexpr int kClassNameChars = 18;
 constexpr LONG kStaticBitmap = 0x0E;
@@ -80,9 +81,13 @@ void TranslateMenuItems(CMenu& menu, std::set<HMENU>& visited) {
         menu.GetMenuString(static_cast<UINT>(i), text, MF_BYPOSITION);
         const CString translated = ugettext(text);
         if (translated == text) continue;
-        // Insert before deleting, so a failed call never costs the menu its item.
+        // The new item keeps the old one's state: a translated build must not enable or
+        // uncheck what the English one keeps greyed or checked.
         const UINT position = static_cast<UINT>(i);
-        if (!menu.InsertMenu(position, MF_BYPOSITION | MF_STRING, id, translated)) continue;
+        const UINT state = GetMenuState(menu, position, MF_BYPOSITION);
+        const UINT kept = state == kNoIdentifier ? 0 : state & kItemState;
+        // Insert before deleting, so a failed call never costs the menu its item.
+        if (!menu.InsertMenu(position, MF_BYPOSITION | MF_STRING | kept, id, translated)) continue;
         if (!menu.DeleteMenu(position + 1, MF_BYPOSITION)) menu.DeleteMenu(position, MF_BYPOSITION);
     }
 }

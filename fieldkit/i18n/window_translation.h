@@ -12,8 +12,8 @@
 // captions are ordinary text afterwards; a second call looks them up again.
 
 /// Replaces the text of each command item of the menu and its submenus by its translation in
-/// the default catalog. A replaced item keeps its position and identifier and comes back enabled
-/// and unchecked; separators and the captions of items that open submenus stay as they are.
+/// the default catalog. A replaced item keeps its position, identifier and state (greyed,
+/// disabled, checked); separators and the captions of items that open submenus stay as they are.
 FIELDKIT_API void TranslateMenu(CMenu& menu);
 /// Translates the caption of the window and the texts of its direct children through the
 /// default catalog. Edit fields, list and combo boxes and icon or bitmap statics keep their text.

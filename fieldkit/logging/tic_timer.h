@@ -3,6 +3,8 @@
 /// (the base period) it counts each timer down and, when one falls due, posts WM_TICTIMER
 /// (wParam = the timer's id, lParam = 0) to its window, so the message arrives in the queue of
 /// the thread that created the window; windows that disappear are dropped at the next tic.
+/// The window system refuses posts to a destroyed window and takes those already queued away
+/// with it, so once DestroyWindow returns no WM_TICTIMER of the window is waiting or arrives.
 /// Every call is thread-safe.
 #pragma once
 

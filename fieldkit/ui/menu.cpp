@@ -62,13 +62,33 @@ HMENU NewMenu() {
     });
 }
 
-// The index of an item by position or by command (top level only); -1 when there is none.
-int IndexOf(const Menu& m, UINT item, UINT flags) {
-    if (flags & MF_BYPOSITION) return item < m.items.size() ? static_cast<int>(item) : -1;
-    for (std::size_t i = 0; i < m.items.size(); ++i) {
-        if (!(m.items[i].flags & MF_POPUP) && m.items[i].id == item) return static_cast<int>(i);
+// Where an item is: the menu that holds it and its index there.
+struct Spot {
+    HMENU handle = nullptr;
+    std::shared_ptr<Menu> menu;
+    std::size_t index = 0;
+};
+
+// An item by position in the menu itself, or by command as Win32 finds it: depth first, each
+// popup searched before the items after it, and a popup item whose own identifier (its
+// submenu's handle) matches taken only when nothing else in its menu does. Called under the
+// menu lock; allocates nothing. No menu when there is no such item.
+Spot Locate(HMENU handle, const std::shared_ptr<Menu>& m, UINT item, UINT flags) {
+    if (flags & MF_BYPOSITION) return item < m->items.size() ? Spot{handle, m, item} : Spot{};
+    Spot fallback;
+    for (std::size_t i = 0; i < m->items.size(); ++i) {
+        const Item& it = m->items[i];
+        if (!(it.flags & MF_POPUP)) {
+            if (it.id == item) return Spot{handle, m, i};
+            continue;
+        }
+        if (const auto sub = Find(it.submenu)) {
+            Spot found = Locate(it.submenu, sub, item, flags);
+            if (found.menu) return found;
+        }
+        if (!fallback.menu && it.id == item) fallback = Spot{handle, m, i};
     }
-    return -1;
+    return fallback;
 }
 
 Item MakeItem(UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
@@ -132,28 +152,26 @@ BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, co
     std::lock_guard<std::mutex> guard(MenuLock());
     // The item goes in whole or not at all.
     return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        // By command the item goes before the one found, in whichever submenu holds it.
+        Spot at{menu, m, m->items.size()};
+        if (flags & MF_BYPOSITION) {
+            at.index = std::min<std::size_t>(position, m->items.size());
+        } else if (!(at = Locate(menu, m, position, flags)).menu) {
+            SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+            return FALSE;
+        }
         if (flags & MF_POPUP) {
             // A menu may not open itself or one of its ancestors: walks would never end.
             std::vector<HMENU> below;
             Collect(reinterpret_cast<HMENU>(idOrSubmenu), below);
-            if (std::find(below.begin(), below.end(), menu) != below.end()) {
+            if (std::find(below.begin(), below.end(), at.handle) != below.end()) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return FALSE;
             }
         }
-        std::size_t at = m->items.size();
-        if (flags & MF_BYPOSITION) {
-            at = std::min<std::size_t>(position, m->items.size());
-        } else {
-            const int i = IndexOf(*m, position, flags);
-            if (i < 0) {
-                SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-                return FALSE;
-            }
-            at = static_cast<std::size_t>(i);
-        }
-        m->items.insert(m->items.begin() + static_cast<std::ptrdiff_t>(at),
-                        MakeItem(flags, idOrSubmenu, text));
+        auto& items = at.menu->items;
+        items.insert(items.begin() + static_cast<std::ptrdiff_t>(at.index),
+                     MakeItem(flags, idOrSubmenu, text));
         return TRUE;
     });
 }
@@ -167,17 +185,18 @@ BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
     std::vector<HMENU> gone;
     {
         std::lock_guard<std::mutex> guard(MenuLock());
-        const int i = IndexOf(*m, position, flags);
-        if (i < 0) {
+        const Spot at = Locate(menu, m, position, flags);
+        if (!at.menu) {
             SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
             return FALSE;
         }
-        if ((m->items[static_cast<std::size_t>(i)].flags & MF_POPUP) &&
-            !NoThrow([&] { Collect(m->items[static_cast<std::size_t>(i)].submenu, gone); })) {
+        auto& items = at.menu->items;
+        if ((items[at.index].flags & MF_POPUP) &&
+            !NoThrow([&] { Collect(items[at.index].submenu, gone); })) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return FALSE;
         }
-        m->items.erase(m->items.begin() + i);
+        items.erase(items.begin() + static_cast<std::ptrdiff_t>(at.index));
     }
     Forget(gone);
     return TRUE;
@@ -211,12 +230,12 @@ BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* inf
         return FALSE;
     }
     std::lock_guard<std::mutex> guard(MenuLock());
-    const int i = IndexOf(*m, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
-    if (i < 0) {
+    const Spot at = Locate(menu, m, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
+    if (!at.menu) {
         SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
         return FALSE;
     }
-    const Item& it = m->items[static_cast<std::size_t>(i)];
+    const Item& it = at.menu->items[at.index];
     if (info->fMask & MIIM_ID) info->wID = it.id;
     if (info->fMask & MIIM_SUBMENU) info->hSubMenu = it.submenu;
     if (info->fMask & MIIM_STATE) {
@@ -242,12 +261,12 @@ int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags)
         return 0;
     }
     std::lock_guard<std::mutex> guard(MenuLock());
-    const int i = IndexOf(*m, item, flags);
-    if (i < 0) {
+    const Spot at = Locate(menu, m, item, flags);
+    if (!at.menu) {
         if (buffer && size > 0) buffer[0] = L'\0';
         return 0;
     }
-    return CopyText(m->items[static_cast<std::size_t>(i)].text, buffer, size);
+    return CopyText(at.menu->items[at.index].text, buffer, size);
 }
 
 HMENU GetSubMenu(HMENU menu, int position) {
@@ -263,8 +282,8 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
     const auto m = Find(menu);
     if (m == nullptr) return 0xFFFFFFFF;
     std::lock_guard<std::mutex> guard(MenuLock());
-    const int i = IndexOf(*m, item, flags);
-    return i < 0 ? 0xFFFFFFFF : m->items[static_cast<std::size_t>(i)].flags;
+    const Spot at = Locate(menu, m, item, flags);
+    return at.menu ? at.menu->items[at.index].flags : 0xFFFFFFFF;
 }
 
 namespace {
@@ -274,9 +293,9 @@ DWORD ChangeState(HMENU menu, UINT item, UINT flags, UINT bits, UINT value) {
     const auto m = Find(menu);
     if (m == nullptr) return 0xFFFFFFFF;
     std::lock_guard<std::mutex> guard(MenuLock());
-    const int i = IndexOf(*m, item, flags);
-    if (i < 0) return 0xFFFFFFFF;
-    Item& it = m->items[static_cast<std::size_t>(i)];
+    const Spot at = Locate(menu, m, item, flags);
+    if (!at.menu) return 0xFFFFFFFF;
+    Item& it = at.menu->items[at.index];
     const UINT old = it.flags & bits;
     it.flags = (it.flags & ~bits) | (value & bits);
     return old;

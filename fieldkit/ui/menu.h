@@ -1,6 +1,12 @@
 /// @file
 /// Menus of the emulated window system. As on the handheld, menu handles are numbers above
 /// 100000, and the identifier of an item that opens a submenu reads as the submenu's handle.
+///
+/// An item named by command (MF_BYCOMMAND, or byPosition FALSE) is found as Win32 finds it,
+/// also inside submenus: depth first, each submenu searched before the items that follow its
+/// popup, and a popup item whose own identifier matches taken only when nothing else in its
+/// menu does. So checking or greying a command through the menu bar reaches it in its submenu,
+/// and InsertMenuW and DeleteMenu by command work in the submenu that holds the item.
 #pragma once
 
 #include "fieldkit/text/cstring.h"

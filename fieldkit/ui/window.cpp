@@ -21,7 +21,24 @@ using fieldkit::detail::NoThrow;
 
 namespace {
 
-constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+constexpr std::size_t kQueueLimit = 10000;  // waiting messages per queue, as on Win32
+
+struct Window;
+
+// A thread that has used the window system: its message queue and the windows it created.
+// Made on the thread's first call that needs a queue, as Win32 makes one; dropped when the
+// thread ends.
+struct ThreadRecord : std::enable_shared_from_this<ThreadRecord> {
+    explicit ThreadRecord(DWORD id) : thread(id) {}
+    const DWORD thread;
+    std::mutex mutex;  // guards messages and open
+    std::condition_variable ready;
+    std::deque<MSG> messages;
+    bool open = true;  // false once the thread has ended: nothing is posted to it any more
+    // Guarded by the tree lock. In no order, so that a window leaves it at once; it holds the
+    // windows themselves, so it reaches them even after a reset has emptied the handle table.
+    std::vector<std::shared_ptr<Window>> windows;
+};
 
 struct Window : fieldkit::detail::HandleObject {
     std::wstring className;
@@ -32,31 +49,26 @@ struct Window : fieldkit::detail::HandleObject {
     RECT place{};  // position and client size
     HWND parent = nullptr;
     std::vector<HWND> children;
-    DWORD thread = 0;
+    HWND self = nullptr;
+    std::shared_ptr<ThreadRecord> owner;  // the creating thread's; set before the window is known
+    std::size_t slot = 0;                 // its index in owner->windows
     std::shared_ptr<const fieldkit::detail::WindowHandler> handler;
+    // Set under the tree lock in the step that takes the window out of the tree. Posts read it
+    // under the owner's queue lock without the tree lock, so it is atomic.
+    std::atomic<bool> destroyed{false};
 };
 
-struct Queue {
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::deque<MSG> messages;
-};
-
-// The windows themselves live in the handle table.
+// The windows themselves live in the handle table. Locks are taken in this order: the tree, the
+// record map, a record's queue, the handle table.
 struct WindowState {
-    // One lock for the fields of every window: the tree links windows to each other.
+    // One lock for the fields of every window and the records' window lists: the tree links
+    // windows to each other, and a window joins or leaves it in one step.
     std::mutex tree;
-    std::mutex queuesLock;
-    std::map<DWORD, std::shared_ptr<Queue>> queues;  // by thread
+    std::mutex recordsLock;
+    std::map<DWORD, std::shared_ptr<ThreadRecord>> records;  // by thread
 
-    // The queues are emptied, not dropped: a thread waiting in GetMessageW keeps its own.
-    void Forget() {
-        std::lock_guard<std::mutex> guard(queuesLock);
-        for (auto& entry : queues) {
-            std::lock_guard<std::mutex> inner(entry.second->mutex);
-            entry.second->messages.clear();
-        }
-    }
+    // Every window goes and the queues are emptied; the records stay, since their threads do.
+    void Forget();
 };
 
 WindowState& Windows() {
@@ -67,37 +79,163 @@ std::mutex& TreeLock() {
     return Windows().tree;
 }
 
-// The thread's queue, made on first use; null, with ERROR_NOT_ENOUGH_MEMORY, when it can't be.
-std::shared_ptr<Queue> QueueOf(DWORD thread) {
-    WindowState& s = Windows();
-    std::lock_guard<std::mutex> guard(s.queuesLock);
-    const auto it = s.queues.find(thread);
-    if (it != s.queues.end()) return it->second;
-    return NoThrow(std::shared_ptr<Queue>(), ERROR_NOT_ENOUGH_MEMORY, [&] {
-        auto made = std::make_shared<Queue>();
-        s.queues.emplace(thread, made);
-        return made;
-    });
-}
-
 std::shared_ptr<Window> Find(HWND window) {
     return FindHandle<Window>(reinterpret_cast<HANDLE>(window));
 }
 
-// False, with ERROR_NOT_ENOUGH_MEMORY, when the queue has no room for it.
-bool Post(DWORD thread, const MSG& msg) {
-    const std::shared_ptr<Queue> q = QueueOf(thread);
-    if (q == nullptr) return false;
+// The window while it is one: a destruction under way counts as done.
+std::shared_ptr<Window> Live(HWND window) {
+    auto w = Find(window);
+    return w != nullptr && !w->destroyed.load() ? w : nullptr;
+}
+
+void Erase(std::vector<HWND>& list, HWND window) {
+    list.erase(std::remove(list.begin(), list.end(), window), list.end());
+}
+
+// Under the tree lock: the window leaves its thread's list, the last one there taking its slot.
+// The caller holds a share of the window.
+void Unlist(Window& w) {
+    auto& list = w.owner->windows;
+    if (w.slot >= list.size() || list[w.slot].get() != &w) return;
+    if (w.slot + 1 != list.size()) {
+        list[w.slot] = std::move(list.back());
+        list[w.slot]->slot = w.slot;
+    }
+    list.pop_back();
+}
+
+// Under the tree lock: the window and its descendants leave the handle table, their threads'
+// lists and their queues (messages already posted to them included). The caller has taken the
+// window out of its parent's list. Allocates nothing, so a destruction never stops half way.
+void Tear(const std::shared_ptr<Window>& w) {
+    const HWND window = w->self;
+    w->destroyed.store(true);
+    for (const HWND child : w->children) {
+        if (const auto c = Find(child)) Tear(c);
+    }
+    w->children.clear();
+    Unlist(*w);
+    ThreadRecord& owner = *w->owner;
     {
-        std::lock_guard<std::mutex> guard(q->mutex);
+        std::lock_guard<std::mutex> guard(owner.mutex);
+        auto& q = owner.messages;
+        q.erase(
+            std::remove_if(q.begin(), q.end(), [window](const MSG& m) { return m.hwnd == window; }),
+            q.end());
+    }
+    owner.ready.notify_all();  // GetMessageW waiting for this window answers -1
+    fieldkit::detail::RemoveHandle(reinterpret_cast<HANDLE>(window));
+}
+
+// Under the tree lock.
+void Destroy(const std::shared_ptr<Window>& w) {
+    if (const auto parent = Find(w->parent)) Erase(parent->children, w->self);
+    Tear(w);
+}
+
+// Under the tree lock: every window the record's thread created.
+void DestroyAllOf(ThreadRecord& record) {
+    while (!record.windows.empty()) {
+        const std::shared_ptr<Window> w = record.windows.back();
+        Destroy(w);
+    }
+}
+
+void WindowState::Forget() {
+    std::lock_guard<std::mutex> guard(tree);
+    std::lock_guard<std::mutex> inner(recordsLock);
+    for (auto& entry : records) {
+        ThreadRecord& record = *entry.second;
+        DestroyAllOf(record);
+        std::lock_guard<std::mutex> queue(record.mutex);
+        record.messages.clear();
+    }
+}
+
+// Plain thread-locals: still readable while the thread's other thread-locals are destroyed.
+thread_local ThreadRecord* t_record = nullptr;
+thread_local bool t_ended = false;
+
+// Ends with its thread and, as Win32 does then, destroys the windows the thread created and
+// closes its queue. A window of another thread that hangs below one of them goes with it.
+struct ThreadEnd {
+    ThreadEnd() = default;
+    ThreadEnd(const ThreadEnd&) = delete;
+    ThreadEnd& operator=(const ThreadEnd&) = delete;
+    ~ThreadEnd() {
+        t_record = nullptr;
+        t_ended = true;
+        if (record == nullptr) return;
+        // The state is never destroyed, so this is safe at process exit too, when the main
+        // thread's thread-locals go before the exit handlers run.
+        WindowState& s = Windows();
+        {
+            std::lock_guard<std::mutex> guard(s.tree);
+            DestroyAllOf(*record);
+        }
+        {
+            std::lock_guard<std::mutex> guard(s.recordsLock);
+            const auto it = s.records.find(record->thread);
+            if (it != s.records.end() && it->second == record) s.records.erase(it);
+        }
+        std::lock_guard<std::mutex> guard(record->mutex);
+        record->open = false;
+        record->messages.clear();
+    }
+
+    std::shared_ptr<ThreadRecord> record;
+};
+
+// The calling thread's record, made on first use; null, with the last error set, when it
+// cannot be made or the thread is ending.
+ThreadRecord* Self() {
+    if (t_record != nullptr) return t_record;
+    if (t_ended) {
+        SetLastError(ERROR_INVALID_THREAD_ID);
+        return nullptr;
+    }
+    thread_local ThreadEnd end;
+    return NoThrow<ThreadRecord*>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        auto made = std::make_shared<ThreadRecord>(GetCurrentThreadId());
+        WindowState& s = Windows();
+        {
+            std::lock_guard<std::mutex> guard(s.recordsLock);
+            s.records.emplace(made->thread, made);
+        }
+        end.record = std::move(made);
+        t_record = end.record.get();
+        return t_record;
+    });
+}
+
+// Into the record's queue; false, with the last error set, when the window (if any) is being
+// destroyed, the thread has ended, the queue is full or memory runs out.
+bool Post(ThreadRecord& q, const Window* w, const MSG& msg) {
+    {
+        std::lock_guard<std::mutex> guard(q.mutex);
+        // Read under the queue's lock, which the destruction takes to empty the queue after
+        // setting the flag: a message either goes with that sweep or is refused.
+        if (w != nullptr && w->destroyed.load()) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return false;
+        }
+        if (!q.open) {
+            SetLastError(ERROR_INVALID_THREAD_ID);
+            return false;
+        }
+        if (q.messages.size() >= kQueueLimit) {
+            SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+            return false;
+        }
         if (!NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
-                q->messages.push_back(msg);
+                q.messages.push_back(msg);
                 return true;
             })) {
             return false;
         }
     }
-    q->ready.notify_all();
+    q.ready.notify_all();
     return true;
 }
 
@@ -108,7 +246,7 @@ bool Matches(const MSG& m, HWND window, UINT low, UINT high) {
 }
 
 // Takes (or, without `remove`, copies) the first matching message of a locked queue.
-bool TakeFrom(Queue& q, MSG* msg, HWND window, UINT low, UINT high, bool remove) {
+bool TakeFrom(ThreadRecord& q, MSG* msg, HWND window, UINT low, UINT high, bool remove) {
     for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
         if (!Matches(*it, window, low, high)) continue;
         *msg = *it;
@@ -126,30 +264,6 @@ int CopyText(const std::wstring& text, wchar_t* buffer, int size) {
     return static_cast<int>(n);
 }
 
-// Allocates nothing, so a destruction never stops half way.
-void DestroyTree(HWND window) {
-    std::vector<HWND> children;
-    {
-        const auto w = Find(window);
-        if (w == nullptr) return;
-        std::lock_guard<std::mutex> guard(TreeLock());
-        children.swap(w->children);  // the window goes: its list is taken, not copied
-    }
-    for (const HWND child : children)
-        DestroyTree(child);
-    const auto w = Find(window);
-    if (w == nullptr) return;
-    {
-        std::lock_guard<std::mutex> guard(TreeLock());
-        if (const auto parent = Find(w->parent)) {
-            auto& siblings = parent->children;
-            siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
-        }
-        w->children.clear();
-    }
-    fieldkit::detail::RemoveHandle(reinterpret_cast<HANDLE>(window));
-}
-
 }  // namespace
 
 DWORD GetCurrentThreadId() {
@@ -160,6 +274,8 @@ DWORD GetCurrentThreadId() {
 
 HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
                    int width, int height, HWND parent, HMENU, HINSTANCE, void*) {
+    ThreadRecord* const self = Self();
+    if (self == nullptr) return nullptr;
     return NoThrow<HWND>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&]() -> HWND {
         auto w = std::make_shared<Window>();
         w->className = className ? className : L"";
@@ -167,47 +283,67 @@ HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, i
         w->style = style;
         w->place = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
         w->parent = parent;
-        w->thread = GetCurrentThreadId();
+        w->owner = self->shared_from_this();
         std::shared_ptr<Window> up;
         if (parent != nullptr && (up = Find(parent)) == nullptr) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
-        // The window is known to its parent and by its handle at once, or not at all.
+        // The window joins its parent, its thread's list and the handle table in one step under
+        // the tree lock, and a destruction leaves them in one: no walk sees a part of either.
         fieldkit::detail::HandleReservation handle;
+        const HWND window = reinterpret_cast<HWND>(handle.Get());
+        w->self = window;
         std::lock_guard<std::mutex> guard(TreeLock());
-        if (up) up->children.push_back(reinterpret_cast<HWND>(handle.Get()));
+        if (up != nullptr && up->destroyed.load()) {  // a parent on its way out takes no child
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        w->slot = self->windows.size();
+        self->windows.push_back(w);
+        if (up != nullptr && !NoThrow([&] { up->children.push_back(window); })) {
+            self->windows.pop_back();
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
         return reinterpret_cast<HWND>(handle.Fill(std::move(w)));
     });
 }
 
 BOOL DestroyWindow(HWND window) {
-    if (Find(window) == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
+    const auto w = Find(window);
+    if (w != nullptr) {
+        std::lock_guard<std::mutex> guard(TreeLock());
+        if (!w->destroyed.load()) {  // else another thread got there first
+            Destroy(w);
+            return TRUE;
+        }
     }
-    DestroyTree(window);
-    return TRUE;
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
 }
 
 BOOL IsWindow(HWND window) {
-    return Find(window) != nullptr ? TRUE : FALSE;
+    return Live(window) != nullptr ? TRUE : FALSE;
 }
 
 HWND GetParent(HWND window) {
     const auto w = Find(window);
     if (w == nullptr) return nullptr;
     std::lock_guard<std::mutex> guard(TreeLock());
-    return w->parent;
+    return w->destroyed.load() ? nullptr : w->parent;
 }
 
 HWND GetWindow(HWND window, UINT relation) {
     const auto w = Find(window);
-    if (w == nullptr) {
+    std::unique_lock<std::mutex> guard(TreeLock());
+    // Checked under the lock: a live window is in its live parent's list, so its place there
+    // is found.
+    if (w == nullptr || w->destroyed.load()) {
+        guard.unlock();
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
-    std::lock_guard<std::mutex> guard(TreeLock());
     if (relation == GW_CHILD) return w->children.empty() ? nullptr : w->children.front();
     if (relation == GW_OWNER) return nullptr;
     const auto parent = Find(w->parent);
@@ -215,6 +351,7 @@ HWND GetWindow(HWND window, UINT relation) {
         return relation == GW_HWNDFIRST || relation == GW_HWNDLAST ? window : nullptr;
     const auto& siblings = parent->children;
     const auto at = std::find(siblings.begin(), siblings.end(), window);
+    if (at == siblings.end()) return nullptr;  // never, while the tree keeps its promise
     switch (relation) {
         case GW_HWNDFIRST:
             return siblings.front();
@@ -225,27 +362,28 @@ HWND GetWindow(HWND window, UINT relation) {
         case GW_HWNDPREV:
             return at != siblings.begin() ? *(at - 1) : nullptr;
         default:
+            guard.unlock();
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
     }
 }
 
 int GetWindowTextW(HWND window, wchar_t* buffer, int size) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) return CopyText(L"", buffer, size);
     std::lock_guard<std::mutex> guard(TreeLock());
     return CopyText(w->text, buffer, size);
 }
 
 int GetWindowTextLengthW(HWND window) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) return 0;
     std::lock_guard<std::mutex> guard(TreeLock());
     return static_cast<int>(w->text.size());
 }
 
 BOOL SetWindowTextW(HWND window, const wchar_t* text) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) return FALSE;
     std::lock_guard<std::mutex> guard(TreeLock());
     // The old text stays when the new one finds no room.
@@ -256,7 +394,7 @@ BOOL SetWindowTextW(HWND window, const wchar_t* text) {
 }
 
 int GetClassNameW(HWND window, wchar_t* buffer, int size) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
@@ -265,7 +403,7 @@ int GetClassNameW(HWND window, wchar_t* buffer, int size) {
 }
 
 LONG GetWindowLongW(HWND window, int index) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) return 0;
     std::lock_guard<std::mutex> guard(TreeLock());
     switch (index) {
@@ -281,7 +419,7 @@ LONG GetWindowLongW(HWND window, int index) {
 }
 
 BOOL GetClientRect(HWND window, RECT* rect) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr || rect == nullptr) return FALSE;
     std::lock_guard<std::mutex> guard(TreeLock());
     *rect = {0, 0, w->place.right - w->place.left, w->place.bottom - w->place.top};
@@ -289,7 +427,7 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 }
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) return FALSE;
     std::lock_guard<std::mutex> guard(TreeLock());
     w->place = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
@@ -297,54 +435,88 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
 }
 
 DWORD GetWindowThreadProcessId(HWND window, DWORD* process) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (process) *process = w ? 1 : 0;
-    return w ? w->thread : 0;
+    return w ? w->owner->thread : 0;
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD thread = GetCurrentThreadId();
-    if (window != nullptr) {
-        const auto w = Find(window);
-        if (w == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
-        thread = w->thread;
+    const MSG msg{window, message, wParam, lParam, GetTickCount(), POINT{}};
+    if (window == nullptr) {
+        ThreadRecord* const self = Self();
+        return self != nullptr && Post(*self, nullptr, msg) ? TRUE : FALSE;
     }
-    return Post(thread, MSG{window, message, wParam, lParam, GetTickCount(), POINT{}}) ? TRUE
-                                                                                       : FALSE;
+    // Not the poster's own record: the tic thread posts without ever having a queue.
+    const auto w = Find(window);
+    if (w == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    return Post(*w->owner, w.get(), msg) ? TRUE : FALSE;
 }
 
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (threadId == 0) return FALSE;
-    return Post(threadId, MSG{nullptr, message, wParam, lParam, GetTickCount(), POINT{}}) ? TRUE
-                                                                                          : FALSE;
+    std::shared_ptr<ThreadRecord> q;
+    {
+        WindowState& s = Windows();
+        std::lock_guard<std::mutex> guard(s.recordsLock);
+        const auto it = s.records.find(threadId);
+        if (it != s.records.end()) q = it->second;
+    }
+    if (q == nullptr) {  // no such thread, or one without a queue yet, as on Win32
+        SetLastError(ERROR_INVALID_THREAD_ID);
+        return FALSE;
+    }
+    const MSG msg{nullptr, message, wParam, lParam, GetTickCount(), POINT{}};
+    return Post(*q, nullptr, msg) ? TRUE : FALSE;
 }
 
 BOOL PeekMessageW(MSG* msg, HWND window, UINT low, UINT high, UINT remove) {
     if (msg == nullptr) return FALSE;
-    const std::shared_ptr<Queue> q = QueueOf(GetCurrentThreadId());
+    if (window != nullptr && Live(window) == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    ThreadRecord* const q = Self();
     if (q == nullptr) return FALSE;
     std::lock_guard<std::mutex> guard(q->mutex);
     return TakeFrom(*q, msg, window, low, high, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 BOOL GetMessageW(MSG* msg, HWND window, UINT low, UINT high) {
-    if (msg == nullptr) return -1;
-    const std::shared_ptr<Queue> q = QueueOf(GetCurrentThreadId());
+    if (msg == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    std::shared_ptr<Window> w;
+    if (window != nullptr && (w = Live(window)) == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return -1;
+    }
+    ThreadRecord* const q = Self();
     if (q == nullptr) return -1;
-    std::unique_lock<std::mutex> guard(q->mutex);
-    // WM_QUIT ends the loop whatever the filters say.
-    q->ready.wait(guard, [&] {
-        return TakeFrom(*q, msg, window, low, high, true) ||
-               TakeFrom(*q, msg, nullptr, WM_QUIT, WM_QUIT, true);
-    });
+    bool gone = false;
+    {
+        std::unique_lock<std::mutex> guard(q->mutex);
+        // WM_QUIT ends the loop whatever the filters say.
+        q->ready.wait(guard, [&] {
+            if (TakeFrom(*q, msg, window, low, high, true) ||
+                TakeFrom(*q, msg, nullptr, WM_QUIT, WM_QUIT, true)) {
+                return true;
+            }
+            gone = w != nullptr && w->destroyed.load();
+            return gone;
+        });
+    }
+    if (gone) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return -1;
+    }
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) return 0;
     std::shared_ptr<const fieldkit::detail::WindowHandler> handler;
     {
@@ -369,7 +541,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 namespace fieldkit::detail {
 
 void SetWindowHandler(HWND window, std::shared_ptr<const WindowHandler> handler) {
-    const auto w = Find(window);
+    const auto w = Live(window);
     if (w == nullptr) return;
     std::lock_guard<std::mutex> guard(TreeLock());
     w->handler = std::move(handler);

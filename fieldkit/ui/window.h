@@ -6,6 +6,11 @@
 /// go into the creating thread's queue. Every call is thread-safe and keeps its Win32 meaning;
 /// nothing is drawn. A handle of a destroyed window is never reused, so IsWindow of it stays
 /// false.
+///
+/// A window enters its parent's list and the handle table in one step, and leaves both (with
+/// its descendants) in one, so walks from other threads never see a half-made or half-gone
+/// family. As on Win32, a thread gets its message queue with its first call that needs one,
+/// and when the thread ends, the windows it created are destroyed and its queue goes.
 #pragma once
 
 #include <functional>
@@ -51,6 +56,13 @@ constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_POPUP = 0x80000000;
 ///@}
 
+/// No such window, or one being destroyed.
+constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+/// No such thread, or one that has no message queue (yet, or any more).
+constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+/// A queue already holds 10,000 waiting messages.
+constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
+
 /// Whether PeekMessageW takes the message out of the queue.
 ///@{
 constexpr UINT PM_NOREMOVE = 0x0000;
@@ -71,13 +83,15 @@ struct MSG {
 };
 
 /// A window of the given class; width and height are its client size. A parent must be a
-/// window. The menu and instance are accepted and not used.
+/// window (ERROR_INVALID_WINDOW_HANDLE otherwise, also for one being destroyed meanwhile). The
+/// menu and instance are accepted and not used.
 FIELDKIT_API HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x,
                                 int y, int width, int height, HWND parent, HMENU menu,
                                 HINSTANCE instance, void* param);
-/// Destroys the window and, first, all its descendants.
+/// Destroys the window and all its descendants, whichever thread created them, and removes
+/// the messages posted to them from the queues; nothing more is posted to them afterwards.
 FIELDKIT_API BOOL DestroyWindow(HWND window);
-/// Whether the handle names a window that exists.
+/// Whether the handle names a window that exists (and is not being destroyed).
 FIELDKIT_API BOOL IsWindow(HWND window);
 /// The parent window, or null.
 FIELDKIT_API HWND GetParent(HWND window);
@@ -101,14 +115,17 @@ FIELDKIT_API BOOL MoveWindow(HWND window, int x, int y, int width, int height, B
 FIELDKIT_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
 
 /// Into the queue of the thread that created the window (or of the calling thread for a null
-/// window). FALSE for a window that is not a window.
-///@{
+/// window). FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that is not a window, and with
+/// ERROR_NOT_ENOUGH_QUOTA when the queue already holds 10,000 messages.
 FIELDKIT_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/// Into the thread's queue: FALSE with ERROR_INVALID_THREAD_ID for a thread without a queue,
+/// and with ERROR_NOT_ENOUGH_QUOTA when it holds 10,000 messages.
 FIELDKIT_API BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
-///@}
 /// The calling thread's queue; a null window and zero filters take every message.
 FIELDKIT_API BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
-/// Waits for a message; 0 for WM_QUIT, -1 for a bad argument.
+/// Waits for a message; 0 for WM_QUIT, -1 for a bad argument: a window that does not exist, or
+/// (one of the calling thread's) that is destroyed while the call waits for it, with
+/// ERROR_INVALID_WINDOW_HANDLE.
 FIELDKIT_API BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
 /// Calls the window's handler on the calling thread: WM_SETTEXT, WM_GETTEXT and
 /// WM_GETTEXTLENGTH for every window, and whatever a class (a command bar) handles itself.

@@ -69,7 +69,7 @@ TEST_F(WindowTranslation, MenusAndTheirSubmenus) {
     CMenu menu, sub;
     menu.CreateMenu();
     sub.CreatePopupMenu();
-    sub.AppendMenu(MF_STRING, 20, L"Save");
+    sub.AppendMenu(MF_DISABLED, 20, L"Save");
     menu.AppendMenu(MF_CHECKED | MF_GRAYED, 10, L"Open");
     menu.AppendMenu(MF_SEPARATOR);
     menu.AppendMenu(MF_CHECKED, 11, L"Keep");
@@ -78,10 +78,11 @@ TEST_F(WindowTranslation, MenusAndTheirSubmenus) {
     const HMENU submenu = sub.Detach();  // the menu's now
     Attach();
     TranslateMenu(menu);
-    // Replaced items come back enabled and unchecked; others, and the popup's caption, stay.
-    EXPECT_EQ(Items(menu), (Texts{L"\u00D6ffnen 10 0", L" 0 0", L"Keep 11 8", L"File popup 16",
+    // Replaced items keep their greyed (1), disabled (2) and checked (8) state, so a translated
+    // build enables nothing the English one keeps off; others, and the popup's caption, stay.
+    EXPECT_EQ(Items(menu), (Texts{L"\u00D6ffnen 10 9", L" 0 0", L"Keep 11 8", L"File popup 16",
                                   L"Einstellungen 12 0"}));
-    EXPECT_EQ(Items(submenu), (Texts{L"Speichern 20 0"}));
+    EXPECT_EQ(Items(submenu), (Texts{L"Speichern 20 2"}));
 }
 
 TEST_F(WindowTranslation, CommandBarTakesTheMenuTexts) {

@@ -153,6 +153,22 @@ TEST_F(TicTimerTest, MessagesGoToTheCreatingThread) {
     EXPECT_TRUE(Drain(w, 50).count.empty());
 }
 
+// Tics already queued for a window and its child go with them, and none come after.
+TEST_F(TicTimerTest, NothingArrivesForADestroyedWindow) {
+    ASSERT_EQ(CreateTicTimerThread(10), 1);
+    const HWND w = NewWindow();
+    const HWND child = CreateWindowW(L"b", L"", WS_CHILD, 0, 0, 9, 9, w, nullptr, nullptr, nullptr);
+    ASSERT_EQ(SetTicTimer(w, 1, 10) + SetTicTimer(child, 2, 10), 2);
+    MSG m{};
+    for (const auto end = Clock::now() + Ms(10000);
+         !PeekMessageW(&m, child, 0, 0, PM_NOREMOVE) && Clock::now() < end;)
+        std::this_thread::sleep_for(Ms(1));
+    std::this_thread::sleep_for(Ms(30));  // a few more pile up unread
+    EXPECT_TRUE(DestroyWindow(w));
+    std::this_thread::sleep_for(Ms(50));
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+}
+
 // While threads set and kill timers on their own windows and destroy them at every age, and
 // the tic thread drops the dead ones, the count matches the slots in use at every moment.
 TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {

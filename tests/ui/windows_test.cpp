@@ -45,6 +45,9 @@ TEST(Windows, TreeTextsAndDestruction) {
     EXPECT_FALSE(IsWindow(a));
     EXPECT_FALSE(DestroyWindow(top));
     EXPECT_EQ(Window(L"x", L"", WS_CHILD, 1, 1, top), nullptr);  // a destroyed parent
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_EQ(GetWindow(a, GW_HWNDFIRST), nullptr);  // no place left to walk from
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
 TEST(Windows, PostedMessagesGoToTheCreatingThread) {
@@ -81,6 +84,66 @@ TEST(Windows, PostedMessagesGoToTheCreatingThread) {
     EXPECT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
     EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
     DestroyWindow(w);
+}
+
+// Messages to a destroyed window and its children leave the queue with them; a queue holds
+// 10,000 messages.
+TEST(Windows, QueuesOfDestroyedWindowsAndFullQueues) {
+    const HWND top = Window(L"w", L"", 0, 1, 1), other = Window(L"w", L"", 0, 1, 1);
+    const HWND child = Window(L"w", L"", WS_CHILD, 1, 1, top);
+    for (const HWND w : {top, other, child, HWND{}, top})
+        PostMessageW(w, WM_USER, 0, 0);
+    EXPECT_TRUE(DestroyWindow(top));
+    std::vector<HWND> left;
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+        left.push_back(m.hwnd);
+    EXPECT_EQ(left, (std::vector<HWND>{other, nullptr}));
+    EXPECT_FALSE(PostMessageW(child, WM_USER, 0, 0));
+    EXPECT_EQ(GetMessageW(&m, top, 0, 0), -1);  // would otherwise wait for ever
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+
+    int posted = 0;
+    while (PostThreadMessageW(GetCurrentThreadId(), WM_USER, 0, 0))
+        ++posted;
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_QUOTA);
+    EXPECT_EQ(posted + PostMessageW(nullptr, WM_USER, 0, 0), 10000);
+    PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);
+    EXPECT_TRUE(PostMessageW(other, WM_USER, 0, 0));  // room for one again
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+// The windows a thread created go when it ends, with what hangs below them, and so does its
+// queue; a thread without a queue takes no messages.
+TEST(Windows, AThreadsWindowsEndWithIt) {
+    const HWND mine = Window(L"w", L"", 0, 1, 1);
+    HWND its = nullptr, itsChild = nullptr, childOfMine = nullptr, mineBelowIts = nullptr;
+    DWORD id = 0;
+    HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread([&] {
+        its = Window(L"w", L"", 0, 1, 1);
+        itsChild = Window(L"w", L"", WS_CHILD, 1, 1, its);
+        childOfMine = Window(L"w", L"", WS_CHILD, 1, 1, mine);
+        id = GetCurrentThreadId();
+        SetEvent(made);
+        WaitForSingleObject(done, 5000);
+    });
+    ASSERT_EQ(WaitForSingleObject(made, 5000), WAIT_OBJECT_0);
+    mineBelowIts = Window(L"w", L"", WS_CHILD, 1, 1, its);
+    SetEvent(done);
+    thread.join();
+    for (const HWND w : {its, itsChild, childOfMine, mineBelowIts})
+        EXPECT_FALSE(IsWindow(w));
+    EXPECT_EQ(GetWindow(mine, GW_CHILD), nullptr);
+    EXPECT_FALSE(PostThreadMessageW(id, WM_USER, 0, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_THREAD_ID);
+    std::thread([&] { id = GetCurrentThreadId(); }).join();
+    EXPECT_FALSE(PostThreadMessageW(id, WM_USER, 0, 0));
+    CloseHandle(made);
+    CloseHandle(done);
+    DestroyWindow(mine);
 }
 
 TEST(Menus, HandlesItemsAndThePopupIdentifierQuirk) {
@@ -131,6 +194,34 @@ TEST(Menus, HandlesItemsAndThePopupIdentifierQuirk) {
     temporary->GetMenuString(0, s, MF_BYPOSITION);
     EXPECT_EQ(s, L"One");
     EXPECT_EQ(menu.GetSubMenu(1), nullptr);
+}
+
+// Code that checks or greys a command through the menu bar reaches it in its submenu.
+TEST(Menus, ByCommandSearchesTheSubmenusDepthFirst) {
+    // bar: [File: [Recent: [7 "deep"], 7 "file", 8 "Exit"], 7 "top"]
+    const HMENU bar = CreateMenu(), file = CreatePopupMenu(), recent = CreatePopupMenu();
+    AppendMenuW(recent, MF_STRING, 7, L"deep");
+    AppendMenuW(file, MF_POPUP, reinterpret_cast<UINT_PTR>(recent), L"Recent");
+    AppendMenuW(file, MF_STRING, 7, L"file");
+    AppendMenuW(file, MF_STRING, 8, L"Exit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
+    AppendMenuW(bar, MF_STRING, 7, L"top");
+    wchar_t text[8];
+    EXPECT_EQ(GetMenuStringW(bar, 7, text, 8, MF_BYCOMMAND), 4);
+    EXPECT_STREQ(text, L"deep");
+    EXPECT_EQ(CheckMenuItem(bar, 8, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
+    EXPECT_EQ(EnableMenuItem(bar, 8, MF_BYCOMMAND | MF_GRAYED), MF_ENABLED);
+    EXPECT_EQ(GetMenuState(file, 2, MF_BYPOSITION), MF_CHECKED | MF_GRAYED);
+    EXPECT_EQ(GetMenuState(bar, 9, MF_BYCOMMAND), 0xFFFFFFFFu);
+    // A popup's own identifier matches only when nothing inside does.
+    EnableMenuItem(bar, static_cast<UINT>(reinterpret_cast<UINT_PTR>(recent)), MF_GRAYED);
+    EXPECT_EQ(GetMenuState(file, 0, MF_BYPOSITION), MF_POPUP | MF_GRAYED);
+    // Deleting and inserting by command work in the submenu that holds the item.
+    EXPECT_TRUE(DeleteMenu(bar, 7, MF_BYCOMMAND));              // "deep"
+    EXPECT_TRUE(InsertMenuW(bar, 7, MF_BYCOMMAND, 6, L"new"));  // before "file"
+    EXPECT_EQ(GetMenuStringW(file, 1, text, 8, MF_BYPOSITION), 3);
+    EXPECT_EQ(GetMenuStringW(recent, 0, text, 8, MF_BYPOSITION), 0);
+    DestroyMenu(bar);
 }
 
 TEST(CommandBar, AnswersTheToolbarMessages) {
