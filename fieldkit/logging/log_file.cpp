@@ -187,9 +187,10 @@ long CLogFile::LogMessageMT(const char* text, long level) {
     if (m_status.load() != LOGSTATUS_RUNNING || threshold < 0 || level > threshold) return 0;
     ++m_count;
 
-    // The prefixes take at most about 80 bytes, far below the line's room; the indentation is
-    // clamped so that 3 x level cannot overflow, and the line is full long before that anyway.
-    char* p = m_scratch;
+    // The prefixes take at most about 80 bytes, far below the line's room, so they are written
+    // straight into the line; the indentation is clamped so that 3 x level cannot overflow, and
+    // the line is full long before that anyway.
+    char* p = m_line;
     if ((m_format & LOGFMT_NUMBER) != 0) {
         char digits[24];
         const std::size_t n = static_cast<std::size_t>(SignedDigits(digits, m_count) - digits);
@@ -215,9 +216,7 @@ long CLogFile::LogMessageMT(const char* text, long level) {
         p = Text(p, "> - ");
     }
     *p = '\0';
-    m_lineLength = 0;
-    m_line[0] = '\0';
-    Append(m_scratch);
+    m_lineLength = static_cast<std::size_t>(p - m_line);
     if ((m_format & LOGFMT_INDENT) != 0) {
         // The magnitude in unsigned arithmetic: negating LONG_MIN would overflow.
         const unsigned long magnitude =
