@@ -125,7 +125,9 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
             (mode & LOGMODE_DELETEEMPTY) != 0 && fieldkit::detail::IdentityOf(file, m_identity);
         std::memcpy(m_fileName, fileName, sizeof m_fileName);
         m_status.store(LOGSTATUS_RUNNING);
-        m_wasEmpty = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == 0;
+        // A file opened for writing was emptied by the open itself: only one appended to is
+        // looked at, which spares every Start the stream's own status and seek calls.
+        m_wasEmpty = !append || (std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == 0);
         return 0;
     }
     if ((mode & LOGMODE_DEBUGOUT) != 0) {
