@@ -1,8 +1,12 @@
 // Translation catalogs: attaching a 20,000-entry .po file (and freeing it), and ugettext of
 // every msgid against a std::unordered_map holding the same pairs, whose look-up copies the
-// result into a new string as ugettext does when it returns a CString.
+// result into a new string as ugettext does when it returns a CString. Both sides look the
+// msgids up in the same shuffled order: an application asks for its texts in no particular
+// order, and going through the file in order would keep the next entry in the cache.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -23,6 +27,7 @@ struct Catalog {
     std::string path;
     std::wstring devicePath;
     std::vector<std::pair<std::wstring, std::wstring>> pairs;  // msgid, msgstr as read back
+    std::vector<std::size_t> order;  // the look-up order, a seeded shuffle of the entries
 };
 
 // `text` as a .po string body: the four escapes the reader undoes, nothing else to escape.
@@ -108,6 +113,10 @@ const Catalog& Workload() {
         c.path = fieldkit::bench::WorkPath("survey.de.po");
         fieldkit::bench::WriteFile(c.path, po);
         c.devicePath = fieldkit::Utf8ToWide(c.path);
+        c.order.resize(c.pairs.size());
+        for (std::size_t i = 0; i < c.order.size(); ++i)
+            c.order[i] = i;
+        std::shuffle(c.order.begin(), c.order.end(), std::mt19937_64(fieldkit::bench::kSeed));
         // Host paths serve as device paths when the device root is "/".
         fieldkit::host::SetDeviceRoot("/");
         return c;
@@ -164,8 +173,8 @@ void LookupFieldkit(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        for (const auto& entry : c.pairs)
-            benchmark::DoNotOptimize(ugettext(entry.first.c_str()));
+        for (const std::size_t i : c.order)
+            benchmark::DoNotOptimize(ugettext(c.pairs[i].first.c_str()));
     }
     FreeTranslations();
     Finish(state, c.pairs.size());
@@ -176,7 +185,8 @@ void LookupUnorderedMap(benchmark::State& state) {
     const Catalog& c = Workload();
     const std::unordered_map<std::wstring, std::wstring> map(c.pairs.begin(), c.pairs.end());
     for (auto _ : state) {
-        for (const auto& entry : c.pairs) {
+        for (const std::size_t i : c.order) {
+            const auto& entry = c.pairs[i];
             const auto it = map.find(entry.first);
             std::wstring result = it != map.end() ? it->second : entry.first;
             benchmark::DoNotOptimize(result);

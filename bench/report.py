@@ -101,8 +101,8 @@ class Table:
         ratio = fk / write["ns"] if fk is not None and write else None
         self.row("StringToLatitude trace line vs one fputs+fflush",
                  fmt_time(fk) if fk is not None else "not measured",
-                 fmt_time(write["ns"]) if write else "not measured", ratio, "<= 1 x",
-                 None if ratio is None else ratio <= 1.0)
+                 fmt_time(write["ns"]) if write else "not measured", ratio, "<= 1.25 x",
+                 None if ratio is None else ratio <= 1.25)
 
     def round_trip(self):
         def errors(name):
@@ -179,8 +179,8 @@ class Table:
                        "log/4_threads/spdlog", "items_per_second", " lines", 1.0, 1.0)
         self.rate_pair("CXMLReader vs expat, 10 MB document", "xml/read/fieldkit",
                        "xml/read/expat", "bytes_per_second", "B", 1.0, 0.5)
-        self.time_pair("ugettext vs unordered_map, every msgid of 20,000",
-                       "catalogs/lookup/fieldkit", "catalogs/lookup/unordered_map", 1.5)
+        self.time_pair("ugettext vs unordered_map, every msgid of 20,000, shuffled",
+                       "catalogs/lookup/fieldkit", "catalogs/lookup/unordered_map", 1.0)
         self.attach()
         self.files()
         self.tool("fieldkit lat -, 1M lines", "tool/lat")

@@ -1,6 +1,9 @@
 // Reading a 10 MB XML document from start to end: a CXMLReader that keeps what it is handed
 // against expat (XML_Parse over the file read in 64 KiB blocks, with handlers that copy the
-// names, attributes, text and comments out). Reported as MB/s.
+// names, attributes, text and comments out). Expat hands a run of text over in several pieces
+// (at every line end, entity and block boundary); its handler gathers them and takes the run
+// as one item when the next tag or comment comes, as CXMLReader hands its callback one text per
+// run. Reported as MB/s.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -134,10 +137,21 @@ struct ExpatSink {
     std::size_t items = 0;
     std::size_t characters = 0;
     std::string lastTag, lastAttribute, lastText;
+    std::string run;  // the pieces of the current text run
+
+    // The gathered run becomes one item, kept as CopyingReader keeps its text.
+    void EndRun() {
+        if (run.empty()) return;
+        ++items;
+        characters += run.size();
+        lastText.swap(run);
+        run.clear();
+    }
 };
 
 void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
     auto& sink = *static_cast<ExpatSink*>(user);
+    sink.EndRun();
     ++sink.items;
     sink.lastTag.assign(name);
     sink.characters += sink.lastTag.size();
@@ -150,20 +164,19 @@ void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
 
 void OnEnd(void* user, const XML_Char* name) {
     auto& sink = *static_cast<ExpatSink*>(user);
+    sink.EndRun();
     ++sink.items;
     sink.lastTag.assign(name);
     sink.characters += sink.lastTag.size();
 }
 
 void OnCharacters(void* user, const XML_Char* text, int length) {
-    auto& sink = *static_cast<ExpatSink*>(user);
-    ++sink.items;
-    sink.lastText.assign(text, static_cast<std::size_t>(length));
-    sink.characters += sink.lastText.size();
+    static_cast<ExpatSink*>(user)->run.append(text, static_cast<std::size_t>(length));
 }
 
 void OnComment(void* user, const XML_Char* text) {
     auto& sink = *static_cast<ExpatSink*>(user);
+    sink.EndRun();
     ++sink.items;
     sink.lastText.assign(text);
     sink.characters += sink.lastText.size();
@@ -188,6 +201,7 @@ bool ParseWithExpat(const std::string& path, std::vector<char>& block, ExpatSink
         }
         if (last) break;
     }
+    sink.EndRun();
     XML_ParserFree(parser);
     std::fclose(file);
     return ok;

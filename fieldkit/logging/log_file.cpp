@@ -125,7 +125,9 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
             (mode & LOGMODE_DELETEEMPTY) != 0 && fieldkit::detail::IdentityOf(file, m_identity);
         std::memcpy(m_fileName, fileName, sizeof m_fileName);
         m_status.store(LOGSTATUS_RUNNING);
-        m_wasEmpty = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == 0;
+        // A file opened for writing was emptied by the open itself: only one appended to is
+        // looked at, which spares every Start the stream's own status and seek calls.
+        m_wasEmpty = !append || (std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) == 0);
         return 0;
     }
     if ((mode & LOGMODE_DEBUGOUT) != 0) {
@@ -187,9 +189,10 @@ long CLogFile::LogMessageMT(const char* text, long level) {
     if (m_status.load() != LOGSTATUS_RUNNING || threshold < 0 || level > threshold) return 0;
     ++m_count;
 
-    // The prefixes take at most about 80 bytes, far below the line's room; the indentation is
-    // clamped so that 3 x level cannot overflow, and the line is full long before that anyway.
-    char* p = m_scratch;
+    // The prefixes take at most about 80 bytes, far below the line's room, so they are written
+    // straight into the line; the indentation is clamped so that 3 x level cannot overflow, and
+    // the line is full long before that anyway.
+    char* p = m_line;
     if ((m_format & LOGFMT_NUMBER) != 0) {
         char digits[24];
         const std::size_t n = static_cast<std::size_t>(SignedDigits(digits, m_count) - digits);
@@ -215,9 +218,7 @@ long CLogFile::LogMessageMT(const char* text, long level) {
         p = Text(p, "> - ");
     }
     *p = '\0';
-    m_lineLength = 0;
-    m_line[0] = '\0';
-    Append(m_scratch);
+    m_lineLength = static_cast<std::size_t>(p - m_line);
     if ((m_format & LOGFMT_INDENT) != 0) {
         // The magnitude in unsigned arithmetic: negating LONG_MIN would overflow.
         const unsigned long magnitude =

@@ -128,7 +128,6 @@ class FIELDKIT_API CLogFile {
     bool m_toFile = false;
     std::size_t m_lineLength = 0;
     char m_line[kMaxLine] = {};
-    char m_scratch[kMaxLine] = {};
     wchar_t m_wideLine[kMaxLine] = {};
     std::mutex m_lock;
 };

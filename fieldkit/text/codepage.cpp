@@ -76,30 +76,48 @@ std::wstring Utf8ToWide(std::string_view utf8) {
     return out;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+namespace {
+
+// Writes the UTF-8 form of one character at `at` (room for four bytes); returns the end.
+char* PutUtf8(char* at, char32_t c) {
     if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) c = kReplacement;
     if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
+        *at++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *at++ = static_cast<char>(0xC0 | (c >> 6));
+        *at++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *at++ = static_cast<char>(0xE0 | (c >> 12));
+        *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *at++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *at++ = static_cast<char>(0xF0 | (c >> 18));
+        *at++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *at++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return at;
 }
 
-std::string WideToUtf8(std::wstring_view wide) {
-    std::string out;
-    out.reserve(wide.size());
-    for (std::size_t i = 0; i < wide.size(); ++i) {
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t c) {
+    char bytes[4];
+    out.append(bytes, static_cast<std::size_t>(PutUtf8(bytes, c) - bytes));
+}
+
+namespace detail {
+
+std::size_t WideToUtf8Piece(std::wstring_view wide, std::size_t& pos, char* out, std::size_t size) {
+    char* at = out;
+    char* const last = out + size - 4;  // the last place a whole character still fits
+    std::size_t i = pos;
+    for (; i < wide.size() && at <= last; ++i) {
         char32_t c = static_cast<char32_t>(static_cast<std::uint32_t>(wide[i]));
+        if (c < 0x80) {
+            *at++ = static_cast<char>(c);
+            continue;
+        }
         if (IsHighSurrogate(c) && i + 1 < wide.size()) {
             const auto next = static_cast<char32_t>(static_cast<std::uint32_t>(wide[i + 1]));
             if (IsLowSurrogate(next)) {
@@ -107,8 +125,20 @@ std::string WideToUtf8(std::wstring_view wide) {
                 ++i;
             }
         }
-        AppendUtf8(out, c);
+        at = PutUtf8(at, c);
     }
+    pos = i;
+    return static_cast<std::size_t>(at - out);
+}
+
+}  // namespace detail
+
+std::string WideToUtf8(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    char piece[256];
+    for (std::size_t pos = 0; pos < wide.size();)
+        out.append(piece, detail::WideToUtf8Piece(wide, pos, piece, sizeof piece));
     return out;
 }
 

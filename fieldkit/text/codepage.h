@@ -5,6 +5,7 @@
 /// Every subsystem converts through these functions; none of them depends on the process locale.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,13 @@ FIELDKIT_API std::string WideToUtf8(std::wstring_view wide);
 
 /// Appends the UTF-8 form of one character (same rules as WideToUtf8 for a single unit).
 FIELDKIT_API void AppendUtf8(std::string& out, char32_t ch);
+
+namespace detail {
+// WideToUtf8 a piece at a time, for callers that write into their own storage: converts the
+// whole characters from wide[pos] on that fit into `size` bytes (at least 4) of `out`, moves
+// `pos` past them and returns the number of bytes written.
+std::size_t WideToUtf8Piece(std::wstring_view wide, std::size_t& pos, char* out, std::size_t size);
+}  // namespace detail
 
 /// Decodes Windows-1252. The five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90,
 /// 0x9D) map to the control characters of the same value, as the handheld does.

@@ -29,8 +29,12 @@ using UnitOf = typename Out::value_type;
 
 template <class Out>
 void PutAscii(Out& out, std::string_view s) {
-    for (const char c : s)
-        out.push_back(static_cast<UnitOf<Out>>(static_cast<unsigned char>(c)));
+    if constexpr (sizeof(UnitOf<Out>) == 1) {
+        out.append(s.data(), s.size());
+    } else {
+        for (const char c : s)
+            out.push_back(static_cast<UnitOf<Out>>(static_cast<unsigned char>(c)));
+    }
 }
 
 template <class Out>
@@ -203,6 +207,75 @@ void AddPointIfMissing(std::string& s) {
     if (s.find('.') >= stop) s.insert(stop, 1, '.');
 }
 
+__extension__ typedef unsigned __int128 Uint128;  // GCC and Clang on 64-bit targets
+
+// "%.*f" of a finite non-negative value below 2^53 whose fraction has at most 64 binary
+// places, worked out exactly in integers: the integer part, then the fraction times 10^p,
+// rounded to nearest with ties to even as the general conversion does. Writes at most 41
+// characters; returns null for other values, which take the general way.
+char* FixedExactly(double v, int precision, char* out) {
+    static constexpr std::uint64_t kPow10[] = {1,
+                                               10,
+                                               100,
+                                               1000,
+                                               10000,
+                                               100000,
+                                               1000000,
+                                               10000000,
+                                               100000000,
+                                               1000000000,
+                                               10000000000ULL,
+                                               100000000000ULL,
+                                               1000000000000ULL,
+                                               10000000000000ULL,
+                                               100000000000000ULL,
+                                               1000000000000000ULL,
+                                               10000000000000000ULL,
+                                               100000000000000000ULL,
+                                               1000000000000000000ULL};
+    constexpr int kMaxPrecision = 18;
+    if (precision < 0 || precision > kMaxPrecision || !(v < 9007199254740992.0)) return nullptr;
+    int exponent = 0;
+    const double fraction = std::frexp(v, &exponent);  // v = fraction * 2^exponent
+    // v = mantissa * 2^-places with a 53-bit mantissa.
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const int places = 53 - exponent;
+    if (places > 64) return nullptr;  // below about 2^-12: rare in texts
+    std::uint64_t whole = 0;
+    Uint128 scaled = 0;
+    if (places <= 0) {
+        whole = mantissa << -places;
+    } else {
+        whole = places == 64 ? 0 : mantissa >> places;
+        const std::uint64_t part = places == 64 ? mantissa : mantissa & ((1ULL << places) - 1);
+        scaled = static_cast<Uint128>(part) * kPow10[precision];
+    }
+    std::uint64_t digits = 0;  // the fraction's digits
+    if (places > 0) {
+        digits = static_cast<std::uint64_t>(scaled >> places);
+        const Uint128 rest = scaled - (static_cast<Uint128>(digits) << places);
+        const Uint128 half = static_cast<Uint128>(1) << (places - 1);
+        const std::uint64_t lastDigit = precision > 0 ? digits : whole;
+        if (rest > half || (rest == half && (lastDigit & 1) != 0)) {
+            if (++digits == kPow10[precision]) {
+                digits = 0;
+                ++whole;
+            }
+        }
+    }
+    out = std::to_chars(out, out + 20, whole).ptr;
+    if (precision > 0) {
+        *out++ = '.';
+        char* const end = out + precision;
+        for (char* p = end; p != out;) {
+            *--p = static_cast<char>('0' + digits % 10);
+            digits /= 10;
+        }
+        out = end;
+    }
+    return out;
+}
+
 template <class Out>
 void FormatDouble(Out& out, const Spec& sp, double v) {
     const bool upper = sp.conv >= 'A' && sp.conv <= 'Z';
@@ -215,10 +288,20 @@ void FormatDouble(Out& out, const Spec& sp, double v) {
         EmitNumber(out, sp, sign, word, false);
         return;
     }
-    std::string body;
-    std::string prefixed;
     const char kind = static_cast<char>(sp.conv | 0x20);
     int precision = sp.precision < 0 ? 6 : sp.precision;
+    if (kind == 'f') {
+        // The usual "%f" and "%.Nf" of trace lines and texts, without the general conversion.
+        char fixed[48];
+        if (char* end = FixedExactly(mag, precision, fixed)) {
+            if (sp.alt && precision == 0) *end++ = '.';
+            EmitNumber(out, sp, sign,
+                       std::string_view(fixed, static_cast<std::size_t>(end - fixed)), true);
+            return;
+        }
+    }
+    std::string body;
+    std::string prefixed;
     std::string_view prefix = sign;
     if (kind == 'f') {
         body = ToChars(mag, std::chars_format::fixed, precision);
@@ -304,6 +387,14 @@ void FormatString(Out& out, const Spec& sp, const FormatArg& a) {
         // Wide text into narrow output: whole UTF-8 sequences only, as many as the precision
         // allows.
         const std::size_t n = sp.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
+        if (sp.precision < 0 && sp.width == 0) {
+            // Nothing to cut or pad: converted piece by piece straight into the output.
+            const std::wstring_view wide(a.ws, n);
+            char piece[256];
+            for (std::size_t pos = 0; pos < n;)
+                out.append(piece, WideToUtf8Piece(wide, pos, piece, sizeof piece));
+            return;
+        }
         if (std::all_of(a.ws, a.ws + n, [](wchar_t c) { return c >= 0 && c < 0x80; })) {
             // ASCII (the usual case in traces) is its own UTF-8: no conversion needed.
             const std::size_t pad = PadCount(sp, n);

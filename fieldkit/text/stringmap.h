@@ -39,15 +39,9 @@ namespace fieldkit::detail {
 
 constexpr unsigned kStringMapBuckets = 17;
 
-struct StringMapHashes {
-    unsigned bucket;      // the handheld's bucket, 0..16
-    std::uint64_t index;  // a well-mixed hash for the look-up index
-};
-
-// Both hashes of a key in one pass.
-inline StringMapHashes HashStringMapKey(std::wstring_view key) {
+// The bucket of a key, as the handheld's map class places it.
+inline unsigned StringMapBucket(std::wstring_view key) {
     std::uint32_t h = 0;
-    std::uint64_t x = 0xcbf29ce484222325ULL;
     for (const wchar_t c : key) {
         const auto cp = static_cast<std::uint32_t>(c);
         if (cp > 0xFFFF && cp <= 0x10FFFF) {
@@ -56,17 +50,50 @@ inline StringMapHashes HashStringMapKey(std::wstring_view key) {
         } else {
             h = h * 33 + cp;
         }
-        x = (x ^ cp) * 0x100000001b3ULL;
     }
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdULL;
-    x ^= x >> 33;
-    return {h % kStringMapBuckets, x};
+    return h % kStringMapBuckets;
 }
 
-// The bucket of a key, as the handheld's map class places it.
-inline unsigned StringMapBucket(std::wstring_view key) {
-    return HashStringMapKey(key).bucket;
+inline std::uint64_t RotateLeft(std::uint64_t x, int n) {
+    return (x << n) | (x >> (64 - n));
+}
+
+// The hash of the look-up index, which nothing outside the map sees. It reads the key's bytes
+// eight at a time in two independent lanes, so a look-up does not wait on one multiplication
+// per character as the bucket hash's chain would; the last mix spreads every byte over all bits.
+inline std::uint64_t StringMapIndexHash(std::wstring_view key) {
+    constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15ULL;
+    constexpr std::uint64_t k2 = 0xC2B2AE3D27D4EB4FULL;
+    const auto* p = reinterpret_cast<const unsigned char*>(key.data());
+    std::size_t n = key.size() * sizeof(wchar_t);
+    std::uint64_t a = n * k1;
+    std::uint64_t b = n ^ k2;
+    for (; n >= 16; p += 16, n -= 16) {
+        std::uint64_t x, y;
+        std::memcpy(&x, p, 8);
+        std::memcpy(&y, p + 8, 8);
+        a = RotateLeft((a ^ x) * k1, 29);
+        b = RotateLeft((b ^ y) * k2, 31);
+    }
+    if (n >= 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p, 8);
+        a = RotateLeft((a ^ x) * k1, 29);
+        p += 8;
+        n -= 8;
+    }
+    if (n > 0) {
+        std::uint64_t y = 0;
+        std::memcpy(&y, p, n);
+        b = RotateLeft((b ^ y) * k2, 31);
+    }
+    std::uint64_t h = a ^ RotateLeft(b, 32);
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return h;
 }
 
 }  // namespace fieldkit::detail
@@ -117,7 +144,7 @@ class CStringHashMap {
     /// The value stored under the key, or null.
     ///@{
     V* Find(std::wstring_view key) {
-        Node* n = FindNode(key, fieldkit::detail::HashStringMapKey(key).index);
+        Node* n = FindNode(key, fieldkit::detail::StringMapIndexHash(key));
         return n ? &n->value : nullptr;
     }
     const V* Find(std::wstring_view key) const {
@@ -134,20 +161,26 @@ class CStringHashMap {
     /// Stores the value; a new key goes to the front of its bucket, an existing one keeps its
     /// place. Returns the stored value.
     V& SetAt(std::wstring_view key, V value) {
-        const fieldkit::detail::StringMapHashes hashes = fieldkit::detail::HashStringMapKey(key);
-        if constexpr (kOwnsTexts) value = StoreValue(value);
-        if (Node* existing = FindNode(key, hashes.index)) {
-            if constexpr (kOwnsTexts) ReleaseValue(existing->value);
+        const std::uint64_t hash = fieldkit::detail::StringMapIndexHash(key);
+        if (Node* existing = FindNode(key, hash)) {
+            if constexpr (kOwnsTexts) {
+                value = StoreValue(value);
+                ReleaseValue(existing->value);
+            }
             existing->value = std::move(value);
             if constexpr (kOwnsTexts) CompactWhenMostlyDead();
             return existing->value;
         }
+        // A new entry's text follows its key, so that a look-up reads on from the one into the
+        // other.
+        const wchar_t* storedKey = StoreKey(key);
+        if constexpr (kOwnsTexts) value = StoreValue(value);
         Node* n = NewNode();
-        n->key = StoreKey(key);
+        n->key = storedKey;
         n->length = key.size();
         m_liveChars += key.size();
-        n->hash = hashes.index;
-        n->bucket = hashes.bucket;
+        n->hash = hash;
+        n->bucket = fieldkit::detail::StringMapBucket(key);
         n->value = std::move(value);
         Node*& head = m_heads[n->bucket];
         n->prev = nullptr;
@@ -161,7 +194,7 @@ class CStringHashMap {
 
     /// Removes the key's entry; false when there is none.
     bool RemoveKey(std::wstring_view key) {
-        const std::uint64_t hash = fieldkit::detail::HashStringMapKey(key).index;
+        const std::uint64_t hash = fieldkit::detail::StringMapIndexHash(key);
         if (m_slots.empty()) return false;
         const std::size_t mask = m_slots.size() - 1;
         std::size_t i = hash & mask;
@@ -231,14 +264,16 @@ class CStringHashMap {
     }
 
   private:
+    // What a look-up reads (key, hash and value) comes first, so that it usually lies in one
+    // cache line.
     struct Node {
         const wchar_t* key = nullptr;
         std::size_t length = 0;
         std::uint64_t hash = 0;
+        V value{};
         Node* prev = nullptr;
         Node* next = nullptr;  // in the bucket's list, or in the free list
         unsigned bucket = 0;
-        V value{};
     };
 
     /// Blocks start small, so that the many small tables of a settings file stay small, and

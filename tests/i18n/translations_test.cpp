@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fieldkit/platform/host.h"
@@ -163,4 +164,51 @@ TEST_F(Translations, LookUpsFromManyThreads) {
     for (std::thread& r : readers)
         r.join();
     EXPECT_EQ(wrong, 0);
+}
+
+// Catalogs whose texts sit beside their msgids in the catalog's own storage: a msgid given
+// again takes the later text (the default catalog too, across files), and keys that differ in
+// one character anywhere, keys longer than the storage's blocks and characters beyond U+FFFF
+// each find their own text.
+TEST_F(Translations, EveryMsgidFindsItsOwnText) {
+    std::string po;
+    std::vector<std::pair<std::wstring, std::wstring>> expected;
+    // One character changed at every position of a 40-character msgid.
+    const std::string base(40, 'a');
+    for (std::size_t i = 0; i < base.size(); ++i) {
+        std::string id = base;
+        id[i] = 'b';
+        po += "msgid \"" + id + "\"\nmsgstr \"T" + std::to_string(i) + "\"\n\n";
+        expected.emplace_back(fieldkit::Utf8ToWide(id), L"T" + std::to_wstring(i));
+    }
+    // Longer than a block of storage, and the same with one more character.
+    const std::string huge(5000, 'h');
+    po += "msgid \"" + huge + "\"\nmsgstr \"" + std::string(6000, 'H') + "\"\n";
+    po += "msgid \"" + huge + "h\"\nmsgstr \"other\"\n";
+    expected.emplace_back(std::wstring(5000, L'h'), std::wstring(6000, L'H'));
+    expected.emplace_back(std::wstring(5001, L'h'), L"other");
+    // U+1F600 and U+10FFFF in msgid and msgstr; U+1F601 differs in the last unit only.
+    po +=
+        "msgid \"smile \xF0\x9F\x98\x80\"\nmsgstr \"\xF4\x8F\xBF\xBF l\xC3\xA4"
+        "cheln\"\n";
+    po += "msgid \"smile \xF0\x9F\x98\x81\"\nmsgstr \"grinsen\"\n";
+    expected.emplace_back(L"smile \U0001F600", L"\U0010FFFF l\u00E4cheln");
+    expected.emplace_back(L"smile \U0001F601", L"grinsen");
+    // Given twice: the later text, and an empty later text leaves the msgid untranslated.
+    po += "msgid \"Twice\"\nmsgstr \"Erst\"\nmsgid \"Twice\"\nmsgstr \"Zweimal\"\n";
+    po += "msgid \"Emptied\"\nmsgstr \"Voll\"\nmsgid \"Emptied\"\nmsgstr \"\"\n";
+    expected.emplace_back(L"Twice", L"Zweimal");
+    expected.emplace_back(L"Emptied", L"Emptied");
+    Write("\\app.po", po);
+    ASSERT_TRUE(AttachTranslationFile(L"\\app.po"));
+    for (const auto& [id, text] : expected)
+        EXPECT_EQ(ugettext(id.c_str()), CString(text)) << fieldkit::WideToUtf8(id).substr(0, 50);
+
+    // A second file over the first: its texts win, the others stay.
+    Write("\\more.po",
+          "msgid \"Twice\"\nmsgstr \"Dreimal\"\nmsgid \"" + base + "\"\nmsgstr \"Basis\"\n");
+    ASSERT_TRUE(AttachTranslationFile(L"\\more.po"));
+    EXPECT_EQ(ugettext(L"Twice") + L"|" + ugettext(fieldkit::Utf8ToWide(base).c_str()) + L"|" +
+                  ugettext(expected[0].first.c_str()),
+              L"Dreimal|Basis|T0");
 }

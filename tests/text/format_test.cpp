@@ -152,3 +152,56 @@ TEST(Format, BufferFormattingCutsWhereCopyingWould) {
     EXPECT_EQ(FormatToBuffer(untouched, 0, "%d", 7), 1u);
     EXPECT_EQ(untouched[0], 'x');
 }
+
+// "%f" of values whose fraction has few binary places: exact ties round to even, carries run
+// into the integer part, and the edges of the short way (2^53, 2^-12, 18 and 19 decimals)
+// print as the C library prints them.
+TEST(Format, FixedDecimalsAtTiesAndEdges) {
+    std::mt19937 rng(20261207);
+    const double edges[] = {0.5,
+                            1.5,
+                            2.5,
+                            0.125,
+                            0.375,
+                            0.9999999999,
+                            999.9995,
+                            9007199254740991.0,
+                            9007199254740992.0,
+                            9007199254740993.0 * 2,
+                            4503599627370495.5,
+                            0.000244140625,
+                            0.0001220703125,
+                            0.000244140624,
+                            0.1,
+                            1.0 / 3};
+    for (const double v : edges) {
+        for (int p = 0; p <= 20; ++p) {
+            const std::string f = "%." + std::to_string(p) + "f";
+            ASSERT_EQ(FormatA(f.c_str(), v), Reference(f, v)) << f << " of " << v;
+            ASSERT_EQ(FormatA(f.c_str(), -v), Reference(f, -v)) << f << " of " << -v;
+        }
+    }
+    for (int i = 0; i < 20000; ++i) {
+        // k / 2^m: every one of these lies on or near a tie for some precision.
+        const double v =
+            std::ldexp(static_cast<double>(rng() % 2000000), -static_cast<int>(rng() % 24));
+        const std::string f = "%." + std::to_string(rng() % 10) + "f";
+        ASSERT_EQ(FormatA(f.c_str(), v), Reference(f, v)) << f << " of " << v;
+    }
+}
+
+// Wide text into narrow output is converted in pieces: characters of two, three and four bytes
+// and a surrogate pair land on every place around the pieces' ends and come out whole.
+TEST(Format, LongWideTextIntoNarrowOutput) {
+    for (std::size_t lead = 0; lead < 6; ++lead) {
+        std::wstring wide(lead, L'a');
+        std::string utf8(lead, 'a');
+        for (int i = 0; i < 200; ++i) {
+            wide += L"\u00B0\u20AC";
+            utf8 += "\xC2\xB0\xE2\x82\xAC";
+            wide += {wchar_t(0xD83D), wchar_t(0xDE00)};  // U+1F600 as UTF-16
+            utf8 += "\xF0\x9F\x98\x80";
+        }
+        EXPECT_EQ(FormatA("<%S>", wide.c_str()), "<" + utf8 + ">") << lead;
+    }
+}
