@@ -48,6 +48,7 @@ struct Window : fieldkit::detail::HandleObject {
     LONG id = 0;
     RECT place{};  // position and client size
     HWND parent = nullptr;
+    std::weak_ptr<Window> up;  // the parent window, which outlives its children in the tree
     std::vector<HWND> children;
     HWND self = nullptr;
     std::shared_ptr<ThreadRecord> owner;  // the creating thread's; set before the window is known
@@ -105,15 +106,10 @@ void Unlist(Window& w) {
     list.pop_back();
 }
 
-// Under the tree lock: the window and its descendants leave the handle table, their threads'
-// lists and their queues (messages already posted to them included). The caller has taken the
-// window out of its parent's list. Allocates nothing, so a destruction never stops half way.
-void Tear(const std::shared_ptr<Window>& w) {
+// Under the tree lock: the window alone leaves the handle table, its thread's list and its
+// queue (messages already posted to it included). Its children have gone before it.
+void Leave(const std::shared_ptr<Window>& w) {
     const HWND window = w->self;
-    w->destroyed.store(true);
-    for (const HWND child : w->children) {
-        if (const auto c = Find(child)) Tear(c);
-    }
     w->children.clear();
     Unlist(*w);
     ThreadRecord& owner = *w->owner;
@@ -126,6 +122,33 @@ void Tear(const std::shared_ptr<Window>& w) {
     }
     owner.ready.notify_all();  // GetMessageW waiting for this window answers -1
     fieldkit::detail::RemoveHandle(reinterpret_cast<HANDLE>(window));
+}
+
+// Under the tree lock: the window and its descendants leave, each after its children. The
+// caller has taken the window out of its parent's list. A loop rather than recursion, so that
+// however deep a family is nested its destruction cannot run out of stack; it allocates
+// nothing, so a destruction never stops half way.
+void Tear(const std::shared_ptr<Window>& root) {
+    root->destroyed.store(true);
+    std::shared_ptr<Window> w = root;
+    for (;;) {
+        if (!w->children.empty()) {
+            // Down to the last child; one whose handle is already gone (after a reset) leaves
+            // with its own thread's list instead.
+            if (auto child = Find(w->children.back())) {
+                child->destroyed.store(true);
+                w = std::move(child);
+            } else {
+                w->children.pop_back();
+            }
+            continue;
+        }
+        std::shared_ptr<Window> up = w == root ? nullptr : w->up.lock();
+        Leave(w);
+        if (up == nullptr) return;
+        up->children.pop_back();  // w was its last child
+        w = std::move(up);
+    }
 }
 
 // Under the tree lock.
@@ -289,6 +312,7 @@ HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, i
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
+        w->up = up;
         // The window joins its parent, its thread's list and the handle table in one step under
         // the tree lock, and a destruction leaves them in one: no walk sees a part of either.
         fieldkit::detail::HandleReservation handle;

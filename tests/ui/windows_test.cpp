@@ -50,6 +50,20 @@ TEST(Windows, TreeTextsAndDestruction) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
+TEST(Windows, DestroysAFamilyHoweverDeeplyNested) {
+    // A chain this deep would overflow the stack of a walk that recursed per level.
+    const HWND top = Window(L"Dialog", L"", 0, 1, 1);
+    HWND last = top;
+    HWND branch = nullptr;
+    for (int i = 0; i < 200000 && last != nullptr; ++i) {
+        last = Window(L"static", L"", WS_CHILD, 1, 1, last);
+        if (i == 100) branch = Window(L"static", L"", WS_CHILD, 1, 1, last);
+    }
+    ASSERT_NE(last, nullptr);
+    EXPECT_TRUE(DestroyWindow(top));
+    EXPECT_FALSE(IsWindow(top) || IsWindow(branch) || IsWindow(last));
+}
+
 TEST(Windows, PostedMessagesGoToTheCreatingThread) {
     HWND window = nullptr;
     std::vector<UINT> received;
