@@ -100,6 +100,11 @@ double Parse(const std::string& text, bool strict) {
     return value;
 }
 
+// The tool's option for seconds with one decimal, when asked for.
+std::vector<Option> TenthsOption(bool tenths) {
+    return tenths ? std::vector<Option>{{"--tenths"}} : std::vector<Option>{};
+}
+
 // ---- Units, elementwise ---------------------------------------------------------------------
 
 // f applied to a number (a float back) or elementwise to an array or sequence of any shape
@@ -142,8 +147,7 @@ void AddTexts(py::module_& m) {
     m.def(
         "lat_to_dms",
         [](double latitude, bool tenths) {
-            return Convert("lat", {NumberText(latitude)},
-                           tenths ? std::vector<Option>{{"--tenths"}} : std::vector<Option>{});
+            return Convert("lat", {NumberText(latitude)}, TenthsOption(tenths));
         },
         "latitude"_a, "tenths"_a = false,
         R"(Latitude in decimal degrees (-90 to 90, north positive) as degrees, minutes and
@@ -155,8 +159,7 @@ Raises ValueError, with the reason, for a value out of range or not a number.)")
     m.def(
         "lon_to_dms",
         [](double longitude, bool tenths) {
-            return Convert("lon", {NumberText(longitude)},
-                           tenths ? std::vector<Option>{{"--tenths"}} : std::vector<Option>{});
+            return Convert("lon", {NumberText(longitude)}, TenthsOption(tenths));
         },
         "longitude"_a, "tenths"_a = false,
         R"(Longitude in decimal degrees (-360 to 360, east positive) as degrees, minutes and
