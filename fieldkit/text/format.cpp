@@ -207,6 +207,7 @@ void AddPointIfMissing(std::string& s) {
     if (s.find('.') >= stop) s.insert(stop, 1, '.');
 }
 
+#if defined(__SIZEOF_INT128__)
 __extension__ typedef unsigned __int128 Uint128;  // GCC and Clang on 64-bit targets
 
 // "%.*f" of a finite non-negative value below 2^53 whose fraction has at most 64 binary
@@ -275,6 +276,12 @@ char* FixedExactly(double v, int precision, char* out) {
     }
     return out;
 }
+#else
+// Without a 128-bit integer (32-bit targets, MSVC) every value takes the general way.
+char* FixedExactly(double, int, char*) {
+    return nullptr;
+}
+#endif
 
 template <class Out>
 void FormatDouble(Out& out, const Spec& sp, double v) {
