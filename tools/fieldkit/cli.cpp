@@ -175,7 +175,7 @@ Outcome RunConversion(const Command& c, const std::vector<std::wstring>& args, S
         o.out = result.text;
         return o;
     }
-    if (c.arity == 0) {
+    if (c.Arity() == 0) {
         if (!line.operands.empty()) return Failure(where, "takes no values, only options");
         const Result result = c.convert(Fields{}, line.settings);
         if (!result.ok) return Failure(where, result.text);
@@ -223,6 +223,11 @@ Result Columns(std::vector<std::string> columns) {
 }
 Result Fail(std::string why) {
     return {false, std::move(why), {}};
+}
+Result FailValue(std::size_t value, std::string why) {
+    Result r = Fail(std::move(why));
+    r.value = value;
+    return r;
 }
 
 long MemoryStreams::Read(char* buffer, std::size_t size) {

@@ -27,6 +27,8 @@ struct Outcome {
 };
 
 constexpr int kExitCannotWrite = 1;
+// Every value converted, and a check answered no for one of them (check-dms: "not valid").
+constexpr int kExitNo = 1;
 constexpr int kExitBadInput = 2;
 
 // Where a run reads standard input and writes its output and messages.
@@ -110,17 +112,27 @@ class Settings {
     std::vector<std::pair<std::string, std::wstring>> m_texts;
 };
 
+// The index of no value in particular: a failure about the record as a whole.
+constexpr std::size_t kWholeRecord = static_cast<std::size_t>(-1);
+
 // A conversion's answer for one record: its result columns (one when `columns` is empty:
 // `text`), or the reason it cannot be made. An action's `text` is printed as it stands.
 struct Result {
     bool ok = true;
     std::string text;
     std::vector<std::string> columns;
+    // For a failure: which of the record's values it is about (its index in Fields), so that
+    // the message can name the value and its column.
+    std::size_t value = kWholeRecord;
+    // A check that answered no ("not valid"): printed as a result, and the run exits 1.
+    bool negative = false;
 };
 Result Ok(const CString& text);
 Result Ok(std::string text);
 Result Columns(std::vector<std::string> columns);
 Result Fail(std::string why);
+// A failure about the record's value number `value`.
+Result FailValue(std::size_t value, std::string why);
 
 using Fields = std::vector<std::wstring>;
 using Convert = Result (*)(const Fields& fields, const Settings& settings);
@@ -143,10 +155,14 @@ struct Command {
     const char* details;   // the rest of the command's help, lines ending in '\n'
     std::vector<OptionSpec> options;
     std::vector<Example> examples;
-    std::size_t arity;  // values per record; 0 for a command that takes none and runs once
+    // The names of a record's values, as messages name them ("latitude"); their number is the
+    // arity: none for a command that takes no values and runs once.
+    std::vector<const char*> values;
     Convert convert;
     Action action = nullptr;        // instead of convert, for commands with their own operands
     ResultCount results = nullptr;  // nullptr: one result column
+
+    std::size_t Arity() const { return values.size(); }
 };
 
 // The conversions, in the order of the help text (commands.cpp).

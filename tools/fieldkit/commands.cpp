@@ -32,12 +32,11 @@ int Decimals(const Settings& s, int fallback) {
     return static_cast<int>(s.Value("--decimals", fallback));
 }
 
-// Reads the record's values as numbers, naming the value in a failure.
-bool ReadNumbers(const Fields& f, const char* const* names, const Range* ranges, double* values,
-                 Result& failure) {
+// Reads the record's values as numbers; a failure says which value it is about.
+bool ReadNumbers(const Fields& f, const Range* ranges, double* values, Result& failure) {
     for (std::size_t i = 0; i < f.size(); ++i) {
         if (!ReadNumber(f[i], ranges[i], values[i], failure)) {
-            failure.text = std::string(names[i]) + ": " + failure.text;
+            failure.value = i;
             return false;
         }
     }
@@ -120,9 +119,8 @@ Result Decimal(const Fields& f, const Settings& s) {
 Result Xyz(const Fields& f, const Settings& s) {
     double v[3] = {0, 0, 0};
     Result why;
-    static const char* const kNames[] = {"latitude", "longitude", "height"};
     static constexpr Range kRanges[] = {kLatitude, kLongitude, kEllipsoidHeight};
-    if (!ReadNumbers(f, kNames, kRanges, v, why)) return why;
+    if (!ReadNumbers(f, kRanges, v, why)) return why;
     double x = 0, y = 0, z = 0;
     if (!TBLH_To_XYZ(v[0] * kDegToRad, v[1] * kDegToRad, v[2], x, y, z)) {
         return Fail("cannot convert this position");
@@ -134,9 +132,8 @@ Result Xyz(const Fields& f, const Settings& s) {
 Result Blh(const Fields& f, const Settings& s) {
     double v[3] = {0, 0, 0};
     Result why;
-    static const char* const kNames[] = {"X", "Y", "Z"};
     static constexpr Range kRanges[] = {kAnyValue, kAnyValue, kAnyValue};
-    if (!ReadNumbers(f, kNames, kRanges, v, why)) return why;
+    if (!ReadNumbers(f, kRanges, v, why)) return why;
     double b = 0, l = 0, h = 0;
     if (!TXYZ_To_BLH(v[0], v[1], v[2], b, l, h)) {
         return Fail("no position for this point (more than about 7071 km from the centre?)");
@@ -479,7 +476,7 @@ const std::vector<Command>& Conversions() {
          "decimals; a value within 0.00001\" of the next minute carries into it.\n",
          {Flag("--tenths", "seconds with one decimal, cut rather than rounded")},
          {{{"45.5"}, {}}, {{"-12.3456789", "--tenths"}, {}}, {{"-"}, {"45.5", "", "-0.25"}}},
-         1,
+         {"latitude"},
          Lat},
         {"lon",
          "LONGITUDE... | -",
@@ -488,7 +485,7 @@ const std::vector<Command>& Conversions() {
          "one turn.\n",
          {Flag("--tenths", "seconds with one decimal, cut rather than rounded")},
          {{{"151.2093"}, {}}, {{"-33.8568", "--tenths"}, {}}},
-         1,
+         {"longitude"},
          Lon},
         {"angle",
          "DEGREES... | -",
@@ -498,7 +495,7 @@ const std::vector<Command>& Conversions() {
          {Flag("--six", "seconds with six decimals", 1),
           Flag("--whole", "whole seconds (cut), degrees padded to three digits", 1)},
          {{{"123.456789"}, {}}, {{"123.456789", "--six"}, {}}, {{"123.456789", "--whole"}, {}}},
-         1,
+         {"angle"},
          Angle},
         {"bearing",
          "AZIMUTH... | -",
@@ -511,7 +508,7 @@ const std::vector<Command>& Conversions() {
           Flag("--east", "towards east", 2), Flag("--west", "towards west", 2),
           Flag("--auto", "the letters from the azimuth's quadrant (the default)", 3)},
          {{{"150", "--south", "--east"}, {}}, {{"-"}, {"45", "150", "200.5", "315"}}},
-         1,
+         {"azimuth"},
          Bearing},
         {"decimal",
          "DEGREES... | -",
@@ -526,7 +523,7 @@ const std::vector<Command>& Conversions() {
          {{{"123.4530", "--from-dms"}, {}},
           {{"123.758333333", "--to-dms"}, {}},
           {{"-33.8568", "--lat"}, {}}},
-         1,
+         {"angle"},
          Decimal},
         {"xyz",
          "LAT LON H | -",
@@ -545,7 +542,7 @@ const std::vector<Command>& Conversions() {
            {"PT101 45.123456 -122.654321 123.456 CP", "PT102 45,123789 -122.654012 124.010 CP",
             "PT103 45.124001 -122.653877 122.900 TOPO"},
            kExitBadInput}},
-         3,
+         {"latitude", "longitude", "height"},
          Xyz,
          nullptr,
          XyzColumns},
@@ -560,7 +557,7 @@ const std::vector<Command>& Conversions() {
          {Flag("--plain", "only the three numbers, ready to feed back into xyz"), DecimalsOption()},
          {{{"1271876.7430", "-4293783.9249", "4526540.5309"}, {}},
           {{"--plain", "-"}, {"6378137 0 0"}}},
-         3,
+         {"X", "Y", "Z"},
          Blh,
          nullptr,
          BlhColumns},
@@ -586,7 +583,7 @@ const std::vector<Command>& Conversions() {
           {{"5'6 1/4\""}, {}},
           {{"-"}, {"-5'6\"", "1/4\"", "7'"}},
           {{"5' 6", "--metres"}, {}}},
-         1,
+         {"height"},
          Height},
         {"feet",
          "LENGTH... | -",
@@ -596,7 +593,7 @@ const std::vector<Command>& Conversions() {
           Flag("--us", "the US survey foot, 1200/3937 m", 1),
           Flag("--to-metres", "the value is in feet; print metres"), DecimalsOption()},
          {{{"1", "--us"}, {}}, {{"1", "--intl"}, {}}, {{"100", "--us", "--to-metres"}, {}}},
-         1,
+         {"length"},
          Feet},
         {"station",
          "CHAINAGE... | STATION... | -",
@@ -606,7 +603,7 @@ const std::vector<Command>& Conversions() {
          {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false},
           DecimalsOption()},
          {{{"1234.567"}, {}}, {{"12+34.57"}, {}}, {{"1234.567", "--interval", "1000"}, {}}},
-         1,
+         {"station"},
          Station},
         {"date",
          "DATE... | -",
@@ -617,7 +614,7 @@ const std::vector<Command>& Conversions() {
          "32 bits (after about the year 6085) is refused.\n",
          {},
          {{{"01.02.2019, 10:30"}, {}}, {{"1.2.2019"}, {}}},
-         1,
+         {"date"},
          Date},
         {"subscription",
          "SECONDS... | -",
@@ -627,7 +624,7 @@ const std::vector<Command>& Conversions() {
          "Expired.\n",
          {},
          {{{"1239019200"}, {}}, {{"0"}, {}}},
-         1,
+         {"seconds"},
          Subscription},
         {"parse-angle",
          "TEXT... | -",
@@ -640,7 +637,7 @@ const std::vector<Command>& Conversions() {
          "last, minutes and seconds below 60, and no letters but a bearing's.\n",
          {StrictOption(), DecimalsOption()},
          {{{"12°30'15.5\""}, {}}, {{"S20°00'00\"W"}, {}}, {{"-"}, {"12 30", "45'", "1e2"}}},
-         1,
+         {"angle"},
          Parse<StringToAngle, Axis::kAngle>},
         {"parse-lat",
          "TEXT... | -",
@@ -649,7 +646,7 @@ const std::vector<Command>& Conversions() {
          "--strict, one N or S first or last and at most 90 degrees.\n",
          {StrictOption(), DecimalsOption()},
          {{{"45°30'00\"S"}, {}}, {{"33°51'24.48000\"N"}, {}}},
-         1,
+         {"latitude"},
          Parse<StringToLatitude, Axis::kNorthSouth>},
         {"parse-lon",
          "TEXT... | -",
@@ -658,7 +655,7 @@ const std::vector<Command>& Conversions() {
          "--strict, one E or W first or last and at most 180 degrees.\n",
          {StrictOption(), DecimalsOption()},
          {{{"12°30'W"}, {}}},
-         1,
+         {"longitude"},
          Parse<StringToLongitude, Axis::kEastWest>},
         {"check-dms",
          "VALUE... | -",
@@ -669,7 +666,7 @@ const std::vector<Command>& Conversions() {
          {TextOption("--max", "DEG", "the maximum degrees as typed (default 360)"),
           Flag("--allow-max", "accept the maximum itself")},
          {{{"123.4530", "--max", "360"}, {}}, {{"12.5960", "--max", "90"}, {}}},
-         1,
+         {"value"},
          CheckDms},
         {"paths",
          "--program PATH [--name NAME]",
@@ -682,7 +679,7 @@ const std::vector<Command>& Conversions() {
           TextOption("--name", "NAME", "the application name (default: the program's name)"),
           TextOption("--root", "DIR", "the host folder that holds the device's files")},
          {{{"--program", "\\SD Card\\Survey\\Survey.exe", "--name", "Survey"}, {}}},
-         0,
+         {},
          Paths},
         {"compact-path",
          "PATH... | -",
@@ -694,7 +691,7 @@ const std::vector<Command>& Conversions() {
           {"--char-width", "PIXELS", "the width of a character (default 8)", 0, {1, 1000}, true}},
          {{{"\\Card\\Data\\Jobs\\Project\\file.txt", "--width", "200"}, {}},
           {{"\\Card\\Data\\Jobs\\Project\\file.txt", "--width", "140"}, {}}},
-         1,
+         {"path"},
          CompactPathCommand},
         {"device",
          "[--width N --height N --dpi N --dpi-y N]",
@@ -707,7 +704,7 @@ const std::vector<Command>& Conversions() {
           {"--dpi", "N", "dots per inch (both axes)", 0, {1, 10000}, true},
           {"--dpi-y", "N", "dots per inch vertically", 0, {1, 10000}, true}},
          {},
-         0,
+         {},
          Device},
         {"ini",
          "list FILE [SECTION] | get FILE SECTION KEY | set FILE SECTION KEY VALUE | "
@@ -719,7 +716,7 @@ const std::vector<Command>& Conversions() {
          "an empty line, the file replaced in one step.\n",
          {},
          {},
-         0,
+         {},
          nullptr,
          IniCommand},
         {"po",
@@ -729,7 +726,7 @@ const std::vector<Command>& Conversions() {
          "the translation of TEXT, or TEXT itself when the catalog has none.\n",
          {TextOption("--domain", "NAME", "attach the catalog to this domain")},
          {},
-         0,
+         {},
          nullptr,
          PoCommand},
         {"xml",
@@ -740,7 +737,7 @@ const std::vector<Command>& Conversions() {
          "for the text between; line breaks and tabs in the text show as \\n and \\t.\n",
          {},
          {},
-         0,
+         {},
          nullptr,
          XmlCommand},
     };

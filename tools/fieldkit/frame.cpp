@@ -181,7 +181,7 @@ bool SplitValues(const std::wstring& text, Fields& values) {
 // the delimiter (without one, by blanks or a comma).
 bool WholeTextValues(const Command& c, const std::wstring& text, const std::string& delimiter,
                      Fields& values, std::string& why) {
-    if (c.arity == 1) {
+    if (c.Arity() == 1) {
         values.push_back(Trim(text));
         return true;
     }
@@ -198,8 +198,8 @@ bool WholeTextValues(const Command& c, const std::wstring& text, const std::stri
         for (std::size_t i = 0; i < columns.size(); ++i)
             SetValue(columns[i], values[i]);
     }
-    if (values.size() != c.arity) {
-        why = FormatA("expected %zu values, found %zu in ", c.arity, values.size()) + Quote(text);
+    if (values.size() != c.Arity()) {
+        why = FormatA("expected %zu values, found %zu in ", c.Arity(), values.size()) + Quote(text);
         return false;
     }
     return true;
@@ -217,7 +217,7 @@ struct Scratch {
 bool LineValues(const Command& c, const Layout& layout, std::string_view line, Scratch& t,
                 std::string& why) {
     if (layout.fields.empty()) {
-        if (c.arity > 1) {
+        if (c.Arity() > 1) {
             t.values.clear();
             return WholeTextValues(c, Utf8ToWide(line), layout.delimiter, t.values, why);
         }
@@ -339,11 +339,17 @@ bool MakeLayout(const Command& c, const Settings& s, Layout& layout, std::string
         layout.delimiter = WideToUtf8(d);
     }
     if (s.Has("--fields") &&
-        !ReadFieldList(s.Text("--fields", L""), c.arity, layout.fields, error)) {
+        !ReadFieldList(s.Text("--fields", L""), c.Arity(), layout.fields, error)) {
         error = "--fields: " + error;
         return false;
     }
     return true;
+}
+
+// The reason of a failed conversion, naming the value it is about when the record has several.
+std::string Reason(const Command& c, const Result& r) {
+    if (r.value == kWholeRecord || c.Arity() < 2) return r.text;
+    return std::string(c.values[r.value]) + ": " + r.text;
 }
 
 Outcome Refused(const Command& c, const std::string& why) {
@@ -360,7 +366,7 @@ Outcome ConvertOperands(const Command& c, const std::vector<std::wstring>& opera
                         const Settings& s) {
     std::vector<Fields> records;
     std::string why;
-    if (c.arity == 1) {
+    if (c.Arity() == 1) {
         for (const std::wstring& op : operands)
             records.push_back(Fields{Trim(op)});
     } else {
@@ -374,7 +380,8 @@ Outcome ConvertOperands(const Command& c, const std::vector<std::wstring>& opera
     Outcome o;
     for (const Fields& values : records) {
         const Result r = c.convert(values, s);
-        if (!r.ok) return Refused(c, r.text);
+        if (!r.ok) return Refused(c, Reason(c, r));
+        if (r.negative) o.status = kExitNo;
         AppendJoined(Results(Layout(), &r), " ", o.out);
         o.out += '\n';
     }
@@ -387,19 +394,20 @@ bool PassesThrough(const Layout& layout, std::size_t number, std::string_view li
 }
 
 // The output line in `t.out`; false with the reason when the line is bad, the line then
-// marked with '*' for each result column.
+// marked with '*' for each result column. `negative` is set when a check answered no.
 bool ConvertLine(const Command& c, const Settings& s, const Layout& layout, std::string_view line,
-                 Scratch& t, std::string& why) {
+                 Scratch& t, std::string& why, bool& negative) {
     Result r;
     if (LineValues(c, layout, line, t, r.text))
         r = c.convert(t.values, s);
     else
         r.ok = false;
     if (!r.ok) {
-        why = r.text;
+        why = Reason(c, r);
         Assemble(layout, t.columns, Results(layout, nullptr), t.out);
         return false;
     }
+    negative = negative || r.negative;
     Assemble(layout, t.columns, Results(layout, &r), t.out);
     return true;
 }
@@ -409,6 +417,7 @@ Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, 
     LineReader reader(io);
     Scratch t;
     std::string why;
+    bool negative = false;
     for (std::size_t number = 1;; ++number) {
         std::string_view line;
         const LineReader::Got got = reader.Next(line);
@@ -428,7 +437,7 @@ Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, 
         } else if (PassesThrough(layout, number, line)) {
             t.out.assign(line);
         } else {
-            ConvertLine(c, s, layout, line, t, why);
+            ConvertLine(c, s, layout, line, t, why, negative);
         }
         const std::string message =
             why.empty() ? why : FormatA("fieldkit: %s: line %zu: ", c.name, number) + why + "\n";
@@ -447,14 +456,18 @@ Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, 
             o.status = kExitBadInput;
         }
     }
-    if (!io.Flush()) o.status = kExitCannotWrite;
+    if (!io.Flush()) {
+        o.status = kExitCannotWrite;
+    } else if (o.status == 0 && negative) {
+        o.status = kExitNo;
+    }
     return o;
 }
 
 }  // namespace
 
 bool ConvertsValues(const Command& c) {
-    return c.action == nullptr && c.arity > 0;
+    return c.action == nullptr && c.Arity() > 0;
 }
 
 const std::vector<OptionSpec>& FrameOptions() {

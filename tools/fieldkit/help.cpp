@@ -408,7 +408,7 @@ const std::vector<Command>& Builtins() {
          "latitude read and shown back, and the log it wrote.\n",
          {},
          {},
-         0,
+         {},
          nullptr},
         {"help",
          "[COMMAND]",
@@ -418,7 +418,7 @@ const std::vector<Command>& Builtins() {
          "usage, options and examples, as 'fieldkit COMMAND --help' does.\n",
          {},
          {},
-         0,
+         {},
          nullptr},
     };
     return builtins;
