@@ -1,5 +1,6 @@
 #include "fieldkit/numbers/stations.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "fieldkit/numbers/detail/truncate.h"
@@ -9,11 +10,34 @@
 using fieldkit::detail::NoThrow;
 using fieldkit::detail::Scan;
 
+namespace {
+
+// The remainder as "%.2f" prints it.
+double Printed(double remainder) {
+    CString text;
+    text.Format(L"%.2f", remainder);
+    double value = remainder;
+    Scan(text.GetString(), L"%lf", &value);
+    return value;
+}
+
+}  // namespace
+
 CString StnToString(double chainage, double interval) {
-    const std::int32_t count =
-        interval == 0 ? 0 : fieldkit::detail::TruncToInt32(chainage / interval);
-    const double remainder = chainage - static_cast<double>(count) * interval;
-    return NoThrow(CString(), [=] {
+    std::int32_t count = interval == 0 ? 0 : fieldkit::detail::TruncToInt32(chainage / interval);
+    double remainder = chainage - static_cast<double>(count) * interval;
+    return NoThrow(CString(), [&] {
+        // A remainder that rounds to a whole interval is carried into the count: 99.999 is
+        // 1+0.00, never 0+100.00, which reads back as a station beyond the next. The count
+        // moves by one interval the remainder's way, so count * interval + remainder stays
+        // the chainage; what is left is within the rounding and prints as 0.00.
+        const double whole = std::fabs(interval);
+        const int step = (remainder < 0) == (interval < 0) ? 1 : -1;
+        const bool room = step > 0 ? count < INT32_MAX : count > INT32_MIN;
+        if (whole > 0 && room && std::fabs(Printed(remainder)) >= whole) {
+            count += step;
+            remainder = std::fabs(remainder) < whole ? 0.0 : remainder - step * interval;
+        }
         CString text;
         text.Format(L"%d+%.2f", count, remainder);
         return text;

@@ -6,9 +6,10 @@
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 
-/// "%d+%.2f" of the whole intervals (truncated toward zero) and the remainder; no carry, so a
-/// negative chainage gives "-11+-65.50". An interval of 0 gives a count of 0 and the whole
-/// chainage as the remainder.
+/// "%d+%.2f" of the whole intervals (truncated toward zero) and the remainder, so a negative
+/// chainage gives "-11+-65.50". A remainder that rounds to the interval is carried into the
+/// count: 99.999 with an interval of 100 is "1+0.00" (and -99.999 is "-1+0.00"), never
+/// "0+100.00". An interval of 0 gives a count of 0 and the whole chainage as the remainder.
 FIELDKIT_API CString StnToString(double chainage, double interval);
 
 /// Reads "n+r" (scanned with "%d+%lf", giving n * interval + r) or, without a "+", a plain

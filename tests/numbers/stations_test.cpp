@@ -9,7 +9,14 @@ TEST(Stations, TextsAndReading) {
     EXPECT_EQ(StnToString(50, 100), L"0+50.00");
     EXPECT_EQ(StnToString(1000, 1000), L"1+0.00");
     EXPECT_EQ(StnToString(-1165.5, 100), L"-11+-65.50");
-    EXPECT_EQ(StnToString(1299.999, 100), L"12+100.00");  // no carry
+    // A remainder that rounds to the interval carries, either way, whatever the interval's sign.
+    EXPECT_EQ(StnToString(99.999, 100), L"1+0.00");
+    EXPECT_EQ(StnToString(1299.999, 100), L"13+0.00");
+    EXPECT_EQ(StnToString(-99.999, 100), L"-1+0.00");
+    EXPECT_EQ(StnToString(99.999, -100), L"-1+0.00");
+    EXPECT_EQ(StnToString(1299.994, 100), L"12+99.99");
+    EXPECT_EQ(StnToString(300, 0.1), L"3000+0.00");                 // 300 / 0.1 truncates to 2999
+    EXPECT_EQ(StnToString(2147483647.999, 1), L"2147483647+1.00");  // no count beyond 32 bits
     EXPECT_EQ(StnToString(1234.567, 0), L"0+1234.57");
     EXPECT_EQ(StnToString(1e15, 1), L"2147483647+999997852516353.00");
     const struct {

@@ -166,6 +166,11 @@ TEST_F(RoundTrip, Stations) {
             ASSERT_EQ(StnFromString(text, back, interval), 1) << text;
             ASSERT_NEAR(back, chainage, 0.005 + Noise(chainage))
                 << text << " interval " << interval;
+            // The remainder never shows a whole interval or more: that is the next station.
+            const double remainder = StringToDouble(text.Mid(text.Find(L'+') + 1));
+            if (interval > 0) {
+                ASSERT_LT(std::fabs(remainder), interval) << text;
+            }
         }
     }
 }
