@@ -19,6 +19,7 @@
 #include "bindings.h"
 #include "fieldkit/fieldkit.h"
 #include "tools/fieldkit/cli.h"
+#include "tools/fieldkit/reading.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -89,15 +90,33 @@ std::wstring Wide(const std::string& text) {
 
 // ---- Typed angles ---------------------------------------------------------------------------
 
-template <double (*Read)(CString), tool::Axis axis>
-double Parse(const std::string& text, bool strict) {
-    const std::wstring t = Wide(text);
-    const double value = Read(CString(t.c_str()));
-    if (strict) {
-        const std::string why = tool::StrictAngleProblem(t, axis, value);
-        if (!why.empty()) throw py::value_error(why + ": " + tool::Quote(t));
+// The reading mode a call asks for: mode= by name, or strict=True as the older spelling.
+tool::Mode ModeArgument(const py::object& mode, bool strict) {
+    tool::Mode m = tool::Mode::kChecked;
+    if (!mode.is_none() &&
+        (!py::isinstance<py::str>(mode) || !tool::ModeNamed(mode.cast<std::string>(), m))) {
+        throw py::value_error("mode: 'checked', 'lenient' or 'strict', not " +
+                              py::repr(mode).cast<std::string>());
     }
-    return value;
+    if (strict) {
+        if (!mode.is_none() && m != tool::Mode::kStrict)
+            throw py::value_error("strict=True and mode=" + py::repr(mode).cast<std::string>() +
+                                  " disagree");
+        m = tool::Mode::kStrict;
+    }
+    return m;
+}
+
+// A reading's value, or ValueError with the tool's message for the same text.
+double ValueOf(const tool::Reading& r, const std::wstring& text) {
+    if (!r.ok) throw py::value_error(r.why + ": " + tool::Quote(text));
+    return r.value;
+}
+
+template <tool::Axis axis>
+double Parse(const std::string& text, bool strict, const py::object& mode) {
+    const std::wstring t = Wide(text);
+    return ValueOf(tool::ReadAngle(t, axis, ModeArgument(mode, strict)), t);
 }
 
 // The tool's option for seconds with one decimal, when asked for.
@@ -203,30 +222,37 @@ The letters come from the azimuth's quadrant. Given as north= or east= (the othe
 pair left out counts as north or east), they must match it: bearing(150, north=True) raises
 ValueError, since 150 lies in the S..E quadrant.)");
 
-    m.def("parse_angle", &Parse<StringToAngle, tool::Axis::kAngle>, "text"_a, "strict"_a = false,
-          R"(An angle as typed, in decimal degrees: '12°30\'15.5"', '12 30', '45\'', or a
-quadrant bearing such as 'S20°00\'00"W' (an azimuth, 200).
+    m.def("parse_angle", &Parse<tool::Axis::kAngle>, "text"_a, "strict"_a = false,
+          "mode"_a = py::none(),
+          R"(An angle as typed, in decimal degrees: '12°30\'15.5"', '12 30', '12:30:15.5',
+'12d30m15.5s', '45\'', or a quadrant bearing such as 'S20°00\'00"W' (an azimuth, 200).
 
-Lenient like the field software: numbers separated by anything, a minus sign anywhere, and
-text without digits reads as 0. With strict=True the text must be written the usual way (up
-to three numbers with their marks or blanks between them, a fraction only on the last,
-minutes and seconds below 60, no letters but a bearing's); otherwise ValueError says why.)");
+mode='checked' (the default) reads what people type and export (the marks also as primes
+and typographic quotes) and raises ValueError, with the reason, for whatever could be read
+as another number than the text means: no digit, letters other than a bearing's, a decimal
+comma ('12,5'), minutes or seconds of 60 or more after degrees, marks out of order.
+mode='strict' (or strict=True) reads only the usual way of writing, and the reason names the
+offending character and its position. mode='lenient' reads as the field software does:
+numbers separated by anything, a minus sign anywhere, text without digits reads as 0. The
+values and reasons are those of `fieldkit parse-angle`.)");
 
-    m.def("parse_lat", &Parse<StringToLatitude, tool::Axis::kNorthSouth>, "text"_a,
-          "strict"_a = false,
-          R"(A latitude as typed, in decimal degrees; an S or s anywhere makes it south
-(negative): parse_lat('45°30\'00"S') is -45.5.
+    m.def("parse_lat", &Parse<tool::Axis::kNorthSouth>, "text"_a, "strict"_a = false,
+          "mode"_a = py::none(),
+          R"(A latitude as typed, in decimal degrees, south negative: parse_lat('45°30\'00"S')
+is -45.5.
 
-Lenient like parse_angle; strict=True also wants one N or S, first or last, and at most 90
-degrees, raising ValueError with the reason otherwise.)");
+As parse_angle, with one hemisphere letter N or S first or last (or a sign), at most 90
+degrees; '453015.5N' is refused (packed DDMMSS?), '45 30 E' too. An s right after a number is
+seconds only among d and m units ('45d30m15.5s'). mode='lenient' reads as the field
+software does: an S or s anywhere makes the latitude south, '' reads as 0.)");
 
-    m.def("parse_lon", &Parse<StringToLongitude, tool::Axis::kEastWest>, "text"_a,
-          "strict"_a = false,
-          R"(A longitude as typed, in decimal degrees; a W or w anywhere makes it west
-(negative): parse_lon('12°30\'W') is -12.5.
+    m.def("parse_lon", &Parse<tool::Axis::kEastWest>, "text"_a, "strict"_a = false,
+          "mode"_a = py::none(),
+          R"(A longitude as typed, in decimal degrees, west negative: parse_lon('12°30\'W') is
+-12.5.
 
-Lenient like parse_angle; strict=True also wants one E or W, first or last, and at most 180
-degrees, raising ValueError with the reason otherwise.)");
+As parse_lat with E or W, at most 360 degrees (180 in strict mode). mode='lenient' reads as
+the field software does: a W or w anywhere makes the longitude west.)");
 
     m.def(
         "check_dms",
@@ -286,16 +312,18 @@ The fraction is in lowest terms; denominator 0 drops it (0 to 65536).)");
 
     m.def(
         "parse_height",
-        [](const std::string& text) {
+        [](const std::string& text, const py::object& mode) {
             const std::wstring t = Wide(text);
-            Convert("height", {t});  // refuses what the tool refuses
-            return StringToHeight(CString(t.c_str()));
+            return ValueOf(tool::ReadHeight(t, ModeArgument(mode, false)), t);
         },
-        "text"_a,
+        "text"_a, "mode"_a = py::none(),
         R"(A feet-and-inches text such as '5\'6 1/4"' (or a plain number) as decimal feet.
 
-Blanks around the marks and the slash do not matter and after a foot mark the inch mark may
-be left out ('5\'6' is 5.5). Text the tool would not read raises ValueError with the reason.)");
+Blanks around the marks and the slash do not matter, inches may have decimals ('5\'6.25"'),
+and after a foot mark the inch mark may be left out ('5\'6' is 5.5). A zero denominator,
+inches of 12 or more after feet ('5\'13"') and a fraction of a whole inch or more raise
+ValueError with the reason, as anything else `fieldkit height` refuses. mode='lenient'
+reads as the field software does ('5\'6.25"' is 5.5); 'strict' reads as 'checked'.)");
 
     m.def(
         "metres_to_feet",
@@ -325,16 +353,19 @@ station(1234.567) is '12+34.57'. interval is 0.001 to 1e6.)");
 
     m.def(
         "parse_station",
-        [](const std::string& text, double interval) {
+        [](const std::string& text, double interval, const py::object& mode) {
             const std::wstring t = Wide(text);
-            Convert("station", {t}, {{"--interval", NumberText(interval), "interval"}});
-            double chainage = 0;
-            StnFromString(CString(t.c_str()), chainage, interval);
-            return chainage;
+            // The interval within the limits the tool's option has, with its words.
+            Convert("station", {L"0"}, {{"--interval", NumberText(interval), "interval"}});
+            return ValueOf(tool::ReadStation(t, interval, ModeArgument(mode, false)), t);
         },
-        "text"_a, "interval"_a = 100.0,
+        "text"_a, "interval"_a = 100.0, "mode"_a = py::none(),
         R"(A station such as '12+34.57' (or a plain chainage) as its chainage:
-parse_station('12+34.57') is 1234.57. ValueError when it is not one.)");
+parse_station('12+34.57') is 1234.57, and a station before zero is written with both parts
+negative ('-12+-34.50' is -1234.5). ValueError when it is not one, and for what could be
+read as another chainage: '-12+34.50' (which the field software reads as -1165.5) and a
+remainder of the interval or more. mode='lenient' reads as the field software does;
+'strict' reads as 'checked'.)");
 
     m.def(
         "date_to_count",

@@ -83,7 +83,7 @@ def test_positions_match_the_tool(tool):
     assert status == 0
     x, y, z = fieldkit.to_xyz(lat, lon, h)
     assert [f"{a:.6f} {b:.6f} {c:.6f}" for a, b, c in zip(x, y, z)] == out.splitlines()
-    status, out, _ = tool("blh", "--plain", "-p", "12", "-",
+    status, out, _ = tool("blh", "--plain", "-p", "12", "--angle-decimals", "12", "-",
                           input=[f"{a!r} {b!r} {c!r}" for a, b, c in zip(x, y, z)])
     assert status == 0
     b, l, hh = fieldkit.to_blh(x, y, z)

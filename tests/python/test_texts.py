@@ -99,50 +99,78 @@ def test_readers_answer_the_librarys_value(tool):
     assert fieldkit.parse_station("1+234.5", interval=1000) == 1234.5
 
 
-ANGLE_TEXTS = ["12°30'15.5\"", "-12°30'15.5\"", "12 30", "45'", "45\"", "12°30.5'", "12.5°30'",
-               "12,5", "1e2", "abc", "-", "N30°00'00\"E", "S20°00'00\"W", "n30e", "123.4530"]
-LAT_TEXTS = ["45°30'00\"S", "45.5s", "-45°30'S", "N 12 30", "33°51'24.48000\"N"]
-LON_TEXTS = ["12°30'W", "151°12'33.48\"E", "w 5"]
+# Texts for every reading mode: what people type and export, slips, and what the field
+# software reads leniently.
+READINGS = [
+    (fieldkit.parse_angle, "parse-angle",
+     ["12°30'15.5\"", "-12°30'15.5\"", "12 30", "45'", "12°30.5'", "12.5°30'", "12,5", "1e2",
+      "1E2", "abc", "", "N30°00'00\"E", "S20°00'00\"W", "n30e", "s30e", "S5E", "N100E",
+      "123.4530", "12:30:15.5", "12d30m15.5s", "75'", "30'15\"", "1 2 3 4", "12°61'", "12''30"]),
+    (fieldkit.parse_lat, "parse-lat",
+     ["45°30'00\"S", "45.5s", "-45°30'S", "N 12 30", "N/A", "45d30m15.5s", "45d30m15.5s S",
+      "45d30m15.5S", "45 30 15.5 W", "45°30'15.5\"E", "453015.5N", "4530.25N", "91", "45,5",
+      "\u221245.5", "45°30′15.5″S", "PT101 45 30 15.5 N", "N45S", "45 30 X", "12\x1b"]),
+    (fieldkit.parse_lon, "parse-lon",
+     ["12°30'W", "151°12'33.48\"E", "w 5", "400", "190", "E12W", "12°30\"15'", "45 30 N"]),
+]
+MODE_OPTIONS = {"checked": [], "lenient": ["--lenient"], "strict": ["--strict"]}
 
 
-@pytest.mark.parametrize("parse, command, texts", [
-    (fieldkit.parse_angle, "parse-angle", ANGLE_TEXTS),
-    (fieldkit.parse_lat, "parse-lat", LAT_TEXTS),
-    (fieldkit.parse_lon, "parse-lon", LON_TEXTS),
-])
-def test_lenient_reading_is_the_tools(tool, parse, command, texts):
-    status, out, _ = tool(command, "-p", "15", "-", input=texts)
-    assert status == 0
-    assert [f"{parse(t):.15f}" for t in texts] == out.splitlines()
+def same_as_the_tool(tool, command, options, text, read):
+    """read(text) gives the tool's value, or raises ValueError with the tool's reason."""
+    status, out, err = tool(command, *options, "-p", "15", "--", text)
+    if status == 0:
+        assert f"{read():.15f}".replace("-0.000000000000000", "0.000000000000000") == \
+            out.strip(), text
+        return
+    assert status == 2 and out == "", text
+    with pytest.raises(ValueError) as raised:
+        read()
+    assert f"fieldkit: {command}: {raised.value}\n" == err
+
+
+@pytest.mark.parametrize("mode", ["checked", "lenient", "strict"])
+@pytest.mark.parametrize("parse, command, texts", READINGS)
+def test_readers_give_the_tools_values_and_reasons(tool, parse, command, texts, mode):
+    for text in texts:
+        same_as_the_tool(tool, command, MODE_OPTIONS[mode], text,
+                         lambda: parse(text, mode=mode))
+
+
+@pytest.mark.parametrize("mode", ["checked", "lenient"])
+def test_heights_and_stations_give_the_tools_values_and_reasons(tool, mode):
+    for text in ["5'6 1/4\"", "5'6.25\"", "5'13\"", "5'6 1/0\"", "abc", "5′6″", "12.75"]:
+        same_as_the_tool(tool, "height", MODE_OPTIONS[mode], text,
+                         lambda: fieldkit.parse_height(text, mode=mode))
+    for text in ["12+34.57", "-12+34.50", "-12+-34.50", "12+100", "12+34abc", "0+-34.5"]:
+        same_as_the_tool(tool, "station", MODE_OPTIONS[mode], text,
+                         lambda: fieldkit.parse_station(text, mode=mode))
 
 
 def test_parsed_values():
     assert fieldkit.parse_angle("12°30'15.5\"") == pytest.approx(12 + 30 / 60 + 15.5 / 3600,
                                                                  abs=1e-15)
     assert fieldkit.parse_angle("S20°00'00\"W") == 200
-    assert fieldkit.parse_lat("-45°30'S") == 45.5  # two negations
-    assert fieldkit.parse_angle("abc") == fieldkit.parse_angle("") == 0
+    assert fieldkit.parse_lat("45d30m15.5s S") == pytest.approx(-(45 + 30 / 60 + 15.5 / 3600))
+    assert fieldkit.parse_lat("-45°30'S", mode="lenient") == 45.5  # two negations
+    assert fieldkit.parse_angle("abc", mode="lenient") == fieldkit.parse_angle("", mode="lenient") == 0
+    assert fieldkit.parse_height("5'6.25\"") == 5 + 6.25 / 12
+    assert fieldkit.parse_station("-12+-34.50") == -1234.5
+    with pytest.raises(ValueError, match=r"^no digit: 'N/A'$"):
+        fieldkit.parse_lat("N/A")
+    # strict=True is the older spelling of mode="strict".
+    with pytest.raises(ValueError, match="'d' at character 3"):
+        fieldkit.parse_lat("45d30m15.5s", strict=True)
+    assert fieldkit.parse_lat("45°30'S", True, mode="strict") == -45.5
 
 
-STRICT = [
-    (fieldkit.parse_angle, "parse-angle",
-     ["12°30'15.5\"", "12.5°30'", "1 2 3 4", "12°61'", "N95E", "S5E", "abc", "12''30", "1e2"]),
-    (fieldkit.parse_lat, "parse-lat", ["45°30'00\"S", "-45°30'S", "95", "N45S", "45 30 X"]),
-    (fieldkit.parse_lon, "parse-lon", ["12°30'W", "190", "E12W", "12°30\"15'"]),
-]
-
-
-@pytest.mark.parametrize("parse, command, texts", STRICT)
-def test_strict_reading_refuses_with_the_tools_reasons(tool, parse, command, texts):
-    for text in texts:
-        status, out, err = tool(command, "--strict", "-p", "15", text)
-        if status == 0:
-            assert f"{parse(text, strict=True):.15f}" == out.strip()
-            continue
-        with pytest.raises(ValueError) as raised:
-            parse(text, strict=True)
-        assert f"fieldkit: {command}: {raised.value}\n" == err
-        parse(text)  # lenient reading takes anything
+def test_modes_are_checked():
+    with pytest.raises(ValueError, match="^mode: 'checked', 'lenient' or 'strict', not 'loose'$"):
+        fieldkit.parse_angle("1", mode="loose")
+    with pytest.raises(ValueError, match="^strict=True and mode='lenient' disagree$"):
+        fieldkit.parse_lat("1", strict=True, mode="lenient")
+    with pytest.raises(ValueError, match="not 1"):
+        fieldkit.parse_height("1", mode=1)
 
 
 def test_dms_check():

@@ -205,13 +205,6 @@ Result XmlCommand(const std::vector<std::wstring>& operands, const Settings& set
 // (road.cpp). False when a step did not give what it should.
 bool ApplicationRoad(std::string& out);
 
-// ---- Strict reading of typed angles (strict.cpp) ----------------------------------------------
-
-enum class Axis { kAngle, kNorthSouth, kEastWest };
-// Why `text` is not an angle written the usual way (so the library's lenient reading of it,
-// `value`, cannot be trusted), or empty when it is.
-std::string StrictAngleProblem(const std::wstring& text, Axis axis, double value);
-
 // ---- Helpers for the conversions ------------------------------------------------------------
 
 // The whole text must be one plain decimal number (digits with an optional '.' fraction and

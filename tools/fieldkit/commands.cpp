@@ -1,5 +1,6 @@
 // The conversions of the fieldkit tool: each reads the values of one record, checks them and
 // hands them to the library.
+#include <algorithm>
 #include <cmath>
 
 #include "cli.h"
@@ -8,6 +9,7 @@
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/scan.h"
 #include "fieldkit/ui/ui_host.h"
+#include "reading.h"
 
 namespace fieldkit::tool {
 
@@ -25,6 +27,11 @@ constexpr Range kTurn = {-360, 360};
 constexpr Range kGpsSeconds = {-1e12, 1e12};
 constexpr double kMaxStationCount = 2147483647.0;
 constexpr double kMaxDateCount = 2147483647.0;
+
+Mode ModeOf(const Settings& s) {
+    if (s.Has("--lenient")) return Mode::kLenient;
+    return s.Has("--strict") ? Mode::kStrict : Mode::kChecked;
+}
 
 // The digits after the decimal point that -p asks for, else `fallback` (-1: the library's own
 // text).
@@ -138,18 +145,23 @@ Result Blh(const Fields& f, const Settings& s) {
     if (!TXYZ_To_BLH(v[0], v[1], v[2], b, l, h)) {
         return Fail("no position for this point (more than about 7071 km from the centre?)");
     }
+    const int n = Decimals(s, 4);
     // xyz takes heights within 100 km; a point further out is most likely a latitude,
-    // longitude and height given to the wrong command.
-    if (!(std::fabs(h) <= kEllipsoidHeight.hi)) {
-        return Fail("the height would be " + Fixed(h, 0) +
+    // longitude and height given to the wrong command. The height is compared as printed (to
+    // a millimetre at most), so a point xyz wrote at the limit reads back, and a refused one
+    // shows a height beyond it.
+    const int shown = std::min(n, 3);
+    double printed = 0;
+    if (!ReadPlainDecimal(Utf8ToWide(Fixed(h, shown)), printed) ||
+        !(std::fabs(printed) <= kEllipsoidHeight.hi)) {
+        return Fail("the height would be " + Fixed(h, shown) +
                     " m, more than 100 km from the ellipsoid (latitude, longitude and height? "
                     "blh reads X, Y and Z in metres)");
     }
     const double lat = b / kDegToRad;
     const double lon = l / kDegToRad;
-    const int n = Decimals(s, -1);
-    std::vector<std::string> columns = {Fixed(lat, n < 0 ? 9 : n), Fixed(lon, n < 0 ? 9 : n),
-                                        Fixed(h, n < 0 ? 4 : n)};
+    const int angles = static_cast<int>(s.Value("--angle-decimals", 9));
+    std::vector<std::string> columns = {Fixed(lat, angles), Fixed(lon, angles), Fixed(h, n)};
     if (!s.Has("--plain")) {
         columns.push_back(WideToUtf8(LatitudeToDDDMMSSSString(lat, true).GetStdString()));
         columns.push_back(WideToUtf8(LongitudeToDDDMMSSSString(lon, true).GetStdString()));
@@ -165,88 +177,6 @@ std::size_t BlhColumns(const Settings& s) {
     return s.Has("--plain") ? 3 : 5;
 }
 
-// Reads the feet-and-inches text the library reads: [-|+] [F '] [I | I N/D | N/D] ["], with
-// blanks around the marks and the slash; F may have a decimal point, and after a foot mark the
-// inch mark may be left out. Anything else is refused rather than read as far as it goes, so
-// a typing slip never turns silently into a different height.
-class FeetAndInches {
-  public:
-    explicit FeetAndInches(const std::wstring& text) : t_(text) {}
-
-    bool Valid() {
-        if (Is(L'-')) {
-            ++i_;
-            Blanks();
-        } else if (Is(L'+')) {
-            ++i_;  // the library keeps a '+' with the number, where a blank would split them
-        }
-        const bool foot = t_.find(L'\'') != std::wstring::npos;
-        if (foot) {
-            if (!Digits()) return false;
-            if (Is(L'.')) {
-                ++i_;
-                Digits();
-            }
-            Blanks();
-            if (!Is(L'\'')) return false;
-            ++i_;
-            Blanks();
-            if (i_ == t_.size() || (Is(L'"') && i_ + 1 == t_.size())) return true;
-        }
-        if (!Inches()) return false;
-        Blanks();
-        if (Is(L'"'))
-            ++i_;
-        else if (!foot)
-            return false;  // inches alone need their mark
-        return i_ == t_.size();
-    }
-
-  private:
-    bool Is(wchar_t c) const { return i_ < t_.size() && t_[i_] == c; }
-    bool IsDigitAt(std::size_t at) const {
-        return at < t_.size() && t_[at] >= L'0' && t_[at] <= L'9';
-    }
-    // Only the blank: the library splits the text at blanks, and a tab would stay in a piece.
-    void Blanks() {
-        while (Is(L' '))
-            ++i_;
-    }
-    // One to nine digits, so the library's whole-number reading cannot overflow.
-    bool Digits() {
-        const std::size_t start = i_;
-        while (IsDigitAt(i_))
-            ++i_;
-        return i_ > start && i_ - start <= 9;
-    }
-    // "/ D" after a numerator.
-    bool Denominator() {
-        Blanks();
-        if (!Is(L'/')) return false;
-        ++i_;
-        Blanks();
-        return Digits();
-    }
-    // I, I N/D or N/D.
-    bool Inches() {
-        if (!Digits()) return false;
-        const std::size_t afterFirst = i_;
-        Blanks();
-        if (Is(L'/')) {
-            i_ = afterFirst;
-            return Denominator();
-        }
-        if (i_ == afterFirst || !IsDigitAt(i_)) {
-            i_ = afterFirst;
-            return true;
-        }
-        return Digits() && Denominator();
-    }
-
-    const std::wstring& t_;
-    std::size_t i_ = 0;
-};
-
 Result Height(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
@@ -254,11 +184,9 @@ Result Height(const Fields& f, const Settings& s) {
         if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
         return Ok(HeightToFeetAndInchesString(v, static_cast<int>(s.Value("--ft-in", 16))));
     }
-    const bool marked = f[0].find_first_of(L"'\"") != std::wstring::npos;
-    if (!marked && !ReadNumber(f[0], kAnyValue, v, why)) return why;
-    if (marked && !FeetAndInches(f[0]).Valid())
-        return Fail("not a feet-and-inches height: " + Quote(f[0]));
-    const double feet = StringToHeight(CString(f[0].c_str()));
+    const Reading r = ReadHeight(f[0], ModeOf(s));
+    if (!r.ok) return Fail(r.why + ": " + Quote(f[0]));
+    const double feet = r.value;
     const int n = Decimals(s, 6);
     if (s.Has("--us")) return Ok(Fixed(USFeet2Meter(feet), n));
     if (s.Has("--metres")) return Ok(Fixed(IFeet2Meter(feet), n));
@@ -278,7 +206,7 @@ Result Feet(const Fields& f, const Settings& s) {
 Result Station(const Fields& f, const Settings& s) {
     const double interval = s.Value("--interval", 100);
     const std::wstring& t = f[0];
-    if (t.find(L'+') == std::wstring::npos) {
+    if (t.find(L'+', 1) == std::wstring::npos) {
         double v = 0;
         Result why;
         if (!ReadNumber(t, kAnyValue, v, why)) return why;
@@ -286,23 +214,9 @@ Result Station(const Fields& f, const Settings& s) {
             return Fail("too many stations: " + Quote(t));
         return Ok(StnToString(v, interval));
     }
-    // The same reading as the library's, checked to the end of the text, for plain decimal
-    // numbers on both sides and for the range of its station count.
-    long long count = 0;
-    double remainder = 0;
-    int end = -1;
-    const std::size_t plus = t.find(L'+', 1);
-    Result why;
-    if (Scan(t.c_str(), L"%lld+%lf%n", &count, &remainder, &end) != 2 || end < 0 ||
-        !OnlyBlanksFrom(t, static_cast<std::size_t>(end)) ||
-        !ReadWhole(t.substr(0, plus), {-kMaxStationCount + 1, kMaxStationCount - 1}, count, why) ||
-        !ReadNumber(t.substr(plus + 1), kAnyValue, remainder, why)) {
-        return Fail("not a station (N+R): " + Quote(t));
-    }
-    double chainage = 0;
-    if (StnFromString(CString(t.c_str()), chainage, interval) != 1) {
-        return Fail("not a station (N+R): " + Quote(t));
-    }
+    const Reading r = ReadStation(t, interval, ModeOf(s));
+    if (!r.ok) return Fail(r.why + ": " + Quote(t));
+    const double chainage = r.value;
     return Ok(Fixed(chainage, Decimals(s, 3)));
 }
 
@@ -353,27 +267,26 @@ OptionSpec DecimalsOption(unsigned exclusive = 0) {
             false,        "-p"};
 }
 
-OptionSpec StrictOption() {
-    return Flag("--strict", "refuse a text not written the usual way, saying why");
+// Typed text is read checked unless the command line asks for another mode.
+std::vector<OptionSpec> ModeOptions(const char* strictHelp) {
+    return {Flag("--lenient", "read as the field software does: every text gives a number", 4),
+            Flag("--strict", strictHelp, 4)};
 }
 
-// Typed text is read as the field application reads it: nothing is refused, unless --strict
-// asks for an angle written the usual way.
-template <double (*Read)(CString), Axis axis>
+template <Axis axis>
 Result Parse(const Fields& f, const Settings& s) {
-    const double v = Read(CString(f[0].c_str()));
-    if (s.Has("--strict")) {
-        const std::string why = StrictAngleProblem(f[0], axis, v);
-        if (!why.empty()) return Fail(why + ": " + Quote(f[0]));
-    }
-    return Ok(Fixed(v, Decimals(s, 9)));
+    const Reading r = ReadAngle(f[0], axis, ModeOf(s));
+    if (!r.ok) return Fail(r.why + ": " + Quote(f[0]));
+    return Ok(Fixed(r.value, Decimals(s, 9)));
 }
 
 Result CheckDms(const Fields& f, const Settings& s) {
     const std::wstring max = s.Text("--max", L"360");
-    const bool valid =
-        CheckValidDMSVal(CString(f[0].c_str()), CString(max.c_str()), s.Has("--allow-max"));
-    return Ok(std::string(valid ? "valid" : "not valid"));
+    const std::string why = DmsCheckProblem(f[0], max, s.Has("--allow-max"));
+    if (why.empty()) return Ok(std::string("valid"));
+    Result r = Ok("not valid: " + why);
+    r.negative = true;
+    return r;
 }
 
 std::string Row(const char* label, const CString& value, const char* note = "") {
@@ -549,12 +462,29 @@ const std::vector<Command>& Conversions() {
         {"blh",
          "X Y Z | -",
          "earth-centred X, Y, Z in metres as latitude, longitude and height on WGS 84",
-         "Prints latitude and longitude in decimal degrees (nine decimals), the ellipsoidal\n"
-         "height in metres and then latitude and longitude as degrees, minutes and seconds.\n"
-         "Points more than about 7071 km from the earth's centre are refused, and so are\n"
-         "points more than 100 km from the ellipsoid (the heights xyz takes). With --fields\n"
-         "the five columns stand where X stood.\n",
-         {Flag("--plain", "only the three numbers, ready to feed back into xyz"), DecimalsOption()},
+         "Prints latitude and longitude in decimal degrees (nine decimals unless\n"
+         "--angle-decimals says otherwise), the ellipsoidal height in metres (four decimals\n"
+         "unless -p says otherwise) and then latitude and longitude as degrees, minutes and\n"
+         "seconds. Points more than about 7071 km from the earth's centre are refused, and so\n"
+         "are points more than 100 km from the ellipsoid (the heights xyz takes; the height\n"
+         "is compared as printed, to a millimetre at most). With --fields the five columns\n"
+         "stand where the leftmost value column stood.\n",
+         {Flag("--plain", "only the three numbers, ready to feed back into xyz"),
+          {"--decimals",
+           "N",
+           "digits after the decimal point of the height (0 to 15)",
+           0,
+           {0, 15},
+           true,
+           false,
+           "-p"},
+          {"--angle-decimals",
+           "N",
+           "digits after the decimal point of latitude and longitude "
+           "(0 to 15)",
+           0,
+           {0, 15},
+           true}},
          {{{"1271876.7430", "-4293783.9249", "4526540.5309"}, {}},
           {{"--plain", "-"}, {"6378137 0 0"}}},
          {"X", "Y", "Z"},
@@ -566,9 +496,12 @@ const std::vector<Command>& Conversions() {
          "feet-and-inches text and decimal feet, either way",
          "Without --ft-in, HEIGHT is a feet-and-inches text such as 5'6 1/4\" (or a plain\n"
          "number) and the tool prints decimal feet, or metres. Blanks around the marks and the\n"
-         "slash do not matter, and after a foot mark the inch mark may be left out (5'6 is\n"
-         "5.5 ft). With --ft-in N, HEIGHT is decimal feet and the tool prints feet and inches\n"
-         "to the nearest 1/N inch.\n",
+         "slash do not matter, inches may have decimals (5'6.25\"), and after a foot mark the\n"
+         "inch mark may be left out (5'6 is 5.5 ft); primes and typographic quotes are marks\n"
+         "too. A zero denominator, inches of 12 or more after feet and a fraction of a whole\n"
+         "inch or more are refused (--lenient reads them as the field software does). With\n"
+         "--ft-in N, HEIGHT is decimal feet and the tool prints feet and inches to the nearest\n"
+         "1/N inch.\n",
          {{"--ft-in",
            "N",
            "feet and inches to the nearest 1/N inch (0: fraction dropped)",
@@ -577,7 +510,9 @@ const std::vector<Command>& Conversions() {
            true},
           Flag("--metres", "print metres (international foot, 0.3048 m)", 1),
           Flag("--us", "print metres by the US survey foot, 1200/3937 m", 1),
-          DecimalsOption(2)},
+          DecimalsOption(2),
+          ModeOptions("the same as the default reading for heights")[0],
+          ModeOptions("the same as the default reading for heights")[1]},
          {{{"5.5", "--ft-in", "16"}, {}},
           {{"5.52", "--ft-in", "8"}, {}},
           {{"5'6 1/4\""}, {}},
@@ -599,10 +534,19 @@ const std::vector<Command>& Conversions() {
          "CHAINAGE... | STATION... | -",
          "a chainage as a road station, and back",
          "A plain number is a chainage, printed as whole intervals, '+' and the rest\n"
-         "(1234.567 is 12+34.57). A value containing '+' is a station, printed as its chainage.\n",
+         "(1234.567 is 12+34.57; a remainder that rounds to the interval carries, so 99.999\n"
+         "is 1+0.00). A value containing '+' is a station, printed as its chainage. A station\n"
+         "before zero is written with both parts negative (-12+-34.50 is -1234.5): -12+34.50\n"
+         "is refused as ambiguous, and so is a remainder of the interval or more (--lenient\n"
+         "reads them as the field software does: -12+34.50 is -1165.5).\n",
          {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false},
-          DecimalsOption()},
-         {{{"1234.567"}, {}}, {{"12+34.57"}, {}}, {{"1234.567", "--interval", "1000"}, {}}},
+          DecimalsOption(),
+          ModeOptions("the same as the default reading for stations")[0],
+          ModeOptions("the same as the default reading for stations")[1]},
+         {{{"1234.567"}, {}},
+          {{"12+34.57"}, {}},
+          {{"1234.567", "--interval", "1000"}, {}},
+          {{"--", "-12+34.50"}, {}, kExitBadInput}},
          {"station"},
          Station},
         {"date",
@@ -629,43 +573,68 @@ const std::vector<Command>& Conversions() {
         {"parse-angle",
          "TEXT... | -",
          "an angle as typed (degrees, minutes and seconds, or a quadrant bearing) in degrees",
-         "TEXT is read as the field software reads what a user types: numbers separated by any\n"
-         "other characters, ' marking minutes and \" seconds, a minus sign anywhere; a bearing\n"
-         "such as N30°00'00\"E becomes an azimuth. Text without digits reads as 0.\n"
-         "With --strict the text must be written the usual way: up to three numbers (degrees,\n"
-         "minutes, seconds) with their marks or blanks between them, a fraction only on the\n"
-         "last, minutes and seconds below 60, and no letters but a bearing's.\n",
-         {StrictOption(), DecimalsOption()},
-         {{{"12°30'15.5\""}, {}}, {{"S20°00'00\"W"}, {}}, {{"-"}, {"12 30", "45'", "1e2"}}},
+         "TEXT is up to three numbers, degrees, minutes and seconds, each followed by its mark\n"
+         "or separated by blanks or colons (12°30'15.5\", 12 30 15.5, 12:30:15.5, 12d30m15.5s),\n"
+         "with a sign first; a decimal fraction only on the last number. The marks may be\n"
+         "spelled \u00B0 \u00BA \u02DA, ' \u2032 \u2019, \" \u2033 \u201D or ''. A quadrant "
+         "bearing such as\n"
+         "N30°00'00\"E becomes an azimuth. Whatever could be read as another number than it\n"
+         "means is refused with the reason: no digit, letters other than a bearing's, a decimal\n"
+         "comma, minutes or seconds of 60 or more after degrees, unit marks out of order.\n"
+         "With --strict only the usual way of writing is read (no d/m/s letters, no exponent);\n"
+         "with --lenient every text gives a number, as the field software reads it: numbers\n"
+         "separated by any other characters, a minus sign anywhere, no digit reads as 0.\n",
+         {ModeOptions("only the usual way of writing; each refusal names the character")[0],
+          ModeOptions("only the usual way of writing; each refusal names the character")[1],
+          DecimalsOption()},
+         {{{"12°30'15.5\""}, {}},
+          {{"S20°00'00\"W"}, {}},
+          {{"-"}, {"12 30", "45'", "12:30:15.5", "1e2"}},
+          {{"12,5"}, {}, kExitBadInput},
+          {{"--lenient", "12,5"}, {}}},
          {"angle"},
-         Parse<StringToAngle, Axis::kAngle>},
+         Parse<Axis::kAngle>},
         {"parse-lat",
          "TEXT... | -",
          "a latitude as typed in degrees, south negative",
-         "As parse-angle; an S or s anywhere in the text makes the latitude south. With\n"
-         "--strict, one N or S first or last and at most 90 degrees.\n",
-         {StrictOption(), DecimalsOption()},
-         {{{"45°30'00\"S"}, {}}, {{"33°51'24.48000\"N"}, {}}},
+         "As parse-angle, with one hemisphere letter N or S (either case) first or last, or a\n"
+         "sign; at most 90 degrees. An s right after a number is seconds only among d and m\n"
+         "units (45d30m15.5s); otherwise it is south (45.5s), and a capital S right after the\n"
+         "seconds of d and m units is refused as either. With --lenient, as the field software:\n"
+         "an S or s anywhere makes the latitude south, other letters separate numbers.\n",
+         {ModeOptions("only the usual way of writing; each refusal names the character")[0],
+          ModeOptions("only the usual way of writing; each refusal names the character")[1],
+          DecimalsOption()},
+         {{{"45°30'00\"S"}, {}},
+          {{"33°51'24.48000\"N"}, {}},
+          {{"45d30m15.5s"}, {}},
+          {{"453015.5N"}, {}, kExitBadInput}},
          {"latitude"},
-         Parse<StringToLatitude, Axis::kNorthSouth>},
+         Parse<Axis::kNorthSouth>},
         {"parse-lon",
          "TEXT... | -",
          "a longitude as typed in degrees, west negative",
-         "As parse-angle; a W or w anywhere in the text makes the longitude west. With\n"
-         "--strict, one E or W first or last and at most 180 degrees.\n",
-         {StrictOption(), DecimalsOption()},
-         {{{"12°30'W"}, {}}},
+         "As parse-lat with E or W (either case), and at most 360 degrees (180 with --strict).\n"
+         "With --lenient, as the field software: a W or w anywhere makes the longitude west.\n",
+         {ModeOptions("only the usual way of writing, at most 180 degrees; each refusal names "
+                      "the character")[0],
+          ModeOptions("only the usual way of writing, at most 180 degrees; each refusal names "
+                      "the character")[1],
+          DecimalsOption()},
+         {{{"12°30'W"}, {}}, {{"45 30 N"}, {}, kExitBadInput}},
          {"longitude"},
-         Parse<StringToLongitude, Axis::kEastWest>},
+         Parse<Axis::kEastWest>},
         {"check-dms",
          "VALUE... | -",
          "whether a typed packed D.MMSS value is acceptable",
          "VALUE is degrees, '.', two digits of minutes and two of seconds (123.4530 is\n"
          "123 degrees 45' 30\"). Minutes and seconds must stay below 60 and the degrees within\n"
-         "the maximum; the maximum itself only with --allow-max and zero minutes and seconds.\n",
+         "the maximum; the maximum itself only with --allow-max and zero minutes and seconds.\n"
+         "Prints valid, or not valid and the reason; the exit status is 1 when a value is not\n"
+         "valid.\n",
          {TextOption("--max", "DEG", "the maximum degrees as typed (default 360)"),
           Flag("--allow-max", "accept the maximum itself")},
-         {{{"123.4530", "--max", "360"}, {}}, {{"12.5960", "--max", "90"}, {}}},
+         {{{"123.4530", "--max", "360"}, {}}, {{"12.5960", "--max", "90"}, {}, kExitNo}},
          {"value"},
          CheckDms},
         {"paths",

@@ -50,7 +50,9 @@ OptionSpec Described(const char* name, const char* valueName, const char* help) 
 
 // Taken before the command's name.
 const OptionSpec kGlobalOptions[] = {
-    Described("--log", "FILE", "also write the library's log (the angle readers' traces) to FILE"),
+    Described("--log", "FILE",
+              "also write the library's log to FILE (the traces of its angle readers, which "
+              "read with --lenient)"),
     Described("--version", nullptr, "print the version"),
     Described("--help", nullptr,
               "the list of commands (-h too); 'fieldkit --help COMMAND' or "
