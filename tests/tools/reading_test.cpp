@@ -183,6 +183,7 @@ TEST(Reading, HeightsInEachMode) {
         {L"12.75", "12.750000000", "12.750000000"},
         {L"5'6 1/0\"", "a zero denominator ('0' at character 7)", "5.583333333"},
         {L"5'13\"", "inches of 12 or more after feet ('13' at character 3)", "6.083333333"},
+        {L"5'12\"", "inches of 12 or more after feet ('12' at character 3)", "6.000000000"},
         {L"5'6 5/4\"", "a fraction of a whole inch or more ('5/4' at character 5)", "5.604166667"},
         {L"5'\"6", "not a feet-and-inches height ('6' at character 4)", "5.000000000"},
         {L"1 5'", "not a feet-and-inches height ('5' at character 3)", "15.000000000"},
