@@ -161,6 +161,12 @@ TEST(Reading, AnglesInEachMode) {
         EXPECT_EQ(Shown(ReadAngle(row.text, row.axis, Mode::kLenient)), row.lenient);
         EXPECT_EQ(Shown(ReadAngle(row.text, row.axis, Mode::kStrict)), row.strict);
     }
+    // Numbers beyond double's range either way read as the scanner reads them, and a long
+    // piece of text is cut short in the reason.
+    const std::wstring tiny = L"0." + std::wstring(400, L'0') + L"1'";
+    EXPECT_EQ(Shown(ReadAngle(tiny, kAngle, Mode::kChecked)), "0.000000000");
+    EXPECT_EQ(Shown(ReadAngle(std::wstring(400, L'9'), kAngle, Mode::kStrict)),
+              "an angle beyond 1e9 degrees ('99999999999999999999...' at character 1)");
 }
 
 struct TextRow {

@@ -6,6 +6,7 @@
 // gives the same double to the last bit.
 #include "reading.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -97,12 +98,13 @@ std::string Shown(const std::wstring& text) {
     return shown;
 }
 
-// "<what> ('<piece>' at character <n>)": the offending piece of the text and where it begins,
-// counted from 1.
+// "<what> ('<piece>' at character <n>)": the offending piece of the text (its first 20
+// characters) and where it begins, counted from 1.
 std::string At(const std::string& what, const std::wstring& text, std::size_t at,
                std::size_t length = 1) {
-    return what + " ('" + Shown(text.substr(at, length)) + "' at character " +
-           std::to_string(at + 1) + ")";
+    constexpr std::size_t kShown = 20;
+    return what + " ('" + Shown(text.substr(at, std::min(length, kShown))) +
+           (length > kShown ? "..." : "") + "' at character " + std::to_string(at + 1) + ")";
 }
 
 // The shortest text that reads back as the same double.
@@ -134,10 +136,10 @@ double DecimalValue(const std::wstring& text, std::size_t from, std::size_t to) 
     if (!digits.empty() && digits.back() == '.') digits.pop_back();
     if (!digits.empty() && digits.front() == '.') digits.insert(digits.begin(), '0');
     double v = 0;
-    // from_chars rounds to nearest as the scanner does; beyond double's range it refuses,
-    // which only thousands of digits reach, and the range checks refuse such values anyway.
+    // from_chars rounds to nearest as the scanner does; beyond double's range either way
+    // (hundreds of digits) the scanner itself answers, an infinity or zero.
     const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-    if (r.ec == std::errc::result_out_of_range) v = HUGE_VAL;
+    if (r.ec != std::errc()) ReadPlainDecimal(Utf8ToWide(digits), v);
     return v;
 }
 
