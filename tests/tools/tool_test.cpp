@@ -143,7 +143,7 @@ const Case kBad[] = {
     {{"lat"}, "", "missing value"},
     {{"lat", "-", "5"}, "", "only value"},
     {{"lat", "--bogus", "1"}, "", "unknown option '--bogus'"},
-    {{"lat", "line\nbreak"}, "", "'line?break'"},
+    {{"lat", "line\nbreak"}, "", "'line\\x0Abreak'"},
     {{"nosuch"}, "", "unknown command 'nosuch'"},
     {{}, "", "missing command"},
     {{"bearing", "1", "--north", "--south"}, "", "exclude each other"},
@@ -543,9 +543,9 @@ TEST_F(FieldkitTool, DocumentCommandsRefuseWhatTheyCannotRead) {
         {{"xml", "events", dirXml}, "xml: cannot read " + quoted(dirXml)},
         {{"ini", "set", ini, "S", "a=b", "v"}, badKey + "'a=b'"},
         {{"ini", "set", ini, "S", "[k", "v"}, badKey + "'[k'"},
-        {{"ini", "set", ini, "S", "k\rj", "v"}, badKey + "'k?j'"},
+        {{"ini", "set", ini, "S", "k\rj", "v"}, badKey + "'k\\x0Dj'"},
         {{"ini", "set", ini, "S\n", "k", "v"},
-         "ini: a section name may not hold a line break: 'S?'"},
+         "ini: a section name may not hold a line break: 'S\\x0A'"},
     };
     for (const auto& [args, err] : cases) {
         const Process r = Tool(args);
