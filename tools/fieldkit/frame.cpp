@@ -2,6 +2,7 @@
 // through a conversion, with value columns picked out and the others passed through, comment and
 // header lines kept, and bad lines stopped at or marked.
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,50 +24,134 @@ constexpr std::size_t kReadBlock = std::size_t{64} << 10;
 
 // ---- Lines -----------------------------------------------------------------------------------
 
-// Standard input as lines, read a block at a time.
+// Standard input as UTF-8 lines, read a block at a time: UTF-16 (after its byte-order mark) is
+// transcoded as it arrives, and a line that is not UTF-8 is taken as Windows-1252.
 class LineReader {
   public:
     enum class Got { kLine, kTooLong, kEnd, kFailed };
 
     explicit LineReader(Streams& io) : io_(io) {}
-    // The next line without its end (LF or CR LF), valid until the next call. A line over
+    // The next line without its end (LF, CR LF or CR), valid until the next call. A line over
     // kMaxLine comes back as kTooLong, and the rest of it is skipped.
     Got Next(std::string_view& line);
 
   private:
+    enum class Encoding { kUnknown, kUtf8, kUtf16Le, kUtf16Be };
+
     void Refill();
+    void Append(std::string& into);
+    void Transcode();
+    std::size_t LineEnd() const;
 
     Streams& io_;
-    std::string buffer_;
+    Encoding encoding_ = Encoding::kUnknown;
+    std::string buffer_;  // UTF-8 from start_ on
+    std::string raw_;     // UTF-16 bytes not transcoded yet
+    char32_t high_ = 0;   // a high surrogate waiting for its low half
+    std::string decoded_;
     std::size_t start_ = 0;    // where the next line begins
-    std::size_t scanned_ = 0;  // no line feed between start_ and here
+    std::size_t scanned_ = 0;  // no line end between start_ and here
     bool end_ = false;
     bool failed_ = false;
     bool skipping_ = false;  // within a line that was too long
     bool first_ = true;
 };
 
-void LineReader::Refill() {
-    buffer_.erase(0, start_);
-    scanned_ -= start_;
-    start_ = 0;
-    const std::size_t kept = buffer_.size();
-    buffer_.resize(kept + kReadBlock);
-    const long got = io_.Read(&buffer_[kept], kReadBlock);
-    buffer_.resize(kept + static_cast<std::size_t>(std::max(got, 0L)));
+// Reads one block onto the end of `into`.
+void LineReader::Append(std::string& into) {
+    const std::size_t kept = into.size();
+    into.resize(kept + kReadBlock);
+    const long got = io_.Read(&into[kept], kReadBlock);
+    into.resize(kept + std::min(static_cast<std::size_t>(std::max(got, 0L)), kReadBlock));
     end_ = got <= 0;
     failed_ = got < 0;
 }
 
+void LineReader::Refill() {
+    buffer_.erase(0, start_);
+    scanned_ -= start_;
+    start_ = 0;
+    if (encoding_ == Encoding::kUtf8) {
+        Append(buffer_);
+        return;
+    }
+    if (encoding_ == Encoding::kUnknown) {
+        while (!end_ && raw_.size() < 2)
+            Append(raw_);
+        encoding_ = raw_.compare(0, 2, "\xFF\xFE") == 0   ? Encoding::kUtf16Le
+                    : raw_.compare(0, 2, "\xFE\xFF") == 0 ? Encoding::kUtf16Be
+                                                          : Encoding::kUtf8;
+        if (encoding_ == Encoding::kUtf8) {
+            buffer_.swap(raw_);
+            raw_.shrink_to_fit();
+            return;
+        }
+    } else {
+        Append(raw_);
+    }
+    Transcode();
+}
+
+// The whole UTF-16 units of raw_ onto buffer_ as UTF-8; a surrogate without its other half, and
+// an odd byte at the end, as U+FFFD.
+void LineReader::Transcode() {
+    const bool little = encoding_ == Encoding::kUtf16Le;
+    std::size_t i = 0;
+    for (; i + 1 < raw_.size(); i += 2) {
+        const auto a = static_cast<unsigned char>(raw_[i]);
+        const auto b = static_cast<unsigned char>(raw_[i + 1]);
+        const char32_t unit = little ? (char32_t{b} << 8 | a) : (char32_t{a} << 8 | b);
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high_ != 0) {
+            if (low) {
+                AppendUtf8(buffer_, 0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00));
+                high_ = 0;
+                continue;
+            }
+            AppendUtf8(buffer_, 0xFFFD);
+            high_ = 0;
+        }
+        if (unit < 0x80)
+            buffer_ += static_cast<char>(unit);
+        else if (unit >= 0xD800 && unit <= 0xDBFF)
+            high_ = unit;
+        else
+            AppendUtf8(buffer_, low ? char32_t{0xFFFD} : unit);
+    }
+    raw_.erase(0, i);
+    if (end_) {
+        if (high_ != 0) AppendUtf8(buffer_, 0xFFFD);
+        if (!raw_.empty()) AppendUtf8(buffer_, 0xFFFD);
+        high_ = 0;
+        raw_.clear();
+    }
+}
+
+// The first CR or LF from scanned_ on, or npos.
+std::size_t LineReader::LineEnd() const {
+    const char* const from = buffer_.data() + scanned_;
+    const std::size_t left = buffer_.size() - scanned_;
+    const void* lf = std::memchr(from, '\n', left);
+    const std::size_t upto =
+        lf == nullptr ? left : static_cast<std::size_t>(static_cast<const char*>(lf) - from);
+    const void* cr = std::memchr(from, '\r', upto);
+    if (cr != nullptr)
+        return scanned_ + static_cast<std::size_t>(static_cast<const char*>(cr) - from);
+    return lf == nullptr ? std::string::npos : scanned_ + upto;
+}
+
 LineReader::Got LineReader::Next(std::string_view& line) {
     for (;;) {
-        std::size_t stop = buffer_.find('\n', scanned_);
-        if (stop == std::string::npos) {
-            scanned_ = buffer_.size();
+        std::size_t stop = LineEnd();
+        // A CR at the end of what is there may be the first half of a CR LF.
+        const bool open = stop == std::string::npos ||
+                          (buffer_[stop] == '\r' && stop + 1 == buffer_.size() && !end_);
+        if (open) {
+            scanned_ = stop == std::string::npos ? buffer_.size() : stop;
             if (skipping_) {
-                buffer_.clear();
+                buffer_.erase(0, scanned_);
                 start_ = scanned_ = 0;
-            } else if (buffer_.size() - start_ > kMaxLine) {
+            } else if (scanned_ - start_ > kMaxLine) {
                 skipping_ = true;
                 first_ = false;
                 return Got::kTooLong;
@@ -77,18 +162,24 @@ LineReader::Got LineReader::Next(std::string_view& line) {
             }
             if (failed_) return Got::kFailed;
             if (start_ == buffer_.size()) return Got::kEnd;
-            stop = buffer_.size();  // the last line has no line feed
+            stop = buffer_.size();  // the last line has no line end
         }
+        std::size_t next = std::min(stop + 1, buffer_.size());
+        if (next < buffer_.size() && buffer_[stop] == '\r' && buffer_[next] == '\n') ++next;
         line = std::string_view(buffer_).substr(start_, stop - start_);
-        start_ = scanned_ = std::min(stop + 1, buffer_.size());
+        start_ = scanned_ = next;
         if (skipping_) {
             skipping_ = false;
             continue;
         }
         if (first_ && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.remove_prefix(3);
         first_ = false;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        return line.size() > kMaxLine ? Got::kTooLong : Got::kLine;
+        if (line.size() > kMaxLine) return Got::kTooLong;
+        if (!IsUtf8(line)) {
+            decoded_ = WideToUtf8(AnsiToWide(line));
+            line = decoded_;
+        }
+        return Got::kLine;
     }
 }
 
