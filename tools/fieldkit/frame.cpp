@@ -21,6 +21,8 @@ namespace {
 // whatever the input.
 constexpr std::size_t kMaxLine = std::size_t{1} << 20;
 constexpr std::size_t kReadBlock = std::size_t{64} << 10;
+// Not a column, or not known yet.
+constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
 
 // ---- Lines -----------------------------------------------------------------------------------
 
@@ -187,11 +189,19 @@ LineReader::Got LineReader::Next(std::string_view& line) {
 
 // How the lines of standard input are laid out.
 struct Layout {
-    std::vector<std::size_t> fields;  // the value columns, from 0; empty: the whole line
-    std::string delimiter;            // empty: runs of blanks and tabs, joined by one blank
-    std::size_t header = 0;           // lines printed as they stand
+    std::vector<std::size_t> fields;  // the value columns, from 0, in the command's value order
+    // Each value column's place among them counted from the left: results fill the value
+    // columns in that order.
+    std::vector<std::size_t> rank;
+    std::size_t leftmost = 0;  // the leftmost value column
+    std::size_t last = 0;      // the rightmost one
+    std::string delimiter;     // empty: runs of blanks and tabs, joined by one blank
+    std::size_t header = 0;    // lines printed as they stand
+    bool headerGiven = false;
     bool keepGoing = false;
-    std::size_t results = 1;  // result columns per line
+    bool split = false;         // lines are split into columns (--fields, --delimiter)
+    bool checkColumns = false;  // each line has as many columns as the first row
+    std::size_t results = 1;    // result columns per line
 };
 
 std::string_view Joiner(const Layout& layout) {
@@ -202,27 +212,70 @@ bool IsBlankOrTab(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Into `columns`, as views on the line.
-void SplitColumns(std::string_view line, const std::string& delimiter,
-                  std::vector<std::string_view>& columns) {
+// The end of the quoted cell that begins at `start` (just past its closing quote), or npos when
+// the quote is not closed; "" inside stands for one quote.
+std::size_t QuotedEnd(std::string_view line, std::size_t start) {
+    for (std::size_t i = start + 1;;) {
+        const std::size_t q = line.find('"', i);
+        if (q == std::string_view::npos) return q;
+        if (q + 1 < line.size() && line[q + 1] == '"') {
+            i = q + 2;
+            continue;
+        }
+        return q + 1;
+    }
+}
+
+// Into `columns`, as views on the line; a cell that begins with '"' runs to its closing quote.
+// False, with the reason, when such a cell is not closed or something follows its quote.
+bool SplitColumns(std::string_view line, const std::string& delimiter,
+                  std::vector<std::string_view>& columns, std::string& why) {
     columns.clear();
+    const bool quotes = line.find('"') != std::string_view::npos;
+    // A quoted cell is checked where it ends: at the line's end, or the separator must follow.
+    const auto quoted = [&](std::size_t start, std::size_t& end) {
+        end = QuotedEnd(line, start);
+        if (end == std::string_view::npos) {
+            why = FormatA("unterminated quote in column %zu", columns.size() + 1);
+            return false;
+        }
+        const bool separated =
+            end == line.size() ||
+            (delimiter.empty() ? IsBlankOrTab(line[end])
+                               : line.compare(end, delimiter.size(), delimiter) == 0);
+        if (!separated) {
+            why = FormatA("characters after the closing quote in column %zu", columns.size() + 1);
+            return false;
+        }
+        columns.push_back(line.substr(start, end - start));
+        return true;
+    };
     if (!delimiter.empty()) {
         for (std::size_t start = 0;;) {
-            const std::size_t at = line.find(delimiter, start);
-            columns.push_back(line.substr(start, at - start));
-            if (at == std::string_view::npos) return;
+            std::size_t at = 0;
+            if (quotes && start < line.size() && line[start] == '"') {
+                if (!quoted(start, at)) return false;
+                if (at == line.size()) return true;
+            } else {
+                at = line.find(delimiter, start);
+                columns.push_back(line.substr(start, at - start));
+                if (at == std::string_view::npos) return true;
+            }
             start = at + delimiter.size();
         }
     }
-    const char* const end = line.data() + line.size();
-    for (const char* p = line.data();;) {
-        while (p != end && IsBlankOrTab(*p))
-            ++p;
-        if (p == end) return;
-        const char* const start = p;
-        while (p != end && !IsBlankOrTab(*p))
-            ++p;
-        columns.emplace_back(start, static_cast<std::size_t>(p - start));
+    for (std::size_t i = 0;;) {
+        while (i < line.size() && IsBlankOrTab(line[i]))
+            ++i;
+        if (i == line.size()) return true;
+        const std::size_t start = i;
+        if (quotes && line[i] == '"') {
+            if (!quoted(start, i)) return false;
+            continue;
+        }
+        while (i < line.size() && !IsBlankOrTab(line[i]))
+            ++i;
+        columns.push_back(line.substr(start, i - start));
     }
 }
 
@@ -249,6 +302,20 @@ void SetValue(std::string_view utf8, std::wstring& value) {
     if ((bits & 0x80) != 0) value = Utf8ToWide(utf8);
 }
 
+// The value of a cell, without its quotes when it is quoted (SplitColumns checked them).
+void SetCellValue(std::string_view cell, std::string& unquoted, std::wstring& value) {
+    if (cell.empty() || cell[0] != '"') {
+        SetValue(cell, value);
+        return;
+    }
+    unquoted.clear();
+    for (std::size_t i = 1; i + 1 < cell.size(); ++i) {
+        unquoted += cell[i];
+        if (cell[i] == '"') ++i;  // the second of ""
+    }
+    SetValue(unquoted, value);
+}
+
 // Values separated by blanks, or by one comma with blanks around it.
 bool SplitValues(const std::wstring& text, Fields& values) {
     std::size_t i = 0;
@@ -268,29 +335,25 @@ bool SplitValues(const std::wstring& text, Fields& values) {
     }
 }
 
+std::string ValueCount(std::size_t expected, std::size_t found, const std::wstring& text) {
+    return FormatA("expected %zu value%s, found %zu in ", expected, expected == 1 ? "" : "s",
+                   found) +
+           Quote(text);
+}
+
 // The values of a text that holds nothing else: one value as a whole, or several separated by
-// the delimiter (without one, by blanks or a comma).
-bool WholeTextValues(const Command& c, const std::wstring& text, const std::string& delimiter,
-                     Fields& values, std::string& why) {
+// blanks or a comma.
+bool WholeTextValues(const Command& c, const std::wstring& text, Fields& values, std::string& why) {
     if (c.Arity() == 1) {
         values.push_back(Trim(text));
         return true;
     }
-    if (delimiter.empty()) {
-        if (!SplitValues(text, values)) {
-            why = "empty value in " + Quote(text);
-            return false;
-        }
-    } else {
-        std::vector<std::string_view> columns;
-        const std::string utf8 = WideToUtf8(text);
-        SplitColumns(utf8, delimiter, columns);
-        values.resize(columns.size());
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            SetValue(columns[i], values[i]);
+    if (!SplitValues(text, values)) {
+        why = "empty value in " + Quote(text);
+        return false;
     }
     if (values.size() != c.Arity()) {
-        why = FormatA("expected %zu values, found %zu in ", c.Arity(), values.size()) + Quote(text);
+        why = ValueCount(c.Arity(), values.size(), text);
         return false;
     }
     return true;
@@ -301,30 +364,68 @@ bool WholeTextValues(const Command& c, const std::wstring& text, const std::stri
 struct Scratch {
     std::vector<std::string_view> columns;  // views on the line
     Fields values;
-    std::string out;  // the output line
+    std::vector<std::size_t> valueColumns;  // the column of each value, from 1; 0 for none
+    std::string unquoted;
+    std::string out;                   // the output line
+    std::size_t firstRow = kNoColumn;  // the first row's number of columns
 };
 
-// The line's columns (with --fields) and the values the conversion reads.
+// The line's columns and the values the conversion reads; false with the reason when the line
+// as a whole is bad. `split` is false when its columns could not be told apart.
 bool LineValues(const Command& c, const Layout& layout, std::string_view line, Scratch& t,
-                std::string& why) {
-    if (layout.fields.empty()) {
-        if (c.Arity() > 1) {
-            t.values.clear();
-            return WholeTextValues(c, Utf8ToWide(line), layout.delimiter, t.values, why);
+                std::string& why, bool& split) {
+    t.columns.clear();
+    t.valueColumns.clear();
+    split = true;
+    if (!layout.split) {
+        // One value is the whole line, several are split at blanks or a comma.
+        if (c.Arity() == 1) {
+            t.values.resize(1);  // keeps the value's storage from the line before
+            SetValue(line, t.values[0]);
+            t.valueColumns.push_back(0);
+            return true;
         }
-        t.values.resize(1);
-        SetValue(line, t.values[0]);
+        t.values.clear();
+        if (!WholeTextValues(c, Utf8ToWide(line), t.values, why)) return false;
+        for (std::size_t k = 0; k < t.values.size(); ++k)
+            t.valueColumns.push_back(k + 1);
         return true;
     }
-    SplitColumns(line, layout.delimiter, t.columns);
+    if (!SplitColumns(line, layout.delimiter, t.columns, why)) {
+        split = false;
+        return false;
+    }
+    const std::size_t count = t.columns.size();
+    if (layout.checkColumns) {
+        if (t.firstRow == kNoColumn) {
+            t.firstRow = count;
+        } else if (count != t.firstRow) {
+            why = FormatA("%zu column%s, the first row has %zu", count, count == 1 ? "" : "s",
+                          t.firstRow);
+            return false;
+        }
+    }
+    if (layout.fields.empty()) {
+        if (count != c.Arity()) {
+            why = ValueCount(c.Arity(), count, Utf8ToWide(line));
+            return false;
+        }
+        t.values.resize(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            SetCellValue(t.columns[k], t.unquoted, t.values[k]);
+            t.valueColumns.push_back(k + 1);
+        }
+        return true;
+    }
     t.values.resize(layout.fields.size());
     for (std::size_t k = 0; k < layout.fields.size(); ++k) {
         const std::size_t f = layout.fields[k];
-        if (f >= t.columns.size()) {
-            why = FormatA("no column %zu (the line has %zu)", f + 1, t.columns.size());
+        if (f >= count) {
+            why = FormatA("no column %zu (the line has %zu)", f + 1, count);
             return false;
         }
-        SetValue(t.columns[f], t.values[k]);
+        SetCellValue(t.columns[f], t.unquoted, t.values[k]);
+        t.valueColumns.push_back(f + 1);
     }
     return true;
 }
@@ -348,42 +449,59 @@ class Results {
     std::size_t count_;
 };
 
-void AppendJoined(const Results& results, std::string_view joiner, std::string& out) {
+// A result as a cell: quoted, "" for each quote, when it holds the delimiter.
+void AppendResult(std::string_view result, const std::string& delimiter, std::string& out) {
+    if (delimiter.empty() || result.find(delimiter) == std::string_view::npos) {
+        out += result;
+        return;
+    }
+    out += '"';
+    for (const char ch : result) {
+        out += ch;
+        if (ch == '"') out += '"';
+    }
+    out += '"';
+}
+
+void AppendJoined(const Results& results, std::string_view joiner, const std::string& delimiter,
+                  std::string& out) {
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (i > 0) out += joiner;
-        out += results[i];
+        AppendResult(results[i], delimiter, out);
     }
 }
 
-// The output line, in `out`: the results in place of the value columns, one for one when there
-// are as many, else all where the first value column stood; every other column as it stands.
+// The output line, in `out`: the results fill the value columns from left to right, one for
+// one when there are as many, else all where the leftmost value column stood; every other
+// column as it stands.
 void Assemble(const Layout& layout, const std::vector<std::string_view>& columns,
               const Results& results, std::string& out) {
     const std::string_view joiner = Joiner(layout);
     out.clear();
     if (layout.fields.empty()) {
-        AppendJoined(results, joiner, out);
+        AppendJoined(results, joiner, layout.delimiter, out);
         return;
     }
     const bool oneForOne = results.size() == layout.fields.size();
-    std::size_t count = columns.size();
-    for (const std::size_t f : layout.fields)
-        count = std::max(count, f + 1);  // a marked bad line may lack value columns
+    // A marked bad line may lack value columns.
+    const std::size_t count = std::max(columns.size(), layout.last + 1);
     bool first = true;
-    const auto put = [&](std::string_view part) {
+    const auto separate = [&] {
         if (!first) out += joiner;
         first = false;
-        out += part;
     };
     for (std::size_t i = 0; i < count; ++i) {
         const auto at = std::find(layout.fields.begin(), layout.fields.end(), i);
         if (at == layout.fields.end()) {
-            put(i < columns.size() ? columns[i] : std::string_view());
+            separate();
+            if (i < columns.size()) out += columns[i];
         } else if (oneForOne) {
-            put(results[static_cast<std::size_t>(at - layout.fields.begin())]);
-        } else if (at == layout.fields.begin()) {
-            for (std::size_t k = 0; k < results.size(); ++k)
-                put(results[k]);
+            separate();
+            const auto k = static_cast<std::size_t>(at - layout.fields.begin());
+            AppendResult(results[layout.rank[k]], layout.delimiter, out);
+        } else if (i == layout.leftmost) {
+            separate();
+            AppendJoined(results, joiner, layout.delimiter, out);
         }
     }
 }
@@ -420,6 +538,7 @@ bool ReadFieldList(const std::wstring& list, std::size_t arity, std::vector<std:
 bool MakeLayout(const Command& c, const Settings& s, Layout& layout, std::string& error) {
     layout.keepGoing = s.Has("--keep-going");
     layout.header = static_cast<std::size_t>(s.Value("--header", 0));
+    layout.headerGiven = s.Has("--header");
     layout.results = c.results != nullptr ? c.results(s) : 1;
     if (s.Has("--delimiter")) {
         const std::wstring d = s.Text("--delimiter", L"");
@@ -427,19 +546,33 @@ bool MakeLayout(const Command& c, const Settings& s, Layout& layout, std::string
             error = "--delimiter: one character, not " + Quote(d);
             return false;
         }
+        if (d[0] == L'"') {
+            error = "--delimiter: not '\"', which quotes cells";
+            return false;
+        }
         layout.delimiter = WideToUtf8(d);
     }
-    if (s.Has("--fields") &&
-        !ReadFieldList(s.Text("--fields", L""), c.Arity(), layout.fields, error)) {
-        error = "--fields: " + error;
-        return false;
+    if (s.Has("--fields")) {
+        if (!ReadFieldList(s.Text("--fields", L""), c.Arity(), layout.fields, error)) {
+            error = "--fields: " + error;
+            return false;
+        }
+        for (const std::size_t f : layout.fields) {
+            layout.rank.push_back(static_cast<std::size_t>(
+                std::count_if(layout.fields.begin(), layout.fields.end(),
+                              [f](std::size_t other) { return other < f; })));
+        }
+        layout.leftmost = *std::min_element(layout.fields.begin(), layout.fields.end());
+        layout.last = *std::max_element(layout.fields.begin(), layout.fields.end());
     }
+    layout.split = !layout.fields.empty() || !layout.delimiter.empty();
+    layout.checkColumns = layout.split && (layout.headerGiven || !layout.delimiter.empty());
     return true;
 }
 
 // The reason of a failed conversion, naming the value it is about when the record has several.
 std::string Reason(const Command& c, const Result& r) {
-    if (r.value == kWholeRecord || c.Arity() < 2) return r.text;
+    if (r.value >= c.Arity() || c.Arity() < 2) return r.text;
     return std::string(c.values[r.value]) + ": " + r.text;
 }
 
@@ -466,41 +599,80 @@ Outcome ConvertOperands(const Command& c, const std::vector<std::wstring>& opera
         for (const std::wstring& op : operands)
             joined += (joined.empty() ? L"" : L" ") + op;
         records.emplace_back();
-        if (!WholeTextValues(c, joined, std::string(), records.back(), why)) return Refused(c, why);
+        if (!WholeTextValues(c, joined, records.back(), why)) return Refused(c, why);
     }
     Outcome o;
     for (const Fields& values : records) {
         const Result r = c.convert(values, s);
         if (!r.ok) return Refused(c, Reason(c, r));
         if (r.negative) o.status = kExitNo;
-        AppendJoined(Results(Layout(), &r), " ", o.out);
+        AppendJoined(Results(Layout(), &r), " ", std::string(), o.out);
         o.out += '\n';
     }
     return o;
 }
 
-bool PassesThrough(const Layout& layout, std::size_t number, std::string_view line) {
-    return number <= layout.header || line.find_first_not_of(" \t") == std::string_view::npos ||
-           line[0] == '#';
+// Empty, or '#' the first character but blanks.
+bool IsEmptyOrComment(std::string_view line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first == std::string_view::npos || line[first] == '#';
 }
+
+bool HasDigit(std::string_view line) {
+    return std::any_of(line.begin(), line.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+// What a message says before its reason: the column and the name of the value it is about.
+struct Where {
+    std::size_t column = 0;  // from 1; 0: none
+    const char* name = nullptr;
+};
 
 // The output line in `t.out`; false with the reason when the line is bad, the line then
 // marked with '*' for each result column. `negative` is set when a check answered no.
 bool ConvertLine(const Command& c, const Settings& s, const Layout& layout, std::string_view line,
-                 Scratch& t, std::string& why, bool& negative) {
+                 Scratch& t, std::string& why, Where& where, bool& negative) {
+    bool split = true;
     Result r;
-    if (LineValues(c, layout, line, t, r.text))
+    if (LineValues(c, layout, line, t, r.text, split)) {
         r = c.convert(t.values, s);
-    else
+        // A one-value command's failures are all about its value.
+        const std::size_t v = r.value == kWholeRecord && c.Arity() == 1 ? 0 : r.value;
+        if (!r.ok && v < c.Arity() && v < t.values.size()) {
+            where.column = t.valueColumns[v];
+            where.name = c.values[v];
+        }
+    } else {
         r.ok = false;
+    }
     if (!r.ok) {
-        why = Reason(c, r);
-        Assemble(layout, t.columns, Results(layout, nullptr), t.out);
+        why = r.text.empty() ? "cannot convert this line" : r.text;
+        t.out.clear();
+        if (split)
+            Assemble(layout, t.columns, Results(layout, nullptr), t.out);
+        else  // the columns are not known: the results' stars alone
+            AppendJoined(Results(layout, nullptr), Joiner(layout), layout.delimiter, t.out);
         return false;
     }
     negative = negative || r.negative;
     Assemble(layout, t.columns, Results(layout, &r), t.out);
     return true;
+}
+
+// A header line passes through; the last that is neither empty nor a comment is the first row.
+void HeaderLine(const Layout& layout, std::string_view line, Scratch& t) {
+    if (!layout.checkColumns || IsEmptyOrComment(line)) return;
+    std::string why;
+    if (SplitColumns(line, layout.delimiter, t.columns, why)) t.firstRow = t.columns.size();
+}
+
+std::string Message(const Command& c, std::size_t number, const Where& where,
+                    const std::string& why) {
+    std::string m = FormatA("fieldkit: %s: line %zu", c.name, number);
+    if (where.column != 0) m += FormatA(", column %zu", where.column);
+    m += ": ";
+    if (where.name != nullptr) m += std::string(where.name) + ": ";
+    return SafeMessage(m + why + "\n");
 }
 
 Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, Streams& io) {
@@ -509,6 +681,7 @@ Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, 
     Scratch t;
     std::string why;
     bool negative = false;
+    bool converting = false;  // a line has been converted, or tried
     for (std::size_t number = 1;; ++number) {
         std::string_view line;
         const LineReader::Got got = reader.Next(line);
@@ -519,19 +692,27 @@ Outcome ConvertLines(const Command& c, const Settings& s, const Layout& layout, 
             return o;
         }
         why.clear();
-        t.columns.clear();
+        Where where;
         if (got == LineReader::Got::kTooLong) {
             // The line is not kept, so a marked one has only its result columns.
             why = "longer than 1 MiB";
             t.out.clear();
-            AppendJoined(Results(layout, nullptr), Joiner(layout), t.out);
-        } else if (PassesThrough(layout, number, line)) {
+            AppendJoined(Results(layout, nullptr), Joiner(layout), layout.delimiter, t.out);
+            converting = true;
+        } else if (number <= layout.header) {
+            HeaderLine(layout, line, t);
+            t.out.assign(line);
+        } else if (IsEmptyOrComment(line)) {
             t.out.assign(line);
         } else {
-            ConvertLine(c, s, layout, line, t, why, negative);
+            const bool first = !converting;
+            converting = true;
+            if (!ConvertLine(c, s, layout, line, t, why, where, negative) && first &&
+                !layout.headerGiven && !HasDigit(line)) {
+                why += FormatA(" (a header? use --header %zu)", number);
+            }
         }
-        const std::string message =
-            why.empty() ? why : FormatA("fieldkit: %s: line %zu: ", c.name, number) + why + "\n";
+        const std::string message = why.empty() ? why : Message(c, number, where, why);
         if (!message.empty() && !layout.keepGoing) {
             io.Error(message);  // after every line before it
             o.status = kExitBadInput;
@@ -564,8 +745,10 @@ bool ConvertsValues(const Command& c) {
 const std::vector<OptionSpec>& FrameOptions() {
     constexpr Range kNone = {0, 0};
     static const std::vector<OptionSpec> options = {
-        {"--fields", "LIST", "the value columns, 1-based, comma-separated (xyz: 2,3,4)", 0, kNone,
-         false, true, "-f"},
+        {"--fields", "LIST",
+         "the columns of the command's values in its order, 1-based, comma-separated (xyz: "
+         "2,3,4)",
+         0, kNone, false, true, "-f"},
         {"--delimiter", "C", "columns separated by the one character C, in and out", 0, kNone,
          false, true, "-d"},
         {"--header", "N", "print the first N lines unchanged", 0, {0, 1e9}, true},
