@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -251,6 +253,46 @@ TEST(Frame, TextOutsideIsCheckedAndMadeSafe) {
               "a\\xFF\\x09\n\\x7F\\x9F\xC2\xA0\\xE2\\x82z");
     EXPECT_EQ(fieldkit::tool::DecodeArgument("45\xB0"), L"45\u00B0");
     EXPECT_EQ(fieldkit::tool::DecodeArgument("45\xC2\xB0"), L"45\u00B0");
+}
+
+// Input that arrives a few bytes at a time: a CR LF, a UTF-16 unit or a line may be split
+// anywhere between two reads, and must give what it gives read whole.
+class Trickle final : public fieldkit::tool::Streams {
+  public:
+    Trickle(std::string input, std::size_t piece) : input_(std::move(input)), piece_(piece) {}
+    long Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min({size, piece_, input_.size() - read_});
+        input_.copy(buffer, n, read_);
+        read_ += n;
+        return static_cast<long>(n);
+    }
+    bool Write(std::string_view text) override {
+        out += text;
+        return true;
+    }
+    bool Flush() override { return true; }
+    void Error(std::string_view line) override { err += line; }
+    std::string out, err;
+
+  private:
+    std::string input_;
+    std::size_t piece_, read_ = 0;
+};
+
+TEST(Frame, LinesSplitAcrossReads) {
+    const std::string mixed = "P \"a b\" 45\r\nQ\r\r\n\xF6 46\rR x 47\n#\xB0\n\xC3\xA9 48";
+    const std::string utf16 = Utf16(u"P 45\r\n\xD83D\xDE00 46\r\n", true);
+    for (const std::string& input : {mixed, utf16}) {
+        const std::vector<std::wstring> args = {L"lat", L"-k", L"-f", L"2", L"-"};
+        fieldkit::tool::MemoryStreams whole(input);
+        fieldkit::tool::Run(args, whole);
+        for (const std::size_t piece : {1, 2, 3, 5}) {
+            Trickle io(input, piece);
+            fieldkit::tool::Run(args, io);
+            EXPECT_EQ(io.out, whole.out) << piece;
+            EXPECT_EQ(io.err, whole.err) << piece;
+        }
+    }
 }
 
 // The program itself: argument bytes in, standard error bytes out.

@@ -2,6 +2,7 @@
 // through a conversion, with value columns picked out and the others passed through, comment and
 // header lines kept, and bad lines stopped at or marked.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -40,10 +41,18 @@ class LineReader {
   private:
     enum class Encoding { kUnknown, kUtf8, kUtf16Le, kUtf16Be };
 
+    // Where a search through the buffer found its first match (npos: none up to `end`), so
+    // that CRs and bytes beyond ASCII are looked for once a block rather than once a line.
+    struct Found {
+        std::size_t from = 0, at = std::string::npos, end = 0;
+    };
+    template <typename Search>
+    std::size_t First(Found& found, std::size_t from, Search search) const;
+    static void Shift(Found& found, std::size_t erased);
+
     void Refill();
     void Append(std::string& into);
     void Transcode();
-    std::size_t LineEnd() const;
 
     Streams& io_;
     Encoding encoding_ = Encoding::kUnknown;
@@ -57,9 +66,53 @@ class LineReader {
     bool failed_ = false;
     bool skipping_ = false;  // within a line that was too long
     bool first_ = true;
+    Found cr_, nonAscii_;
 };
 
-// Reads one block onto the end of `into`.
+template <typename Search>
+std::size_t LineReader::First(Found& found, std::size_t from, Search search) const {
+    const std::size_t size = buffer_.size();
+    if (from >= found.from && from <= std::min(found.at, found.end)) {
+        if (found.at != std::string::npos || found.end == size) return found.at;
+        found.at = search(buffer_.data(), found.end, size);  // only what was read since
+    } else {
+        found.from = from;
+        found.at = search(buffer_.data(), from, size);
+    }
+    found.end = size;
+    return found.at;
+}
+
+// What is known still holds for the rest when the buffer loses its first `erased` bytes.
+void LineReader::Shift(Found& found, std::size_t erased) {
+    if (found.at != std::string::npos && found.at < erased) {
+        found = Found();
+        return;
+    }
+    found.from = std::max(found.from, erased) - erased;
+    found.end = std::max(found.end, erased) - erased;
+    if (found.at != std::string::npos) found.at -= erased;
+}
+
+std::size_t FindCr(const char* data, std::size_t from, std::size_t to) {
+    const void* cr = std::memchr(data + from, '\r', to - from);
+    return cr == nullptr ? std::string::npos
+                         : static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+}
+
+// The first byte from 0x80 up, eight bytes at a time.
+std::size_t FindNonAscii(const char* data, std::size_t from, std::size_t to) {
+    std::size_t i = from;
+    for (std::uint64_t word = 0; to - i >= sizeof word; i += sizeof word) {
+        std::memcpy(&word, data + i, sizeof word);
+        if ((word & 0x8080808080808080ull) != 0) break;
+    }
+    for (; i < to; ++i) {
+        if ((static_cast<unsigned char>(data[i]) & 0x80) != 0) return i;
+    }
+    return std::string::npos;
+}
+
 void LineReader::Append(std::string& into) {
     const std::size_t kept = into.size();
     into.resize(kept + kReadBlock);
@@ -72,6 +125,8 @@ void LineReader::Append(std::string& into) {
 void LineReader::Refill() {
     buffer_.erase(0, start_);
     scanned_ -= start_;
+    Shift(cr_, start_);
+    Shift(nonAscii_, start_);
     start_ = 0;
     if (encoding_ == Encoding::kUtf8) {
         Append(buffer_);
@@ -129,30 +184,22 @@ void LineReader::Transcode() {
     }
 }
 
-// The first CR or LF from scanned_ on, or npos.
-std::size_t LineReader::LineEnd() const {
-    const char* const from = buffer_.data() + scanned_;
-    const std::size_t left = buffer_.size() - scanned_;
-    const void* lf = std::memchr(from, '\n', left);
-    const std::size_t upto =
-        lf == nullptr ? left : static_cast<std::size_t>(static_cast<const char*>(lf) - from);
-    const void* cr = std::memchr(from, '\r', upto);
-    if (cr != nullptr)
-        return scanned_ + static_cast<std::size_t>(static_cast<const char*>(cr) - from);
-    return lf == nullptr ? std::string::npos : scanned_ + upto;
-}
-
 LineReader::Got LineReader::Next(std::string_view& line) {
     for (;;) {
-        std::size_t stop = LineEnd();
+        // The first LF, or a CR before it.
+        const char* const data = buffer_.data();
+        const void* lf = std::memchr(data + scanned_, '\n', buffer_.size() - scanned_);
+        std::size_t stop = lf == nullptr
+                               ? std::string::npos
+                               : static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+        stop = std::min(stop, First(cr_, scanned_, FindCr));
         // A CR at the end of what is there may be the first half of a CR LF.
         const bool open = stop == std::string::npos ||
                           (buffer_[stop] == '\r' && stop + 1 == buffer_.size() && !end_);
         if (open) {
             scanned_ = stop == std::string::npos ? buffer_.size() : stop;
             if (skipping_) {
-                buffer_.erase(0, scanned_);
-                start_ = scanned_ = 0;
+                start_ = scanned_;  // Refill drops what lies before
             } else if (scanned_ - start_ > kMaxLine) {
                 skipping_ = true;
                 first_ = false;
@@ -169,15 +216,21 @@ LineReader::Got LineReader::Next(std::string_view& line) {
         std::size_t next = std::min(stop + 1, buffer_.size());
         if (next < buffer_.size() && buffer_[stop] == '\r' && buffer_[next] == '\n') ++next;
         line = std::string_view(buffer_).substr(start_, stop - start_);
+        // UTF-8 is checked from the first byte beyond ASCII on.
+        const std::size_t ascii = std::min(First(nonAscii_, start_, FindNonAscii), stop) - start_;
         start_ = scanned_ = next;
         if (skipping_) {
             skipping_ = false;
             continue;
         }
-        if (first_ && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.remove_prefix(3);
+        std::size_t check = ascii;
+        if (first_ && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            line.remove_prefix(3);
+            check = 0;
+        }
         first_ = false;
         if (line.size() > kMaxLine) return Got::kTooLong;
-        if (!IsUtf8(line)) {
+        if (check < line.size() && !IsUtf8(line.substr(check))) {
             decoded_ = WideToUtf8(AnsiToWide(line));
             line = decoded_;
         }
@@ -226,35 +279,37 @@ std::size_t QuotedEnd(std::string_view line, std::size_t start) {
     }
 }
 
+// The quoted cell at `start` into `columns`, `end` just past it: false, with the reason, when
+// its quote is not closed or something but the separator follows it.
+bool QuotedCell(std::string_view line, const std::string& delimiter, std::size_t start,
+                std::size_t& end, std::vector<std::string_view>& columns, std::string& why) {
+    end = QuotedEnd(line, start);
+    if (end == std::string_view::npos) {
+        why = FormatA("unterminated quote in column %zu", columns.size() + 1);
+        return false;
+    }
+    const bool separated =
+        end == line.size() ||
+        (delimiter.empty() ? IsBlankOrTab(line[end])
+                           : line.compare(end, delimiter.size(), delimiter) == 0);
+    if (!separated) {
+        why = FormatA("characters after the closing quote in column %zu", columns.size() + 1);
+        return false;
+    }
+    columns.push_back(line.substr(start, end - start));
+    return true;
+}
+
 // Into `columns`, as views on the line; a cell that begins with '"' runs to its closing quote.
-// False, with the reason, when such a cell is not closed or something follows its quote.
+// False, with the reason, when such a cell is broken.
 bool SplitColumns(std::string_view line, const std::string& delimiter,
                   std::vector<std::string_view>& columns, std::string& why) {
     columns.clear();
-    const bool quotes = line.find('"') != std::string_view::npos;
-    // A quoted cell is checked where it ends: at the line's end, or the separator must follow.
-    const auto quoted = [&](std::size_t start, std::size_t& end) {
-        end = QuotedEnd(line, start);
-        if (end == std::string_view::npos) {
-            why = FormatA("unterminated quote in column %zu", columns.size() + 1);
-            return false;
-        }
-        const bool separated =
-            end == line.size() ||
-            (delimiter.empty() ? IsBlankOrTab(line[end])
-                               : line.compare(end, delimiter.size(), delimiter) == 0);
-        if (!separated) {
-            why = FormatA("characters after the closing quote in column %zu", columns.size() + 1);
-            return false;
-        }
-        columns.push_back(line.substr(start, end - start));
-        return true;
-    };
     if (!delimiter.empty()) {
         for (std::size_t start = 0;;) {
             std::size_t at = 0;
-            if (quotes && start < line.size() && line[start] == '"') {
-                if (!quoted(start, at)) return false;
+            if (start < line.size() && line[start] == '"') {
+                if (!QuotedCell(line, delimiter, start, at, columns, why)) return false;
                 if (at == line.size()) return true;
             } else {
                 at = line.find(delimiter, start);
@@ -264,18 +319,24 @@ bool SplitColumns(std::string_view line, const std::string& delimiter,
             start = at + delimiter.size();
         }
     }
-    for (std::size_t i = 0;;) {
-        while (i < line.size() && IsBlankOrTab(line[i]))
-            ++i;
-        if (i == line.size()) return true;
-        const std::size_t start = i;
-        if (quotes && line[i] == '"') {
-            if (!quoted(start, i)) return false;
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    for (const char* p = begin;;) {
+        while (p != end && IsBlankOrTab(*p))
+            ++p;
+        if (p == end) return true;
+        const char* const start = p;
+        if (*p == '"') {
+            std::size_t after = 0;
+            if (!QuotedCell(line, delimiter, static_cast<std::size_t>(p - begin), after, columns,
+                            why))
+                return false;
+            p = begin + after;
             continue;
         }
-        while (i < line.size() && !IsBlankOrTab(line[i]))
-            ++i;
-        columns.push_back(line.substr(start, i - start));
+        while (p != end && !IsBlankOrTab(*p))
+            ++p;
+        columns.emplace_back(start, static_cast<std::size_t>(p - start));
     }
 }
 
@@ -302,18 +363,16 @@ void SetValue(std::string_view utf8, std::wstring& value) {
     if ((bits & 0x80) != 0) value = Utf8ToWide(utf8);
 }
 
-// The value of a cell, without its quotes when it is quoted (SplitColumns checked them).
-void SetCellValue(std::string_view cell, std::string& unquoted, std::wstring& value) {
-    if (cell.empty() || cell[0] != '"') {
-        SetValue(cell, value);
-        return;
-    }
-    unquoted.clear();
+// A quoted cell's text without the quotes, "" as one quote, in `scratch`; any other cell as it
+// is (SplitColumns checked the quotes).
+std::string_view CellText(std::string_view cell, std::string& scratch) {
+    if (cell.empty() || cell[0] != '"') return cell;
+    scratch.clear();
     for (std::size_t i = 1; i + 1 < cell.size(); ++i) {
-        unquoted += cell[i];
+        scratch += cell[i];
         if (cell[i] == '"') ++i;  // the second of ""
     }
-    SetValue(unquoted, value);
+    return scratch;
 }
 
 // Values separated by blanks, or by one comma with blanks around it.
@@ -364,7 +423,6 @@ bool WholeTextValues(const Command& c, const std::wstring& text, Fields& values,
 struct Scratch {
     std::vector<std::string_view> columns;  // views on the line
     Fields values;
-    std::vector<std::size_t> valueColumns;  // the column of each value, from 1; 0 for none
     std::string unquoted;
     std::string out;                   // the output line
     std::size_t firstRow = kNoColumn;  // the first row's number of columns
@@ -375,21 +433,16 @@ struct Scratch {
 bool LineValues(const Command& c, const Layout& layout, std::string_view line, Scratch& t,
                 std::string& why, bool& split) {
     t.columns.clear();
-    t.valueColumns.clear();
     split = true;
     if (!layout.split) {
         // One value is the whole line, several are split at blanks or a comma.
         if (c.Arity() == 1) {
             t.values.resize(1);  // keeps the value's storage from the line before
             SetValue(line, t.values[0]);
-            t.valueColumns.push_back(0);
             return true;
         }
         t.values.clear();
-        if (!WholeTextValues(c, Utf8ToWide(line), t.values, why)) return false;
-        for (std::size_t k = 0; k < t.values.size(); ++k)
-            t.valueColumns.push_back(k + 1);
-        return true;
+        return WholeTextValues(c, Utf8ToWide(line), t.values, why);
     }
     if (!SplitColumns(line, layout.delimiter, t.columns, why)) {
         split = false;
@@ -412,8 +465,7 @@ bool LineValues(const Command& c, const Layout& layout, std::string_view line, S
         }
         t.values.resize(count);
         for (std::size_t k = 0; k < count; ++k) {
-            SetCellValue(t.columns[k], t.unquoted, t.values[k]);
-            t.valueColumns.push_back(k + 1);
+            SetValue(CellText(t.columns[k], t.unquoted), t.values[k]);
         }
         return true;
     }
@@ -424,8 +476,7 @@ bool LineValues(const Command& c, const Layout& layout, std::string_view line, S
             why = FormatA("no column %zu (the line has %zu)", f + 1, count);
             return false;
         }
-        SetCellValue(t.columns[f], t.unquoted, t.values[k]);
-        t.valueColumns.push_back(f + 1);
+        SetValue(CellText(t.columns[f], t.unquoted), t.values[k]);
     }
     return true;
 }
@@ -622,6 +673,12 @@ bool HasDigit(std::string_view line) {
     return std::any_of(line.begin(), line.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
 }
 
+// The column a value came from, from 1: 0 when it is the whole line.
+std::size_t ValueColumn(const Command& c, const Layout& layout, std::size_t value) {
+    if (!layout.fields.empty()) return layout.fields[value] + 1;
+    return layout.split || c.Arity() > 1 ? value + 1 : 0;
+}
+
 // What a message says before its reason: the column and the name of the value it is about.
 struct Where {
     std::size_t column = 0;  // from 1; 0: none
@@ -639,7 +696,7 @@ bool ConvertLine(const Command& c, const Settings& s, const Layout& layout, std:
         // A one-value command's failures are all about its value.
         const std::size_t v = r.value == kWholeRecord && c.Arity() == 1 ? 0 : r.value;
         if (!r.ok && v < c.Arity() && v < t.values.size()) {
-            where.column = t.valueColumns[v];
+            where.column = ValueColumn(c, layout, v);
             where.name = c.values[v];
         }
     } else {
