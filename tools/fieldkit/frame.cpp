@@ -47,7 +47,7 @@ class LineReader {
         std::size_t from = 0, at = std::string::npos, end = 0;
     };
     template <typename Search>
-    std::size_t First(Found& found, std::size_t from, Search search) const;
+    std::size_t First(Found& found, std::size_t from, Search search);
     static void Shift(Found& found, std::size_t erased);
 
     void Refill();
@@ -70,7 +70,7 @@ class LineReader {
 };
 
 template <typename Search>
-std::size_t LineReader::First(Found& found, std::size_t from, Search search) const {
+std::size_t LineReader::First(Found& found, std::size_t from, Search search) {
     const std::size_t size = buffer_.size();
     if (from >= found.from && from <= std::min(found.at, found.end)) {
         if (found.at != std::string::npos || found.end == size) return found.at;
@@ -500,18 +500,21 @@ class Results {
     std::size_t count_;
 };
 
-// A result as a cell: quoted, "" for each quote, when it holds the delimiter.
-void AppendResult(std::string_view result, const std::string& delimiter, std::string& out) {
-    if (delimiter.empty() || result.find(delimiter) == std::string_view::npos) {
-        out += result;
-        return;
-    }
+void AppendQuoted(std::string_view text, std::string& out) {
     out += '"';
-    for (const char ch : result) {
+    for (const char ch : text) {
         out += ch;
         if (ch == '"') out += '"';
     }
     out += '"';
+}
+
+// A result as a cell: quoted, "" for each quote, when it holds the delimiter.
+inline void AppendResult(std::string_view result, const std::string& delimiter, std::string& out) {
+    if (delimiter.empty() || result.find(delimiter) == std::string_view::npos)
+        out += result;
+    else
+        AppendQuoted(result, out);
 }
 
 void AppendJoined(const Results& results, std::string_view joiner, const std::string& delimiter,
