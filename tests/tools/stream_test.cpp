@@ -126,26 +126,26 @@ TEST(StreamedLines, EachLineStandsOnItsOwn) {
          "-12.250000000000000000000000\n5\n  45.5\t\n0.5\n",
          "12°15'00.00000\"S\n05°00'00.00000\"N\n" + n45 + "\n00°30'00.00000\"N\n",
          ""},
-        // Columns passed through are the line's bytes, invalid UTF-8 included.
+        // A line that is not UTF-8 is Windows-1252 as a whole; the next one is UTF-8 again.
         {{L"lat", L"-f", L"2", L"-"},
-         "P\xFF\x31 45.5 é\nP2 45.5\n",
-         "P\xFF\x31 " + n45 + " é\nP2 " + n45 + "\n",
+         "P\xFF\x31 45.5 é\nP2 45.5 é\n",
+         "Pÿ1 " + n45 + " Ã©\nP2 " + n45 + " é\n",
          ""},
         // Blanks the columns are not split at are trimmed from a value all the same.
         {{L"lat", L"-k", L"-d", L";", L"-f", L"2", L"-"},
-         "a;\v45.5\f;b\n45,5°\nc;45.5\n",
-         "a;" + n45 + ";b\n45,5°;*\nc;" + n45 + "\n",
-         "fieldkit: lat: line 2: no column 2 (the line has 1)\n"},
+         "a;\v45.5\f;b\n45,5°\nc;45.5;\n",
+         "a;" + n45 + ";b\n45,5°;*\nc;" + n45 + ";\n",
+         "fieldkit: lat: line 2: 1 column, the first row has 3\n"},
         {{L"lat", L"-k", L"-"},
          "45,5°\n45.5\n\xC3\n",
          "*\n" + n45 + "\n*\n",
-         "fieldkit: lat: line 1: not a number: '45,5°'\n"
-         "fieldkit: lat: line 3: not a number: '\xEF\xBF\xBD'\n"},
+         "fieldkit: lat: line 1: latitude: not a number: '45,5°'\n"
+         "fieldkit: lat: line 3: latitude: not a number: 'Ã'\n"},
         // Five results where the first named column stood, though it is not the first column.
         {{L"blh", L"-k", L"-f", L"3,1,2", L"-"},
          "0 0 6378137 P1\nx 0 6378137 P2\n",
          "0.000000000 0.000000000 0.0000 00°00'00.00000\"N 0°00'00.00000\"E P1\n* * * * * P2\n",
-         "fieldkit: blh: line 2: Y: not a number: 'x'\n"},
+         "fieldkit: blh: line 2, column 1: Y: not a number: 'x'\n"},
         // Values split at the delimiter from the whole line, longer than any short string.
         {{L"xyz", L"-d", L",", L"-"},
          "45.123456000000,-122.654321000000, 123.456000000000\n",

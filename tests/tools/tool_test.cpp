@@ -142,7 +142,7 @@ const Case kBad[] = {
     {{"lat"}, "", "missing value"},
     {{"lat", "-", "5"}, "", "only value"},
     {{"lat", "--bogus", "1"}, "", "unknown option '--bogus'"},
-    {{"lat", "line\nbreak"}, "", "'line?break'"},
+    {{"lat", "line\nbreak"}, "", "'line\\x0Abreak'"},
     {{"nosuch"}, "", "unknown command 'nosuch'"},
     {{}, "", "missing command"},
     {{"bearing", "1", "--north", "--south"}, "", "exclude each other"},
@@ -155,7 +155,9 @@ const Case kBad[] = {
     {{"station", "12+34abc"}, "", "not a station"},
     {{"date", "01.02.2019 10:30"}, "", "not a date"},
     {{"subscription", "1.5"}, "", "not a whole number"},
-    {{"lat", "-"}, "abc\n46\n", "fieldkit: lat: line 1: not a number: 'abc'\n"},
+    {{"lat", "-"},
+     "abc\n46\n",
+     "fieldkit: lat: line 1: latitude: not a number: 'abc' (a header? use --header 1)\n"},
     {{"xyz", "-"}, "1,,2\n", "line 1: empty value"},
     {{"blh", "-"}, "6378137 0\n", "line 1: expected 3 values"},
     {{"lat", "--fields", "1", "45"}, "", "--fields is for standard input ('-') only"},
@@ -206,8 +208,9 @@ const Case kColumns[] = {
      "PT101 4484092.9005 550577.3778 4487525.1856 CP\n"},
     // Runs of blanks and tabs in, one blank out.
     {{"lat", "-f", "2", "-"}, "\tP1 \t 45.5\t\tx  \n", "P1 45°30'00.00000\"N x\n"},
-    // A delimiter both ways, empty columns kept, blanks inside a column kept, no quoting.
-    {{"lat", "-d", ",", "-f", "4", "-"},
+    // A delimiter both ways, empty columns kept, blanks inside a column kept, a quoted cell
+    // passed through as it stands.
+    {{"lat", "-d", ",", "-f", "3", "-"},
      "\"a,b\",,45, c d \n",
      "\"a,b\",,45°00'00.00000\"N, c d \n"},
     {{"lat", "-d\t", "-f2", "-"}, "a b\t-45\t\n", "a b\t45°00'00.00000\"S\t\n"},
@@ -235,16 +238,16 @@ const BadLinesCase kBadLines[] = {
     {{"lat", "-"},
      "45\nabc\n46\n",
      "45°00'00.00000\"N\n",
-     "fieldkit: lat: line 2: not a number: 'abc'\n"},
+     "fieldkit: lat: line 2: latitude: not a number: 'abc'\n"},
     {{"lat", "-k", "-"},
      "45\nabc\n46\n",
      "45°00'00.00000\"N\n*\n46°00'00.00000\"N\n",
-     "fieldkit: lat: line 2: not a number: 'abc'\n"},
+     "fieldkit: lat: line 2: latitude: not a number: 'abc'\n"},
     {{"xyz", "--keep-going", "-f", "2,3,4", "-"},
      "#\nA 0 0 0 B\nC 1 2\nD x 0 0 E\n",
      "#\nA 6378137.0000 0.0000 0.0000 B\nC * * *\nD * * * E\n",
      "fieldkit: xyz: line 3: no column 4 (the line has 3)\n"
-     "fieldkit: xyz: line 4: latitude: not a number: 'x'\n"},
+     "fieldkit: xyz: line 4, column 2: latitude: not a number: 'x'\n"},
     {{"blh", "-k", "-d", ",", "-f", "1,2,3", "-"},
      "1e7,0,0,P\n",
      "*,*,*,*,*,P\n",
@@ -559,9 +562,9 @@ TEST_F(FieldkitTool, DocumentCommandsRefuseWhatTheyCannotRead) {
         {{"xml", "events", dirXml}, "xml: cannot read " + quoted(dirXml)},
         {{"ini", "set", ini, "S", "a=b", "v"}, badKey + "'a=b'"},
         {{"ini", "set", ini, "S", "[k", "v"}, badKey + "'[k'"},
-        {{"ini", "set", ini, "S", "k\rj", "v"}, badKey + "'k?j'"},
+        {{"ini", "set", ini, "S", "k\rj", "v"}, badKey + "'k\\x0Dj'"},
         {{"ini", "set", ini, "S\n", "k", "v"},
-         "ini: a section name may not hold a line break: 'S?'"},
+         "ini: a section name may not hold a line break: 'S\\x0A'"},
     };
     for (const auto& [args, err] : cases) {
         const Process r = Tool(args);

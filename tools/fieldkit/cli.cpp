@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -265,12 +266,94 @@ bool OnlyBlanksFrom(const std::wstring& text, std::size_t from) {
     return true;
 }
 
-std::string Quote(const std::wstring& text) {
-    std::wstring shown = text.substr(0, kQuoteLimit);
-    for (wchar_t& ch : shown) {
-        if (ch < 0x20 || ch == 0x7F) ch = L'?';
+namespace {
+
+// The length of the UTF-8 sequence at `p` (1 for ASCII), or 0 when it is not a valid one.
+std::size_t SequenceAt(const unsigned char* p, std::size_t left) {
+    const unsigned lead = p[0];
+    if (lead < 0x80) return 1;
+    // The second byte's range narrows where overlong forms, surrogates and values beyond
+    // U+10FFFF would begin.
+    std::size_t n = 0;
+    unsigned lo = 0x80, hi = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        n = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        n = 3;
+        lo = lead == 0xE0 ? 0xA0 : 0x80;
+        hi = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        n = 4;
+        lo = lead == 0xF0 ? 0x90 : 0x80;
+        hi = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
     }
-    return "'" + Utf8(shown) + (text.size() > kQuoteLimit ? "...'" : "'");
+    if (left < n || p[1] < lo || p[1] > hi) return 0;
+    for (std::size_t i = 2; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    }
+    return n;
+}
+
+// `text` with the control characters (the line feed too unless `lines`) and the bytes outside
+// valid UTF-8 as \xHH.
+std::string Printable(std::string_view text, bool lines) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::string out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < size;) {
+        const unsigned b = p[i];
+        const std::size_t n = SequenceAt(p + i, size - i);
+        const bool control = (b < 0x20 && !(lines && b == '\n')) || b == 0x7F ||
+                             (b == 0xC2 && n == 2 && p[i + 1] < 0xA0);
+        if (n == 0 || control) {
+            // A C1 control by its code point, which is its second byte.
+            out += FormatA("\\x%02X", static_cast<unsigned>(n == 2 ? p[i + 1] : b));
+            i += n == 0 ? 1 : n;
+        } else {
+            out.append(text.data() + i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string Quote(const std::wstring& text) {
+    const std::string shown = Printable(Utf8(text.substr(0, kQuoteLimit)), false);
+    return "'" + shown + (text.size() > kQuoteLimit ? "...'" : "'");
+}
+
+bool IsUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    for (std::size_t i = 0; i < size;) {
+        // Eight ASCII bytes at a time: most lines are nothing else.
+        std::uint64_t word = 0;
+        while (size - i >= sizeof word) {
+            std::memcpy(&word, p + i, sizeof word);
+            if ((word & 0x8080808080808080ull) != 0) break;
+            i += sizeof word;
+        }
+        if (i == size) break;
+        const std::size_t n = SequenceAt(p + i, size - i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::wstring DecodeArgument(std::string_view bytes) {
+    return IsUtf8(bytes) ? fieldkit::Utf8ToWide(bytes) : fieldkit::AnsiToWide(bytes);
+}
+
+std::string SafeMessage(std::string_view text) {
+    const bool plain = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; });
+    return plain ? std::string(text) : Printable(text, true);
 }
 
 std::string Fixed(double value, int decimals) {
@@ -384,7 +467,9 @@ bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& 
     return true;
 }
 
-Outcome Run(const std::vector<std::wstring>& args, Streams& io) {
+namespace {
+
+Outcome RunCommand(const std::vector<std::wstring>& args, Streams& io) {
     Outcome o;
     if (args.empty()) return Failure("", "missing command (see 'fieldkit --help')");
     if (RunBuiltin(args, o)) return o;
@@ -392,6 +477,14 @@ Outcome Run(const std::vector<std::wstring>& args, Streams& io) {
     if (c == nullptr)
         return Failure("", "unknown command " + Quote(args[0]) + " (see 'fieldkit --help')");
     return RunConversion(*c, args, io);
+}
+
+}  // namespace
+
+Outcome Run(const std::vector<std::wstring>& args, Streams& io) {
+    Outcome o = RunCommand(args, io);
+    o.err = SafeMessage(o.err);
+    return o;
 }
 
 const std::vector<OptionSpec>& CommonOptions(const Command& c) {

@@ -226,8 +226,19 @@ bool OnlyBlanksFrom(const std::wstring& text, std::size_t from);
 // A bad input or usage: status 2 and "fieldkit: <where><why>" as the one line on stderr.
 Outcome Failure(const std::string& where, const std::string& why);
 
-// The text in quotes for a message, shortened and with control characters shown as '?'.
+// The text in quotes for a message, shortened, and with control characters shown as \xHH.
 std::string Quote(const std::wstring& text);
+
+// ---- Text from outside ------------------------------------------------------------------------
+
+// True when `bytes` are valid UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
+bool IsUtf8(std::string_view bytes);
+// A command-line argument: UTF-8 when it is valid UTF-8, else Windows-1252 (what a Windows
+// terminal sends).
+std::wstring DecodeArgument(std::string_view bytes);
+// Text safe to show on a terminal: every control character but the line feed (C0, DEL, the C1
+// range U+0080 to U+009F, by its code point) and every byte outside valid UTF-8 as \xHH.
+std::string SafeMessage(std::string_view text);
 
 // "%.*f" without a minus sign on a value that prints as zero.
 std::string Fixed(double value, int decimals);

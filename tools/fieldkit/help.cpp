@@ -82,22 +82,51 @@ std::vector<std::string> Notes() {
         "value must be a plain decimal number as a whole ('12abc', '0x10' and 'inf' are "
         "refused; an exponent as in 1e-5 is allowed). Options begin with '--', short ones with "
         "'-' and a letter; a '-' followed by a digit or '.' is always a value, so -33.8568 is "
-        "read as a value. Text is UTF-8.",
+        "read as a value.",
+        "Text: standard input is UTF-8 (a byte-order mark at its start is skipped), or UTF-16 "
+        "when it begins with a UTF-16 byte-order mark (little or big endian). A line that is not "
+        "valid UTF-8 is read as Windows-1252, the whole line, so the columns passed through come "
+        "out as UTF-8 too; so is an argument that is not valid UTF-8 (a degree sign typed in a "
+        "Windows-1252 terminal is a degree sign). Output is always UTF-8 with LF line ends; a "
+        "line may end in LF, CR LF or CR.",
         "Standard input ('-') is converted line by line as it arrives, each result printed as "
         "soon as it is made. A line holds the command's values (several values separated by "
-        "blanks, tabs or a comma), unless --fields picks columns of it. Empty lines and lines "
-        "beginning with '#' are printed unchanged; --header N passes the first N lines through.",
-        "With --fields, the results replace the value columns in place and every other column "
-        "is printed as it stands; a command that prints more columns than it reads (blh) "
-        "prints them all where the first value column stood. Columns are separated by runs of "
-        "blanks and tabs and joined by one blank, or by the --delimiter character both ways "
-        "(no quoting: the character always separates).",
+        "blanks, tabs or a comma), unless --fields or --delimiter splits it into columns. Empty "
+        "lines and comments (lines whose first character other than blanks and tabs is '#') are "
+        "printed unchanged; --header N passes the first N lines through.",
+        "--fields lists the columns that hold the command's values, in the order the command "
+        "reads them: 'xyz -f 2,1,3' reads the latitude from column 2, the longitude from column "
+        "1 and the height from column 3. The results fill the value columns in ascending column "
+        "order, so that one prints X in column 1, Y in column 2 and Z in column 3; every other "
+        "column is printed as it stands. A command that prints more columns than it reads (blh) "
+        "prints them all where the leftmost value column stood. With --delimiter and without "
+        "--fields, the columns are the values in order.",
+        "Columns are separated by runs of blanks and tabs and joined by one blank, or by the "
+        "--delimiter character both ways. A cell whose first character is a double quote is "
+        "quoted as in CSV: it runs to the closing quote, '\"\"' inside stands for one quote, and "
+        "the delimiter and blanks may appear inside. A value is read without the quotes; any "
+        "other quoted cell is printed exactly as it was. A quote that is not closed, or "
+        "characters after the closing quote before the next delimiter, make the line bad. A text "
+        "that only ends with a quote (seconds: 45°30'15.5\") is not quoted. A result "
+        "that holds the delimiter is written quoted, each quote in it doubled.",
+        "With --delimiter, or --header and --fields, every line must have as many columns as "
+        "the first row: the last of the --header lines that is neither empty nor a comment, "
+        "else the first line converted. A line with another number is bad ('line 5: 5 columns, "
+        "the first row has 4'), which catches a decimal comma in a CSV file.",
         "Bad lines: the conversion stops at the first one; every line before it has been "
-        "printed, and 'fieldkit: COMMAND: line N: why' goes to standard error. With "
-        "--keep-going a bad line is printed with '*' for each result column, every bad line "
-        "is reported so, and the conversion goes on to the end. A line over 1 MiB is bad. "
+        "printed, and 'fieldkit: COMMAND: line L, column C: NAME: why' goes to standard error. "
+        "', column C' (from 1) appears when the failure is about one value that came from a "
+        "column of the line (picked by --fields, or split at the delimiter, blanks or a comma), "
+        "and 'NAME: ' names that value (latitude, say) whenever the failure is about one value; "
+        "a failure about the line as a whole (a missing column, another number of columns, a "
+        "line over 1 MiB) is 'line L: why'. When no --header is given and the first line "
+        "converted is bad and holds no digit, the message ends with ' (a header? use --header "
+        "L)'. With --keep-going a bad line is printed with '*' for each result column, every "
+        "bad line is reported so, and the conversion goes on to the end.",
         "Values given as arguments are all converted before anything is printed: a bad one "
-        "leaves standard output empty."};
+        "leaves standard output empty, and 'fieldkit: COMMAND: why' (with the value's name "
+        "when the command reads several) goes to standard error. In every message, control "
+        "characters and bytes that are not UTF-8 are shown as \\xHH."};
 }
 
 const Command* FindAny(const std::wstring& name) {

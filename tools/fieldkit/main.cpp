@@ -12,11 +12,17 @@
 #include "cli.h"
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/platform/host.h"
-#include "fieldkit/text/codepage.h"
 
 namespace {
 
 constexpr std::size_t kOutputBlock = std::size_t{64} << 10;
+
+// Everything the tool writes to standard error goes through here, made safe for a terminal
+// whatever text from the input it shows.
+void WriteError(std::string_view text) {
+    const std::string safe = fieldkit::tool::SafeMessage(text);
+    std::fwrite(safe.data(), 1, safe.size(), stderr);
+}
 
 // The process's standard streams. Output is kept back until a block is full or the tool would
 // wait for input, so bulk conversion writes large blocks while a program that feeds one line at
@@ -62,7 +68,7 @@ class ProcessStreams final : public fieldkit::tool::Streams {
 
     void Error(std::string_view line) override {
         Flush();
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        WriteError(line);
     }
 
     bool Failed() const { return failed_; }
@@ -95,16 +101,13 @@ bool OpenLog(const std::string& file) {
 int Main(int argc, char** argv) {
     std::vector<std::wstring> args;
     for (int i = 1; i < argc; ++i)
-        args.push_back(fieldkit::Utf8ToWide(argv[i]));
+        args.push_back(fieldkit::tool::DecodeArgument(argv[i]));
     // The library's application log (the angle readers trace into it) is written only when
     // asked for: a command-line tool must not leave a log file beside itself.
     fieldkit::host::SetApplicationLog(false);
     if (args.size() >= 2 && args[0] == L"--log") {
         if (!OpenLog(argv[2])) {
-            std::fputs(("fieldkit: --log: cannot open " +
-                        fieldkit::tool::Quote(fieldkit::Utf8ToWide(argv[2])) + "\n")
-                           .c_str(),
-                       stderr);
+            WriteError("fieldkit: --log: cannot open " + fieldkit::tool::Quote(args[1]) + "\n");
             return fieldkit::tool::kExitBadInput;
         }
         args.erase(args.begin(), args.begin() + 2);
@@ -116,7 +119,7 @@ int Main(int argc, char** argv) {
     io.Flush();
     if (!o.err.empty()) io.Error(o.err);
     if (io.Failed()) {
-        std::fputs("fieldkit: cannot write to standard output\n", stderr);
+        WriteError("fieldkit: cannot write to standard output\n");
         return fieldkit::tool::kExitCannotWrite;
     }
     return o.status;
@@ -128,7 +131,16 @@ int main(int argc, char** argv) {
     try {
         return Main(argc, argv);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "fieldkit: %s\n", e.what());
+        // Byte by byte, as nothing may be allocated here: anything but printable ASCII as \xHH.
+        std::fputs("fieldkit: ", stderr);
+        for (const char* p = e.what(); *p != '\0'; ++p) {
+            const auto b = static_cast<unsigned char>(*p);
+            if (b >= 0x20 && b < 0x7F)
+                std::fputc(b, stderr);
+            else
+                std::fprintf(stderr, "\\x%02X", static_cast<unsigned>(b));
+        }
+        std::fputc('\n', stderr);
     } catch (...) {
         std::fputs("fieldkit: unexpected failure\n", stderr);
     }

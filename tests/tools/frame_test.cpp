@@ -1,0 +1,339 @@
+// The conversion frame on standard input: which column gets which result, quoted cells, the
+// column count, comments, encodings and what the messages say; in memory through Run(), and
+// through the program where the process itself matters (argument bytes, standard error bytes).
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fieldkit/text/codepage.h"
+#include "tools/fieldkit/cli.h"
+
+namespace {
+
+struct Ran {
+    int status;
+    std::string out, err;
+};
+
+Ran Convert(const std::vector<std::string>& args, const std::string& input) {
+    std::vector<std::wstring> wide;
+    for (const std::string& a : args)
+        wide.push_back(fieldkit::Utf8ToWide(a));
+    fieldkit::tool::MemoryStreams io(input);
+    const fieldkit::tool::Outcome o = fieldkit::tool::Run(wide, io);
+    return {o.status, io.out + o.out, io.err + o.err};
+}
+
+struct Case {
+    std::vector<std::string> args;
+    std::string input, out, err;
+};
+
+void ExpectAll(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.input));
+        const Ran r = Convert(c.args, c.input);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 2);
+    }
+}
+
+const std::string kXyz = "4484092.9005 550577.3778 4487525.1856";  // 45 7 250
+const std::string kN45 = "45°00'00.00000\"N";
+
+// -f names the column of each value in the command's order; the results fill the value
+// columns from the left whatever that order.
+TEST(Frame, ResultsFillValueColumnsLeftToRight) {
+    std::vector<int> columns = {2, 3, 4};
+    do {
+        std::string line[5] = {"P", "", "", "", "Q"};
+        const char* values[3] = {"45", "7", "250"};
+        for (int k = 0; k < 3; ++k)
+            line[columns[k] - 1] = values[k];
+        const std::string list = std::to_string(columns[0]) + "," + std::to_string(columns[1]) +
+                                 "," + std::to_string(columns[2]);
+        SCOPED_TRACE(list);
+        const Ran r = Convert({"xyz", "-f", list, "-"}, line[0] + " " + line[1] + " " + line[2] +
+                                                            " " + line[3] + " " + line[4] + "\n");
+        EXPECT_EQ(r.out, "P " + kXyz + " Q\n");
+        EXPECT_EQ(r.err, "");
+    } while (std::next_permutation(columns.begin(), columns.end()));
+    ExpectAll({
+        {{"xyz", "-f", "2,1,3", "-"}, "7 45 250\n", kXyz + "\n", ""},
+        // Five results for three values: where the leftmost value column (Y's) stood.
+        {{"blh", "-f", "4,2,5", "-"},
+         "P 0 M 6378137 0\n",
+         "P 0.000000000 0.000000000 0.0000 00°00'00.00000\"N 0°00'00.00000\"E M\n",
+         ""},
+        {{"blh", "-k", "-f", "4,2,5", "-"},
+         "P x M 6378137 0\n",
+         "P * * * * * M\n",
+         "fieldkit: blh: line 1, column 2: Y: not a number: 'x'\n"},
+    });
+}
+
+TEST(Frame, QuotedCells) {
+    ExpectAll({
+        // Passed through exactly; a value read without its quotes, "" as one quote.
+        {{"lat", "-d", ",", "-f", "3", "-"},
+         "\"a,\"\"b\"\"\",\"\",\"45\"\n",
+         "\"a,\"\"b\"\"\",\"\"," + kN45 + "\n",
+         ""},
+        {{"parse-lat", "--strict", "-d", ",", "-f", "2", "-"},
+         "P,\"45°30'15.5\"\"S\",Q\n",
+         "P,-45.504305556,Q\n",
+         ""},
+        // The delimiter and blanks inside a value; blank-separated columns quote too.
+        {{"parse-lat", "-d", ",", "-f", "2", "-"}, "P,\"45,30\"\n", "P,45.500000000\n", ""},
+        {{"parse-lat", "-f", "2", "-"},
+         "\"P 1\"  \"45 30 S\"\t\"x\"\n",
+         "\"P 1\" -45.500000000 \"x\"\n",
+         ""},
+        // A text that only ends with a quote is not quoted.
+        {{"parse-lat", "-d", ",", "-f", "2", "-"}, "P,45°30'15.5\",Q\n", "P,45.504305556,Q\n", ""},
+        // A result holding the delimiter is written quoted.
+        {{"lat", "-d", "'", "-f", "2", "-"}, "P'45'Q\n", "P'\"45°00'00.00000\"\"N\"'Q\n", ""},
+        {{"lat", "-k", "-d", ",", "-f", "2", "-"},
+         "P,\"45,Q\nP,\"45\"x,Q\nP,45\" ,Q\n",
+         "*\n*\nP,*,Q\n",
+         "fieldkit: lat: line 1: unterminated quote in column 2\n"
+         "fieldkit: lat: line 2: characters after the closing quote in column 2\n"
+         "fieldkit: lat: line 3, column 2: latitude: not a number: '45\"'\n"},
+        {{"lat", "-f", "2", "-"},
+         "P \"45\"\"\n",
+         "",
+         "fieldkit: lat: line 1: unterminated quote in column 2\n"},
+    });
+    EXPECT_EQ(Convert({"lat", "-d", "\"", "-"}, "45\n").err,
+              "fieldkit: lat: --delimiter: not '\"', which quotes cells\n");
+}
+
+// With -d, or --header and -f, every data line has the first row's number of columns.
+TEST(Frame, RowsWithAnotherNumberOfColumns) {
+    ExpectAll({
+        {{"lat", "-k", "-d", ",", "-f", "2", "-"},
+         "a,45,b\n# x,y\n\nc,45,5,d\ne,45,f\n",
+         "a," + kN45 + ",b\n# x,y\n\nc,*,5,d\ne," + kN45 + ",f\n",
+         "fieldkit: lat: line 4: 4 columns, the first row has 3\n"},
+        // The first row is the header's last line that is neither empty nor a comment.
+        {{"lat", "-k", "--header", "4", "-f", "2", "-"},
+         "Survey 12\nID Lat Code\n# c\n\nP 45 CP\nQ 45\n",
+         "Survey 12\nID Lat Code\n# c\n\nP " + kN45 + " CP\nQ *\n",
+         "fieldkit: lat: line 6: 2 columns, the first row has 3\n"},
+        {{"lat", "-d", ";", "-"},
+         "45\n45;5\n",
+         kN45 + "\n",
+         "fieldkit: lat: line 2: 2 columns, the first row has 1\n"},
+        // Neither option: lines may differ.
+        {{"lat", "-f", "2", "-"}, "P 45\nQ 45 x y\n", "P " + kN45 + "\nQ " + kN45 + " x y\n", ""},
+    });
+}
+
+TEST(Frame, CommentsAndTheHeaderHint) {
+    const std::string hint = " (a header? use --header 1)\n";
+    ExpectAll({
+        {{"lat", "-"}, "  # 1\n\t#\n \t\n45\n", "  # 1\n\t#\n \t\n" + kN45 + "\n", ""},
+        {{"lat", "-"}, "x # 45\n", "", "fieldkit: lat: line 1: latitude: not a number: 'x # 45'\n"},
+        {{"xyz", "-f", "2,3,4", "-"},
+         "ID Lat Lon H\n",
+         "",
+         "fieldkit: xyz: line 1, column 2: latitude: not a number: 'Lat'" + hint},
+        {{"xyz", "-d", ",", "-f", "2,3,4", "-"},
+         "ID,Code\n",
+         "",
+         "fieldkit: xyz: line 1: no column 3 (the line has 2)" + hint},
+        {{"lat", "-"},
+         "# c\nLat\n",
+         "# c\n",
+         "fieldkit: lat: line 2: latitude: not a number: 'Lat' (a header? use --header 2)\n"},
+        // Not when --header is given, the line holds a digit, or it is not the first.
+        {{"lat", "--header", "0", "-"},
+         "Lat\n",
+         "",
+         "fieldkit: lat: line 1: latitude: not a number: 'Lat'\n"},
+        {{"lat", "-"}, "Lat1\n", "", "fieldkit: lat: line 1: latitude: not a number: 'Lat1'\n"},
+        {{"lat", "-"},
+         "45\nLat\n",
+         kN45 + "\n",
+         "fieldkit: lat: line 2: latitude: not a number: 'Lat'\n"},
+    });
+}
+
+// UTF-16 with a byte-order mark, either order, with a surrogate pair, a lone surrogate and an
+// odd last byte.
+std::string Utf16(const std::u16string& text, bool little) {
+    std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : text) {
+        const char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+        bytes += little ? std::string{lo, hi} : std::string{hi, lo};
+    }
+    return bytes;
+}
+
+TEST(Frame, InputEncodingsComeOutAsUtf8) {
+    const std::u16string text = u"[Höhe] 45°30'S\r\n\xD83D\xDE00 45S \xDC00\r\n";
+    const std::string out = "[Höhe] -45.500000000\n\xF0\x9F\x98\x80 -45.000000000 \xEF\xBF\xBD\n";
+    ExpectAll({
+        {{"parse-lat", "-f", "2", "-"}, Utf16(text, true), out, ""},
+        {{"parse-lat", "-f", "2", "-"}, Utf16(text, false), out, ""},
+        {{"parse-lat", "-k", "-f", "2", "-"},
+         Utf16(u"P 1\n", true) + "\x34",
+         "P 1.000000000\n\xEF\xBF\xBD *\n",
+         "fieldkit: parse-lat: line 2: no column 2 (the line has 1)\n"},
+        // Windows-1252 for a line that is not UTF-8, the whole line; the next may be UTF-8.
+        {{"parse-lat", "-f", "2", "-"},
+         "[H\xF6he] 45\xB0\x33\x30'S\n[Höhe] 45°30'S\n",
+         "[Höhe] -45.500000000\n[Höhe] -45.500000000\n",
+         ""},
+        // The UTF-8 byte-order mark is skipped; CR LF and a lone CR end lines.
+        {{"lat", "-"},
+         "\xEF\xBB\xBF\x34\x35\r45\r\n\r45",
+         kN45 + "\n" + kN45 + "\n\n" + kN45 + "\n",
+         ""},
+    });
+}
+
+TEST(Frame, MessagesSayLineColumnAndValue) {
+    ExpectAll({
+        {{"parse-lat", "--strict", "-f", "2", "-"},
+         "P1 45N\n# c\n\nP4 N/A\n",
+         "P1 45.000000000\n# c\n\n",
+         "fieldkit: parse-lat: line 4, column 2: latitude: no digit: 'N/A'\n"},
+        {{"xyz", "-"},
+         "45 7 x\n",
+         "",
+         "fieldkit: xyz: line 1, column 3: height: not a number: 'x'\n"},
+        {{"xyz", "-d", ";", "-"},
+         "45;x;250\n",
+         "",
+         "fieldkit: xyz: line 1, column 2: longitude: not a number: 'x'\n"},
+        {{"lat", "-d", ";", "-"},
+         "91\n",
+         "",
+         "fieldkit: lat: line 1, column 1: latitude: out of range (-90 to 90): '91'\n"},
+        {{"blh", "-"},
+         "1e7 0 0\n",
+         "",
+         "fieldkit: blh: line 1: no position for this point (more than about 7071 km from the "
+         "centre?)\n"},
+        // Arguments as before: the name only where the command reads several values.
+        {{"lat", "x"}, "", "", "fieldkit: lat: not a number: 'x'\n"},
+        {{"xyz", "45", "x", "250"}, "", "", "fieldkit: xyz: longitude: not a number: 'x'\n"},
+        // Control characters and a code point the code page leaves unassigned, as \xHH.
+        {{"lat", "-k", "-"},
+         "\xC2\x9B\x31\n\x1B[2J\n\x81\n",
+         "*\n*\n*\n",
+         "fieldkit: lat: line 1: latitude: not a number: '\\x9B1'\n"
+         "fieldkit: lat: line 2: latitude: not a number: '\\x1B[2J'\n"
+         "fieldkit: lat: line 3: latitude: not a number: '\\x81'\n"},
+    });
+}
+
+TEST(Frame, TextOutsideIsCheckedAndMadeSafe) {
+    using fieldkit::tool::IsUtf8;
+    for (const char* good :
+         {"", "abc", "\xC2\x80", "\xEF\xBF\xBD", "\xF4\x8F\xBF\xBF", "12345678\xE2\x82\xAC"}) {
+        EXPECT_TRUE(IsUtf8(good)) << testing::PrintToString(std::string(good));
+    }
+    for (const char* bad : {"\x80", "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80",
+                            "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE2\x82", "1234567\xFF"}) {
+        EXPECT_FALSE(IsUtf8(bad)) << testing::PrintToString(std::string(bad));
+    }
+    EXPECT_EQ(fieldkit::tool::SafeMessage("a\xFF\t\n\x7F\xC2\x9F\xC2\xA0\xE2\x82z"),
+              "a\\xFF\\x09\n\\x7F\\x9F\xC2\xA0\\xE2\\x82z");
+    EXPECT_EQ(fieldkit::tool::DecodeArgument("45\xB0"), L"45\u00B0");
+    EXPECT_EQ(fieldkit::tool::DecodeArgument("45\xC2\xB0"), L"45\u00B0");
+}
+
+// Input that arrives a few bytes at a time: a CR LF, a UTF-16 unit or a line may be split
+// anywhere between two reads, and must give what it gives read whole.
+class Trickle final : public fieldkit::tool::Streams {
+  public:
+    Trickle(std::string input, std::size_t piece) : input_(std::move(input)), piece_(piece) {}
+    long Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min({size, piece_, input_.size() - read_});
+        input_.copy(buffer, n, read_);
+        read_ += n;
+        return static_cast<long>(n);
+    }
+    bool Write(std::string_view text) override {
+        out += text;
+        return true;
+    }
+    bool Flush() override { return true; }
+    void Error(std::string_view line) override { err += line; }
+    std::string out, err;
+
+  private:
+    std::string input_;
+    std::size_t piece_, read_ = 0;
+};
+
+TEST(Frame, LinesSplitAcrossReads) {
+    const std::string mixed = "P \"a b\" 45\r\nQ\r\r\n\xF6 46\rR x 47\n#\xB0\n\xC3\xA9 48";
+    const std::string utf16 = Utf16(u"P 45\r\n\xD83D\xDE00 46\r\n", true);
+    for (const std::string& input : {mixed, utf16}) {
+        const std::vector<std::wstring> args = {L"lat", L"-k", L"-f", L"2", L"-"};
+        fieldkit::tool::MemoryStreams whole(input);
+        fieldkit::tool::Run(args, whole);
+        for (const std::size_t piece : {1, 2, 3, 5}) {
+            Trickle io(input, piece);
+            fieldkit::tool::Run(args, io);
+            EXPECT_EQ(io.out, whole.out) << piece;
+            EXPECT_EQ(io.err, whole.err) << piece;
+        }
+    }
+}
+
+// The program itself: argument bytes in, standard error bytes out.
+Ran Program(const std::vector<std::string>& args, const std::string& input) {
+    std::vector<char*> argv{const_cast<char*>(FIELDKIT_TOOL_PATH)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    FILE* files[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
+    Ran r{-1, "", ""};
+    if (!files[0] || !files[1] || !files[2]) return r;
+    std::fwrite(input.data(), 1, input.size(), files[0]);
+    std::rewind(files[0]);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (int i = 0; i < 3; ++i)
+            dup2(fileno(files[i]), i);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        r.status = WEXITSTATUS(status);
+    std::string* texts[3] = {nullptr, &r.out, &r.err};
+    for (int i = 0; i < 3; ++i) {
+        std::rewind(files[i]);
+        for (int c; texts[i] != nullptr && (c = std::fgetc(files[i])) != EOF;)
+            *texts[i] += static_cast<char>(c);
+        std::fclose(files[i]);
+    }
+    return r;
+}
+
+TEST(FrameProgram, DecodesArgumentsAndKeepsStandardErrorSafe) {
+    const Ran typed = Program({"parse-lat", "45\xB0\x33\x30'S"}, "");
+    EXPECT_EQ(typed.out, "-45.500000000\n");
+    EXPECT_EQ(Program({"lat", "\xFF"}, "").err, "fieldkit: lat: not a number: '\xC3\xBF'\n");
+    const Ran line = Program({"lat", "-f", "2", "-"}, "P \xC2\x9B\x1B]0;x\x07\n");
+    EXPECT_EQ(line.status, 2);
+    EXPECT_EQ(line.err,
+              "fieldkit: lat: line 1, column 2: latitude: not a number: '\\x9B\\x1B]0;x\\x07'\n");
+}
+
+}  // namespace
