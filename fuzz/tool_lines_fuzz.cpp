@@ -1,7 +1,8 @@
 // Streams arbitrary bytes through the tool's line-by-line conversion, with the command and the
 // frame's options chosen by the first five bytes:
 //
-//   0  the command (and --strict or --plain where it has them)
+//   0  the command, and its reading mode (checked, --lenient, --strict) or another option of
+//      its own
 //   1  bit 0 --keep-going, bit 1 --header, bit 2 --delimiter, bit 3 --fields
 //   2  the delimiter character (U+0000 to U+00FF)
 //   3  the header lines, 0 to 3
@@ -10,17 +11,24 @@
 // and checks what comes out: status 0 with nothing on standard error, or 2 with lines that
 // each begin "fieldkit: COMMAND: " and give a reason; standard error valid UTF-8 without a
 // control character but the line feeds; standard output valid UTF-8 without a CR, one line
-// for each line in (all of them when the run went to the end).
+// for each line in (all of them when the run went to the end). Each line is also read as an
+// angle, latitude and longitude, a height and a station in every mode: a refusal always has a
+// reason, a value is finite, a text that strict mode takes reads to the same double in checked
+// mode, and the reasons check-dms gives follow the library's own check.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fieldkit/angles/angle_parse.h"
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/text/codepage.h"
 #include "fuzz/fuzz_support.h"
 #include "tools/fieldkit/cli.h"
+#include "tools/fieldkit/reading.h"
 
 namespace {
 
@@ -28,13 +36,14 @@ struct Choice {
     const char* name;
     std::size_t arity;
     const char* flag;  // an option of its own, taken every other time; nullptr for none
+    bool reads;        // reads typed text: checked, --lenient or --strict in turn
 };
 
 const Choice kCommands[] = {
-    {"lat", 1, "--tenths"},         {"xyz", 3, nullptr},
-    {"blh", 3, "--plain"},          {"parse-lat", 1, "--strict"},
-    {"parse-angle", 1, "--strict"}, {"height", 1, "--metres"},
-    {"station", 1, nullptr},
+    {"lat", 1, "--tenths", false},     {"xyz", 3, nullptr, false},
+    {"blh", 3, "--plain", false},      {"parse-lat", 1, nullptr, true},
+    {"parse-angle", 1, nullptr, true}, {"parse-lon", 1, nullptr, true},
+    {"height", 1, "--metres", true},   {"station", 1, nullptr, true},
 };
 constexpr std::size_t kChoices = sizeof kCommands / sizeof kCommands[0];
 
@@ -74,6 +83,38 @@ std::size_t Count(const std::string& text, char c) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
 }
 
+bool Same(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The readers of typed text, on one line in every mode.
+void CheckReadings(const std::wstring& text) {
+    using fieldkit::tool::Mode;
+    using fieldkit::tool::Reading;
+    for (const auto axis : {fieldkit::tool::Axis::kAngle, fieldkit::tool::Axis::kNorthSouth,
+                            fieldkit::tool::Axis::kEastWest}) {
+        const Reading lenient = ReadAngle(text, axis, Mode::kLenient);
+        const Reading checked = ReadAngle(text, axis, Mode::kChecked);
+        const Reading strict = ReadAngle(text, axis, Mode::kStrict);
+        FUZZ_CHECK(lenient.ok);
+        for (const Reading* r : {&checked, &strict})
+            FUZZ_CHECK(r->ok ? std::isfinite(r->value) && r->why.empty() : !r->why.empty());
+        if (strict.ok) FUZZ_CHECK(checked.ok && Same(strict.value, checked.value));
+    }
+    // Heights and stations read alike in checked and strict mode.
+    const Reading height = ReadHeight(text, Mode::kChecked);
+    const Reading strictHeight = ReadHeight(text, Mode::kStrict);
+    FUZZ_CHECK(height.ok == strictHeight.ok && height.why == strictHeight.why &&
+               Same(height.value, strictHeight.value));
+    FUZZ_CHECK(height.ok ? std::isfinite(height.value) : !height.why.empty());
+    const Reading station = ReadStation(text, 100, Mode::kChecked);
+    FUZZ_CHECK(station.ok ? std::isfinite(station.value) : !station.why.empty());
+    for (const wchar_t* maximum : {L"90", L"360"}) {
+        FUZZ_CHECK(fieldkit::tool::DmsCheckProblem(text, maximum, true).empty() ==
+                   CheckValidDMSVal(CString(text.c_str()), CString(maximum), true));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -88,6 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::wstring> args = {fieldkit::Utf8ToWide(c.name)};
     if (c.flag != nullptr && (data[0] / kChoices) % 2 == 1)
         args.push_back(fieldkit::Utf8ToWide(c.flag));
+    if (c.reads && (data[0] / kChoices) % 3 > 0)
+        args.push_back((data[0] / kChoices) % 3 == 1 ? L"--lenient" : L"--strict");
     const bool keepGoing = (flags & 1) != 0;
     if (keepGoing) args.push_back(L"-k");
     if ((flags & 2) != 0) args.insert(args.end(), {L"--header", std::to_wstring(data[3] % 4)});
@@ -105,6 +148,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     args.push_back(L"-");
     const std::string input = fuzz::Bytes(data + 5, size - 5);
+
+    // The readers on each line, as UTF-8 or else Windows-1252, as the frame decodes it.
+    for (std::size_t start = 0; start < input.size();) {
+        std::size_t end = input.find('\n', start);
+        if (end == std::string::npos) end = input.size();
+        const std::string line = input.substr(start, end - start);
+        CheckReadings(IsUtf8(line) ? fieldkit::Utf8ToWide(line) : fieldkit::AnsiToWide(line));
+        start = end + 1;
+    }
 
     fieldkit::tool::MemoryStreams io(input);
     const fieldkit::tool::Outcome o = fieldkit::tool::Run(args, io);

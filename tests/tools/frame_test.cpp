@@ -94,7 +94,15 @@ TEST(Frame, QuotedCells) {
          "P,-45.504305556,Q\n",
          ""},
         // The delimiter and blanks inside a value; blank-separated columns quote too.
-        {{"parse-lat", "-d", ",", "-f", "2", "-"}, "P,\"45,30\"\n", "P,45.500000000\n", ""},
+        {{"parse-lat", "-d", ",", "-f", "2", "-"},
+         "P,\"45 30,N\"\n",
+         "",
+         "fieldkit: parse-lat: line 1, column 2: latitude: a comma (',' at character 6): '45 "
+         "30,N'\n"},
+        {{"parse-lat", "--lenient", "-d", ",", "-f", "2", "-"},
+         "P,\"45,30\"\n",
+         "P,45.500000000\n",
+         ""},
         {{"parse-lat", "-f", "2", "-"},
          "\"P 1\"  \"45 30 S\"\t\"x\"\n",
          "\"P 1\" -45.500000000 \"x\"\n",
