@@ -83,6 +83,13 @@ std::vector<std::string> Notes() {
         "refused; an exponent as in 1e-5 is allowed). Options begin with '--', short ones with "
         "'-' and a letter; a '-' followed by a digit or '.' is always a value, so -33.8568 is "
         "read as a value.",
+        "Typed texts (the angles of parse-angle, parse-lat and parse-lon, the feet and inches of "
+        "height, the stations of station) are read in one of three modes. Checked, the default, "
+        "reads what people type and export and refuses, with the reason, whatever could be read "
+        "as another number than the text means (no digit, out of range, a letter that does not "
+        "fit, a decimal comma). --lenient reads exactly as the field software does: every text "
+        "gives a number. --strict reads only the usual way of writing, and each refusal names "
+        "the offending character and its position.",
         "Text: standard input is UTF-8 (a byte-order mark at its start is skipped), or UTF-16 "
         "when it begins with a UTF-16 byte-order mark (little or big endian). A line that is not "
         "valid UTF-8 is read as Windows-1252, the whole line, so the columns passed through come "
