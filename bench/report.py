@@ -16,7 +16,11 @@ def load(paths):
     runs, medians = {}, {}
     for path in paths:
         with open(path, encoding="utf-8") as f:
-            data = json.load(f)
+            text = f.read()
+        # A program none of whose benchmarks matched a filter writes nothing.
+        if not text.strip():
+            continue
+        data = json.loads(text)
         for b in data.get("benchmarks", []):
             name = re.sub(r"/(real_time|manual_time|iterations:\d+)", "",
                           b.get("run_name", b["name"]))

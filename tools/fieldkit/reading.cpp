@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -129,17 +130,24 @@ Reading Value(double v) {
 
 // A run of ASCII digits, with an optional '.' and more digits, as the scanner reads it.
 double DecimalValue(const std::wstring& text, std::size_t from, std::size_t to) {
-    std::string digits;
-    digits.reserve(to - from);
+    if (to > from && text[to - 1] == L'.') --to;
+    // Room for the numbers people write; a longer one gets room of its own.
+    char room[64];
+    std::string longer;
+    char* digits = room;
+    std::size_t n = 0;
+    if (to - from + 1 > sizeof room) {
+        longer.resize(to - from + 1);
+        digits = &longer[0];
+    }
+    if (from < to && text[from] == L'.') digits[n++] = '0';
     for (std::size_t i = from; i < to; ++i)
-        digits += static_cast<char>(text[i]);
-    if (!digits.empty() && digits.back() == '.') digits.pop_back();
-    if (!digits.empty() && digits.front() == '.') digits.insert(digits.begin(), '0');
+        digits[n++] = static_cast<char>(text[i]);
     double v = 0;
     // from_chars rounds to nearest as the scanner does; beyond double's range either way
     // (hundreds of digits) the scanner itself answers, an infinity or zero.
-    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-    if (r.ec != std::errc()) ReadPlainDecimal(Utf8ToWide(digits), v);
+    const auto r = std::from_chars(digits, digits + n, v);
+    if (r.ec != std::errc()) ReadPlainDecimal(Utf8ToWide(std::string_view(digits, n)), v);
     return v;
 }
 
@@ -157,8 +165,9 @@ struct Token {
     bool hasPoint = false;
 };
 
-std::vector<Token> Tokens(const std::wstring& t) {
-    std::vector<Token> tokens;
+// The tokens of `t` into `tokens`, which keeps its storage from one text to the next.
+void Tokens(const std::wstring& t, std::vector<Token>& tokens) {
+    tokens.clear();
     bool space = false;
     for (std::size_t i = 0; i < t.size();) {
         const wchar_t c = t[i];
@@ -206,28 +215,51 @@ std::vector<Token> Tokens(const std::wstring& t) {
         i += k.length;
         tokens.push_back(k);
     }
-    return tokens;
 }
+
+// At most N elements in place: a text holds at most two hemisphere letters and three numbers,
+// and the reader runs once for each value of a file of millions.
+template <class T, std::size_t N>
+class Few {
+  public:
+    void push_back(const T& item) { items_[size_++] = item; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T& operator[](std::size_t i) { return items_[i]; }
+    const T& operator[](std::size_t i) const { return items_[i]; }
+    T& front() { return items_[0]; }
+    const T& front() const { return items_[0]; }
+    T* begin() { return items_; }
+    T* end() { return items_ + size_; }
+    const T* begin() const { return items_; }
+    const T* end() const { return items_ + size_; }
+
+  private:
+    T items_[N] = {};
+    std::size_t size_ = 0;
+};
 
 // ---- Angles ---------------------------------------------------------------------------------
 
 struct Number {
-    const Token* token;
-    int unit;  // given by a mark or a unit letter, or kNoUnit
-    const Token* mark;
+    const Token* token = nullptr;
+    int unit = kNoUnit;  // given by a mark or a unit letter, or kNoUnit
+    const Token* mark = nullptr;
 };
 
 // What the tokens say, put together.
 struct Parsed {
     const Token* sign = nullptr;
-    std::vector<const Token*> letters;
-    std::vector<Number> numbers;
+    Few<const Token*, 2> letters;  // one first, one last
+    Few<Number, 3> numbers;
 };
 
 class AngleReader {
   public:
     AngleReader(const std::wstring& text, Axis axis, bool strict)
-        : t_(text), axis_(axis), strict_(strict), tokens_(Tokens(text)) {}
+        : t_(text), axis_(axis), strict_(strict), tokens_(Scratch()) {
+        Tokens(text, tokens_);
+    }
 
     Reading Read();
 
@@ -249,7 +281,13 @@ class AngleReader {
     const std::wstring& t_;
     Axis axis_;
     bool strict_;
-    std::vector<Token> tokens_;
+    // The tokens' storage, kept by each thread from one text to the next.
+    static std::vector<Token>& Scratch() {
+        static thread_local std::vector<Token> tokens;
+        return tokens;
+    }
+
+    std::vector<Token>& tokens_;
 };
 
 // d and m right after numbers mean degrees and minutes, and then an s right after a number
@@ -407,7 +445,7 @@ std::string AngleReader::Letters(const Parsed& p) const {
 // Degrees, minutes and seconds in that order, each unmarked number the unit after the one
 // before; minutes and seconds below 60.
 std::string AngleReader::Units(Parsed& p) const {
-    std::vector<Number>& numbers = p.numbers;
+    Few<Number, 3>& numbers = p.numbers;
     for (std::size_t k = 0; k + 1 < numbers.size(); ++k) {
         if (numbers[k].token->hasPoint) {
             const Token& n = *numbers[k].token;
