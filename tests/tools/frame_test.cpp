@@ -1,12 +1,7 @@
 // The conversion frame on standard input: which column gets which result, quoted cells, the
-// column count, comments, encodings and what the messages say; in memory through Run(), and
-// through the program where the process itself matters (argument bytes, standard error bytes).
-
-#include <sys/wait.h>
-#include <unistd.h>
+// column count, comments, encodings and what the messages say, in memory through Run().
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -301,47 +296,6 @@ TEST(Frame, LinesSplitAcrossReads) {
             EXPECT_EQ(io.err, whole.err) << piece;
         }
     }
-}
-
-// The program itself: argument bytes in, standard error bytes out.
-Ran Program(const std::vector<std::string>& args, const std::string& input) {
-    std::vector<char*> argv{const_cast<char*>(FIELDKIT_TOOL_PATH)};
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    FILE* files[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
-    Ran r{-1, "", ""};
-    if (!files[0] || !files[1] || !files[2]) return r;
-    std::fwrite(input.data(), 1, input.size(), files[0]);
-    std::rewind(files[0]);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (int i = 0; i < 3; ++i)
-            dup2(fileno(files[i]), i);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-        r.status = WEXITSTATUS(status);
-    std::string* texts[3] = {nullptr, &r.out, &r.err};
-    for (int i = 0; i < 3; ++i) {
-        std::rewind(files[i]);
-        for (int c; texts[i] != nullptr && (c = std::fgetc(files[i])) != EOF;)
-            *texts[i] += static_cast<char>(c);
-        std::fclose(files[i]);
-    }
-    return r;
-}
-
-TEST(FrameProgram, DecodesArgumentsAndKeepsStandardErrorSafe) {
-    const Ran typed = Program({"parse-lat", "45\xB0\x33\x30'S"}, "");
-    EXPECT_EQ(typed.out, "-45.500000000\n");
-    EXPECT_EQ(Program({"lat", "\xFF"}, "").err, "fieldkit: lat: not a number: '\xC3\xBF'\n");
-    const Ran line = Program({"lat", "-f", "2", "-"}, "P \xC2\x9B\x1B]0;x\x07\n");
-    EXPECT_EQ(line.status, 2);
-    EXPECT_EQ(line.err,
-              "fieldkit: lat: line 1, column 2: latitude: not a number: '\\x9B\\x1B]0;x\\x07'\n");
 }
 
 }  // namespace

@@ -630,4 +630,16 @@ TEST_F(FieldkitTool, WritesTheLogOnlyWhenAsked) {
     EXPECT_EQ(refused.err, "fieldkit: --log: cannot open '" + root_ + "/none/trace.log'\n");
 }
 
+// An argument that is not UTF-8 is read as Windows-1252 (a degree sign typed in such a
+// terminal), and what reaches standard error is safe to show, whatever the input held.
+TEST_F(FieldkitTool, DecodesArgumentsAndKeepsStandardErrorSafe) {
+    const Process typed = Tool({"parse-lat", "45\xB0\x33\x30'S"}, "");
+    EXPECT_EQ(typed.out, "-45.500000000\n");
+    EXPECT_EQ(Tool({"lat", "\xFF"}, "").err, "fieldkit: lat: not a number: '\xC3\xBF'\n");
+    const Process line = Tool({"lat", "-f", "2", "-"}, "P \xC2\x9B\x1B]0;x\x07\n");
+    EXPECT_EQ(line.status, 2);
+    EXPECT_EQ(line.err,
+              "fieldkit: lat: line 1, column 2: latitude: not a number: '\\x9B\\x1B]0;x\\x07'\n");
+}
+
 }  // namespace

@@ -267,11 +267,16 @@ OptionSpec DecimalsOption(unsigned exclusive = 0) {
             false,        "-p"};
 }
 
-// Typed text is read checked unless the command line asks for another mode.
-std::vector<OptionSpec> ModeOptions(const char* strictHelp) {
-    return {Flag("--lenient", "read as the field software does: every text gives a number", 4),
-            Flag("--strict", strictHelp, 4)};
+// A command's own options and the reading modes: typed text is read checked unless the
+// command line asks for another mode.
+std::vector<OptionSpec> WithModes(std::vector<OptionSpec> options, const char* strictHelp) {
+    options.push_back(
+        Flag("--lenient", "read as the field software does: every text gives a number", 4));
+    options.push_back(Flag("--strict", strictHelp, 4));
+    return options;
 }
+
+constexpr char kStrictAngles[] = "only the usual way of writing; each refusal names the character";
 
 template <Axis axis>
 Result Parse(const Fields& f, const Settings& s) {
@@ -506,17 +511,16 @@ const std::vector<Command>& Conversions() {
          "inch or more are refused (--lenient reads them as the field software does). With\n"
          "--ft-in N, HEIGHT is decimal feet and the tool prints feet and inches to the nearest\n"
          "1/N inch.\n",
-         {{"--ft-in",
-           "N",
-           "feet and inches to the nearest 1/N inch (0: fraction dropped)",
-           3,
-           {0, 65536},
-           true},
-          Flag("--metres", "print metres (international foot, 0.3048 m)", 1),
-          Flag("--us", "print metres by the US survey foot, 1200/3937 m", 1),
-          DecimalsOption(2),
-          ModeOptions("the same as the default reading for heights")[0],
-          ModeOptions("the same as the default reading for heights")[1]},
+         WithModes({{"--ft-in",
+                     "N",
+                     "feet and inches to the nearest 1/N inch (0: fraction dropped)",
+                     3,
+                     {0, 65536},
+                     true},
+                    Flag("--metres", "print metres (international foot, 0.3048 m)", 1),
+                    Flag("--us", "print metres by the US survey foot, 1200/3937 m", 1),
+                    DecimalsOption(2)},
+                   "the same as the default reading for heights"),
          {{{"5.5", "--ft-in", "16"}, {}},
           {{"5.52", "--ft-in", "8"}, {}},
           {{"5'6 1/4\""}, {}},
@@ -543,10 +547,10 @@ const std::vector<Command>& Conversions() {
          "before zero is written with both parts negative (-12+-34.50 is -1234.5): -12+34.50\n"
          "is refused as ambiguous, and so is a remainder of the interval or more (--lenient\n"
          "reads them as the field software does: -12+34.50 is -1165.5).\n",
-         {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false},
-          DecimalsOption(),
-          ModeOptions("the same as the default reading for stations")[0],
-          ModeOptions("the same as the default reading for stations")[1]},
+         WithModes(
+             {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false},
+              DecimalsOption()},
+             "the same as the default reading for stations"),
          {{{"1234.567"}, {}},
           {{"12+34.57"}, {}},
           {{"1234.567", "--interval", "1000"}, {}},
@@ -588,9 +592,7 @@ const std::vector<Command>& Conversions() {
          "With --strict only the usual way of writing is read (no d/m/s letters, no exponent);\n"
          "with --lenient every text gives a number, as the field software reads it: numbers\n"
          "separated by any other characters, a minus sign anywhere, no digit reads as 0.\n",
-         {ModeOptions("only the usual way of writing; each refusal names the character")[0],
-          ModeOptions("only the usual way of writing; each refusal names the character")[1],
-          DecimalsOption()},
+         WithModes({DecimalsOption()}, kStrictAngles),
          {{{"12°30'15.5\""}, {}},
           {{"S20°00'00\"W"}, {}},
           {{"-"}, {"12 30", "45'", "12:30:15.5", "1e2"}},
@@ -606,9 +608,7 @@ const std::vector<Command>& Conversions() {
          "units (45d30m15.5s); otherwise it is south (45.5s), and a capital S right after the\n"
          "seconds of d and m units is refused as either. With --lenient, as the field software:\n"
          "an S or s anywhere makes the latitude south, other letters separate numbers.\n",
-         {ModeOptions("only the usual way of writing; each refusal names the character")[0],
-          ModeOptions("only the usual way of writing; each refusal names the character")[1],
-          DecimalsOption()},
+         WithModes({DecimalsOption()}, kStrictAngles),
          {{{"45°30'00\"S"}, {}},
           {{"33°51'24.48000\"N"}, {}},
           {{"45d30m15.5s"}, {}},
@@ -620,11 +620,9 @@ const std::vector<Command>& Conversions() {
          "a longitude as typed in degrees, west negative",
          "As parse-lat with E or W (either case), and at most 360 degrees (180 with --strict).\n"
          "With --lenient, as the field software: a W or w anywhere makes the longitude west.\n",
-         {ModeOptions("only the usual way of writing, at most 180 degrees; each refusal names "
-                      "the character")[0],
-          ModeOptions("only the usual way of writing, at most 180 degrees; each refusal names "
-                      "the character")[1],
-          DecimalsOption()},
+         WithModes({DecimalsOption()},
+                   "only the usual way of writing, at most 180 degrees; each refusal names the "
+                   "character"),
          {{{"12°30'W"}, {}}, {{"45 30 N"}, {}, kExitBadInput}},
          {"longitude"},
          Parse<Axis::kEastWest>},
