@@ -17,8 +17,6 @@ using fieldkit::detail::Scan;
 
 namespace {
 
-constexpr std::size_t kQuoteLimit = 60;
-
 std::string Utf8(const std::wstring& text) {
     return fieldkit::WideToUtf8(text);
 }
@@ -259,7 +257,7 @@ std::wstring Trim(const std::wstring& text) {
     return text.substr(first, last - first);
 }
 
-bool OnlyBlanksFrom(const std::wstring& text, std::size_t from) {
+bool OnlyBlanksFrom(std::wstring_view text, std::size_t from) {
     for (std::size_t i = from; i < text.size(); ++i) {
         if (!IsBlank(text[i])) return false;
     }
@@ -322,9 +320,9 @@ std::string Printable(std::string_view text, bool lines) {
 
 }  // namespace
 
-std::string Quote(const std::wstring& text) {
-    const std::string shown = Printable(Utf8(text.substr(0, kQuoteLimit)), false);
-    return "'" + shown + (text.size() > kQuoteLimit ? "...'" : "'");
+std::string Quote(std::wstring_view text, std::size_t limit) {
+    const std::string shown = Printable(WideToUtf8(text.substr(0, limit)), false);
+    return "'" + shown + (text.size() > limit ? "...'" : "'");
 }
 
 bool IsUtf8(std::string_view bytes) {
@@ -373,7 +371,7 @@ bool IsDigit(wchar_t c) {
 // hexadecimal, "inf" and "nan". `digits` counts the digits before any exponent. The number's
 // characters (sign, digits, point, exponent) go to `copy` when it has room for them, else
 // `copied` stays 0.
-bool IsPlainDecimal(const std::wstring& t, bool whole, std::size_t& digits, char* copy = nullptr,
+bool IsPlainDecimal(std::wstring_view t, bool whole, std::size_t& digits, char* copy = nullptr,
                     std::size_t room = 0, std::size_t* copied = nullptr) {
     std::size_t i = 0;
     std::size_t n = 0;
@@ -409,7 +407,8 @@ bool IsPlainDecimal(const std::wstring& t, bool whole, std::size_t& digits, char
 }
 
 // The scanner's reading of a plain decimal number, the slow way round.
-bool ScanDecimal(const std::wstring& text, double& v) {
+bool ScanDecimal(std::wstring_view view, double& v) {
+    const std::wstring text(view);
     int end = -1;
     return Scan(text.c_str(), L"%lf%n", &v, &end) == 1 && end >= 0 &&
            OnlyBlanksFrom(text, static_cast<std::size_t>(end));
@@ -417,7 +416,7 @@ bool ScanDecimal(const std::wstring& text, double& v) {
 
 }  // namespace
 
-bool ReadPlainDecimal(const std::wstring& text, double& value) {
+bool ReadPlainDecimal(std::wstring_view text, double& value) {
     // Room for any number a file holds; a longer one goes through the scanner.
     char copy[64];
     std::size_t n = 0;

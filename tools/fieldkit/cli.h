@@ -212,7 +212,7 @@ bool ApplicationRoad(std::string& out);
 bool ReadNumber(const std::wstring& text, Range range, double& value, Result& failure);
 // The number of such a text, read in one pass; false when the text is not one. The value is
 // the scanner's reading of the same text, to the last bit.
-bool ReadPlainDecimal(const std::wstring& text, double& value);
+bool ReadPlainDecimal(std::wstring_view text, double& value);
 // The same for a whole number: digits only.
 bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& failure);
 
@@ -221,13 +221,14 @@ bool IsBlank(wchar_t c);
 std::wstring Trim(const std::wstring& text);
 
 // True when nothing but blanks follows position `from`.
-bool OnlyBlanksFrom(const std::wstring& text, std::size_t from);
+bool OnlyBlanksFrom(std::wstring_view text, std::size_t from);
 
 // A bad input or usage: status 2 and "fieldkit: <where><why>" as the one line on stderr.
 Outcome Failure(const std::string& where, const std::string& why);
 
-// The text in quotes for a message, shortened, and with control characters shown as \xHH.
-std::string Quote(const std::wstring& text);
+// The text in quotes for a message, its first `limit` characters and "..." when there are more,
+// with control characters shown as \xHH.
+std::string Quote(std::wstring_view text, std::size_t limit = 60);
 
 // ---- Text from outside ------------------------------------------------------------------------
 

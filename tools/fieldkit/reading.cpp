@@ -6,12 +6,10 @@
 // gives the same double to the last bit.
 #include "reading.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "cli.h"
@@ -83,29 +81,12 @@ const char* UnitName(int unit) {
 
 // ---- Reasons --------------------------------------------------------------------------------
 
-// A character for a message: control characters as \xHH, everything else as UTF-8.
-std::string Shown(const std::wstring& text) {
-    std::string shown;
-    for (const wchar_t c : text) {
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-            static const char kHex[] = "0123456789ABCDEF";
-            shown += "\\x";
-            shown += kHex[(c >> 4) & 0xF];
-            shown += kHex[c & 0xF];
-        } else {
-            shown += WideToUtf8(std::wstring(1, c));
-        }
-    }
-    return shown;
-}
-
 // "<what> ('<piece>' at character <n>)": the offending piece of the text (its first 20
 // characters) and where it begins, counted from 1.
 std::string At(const std::string& what, const std::wstring& text, std::size_t at,
                std::size_t length = 1) {
-    constexpr std::size_t kShown = 20;
-    return what + " ('" + Shown(text.substr(at, std::min(length, kShown))) +
-           (length > kShown ? "..." : "") + "' at character " + std::to_string(at + 1) + ")";
+    return what + " (" + Quote(std::wstring_view(text).substr(at, length), 20) + " at character " +
+           std::to_string(at + 1) + ")";
 }
 
 // The shortest text that reads back as the same double.
@@ -130,24 +111,8 @@ Reading Value(double v) {
 
 // A run of ASCII digits, with an optional '.' and more digits, as the scanner reads it.
 double DecimalValue(const std::wstring& text, std::size_t from, std::size_t to) {
-    if (to > from && text[to - 1] == L'.') --to;
-    // Room for the numbers people write; a longer one gets room of its own.
-    char room[64];
-    std::string longer;
-    char* digits = room;
-    std::size_t n = 0;
-    if (to - from + 1 > sizeof room) {
-        longer.resize(to - from + 1);
-        digits = &longer[0];
-    }
-    if (from < to && text[from] == L'.') digits[n++] = '0';
-    for (std::size_t i = from; i < to; ++i)
-        digits[n++] = static_cast<char>(text[i]);
     double v = 0;
-    // from_chars rounds to nearest as the scanner does; beyond double's range either way
-    // (hundreds of digits) the scanner itself answers, an infinity or zero.
-    const auto r = std::from_chars(digits, digits + n, v);
-    if (r.ec != std::errc()) ReadPlainDecimal(Utf8ToWide(std::string_view(digits, n)), v);
+    ReadPlainDecimal(std::wstring_view(text).substr(from, to - from), v);
     return v;
 }
 
