@@ -17,11 +17,10 @@ namespace {
 
 constexpr std::size_t kOutputBlock = std::size_t{64} << 10;
 
-// Everything the tool writes to standard error goes through here, made safe for a terminal
-// whatever text from the input it shows.
+// Messages come from Run() already safe for a terminal (control characters and bytes that are
+// not UTF-8 shown as \xHH), whatever text from the input they show.
 void WriteError(std::string_view text) {
-    const std::string safe = fieldkit::tool::SafeMessage(text);
-    std::fwrite(safe.data(), 1, safe.size(), stderr);
+    std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 // The process's standard streams. Output is kept back until a block is full or the tool would
