@@ -156,6 +156,15 @@ def test_parsed_values():
     assert fieldkit.parse_angle("abc", mode="lenient") == fieldkit.parse_angle("", mode="lenient") == 0
     assert fieldkit.parse_height("5'6.25\"") == 5 + 6.25 / 12
     assert fieldkit.parse_station("-12+-34.50") == -1234.5
+    # Refused by the readers themselves, not only as the tool refuses: the comparisons with the
+    # tool above cannot see a fault the two share.
+    with pytest.raises(ValueError, match=r"^a negative station with an unsigned remainder"):
+        fieldkit.parse_station("-12+34.50")
+    assert fieldkit.parse_station("-12+34.50", mode="lenient") == -1165.5
+    with pytest.raises(ValueError, match=r"^E or W in a latitude \('W' at character 12\)"):
+        fieldkit.parse_lat("45 30 15.5 W")
+    with pytest.raises(ValueError, match=r"^inches of 12 or more after feet"):
+        fieldkit.parse_height("5'13\"")
     with pytest.raises(ValueError, match=r"^no digit: 'N/A'$"):
         fieldkit.parse_lat("N/A")
     # strict=True is the older spelling of mode="strict".
