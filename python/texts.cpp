@@ -109,7 +109,7 @@ tool::Mode ModeArgument(const py::object& mode, bool strict) {
 
 // A reading's value, or ValueError with the tool's message for the same text.
 double ValueOf(const tool::Reading& r, const std::wstring& text) {
-    if (!r.ok) throw py::value_error(r.why + ": " + tool::Quote(text));
+    if (!r.ok) throw py::value_error(tool::Refusal(r, text));
     return r.value;
 }
 

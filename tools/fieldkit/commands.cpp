@@ -185,7 +185,7 @@ Result Height(const Fields& f, const Settings& s) {
         return Ok(HeightToFeetAndInchesString(v, static_cast<int>(s.Value("--ft-in", 16))));
     }
     const Reading r = ReadHeight(f[0], ModeOf(s));
-    if (!r.ok) return Fail(r.why + ": " + Quote(f[0]));
+    if (!r.ok) return Fail(Refusal(r, f[0]));
     const double feet = r.value;
     const int n = Decimals(s, 6);
     if (s.Has("--us")) return Ok(Fixed(USFeet2Meter(feet), n));
@@ -215,7 +215,7 @@ Result Station(const Fields& f, const Settings& s) {
         return Ok(StnToString(v, interval));
     }
     const Reading r = ReadStation(t, interval, ModeOf(s));
-    if (!r.ok) return Fail(r.why + ": " + Quote(t));
+    if (!r.ok) return Fail(Refusal(r, t));
     const double chainage = r.value;
     return Ok(Fixed(chainage, Decimals(s, 3)));
 }
@@ -281,7 +281,7 @@ constexpr char kStrictAngles[] = "only the usual way of writing; each refusal na
 template <Axis axis>
 Result Parse(const Fields& f, const Settings& s) {
     const Reading r = ReadAngle(f[0], axis, ModeOf(s));
-    if (!r.ok) return Fail(r.why + ": " + Quote(f[0]));
+    if (!r.ok) return Fail(Refusal(r, f[0]));
     return Ok(Fixed(r.value, Decimals(s, 9)));
 }
 

@@ -676,6 +676,10 @@ Reading HeightReader::Inches(double feet, bool hasFeet, std::size_t feetStart, b
 
 }  // namespace
 
+std::string Refusal(const Reading& reading, const std::wstring& text) {
+    return reading.why + ": " + Quote(text);
+}
+
 bool ModeNamed(const std::string& name, Mode& mode) {
     if (name == "checked") {
         mode = Mode::kChecked;

@@ -39,6 +39,10 @@ struct Reading {
     std::string why;
 };
 
+// The message for a text a reading refused: its reason and the text, "<why>: '<text>'", as the
+// tool and the Python module both give it.
+std::string Refusal(const Reading& reading, const std::wstring& text);
+
 enum class Axis { kAngle, kNorthSouth, kEastWest };
 
 // An angle (or a quadrant bearing such as N30°E, as an azimuth), a latitude (south negative) or
