@@ -117,14 +117,22 @@ int EmptyFolder(DeviceFolder& folder) {
 }
 
 int RemoveTree(const CString& path) {
-    // A link to a folder is removed itself; what it points to stays.
-    if (fieldkit::detail::IsLink(path)) return DeleteFileW(path) ? 1 : 0;
-    DeviceFolder folder;
-    if (!folder.Open(path)) return 0;
+    // The folder is opened in its parent without following a link, then emptied and removed
+    // by its name there: a name swapped for a link at any moment sends the walk nowhere else.
+    DeviceFolder parent;
+    std::wstring name;
+    if (!parent.OpenParent(path, name)) return 0;
     // The device root cannot be removed; emptying it first would only lose everything.
+    if (name == L".") return 0;
+    DeviceFolder folder;
+    if (!folder.OpenSub(parent, name.c_str())) {
+        // A link to a folder is removed itself; what it points to stays.
+        const bool link = GetLastError() == ERROR_CANT_RESOLVE_FILENAME;
+        return link && parent.DeleteEntry(name.c_str()) ? 1 : 0;
+    }
     if (folder.LiesOnPath(L"\\")) return 0;
     if (EmptyFolder(folder) == 0) return 0;
-    return RemoveDirectoryW(path) ? 1 : 0;
+    return parent.RemoveSub(name.c_str()) ? 1 : 0;
 }
 
 }  // namespace
@@ -176,20 +184,23 @@ int CopyFromToCheckDate(const wchar_t* from, const wchar_t* to) {
 int CopyDirectory(const wchar_t* from, const wchar_t* to, int recursive) {
     if (from == nullptr || to == nullptr) return 0;
     return NoThrow(0, [&] {
+        // Both folders are opened in their parents without following a link, so neither can
+        // be swapped for one on the way in; links at the top are not followed either.
+        DeviceFolder sourceParent;
         DeviceFolder source;
-        const bool opened = source.Open(from);
+        std::wstring sourceName;
+        const bool opened = sourceParent.OpenParent(from, sourceName) &&
+                            source.OpenSub(sourceParent, sourceName.c_str());
+        if (!opened && GetLastError() == ERROR_CANT_RESOLVE_FILENAME) return 0;
         // Into itself or below itself the copy would never end. The folders the paths lead to
         // are compared, not their texts, so ".." and links cannot hide it.
         if (opened && source.LiesOnPath(to)) return 0;
-        bool present = false;
-        {
-            const Search target(to);
-            present = target.Found();
-        }
-        // A folder that can't be created shows in the copies that follow.
-        if (!present) CreateDirectoryW(to, nullptr);
+        // A folder that can't be created or opened shows in the copies that follow.
+        DeviceFolder targetParent;
         DeviceFolder target;
-        target.Open(to);
+        std::wstring targetName;
+        if (targetParent.OpenParent(to, targetName))
+            target.CreateSub(targetParent, targetName.c_str());
         return opened ? CopyFolder(source, target, recursive) : 1;
     });
 }

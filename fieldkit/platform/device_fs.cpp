@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -149,6 +150,94 @@ bool AsciiEqualNoCase(const std::string& a, const char* b) {
 }
 
 }  // namespace
+
+namespace {
+
+// The length of the valid UTF-8 sequence at s[i] (its character in `cp`), or 0.
+std::size_t Utf8Sequence(std::string_view s, std::size_t i, char32_t& cp) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    // The range of the second byte rules out overlong forms, surrogates and values above
+    // U+10FFFF in one test.
+    std::size_t extra = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        extra = 1;
+        cp = b & 0x1Fu;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        extra = 2;
+        cp = b & 0x0Fu;
+        lo = b == 0xE0 ? 0xA0 : lo;
+        hi = b == 0xED ? 0x9F : hi;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        extra = 3;
+        cp = b & 0x07u;
+        lo = b == 0xF0 ? 0x90 : lo;
+        hi = b == 0xF4 ? 0x8F : hi;
+    } else {
+        return 0;
+    }
+    if (i + extra >= s.size()) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return 0;
+        cp = (cp << 6) | (c & 0x3Fu);
+    }
+    return extra + 1;
+}
+
+constexpr char32_t kEscapeBase = 0xDC00;  // + a byte of 0x80..0xFF
+
+}  // namespace
+
+std::wstring NameToDevice(std::string_view host) {
+    std::wstring out;
+    out.reserve(host.size());
+    for (std::size_t i = 0; i < host.size();) {
+        char32_t cp = 0;
+        const std::size_t n = Utf8Sequence(host, i, cp);
+        if (n == 0) cp = kEscapeBase + static_cast<unsigned char>(host[i]);
+        out.push_back(static_cast<wchar_t>(cp));
+        i += n == 0 ? 1 : n;
+    }
+    return out;
+}
+
+bool NameToHost(std::wstring_view device, std::string& host) {
+    host.clear();
+    host.reserve(device.size());
+    bool escaped = false;
+    for (std::size_t i = 0; i < device.size(); ++i) {
+        auto c = static_cast<char32_t>(static_cast<std::uint32_t>(device[i]));
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < device.size()) {
+            // A pair, as text that came from UTF-16 holds it: one character.
+            const auto next = static_cast<char32_t>(static_cast<std::uint32_t>(device[i + 1]));
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+                ++i;
+            }
+        }
+        if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
+            host.push_back(static_cast<char>(c - kEscapeBase));
+            escaped = true;
+            continue;
+        }
+        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            errno = EILSEQ;
+            return false;
+        }
+        AppendUtf8(host, c);
+    }
+    // Escaped bytes that form a character would name the file that character names.
+    if (escaped && NameToDevice(host) != device) {
+        errno = EILSEQ;
+        return false;
+    }
+    return true;
+}
 
 std::wstring FoldedName(std::string_view name) {
     std::wstring wide = Utf8ToWide(name);
@@ -339,7 +428,9 @@ bool SplitDevicePath(std::wstring_view path, std::vector<std::string>& component
             errno = EINVAL;
             return false;
         }
-        components.push_back(WideToUtf8(part));
+        std::string name;
+        if (!NameToHost(part, name)) return false;
+        components.push_back(std::move(name));
     }
     return true;
 }

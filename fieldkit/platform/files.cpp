@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/resource.h>
@@ -77,6 +78,8 @@ DWORD FromErrno(int e) {
             return ERROR_TOO_MANY_OPEN_FILES;
         case EINVAL:
             return ERROR_INVALID_PARAMETER;
+        case EILSEQ:
+            return ERROR_INVALID_NAME;
         case EBADF:
             return ERROR_INVALID_HANDLE;
         case EXDEV:
@@ -211,7 +214,7 @@ bool ListFolder(int folder, const std::wstring* pattern, std::vector<WIN32_FIND_
     const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, closedir);
     while (const dirent* e = readdir(dir)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        const std::wstring entry = fieldkit::Utf8ToWide(e->d_name);
+        const std::wstring entry = fieldkit::detail::NameToDevice(e->d_name);
         if (pattern != nullptr && !WildcardMatch(*pattern, entry)) continue;
         struct statx st;
         if (!StatAt(folder, e->d_name, st)) continue;
@@ -263,8 +266,8 @@ BOOL SetAttributesOf(int fd, DWORD attributes) {
 
 // ---- copying and replacing whole files ------------------------------------------------------
 
-// A name for a new file beside `name`, unlikely to be taken; O_EXCL makes sure.
-std::string TemporaryName(const std::string& name) {
+// A random name beside `name`, unlikely to be taken; O_EXCL makes sure.
+std::string RandomName(const std::string& name) {
     // One random seed per process and a counter: unique among this process's names, and
     // unlikely to meet another's; O_EXCL settles the rest.
     static const std::uint64_t seed = [] {
@@ -288,10 +291,78 @@ std::string TemporaryName(const std::string& name) {
         random >>= 4;
     }
     hex[16] = '\0';
-    // The target's name first, so a file left by a crash tells what it was; names have 255
-    // bytes at most.
     const std::string beside = name + "." + std::string(hex, 8) + ".tmp~";
     return beside.size() <= 255 ? beside : "~" + std::string(hex) + ".tmp~";
+}
+
+// The temporary of slot `slot` beside `name`: the same names for every save of one target, so
+// that a save finds what a killed one left and can sweep it. The target's name comes first, so
+// a leftover tells what it was; names have 255 bytes at most, a longer one is hashed.
+std::string SlotName(const std::string& name, int slot) {
+    std::string beside = name + "." + std::to_string(slot) + ".tmp~";
+    if (beside.size() <= 255) return beside;
+    std::uint64_t hash = 1469598103934665603ULL;  // FNV-1a
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    char hex[17];
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        hex[i] = "0123456789abcdef"[hash & 0xF];
+    hex[16] = '\0';
+    return "~" + std::string(hex) + "." + std::to_string(slot) + ".tmp~";
+}
+
+// Whether the entry `name` of `folder` is still the file open as `fd`.
+bool NamesFile(int folder, const std::string& name, int fd) {
+    struct stat byName;
+    struct stat open;
+    return fstatat(folder, name.c_str(), &byName, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstat(fd, &open) == 0 && byName.st_dev == open.st_dev && byName.st_ino == open.st_ino;
+}
+
+// The temporary `name` is taken. A save that is writing it holds its lock; when nobody does,
+// a killed save left it: it is removed (while the lock is held, so that no save can take it
+// meanwhile). True when the name is free now.
+bool SweepLeftover(int folder, const std::string& name) {
+    const UniqueFd fd(
+        openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st;
+    // A link or anything but a file of that name is not ours to remove.
+    if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+    if (!NamesFile(folder, name, fd.Get())) return false;
+    return unlinkat(folder, name.c_str(), 0) == 0;
+}
+
+// Slots tried before a save falls back to a random name (many saves of one file at once).
+constexpr int kSlots = 16;
+
+// Creates a new temporary beside the entry `name` of `folder`, open for reading and writing
+// and locked for as long as it stays open (so that no other save takes it for a leftover).
+// Never opens an existing file or follows a link (O_EXCL). -1 with errno on failure.
+int CreateTemporary(int folder, const std::string& name, mode_t mode, std::string& temp) {
+    const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    for (int slot = 0, tries = 0; slot < kSlots && tries < 4 * kSlots; ++tries) {
+        temp = SlotName(name, slot);
+        UniqueFd fd(openat(folder, temp.c_str(), flags, mode));
+        if (!fd.Valid()) {
+            if (errno != EEXIST) return -1;
+            if (!SweepLeftover(folder, temp)) ++slot;  // another save's, or not ours
+            continue;
+        }
+        // Only a save sweeping this slot can hold the lock, and only for a moment. Where the
+        // file system has no locks, nobody sweeps.
+        while (flock(fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
+        // That save may have taken the new file for a leftover before it was locked: then it
+        // is gone, and the slot is tried again.
+        if (NamesFile(folder, temp, fd.Get())) return fd.Release();
+    }
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        temp = RandomName(name);
+        const int fd = openat(folder, temp.c_str(), flags, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -343,7 +414,21 @@ bool CopyTimes(int out, const struct stat& from) {
     return futimens(out, times) == 0;
 }
 
-// A new version of a file, written beside it and renamed over it in one step.
+// Whether this process may replace the existing file `name` (status `old`) of `folder`.
+// Renaming over a file needs only the folder's permission; replacing it must need the file's
+// own, as writing it in place would. Asked at each call: a process may change its user.
+bool MayReplace(int folder, const std::string& name, const struct stat& old) {
+    if (!S_ISREG(old.st_mode) || IsReadOnlyMode(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EACCES;
+        return false;
+    }
+    const uid_t self = geteuid();
+    if (self == 0 || (old.st_uid == self && (old.st_mode & S_IWUSR) != 0)) return true;
+    // The kernel answers for the effective user and every group, supplementary ones too.
+    return faccessat(folder, name.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// A new version of a file, written beside it and put in its place in one step.
 class Replacement {
   public:
     Replacement() = default;
@@ -354,42 +439,29 @@ class Replacement {
     // Starts replacing the entry `name` of `folder` (which must stay open until the end, see
     // KeepFolder), described by `old` when it exists. A link there is replaced itself (the
     // callers that write through links resolve them first). With `keepHidden` the old file's
-    // hidden mark carries over.
+    // hidden mark carries over. A name that is free is taken with a rename that replaces
+    // nothing; when another writer put a file there meanwhile, it is replaced only with
+    // `replaceNew` (and when this process may), else EEXIST.
     bool Begin(int folder, const std::string& name, bool exists, const struct stat& old,
-               bool keepHidden) {
+               bool keepHidden, bool replaceNew = true) {
         if (name == "." || (exists && S_ISDIR(old.st_mode))) {
             errno = EISDIR;
             return false;
         }
+        m_exists = exists;
         m_keep = exists && !S_ISLNK(old.st_mode);
-        if (m_keep && (!S_ISREG(old.st_mode) || IsReadOnlyMode(old.st_mode))) {
-            errno = EACCES;
-            return false;
-        }
-        // Renaming over the file needs only the folder's permission; writing it must need the
-        // file's own, as it would in place. Root and the owner of a writable file may.
-        static const uid_t self = geteuid();
-        if (m_keep && self != 0 && !(old.st_uid == self && (old.st_mode & S_IWUSR) != 0) &&
-            faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0) {
-            return false;
-        }
+        if (m_keep && !MayReplace(folder, name, old)) return false;
         m_old = old;
         m_hidden = keepHidden && m_keep && HiddenAt(folder, name);
+        m_replaceNew = replaceNew;
         m_folder = folder;
         m_name = name;
-        for (int attempt = 0; attempt < 32; ++attempt) {
-            std::string temp = TemporaryName(name);
-            const int fd =
-                openat(m_folder, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                       m_keep ? 0600 : 0666);
-            if (fd >= 0) {
-                m_file.Reset(fd);
-                m_temp = std::move(temp);  // allocates nothing: the new file is never lost
-                return true;
-            }
-            if (errno != EEXIST) return false;
-        }
-        return false;
+        std::string temp;
+        const int fd = CreateTemporary(folder, name, m_keep ? 0600 : 0666, temp);
+        if (fd < 0) return false;
+        m_file.Reset(fd);
+        m_temp = std::move(temp);  // allocates nothing: the new file is never lost
+        return true;
     }
 
     // Makes the replacement own the folder descriptor given to Begin.
@@ -404,8 +476,8 @@ class Replacement {
     }
 
     // Flushes the new version to disk, gives it its mode, the old file's owner where permitted
-    // and its hidden mark, and renames it over the target; with `syncFolder` the rename itself
-    // is made durable too.
+    // and its hidden mark, and puts it in place; with `syncFolder` the rename itself is made
+    // durable too.
     bool Commit(bool syncFolder) { return Flush() && Install(syncFolder); }
 
     bool Flush() {
@@ -416,16 +488,15 @@ class Replacement {
         return fsync(m_file.Get()) == 0 || Failed();
     }
 
-    // Commit without the flush, for new versions already flushed together (see Hold).
+    // Commit without the flush, for new versions already flushed together (see Hold) and new
+    // files, which are not flushed one by one.
     bool Install(bool syncFolder) {
         if (m_temp.empty()) {
             errno = EBADF;
             return false;
         }
         const int fd = m_file.Get();
-        static const uid_t user = geteuid();
-        static const gid_t group = getegid();
-        if (m_keep && (m_old.st_uid != user || m_old.st_gid != group)) {
+        if (m_keep && (m_old.st_uid != geteuid() || m_old.st_gid != getegid())) {
             // Not permitted for others than the owner and root: the file stays ours then.
             if (fchown(fd, m_old.st_uid, m_old.st_gid) != 0) errno = 0;
         }
@@ -434,7 +505,7 @@ class Replacement {
         if (m_hasMode || m_keep) {
             if (fchmod(fd, m_hasMode ? m_mode : (m_old.st_mode & 07777)) != 0) return Failed();
         }
-        if (renameat(m_folder, m_temp.c_str(), m_folder, m_name.c_str()) != 0) return Failed();
+        if (!(m_exists ? Rename() : PlaceNew())) return Failed();
         m_temp.clear();
         if (syncFolder) {
             const UniqueFd dir(openat(m_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -443,11 +514,12 @@ class Replacement {
         return true;
     }
 
-    // Removes the new version unless it was committed.
+    // Removes the new version unless it was put in place.
     void Abort() {
         if (m_temp.empty()) return;
+        // Only while the name is still the file written: nothing else is ever deleted.
         const int saved = errno;
-        unlinkat(m_folder, m_temp.c_str(), 0);
+        if (NamesFile(m_folder, m_temp, m_file.Get())) unlinkat(m_folder, m_temp.c_str(), 0);
         errno = saved;
         m_temp.clear();
     }
@@ -458,16 +530,52 @@ class Replacement {
         return false;
     }
 
+    bool Rename() const {
+        return renameat(m_folder, m_temp.c_str(), m_folder, m_name.c_str()) == 0;
+    }
+
+    // The target's name was free: taken without replacing what another writer put there.
+    bool PlaceNew() const {
+        const char* temp = m_temp.c_str();
+        const char* name = m_name.c_str();
+        if (renameat2(m_folder, temp, m_folder, name, RENAME_NOREPLACE) == 0) return true;
+        if (errno == EINVAL) {
+            // A file system without that flag: a second name refuses to replace as well.
+            if (linkat(m_folder, temp, m_folder, name, 0) != 0) {
+                if (errno != EEXIST) return false;
+                return ReplaceNewcomer();
+            }
+            unlinkat(m_folder, temp, 0);
+            return true;
+        }
+        return errno == EEXIST && ReplaceNewcomer();
+    }
+
+    // Another writer made the target meanwhile. This call was asked to write that name, so
+    // it replaces the newcomer, on the terms an existing target has.
+    bool ReplaceNewcomer() const {
+        struct stat now;
+        if (!m_replaceNew) {
+            errno = EEXIST;
+            return false;
+        }
+        if (fstatat(m_folder, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return false;
+        if (!S_ISLNK(now.st_mode) && !MayReplace(m_folder, m_name, now)) return false;
+        return Rename();
+    }
+
     UniqueFd m_ownFolder;  // declared before m_file: the file goes first
     int m_folder = -1;
     UniqueFd m_file;
     std::string m_name;
-    std::string m_temp;  // empty once committed or removed
+    std::string m_temp;  // empty once put in place or removed
     struct stat m_old {};
     mode_t m_mode = 0;
     bool m_hasMode = false;
+    bool m_exists = false;
     bool m_keep = false;
     bool m_hidden = false;
+    bool m_replaceNew = true;
 };
 
 // New versions of files held back so that they reach the disk together: one flush of the file
@@ -512,50 +620,32 @@ class HeldReplacements {
     std::vector<std::unique_ptr<Replacement>> m_held;
 };
 
-// Copies an open regular file into the entry `name` of `folder`: a new file is written in
-// place (and removed again if the copy fails), an existing one is replaced in one step, or,
-// with `hold`, kept there to be put in place with others.
+// Copies an open regular file into the entry `name` of `folder`: written beside it and put in
+// place in one step, over an existing file or, with `hold`, kept to be put in place with others.
+// A new file takes a free name without replacing a file another writer put there meanwhile,
+// unless that is a replacement the caller asked for (not `failIfExists`).
 BOOL CopyOpenFile(int in, const struct stat& source, int folder, const std::string& name,
-                  bool exists, struct stat old, bool failIfExists,
+                  bool exists, const struct stat& old, bool failIfExists,
                   HeldReplacements* hold = nullptr) {
-    const mode_t mode = source.st_mode & 07777;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        if (exists) {
-            if (failIfExists) return FailWith(FALSE, ERROR_FILE_EXISTS);
-            // Copying a file onto itself would read what it is overwriting.
-            if (old.st_dev == source.st_dev && old.st_ino == source.st_ino) {
-                return FailWith(FALSE, ERROR_ACCESS_DENIED);
-            }
-            auto replacement = std::make_unique<Replacement>();
-            if (!replacement->Begin(folder, name, true, old, false) ||
-                !CopyData(in, replacement->Fd()) || !CopyTimes(replacement->Fd(), source)) {
-                return Fail(FALSE);
-            }
-            replacement->SetMode(mode);
-            const bool done =
-                hold != nullptr ? hold->Add(std::move(replacement)) : replacement->Commit(false);
-            return done ? TRUE : Fail(FALSE);
+    if (exists) {
+        if (failIfExists) return FailWith(FALSE, ERROR_FILE_EXISTS);
+        // Copying a file onto itself would read what it is overwriting.
+        if (old.st_dev == source.st_dev && old.st_ino == source.st_ino) {
+            return FailWith(FALSE, ERROR_ACCESS_DENIED);
         }
-        const int out = openat(folder, name.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (out < 0) {
-            // Made by someone else meanwhile: replace it as any existing target.
-            if (errno != EEXIST) return Fail(FALSE);
-            struct stat now;
-            if (fstatat(folder, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            exists = true;
-            old = now;
-            continue;
-        }
-        const UniqueFd target(out);
-        if (!CopyData(in, out) || !CopyTimes(out, source) || fchmod(out, mode) != 0) {
-            const int error = errno;
-            unlinkat(folder, name.c_str(), 0);  // no half-copied file is left behind
-            return Fail(FALSE, error);
-        }
-        return TRUE;
     }
-    return FailWith(FALSE, ERROR_ACCESS_DENIED);
+    auto replacement = std::make_unique<Replacement>();
+    if (!replacement->Begin(folder, name, exists, old, false, !failIfExists) ||
+        !CopyData(in, replacement->Fd()) || !CopyTimes(replacement->Fd(), source)) {
+        return Fail(FALSE);
+    }
+    replacement->SetMode(source.st_mode & 07777);
+    // New files are not flushed one by one, as a file written in place would not be.
+    const bool done = !exists           ? replacement->Install(false)
+                      : hold != nullptr ? hold->Add(std::move(replacement))
+                                        : replacement->Commit(false);
+    if (done) return TRUE;
+    return errno == EEXIST ? FailWith(FALSE, ERROR_FILE_EXISTS) : Fail(FALSE);
 }
 
 // Copies the link `name` of one folder as a link to the entry `target` of another: a new link
@@ -566,7 +656,7 @@ BOOL CopyLinkAt(int from, const std::string& name, int to, const std::string& ta
     if (n < 0) return Fail(FALSE);
     text[n] = '\0';
     for (int attempt = 0; attempt < 32; ++attempt) {
-        const std::string temp = TemporaryName(target);
+        const std::string temp = RandomName(target);
         if (symlinkat(text, to, temp.c_str()) != 0) {
             if (errno == EEXIST) continue;
             return Fail(FALSE);
@@ -745,7 +835,7 @@ HANDLE FindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found) {
                 hidden = !S_ISLNK(st.stx_mode) && HiddenAt(entry.folder.Get(), entry.name);
             }
             search->entries.emplace_back();
-            Fill(search->entries.back(), fieldkit::Utf8ToWide(entry.name), st, hidden);
+            Fill(search->entries.back(), fieldkit::detail::NameToDevice(entry.name), st, hidden);
         } else {
             const UniqueFd folder(
                 OpenDevicePath(std::wstring_view(pat).substr(0, cut), O_PATH | O_DIRECTORY));
@@ -1190,13 +1280,6 @@ bool IsOnRemovableMedia(const wchar_t* path) {
     return false;
 }
 
-bool IsLink(const wchar_t* path) {
-    if (path == nullptr || *path == L'\0') return false;
-    DeviceEntry entry;
-    return ResolveEntry(path, LastLink::Keep, entry) && entry.exists &&
-           S_ISLNK(entry.status.st_mode);
-}
-
 HANDLE BeginReplaceFile(const wchar_t* path) {
     if (path == nullptr || *path == L'\0') {
         return FailWith(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
@@ -1379,7 +1462,9 @@ struct DeviceFolder::State {
         }
         return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
             Entry entry;
-            if (!state->Find(WideToUtf8(name), entry.name, entry.status, entry.exists)) {
+            std::string host;
+            if (!NameToHost(name, host) ||
+                !state->Find(host, entry.name, entry.status, entry.exists)) {
                 return Fail(FALSE);
             }
             return use(entry);
@@ -1396,14 +1481,15 @@ bool DeviceFolder::IsOpen() const {
     return m_state != nullptr && m_state->fd.Valid();
 }
 
-bool DeviceFolder::Open(const wchar_t* path) {
+bool DeviceFolder::OpenParent(const wchar_t* path, std::wstring& name) {
     m_state.reset();
     if (path == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
     return NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
-        UniqueFd fd(OpenDevicePath(path, O_PATH | O_DIRECTORY));
-        if (!fd.Valid()) return Fail(false);
+        DeviceEntry entry;
+        if (!ResolveEntry(path, LastLink::Keep, entry)) return Fail(false);
+        name = NameToDevice(entry.name);
         m_state = std::make_unique<State>();
-        m_state->fd = std::move(fd);
+        m_state->fd = std::move(entry.folder);
         return true;
     });
 }
@@ -1412,15 +1498,21 @@ bool DeviceFolder::OpenSub(const DeviceFolder& parent, const wchar_t* name) {
     m_state.reset();
     if (!parent.IsOpen() || name == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
     return NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        std::string host;
         std::string actual;
         struct stat st;
         bool found = false;
-        if (!parent.m_state->Find(WideToUtf8(name), actual, st, found)) return Fail(false);
+        if (!NameToHost(name, host) || !parent.m_state->Find(host, actual, st, found)) {
+            return Fail(false);
+        }
         if (!found) return FailWith(false, ERROR_PATH_NOT_FOUND);
-        if (!S_ISDIR(st.st_mode)) return FailWith(false, ERROR_ACCESS_DENIED);  // links too
-        UniqueFd fd(openat(parent.m_state->fd.Get(), actual.c_str(),
-                           O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!fd.Valid()) return Fail(false);
+        // Opened first and looked at after: what is held open is what the walk goes into,
+        // whatever the name is swapped for meanwhile.
+        UniqueFd fd(
+            openat(parent.m_state->fd.Get(), actual.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd.Valid() || fstat(fd.Get(), &st) != 0) return Fail(false);
+        if (S_ISLNK(st.st_mode)) return Fail(false, ELOOP);
+        if (!S_ISDIR(st.st_mode)) return FailWith(false, ERROR_ACCESS_DENIED);
         m_state = std::make_unique<State>();
         m_state->fd = std::move(fd);
         return true;
@@ -1431,11 +1523,13 @@ bool DeviceFolder::CreateSub(DeviceFolder& parent, const wchar_t* name) {
     m_state.reset();
     if (!parent.IsOpen() || name == nullptr) return FailWith(false, ERROR_INVALID_PARAMETER);
     return NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
-        const std::string wanted = WideToUtf8(name);
+        std::string wanted;
         std::string actual;
         struct stat st;
         bool found = false;
-        if (!parent.m_state->Find(wanted, actual, st, found)) return Fail(false);
+        if (!NameToHost(name, wanted) || !parent.m_state->Find(wanted, actual, st, found)) {
+            return Fail(false);
+        }
         if (!found) {
             if (mkdirat(parent.m_state->fd.Get(), wanted.c_str(), 0777) != 0 && errno != EEXIST) {
                 return Fail(false);

@@ -200,9 +200,6 @@ std::size_t WriteUnbuffered(FILE* file, const char* data, std::size_t size);
 // itself removable.
 bool IsOnRemovableMedia(const wchar_t* path);
 
-// True when the last component of the device path is a symbolic link (not followed).
-bool IsLink(const wchar_t* path);
-
 // Replacing a whole file. BeginReplaceFile opens a new, uniquely named file beside the target
 // (the file a link inside the root names, when the target is such a link), for reading and
 // writing; nothing happens to the target yet. CommitReplaceFile flushes the new file to disk,
@@ -255,9 +252,14 @@ class DeviceFolder {
     DeviceFolder(const DeviceFolder&) = delete;
     DeviceFolder& operator=(const DeviceFolder&) = delete;
 
-    // The folder a device path names; links on the way are followed inside the device root.
-    bool Open(const wchar_t* path);
-    // The subfolder `name` of an open folder; a link there is refused, never followed.
+    // The folder that holds the last entry of a device path (links on the way followed inside
+    // the device root), and that entry's name there: as it stands in the folder when it exists
+    // (matched as device names are), as given when it does not, "." when the path names the
+    // device root. A walk that starts here never follows a link at its first folder either.
+    bool OpenParent(const wchar_t* path, std::wstring& name);
+    // The subfolder `name` of an open folder. What is opened is then looked at, so a name
+    // swapped meanwhile cannot send the walk elsewhere: a link is refused, never followed
+    // (ERROR_CANT_RESOLVE_FILENAME), anything but a folder too (ERROR_ACCESS_DENIED).
     bool OpenSub(const DeviceFolder& parent, const wchar_t* name);
     // As OpenSub, creating the subfolder first when the name is free.
     bool CreateSub(DeviceFolder& parent, const wchar_t* name);

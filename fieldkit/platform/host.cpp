@@ -87,7 +87,7 @@ CString FromHostPath(const std::string& hostPath) {
         rest = hostPath.substr(root.size());
         if (rest.empty()) rest = "/";
     }
-    std::wstring device = Utf8ToWide(rest);
+    std::wstring device = detail::NameToDevice(rest);
     std::replace(device.begin(), device.end(), L'/', L'\\');
     return CString(std::move(device));
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "fieldkit/files/directory_tree.h"
 #include "fieldkit/platform/cfile.h"
 #include "fieldkit/platform/files.h"
 #include "fieldkit/platform/host.h"
@@ -217,6 +218,53 @@ TEST_F(DeviceFiles, ListingsShowLinksAsLinksSoTreeWalksStayInside) {
     // Named directly, the link is followed, as a path to the folder would be.
     EXPECT_EQ(GetFileAttributesW(L"\\tree\\link") & FILE_ATTRIBUTE_DIRECTORY,
               FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A host name that is not UTF-8 is listed with each stray byte as U+DC80 + byte, and that
+// name reaches the entry in every call, so a folder holding one is copied and removed whole.
+// Any other lone surrogate, or escapes that spell a character, name nothing at all.
+TEST_F(DeviceFiles, NamesThatAreNotUtf8StayReachable) {
+    namespace fs = std::filesystem;
+    const fs::path root(root_);
+    fs::create_directories(root / "d\xFF" / "sub");
+    std::ofstream(root / "d\xFF" / "\xFF\xFE", std::ios::binary) << "ff fe";
+    std::ofstream(root / "d\xFF" / "sub" / "a\xC3", std::ios::binary) << "cut";
+    const std::wstring dir = L"\\d\xDCFF", file = dir + L"\\\xDCFF\xDCFE";
+    EXPECT_EQ(List(L"\\d*"), Names{L"d\xDCFF"});
+    EXPECT_EQ(List((dir + L"\\*").c_str()), (Names{L"sub", L"\xDCFF\xDCFE"}));
+    EXPECT_EQ(List((dir + L"\\sub\\A*").c_str()), Names{L"a\xDCC3"});
+    EXPECT_EQ(List(file.c_str()), Names{L"\xDCFF\xDCFE"});
+    EXPECT_EQ(ToHostPath(file), root_ + "/d\xFF/\xFF\xFE");
+    EXPECT_EQ(fieldkit::host::FromHostPath(root_ + "/d\xFF"), CString(dir.c_str()));
+
+    const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    char bytes[8] = {};
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(h, bytes, sizeof bytes, &got, nullptr));
+    EXPECT_EQ(std::string(bytes, got), "ff fe");
+    CloseHandle(h);
+    EXPECT_TRUE(CopyFileW(file.c_str(), L"\\copy\xDCFF", TRUE));
+    EXPECT_TRUE(MoveFileW(L"\\copy\xDCFF", L"\\moved\xDCFE"));
+    EXPECT_EQ(Read("\\moved\xFE"), "ff fe");
+    EXPECT_EQ(FileFuncsEx::CopyDirectory(dir.c_str(), L"\\tree", 1), 1);
+    EXPECT_EQ(Read("\\tree\\\xFF\xFE") + Read("\\tree\\sub\\a\xC3"), "ff fecut");
+    EXPECT_EQ(FileFuncsEx::RemoveDirectoryTree(dir.c_str()), 1);
+    EXPECT_FALSE(fs::exists(root / "d\xFF"));
+
+    for (const wchar_t* name : {L"\\x\xD800", L"\\x\xDBFF", L"\\x\xDC41", L"\\x\xDCC3\xDCA9"}) {
+        SetLastError(0);
+        EXPECT_EQ(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    }
+    // A pair, as text from UTF-16 holds it, is the one character it encodes.
+    const HANDLE pair =
+        CreateFileW(L"\\\xD83D\xDE00", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(pair, INVALID_HANDLE_VALUE);
+    CloseHandle(pair);
+    EXPECT_EQ(List(L"\\x*"), Names{});
+    EXPECT_TRUE(Exists("\\\xF0\x9F\x98\x80"));
 }
 
 TEST_F(DeviceFiles, CFileReadsWritesAndSeeks) {

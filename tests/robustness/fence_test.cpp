@@ -4,6 +4,7 @@
 // the kernel resolving paths in the root (openat2) and with the walk used where it is missing.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,6 +215,48 @@ TEST_P(Fence, FoldersSwappedForLinksDuringTreeWalks) {
         swapper.join();
         ASSERT_EQ(Outside(), before_);
         ExpectNothingBroughtIn();
+    }
+}
+
+// The folder a walk starts at swapped, inside the root, with a link to another folder (one
+// atomic exchange, over and over): the walk works on the folder or on the link, never on the
+// folder the link names. \precious must come out whole: nothing removed, nothing written.
+TEST_P(Fence, TopFolderSwappedWithALinkInsideTheRoot) {
+#ifdef FIELDKIT_ROBUSTNESS_SANITIZED
+    constexpr int kRounds = 15;
+#else
+    constexpr int kRounds = 60;
+#endif
+    const auto snapshot = [&] { return Snapshot(fs::path(root_) / "precious", fs::path(), true); };
+    for (int i = 0; i < 20; ++i)
+        Write("\\precious\\f" + std::to_string(i), "precious " + std::to_string(i));
+    const auto precious = snapshot();
+    for (int round = 0; round < kRounds && !HasFailure(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::error_code ignored;
+        for (const char* name : {"victim", "swap", "copy"})
+            fs::remove_all(fs::path(root_) / name, ignored);
+        for (int i = 0; i < 20; ++i)
+            Write("\\victim\\f" + std::to_string(i), "victim");
+        fs::create_symlink(round % 2 ? "/precious" : "precious", fs::path(root_) / "swap");
+        std::atomic<bool> stop{false};
+        std::thread swapper([&, seed = round] {
+            std::mt19937 rng(static_cast<unsigned>(seed));
+            const std::string a = (fs::path(root_) / "victim").string(),
+                              b = (fs::path(root_) / "swap").string();
+            while (!stop.load()) {
+                ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
+                std::this_thread::sleep_for(std::chrono::microseconds(rng() % 50));
+            }
+        });
+        // The copies read \victim and write into it (the files there have the names of the
+        // files of \precious); then it is removed.
+        FileFuncsEx::CopyDirectory(L"\\victim", L"\\copy", 1);
+        FileFuncsEx::CopyDirectory(L"\\copy", L"\\victim", 1);
+        FileFuncsEx::RemoveDirectoryTree(L"\\victim");
+        stop.store(true);
+        swapper.join();
+        ASSERT_EQ(snapshot(), precious);
     }
 }
 

@@ -39,9 +39,19 @@ class UniqueFd {
     int m_fd = -1;
 };
 
-// The components of a device path, as UTF-8, with "." dropped and ".." taking the component
-// before it away (never more than there are: the parent of the root is the root). Both
-// separators count. False (EINVAL) for a component holding a NUL character.
+// Names between the device and the host. A host name is bytes; a device name is wide text.
+// Valid UTF-8 is decoded; every byte outside a valid sequence becomes the code unit
+// U+DC80 + byte (a lone low surrogate, which no valid text holds), and such a unit becomes that
+// byte again, so every host name has a device name and back. Any other lone surrogate, a value
+// above U+10FFFF, or escaped bytes that would read back as a character are refused: two device
+// names never name one host file (names in other cases aside, which match by design).
+std::wstring NameToDevice(std::string_view host);
+bool NameToHost(std::wstring_view device, std::string& host);  // false: EILSEQ
+
+// The components of a device path, as host names (see NameToHost), with "." dropped and ".." taking
+// the component before it away (never more than there are: the parent of the root is the root).
+// Both separators count. False for a component holding a NUL character (EINVAL) or a name no host
+// name has (EILSEQ).
 bool SplitDevicePath(std::wstring_view path, std::vector<std::string>& components);
 
 // What to do with a link in the last component of a path.
