@@ -158,15 +158,21 @@ bool GetPathSize(const wchar_t* path, unsigned long& sizeLow, unsigned long* siz
 int CopyFromTo(const wchar_t* from, const wchar_t* to, int overwrite) {
     if (from == nullptr || to == nullptr) return 0;
     return NoThrow(0, [&] {
-        if (Exists(to) && overwrite == 0) return 1;
-        return CopyFileW(from, to, FALSE) ? 1 : 0;
+        if (overwrite != 0) return CopyFileW(from, to, FALSE) ? 1 : 0;
+        if (Exists(to)) return 1;
+        // A target that another writer makes meanwhile is kept as well.
+        return CopyFileW(from, to, TRUE) || GetLastError() == ERROR_FILE_EXISTS ? 1 : 0;
     });
 }
 
 int CopyFromToCheckDate(const wchar_t* from, const wchar_t* to) {
     if (from == nullptr || to == nullptr) return 0;
     return NoThrow(0, [&] {
-        if (!Exists(to)) return CopyFileW(from, to, FALSE) ? 1 : 0;
+        if (!Exists(to)) {
+            if (CopyFileW(from, to, TRUE)) return 1;
+            // Another writer made the target meanwhile: replaced only when older, as any.
+            if (GetLastError() != ERROR_FILE_EXISTS) return 0;
+        }
         if (!Exists(from)) return 0;
         FILETIME fromWrite{};
         FILETIME toWrite{};

@@ -14,6 +14,12 @@
 /// entry. Only regular files are opened, read or copied as files: a FIFO, a device or a socket
 /// is refused at once (ERROR_ACCESS_DENIED), never waited on.
 ///
+/// Every name the host holds is reachable: a byte of a host name that is not part of valid
+/// UTF-8 is the code unit U+DC80 + byte in device names (as searches list it), and such a unit
+/// is that byte again. Any other lone surrogate in a device name, or escaped bytes that would
+/// spell a character, are refused with ERROR_INVALID_NAME, so two device names never name one
+/// file (names in another case aside, which match on purpose).
+///
 /// The calls keep their Win32 meanings and results. Failures set the thread's last error
 /// (GetLastError) to the Win32 code; nothing throws.
 #pragma once
@@ -122,8 +128,11 @@ FIELDKIT_API BOOL DeleteFileW(const wchar_t* path);       ///< not a folder, not
 /// Copies contents, permissions and times; replaces an existing target unless failIfExists.
 /// An existing target is replaced in one step: the copy is written to a new file beside it,
 /// flushed to disk and renamed over it (keeping its owner where permitted), so a failed copy
-/// (a full disk) leaves the old target exactly as it was. A target reached through a link is
-/// the file the link names; the link stays.
+/// (a full disk) leaves the old target exactly as it was. A new file is written beside its name
+/// too and takes the name with a rename that replaces nothing, so a failed copy removes only
+/// what it wrote; with failIfExists, a target another writer makes meanwhile is kept
+/// (ERROR_FILE_EXISTS). A target reached through a link is the file the link names; the link
+/// stays.
 FIELDKIT_API BOOL CopyFileW(const wchar_t* from, const wchar_t* to, BOOL failIfExists);
 /// Moves the entry itself (a link stays a link); fails when the target exists, unless the two
 /// names are one entry differing in case, which renames it to the new case.
@@ -202,11 +211,17 @@ bool IsOnRemovableMedia(const wchar_t* path);
 
 // Replacing a whole file. BeginReplaceFile opens a new, uniquely named file beside the target
 // (the file a link inside the root names, when the target is such a link), for reading and
-// writing; nothing happens to the target yet. CommitReplaceFile flushes the new file to disk,
-// gives it the old file's mode, owner (where permitted) and hidden attribute, and renames it
-// over the target, so that readers see the old version or the new one, whole. Closing the
-// handle without a successful commit removes the new file and leaves the target as it was.
-// A read-only target, one the caller may not write, or a folder is refused
+// writing, and holds a lock on it while it is open; nothing happens to the target yet. The
+// new file's name is one of a few fixed ones per target ("<name>.<slot>.tmp~"), so a save that
+// finds one taken and unlocked removes it: what a killed save left is swept by the next save of
+// the same file, never a file that a running save is writing. CommitReplaceFile flushes the new
+// file to disk, gives it the old file's mode, owner (where permitted) and hidden attribute, and
+// renames it over the target, so that readers see the old version or the new one, whole (a target
+// that was missing is taken with a rename that replaces nothing; a file another writer put there
+// meanwhile is then replaced on the terms of an existing one). Closing the handle without a
+// successful commit removes the new file, only while its name still names it, and leaves the
+// target as it was. A read-only target, one the caller may not write (asked of the kernel at
+// each call, for the effective user and all its groups), or a folder is refused
 // (ERROR_ACCESS_DENIED). Two replacements of one file at once both succeed; the last commit
 // wins.
 HANDLE BeginReplaceFile(const wchar_t* path);
@@ -239,10 +254,12 @@ enum class WholeFile {
 };
 WholeFile ReadWholeFile(const wchar_t* path, std::size_t limit, ReadMode mode, std::string& bytes);
 
-// A folder held open while a tree is walked. Every entry is then worked on by its name in the
-// folder, so a folder renamed or swapped for a link while the walk runs cannot send it
-// elsewhere, and no link below the folder first opened is ever followed: links are listed,
-// deleted and copied as links. Names are matched as device names are (without regard to case).
+// A folder held open while a tree is walked. A walk opens the folder that holds its first
+// folder (OpenParent), and every folder from there, the first one included, in its parent
+// without following a link (OpenSub); every entry is then worked on by its name in the folder.
+// So a folder renamed or swapped for a link while the walk runs cannot send it elsewhere, and no
+// link is ever followed: links are listed, deleted and copied as links. Names are matched as
+// device names are (without regard to case).
 class DeviceFolder {
   public:
     DeviceFolder();

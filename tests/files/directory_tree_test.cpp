@@ -81,6 +81,15 @@ TEST_F(DirectoryTree, CopiesFolders) {
     EXPECT_TRUE(CopyDirectory(L"\\none", L"\\none2", 1) == 1 && Exists("\\none2"));
     // Into itself would copy files onto themselves (the fence tests spell it many more ways).
     EXPECT_EQ(CopyDirectory(L"\\from\\", L"/from", 1), 0);
+    // A walk starts at a link itself, never where it points: no copy from it or into it, and
+    // removing it removes the link alone.
+    fs::create_directory_symlink("from", Host("\\lnk"));
+    fs::create_directory_symlink("none", Host("\\lnk2"));
+    EXPECT_EQ(CopyDirectory(L"\\lnk", L"\\viaLink", 1), 0);
+    EXPECT_EQ(CopyDirectory(L"\\from", L"\\lnk2", 1), 0);
+    EXPECT_EQ(RemoveDirectoryTree(L"\\lnk"), 1);
+    EXPECT_TRUE(!Exists("\\viaLink") && fs::is_empty(Host("\\none")) && !Exists("\\lnk"));
+    EXPECT_EQ(Read("\\from\\a.txt"), "a");
 }
 
 TEST_F(DirectoryTree, CreatesChainsRemovesTreesAndNothingElse) {
