@@ -1241,7 +1241,8 @@ FILE* DeviceFopen(const char* utf8Path, const char* mode) {
     if (utf8Path == nullptr || mode == nullptr || *utf8Path == '\0') {
         return FailWith<FILE*>(nullptr, ERROR_INVALID_PARAMETER);
     }
-    return OpenStream(Utf8ToWide(utf8Path), mode);
+    // Bytes that are not UTF-8 reach the host name of the same bytes.
+    return OpenStream(NameToDevice(utf8Path), mode);
 }
 
 std::size_t WriteUnbuffered(FILE* file, const char* data, std::size_t size) {

@@ -313,7 +313,7 @@ TEST_F(ReplaceTest, MayWriteIsAskedAgainAfterAPrivilegeDrop) {
     chmod(root_.c_str(), 0755);
     MakeDir("\\dst");
     chmod(Host("\\dst").c_str(), 0777);
-    for (const char* name : {"\\dst\\root.ini", "\\dst\\group.ini"})
+    for (const char* name : {"\\dst\\first.ini", "\\dst\\root.ini", "\\dst\\group.ini"})
         Write(name, "old");
     chmod(Host("\\dst\\root.ini").c_str(), 0644);
     ASSERT_EQ(chown(Host("\\dst\\group.ini").c_str(), 0, group), 0);
