@@ -337,9 +337,11 @@ bool SweepLeftover(int folder, const std::string& name) {
 constexpr int kSlots = 16;
 
 // Creates a new temporary beside the entry `name` of `folder`, open for reading and writing
-// and locked for as long as it stays open (so that no other save takes it for a leftover).
-// Never opens an existing file or follows a link (O_EXCL). -1 with errno on failure.
-int CreateTemporary(int folder, const std::string& name, mode_t mode, std::string& temp) {
+// and locked for as long as it stays open (so that no other save takes it for a leftover);
+// `status` is the new file's. Never opens an existing file or follows a link (O_EXCL). -1 with
+// errno on failure.
+int CreateTemporary(int folder, const std::string& name, mode_t mode, std::string& temp,
+                    struct stat& status) {
     const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     for (int slot = 0, tries = 0; slot < kSlots && tries < 4 * kSlots; ++tries) {
         temp = SlotName(name, slot);
@@ -354,15 +356,33 @@ int CreateTemporary(int folder, const std::string& name, mode_t mode, std::strin
         while (flock(fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
         }
         // That save may have taken the new file for a leftover before it was locked: then it
-        // is gone, and the slot is tried again.
-        if (NamesFile(folder, temp, fd.Get())) return fd.Release();
+        // is gone (no name is left to it), and the slot is tried again.
+        if (fstat(fd.Get(), &status) != 0) return -1;
+        if (status.st_nlink > 0) return fd.Release();
     }
     for (int attempt = 0; attempt < 32; ++attempt) {
         temp = RandomName(name);
         const int fd = openat(folder, temp.c_str(), flags, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (fd >= 0 || errno != EEXIST) return fd >= 0 && fstat(fd, &status) != 0 ? -1 : fd;
     }
     return -1;
+}
+
+// A new file without a name in `folder` (O_TMPFILE): nothing is left of it if the process dies
+// before it is given one. -1 with EOPNOTSUPP where the file system or kernel cannot make one.
+int CreateAnonymous(int folder, mode_t mode) {
+    const int fd = openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    if (fd < 0 && (errno == EISDIR || errno == EINVAL || errno == ENOENT)) errno = EOPNOTSUPP;
+    return fd;
+}
+
+// Gives the file without a name open as `fd` the free name `name` in `folder`; EEXIST when the
+// name is taken (nothing is replaced).
+bool LinkAnonymous(int fd, int folder, const std::string& name) {
+    if (linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    // Without the privilege that takes, the file is named through /proc.
+    if (errno != ENOENT && errno != EPERM) return false;
+    return linkat(AT_FDCWD, ProcPath(fd).c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -414,15 +434,15 @@ bool CopyTimes(int out, const struct stat& from) {
     return futimens(out, times) == 0;
 }
 
-// Whether this process may replace the existing file `name` (status `old`) of `folder`.
-// Renaming over a file needs only the folder's permission; replacing it must need the file's
-// own, as writing it in place would. Asked at each call: a process may change its user.
-bool MayReplace(int folder, const std::string& name, const struct stat& old) {
+// Whether the user `self` (this process's effective user) may replace the existing file `name`
+// (status `old`) of `folder`. Renaming over a file needs only the folder's permission;
+// replacing it must need the file's own, as writing it in place would. Asked at each call: a
+// process may change its user.
+bool MayReplace(int folder, const std::string& name, const struct stat& old, uid_t self) {
     if (!S_ISREG(old.st_mode) || IsReadOnlyMode(old.st_mode)) {
         errno = S_ISDIR(old.st_mode) ? EISDIR : EACCES;
         return false;
     }
-    const uid_t self = geteuid();
     if (self == 0 || (old.st_uid == self && (old.st_mode & S_IWUSR) != 0)) return true;
     // The kernel answers for the effective user and every group, supplementary ones too.
     return faccessat(folder, name.c_str(), W_OK, AT_EACCESS) == 0;
@@ -439,9 +459,10 @@ class Replacement {
     // Starts replacing the entry `name` of `folder` (which must stay open until the end, see
     // KeepFolder), described by `old` when it exists. A link there is replaced itself (the
     // callers that write through links resolve them first). With `keepHidden` the old file's
-    // hidden mark carries over. A name that is free is taken with a rename that replaces
-    // nothing; when another writer put a file there meanwhile, it is replaced only with
-    // `replaceNew` (and when this process may), else EEXIST.
+    // hidden mark carries over. A name that is free is taken without replacing anything (the
+    // new file has no name until then, where the file system allows); when another writer put
+    // a file there meanwhile, it is replaced only with `replaceNew` (and when this process
+    // may), else EEXIST.
     bool Begin(int folder, const std::string& name, bool exists, const struct stat& old,
                bool keepHidden, bool replaceNew = true) {
         if (name == "." || (exists && S_ISDIR(old.st_mode))) {
@@ -450,17 +471,33 @@ class Replacement {
         }
         m_exists = exists;
         m_keep = exists && !S_ISLNK(old.st_mode);
-        if (m_keep && !MayReplace(folder, name, old)) return false;
+        if (m_keep && (!S_ISREG(old.st_mode) || IsReadOnlyMode(old.st_mode))) {
+            errno = EACCES;
+            return false;
+        }
         m_old = old;
-        m_hidden = keepHidden && m_keep && HiddenAt(folder, name);
         m_replaceNew = replaceNew;
         m_folder = folder;
         m_name = name;
+        const mode_t mode = m_keep ? 0600 : 0666;
+        if (!exists) {
+            const int fd = CreateAnonymous(folder, mode);
+            if (fd >= 0) {
+                m_file.Reset(fd);
+                m_pending = true;
+                return true;
+            }
+            if (errno != EOPNOTSUPP) return false;
+        }
         std::string temp;
-        const int fd = CreateTemporary(folder, name, m_keep ? 0600 : 0666, temp);
+        const int fd = CreateTemporary(folder, name, mode, temp, m_new);
         if (fd < 0) return false;
         m_file.Reset(fd);
         m_temp = std::move(temp);  // allocates nothing: the new file is never lost
+        m_pending = true;
+        // The new file's owner is the user this process writes as now.
+        if (m_keep && !MayReplace(folder, name, old, m_new.st_uid)) return Failed();
+        m_hidden = keepHidden && m_keep && HiddenAt(folder, name);
         return true;
     }
 
@@ -481,7 +518,7 @@ class Replacement {
     bool Commit(bool syncFolder) { return Flush() && Install(syncFolder); }
 
     bool Flush() {
-        if (m_temp.empty()) {
+        if (!m_pending) {
             errno = EBADF;
             return false;
         }
@@ -491,12 +528,12 @@ class Replacement {
     // Commit without the flush, for new versions already flushed together (see Hold) and new
     // files, which are not flushed one by one.
     bool Install(bool syncFolder) {
-        if (m_temp.empty()) {
+        if (!m_pending) {
             errno = EBADF;
             return false;
         }
         const int fd = m_file.Get();
-        if (m_keep && (m_old.st_uid != geteuid() || m_old.st_gid != getegid())) {
+        if (m_keep && (m_old.st_uid != m_new.st_uid || m_old.st_gid != m_new.st_gid)) {
             // Not permitted for others than the owner and root: the file stays ours then.
             if (fchown(fd, m_old.st_uid, m_old.st_gid) != 0) errno = 0;
         }
@@ -506,7 +543,7 @@ class Replacement {
             if (fchmod(fd, m_hasMode ? m_mode : (m_old.st_mode & 07777)) != 0) return Failed();
         }
         if (!(m_exists ? Rename() : PlaceNew())) return Failed();
-        m_temp.clear();
+        m_pending = false;
         if (syncFolder) {
             const UniqueFd dir(openat(m_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (dir.Valid()) fsync(dir.Get());
@@ -516,12 +553,13 @@ class Replacement {
 
     // Removes the new version unless it was put in place.
     void Abort() {
-        if (m_temp.empty()) return;
+        if (!m_pending) return;
+        m_pending = false;
+        if (m_temp.empty()) return;  // a file without a name goes with its descriptor
         // Only while the name is still the file written: nothing else is ever deleted.
         const int saved = errno;
         if (NamesFile(m_folder, m_temp, m_file.Get())) unlinkat(m_folder, m_temp.c_str(), 0);
         errno = saved;
-        m_temp.clear();
     }
 
   private:
@@ -535,15 +573,18 @@ class Replacement {
     }
 
     // The target's name was free: taken without replacing what another writer put there.
-    bool PlaceNew() const {
-        const char* temp = m_temp.c_str();
+    bool PlaceNew() {
         const char* name = m_name.c_str();
+        if (m_temp.empty()) {
+            if (LinkAnonymous(m_file.Get(), m_folder, m_name)) return true;
+            return errno == EEXIST && ReplaceNewcomer();
+        }
+        const char* temp = m_temp.c_str();
         if (renameat2(m_folder, temp, m_folder, name, RENAME_NOREPLACE) == 0) return true;
         if (errno == EINVAL) {
             // A file system without that flag: a second name refuses to replace as well.
             if (linkat(m_folder, temp, m_folder, name, 0) != 0) {
-                if (errno != EEXIST) return false;
-                return ReplaceNewcomer();
+                return errno == EEXIST && ReplaceNewcomer();
             }
             unlinkat(m_folder, temp, 0);
             return true;
@@ -553,23 +594,31 @@ class Replacement {
 
     // Another writer made the target meanwhile. This call was asked to write that name, so
     // it replaces the newcomer, on the terms an existing target has.
-    bool ReplaceNewcomer() const {
+    bool ReplaceNewcomer() {
         struct stat now;
         if (!m_replaceNew) {
             errno = EEXIST;
             return false;
         }
         if (fstatat(m_folder, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return false;
-        if (!S_ISLNK(now.st_mode) && !MayReplace(m_folder, m_name, now)) return false;
-        return Rename();
+        if (!S_ISLNK(now.st_mode) && !MayReplace(m_folder, m_name, now, geteuid())) return false;
+        // A rename needs a name to take the file from.
+        for (int attempt = 0; m_temp.empty() && attempt < 32; ++attempt) {
+            const std::string temp = RandomName(m_name);
+            if (LinkAnonymous(m_file.Get(), m_folder, temp)) m_temp = temp;
+            if (m_temp.empty() && errno != EEXIST) return false;
+        }
+        return !m_temp.empty() && Rename();
     }
 
     UniqueFd m_ownFolder;  // declared before m_file: the file goes first
     int m_folder = -1;
     UniqueFd m_file;
     std::string m_name;
-    std::string m_temp;  // empty once put in place or removed
+    std::string m_temp;      // the new file's name; empty while it has none
+    bool m_pending = false;  // written, neither put in place nor removed yet
     struct stat m_old {};
+    struct stat m_new {};  // the new file, when it has a name
     mode_t m_mode = 0;
     bool m_hasMode = false;
     bool m_exists = false;

@@ -335,39 +335,57 @@ TEST_F(ReplaceTest, MayWriteIsAskedAgainAfterAPrivilegeDrop) {
 }
 
 // A copy onto a free name that fails part way removes only what it wrote: a finished file that
-// another writer renamed onto that name meanwhile stays.
+// another writer renamed onto that name meanwhile stays. The other writer watches the copier's
+// open files and renames as soon as the copier holds a file in the folder.
 TEST_F(ReplaceTest, FailedCopyLeavesAnotherWritersFile) {
-    WriteSource(std::string(std::size_t{4} << 20, 's'));
+    WriteSource(std::string(std::size_t{16} << 20, 's'));
     MakeDir("\\dst");
+    auto* go = SharedPage<int>();
+    ASSERT_NE(go, nullptr);
+    const std::string folder = Host("\\dst").string() + "/";
     for (int t = 0; t < 6; ++t) {
         SCOPED_TRACE("try " + std::to_string(t));
         for (const auto& e : fs::directory_iterator(Host("\\dst")))
             fs::remove(e.path());
         Write("\\other\\t.dat", "the other writer's");
-        // It waits until the copy has made an entry in the folder, then puts its file in place.
+        __atomic_store_n(go, 0, __ATOMIC_RELAXED);
+        const pid_t copier = reliability::Fork([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit r = {std::size_t{8} << 20, RLIM_INFINITY};
+            while (__atomic_load_n(go, __ATOMIC_ACQUIRE) == 0) {
+            }
+            return setrlimit(RLIMIT_FSIZE, &r) == 0 &&
+                           !CopyFileW(L"\\src\\f.dat", L"\\dst\\t.dat", FALSE) &&
+                           GetLastError() == ERROR_DISK_FULL
+                       ? 0
+                       : 6;
+        });
         const pid_t other = reliability::Fork([&] {
-            const std::string folder = Host("\\dst").string();
-            for (int spin = 0; spin < 20000; ++spin) {
-                DIR* d = opendir(folder.c_str());
-                bool seen = false;
-                while (const dirent* e = d != nullptr ? readdir(d) : nullptr)
-                    seen = seen || e->d_name[0] != '.';
-                if (d != nullptr) closedir(d);
-                if (seen) break;
+            const std::string fds = "/proc/" + std::to_string(copier) + "/fd";
+            __atomic_store_n(go, 1, __ATOMIC_RELEASE);
+            for (bool seen = false; !seen;) {
+                DIR* d = opendir(fds.c_str());
+                if (d == nullptr) break;  // the copier has ended
+                while (const dirent* e = !seen ? readdir(d) : nullptr) {
+                    char target[4096];
+                    const ssize_t n = readlinkat(dirfd(d), e->d_name, target, sizeof target);
+                    seen = n > 0 && std::string(target, n).compare(0, folder.size(), folder) == 0;
+                }
+                closedir(d);
             }
             return ::rename(Host("\\other\\t.dat").c_str(), Host("\\dst\\t.dat").c_str()) == 0 ? 0
                                                                                                : 7;
         });
-        const Outcome o = InChild(1 << 20, [] {
-            return static_cast<long>(CopyFileW(L"\\src\\f.dat", L"\\dst\\t.dat", FALSE));
-        });
-        int status = -1;
-        ASSERT_TRUE(other > 0 && waitpid(other, &status, 0) == other && WIFEXITED(status) &&
-                    WEXITSTATUS(status) == 0);
-        EXPECT_EQ(o.result, 0);
+        for (const pid_t child : {copier, other}) {
+            int status = -1;
+            EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+                        WEXITSTATUS(status) == 0)
+                << "status " << status;
+        }
         EXPECT_EQ(Read("\\dst\\t.dat"), "the other writer's");
         EXPECT_EQ(Names("\\dst"), std::vector<std::string>{"t.dat"});
     }
+    munmap(go, sizeof(int));
 }
 
 // The saves of saver `writer` of one settings file; the number that failed.
