@@ -40,6 +40,7 @@
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/xml/xml_parser.h"
+#include "fieldkit/xml/xml_writer.h"
 #include "tests/reliability/children.h"
 #include "tests/support/device_root.h"
 
@@ -88,10 +89,21 @@ class Document : public CXMLParser {
 
 // Every way a whole file is replaced. The copies take \src\f.dat, which the caller writes;
 // the saves write `payload` (SaveIni as the value of [S] k).
-enum Way { kCopyFile, kCopyFromTo, kCopyIfNewer, kCopyDir, kSaveIni, kSaveFile, kSaveXml, kWays };
+enum Way {
+    kCopyFile,
+    kCopyFromTo,
+    kCopyIfNewer,
+    kCopyDir,
+    kSaveIni,
+    kSaveFile,
+    kSaveXml,
+    kWriteXml,
+    kWays
+};
 const char* const kWayNames[] = {"CopyFileW",     "CopyFromTo", "CopyFromToCheckDate",
                                  "CopyDirectory", "SaveIni",    "SaveFile",
-                                 "SaveXML"};
+                                 "SaveXML",       "CXMLWriter"};
+const std::string kXmlHeader = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
 
 // Replaces `to` (whose name must be f.dat for CopyDirectory, which copies into its folder).
 bool Replace(Way way, const std::wstring& to, const std::string& payload) {
@@ -116,6 +128,11 @@ bool Replace(Way way, const std::wstring& to, const std::string& payload) {
             return map.SaveFile(to.c_str(), payload.data(),
                                 static_cast<unsigned long>(payload.size()));
         }
+        case kWriteXml: {
+            CXMLWriter xml(to.c_str());
+            xml.Write(CString(payload.c_str()));
+            return xml.Close();
+        }
         default:
             return Document(payload).SaveXML(to.c_str());
     }
@@ -123,7 +140,7 @@ bool Replace(Way way, const std::wstring& to, const std::string& payload) {
 
 // What the target holds after a successful Replace with `payload` (for copies, the source).
 std::string Replaced(Way way, const std::string& payload) {
-    return way == kSaveIni ? SavedFile(payload) : payload;
+    return way == kSaveIni ? SavedFile(payload) : way == kWriteXml ? kXmlHeader + payload : payload;
 }
 
 struct Outcome {
@@ -225,6 +242,21 @@ TEST_F(ReplaceTest, FailedReplacementLeavesTheOldFileOrNone) {
             }
         }
     }
+}
+
+// The XML writer gathers what it writes: a document whose only write, at the close, fails
+// leaves the old one as well.
+TEST_F(ReplaceTest, XmlWriterFailingAtTheCloseLeavesTheOldDocument) {
+    Write("\\x.xml", "old");
+    const Outcome o = InChild(1000, [] {
+        CXMLWriter xml(L"\\x.xml");
+        xml.Write(std::wstring(2000, L'n').c_str());
+        return xml.IsOK() && !xml.Close() ? 1L : 0L;
+    });
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.error, ERROR_DISK_FULL);
+    EXPECT_EQ(Read("\\x.xml"), "old");
+    EXPECT_EQ(Names("\\"), std::vector<std::string>{"x.xml"});
 }
 
 // A line cut by a full disk is ended before the next one; while even that fails, lines are
