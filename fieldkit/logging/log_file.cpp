@@ -89,6 +89,7 @@ long CLogFile::StartMT(const char* name, long mode, long format, long level) {
     m_level.store(level);
     m_format = format;
     m_count = 0;
+    m_lost = 0;
     if (mode == 0) return LOGERR_NOMODE;
     m_toFile = (mode & kFileBits) != 0;
     m_startTick = GetTickCount();
@@ -184,24 +185,19 @@ char* Text(char* out, const char* text) {
 
 }  // namespace
 
-long CLogFile::LogMessageMT(const char* text, long level) {
-    const long threshold = m_level.load();
-    if (m_status.load() != LOGSTATUS_RUNNING || threshold < 0 || level > threshold) return 0;
-    ++m_count;
-
+void CLogFile::Compose(long number, DWORD now, long level, const char* text) {
     // The prefixes take at most about 80 bytes, far below the line's room, so they are written
     // straight into the line; the indentation is clamped so that 3 x level cannot overflow, and
     // the line is full long before that anyway.
     char* p = m_line;
     if ((m_format & LOGFMT_NUMBER) != 0) {
         char digits[24];
-        const std::size_t n = static_cast<std::size_t>(SignedDigits(digits, m_count) - digits);
+        const std::size_t n = static_cast<std::size_t>(SignedDigits(digits, number) - digits);
         for (std::size_t pad = n; pad < 4; ++pad)
             *p++ = ' ';
         std::memcpy(p, digits, n);
         p = Text(p + n, " - ");
     }
-    const DWORD now = GetTickCount();
     if ((m_format & LOGFMT_SECONDS) != 0) {
         const DWORD ms = static_cast<DWORD>(now - m_startTick);
         *p++ = '(';
@@ -235,24 +231,62 @@ long CLogFile::LogMessageMT(const char* text, long level) {
     Append(text != nullptr ? text : "");
     m_line[m_lineLength++] = '\n';
     m_line[m_lineLength] = '\0';
+}
 
-    // Each line goes to the file in one write of its own: flushed at once, never split by the
-    // stream's buffer. (A kill can still cut a write that spans a page; see Start.)
-    if (m_toFile && m_file != nullptr) {
-        // A line a full disk cut short is ended first, so that this one starts on a line of
-        // its own; while even that fails, lines are dropped rather than glued on.
-        if (m_lineCut) m_lineCut = fieldkit::detail::WriteUnbuffered(m_file, "\n", 1) != 1;
-        if (!m_lineCut) {
-            const std::size_t written =
-                fieldkit::detail::WriteUnbuffered(m_file, m_line, m_lineLength);
-            m_lineCut = written > 0 && written < m_lineLength;
-        }
-    }
-    if ((m_mode.load() & LOGMODE_DEBUGOUT) != 0) {
+namespace {
+
+enum class Written { kNothing, kPart, kWhole };
+
+// Each line goes to the file in one write of its own: flushed at once, never split by the
+// stream's buffer. (A kill can still cut a write that spans a page; see Start.) A line a full
+// disk cut short is ended first, so that this one starts on a line of its own; while even that
+// fails, nothing is written rather than glued on.
+Written WriteLine(std::FILE* file, bool& lineCut, const char* line, std::size_t size) {
+    if (lineCut) lineCut = fieldkit::detail::WriteUnbuffered(file, "\n", 1) != 1;
+    if (lineCut) return Written::kNothing;
+    const std::size_t written = fieldkit::detail::WriteUnbuffered(file, line, size);
+    lineCut = written > 0 && written < size;
+    return written == size ? Written::kWhole : written == 0 ? Written::kNothing : Written::kPart;
+}
+
+}  // namespace
+
+long CLogFile::LogMessageMT(const char* text, long level) {
+    const long threshold = m_level.load();
+    if (m_status.load() != LOGSTATUS_RUNNING || threshold < 0 || level > threshold) return 0;
+    const DWORD now = GetTickCount();
+    const bool toDebugger = (m_mode.load() & LOGMODE_DEBUGOUT) != 0;
+    const auto passToDebugger = [this] {
         fieldkit::detail::CopyToBuffer(fieldkit::Utf8ToWide(std::string_view(m_line, m_lineLength)),
                                        m_wideLine, kMaxLine);
         OutputDebugStringW(m_wideLine);
+    };
+    const bool toFile = m_toFile && m_file != nullptr;
+    bool fileTakesIt = toFile;
+    if (toFile && m_lost > 0) {
+        // Lines were lost: the file says how many before it takes the next one.
+        char notice[80];
+        char* p = SignedDigits(notice, m_lost);
+        *Text(p, m_lost == 1 ? " line could not be written to the file."
+                             : " lines could not be written to the file.") = '\0';
+        Compose(m_count + 1, now, 0, notice);
+        const Written written = WriteLine(m_file, m_lineCut, m_line, m_lineLength);
+        // A notice never written takes no number; a piece of one is a line lost like any other,
+        // and nothing goes after it until a whole notice did.
+        if (written != Written::kNothing) {
+            ++m_count;
+            if (toDebugger) passToDebugger();
+        }
+        if (written == Written::kWhole) m_lost = 0;
+        if (written == Written::kPart) ++m_lost;
+        fileTakesIt = written == Written::kWhole;
     }
+    ++m_count;
+    Compose(m_count, now, level, text);
+    if (toFile &&
+        !(fileTakesIt && WriteLine(m_file, m_lineCut, m_line, m_lineLength) == Written::kWhole))
+        ++m_lost;
+    if (toDebugger) passToDebugger();
     return 0;
 }
 

@@ -2,6 +2,13 @@
 /// CLogFile: a plain-text log of 8-bit (UTF-8) lines written to a file, to the debugger output,
 /// or to both. Each line may carry a running number, the seconds since Start and the message's
 /// level; every line is flushed at once, so the file is complete up to the last line written.
+///
+/// Lines the file cannot take (a full disk) are counted, and the next line that reaches it comes
+/// after a notice of its own, at level 0 with the prefixes every line has:
+///   "1 line could not be written to the file." or "%ld lines could not be written to the file."
+/// The notice takes a number of its own, so with LOGFMT_NUMBER the lines lost are exactly the
+/// numbers before the notice's that the file lacks. A notice is made only when it can be written
+/// whole; until then the count grows and no line goes to the file after a piece of one.
 #pragma once
 
 #include <atomic>
@@ -112,6 +119,8 @@ class FIELDKIT_API CLogFile {
     static constexpr std::size_t kMaxLine = 1024;  // line or message with its terminator
 
     void Append(const char* text);
+    // Fills m_line with the prefixes of line `number`, `text` and a line feed.
+    void Compose(long number, DWORD now, long level, const char* text);
 
     std::FILE* m_file = nullptr;
     long m_format = 0;
@@ -123,6 +132,7 @@ class FIELDKIT_API CLogFile {
     char m_fileName[kMaxName] = {};
     bool m_wasEmpty = false;
     bool m_lineCut = false;  // the file ends inside a line that a failed write cut short
+    long m_lost = 0;         // lines since the last notice that the file did not take whole
     bool m_haveIdentity = false;
     fieldkit::detail::FileIdentity m_identity;
     bool m_toFile = false;

@@ -12,22 +12,36 @@
 ///
 /// The first failure (a file that could not be created, a failed write, a null text) ends all
 /// output: later calls write nothing and IsOK stays false. Nothing throws.
+///
+/// A document written to a path replaces the file there in one step: the pieces go to a new
+/// file beside it, which takes the old file's place when the document is closed without a
+/// failure. Until then, and for good after a failure (a full disk, a null text), the old file
+/// stays exactly as it was and the new one is removed.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
 #include "fieldkit/text/export.h"
+#include "fieldkit/text/types.h"
 
 /// Writes an XML document in Windows-1252, piece by piece.
 class FIELDKIT_API CXMLWriter {
   public:
-    /// Creates or empties the file (text mode) and writes the header line.
+    /// Starts a new version of the file (in place of the old one at Close) and writes the
+    /// header line. A folder or a read-only file there is refused (not OK).
     explicit CXMLWriter(const wchar_t* path);
     /// Writes to an open FILE*, which stays the caller's to close; a null stream is not OK.
     explicit CXMLWriter(void* stream);
-    /// Closes the file if the writer opened it.
+    /// Closes the document as Close does, if that was not done.
     virtual ~CXMLWriter();
+
+    /// Ends the document. A document written to a path takes the old file's place, flushed to
+    /// disk, when nothing failed; otherwise the old file stays as it was (the last error says
+    /// why when the close itself failed: a full disk at the last write, the rename). A caller's
+    /// stream is left as it is, to flush and close. True when the document is complete;
+    /// later closes answer the same, and later pieces are lost (IsOK turns false).
+    bool Close();
 
     /// Not copyable: a copy would close the same file twice.
     ///@{
@@ -64,10 +78,15 @@ class FIELDKIT_API CXMLWriter {
 
   private:
     void WriteHeader();
+    bool WritePending();
 
     std::FILE* m_stream;
-    bool m_ownsStream;
+    HANDLE m_file;  ///< the new version of a file given by its path, until Close; else null
     bool m_ok;
-    std::string m_buffer;  ///< reused for every piece, so steady writing does not allocate
+    bool m_closed = false;
+    bool m_complete = false;  ///< what Close answered
+    /// The piece being written to a stream; for a file, what was not yet written to it, so
+    /// steady writing neither allocates nor makes a system call per piece.
+    std::string m_buffer;
     std::wstring m_indent;
 };

@@ -42,6 +42,7 @@
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/xml/xml_parser.h"
+#include "fieldkit/xml/xml_writer.h"
 #include "tests/reliability/children.h"
 #include "tests/support/device_root.h"
 
@@ -90,10 +91,21 @@ class Document : public CXMLParser {
 
 // Every way a whole file is replaced. The copies take \src\f.dat, which the caller writes;
 // the saves write `payload` (SaveIni as the value of [S] k).
-enum Way { kCopyFile, kCopyFromTo, kCopyIfNewer, kCopyDir, kSaveIni, kSaveFile, kSaveXml, kWays };
+enum Way {
+    kCopyFile,
+    kCopyFromTo,
+    kCopyIfNewer,
+    kCopyDir,
+    kSaveIni,
+    kSaveFile,
+    kSaveXml,
+    kWriteXml,
+    kWays
+};
 const char* const kWayNames[] = {"CopyFileW",     "CopyFromTo", "CopyFromToCheckDate",
                                  "CopyDirectory", "SaveIni",    "SaveFile",
-                                 "SaveXML"};
+                                 "SaveXML",       "CXMLWriter"};
+const std::string kXmlHeader = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
 
 // Replaces `to` (whose name must be f.dat for CopyDirectory, which copies into its folder).
 bool Replace(Way way, const std::wstring& to, const std::string& payload) {
@@ -118,6 +130,11 @@ bool Replace(Way way, const std::wstring& to, const std::string& payload) {
             return map.SaveFile(to.c_str(), payload.data(),
                                 static_cast<unsigned long>(payload.size()));
         }
+        case kWriteXml: {
+            CXMLWriter xml(to.c_str());
+            xml.Write(CString(payload.c_str()));
+            return xml.Close();
+        }
         default:
             return Document(payload).SaveXML(to.c_str());
     }
@@ -125,7 +142,7 @@ bool Replace(Way way, const std::wstring& to, const std::string& payload) {
 
 // What the target holds after a successful Replace with `payload` (for copies, the source).
 std::string Replaced(Way way, const std::string& payload) {
-    return way == kSaveIni ? SavedFile(payload) : payload;
+    return way == kSaveIni ? SavedFile(payload) : way == kWriteXml ? kXmlHeader + payload : payload;
 }
 
 struct Outcome {
@@ -229,24 +246,72 @@ TEST_F(ReplaceTest, FailedReplacementLeavesTheOldFileOrNone) {
     }
 }
 
-// A line cut by a full disk is ended before the next one; while even that fails, lines are
-// dropped, never glued onto the fragment.
-TEST_F(ReplaceTest, LogResumesOnAFreshLineAfterAShortWrite) {
+// The XML writer gathers what it writes: a document whose only write, at the close, fails
+// leaves the old one as well.
+TEST_F(ReplaceTest, XmlWriterFailingAtTheCloseLeavesTheOldDocument) {
+    Write("\\x.xml", "old");
+    const Outcome o = InChild(1000, [] {
+        CXMLWriter xml(L"\\x.xml");
+        xml.Write(std::wstring(2000, L'n').c_str());
+        return xml.IsOK() && !xml.Close() ? 1L : 0L;
+    });
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.error, ERROR_DISK_FULL);
+    EXPECT_EQ(Read("\\x.xml"), "old");
+    EXPECT_EQ(Names("\\"), std::vector<std::string>{"x.xml"});
+}
+
+// A full disk under the log. A line it cut short is ended before the next one, and while even
+// that fails lines are dropped, never glued onto the fragment. The first line the file takes
+// again follows a notice of how many it lost, numbered and prefixed as any line, so the lost
+// lines are exactly the numbers just before it; a notice the disk cuts is lost in turn. A new
+// session starts with nothing lost.
+TEST_F(ReplaceTest, LogSaysHowManyLinesAFullDiskLost) {
     const std::string a(60, 'a'), b(60, 'b');
+    const auto limit = [](rlim_t bytes) {
+        const struct rlimit r = {bytes, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &r);
+    };
     const Outcome o = InChild(100, [&] {
+        const auto full = [&] { limit(fs::file_size(Host("\\l.log"))); };
+        const long format = LOGFMT_NUMBER | LOGFMT_LEVEL;
         CLogFile log;
-        if (log.Start("\\l.log", LOGMODE_FILE, LOGFMT_NUMBER, 1) != 0) return 0L;
-        log.LogMessage(a.c_str(), 1);  // 68 bytes
+        if (log.Start("\\l.log", LOGMODE_FILE, format, 1) != 0) return 0L;
+        log.LogMessage(a.c_str(), 1);  // 74 bytes
         log.LogMessage(b.c_str(), 1);  // cut at byte 100
+        for (int i = 0; i < 3; ++i)
+            log.LogMessage("dropped", 1);
+        limit(120);  // the line end and a piece of the notice
         log.LogMessage("dropped", 1);
-        const struct rlimit room = {RLIM_INFINITY, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &room);
+        limit(RLIM_INFINITY);
         log.LogMessage("room again", 1);
+        log.LogMessage("next", 1);
+        full();
+        log.LogMessage("dropped", 1);
+        limit(RLIM_INFINITY);
+        log.LogMessage("one lost", 1);
+        full();
+        log.LogMessage("dropped", 1);
+        limit(RLIM_INFINITY);
+        log.Stop();
+        if (log.Start("\\l.log", LOGMODE_FILE | LOGMODE_APPEND, format, 1) != 0) return 0L;
+        log.LogMessage("new session", 1);
         return log.Stop() == 0 ? 1L : 0L;
     });
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(Read("\\l.log"),
-              "   1 - " + a + "\n" + ("   2 - " + b).substr(0, 32) + "\n   4 - room again\n");
+    const std::string lines[] = {"   1 - <1> - " + a,
+                                 ("   2 - <1> - " + b).substr(0, 26),  // to byte 100
+                                 "   6 - <0> - 4 line",                // to byte 120
+                                 "   8 - <0> - 6 lines could not be written to the file.",
+                                 "   9 - <1> - room again",
+                                 "  10 - <1> - next",
+                                 "  12 - <0> - 1 line could not be written to the file.",
+                                 "  13 - <1> - one lost",
+                                 "   1 - <1> - new session"};
+    std::string expected;
+    for (const std::string& line : lines)
+        expected += line + "\n";
+    EXPECT_EQ(Read("\\l.log"), expected);
 }
 
 // Saves keep the target's mode (copies take the source's) and, where the saver may change it,

@@ -1,8 +1,10 @@
 #include "fieldkit/xml/xml_writer.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/support/device_root.h"
 
@@ -54,8 +56,11 @@ TEST_F(XmlWriterTest, DocumentBytes) {
              w.WriteOpenTag(L"c");
          },
          "</z>\n<c>"},
-        {[](CXMLWriter& w) { w.Write(std::wstring(150000, L'x').c_str()); },
-         std::string(150000, 'x')},
+        {[](CXMLWriter& w) {  // more than a file's writer gathers, then more
+             w.Write(std::wstring(150000, L'x').c_str());
+             w.WriteEOL();
+         },
+         std::string(150000, 'x') + "\n"},
     };
     for (const Case& c : cases) {
         {
@@ -85,14 +90,31 @@ TEST_F(XmlWriterTest, StreamsAndFailures) {
     EXPECT_FALSE(CXMLWriter(static_cast<void*>(readOnly)).IsOK());
     std::fclose(readOnly);
     EXPECT_EQ(Read("\\ro.xml"), "old");
+}
 
-    {
-        CXMLWriter w(L"\\null.xml");
-        w.WriteStringTag(L"a", nullptr, true);
-        EXPECT_FALSE(w.IsOK());
-        w.WriteStringTag(L"b", L"x", true);
+// A file is replaced whole at the close, or not at all: a reader meanwhile sees the old
+// document, a failed one (a null text) never takes its place, and no new file stays beside it.
+TEST_F(XmlWriterTest, FileReplacedWholeAtTheClose) {
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "failed" : "complete");
+        Write("\\d\\w.xml", "old");
+        {
+            CXMLWriter w(L"\\d\\w.xml");
+            w.WriteStringTag(L"a", fails ? nullptr : L"1", true);
+            w.WriteStringTag(L"b", L"x", true);
+            EXPECT_EQ(Read("\\d\\w.xml"), "old");
+            EXPECT_EQ(w.Close(), !fails);
+            EXPECT_EQ(Read("\\d\\w.xml"), fails ? "old" : kHeader + "<a>1</a>\n<b>x</b>\n");
+            w.Write(L"late");  // lost: the document is closed
+            EXPECT_FALSE(w.IsOK());
+            EXPECT_EQ(w.Close(), !fails);
+        }
+        EXPECT_EQ(Read("\\d\\w.xml"), fails ? "old" : kHeader + "<a>1</a>\n<b>x</b>\n");
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(Host("\\d")))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"w.xml"});
     }
-    EXPECT_EQ(Read("\\null.xml"), kHeader + "<a>");
 }
 
 }  // namespace
