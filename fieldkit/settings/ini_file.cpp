@@ -145,8 +145,8 @@ bool CINIFile::LoadIni(const wchar_t* path) {
         return false;
     }
     return NoThrow(false, [&] {
-        KeyTable* current = nullptr;
-        std::wstring key, value;  // reused: the map copies the texts it keeps
+        std::unique_ptr<KeyTable>* current = nullptr;  // entries never move in the map
+        std::wstring key, value;                       // reused: the map copies the texts it keeps
         bool firstLine = true;
         const auto handleLine = [&](std::string_view line, bool hadBreak) {
             // Editors on PCs often start a UTF-8 file with a byte-order mark; left in place it
@@ -164,8 +164,8 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             if (line.front() == '[') {
                 const std::string_view name =
                     line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string_view();
-                current = m_sections.SetAt(fieldkit::Utf8ToWide(name), std::make_unique<KeyTable>())
-                              .get();
+                // Empty until its first key: a file of headers alone costs no more than keys.
+                current = &m_sections.SetAt(fieldkit::Utf8ToWide(name), nullptr);
                 return;
             }
             const std::size_t eq = line.find('=');
@@ -174,7 +174,8 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             // gives the same key and value as splitting the decoded text.
             DecodeInto(line.substr(0, eq), key);
             DecodeInto(line.substr(eq + 1), value);
-            current->SetAt(key, value);
+            if (*current == nullptr) *current = std::make_unique<KeyTable>();
+            (*current)->SetAt(key, value);
         };
 
         std::size_t start = 0;  // first byte of the line not handled yet
@@ -197,11 +198,11 @@ bool CINIFile::SaveIni(const wchar_t* path) const {
         while (pos != nullptr) {
             const std::unique_ptr<KeyTable>* table = nullptr;
             std::wstring_view name;
-            if (!m_sections.NextEntry(pos, name, &table) || *table == nullptr) continue;
+            if (!m_sections.NextEntry(pos, name, &table)) continue;
             out += '[';
             AppendLineText(out, name);
             out += "]\n";
-            POSITION keyPos = (*table)->GetStartPosition();
+            POSITION keyPos = *table ? (*table)->GetStartPosition() : nullptr;
             while (keyPos != nullptr) {
                 const std::wstring_view* value = nullptr;
                 std::wstring_view key;
@@ -244,27 +245,22 @@ bool CINIFile::LookThroughFile(CString& section, POSITION& pos) {
         if (!m_sections.NextEntry(next, name, &table)) return false;
         section = CString(std::wstring(name));
         pos = next;
-        return table != nullptr && *table != nullptr;
+        return true;
     });
 }
 
 bool CINIFile::GetSectionSize(const CString& section, int& size) {
     size = 0;
     const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
-    if (table == nullptr) return true;
-    if (*table == nullptr) return false;
-    size = static_cast<int>((*table)->GetCount());
+    if (table != nullptr && *table != nullptr) size = static_cast<int>((*table)->GetCount());
     return true;
 }
 
 bool CINIFile::SetSectionPosOnStart(const CString& section, POSITION& pos) {
     const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
-    if (table == nullptr || *table == nullptr) {
-        pos = nullptr;  // a loop that ignores the result must not walk a stale position
-        return false;
-    }
-    pos = (*table)->GetStartPosition();
-    return true;
+    // A loop that ignores the result must not walk a stale position.
+    pos = table != nullptr && *table != nullptr ? (*table)->GetStartPosition() : nullptr;
+    return table != nullptr;
 }
 
 bool CINIFile::LookThroughSection(const CString& section, CString& key, CString& value,
@@ -305,7 +301,9 @@ bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CStrin
     return NoThrow(false, [&] {
         std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
         if (table == nullptr || *table == nullptr) {
-            table = &m_sections.SetAt(Name(section), std::make_unique<KeyTable>());
+            auto created = std::make_unique<KeyTable>();
+            if (table == nullptr) table = &m_sections.SetAt(Name(section), nullptr);
+            *table = std::move(created);
         }
         (*table)->SetAt(Name(key), std::wstring_view(value.GetStdString()));
         return true;

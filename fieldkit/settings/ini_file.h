@@ -153,6 +153,7 @@ class FIELDKIT_API CINIFile {
     const std::wstring_view* Find(const wchar_t* section, const wchar_t* key) const;
     ///@}
 
+    /// A section without keys has no table (null): files of many empty sections stay small.
     CStringHashMap<std::unique_ptr<KeyTable>> m_sections;
 };
 

@@ -8,7 +8,12 @@
 
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
 #include "tests/support/device_root.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -131,6 +136,42 @@ TEST_F(IniFileTest, LongLinesRoundTrip) {
     ASSERT_TRUE(ini.LoadIni(L"\\l.ini"));
     ASSERT_TRUE(ini.SaveIni(L"\\l.ini"));
     EXPECT_EQ(Read("\\l.ini"), "[S]\nj=\xC3\xA9\nk=" + k + "\n\n");  // "j" -> 4, "k" -> 5
+}
+
+// Bytes held by the heap, counted by glibc's allocator (the sanitizers bring their own).
+#if defined(__GLIBC__) && !defined(FIELDKIT_SETTINGS_SANITIZED) && \
+    (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+constexpr bool kHeapFigures = true;
+std::size_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+#else
+constexpr bool kHeapFigures = false;
+std::size_t HeapInUse() {
+    return 0;
+}
+#endif
+
+// A file of empty sections once held 37 times its size in memory, a file of keys 12 times.
+TEST_F(IniFileTest, MemoryHeldGrowsWithTheFileAsKeysDo) {
+    if (!kHeapFigures) GTEST_SKIP() << "no allocator figures in this build";
+    std::string headers, keys = "[S]\n";
+    for (unsigned i = 0; i < 200000; ++i) {
+        fieldkit::detail::AppendFormat(headers, "[s%07u]\n", i);
+        fieldkit::detail::AppendFormat(keys, "k%07u=v\n", i);
+    }
+    double perByte[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        const std::string& file = k == 0 ? headers : keys;
+        Write("\\m.ini", file);
+        CINIFile ini;
+        const std::size_t before = HeapInUse();
+        ASSERT_TRUE(ini.LoadIni(L"\\m.ini"));
+        perByte[k] = static_cast<double>(HeapInUse() - before) / static_cast<double>(file.size());
+    }
+    EXPECT_LE(perByte[0], 10.0);
+    EXPECT_LE(perByte[0], perByte[1] * 1.1) << "keys: " << perByte[1];
 }
 
 TEST(IniValues, WrittenTextAndNarrowNames) {
