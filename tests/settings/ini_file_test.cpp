@@ -138,6 +138,51 @@ TEST_F(IniFileTest, LongLinesRoundTrip) {
     EXPECT_EQ(Read("\\l.ini"), "[S]\nj=\xC3\xA9\nk=" + k + "\n\n");  // "j" -> 4, "k" -> 5
 }
 
+// UTF-16 with its byte-order mark, as "Unicode" editors on PCs save it.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        out += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return out;
+}
+
+// Files from PCs, saved back as UTF-8 with every character. A line that is not UTF-8 is read
+// whole as Windows-1252, even where part of it looks like UTF-8. In UTF-16 a surrogate pair is
+// one character, and a lone surrogate or an odd last byte is U+FFFD.
+TEST_F(IniFileTest, PcEncodingsLoadAndSaveAsUtf8) {
+    const std::u16string pc =
+        u"[H\u00F6he]\r\nName=M\u00FCller\r\nZeichen=\U0001F600\r\n[Leer]\r\n";
+    std::u16string damaged = u"[S]\nk=?x?\nj=z";
+    damaged[6] = 0xD800;
+    damaged[8] = 0xDC00;
+    // "Höhe" -> 1, "Leer" -> 4; "Name" -> 11, "Zeichen" -> 12, "GrÃ¶ße" -> 10, "Stadt" -> 12.
+    const std::string fromUtf16 =
+        "[H\xC3\xB6he]\nName=M\xC3\xBCller\nZeichen=\xF0\x9F\x98\x80\n\n"
+        "[Leer]\n\n";
+    const struct {
+        std::string file, saved;
+    } cases[] = {
+        {"[H\xF6he]\nName=M\xFCller\nStadt=K\xC3\xB6ln\nGr\xC3\xB6\xDF"
+         "e=5 \x80\n[Leer]\n",
+         "[H\xC3\xB6he]\nGr\xC3\x83\xC2\xB6\xC3\x9F"
+         "e=5 \xE2\x82\xAC\nName=M\xC3\xBCller\nStadt=K\xC3\xB6ln\n\n[Leer]\n\n"},
+        {Utf16(pc, false), fromUtf16},
+        {Utf16(pc, true), fromUtf16},
+        {Utf16(damaged, false) + "A", "[S]\nj=z\xEF\xBF\xBD\nk=\xEF\xBF\xBDx\xEF\xBF\xBD\n\n"},
+    };
+    for (const auto& c : cases) {
+        Write("\\pc.ini", c.file);
+        CINIFile ini;
+        ASSERT_TRUE(ini.LoadIni(L"\\pc.ini"));
+        int size = -1;
+        EXPECT_TRUE(ini.GetSectionSize(L"Leer", size) && size == 0);
+        ASSERT_TRUE(ini.SaveIni(L"\\saved.ini"));
+        EXPECT_EQ(Read("\\saved.ini"), c.saved) << "case " << &c - cases;
+    }
+}
+
 // Bytes held by the heap, counted by glibc's allocator (the sanitizers bring their own).
 #if defined(__GLIBC__) && !defined(FIELDKIT_SETTINGS_SANITIZED) && \
     (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
