@@ -149,24 +149,24 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
 }
 
 // Files from PCs, saved back as UTF-8 with every character. A line that is not UTF-8 is read
-// whole as Windows-1252, even where part of it looks like UTF-8. In UTF-16 a surrogate pair is
-// one character, and a lone surrogate or an odd last byte is U+FFFD.
+// whole as Windows-1252, its key too when that alone would be UTF-8 ("Größe"). In UTF-16 a
+// surrogate pair is one character, and a lone surrogate or an odd last byte is U+FFFD.
 TEST_F(IniFileTest, PcEncodingsLoadAndSaveAsUtf8) {
     const std::u16string pc =
         u"[H\u00F6he]\r\nName=M\u00FCller\r\nZeichen=\U0001F600\r\n[Leer]\r\n";
     std::u16string damaged = u"[S]\nk=?x?\nj=z";
     damaged[6] = 0xD800;
     damaged[8] = 0xDC00;
-    // "Höhe" -> 1, "Leer" -> 4; "Name" -> 11, "Zeichen" -> 12, "GrÃ¶ße" -> 10, "Stadt" -> 12.
+    // "Höhe" -> 1, "Leer" -> 4; "Name" -> 11, "Zeichen" -> 12, "GrÃ¶ÃŸe" -> 4, "Stadt" -> 12.
     const std::string fromUtf16 =
         "[H\xC3\xB6he]\nName=M\xC3\xBCller\nZeichen=\xF0\x9F\x98\x80\n\n"
         "[Leer]\n\n";
     const struct {
         std::string file, saved;
     } cases[] = {
-        {"[H\xF6he]\nName=M\xFCller\nStadt=K\xC3\xB6ln\nGr\xC3\xB6\xDF"
+        {"[H\xF6he]\nName=M\xFCller\nStadt=K\xC3\xB6ln\nGr\xC3\xB6\xC3\x9F"
          "e=5 \x80\n[Leer]\n",
-         "[H\xC3\xB6he]\nGr\xC3\x83\xC2\xB6\xC3\x9F"
+         "[H\xC3\xB6he]\nGr\xC3\x83\xC2\xB6\xC3\x83\xC5\xB8"
          "e=5 \xE2\x82\xAC\nName=M\xC3\xBCller\nStadt=K\xC3\xB6ln\n\n[Leer]\n\n"},
         {Utf16(pc, false), fromUtf16},
         {Utf16(pc, true), fromUtf16},
