@@ -37,7 +37,8 @@ TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
           U{"\xFF\xFE", L"\uFFFD\uFFFD"}, U{"1234567\xFF", L"1234567\uFFFD"},
           U{std::string("a\0b", 3), std::wstring(L"a\0b", 3)}}) {
         EXPECT_EQ(Utf8ToWide(bytes), text) << bytes;
-        EXPECT_EQ(IsUtf8(bytes), text.find(L'\uFFFD') == text.npos) << bytes;
+        EXPECT_EQ(IsUtf8(bytes), text.find(L'\uFFFD') == text.npos)
+            << testing::PrintToString(bytes);
     }
     const std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
     EXPECT_EQ(WideToUtf8(pair), "\xF0\x9F\x98\x80");
