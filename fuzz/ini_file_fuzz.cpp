@@ -8,6 +8,7 @@
 
 #include "fieldkit/settings/ini_file.h"
 #include "fieldkit/text/charclass.h"
+#include "fieldkit/text/codepage.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -36,14 +37,41 @@ bool LeadingInt(const std::wstring& v, int& value) {
     return true;
 }
 
-// The file as the format reads: a UTF-8 byte-order mark at the start is skipped; lines end at
-// LF (a CR before it dropped) and at a NUL; "[" starts a header named by the line without its
-// first and last byte; other lines with "=" are keys of the section above; a lone byte at the
-// very end is no line. Later entries win, and a header empties its section.
-Contents Model(const std::string& bytes) {
+// UTF-16 of one byte order as characters: a high surrogate and a low one make one, every other
+// surrogate and an odd last byte are U+FFFD.
+std::wstring FromUtf16(const std::string& bytes, bool bigEndian) {
+    std::wstring out;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto hi = static_cast<unsigned char>(bytes[i + (bigEndian ? 0 : 1)]);
+        const auto lo = static_cast<unsigned char>(bytes[i + (bigEndian ? 1 : 0)]);
+        const unsigned unit = hi * 256u + lo;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (low && !out.empty() && out.back() >= 0xD800 && out.back() <= 0xDBFF) {
+            out.back() =
+                static_cast<wchar_t>(0x10000 + ((out.back() - 0xD800) << 10) + (unit - 0xDC00));
+            continue;
+        }
+        if (!out.empty() && out.back() >= 0xD800 && out.back() <= 0xDBFF) out.back() = 0xFFFD;
+        out.push_back(static_cast<wchar_t>(low ? 0xFFFD : unit));
+    }
+    if (!out.empty() && out.back() >= 0xD800 && out.back() <= 0xDBFF) out.back() = 0xFFFD;
+    if (bytes.size() % 2 != 0) out.push_back(0xFFFD);
+    return out;
+}
+
+// The file as the format reads: one that starts with a UTF-16 byte-order mark (FF FE, FE FF)
+// reads as its text in UTF-8; otherwise a UTF-8 byte-order mark at the start is skipped. Lines
+// end at LF (a CR before it dropped) and at a NUL; a line that is not UTF-8 (whose UTF-8
+// reading does not give its bytes back) is Windows-1252; "[" starts a header named by the line
+// without its first and last byte; other lines with "=" are keys of the section above; a lone
+// byte at the very end is no line. Later entries win, and a header empties its section.
+Contents Model(const std::string& file) {
     Contents contents;
     const std::wstring* current = nullptr;
-    std::size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const bool utf16 = file.compare(0, 2, "\xFF\xFE") == 0 || file.compare(0, 2, "\xFE\xFF") == 0;
+    const std::string bytes =
+        utf16 ? fieldkit::WideToUtf8(FromUtf16(file.substr(2), file[0] == '\xFE')) : file;
+    std::size_t start = !utf16 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < bytes.size()) {
         const std::size_t lf = bytes.find('\n', start);
         const bool hadBreak = lf != std::string::npos;
@@ -52,9 +80,12 @@ Contents Model(const std::string& bytes) {
         if (hadBreak && !line.empty() && line.back() == '\r') line.pop_back();
         line = line.substr(0, line.find('\0'));
         if (line.empty() || (line.size() == 1 && !hadBreak)) continue;
+        const bool utf8 = fieldkit::WideToUtf8(fieldkit::Utf8ToWide(line)) == line;
+        const auto text = [utf8](const std::string& piece) {
+            return utf8 ? fieldkit::Utf8ToWide(piece) : fieldkit::AnsiToWide(piece);
+        };
         if (line[0] == '[') {
-            const std::wstring name =
-                fieldkit::Utf8ToWide(line.size() >= 2 ? line.substr(1, line.size() - 2) : "");
+            const std::wstring name = text(line.size() >= 2 ? line.substr(1, line.size() - 2) : "");
             auto& section = contents[name];
             section.clear();
             current = &contents.find(name)->first;
@@ -62,8 +93,7 @@ Contents Model(const std::string& bytes) {
         }
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos || current == nullptr) continue;
-        contents[*current][fieldkit::Utf8ToWide(line.substr(0, eq))] =
-            fieldkit::Utf8ToWide(line.substr(eq + 1));
+        contents[*current][text(line.substr(0, eq))] = text(line.substr(eq + 1));
     }
     return contents;
 }

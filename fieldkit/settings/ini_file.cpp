@@ -17,6 +17,8 @@
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 // Settings files hold kilobytes; a file far larger is not one, and reading it whole would only
 // exhaust memory. Such a file is refused as one that cannot be read.
 constexpr std::size_t kMaxSettingsBytes = std::size_t{64} << 20;
@@ -55,15 +57,31 @@ CString NarrowName(const char* name) {
     return CString(fieldkit::AnsiToWide(name ? std::string_view(name) : std::string_view()));
 }
 
-// Utf8ToWide into `out`, reusing its storage; most settings text is plain ASCII.
-void DecodeInto(std::string_view utf8, std::wstring& out) {
-    for (const char c : utf8) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            out = fieldkit::Utf8ToWide(utf8);
-            return;
+// How the bytes of a line read as text.
+enum class LineCode { Ascii, Utf8, Ansi };
+
+// Most settings lines are plain ASCII, which needs no check and no decoding. A line that is
+// not UTF-8 was saved by a PC editor in its ANSI code page, Windows-1252.
+LineCode CodeOf(std::string_view line) {
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return fieldkit::IsUtf8(line) ? LineCode::Utf8 : LineCode::Ansi;
+    }
+    return LineCode::Ascii;
+}
+
+// A piece of a line as text in `out`, reusing its storage when the piece is ASCII.
+void DecodeInto(std::string_view bytes, LineCode code, std::wstring& out) {
+    if (code != LineCode::Ascii) {
+        for (const char c : bytes) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                out = code == LineCode::Utf8 ? fieldkit::Utf8ToWide(bytes)
+                                             : fieldkit::AnsiToWide(bytes);
+                return;
+            }
         }
     }
-    out.assign(utf8.begin(), utf8.end());
+    out.assign(bytes.begin(), bytes.end());
 }
 
 // Appends the text as UTF-8 (joining surrogate pairs as WideToUtf8 does) up to its first line
@@ -145,17 +163,22 @@ bool CINIFile::LoadIni(const wchar_t* path) {
         return false;
     }
     return NoThrow(false, [&] {
-        KeyTable* current = nullptr;
-        std::wstring key, value;  // reused: the map copies the texts it keeps
-        bool firstLine = true;
+        std::string_view text(bytes);
+        // Editors on PCs often start a file with a byte-order mark; left in place it would hide
+        // the first header and lose that section at the next save. A file saved as "Unicode"
+        // is read through its UTF-8 form, so that one set of rules reads every file.
+        std::string fromUtf16;
+        if (text.substr(0, 2) == kUtf16LeBom || text.substr(0, 2) == kUtf16BeBom) {
+            fromUtf16 = fieldkit::detail::Utf16ToUtf8(text.substr(2), text[0] == '\xFE');
+            std::string().swap(bytes);
+            text = fromUtf16;
+        } else if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+            text.remove_prefix(kUtf8Bom.size());
+        }
+
+        std::unique_ptr<KeyTable>* current = nullptr;  // entries never move in the map
+        std::wstring key, value;                       // reused: the map copies the texts it keeps
         const auto handleLine = [&](std::string_view line, bool hadBreak) {
-            // Editors on PCs often start a UTF-8 file with a byte-order mark; left in place it
-            // would hide the first header and lose that section at the next save.
-            if (firstLine) {
-                firstLine = false;
-                if (line.substr(0, kUtf8Bom.size()) == kUtf8Bom)
-                    line.remove_prefix(kUtf8Bom.size());
-            }
             // Text mode: CR LF is a line break; a lone CR is text.
             if (hadBreak && !line.empty() && line.back() == '\r') line.remove_suffix(1);
             line = line.substr(0, line.find('\0'));
@@ -164,26 +187,29 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             if (line.front() == '[') {
                 const std::string_view name =
                     line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string_view();
-                current = m_sections.SetAt(fieldkit::Utf8ToWide(name), std::make_unique<KeyTable>())
-                              .get();
+                DecodeInto(name, CodeOf(line), key);
+                // Empty until its first key: a file of headers alone costs no more than keys.
+                current = &m_sections.SetAt(key, nullptr);
                 return;
             }
             const std::size_t eq = line.find('=');
             if (eq == std::string_view::npos || current == nullptr) return;
             // "=" is ASCII and never inside a UTF-8 sequence, so splitting the bytes first
             // gives the same key and value as splitting the decoded text.
-            DecodeInto(line.substr(0, eq), key);
-            DecodeInto(line.substr(eq + 1), value);
-            current->SetAt(key, value);
+            const LineCode code = CodeOf(line);
+            DecodeInto(line.substr(0, eq), code, key);
+            DecodeInto(line.substr(eq + 1), code, value);
+            if (*current == nullptr) *current = std::make_unique<KeyTable>();
+            (*current)->SetAt(key, value);
         };
 
         std::size_t start = 0;  // first byte of the line not handled yet
-        for (std::size_t nl = bytes.find('\n'); nl != std::string::npos;
-             nl = bytes.find('\n', start)) {
-            handleLine(std::string_view(bytes).substr(start, nl - start), true);
+        for (std::size_t nl = text.find('\n'); nl != std::string_view::npos;
+             nl = text.find('\n', start)) {
+            handleLine(text.substr(start, nl - start), true);
             start = nl + 1;
         }
-        if (start < bytes.size()) handleLine(std::string_view(bytes).substr(start), false);
+        if (start < text.size()) handleLine(text.substr(start), false);
         return true;
     });
 }
@@ -197,11 +223,11 @@ bool CINIFile::SaveIni(const wchar_t* path) const {
         while (pos != nullptr) {
             const std::unique_ptr<KeyTable>* table = nullptr;
             std::wstring_view name;
-            if (!m_sections.NextEntry(pos, name, &table) || *table == nullptr) continue;
+            if (!m_sections.NextEntry(pos, name, &table)) continue;
             out += '[';
             AppendLineText(out, name);
             out += "]\n";
-            POSITION keyPos = (*table)->GetStartPosition();
+            POSITION keyPos = *table ? (*table)->GetStartPosition() : nullptr;
             while (keyPos != nullptr) {
                 const std::wstring_view* value = nullptr;
                 std::wstring_view key;
@@ -244,27 +270,22 @@ bool CINIFile::LookThroughFile(CString& section, POSITION& pos) {
         if (!m_sections.NextEntry(next, name, &table)) return false;
         section = CString(std::wstring(name));
         pos = next;
-        return table != nullptr && *table != nullptr;
+        return true;
     });
 }
 
 bool CINIFile::GetSectionSize(const CString& section, int& size) {
     size = 0;
     const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
-    if (table == nullptr) return true;
-    if (*table == nullptr) return false;
-    size = static_cast<int>((*table)->GetCount());
+    if (table != nullptr && *table != nullptr) size = static_cast<int>((*table)->GetCount());
     return true;
 }
 
 bool CINIFile::SetSectionPosOnStart(const CString& section, POSITION& pos) {
     const std::unique_ptr<KeyTable>* table = m_sections.Find(section.GetStdString());
-    if (table == nullptr || *table == nullptr) {
-        pos = nullptr;  // a loop that ignores the result must not walk a stale position
-        return false;
-    }
-    pos = (*table)->GetStartPosition();
-    return true;
+    // A loop that ignores the result must not walk a stale position.
+    pos = table != nullptr && *table != nullptr ? (*table)->GetStartPosition() : nullptr;
+    return table != nullptr;
 }
 
 bool CINIFile::LookThroughSection(const CString& section, CString& key, CString& value,
@@ -305,7 +326,9 @@ bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CStrin
     return NoThrow(false, [&] {
         std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
         if (table == nullptr || *table == nullptr) {
-            table = &m_sections.SetAt(Name(section), std::make_unique<KeyTable>());
+            auto created = std::make_unique<KeyTable>();
+            if (table == nullptr) table = &m_sections.SetAt(Name(section), nullptr);
+            *table = std::move(created);
         }
         (*table)->SetAt(Name(key), std::wstring_view(value.GetStdString()));
         return true;

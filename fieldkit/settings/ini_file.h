@@ -3,7 +3,7 @@
 /// values, and the application's settings files.
 ///
 /// The file is UTF-8 text of named sections of key=value lines (a byte-order mark at its start is
-/// skipped on reading and never written):
+/// skipped on reading and never written; LoadIni also reads the encodings PC editors save in):
 ///
 ///     [First]
 ///     a=1
@@ -47,7 +47,12 @@ class FIELDKIT_API CINIFile {
     /// Reads the file into the object without emptying it first: a header replaces the section
     /// of that name with an empty one (keeping its place in the walk), a key line replaces an
     /// earlier value of its key. Lines may be of any length; a UTF-8 byte-order mark at the very
-    /// start of the file is not part of the first line. False, leaving the object as it was, when
+    /// start of the file is not part of the first line. A file that starts with a UTF-16
+    /// byte-order mark (bytes FF FE, or FE FF for big endian) is read as UTF-16 text of that byte
+    /// order under the same rules: a surrogate pair is one character, and an unpaired surrogate
+    /// or an odd last byte reads as U+FFFD. In any other file a line that is not valid UTF-8 is
+    /// read as Windows-1252, as PC editors save in the ANSI code page. SaveIni writes UTF-8, so a
+    /// load and a save keep every character. False, leaving the object as it was, when
     /// the file cannot be opened (a folder, a FIFO or a device cannot) or is larger than 64 MiB,
     /// which no settings file is; a read error ends the reading as the end of the file does.
     bool LoadIni(const wchar_t* path);
@@ -153,6 +158,7 @@ class FIELDKIT_API CINIFile {
     const std::wstring_view* Find(const wchar_t* section, const wchar_t* key) const;
     ///@}
 
+    /// A section without keys has no table (null): files of many empty sections stay small.
     CStringHashMap<std::unique_ptr<KeyTable>> m_sections;
 };
 

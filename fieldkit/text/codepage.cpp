@@ -1,6 +1,7 @@
 #include "fieldkit/text/codepage.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace fieldkit {
 namespace {
@@ -76,6 +77,50 @@ std::wstring Utf8ToWide(std::string_view utf8) {
     return out;
 }
 
+bool IsUtf8(std::string_view bytes) noexcept {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time: most text is nothing else.
+        std::uint64_t word = 0;
+        while (n - i >= sizeof word) {
+            std::memcpy(&word, s + i, sizeof word);
+            if ((word & 0x8080808080808080ULL) != 0) break;
+            i += sizeof word;
+        }
+        if (i == n) break;
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        // The same ranges as Utf8ToWide: the second byte rules out overlong forms, surrogates
+        // and values above U+10FFFF.
+        std::size_t extra = 0;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            if (b == 0xE0) lo = 0xA0;
+            if (b == 0xED) hi = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            if (b == 0xF0) lo = 0x90;
+            if (b == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (n - i <= extra || s[i + 1] < lo || s[i + 1] > hi) return false;
+        for (std::size_t k = 2; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
 namespace {
 
 // Writes the UTF-8 form of one character at `at` (room for four bytes); returns the end.
@@ -129,6 +174,31 @@ std::size_t WideToUtf8Piece(std::wstring_view wide, std::size_t& pos, char* out,
     }
     pos = i;
     return static_cast<std::size_t>(at - out);
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t units = bytes.size() / 2;
+    const auto unit = [&](std::size_t i) -> char32_t {
+        const char32_t first = p[2 * i], second = p[2 * i + 1];
+        return bigEndian ? (first << 8) | second : (second << 8) | first;
+    };
+    std::string out;
+    out.reserve(bytes.size());  // enough for text of Latin letters, half of it ASCII
+    char utf8[4];
+    for (std::size_t i = 0; i < units; ++i) {
+        char32_t c = unit(i);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (IsHighSurrogate(c) && i + 1 < units && IsLowSurrogate(unit(i + 1)))
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(++i) - 0xDC00);
+        out.append(utf8, static_cast<std::size_t>(PutUtf8(utf8, c) - utf8));  // lone: U+FFFD
+    }
+    // A cut file: its last unit is as damaged as a cut UTF-8 sequence, which reads as U+FFFD.
+    if (bytes.size() % 2 != 0) AppendUtf8(out, kReplacement);
+    return out;
 }
 
 }  // namespace detail

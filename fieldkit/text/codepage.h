@@ -18,6 +18,11 @@ namespace fieldkit {
 /// U+FFFD. A NUL byte is an ordinary character here; callers stop at it if they need to.
 FIELDKIT_API std::wstring Utf8ToWide(std::string_view utf8);
 
+/// True when the bytes are well-formed UTF-8: no stray or missing continuation byte, overlong
+/// form, encoded surrogate or value above U+10FFFF. These are exactly the texts Utf8ToWide reads
+/// without a U+FFFD of its own; the empty text is UTF-8.
+FIELDKIT_API bool IsUtf8(std::string_view bytes) noexcept;
+
 /// Encodes wide text as UTF-8. A high surrogate followed by a low surrogate (text that came from
 /// UTF-16) is joined into one character; a lone surrogate or a value above U+10FFFF is written
 /// as U+FFFD.
@@ -31,6 +36,10 @@ namespace detail {
 // whole characters from wide[pos] on that fit into `size` bytes (at least 4) of `out`, moves
 // `pos` past them and returns the number of bytes written.
 std::size_t WideToUtf8Piece(std::wstring_view wide, std::size_t& pos, char* out, std::size_t size);
+
+// UTF-16 bytes of the given byte order (without their byte-order mark) as UTF-8. A surrogate
+// pair is one character; an unpaired surrogate, and an odd last byte, become U+FFFD each.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 }  // namespace detail
 
 /// Decodes Windows-1252. The five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90,

@@ -180,9 +180,8 @@ class CStringHashMap {
         n->length = key.size();
         m_liveChars += key.size();
         n->hash = hash;
-        n->bucket = fieldkit::detail::StringMapBucket(key);
         n->value = std::move(value);
-        Node*& head = m_heads[n->bucket];
+        Node*& head = m_heads[fieldkit::detail::StringMapBucket(key)];
         n->prev = nullptr;
         n->next = head;
         if (head) head->prev = n;
@@ -207,7 +206,7 @@ class CStringHashMap {
         if (n->prev)
             n->prev->next = n->next;
         else
-            m_heads[n->bucket] = n->next;
+            m_heads[BucketOf(n)] = n->next;
         if (n->next) n->next->prev = n->prev;
         if constexpr (kOwnsTexts) ReleaseValue(n->value);
         n->value = V{};
@@ -265,7 +264,8 @@ class CStringHashMap {
 
   private:
     // What a look-up reads (key, hash and value) comes first, so that it usually lies in one
-    // cache line.
+    // cache line. The bucket is not kept but worked out from the key where a walk leaves a
+    // bucket's list (17 times at most): 8 bytes less per entry, in maps of millions of entries.
     struct Node {
         const wchar_t* key = nullptr;
         std::size_t length = 0;
@@ -273,8 +273,11 @@ class CStringHashMap {
         V value{};
         Node* prev = nullptr;
         Node* next = nullptr;  // in the bucket's list, or in the free list
-        unsigned bucket = 0;
     };
+
+    static unsigned BucketOf(const Node* n) {
+        return fieldkit::detail::StringMapBucket(std::wstring_view(n->key, n->length));
+    }
 
     /// Blocks start small, so that the many small tables of a settings file stay small, and
     /// grow with the map up to these sizes.
@@ -406,7 +409,7 @@ class CStringHashMap {
         }
         return nullptr;
     }
-    const Node* Next(const Node* n) const { return n->next ? n->next : First(n->bucket + 1); }
+    const Node* Next(const Node* n) const { return n->next ? n->next : First(BucketOf(n) + 1); }
     static POSITION Position(const Node* n) {
         return reinterpret_cast<POSITION>(const_cast<Node*>(n));
     }

@@ -57,6 +57,15 @@ def test_ini_round_trip(device_root, tool):
         [k for k in ini.keys("Station") if k != "Count"]
 
 
+def test_ini_keeps_the_keys_of_a_file_saved_as_unicode(device_root):
+    # A PC editor's "Unicode" is UTF-16 with a byte-order mark; a save once left only the new key.
+    (device_root / "pc.ini").write_bytes("[H\u00f6he]\r\nName=M\u00fcller\r\n".encode("utf-16"))
+    with fieldkit.Ini("/pc.ini") as ini:
+        ini.set("T", "x", "1")
+    saved = "[H\u00f6he]\nName=M\u00fcller\n\n[T]\nx=1\n\n"  # "H\u00f6he" -> bucket 1, "T" -> 16
+    assert (device_root / "pc.ini").read_bytes() == saved.encode()
+
+
 def test_ini_context_manager_saves_only_a_clean_block(device_root):
     with fieldkit.Ini("/a.ini") as ini:
         ini.set("S", "k", "1")

@@ -8,7 +8,12 @@
 
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/text/codepage.h"
+#include "fieldkit/text/format.h"
 #include "tests/support/device_root.h"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -131,6 +136,87 @@ TEST_F(IniFileTest, LongLinesRoundTrip) {
     ASSERT_TRUE(ini.LoadIni(L"\\l.ini"));
     ASSERT_TRUE(ini.SaveIni(L"\\l.ini"));
     EXPECT_EQ(Read("\\l.ini"), "[S]\nj=\xC3\xA9\nk=" + k + "\n\n");  // "j" -> 4, "k" -> 5
+}
+
+// UTF-16 with its byte-order mark, as "Unicode" editors on PCs save it.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        out += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return out;
+}
+
+// Files from PCs, saved back as UTF-8 with every character. A line that is not UTF-8 is read
+// whole as Windows-1252, its key too when that alone would be UTF-8 ("Größe"). In UTF-16 a
+// surrogate pair is one character, and a lone surrogate or an odd last byte is U+FFFD.
+TEST_F(IniFileTest, PcEncodingsLoadAndSaveAsUtf8) {
+    const std::u16string pc =
+        u"[H\u00F6he]\r\nName=M\u00FCller\r\nZeichen=\U0001F600\r\n[Leer]\r\n";
+    std::u16string damaged = u"[S]\nk=?x?\nj=z";
+    damaged[6] = 0xD800;
+    damaged[8] = 0xDC00;
+    // "Höhe" -> 1, "Leer" -> 4; "Name" -> 11, "Zeichen" -> 12, "GrÃ¶ÃŸe" -> 4, "Stadt" -> 12.
+    const std::string fromUtf16 =
+        "[H\xC3\xB6he]\nName=M\xC3\xBCller\nZeichen=\xF0\x9F\x98\x80\n\n"
+        "[Leer]\n\n";
+    const struct {
+        std::string file, saved;
+    } cases[] = {
+        {"[H\xF6he]\nName=M\xFCller\nStadt=K\xC3\xB6ln\nGr\xC3\xB6\xC3\x9F"
+         "e=5 \x80\n[Leer]\n",
+         "[H\xC3\xB6he]\nGr\xC3\x83\xC2\xB6\xC3\x83\xC5\xB8"
+         "e=5 \xE2\x82\xAC\nName=M\xC3\xBCller\nStadt=K\xC3\xB6ln\n\n[Leer]\n\n"},
+        {Utf16(pc, false), fromUtf16},
+        {Utf16(pc, true), fromUtf16},
+        {Utf16(damaged, false) + "A", "[S]\nj=z\xEF\xBF\xBD\nk=\xEF\xBF\xBDx\xEF\xBF\xBD\n\n"},
+    };
+    for (const auto& c : cases) {
+        Write("\\pc.ini", c.file);
+        CINIFile ini;
+        ASSERT_TRUE(ini.LoadIni(L"\\pc.ini"));
+        int size = -1;
+        EXPECT_TRUE(ini.GetSectionSize(L"Leer", size) && size == 0);
+        ASSERT_TRUE(ini.SaveIni(L"\\saved.ini"));
+        EXPECT_EQ(Read("\\saved.ini"), c.saved) << "case " << &c - cases;
+    }
+}
+
+// Bytes held by the heap, counted by glibc's allocator (the sanitizers bring their own).
+#if defined(__GLIBC__) && !defined(FIELDKIT_SETTINGS_SANITIZED) && \
+    (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+constexpr bool kHeapFigures = true;
+std::size_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+#else
+constexpr bool kHeapFigures = false;
+std::size_t HeapInUse() {
+    return 0;
+}
+#endif
+
+// A file of empty sections once held 37 times its size in memory, a file of keys 12 times.
+TEST_F(IniFileTest, MemoryHeldGrowsWithTheFileAsKeysDo) {
+    if (!kHeapFigures) GTEST_SKIP() << "no allocator figures in this build";
+    std::string headers, keys = "[S]\n";
+    for (unsigned i = 0; i < 200000; ++i) {
+        fieldkit::detail::AppendFormat(headers, "[s%07u]\n", i);
+        fieldkit::detail::AppendFormat(keys, "k%07u=v\n", i);
+    }
+    double perByte[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        const std::string& file = k == 0 ? headers : keys;
+        Write("\\m.ini", file);
+        CINIFile ini;
+        const std::size_t before = HeapInUse();
+        ASSERT_TRUE(ini.LoadIni(L"\\m.ini"));
+        perByte[k] = static_cast<double>(HeapInUse() - before) / static_cast<double>(file.size());
+    }
+    EXPECT_LE(perByte[0], 10.0);
+    EXPECT_LE(perByte[0], perByte[1] * 1.1) << "keys: " << perByte[1];
 }
 
 TEST(IniValues, WrittenTextAndNarrowNames) {

@@ -18,13 +18,15 @@ TEST(Utf8, RoundTripsEveryScalarValue) {
     for (wchar_t c = 1; c <= 0x10FFFF; ++c) {
         if (c < 0xD800 || c > 0xDFFF) all.push_back(c);
     }
-    EXPECT_EQ(Utf8ToWide(WideToUtf8(all)), all);
+    const std::string utf8 = WideToUtf8(all);
+    EXPECT_TRUE(IsUtf8(utf8));
+    EXPECT_EQ(Utf8ToWide(utf8), all);
 }
 
 // A stray continuation byte; a sequence cut at the end or before another character; overlong
 // forms; an encoded surrogate; a value above U+10FFFF. A maximal subpart of a valid sequence
-// ("\xE2\x82") is one replacement. The other way, a surrogate pair joins, and a lone surrogate
-// or a value above U+10FFFF is one replacement.
+// ("\xE2\x82") is one replacement; IsUtf8 refuses exactly what gets one. The other way, a surrogate
+// pair joins, and a lone surrogate or a value above U+10FFFF is one replacement.
 TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
     using U = std::pair<std::string, std::wstring>;
     for (const auto& [bytes, text] :
@@ -32,8 +34,12 @@ TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
           U{"\xC0\xAF", L"\uFFFD\uFFFD"}, U{"\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD"},
           U{"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},
           U{"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"}, U{"\xE2\x82", L"\uFFFD"},
-          U{"\xFF\xFE", L"\uFFFD\uFFFD"}, U{std::string("a\0b", 3), std::wstring(L"a\0b", 3)}})
+          U{"\xFF\xFE", L"\uFFFD\uFFFD"}, U{"1234567\xFF", L"1234567\uFFFD"},
+          U{std::string("a\0b", 3), std::wstring(L"a\0b", 3)}}) {
         EXPECT_EQ(Utf8ToWide(bytes), text) << bytes;
+        EXPECT_EQ(IsUtf8(bytes), text.find(L'\uFFFD') == text.npos)
+            << testing::PrintToString(bytes);
+    }
     const std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
     EXPECT_EQ(WideToUtf8(pair), "\xF0\x9F\x98\x80");
     for (const wchar_t lone : {pair[1], static_cast<wchar_t>(0x110000)})
