@@ -325,27 +325,8 @@ std::string Quote(std::wstring_view text, std::size_t limit) {
     return "'" + shown + (text.size() > limit ? "...'" : "'");
 }
 
-bool IsUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t size = bytes.size();
-    for (std::size_t i = 0; i < size;) {
-        // Eight ASCII bytes at a time: most lines are nothing else.
-        std::uint64_t word = 0;
-        while (size - i >= sizeof word) {
-            std::memcpy(&word, p + i, sizeof word);
-            if ((word & 0x8080808080808080ull) != 0) break;
-            i += sizeof word;
-        }
-        if (i == size) break;
-        const std::size_t n = SequenceAt(p + i, size - i);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
 std::wstring DecodeArgument(std::string_view bytes) {
-    return IsUtf8(bytes) ? fieldkit::Utf8ToWide(bytes) : fieldkit::AnsiToWide(bytes);
+    return fieldkit::IsUtf8(bytes) ? fieldkit::Utf8ToWide(bytes) : fieldkit::AnsiToWide(bytes);
 }
 
 std::string SafeMessage(std::string_view text) {

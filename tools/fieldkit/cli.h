@@ -232,8 +232,6 @@ std::string Quote(std::wstring_view text, std::size_t limit = 60);
 
 // ---- Text from outside ------------------------------------------------------------------------
 
-// True when `bytes` are valid UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
-bool IsUtf8(std::string_view bytes);
 // A command-line argument: UTF-8 when it is valid UTF-8, else Windows-1252 (what a Windows
 // terminal sends).
 std::wstring DecodeArgument(std::string_view bytes);

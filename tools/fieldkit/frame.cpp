@@ -230,7 +230,7 @@ LineReader::Got LineReader::Next(std::string_view& line) {
         }
         first_ = false;
         if (line.size() > kMaxLine) return Got::kTooLong;
-        if (check < line.size() && !IsUtf8(line.substr(check))) {
+        if (check < line.size() && !fieldkit::IsUtf8(line.substr(check))) {
             decoded_ = WideToUtf8(AnsiToWide(line));
             line = decoded_;
         }
