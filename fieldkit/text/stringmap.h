@@ -194,15 +194,19 @@ class CStringHashMap {
     /// Removes the key's entry; false when there is none.
     bool RemoveKey(std::wstring_view key) {
         const std::uint64_t hash = fieldkit::detail::StringMapIndexHash(key);
-        if (m_slots.empty()) return false;
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = hash & mask;
-        for (; m_slots[i] != nullptr; i = (i + 1) & mask) {
-            if (Matches(m_slots[i], key, hash)) break;
+        Node* n = nullptr;
+        if (m_slots.empty()) {
+            n = FindNode(key, hash);
+        } else {
+            const std::size_t mask = m_slots.size() - 1;
+            std::size_t i = hash & mask;
+            for (; m_slots[i] != nullptr; i = (i + 1) & mask) {
+                if (Matches(m_slots[i], key, hash)) break;
+            }
+            n = m_slots[i];
+            if (n != nullptr) Unindex(i);
         }
-        Node* n = m_slots[i];
         if (n == nullptr) return false;
-        Unindex(i);
         if (n->prev)
             n->prev->next = n->next;
         else
@@ -292,7 +296,13 @@ class CStringHashMap {
     }
 
     Node* FindNode(std::wstring_view key, std::uint64_t hash) const {
-        if (m_slots.empty()) return nullptr;
+        if (m_slots.empty()) {
+            // A small map has no index: its bucket's list is short.
+            for (Node* n = m_heads[fieldkit::detail::StringMapBucket(key)]; n; n = n->next) {
+                if (Matches(n, key, hash)) return n;
+            }
+            return nullptr;
+        }
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t i = hash & mask; m_slots[i] != nullptr; i = (i + 1) & mask) {
             if (Matches(m_slots[i], key, hash)) return m_slots[i];
@@ -308,7 +318,7 @@ class CStringHashMap {
         }
         // Entries never move: each block is allocated once and kept until RemoveAll.
         if (m_nodeRoom == 0) {
-            const std::size_t size = std::clamp<std::size_t>(m_count, 8, kNodeBlock);
+            const std::size_t size = std::clamp<std::size_t>(m_count, 1, kNodeBlock);
             m_nodes.push_back({std::make_unique<Node[]>(size), size});
             m_nodeRoom = size;
         }
@@ -322,7 +332,7 @@ class CStringHashMap {
         const std::size_t need = key.size() + (terminate ? 1 : 0);
         if (need > m_keyRoom) {
             const std::size_t size =
-                std::max(std::clamp<std::size_t>(2 * m_liveChars, 64, kKeyBlock), need);
+                std::max(std::clamp<std::size_t>(2 * m_liveChars, 16, kKeyBlock), need);
             m_keys.push_back(std::make_unique<wchar_t[]>(size));
             m_keyBlockSize.push_back(size);
             m_keyRoom = size;
@@ -366,9 +376,20 @@ class CStringHashMap {
         m_deadChars = 0;
     }
 
-    /// Linear probing at most half full.
+    /// Linear probing at most half full, once a map has more entries than a bucket list should
+    /// be searched for (the many small tables of a settings file have no index at all).
     ///@{
+    static constexpr std::size_t kIndexFrom = 8;
     void Index(Node* n) {
+        if (m_slots.empty()) {
+            if (m_count <= kIndexFrom) return;
+            m_slots.assign(4 * kIndexFrom, nullptr);
+            for (Node* head : m_heads) {
+                for (Node* o = head; o != nullptr; o = o->next)
+                    Place(o);  // `n` is in its list already
+            }
+            return;
+        }
         if ((m_count + 1) * 2 > m_slots.size()) {
             std::vector<Node*> old;
             old.swap(m_slots);
