@@ -153,40 +153,16 @@ bool AsciiEqualNoCase(const std::string& a, const char* b) {
 
 namespace {
 
-// The length of the valid UTF-8 sequence at s[i] (its character in `cp`), or 0.
+// The length of the valid UTF-8 sequence at s[i] (its character in `cp`), or 0. A valid
+// sequence has no valid prefix, so the shortest piece the text layer takes is the sequence.
 std::size_t Utf8Sequence(std::string_view s, std::size_t i, char32_t& cp) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-        cp = b;
-        return 1;
+    for (std::size_t n = 1; n <= 4 && i + n <= s.size(); ++n) {
+        const std::string_view piece = s.substr(i, n);
+        if (!IsUtf8(piece)) continue;
+        cp = static_cast<char32_t>(static_cast<std::uint32_t>(Utf8ToWide(piece)[0]));
+        return n;
     }
-    // The range of the second byte rules out overlong forms, surrogates and values above
-    // U+10FFFF in one test.
-    std::size_t extra = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        extra = 1;
-        cp = b & 0x1Fu;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        extra = 2;
-        cp = b & 0x0Fu;
-        lo = b == 0xE0 ? 0xA0 : lo;
-        hi = b == 0xED ? 0x9F : hi;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        extra = 3;
-        cp = b & 0x07u;
-        lo = b == 0xF0 ? 0x90 : lo;
-        hi = b == 0xF4 ? 0x8F : hi;
-    } else {
-        return 0;
-    }
-    if (i + extra >= s.size()) return 0;
-    for (std::size_t k = 1; k <= extra; ++k) {
-        const auto c = static_cast<unsigned char>(s[i + k]);
-        if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return 0;
-        cp = (cp << 6) | (c & 0x3Fu);
-    }
-    return extra + 1;
+    return 0;
 }
 
 constexpr char32_t kEscapeBase = 0xDC00;  // + a byte of 0x80..0xFF
