@@ -204,9 +204,9 @@ CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
             }
         }
         if (catalog) {
-            const std::wstring_view* value = catalog->Find(key);
-            if (value && !value->empty()) {
-                translated = CString(std::wstring(*value));
+            std::wstring_view value;
+            if (catalog->Lookup(key, value) && !value.empty()) {
+                translated = CString(std::wstring(value));
                 return true;
             }
         }
@@ -233,10 +233,9 @@ bool AttachTranslationFile(const wchar_t* fileName) {
             return read;
         }
         POSITION pos = loaded.GetStartPosition();
-        const std::wstring_view* value = nullptr;
-        std::wstring_view key;
-        while (loaded.NextEntry(pos, key, &value))
-            catalog.SetAt(key, *value);
+        std::wstring_view key, value;
+        while (loaded.NextEntry(pos, key, value))
+            catalog.SetAt(key, value);
         return read;
     });
 }

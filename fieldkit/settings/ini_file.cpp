@@ -139,10 +139,12 @@ CINIFile::CINIFile() = default;
 
 CINIFile::~CINIFile() = default;
 
-const std::wstring_view* CINIFile::Find(const wchar_t* section, const wchar_t* key) const {
+std::optional<std::wstring_view> CINIFile::Find(const wchar_t* section, const wchar_t* key) const {
     const std::unique_ptr<KeyTable>* table = m_sections.Find(Name(section));
-    if (table == nullptr || *table == nullptr) return nullptr;
-    return (*table)->Find(Name(key));
+    std::wstring_view value;
+    if (table == nullptr || *table == nullptr || !(*table)->Lookup(Name(key), value))
+        return std::nullopt;
+    return value;
 }
 
 // ---- the file -------------------------------------------------------------------------------
@@ -178,6 +180,15 @@ bool CINIFile::LoadIni(const wchar_t* path) {
 
         std::unique_ptr<KeyTable>* current = nullptr;  // entries never move in the map
         std::wstring key, value;                       // reused: the map copies the texts it keeps
+        // The current section's keys gather in one table, which keeps its room from section to
+        // section; each section then takes a table of just its size.
+        KeyTable building;
+        building.UseFullTable();
+        const auto finishSection = [&] {
+            if (current == nullptr || building.IsEmpty()) return;
+            *current = std::make_unique<KeyTable>(building.TakeAll());
+            building.UseFullTable();  // a large table was handed on whole
+        };
         const auto handleLine = [&](std::string_view line, bool hadBreak) {
             // Text mode: CR LF is a line break; a lone CR is text.
             if (hadBreak && !line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -188,6 +199,7 @@ bool CINIFile::LoadIni(const wchar_t* path) {
                 const std::string_view name =
                     line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string_view();
                 DecodeInto(name, CodeOf(line), key);
+                finishSection();
                 // Empty until its first key: a file of headers alone costs no more than keys.
                 current = &m_sections.SetAt(key, nullptr);
                 return;
@@ -199,8 +211,7 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             const LineCode code = CodeOf(line);
             DecodeInto(line.substr(0, eq), code, key);
             DecodeInto(line.substr(eq + 1), code, value);
-            if (*current == nullptr) *current = std::make_unique<KeyTable>();
-            (*current)->SetAt(key, value);
+            building.SetAt(key, value);
         };
 
         std::size_t start = 0;  // first byte of the line not handled yet
@@ -210,6 +221,7 @@ bool CINIFile::LoadIni(const wchar_t* path) {
             start = nl + 1;
         }
         if (start < text.size()) handleLine(text.substr(start), false);
+        finishSection();
         return true;
     });
 }
@@ -229,12 +241,11 @@ bool CINIFile::SaveIni(const wchar_t* path) const {
             out += "]\n";
             POSITION keyPos = *table ? (*table)->GetStartPosition() : nullptr;
             while (keyPos != nullptr) {
-                const std::wstring_view* value = nullptr;
-                std::wstring_view key;
-                if (!(*table)->NextEntry(keyPos, key, &value)) continue;
+                std::wstring_view key, value;
+                if (!(*table)->NextEntry(keyPos, key, value)) continue;
                 AppendLineText(out, key);
                 out += '=';
-                AppendLineText(out, *value);
+                AppendLineText(out, value);
                 out += '\n';
             }
             out += '\n';
@@ -295,11 +306,10 @@ bool CINIFile::LookThroughSection(const CString& section, CString& key, CString&
     if (table == nullptr || *table == nullptr) return false;
     return NoThrow(false, [&] {
         POSITION next = pos;
-        const std::wstring_view* stored = nullptr;
-        std::wstring_view name;
-        if (!(*table)->NextEntry(next, name, &stored)) return false;
+        std::wstring_view name, stored;
+        if (!(*table)->NextEntry(next, name, stored)) return false;
         CString newKey{std::wstring(name)};
-        value = Text(*stored);
+        value = Text(stored);
         key = std::move(newKey);
         pos = next;
         return true;
@@ -310,8 +320,8 @@ bool CINIFile::LookThroughSection(const CString& section, CString& key, CString&
 
 bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& value) const {
     return NoThrow(false, [&] {
-        const std::wstring_view* stored = Find(section, key);
-        if (stored == nullptr) return false;
+        const std::optional<std::wstring_view> stored = Find(section, key);
+        if (!stored) return false;
         value = Text(*stored);
         return true;
     });
@@ -370,22 +380,22 @@ void CINIFile::SetBoolValue(const wchar_t* section, const wchar_t* key, bool val
 CString CINIFile::GetStringValue(const wchar_t* section, const wchar_t* key,
                                  const CString& def) const {
     return NoThrow(CString(), [&] {
-        const std::wstring_view* stored = Find(section, key);
+        const std::optional<std::wstring_view> stored = Find(section, key);
         return stored ? Text(*stored) : def;
     });
 }
 
 int CINIFile::GetIntValue(const wchar_t* section, const wchar_t* key, int def) const {
-    const std::wstring_view* stored = Find(section, key);
+    const std::optional<std::wstring_view> stored = Find(section, key);
     int value = 0;
-    if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%d", &value) != 1) return def;
+    if (!stored || fieldkit::detail::Scan(stored->data(), L"%d", &value) != 1) return def;
     return value;
 }
 
 int CINIFile::GetUintValue(const wchar_t* section, const wchar_t* key, unsigned int def) const {
-    const std::wstring_view* stored = Find(section, key);
+    const std::optional<std::wstring_view> stored = Find(section, key);
     unsigned int value = def;
-    if (stored != nullptr) {
+    if (stored) {
         unsigned int scanned = 0;
         if (fieldkit::detail::Scan(stored->data(), L"%u", &scanned) == 1) value = scanned;
     }
@@ -395,30 +405,29 @@ int CINIFile::GetUintValue(const wchar_t* section, const wchar_t* key, unsigned 
 double CINIFile::GetRealValue(const wchar_t* section, const wchar_t* key, double def) const {
     // Reading a long number takes memory; without it the text reads as one without a number.
     return NoThrow(def, [&] {
-        const std::wstring_view* stored = Find(section, key);
+        const std::optional<std::wstring_view> stored = Find(section, key);
         double value = 0;
-        if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%lf", &value) != 1)
-            return def;
+        if (!stored || fieldkit::detail::Scan(stored->data(), L"%lf", &value) != 1) return def;
         return value;
     });
 }
 
 wchar_t CINIFile::GetCharValue(const wchar_t* section, const wchar_t* key, wchar_t def) const {
-    const std::wstring_view* stored = Find(section, key);
-    return stored == nullptr || stored->empty() ? def : (*stored)[0];
+    const std::optional<std::wstring_view> stored = Find(section, key);
+    return !stored || stored->empty() ? def : (*stored)[0];
 }
 
 unsigned int CINIFile::GetHexValue(const wchar_t* section, const wchar_t* key,
                                    unsigned int def) const {
-    const std::wstring_view* stored = Find(section, key);
+    const std::optional<std::wstring_view> stored = Find(section, key);
     unsigned int value = 0;
-    if (stored == nullptr || fieldkit::detail::Scan(stored->data(), L"%X", &value) != 1) return def;
+    if (!stored || fieldkit::detail::Scan(stored->data(), L"%X", &value) != 1) return def;
     return value;
 }
 
 bool CINIFile::GetBoolValue(const wchar_t* section, const wchar_t* key, bool def) {
-    const std::wstring_view* stored = Find(section, key);
-    if (stored == nullptr || stored->empty()) return def;
+    const std::optional<std::wstring_view> stored = Find(section, key);
+    if (!stored || stored->empty()) return def;
     const wchar_t first = (*stored)[0];
     return first == L'1' ? true : first == L'0' ? false : def;
 }
@@ -437,8 +446,8 @@ CString CINIFile::GetValue(const char* section, const char* key, const CString& 
 
 int CINIFile::GetIntValue(const char* section, const char* key, int def) const {
     return NoThrow(def, [&] {
-        const std::wstring_view* stored = Find(NarrowName(section), NarrowName(key));
-        if (stored == nullptr) return def;
+        const std::optional<std::wstring_view> stored = Find(NarrowName(section), NarrowName(key));
+        if (!stored) return def;
         // Text without a number reads as 0, as atoi gives it; "%d" saturates beyond int.
         int value = 0;
         return fieldkit::detail::Scan(stored->data(), L"%d", &value) == 1 ? value : 0;
@@ -448,8 +457,8 @@ int CINIFile::GetIntValue(const char* section, const char* key, int def) const {
 unsigned long CINIFile::GetLongValue(const char* section, const char* key,
                                      unsigned long def) const {
     return NoThrow(def, [&] {
-        const std::wstring_view* stored = Find(NarrowName(section), NarrowName(key));
-        if (stored == nullptr) return def;
+        const std::optional<std::wstring_view> stored = Find(NarrowName(section), NarrowName(key));
+        if (!stored) return def;
         // Read in the width SetLongValue writes, so every value it stored comes back.
         unsigned long value = 0;
         return fieldkit::detail::Scan(stored->data(), L"%lu", &value) == 1 ? value : 0UL;

@@ -29,6 +29,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "fieldkit/text/cstring.h"
@@ -155,7 +156,7 @@ class FIELDKIT_API CINIFile {
     /// per value.
     ///@{
     using KeyTable = CStringHashMap<std::wstring_view>;
-    const std::wstring_view* Find(const wchar_t* section, const wchar_t* key) const;
+    std::optional<std::wstring_view> Find(const wchar_t* section, const wchar_t* key) const;
     ///@}
 
     /// A section without keys has no table (null): files of many empty sections stay small.
