@@ -207,16 +207,14 @@ class CStringHashMap {
         if constexpr (!kOwnsTexts) {
             taken.m_table = std::move(m_table);
         } else {
-            if (m_table && !FitsBlock(*m_table)) {
+            const std::size_t used = m_table ? BlockChars(*m_table) : 0;
+            if (m_table && used > kSmallChars) {
                 taken.m_table = std::move(m_table);
                 return taken;
             }
             if (GetCount() == 0) return taken;
             if (m_table) {
                 // Written in walk order, which is the block's order.
-                std::size_t used = 0;
-                for (const auto* n = m_table->First(0); n; n = m_table->Next(n))
-                    used += kRecordHead + n->length + n->value.size() + 1;
                 taken.m_smallRoom = static_cast<std::uint16_t>(SmallRoom(used));
                 taken.m_small = std::make_unique<wchar_t[]>(taken.m_smallRoom);
                 wchar_t* r = taken.m_small.get();
@@ -345,13 +343,15 @@ class CStringHashMap {
         std::copy_n(text.data(), text.size(), r + kRecordHead + key.size());
         r[kRecordHead + key.size() + text.size()] = L'\0';
     }
+    /// The characters a full table's entries take in a block; more than kSmallChars when
+    /// they do not fit one.
     template <class Table>
-    static bool FitsBlock(const Table& table) {
-        if (table.Count() > kSmallEntries) return false;
+    static std::size_t BlockChars(const Table& table) {
+        if (table.Count() > kSmallEntries) return kSmallChars + 1;
         std::size_t used = 0;
         for (const auto* n = table.First(0); n; n = table.Next(n))
             used += kRecordHead + n->length + n->value.size() + 1;
-        return used <= kSmallChars;
+        return used;
     }
 
     /// The key's entry, or null; `at` is where the entry is or a new one would go: before the
