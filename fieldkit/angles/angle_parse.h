@@ -8,10 +8,15 @@
 /// quotation marks seconds; a minus sign anywhere makes the value negative. Nothing reports an
 /// error: text without digits reads as 0. Each reading logs its steps at level 2 through
 /// LOGMESSAGE.
+///
+/// @ingroup angles
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup angles
+/// @{
 
 /// An angle, or a quadrant bearing such as N30°00'00"E (uppercase letters, more than three
 /// characters) converted to an azimuth in [0, 360].
@@ -32,3 +37,5 @@ namespace fieldkit::detail {
 // The free-form reader behind the functions above.
 double StringToAngle2(const CString& text);
 }  // namespace fieldkit::detail
+
+/// @}

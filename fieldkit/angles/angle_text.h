@@ -7,10 +7,15 @@
 /// truncated) and seconds, then apply the seconds carry: seconds above 59.99999 print as 0 of
 /// the next minute, so no text ever shows 60 seconds. Values are never reduced into one turn
 /// (359.99999999999 prints with 360 degrees). Every function is stateless.
+///
+/// @ingroup angles
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup angles
+/// @{
 
 /// "%02d°%02d'%08.5f\"%c" (fiveDecimals) or "%02d°%02d'%03.1f\"%c" with the seconds cut (not
 /// rounded) to tenths; N for values >= 0 (negative zero included), else S.
@@ -47,3 +52,5 @@ FIELDKIT_API CString ShortAngleToString(double angle);
 /// "%3d°%2d'%2d\"", without carry or rounding; a negative value is the text of its magnitude
 /// with a leading "-".
 FIELDKIT_API CString DDDMMSS2String(double dddmmss);
+
+/// @}

@@ -6,9 +6,14 @@
 /// dNearInt to five decimals; the unit conversions into degrees neither reduce nor round. The
 /// packed D.MMSS number holds sign * (degrees + minutes / 100 + seconds / 10000): 123 deg 45' 30.5"
 /// is 123.45305. All functions are pure and safe from any thread.
+///
+/// @ingroup angles
 #pragma once
 
 #include "fieldkit/text/export.h"
+
+/// @addtogroup angles
+/// @{
 
 /// fmod(a, 360); with `positive`, a negative remainder has 360 added, so the result lies in
 /// [0, 360) (-360 gives -0, which is not below zero).
@@ -87,3 +92,5 @@ constexpr double kMilToDeg = 0.05625;
 // non-negative value and always go up by one (0 becomes 1), as the text formats need.
 void CarrySeconds(int& degrees, int& minutes, double& seconds, int precision, bool magnitude);
 }  // namespace fieldkit::detail
+
+/// @}

@@ -1,9 +1,14 @@
 /// @file
 /// The link to a receiver or instrument: a numbered serial port, possibly carried over
 /// Bluetooth or USB. A plain value type that applications store in their settings.
+///
+/// @ingroup device
 #pragma once
 
 #include <cstdint>
+
+/// @addtogroup device
+/// @{
 
 /// The port a receiver or instrument is connected through, with its link flags.
 class TConnectionPort {
@@ -46,3 +51,5 @@ class TConnectionPort {
   private:
     ECommPort m_value;
 };
+
+/// @}

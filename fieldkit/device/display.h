@@ -6,10 +6,15 @@
 /// LOGPIXELSY over 96 (1.2 and 1.7 on the 800 x 480 model, whatever it reports), measured on
 /// first use and kept until ResetProcessState. Until a screen has been measured (GetDC(NULL)
 /// answers NULL while there is none), values pass unscaled.
+///
+/// @ingroup device
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/ui/gdi.h"
+
+/// @addtogroup device
+/// @{
 
 /// True when the screen is 800 x 480 pixels (GetSystemMetrics, asked on every call).
 FIELDKIT_API bool IsHalvaneDevice();
@@ -30,8 +35,17 @@ FIELDKIT_API int GetDPIDependValueY(int value);
 FIELDKIT_API void ChangeBitmapByDPI(CBitmap& bitmap);
 
 namespace MemoryFuncs {
+
+/// @addtogroup device
+/// @{
+
 /// Physical memory available without swapping (the kernel's MemAvailable), in bytes.
 FIELDKIT_API unsigned long GetFreeSliderMemory();
 /// The smaller of the process's free address space and GetFreeSliderMemory(), in bytes.
 FIELDKIT_API unsigned long GetFreeVirtMemory();
+
+/// @}
+
 }  // namespace MemoryFuncs
+
+/// @}

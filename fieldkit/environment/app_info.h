@@ -3,10 +3,15 @@
 /// start-up. The first call that needs the record creates it and fixes the data folder's name
 /// from the application name known at that moment, so call SetAPPInfo first. Out of memory
 /// leaves the identity as it was and gives the getters' empty answers.
+///
+/// @ingroup environment
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup environment
+/// @{
 
 /// Three texts that the library stores and returns unchanged.
 struct TVersionInfo {
@@ -30,3 +35,5 @@ FIELDKIT_API CString GetAPPTITLE();
 FIELDKIT_API long GetAPPModule();
 /// The three texts last set, unchanged; three empty texts before SetAPPInfo.
 FIELDKIT_API TVersionInfo GetAPPVersion();
+
+/// @}

@@ -2,12 +2,20 @@
 /// The standard file names, extensions and folders of the application, each a directory of the
 /// layout (directories.h) joined with a fixed sub-folder. The folders come without a trailing
 /// backslash and are not created, except by GetTempPathW. Out of memory gives an empty text.
+///
+/// @ingroup environment
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 
+/// @addtogroup environment
+/// @{
+
 namespace AppStrPaths {
+
+/// @addtogroup environment
+/// @{
 
 /// The application name as set now (GetAPPNAME).
 FIELDKIT_API CString GetProgramName();
@@ -52,4 +60,8 @@ FIELDKIT_API CString GetSessionSettingsPath();
 /// calls answer the same text, even after the name changes, until ResetProcessState.
 FIELDKIT_API CString GetTempPathW();
 
+/// @}
+
 }  // namespace AppStrPaths
+
+/// @}

@@ -8,10 +8,15 @@
 /// \\SD Card\\Survey\\Survey.exe), or directories.ini's RootStorageDir. Folders come without a
 /// trailing backslash unless said otherwise. Only GetTempDir creates a folder. Out of memory
 /// gives an empty text.
+///
+/// @ingroup environment
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup environment
+/// @{
 
 /// The program's own file as a device path (GetModuleFileNameW), \\SD Card\\Survey\\Survey.exe.
 FIELDKIT_API CString GetApplicationPath();
@@ -55,3 +60,5 @@ FIELDKIT_API CString GetImagesDir_PicsSmall();
 FIELDKIT_API CString GetImagesDir_PicsMid();
 /// GetDataDir() + "\\Background\", ending in a backslash.
 FIELDKIT_API CString GetBackgroundDir();
+
+/// @}

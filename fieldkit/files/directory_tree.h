@@ -2,6 +2,8 @@
 /// Whole folders: copying, deleting and creating trees, listing and counting entries, and
 /// telling whether a path lies on a removable flash card. Results are int flags (non-zero for
 /// success) unless said otherwise. Stateless.
+///
+/// @ingroup files
 #pragma once
 
 #include "fieldkit/platform/files.h"
@@ -9,7 +11,13 @@
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 
+/// @addtogroup files
+/// @{
+
 namespace FileFuncsEx {
+
+/// @addtogroup files
+/// @{
 
 /// What a listing takes: files, folders or both.
 enum EFindFolder { FindFiles = 1, FindFolders = 2, FindFilesAndFolders = 3 };
@@ -49,4 +57,8 @@ FIELDKIT_API CString CompactPath(HWND window, const wchar_t* path, wchar_t separ
 /// The number of entries (files and folders) in a folder; 0 for a missing one.
 FIELDKIT_API unsigned long CountFiles(const CString& folder);
 
+/// @}
+
 }  // namespace FileFuncsEx
+
+/// @}

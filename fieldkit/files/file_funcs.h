@@ -5,6 +5,8 @@
 /// end a folder name when the file name is looked for; only the backslash is used when folders
 /// are created. The extension is everything after the last full stop of the whole text.
 /// Stateless; everything but ChooseFileDialog may be called from any thread.
+///
+/// @ingroup files
 #pragma once
 
 #include "fieldkit/platform/systime.h"
@@ -12,7 +14,13 @@
 #include "fieldkit/text/export.h"
 #include "fieldkit/ui/window.h"
 
+/// @addtogroup files
+/// @{
+
 namespace FileFuncs {
+
+/// @addtogroup files
+/// @{
 
 /// Index of the first character of the file name (one past the last backslash or slash; 0
 /// when there is neither).
@@ -68,4 +76,8 @@ FIELDKIT_API bool vlmGetFileTimeFormatted(const wchar_t* path, CString* creation
 /// The current time as a UTC file time.
 FIELDKIT_API void vlmGetSystemTimeAsFileTime(FILETIME& now);
 
+/// @}
+
 }  // namespace FileFuncs
+
+/// @}

@@ -13,11 +13,16 @@
 ///
 /// Attaching and freeing belong to start-up and shut-down. Look-ups only read and may run on
 /// any thread; one that meets an attach or free waits for it rather than seeing it half done.
+///
+/// @ingroup i18n
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup i18n
+/// @{
 
 /// Loads a .po file into the default catalog, adding to what is there (a later file wins on
 /// equal texts). False when the file cannot be opened or read (a folder, say); the store is set
@@ -45,3 +50,5 @@ namespace fieldkit::detail {
 // callers that skip their work entirely without catalogs.
 bool HasTranslations();
 }  // namespace fieldkit::detail
+
+/// @}

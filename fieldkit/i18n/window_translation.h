@@ -1,5 +1,7 @@
 /// @file
 /// Whole menus, windows and command bars translated in place through the catalogs.
+///
+/// @ingroup i18n
 #pragma once
 
 #include "fieldkit/text/cstring.h"
@@ -7,6 +9,9 @@
 #include "fieldkit/ui/commandbar.h"
 #include "fieldkit/ui/menu.h"
 #include "fieldkit/ui/window.h"
+
+/// @addtogroup i18n
+/// @{
 
 // None of these change anything while no catalog is attached. Translated menu items and
 // captions are ordinary text afterwards; a second call looks them up again.
@@ -24,3 +29,5 @@ FIELDKIT_API void TranslateWnd(const CString& domain, CWnd& wnd);
 /// same position, without "&" marks. False without catalogs, for a menu without a valid handle,
 /// or when an item had no text or its button could not be captioned (the others still are).
 FIELDKIT_API bool TranslateMenuBar(CCommandBar& bar, CMenu& menu);
+
+/// @}

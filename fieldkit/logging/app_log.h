@@ -3,11 +3,16 @@
 /// Survey.log), opened on first use, with numbered lines carrying the seconds since start and
 /// the level, and a threshold of 3. Safe to call from any thread. At process exit the log is
 /// closed; later calls (from static destructors, say) write nothing.
+///
+/// @ingroup logging
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
+
+/// @addtogroup logging
+/// @{
 
 /// Opens the application log and writes "Program started." at level 1. While it runs, does
 /// nothing. When it cannot be opened nothing is logged, and the next LOGMESSAGE tries again.
@@ -18,9 +23,16 @@ FIELDKIT_API void FinishLogging();
 /// Writes one line of UTF-8 text, opening the log first if it never started. Always 0.
 FIELDKIT_API long LOGMESSAGE(const char* text, long level);
 namespace fieldkit {
+
+/// @addtogroup logging
+/// @{
+
 /// False when a line of this level would be dropped (the log stopped, paused, disabled or
 /// filtering the level), so the printf form need not format it.
 FIELDKIT_API bool AppLogTakes(long level);
+
+/// @}
+
 }  // namespace fieldkit
 
 /// printf-style (see fieldkit/text/format.h): "%s" and "%S" take narrow or wide text and
@@ -38,9 +50,18 @@ long LOGMESSAGE(long level, const char* fmt, const A&... args) {
 }
 
 namespace fieldkit::host {
+
+/// @addtogroup logging
+/// @{
+
 /// Where the application log goes, for embedding applications and tools: enabled with an empty
 /// path (the default), it lives beside the program as InitLogging describes; a device path puts
 /// it there instead. Disabled, it is never opened and every line is dropped. Kept across
 /// ResetProcessState; takes effect at the next InitLogging.
 FIELDKIT_API void SetApplicationLog(bool enabled, const CString& devicePath = CString());
+
+/// @}
+
 }  // namespace fieldkit::host
+
+/// @}

@@ -9,6 +9,8 @@
 /// The notice takes a number of its own, so with LOGFMT_NUMBER the lines lost are exactly the
 /// numbers before the notice's that the file lacks. A notice is made only when it can be written
 /// whole; until then the count grows and no line goes to the file after a piece of one.
+///
+/// @ingroup logging
 #pragma once
 
 #include <atomic>
@@ -20,6 +22,9 @@
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup logging
+/// @{
 
 /// Output modes (second argument of Start).
 ///@{
@@ -58,6 +63,7 @@ constexpr long LOGERR_NOMODE = 6;      ///< Start: the mode is 0
 /// A log file; its calls may come from any thread, each line is written whole under a lock.
 class FIELDKIT_API CLogFile {
   public:
+    /// A stopped log: nothing is written until Start opens its file.
     CLogFile();
     /// Stops the log as Stop does (an empty new file may be deleted).
     ~CLogFile();
@@ -152,3 +158,5 @@ long CLogFile::LogMessage(long level, const char* fmt, const A&... args) {
         return 0;  // out of memory while formatting: the line is dropped
     }
 }
+
+/// @}

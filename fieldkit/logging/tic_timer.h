@@ -6,11 +6,16 @@
 /// The window system refuses posts to a destroyed window and takes those already queued away
 /// with it, so once DestroyWindow returns no WM_TICTIMER of the window is waiting or arrives.
 /// Every call is thread-safe.
+///
+/// @ingroup logging
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 #include "fieldkit/ui/window.h"
+
+/// @addtogroup logging
+/// @{
 
 constexpr UINT WM_TICTIMER = WM_USER + 7500;  ///< 0x214C
 
@@ -39,3 +44,5 @@ UINT TicTimerPeriod();
 // read together; false without a table.
 bool TicTimerCounts(int& count, int& slotsInUse);
 }  // namespace fieldkit::detail
+
+/// @}

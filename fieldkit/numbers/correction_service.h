@@ -1,9 +1,14 @@
 /// @file
 /// Status texts of satellite correction-service subscriptions. Stateless.
+///
+/// @ingroup numbers
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup numbers
+/// @{
 
 /// OmniSTAR broadcast satellites, numbered as the receiver's configuration numbers them.
 enum OmnistarSats {
@@ -32,3 +37,5 @@ FIELDKIT_API CString OmniStarHPSubscriptionToString(CString text);
 /// "month/day/year" of the subscription end given as seconds since the start of GPS week 0
 /// (6 January 1980); a moment before 03:00 shows the previous day. "Expired" for 0 or less.
 FIELDKIT_API CString TarvSubscriptionToString(long gpsSeconds);
+
+/// @}

@@ -9,10 +9,15 @@
 /// The packed feet-and-inches number ("FFFII") holds whole feet in its integer part, inches
 /// (00 to 11) in its first two decimals and eighths of an inch in the third: 5 ft 6 3/8 in is
 /// 5.063. All functions are stateless.
+///
+/// @ingroup numbers
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup numbers
+/// @{
 
 /// DoubleToString(value, decimals): "%3.*lf".
 FIELDKIT_API CString HeightToDecimalString(double value, int decimals);
@@ -52,3 +57,5 @@ FIELDKIT_API double Meter2IFeet(double metres);
 FIELDKIT_API double FFFII2Meter(double packed, bool usFeet);
 /// Metres to a packed feet-and-inches value, to the nearest eighth of an inch.
 FIELDKIT_API double Meter2FFFII(double metres, bool usFeet);
+
+/// @}

@@ -3,10 +3,15 @@
 ///
 /// Every function formats or scans with a fixed format string, in the "C" locale whatever the
 /// process locale is. All are stateless and safe to call from any thread.
+///
+/// @ingroup numbers
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup numbers
+/// @{
 
 /// x rounded to the nearest whole number, halves away from zero (-0.4 gives -0).
 FIELDKIT_API double dNearInt(double x);
@@ -51,3 +56,5 @@ FIELDKIT_API CString DoubleToString(double x, int decimals);
 FIELDKIT_API CString DoubleToStringG(double x);
 /// "%2d:%2d:%5.3f" of whole hours, whole minutes and seconds; no carry into the minutes.
 FIELDKIT_API CString TimeToString(double hours);
+
+/// @}

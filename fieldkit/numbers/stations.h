@@ -1,10 +1,15 @@
 /// @file
 /// Road stations: a chainage written as whole station intervals, "+", and the remaining
 /// distance ("12+34.57" for 1234.57 with an interval of 100). Stateless.
+///
+/// @ingroup numbers
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup numbers
+/// @{
 
 /// "%d+%.2f" of the whole intervals (truncated toward zero) and the remainder, so a negative
 /// chainage gives "-11+-65.50". A remainder that rounds to the interval is carried into the
@@ -16,3 +21,5 @@ FIELDKIT_API CString StnToString(double chainage, double interval);
 /// chainage ("%lf"). Returns 1 on success; 0 when the text can't be read, leaving `chainage`
 /// unchanged.
 FIELDKIT_API int StnFromString(CString text, double& chainage, double interval);
+
+/// @}

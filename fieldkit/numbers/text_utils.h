@@ -5,12 +5,17 @@
 ///
 /// Lengths count UTF-16 code units, as on the handheld: a character above U+FFFF counts (and is
 /// written as) its surrogate pair.
+///
+/// @ingroup numbers
 #pragma once
 
 #include "fieldkit/platform/cfile.h"
 #include "fieldkit/text/carray.h"
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup numbers
+/// @{
 
 /// True for "_", the digits and the ASCII letters; nothing else (no blank, no accented letter).
 FIELDKIT_API bool IsAdmisibleCharacter(wchar_t c);
@@ -58,3 +63,5 @@ FIELDKIT_API bool WriteString(void* stream, CString text);
 /// nothing: `out` = `text`, result 0. A null `text` is taken as empty.
 FIELDKIT_API int replaceChars(const wchar_t* text, const wchar_t* chars, const wchar_t* replacement,
                               CString& out);
+
+/// @}

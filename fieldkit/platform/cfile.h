@@ -4,6 +4,8 @@
 /// Failures are results, never exceptions: Open answers FALSE, Read answers the bytes it could
 /// read, Write reports through its result and GetLastError. Reads are buffered, so reading one
 /// byte at a time stays cheap; Seek and Write keep the file position exact.
+///
+/// @ingroup platform
 #pragma once
 
 #include <memory>
@@ -12,6 +14,9 @@
 #include "fieldkit/platform/files.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup platform
+/// @{
 
 class CFileException;
 
@@ -40,6 +45,7 @@ class FIELDKIT_API CFile {
     CFile() = default;
     /// Opens as Open does; IsOpen tells whether it succeeded.
     CFile(const wchar_t* path, UINT flags) { Open(path, flags); }
+    /// Closes the file as Close does, if one is open.
     virtual ~CFile() { Close(); }
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
@@ -75,3 +81,5 @@ class FIELDKIT_API CFile {
     bool DropReadAhead();
     ///@}
 };
+
+/// @}

@@ -1,9 +1,14 @@
 /// @file
 /// Win32 error codes, as the platform's calls report them (GetLastError, registry results).
+///
+/// @ingroup platform
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup platform
+/// @{
 
 /// The codes, with their Win32 numbers and meanings.
 ///@{
@@ -35,3 +40,5 @@ constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
 FIELDKIT_API DWORD GetLastError();
 FIELDKIT_API void SetLastError(DWORD error);
 ///@}
+
+/// @}

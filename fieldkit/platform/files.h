@@ -22,6 +22,8 @@
 ///
 /// The calls keep their Win32 meanings and results. Failures set the thread's last error
 /// (GetLastError) to the Win32 code; nothing throws.
+///
+/// @ingroup platform
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,9 @@
 #include "fieldkit/platform/systime.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup platform
+/// @{
 
 /// File attributes (see GetFileAttributesW).
 ///@{
@@ -312,3 +317,5 @@ class DeviceFolder {
 void SetResolveByWalkOnly(bool walkOnly);
 
 }  // namespace fieldkit::detail
+
+/// @}

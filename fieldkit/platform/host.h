@@ -2,6 +2,8 @@
 /// The knobs of the emulated device, for tests and embedding applications. Nothing in the
 /// library itself calls these. The window system's knobs (screen, character width, file
 /// dialogs) are in fieldkit/ui/ui_host.h.
+///
+/// @ingroup platform
 #pragma once
 
 #include <functional>
@@ -11,7 +13,13 @@
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
+/// @addtogroup platform
+/// @{
+
 namespace fieldkit::host {
+
+/// @addtogroup platform
+/// @{
 
 /// The host folder that absolute device paths live under. By default the folder named by the
 /// environment variable FIELDKIT_DEVICE_ROOT, else "/" (so "\\tmp\\x" is "/tmp/x").
@@ -47,4 +55,8 @@ FIELDKIT_API void SetDebugOutputHandler(std::function<void(const wchar_t*)> hand
 /// memory is the caller's until UnmapViewOfFile.
 FIELDKIT_API void ResetProcessState();
 
+/// @}
+
 }  // namespace fieldkit::host
+
+/// @}

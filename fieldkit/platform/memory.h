@@ -1,9 +1,14 @@
 /// @file
 /// Memory figures.
+///
+/// @ingroup platform
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup platform
+/// @{
 
 /// Memory figures from the kernel: physical memory available without swapping, and the
 /// process's free address space. Byte counts, not cut to 32 bits.
@@ -23,3 +28,5 @@ struct MEMORYSTATUS {
 };
 /// Fills in the figures as they are now.
 FIELDKIT_API void GlobalMemoryStatus(MEMORYSTATUS* status);
+
+/// @}

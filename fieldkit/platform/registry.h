@@ -1,10 +1,15 @@
 /// @file
 /// The registry.
+///
+/// @ingroup platform
 #pragma once
 
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup platform
+/// @{
 
 /// An in-process registry of keys (no values) under HKEY_LOCAL_MACHINE; key names are compared
 /// without regard to case. Results are Win32 error codes (ERROR_SUCCESS is 0).
@@ -34,3 +39,5 @@ FIELDKIT_API LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD options, 
 FIELDKIT_API LONG RegCloseKey(HKEY key);
 /// Deletes a key that has no subkeys.
 FIELDKIT_API LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey);
+
+/// @}

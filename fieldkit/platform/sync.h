@@ -2,12 +2,17 @@
 /// Events, waiting and sleeping on the emulated device. Named events are process-local
 /// objects found by name: creating one whose name exists opens the same event (the last error
 /// is then ERROR_ALREADY_EXISTS); it goes when its last handle is closed (CloseHandle).
+///
+/// @ingroup platform
 #pragma once
 
 #include "fieldkit/platform/errors.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup platform
+/// @{
 
 struct SECURITY_ATTRIBUTES;
 
@@ -45,3 +50,5 @@ FIELDKIT_API BOOL ResetEvent(HANDLE event);
 FIELDKIT_API DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
 /// Suspends the calling thread for that many milliseconds.
 FIELDKIT_API void Sleep(DWORD milliseconds);
+
+/// @}

@@ -3,10 +3,15 @@
 ///
 /// FILETIME counts 100 ns units since 1601-01-01 UTC. Local time follows the TZ environment
 /// variable as the C library does.
+///
+/// @ingroup platform
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup platform
+/// @{
 
 /// A file time: the low and high halves of the 64-bit count.
 struct FILETIME {
@@ -68,3 +73,5 @@ FIELDKIT_API DWORD GetTickCount();
 /// size 0 the units needed; 0 when the buffer is too small or an argument is bad.
 FIELDKIT_API int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time,
                                 const wchar_t* picture, wchar_t* buffer, int size);
+
+/// @}

@@ -5,15 +5,21 @@
 ///
 /// Failures leave a message, translated in the domain "utils_base", for GetLastMappingError.
 /// An object is used by one thread.
+///
+/// @ingroup settings
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 
+/// @addtogroup settings
+/// @{
+
 /// A file mapped into memory for reading, or written whole through a mapping.
 class FIELDKIT_API CFileMapping {
   public:
+    /// Holds no file: IsLoaded is false until LoadFile succeeds.
     CFileMapping();
     /// Loads the file as LoadFile does. On failure nothing stays held, IsLoaded is false and
     /// GetLastMappingError keeps the message of the failed load.
@@ -89,3 +95,5 @@ class FIELDKIT_API CFileMapping {
     bool m_loaded;
     CString m_lastError;
 };
+
+/// @}

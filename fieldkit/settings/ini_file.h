@@ -26,6 +26,8 @@
 ///
 /// A CINIFile is used by one thread at a time. Nothing throws: a failure to get memory makes
 /// a getter return its default and a load or save return false.
+///
+/// @ingroup settings
 #pragma once
 
 #include <memory>
@@ -37,10 +39,16 @@
 #include "fieldkit/text/stringmap.h"
 #include "fieldkit/text/types.h"
 
+/// @addtogroup settings
+/// @{
+
 /// An INI settings file in memory: sections of key=value lines, read, changed and saved whole.
 class FIELDKIT_API CINIFile {
   public:
+    /// An empty file: no sections, nothing read.
     CINIFile();
+    /// Frees the sections. Nothing is saved: changes reach a file only through SaveIni or
+    /// SaveSettingsFile.
     virtual ~CINIFile();
     CINIFile(const CINIFile&) = delete;
     CINIFile& operator=(const CINIFile&) = delete;
@@ -164,12 +172,19 @@ class FIELDKIT_API CINIFile {
 };
 
 namespace fieldkit {
+
+/// @addtogroup settings
+/// @{
+
 /// Whether the setters accept a key or a section name (see CINIFile), for callers that explain a
 /// refusal.
 ///@{
 FIELDKIT_API bool IsStorableIniKey(std::wstring_view key) noexcept;
 FIELDKIT_API bool IsStorableIniSection(std::wstring_view section) noexcept;
 ///@}
+
+/// @}
+
 }  // namespace fieldkit
 
 namespace fieldkit::detail {
@@ -183,3 +198,5 @@ FIELDKIT_API bool LoadSettingsFile(const CString& name, CINIFile& ini);
 /// Creates the settings folder when it is missing (false when that fails), then saves `ini`
 /// there (see SaveIni).
 FIELDKIT_API bool SaveSettingsFile(const CString& name, const CINIFile& ini);
+
+/// @}

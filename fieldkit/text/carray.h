@@ -5,6 +5,8 @@
 /// inserting beyond the end appends, so a bad index never corrupts memory; reading outside the
 /// array is a programming error that stops the program with a message (there is no element to
 /// return a reference to).
+///
+/// @ingroup text
 #pragma once
 
 #include <algorithm>
@@ -14,6 +16,9 @@
 #include <vector>
 
 #include "fieldkit/text/types.h"
+
+/// @addtogroup text
+/// @{
 
 /// A growable array of T; ArgT is how elements are passed in.
 template <class T, class ArgT = const T&>
@@ -94,3 +99,5 @@ class CArray {
 
     std::vector<T> m_items;
 };
+
+/// @}

@@ -3,11 +3,19 @@
 ///
 /// The C library's isw* and tow* functions follow LC_CTYPE; the library's texts must not, so
 /// these small tables stand in for them.
+///
+/// @ingroup text
 #pragma once
 
 #include "fieldkit/text/export.h"
 
+/// @addtogroup text
+/// @{
+
 namespace fieldkit {
+
+/// @addtogroup text
+/// @{
 
 /// White space: the ASCII controls tab to carriage return, the blank, and the Unicode space
 /// separators (no-break space, the spaces U+2000 to U+200A, U+1680, U+202F, U+205F, U+3000)
@@ -25,4 +33,8 @@ FIELDKIT_API wchar_t ToWideUpper(wchar_t c);
 FIELDKIT_API wchar_t ToWideLower(wchar_t c);
 ///@}
 
+/// @}
+
 }  // namespace fieldkit
+
+/// @}

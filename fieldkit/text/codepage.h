@@ -3,6 +3,8 @@
 /// "ANSI code page" of the handheld, Windows-1252.
 ///
 /// Every subsystem converts through these functions; none of them depends on the process locale.
+///
+/// @ingroup text
 #pragma once
 
 #include <cstddef>
@@ -11,7 +13,13 @@
 
 #include "fieldkit/text/export.h"
 
+/// @addtogroup text
+/// @{
+
 namespace fieldkit {
+
+/// @addtogroup text
+/// @{
 
 /// Decodes UTF-8 strictly. Each maximal invalid subsequence (a stray continuation byte, a
 /// truncated or overlong sequence, an encoded surrogate, a value above U+10FFFF) becomes one
@@ -52,4 +60,8 @@ FIELDKIT_API std::string WideToAnsi(std::wstring_view wide);
 /// The Windows-1252 byte of one character, or '?' when the code page lacks it.
 FIELDKIT_API char WideCharToAnsi(wchar_t ch);
 
+/// @}
+
 }  // namespace fieldkit
+
+/// @}

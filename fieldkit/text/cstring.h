@@ -5,6 +5,8 @@
 /// class library that fieldkit and its applications use. Indices and counts are int, as there.
 /// Where the handheld would assert on a bad index, this class stays defined: reading outside the
 /// text gives L'\0', writing outside it does nothing, and ranges are clipped to the text.
+///
+/// @ingroup text
 #pragma once
 
 #include <string>

@@ -1,5 +1,7 @@
 /// @file
 /// FIELDKIT_API: marks what the library exports.
+///
+/// @ingroup text
 
 /// @def FIELDKIT_API
 /// Marks a function or class as part of the library's interface.
@@ -10,6 +12,9 @@
 /// defines FIELDKIT_BUILDING_DLL and its users FIELDKIT_DLL (the CMake package and pkg-config
 /// file do that); a static build defines neither.
 #pragma once
+
+/// @addtogroup text
+/// @{
 
 #if defined(_WIN32) || defined(__CYGWIN__)
 #if defined(FIELDKIT_BUILDING_DLL)
@@ -24,3 +29,5 @@
 #else
 #define FIELDKIT_API
 #endif
+
+/// @}

@@ -19,6 +19,8 @@
 /// - "%n" consumes its argument and writes nothing.
 /// - Widths and precisions above kMaxFormatWidth are treated as kMaxFormatWidth.
 /// - The Microsoft length prefixes "I", "I32" and "I64" are accepted as well as the C ones.
+///
+/// @ingroup text
 #pragma once
 
 #include <cstddef>

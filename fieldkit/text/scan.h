@@ -15,6 +15,8 @@
 /// bounded safely. A number too large for its target saturates at the target's range (an
 /// unsigned conversion of a negative number wraps as strtoul does); a floating number beyond
 /// the range of double reads as an infinity, one too small as zero.
+///
+/// @ingroup text
 #pragma once
 
 #include <cstddef>

@@ -21,6 +21,8 @@
 ///
 /// Keys compare exactly (case, blanks and all). A POSITION designates the next entry of a
 /// walk and is null when the walk is over; it stays valid while the map is not changed.
+///
+/// @ingroup text
 #pragma once
 
 #include <algorithm>
@@ -37,6 +39,9 @@
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup text
+/// @{
 
 namespace fieldkit::detail {
 
@@ -767,3 +772,5 @@ class CStringHashMap {
     std::uint16_t m_smallUsed = 0;  // characters
     std::uint16_t m_smallRoom = 0;
 };
+
+/// @}

@@ -3,10 +3,15 @@
 ///
 /// Applications written for the handheld use these names; they keep their Win32 meanings
 /// (BOOL is a 32-bit int, DWORD an unsigned 32-bit value, INT_PTR a pointer-sized int).
+///
+/// @ingroup text
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+/// @addtogroup text
+/// @{
 
 /// The Win32 names of the fixed-size types, as the handheld's compiler defines them.
 ///@{
@@ -112,3 +117,5 @@ constexpr DWORD MAX_PATH = 260;
 /// A wide literal from a narrow one: _T("a") is L"a".
 #define _T(x) FIELDKIT_WIDEN2(x)
 #endif
+
+/// @}

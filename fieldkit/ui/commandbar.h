@@ -1,11 +1,16 @@
 /// @file
 /// The command bar: the handheld's menu bar, a window of toolbar buttons whose captions are
 /// strings in the bar's own string list. It answers the toolbar messages through SendMessageW.
+///
+/// @ingroup ui
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 #include "fieldkit/ui/window.h"
+
+/// @addtogroup ui
+/// @{
 
 /// The toolbar messages a command bar answers (see CCommandBar); the names without W are the
 /// same messages.
@@ -59,8 +64,11 @@ struct TBBUTTON {
 class FIELDKIT_API CCommandBar : public CWnd {
   public:
     CCommandBar() = default;
+    /// Destroys the bar's window, if Create made one and it is still attached.
     ~CCommandBar() override;
 
     /// Creates the bar as a child window of the parent.
     BOOL Create(CWnd* parent);
 };
+
+/// @}

@@ -1,9 +1,14 @@
 /// @file
 /// The file dialogs.
+///
+/// @ingroup ui
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup ui
+/// @{
 
 /// What a file dialog shows and, filled in, what the user chose.
 struct OPENFILENAMEW {
@@ -47,3 +52,5 @@ constexpr DWORD OFN_FILEMUSTEXIST = 0x1000;
 FIELDKIT_API BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
 FIELDKIT_API BOOL GetSaveFileNameW(OPENFILENAMEW* dialog);
 ///@}
+
+/// @}

@@ -2,10 +2,15 @@
 /// Drawing on the emulated device: the screen (size and dots per inch set with
 /// fieldkit::host::SetScreen), device contexts, text measurement with the emulated font (every
 /// character SetCharWidth pixels wide), and 32-bit bitmaps with nearest-neighbour stretching.
+///
+/// @ingroup ui
 #pragma once
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup ui
+/// @{
 
 /// What GetDeviceCaps reports: dots per inch across and down, width and height in pixels,
 /// bits per pixel (always 32).
@@ -123,6 +128,7 @@ FIELDKIT_API LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
 class FIELDKIT_API CBitmap {
   public:
     CBitmap() = default;
+    /// Deletes the bitmap it holds, as DeleteObject does; a detached bitmap is the caller's.
     virtual ~CBitmap() { DeleteObject(); }
     CBitmap(const CBitmap&) = delete;
     CBitmap& operator=(const CBitmap&) = delete;
@@ -149,3 +155,5 @@ class FIELDKIT_API CBitmap {
     /// The bitmap held, or null.
     HGDIOBJ m_hObject = nullptr;
 };
+
+/// @}

@@ -7,11 +7,16 @@
 /// popup, and a popup item whose own identifier matches taken only when nothing else in its
 /// menu does. So checking or greying a command through the menu bar reaches it in its submenu,
 /// and InsertMenuW and DeleteMenu by command work in the submenu that holds the item.
+///
+/// @ingroup ui
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup ui
+/// @{
 
 /// Menu item flags: kind, state, and whether an item is named by command or by position.
 ///@{
@@ -104,6 +109,8 @@ FIELDKIT_API BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable);
 class FIELDKIT_API CMenu {
   public:
     CMenu() = default;
+    /// Destroys the menu if this object made it (CreateMenu, CreatePopupMenu); an attached menu
+    /// stays its owner's.
     virtual ~CMenu();
     CMenu(const CMenu&) = delete;
     CMenu& operator=(const CMenu&) = delete;
@@ -145,3 +152,5 @@ class FIELDKIT_API CMenu {
   private:
     bool m_owned = false;
 };
+
+/// @}

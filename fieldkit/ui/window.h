@@ -11,6 +11,8 @@
 /// its descendants) in one, so walks from other threads never see a half-made or half-gone
 /// family. As on Win32, a thread gets its message queue with its first call that needs one,
 /// and when the thread ends, the windows it created are destroyed and its queue goes.
+///
+/// @ingroup ui
 #pragma once
 
 #include <functional>
@@ -19,6 +21,9 @@
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup ui
+/// @{
 
 /// Window messages the platform knows; WM_USER and above are the application's.
 ///@{
@@ -172,3 +177,5 @@ class FIELDKIT_API CWnd {
     /// The window, null when the object has none.
     HWND m_hWnd = nullptr;
 };
+
+/// @}

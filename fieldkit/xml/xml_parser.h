@@ -3,10 +3,15 @@
 /// whole file and hands the text to ParseXML; SaveXML writes the text CollectXML gives. The
 /// derived class implements both and walks the text with GetTagBody, which cuts element bodies
 /// out by plain searching (no tree, no attributes, no entities).
+///
+/// @ingroup xml
 #pragma once
 
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"
+
+/// @addtogroup xml
+/// @{
 
 /// The base of an object loaded from and saved to an XML file as a whole.
 class FIELDKIT_API CXMLParser {
@@ -51,3 +56,5 @@ class FIELDKIT_API CXMLParser {
     /// The document of the object's state; the base has none.
     virtual CString CollectXML();
 };
+
+/// @}

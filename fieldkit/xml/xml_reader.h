@@ -18,6 +18,8 @@
 /// CR LF); text after the last item, and an item left unfinished at the end of the file, are
 /// dropped. Each piece is decoded by itself from UTF-8; a piece that is not valid UTF-8 is
 /// decoded from Windows-1252, which is what CXMLWriter writes.
+///
+/// @ingroup xml
 #pragma once
 
 #include <cstddef>
@@ -28,10 +30,15 @@
 
 #include "fieldkit/text/export.h"
 
+/// @addtogroup xml
+/// @{
+
 /// The base of a one-pass XML reader: derive, implement OnTag and OnText, call Read.
 class FIELDKIT_API CXMLReader {
   public:
+    /// A reader that has read nothing yet.
     CXMLReader();
+    /// Virtual, so that a derived reader is destroyed whole through the base.
     virtual ~CXMLReader();
     /// A copy keeps the result of the last Read but not the file being read: it starts idle.
     ///@{
@@ -79,3 +86,5 @@ namespace fieldkit::detail {
 // The bytes decoded from UTF-8 when they are valid UTF-8, otherwise from Windows-1252.
 std::wstring DecodeXmlBytes(std::string_view bytes);
 }  // namespace fieldkit::detail
+
+/// @}

@@ -17,6 +17,8 @@
 /// file beside it, which takes the old file's place when the document is closed without a
 /// failure. Until then, and for good after a failure (a full disk, a null text), the old file
 /// stays exactly as it was and the new one is removed.
+///
+/// @ingroup xml
 #pragma once
 
 #include <cstdio>
@@ -24,6 +26,9 @@
 
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
+
+/// @addtogroup xml
+/// @{
 
 /// Writes an XML document in Windows-1252, piece by piece.
 class FIELDKIT_API CXMLWriter {
@@ -90,3 +95,5 @@ class FIELDKIT_API CXMLWriter {
     std::string m_buffer;
     std::wstring m_indent;
 };
+
+/// @}
