@@ -674,25 +674,24 @@ class BufferSink {
 
 namespace fieldkit {
 
-void AppendFormatArgs(std::string& out, const char* fmt, const detail::FormatArg* args,
-                      std::size_t count) {
+void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args, std::size_t count) {
     detail::Run(out, fmt, args, count);
 }
 
-void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const detail::FormatArg* args,
+void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const FormatArg* args,
                       std::size_t count) {
     detail::Run(out, fmt, args, count);
 }
 
 std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
-                               const detail::FormatArg* args, std::size_t count) {
+                               const FormatArg* args, std::size_t count) {
     detail::BufferSink<char> out(buffer, size);
     detail::Run(out, fmt, args, count);
     return out.Finish();
 }
 
 std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
-                               const detail::FormatArg* args, std::size_t count) {
+                               const FormatArg* args, std::size_t count) {
     detail::BufferSink<wchar_t> out(buffer, size);
     detail::Run(out, fmt, args, count);
     return out.Finish();

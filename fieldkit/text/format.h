@@ -29,25 +29,46 @@
 
 #include "fieldkit/text/export.h"
 
+namespace fieldkit {
+
+/// One argument of a formatting call, as the templates below hand it to the library's engine.
+///
+/// The templates are compiled into the calling program and the engine into the library, so this
+/// struct's layout, the order and values of its Kind and the meaning of its members are part of
+/// the shared library's binary interface: a program built against one release passes arrays of
+/// it to the engine of another. Change any of them only with a new major version.
+struct FormatArg {
+    /// Which member of the union holds the value.
+    enum class Kind : unsigned char {
+        None,    ///< No value (the array's terminator; a conversion given it copies its text).
+        Int,     ///< A signed integer, a bool, a char or a wchar_t, in `i`.
+        Uint,    ///< An unsigned integer, in `u`.
+        Double,  ///< A floating-point number, in `d`.
+        Str,     ///< Narrow (UTF-8) text, in `s`; may be null.
+        WStr,    ///< Wide text, in `ws`; may be null.
+        Ptr      ///< A pointer printed by "%p", in `p`.
+    };
+    /// The kind of value held.
+    Kind kind = Kind::None;
+    /// For Int and Uint: 1 when the value came from a char, 4 from a wchar_t, else 0.
+    unsigned char charWidth = 0;
+    union {
+        long long i;           ///< The value of an Int.
+        unsigned long long u;  ///< The value of a Uint.
+        double d;              ///< The value of a Double.
+        const char* s;         ///< The text of a Str.
+        const wchar_t* ws;     ///< The text of a WStr.
+        const void* p;         ///< The pointer of a Ptr.
+    };
+    /// An argument of kind None.
+    FormatArg() : i(0) {}
+};
+
+}  // namespace fieldkit
+
 namespace fieldkit::detail {
 
 constexpr int kMaxFormatWidth = 65536;
-
-struct FormatArg {
-    enum class Kind : unsigned char { None, Int, Uint, Double, Str, WStr, Ptr };
-    Kind kind = Kind::None;
-    // For Int and Uint: 1 when the value came from a char, 4 from a wchar_t, else 0.
-    unsigned char charWidth = 0;
-    union {
-        long long i;
-        unsigned long long u;
-        double d;
-        const char* s;
-        const wchar_t* ws;
-        const void* p;
-    };
-    FormatArg() : i(0) {}
-};
 
 template <class T, class = void>
 struct HasGetString : std::false_type {};
@@ -116,18 +137,18 @@ namespace fieldkit {
 
 /// Appends the formatted text to `out`. A null format appends nothing.
 ///@{
-FIELDKIT_API void AppendFormatArgs(std::string& out, const char* fmt, const detail::FormatArg* args,
+FIELDKIT_API void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args,
                                    std::size_t count);
-FIELDKIT_API void AppendFormatArgs(std::wstring& out, const wchar_t* fmt,
-                                   const detail::FormatArg* args, std::size_t count);
+FIELDKIT_API void AppendFormatArgs(std::wstring& out, const wchar_t* fmt, const FormatArg* args,
+                                   std::size_t count);
 ///@}
 
 /// The same contract as CopyToBuffer, formatting straight into `buffer` (no intermediate text).
 ///@{
 FIELDKIT_API std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, const char* fmt,
-                                            const detail::FormatArg* args, std::size_t count);
+                                            const FormatArg* args, std::size_t count);
 FIELDKIT_API std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
-                                            const detail::FormatArg* args, std::size_t count);
+                                            const FormatArg* args, std::size_t count);
 ///@}
 
 }  // namespace fieldkit

@@ -370,12 +370,11 @@ int Run(const Ch* text, const Ch* fmt, const ScanArg* args, std::size_t count) {
 
 namespace fieldkit {
 
-int ScanArgs(const char* text, const char* fmt, const detail::ScanArg* args, std::size_t count) {
+int ScanArgs(const char* text, const char* fmt, const ScanArg* args, std::size_t count) {
     return detail::Run(text, fmt, args, count);
 }
 
-int ScanArgs(const wchar_t* text, const wchar_t* fmt, const detail::ScanArg* args,
-             std::size_t count) {
+int ScanArgs(const wchar_t* text, const wchar_t* fmt, const ScanArg* args, std::size_t count) {
     return detail::Run(text, fmt, args, count);
 }
 

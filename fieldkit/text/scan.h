@@ -23,27 +23,40 @@
 
 #include "fieldkit/text/export.h"
 
-namespace fieldkit::detail {
+namespace fieldkit {
 
+/// One target of a scanning call, as the template below hands it to the library's engine.
+///
+/// The template is compiled into the calling program and the engine into the library, so this
+/// struct's layout and the order and values of its Kind are part of the shared library's binary
+/// interface: a program built against one release passes arrays of it to the engine of another.
+/// Change any of them only with a new major version.
 struct ScanArg {
+    /// The type that `p` points to.
     enum class Kind : unsigned char {
-        SChar,
-        Short,
-        Int,
-        Long,
-        LongLong,
-        UChar,
-        UShort,
-        UInt,
-        ULong,
-        ULongLong,
-        Float,
-        Double,
-        LongDouble
+        SChar,      ///< signed char
+        Short,      ///< short
+        Int,        ///< int
+        Long,       ///< long
+        LongLong,   ///< long long
+        UChar,      ///< unsigned char
+        UShort,     ///< unsigned short
+        UInt,       ///< unsigned int
+        ULong,      ///< unsigned long
+        ULongLong,  ///< unsigned long long
+        Float,      ///< float
+        Double,     ///< double
+        LongDouble  ///< long double
     };
+    /// The type of the target.
     Kind kind;
+    /// Where the converted value is stored.
     void* p;
 };
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
 
 inline ScanArg MakeScanArg(signed char* p) {
     return {ScanArg::Kind::SChar, p};
@@ -94,9 +107,9 @@ namespace fieldkit {
 /// Returns the number of values stored, or -1 (EOF) when the text ends (or is null) before the
 /// first conversion could start, as sscanf does.
 ///@{
-FIELDKIT_API int ScanArgs(const char* text, const char* fmt, const detail::ScanArg* args,
+FIELDKIT_API int ScanArgs(const char* text, const char* fmt, const ScanArg* args,
                           std::size_t count);
-FIELDKIT_API int ScanArgs(const wchar_t* text, const wchar_t* fmt, const detail::ScanArg* args,
+FIELDKIT_API int ScanArgs(const wchar_t* text, const wchar_t* fmt, const ScanArg* args,
                           std::size_t count);
 ///@}
 
