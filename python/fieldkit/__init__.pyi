@@ -1,6 +1,6 @@
 import os
 from types import TracebackType
-from typing import Any, Literal, Optional, Sequence, Tuple, Type, TypeVar, Union, overload
+from typing import Any, List, Literal, Optional, Tuple, Type, TypeVar, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -11,7 +11,7 @@ _Array = npt.NDArray[np.float64]
 _Number = Union[float, np.floating[Any], np.integer[Any], np.bool_]
 _Whole = Union[int, np.integer[Any]]
 # Lists and tuples of numbers, nested to any depth: always an array of rank 1 or more.
-_Numbers = Sequence[Any]
+_Numbers = Union[List[Any], Tuple[Any, ...]]
 _Values = Union[_Number, _Numbers, npt.NDArray[Any]]
 _Errors = Literal["nan", "raise"]
 _Unit = Literal["degrees", "radians", "grads", "mils", "dms"]
