@@ -12,6 +12,7 @@ void ThrowOSError(const std::string& message) {
 
 PYBIND11_MODULE(_fieldkit, m) {
     m.doc() = "The compiled part of the fieldkit package; import fieldkit instead.";
+    m.attr("__version__") = FIELDKIT_VERSION;
     fieldkit::python::AddTexts(m);
     fieldkit::python::AddGeodetic(m);
     fieldkit::python::AddDocuments(m);

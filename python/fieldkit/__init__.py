@@ -37,6 +37,7 @@ from ._fieldkit import (
     to_degrees,
     to_xyz,
 )
+from ._fieldkit import __version__
 
 __all__ = [
     "Catalog",

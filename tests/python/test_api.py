@@ -4,6 +4,7 @@ module has."""
 import ast
 import inspect
 import pathlib
+import re
 
 import fieldkit
 
@@ -38,3 +39,10 @@ def test_stubs_describe_the_module():
             doc_line = getattr(fieldkit, node.name).__doc__.splitlines()[0]
             for param in stub_params:  # pybind11's signature line names every parameter
                 assert f"{param}:" in doc_line, (node.name, param)
+
+
+def test_version_is_the_projects():
+    cmake = pathlib.Path(__file__).parents[2] / "CMakeLists.txt"
+    declared = re.search(r"project\(\s*fieldkit\s[^)]*VERSION\s+([0-9.]+)", cmake.read_text())
+    assert declared and fieldkit.__version__ == declared.group(1)
+    assert fieldkit.__version__ == fieldkit._fieldkit.__version__
