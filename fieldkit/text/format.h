@@ -31,6 +31,9 @@
 
 namespace fieldkit {
 
+/// @addtogroup text
+/// @{
+
 /// One argument of a formatting call, as the templates below hand it to the library's engine.
 ///
 /// The templates are compiled into the calling program and the engine into the library, so this
@@ -63,6 +66,8 @@ struct FormatArg {
     /// An argument of kind None.
     FormatArg() : i(0) {}
 };
+
+/// @}
 
 }  // namespace fieldkit
 
@@ -135,6 +140,9 @@ FormatArg MakeFormatArg(const T& v) {
 /// are compiled into the application.
 namespace fieldkit {
 
+/// @addtogroup text
+/// @{
+
 /// Appends the formatted text to `out`. A null format appends nothing.
 ///@{
 FIELDKIT_API void AppendFormatArgs(std::string& out, const char* fmt, const FormatArg* args,
@@ -150,6 +158,8 @@ FIELDKIT_API std::size_t FormatArgsToBuffer(char* buffer, std::size_t size, cons
 FIELDKIT_API std::size_t FormatArgsToBuffer(wchar_t* buffer, std::size_t size, const wchar_t* fmt,
                                             const FormatArg* args, std::size_t count);
 ///@}
+
+/// @}
 
 }  // namespace fieldkit
 

@@ -25,6 +25,9 @@
 
 namespace fieldkit {
 
+/// @addtogroup text
+/// @{
+
 /// One target of a scanning call, as the template below hands it to the library's engine.
 ///
 /// The template is compiled into the calling program and the engine into the library, so this
@@ -53,6 +56,8 @@ struct ScanArg {
     /// Where the converted value is stored.
     void* p;
 };
+
+/// @}
 
 }  // namespace fieldkit
 
@@ -104,6 +109,9 @@ inline ScanArg MakeScanArg(long double* p) {
 /// compiled into the application.
 namespace fieldkit {
 
+/// @addtogroup text
+/// @{
+
 /// Returns the number of values stored, or -1 (EOF) when the text ends (or is null) before the
 /// first conversion could start, as sscanf does.
 ///@{
@@ -112,6 +120,8 @@ FIELDKIT_API int ScanArgs(const char* text, const char* fmt, const ScanArg* args
 FIELDKIT_API int ScanArgs(const wchar_t* text, const wchar_t* fmt, const ScanArg* args,
                           std::size_t count);
 ///@}
+
+/// @}
 
 }  // namespace fieldkit
 
