@@ -4,9 +4,8 @@
 Reads Doxygen's XML output (the folder given, build/dev/docs/xml by default) and lists every
 header (but the umbrella fieldkit.h), class, function, variable, type and macro of the public
 headers that no group holds; exits 1 when there is one, so a header that forgets its group
-fails the check as an undocumented declaration fails Doxygen. Nested classes belong to their outer class, and fieldkit::detail is
-internal, so both are left out. The printf and scanf engines (text/format.h, text/scan.h) put
-only their files into the text group; their functions are listed on those files' pages.
+fails the check as an undocumented declaration fails Doxygen. Nested classes belong to their
+outer class, and fieldkit::detail is internal, so both are left out.
 """
 import sys
 import xml.etree.ElementTree as ET
