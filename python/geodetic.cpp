@@ -18,7 +18,8 @@ namespace fieldkit::python {
 
 namespace {
 
-using fieldkit::detail::kDegToRad;
+using fieldkit::DegreesToRadians;
+using fieldkit::RadiansToDegrees;
 
 constexpr double kMaxHeight = 100000.0;
 
@@ -27,18 +28,18 @@ using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 // One point converted into out[0..2]; false when it has no result (the outputs are NaN then).
 using Point = bool (*)(double a, double b, double c, double* out);
 
-// Degrees as radians by the constant itself: Deg2Rad rounds to 0.00001 rad, some 64 m.
+// Positions convert exactly (Deg2Rad rounds to 0.00001 rad, some 32 m on the ground).
 bool Forward(double lat, double lon, double h, double* out) {
     if (!(std::fabs(lat) <= 90 && std::isfinite(lon) && std::fabs(h) <= kMaxHeight)) return false;
-    return TBLH_To_XYZ(lat * kDegToRad, lon * kDegToRad, h, out[0], out[1], out[2]);
+    return TBLH_To_XYZ(DegreesToRadians(lat), DegreesToRadians(lon), h, out[0], out[1], out[2]);
 }
 
 bool Inverse(double x, double y, double z, double* out) {
     if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(z))) return false;
     double b = 0, l = 0, h = 0;
     if (!TXYZ_To_BLH(x, y, z, b, l, h)) return false;
-    out[0] = b / kDegToRad;
-    out[1] = l / kDegToRad;
+    out[0] = RadiansToDegrees(b);
+    out[1] = RadiansToDegrees(l);
     out[2] = h;
     return true;
 }

@@ -19,10 +19,18 @@
 /// [0, 360) (-360 gives -0, which is not below zero).
 FIELDKIT_API double ModDeg360(double a, bool positive);
 
-/// Radians and grads (400 to the turn) to degrees and back.
-///@{
+/// Radians to degrees as the handheld computes them: neither reduced nor rounded, but scaled
+/// through 100000 like the other unit conversions, so the result may differ from the exact
+/// quotient in its last bits (a relative error of a few 1e-16). fieldkit::RadiansToDegrees is
+/// the exact conversion.
 FIELDKIT_API double Rad2Deg(double radians);
+/// Degrees to radians as the handheld computes them, for angles shown to a surveyor: the input
+/// is reduced into one turn (fmod 360, keeping its sign) and the result rounded to five
+/// decimals, so it is a multiple of 0.00001 rad and off by up to 0.000005 rad, about one arc
+/// second or 32 m on the ground at the equator. Positions need fieldkit::DegreesToRadians.
 FIELDKIT_API double Deg2Rad(double degrees);
+/// Grads (400 to the turn) to degrees and back.
+///@{
 FIELDKIT_API double Grad2Deg(double grads);
 FIELDKIT_API double Deg2Grad(double degrees);
 ///@}
@@ -70,13 +78,37 @@ FIELDKIT_API double Deg2DDDMMSS(double degrees, int precision);
 /// 40.5); minute and second digits of 60 to 99 are used as they stand.
 FIELDKIT_API double DDDMMSS2Deg(double packed);
 
+namespace fieldkit {
+
+/// @addtogroup angles
+/// @{
+
+/// pi / 180 as the nearest double: the factor of the exact conversions below.
+inline constexpr double kRadiansPerDegree = 0.017453292519943295;
+
+/// Degrees to radians, neither reduced nor rounded: the nearest double to degrees times
+/// kRadiansPerDegree. What geodetic positions need (Deg2Rad rounds to 0.00001 rad).
+constexpr double DegreesToRadians(double degrees) noexcept {
+    return degrees * kRadiansPerDegree;
+}
+
+/// Radians to degrees, neither reduced nor rounded: the nearest double to radians divided by
+/// kRadiansPerDegree, so it undoes DegreesToRadians to within a unit in the last place.
+constexpr double RadiansToDegrees(double radians) noexcept {
+    return radians / kRadiansPerDegree;
+}
+
+/// @}
+
+}  // namespace fieldkit
+
 namespace fieldkit::detail {
 
 // The angle constants of the library, each the nearest double to its exact value, written out
 // so that every conversion multiplies by the same bits.
 constexpr double kPi = 3.141592653589793;
 constexpr double kHalfPi = 1.5707963267948966;
-constexpr double kDegToRad = 0.017453292519943295;    // pi / 180
+constexpr double kDegToRad = kRadiansPerDegree;       // pi / 180
 constexpr double kRadToDeg = 57.29577951308232;       // 180 / pi
 constexpr double kArcMinute = 0.016666666666666666;   // 1/60 degree
 constexpr double kArcSecond = 0.0002777777777777778;  // 1/3600 degree

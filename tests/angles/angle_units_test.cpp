@@ -35,6 +35,24 @@ TEST(AngleUnits, ReductionIntoOneTurnAndConversions) {
     EXPECT_NEAR(GradCC2DegSec(123.45679), 40, 1e-5);
 }
 
+// Guards against the exact conversions being routed through the rounded ones (or reduced into
+// one turn): positions would move by up to 32 m.
+TEST(AngleUnits, ExactRadiansAreNeitherRoundedNorReduced) {
+    using fieldkit::DegreesToRadians;
+    using fieldkit::RadiansToDegrees;
+    static_assert(DegreesToRadians(180) == 3.141592653589793);
+    static_assert(RadiansToDegrees(3.141592653589793) == 180);
+    for (const double degrees : {45.123456789, -33.8568, 151.2093, 540.0, 1e-9}) {
+        const long double exact = degrees * 3.14159265358979323846264338327950288L / 180;
+        EXPECT_NEAR(DegreesToRadians(degrees), static_cast<double>(exact),
+                    std::fabs(static_cast<double>(exact)) * 4e-16)
+            << degrees;
+        EXPECT_NEAR(RadiansToDegrees(DegreesToRadians(degrees)), degrees,
+                    std::fabs(degrees) * 5e-16)
+            << degrees;
+    }
+}
+
 TEST(AngleUnits, InstrumentAngles) {
     ExpectExact(HL2HR, {{0, 0}, {360, 0}, {1, 359}, {90, 270}, {450, 270}});
     ExpectExact(HR2HL, {{-90, 90}});

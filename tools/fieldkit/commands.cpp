@@ -18,9 +18,9 @@ using fieldkit::detail::Scan;
 
 namespace {
 
-// Deg2Rad rounds its result to five decimals, far too coarse for coordinates (1e-5 rad is some
-// 64 m on the ground): positions are scaled by the constant itself.
-using fieldkit::detail::kDegToRad;
+// Positions convert exactly (Deg2Rad rounds to 0.00001 rad, some 32 m on the ground).
+using fieldkit::DegreesToRadians;
+using fieldkit::RadiansToDegrees;
 constexpr Range kEllipsoidHeight = {-100000, 100000};
 constexpr Range kTurn = {-360, 360};
 // GPS seconds up to some 31,000 years after 1980.
@@ -129,7 +129,7 @@ Result Xyz(const Fields& f, const Settings& s) {
     static constexpr Range kRanges[] = {kLatitude, kLongitude, kEllipsoidHeight};
     if (!ReadNumbers(f, kRanges, v, why)) return why;
     double x = 0, y = 0, z = 0;
-    if (!TBLH_To_XYZ(v[0] * kDegToRad, v[1] * kDegToRad, v[2], x, y, z)) {
+    if (!TBLH_To_XYZ(DegreesToRadians(v[0]), DegreesToRadians(v[1]), v[2], x, y, z)) {
         return Fail("cannot convert this position");
     }
     const int n = Decimals(s, 4);
@@ -158,8 +158,8 @@ Result Blh(const Fields& f, const Settings& s) {
                     " m, more than 100 km from the ellipsoid (latitude, longitude and height? "
                     "blh reads X, Y and Z in metres)");
     }
-    const double lat = b / kDegToRad;
-    const double lon = l / kDegToRad;
+    const double lat = RadiansToDegrees(b);
+    const double lon = RadiansToDegrees(l);
     const int angles = static_cast<int>(s.Value("--angle-decimals", 9));
     std::vector<std::string> columns = {Fixed(lat, angles), Fixed(lon, angles), Fixed(h, n)};
     if (!s.Has("--plain")) {
