@@ -99,22 +99,34 @@ class Ini {
         if (!detail::IsStorableIniKey(k))
             throw py::value_error("a key may not begin with '[' or hold '=' or a line break: " +
                                   Quoted(key));
-        // The library's own text of each type: "1"/"0", "%d", "%.12lf".
-        if (py::isinstance<py::bool_>(value)) {
+        // The library's own text of each type: "1"/"0", "%d", "%.12lf". numpy's numbers count
+        // as the Python numbers they stand for.
+        const py::module_ numpy = py::module_::import("numpy");
+        if (py::isinstance<py::bool_>(value) || py::isinstance(value, numpy.attr("bool_"))) {
             m_ini.SetBoolValue(s.c_str(), k.c_str(), value.cast<bool>());
-        } else if (py::isinstance<py::int_>(value)) {
-            const py::int_ whole = value;
+        } else if (py::isinstance<py::int_>(value) ||
+                   py::isinstance(value, numpy.attr("integer"))) {
+            const py::int_ whole = py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
+            if (!whole) throw py::error_already_set();
             if (whole >= py::int_(INT_MIN) && whole <= py::int_(INT_MAX))
-                m_ini.SetIntValue(s.c_str(), k.c_str(), value.cast<int>());
+                m_ini.SetIntValue(s.c_str(), k.c_str(), whole.cast<int>());
             else
-                m_ini.SetStringValue(s.c_str(), k.c_str(), CString(Wide(py::str(value)).c_str()));
-        } else if (py::isinstance<py::float_>(value)) {
+                m_ini.SetStringValue(
+                    s.c_str(), k.c_str(),
+                    CString(Wide(std::string(py::str(py::object(whole)))).c_str()));
+        } else if (py::isinstance<py::float_>(value) ||
+                   py::isinstance(value, numpy.attr("floating"))) {
             m_ini.SetRealValue(s.c_str(), k.c_str(), value.cast<double>());
         } else if (py::isinstance<py::str>(value)) {
             const std::string text = value.cast<std::string>();
+            // The file keeps a value up to its first line break: the rest would be lost at the
+            // save, so such a value is refused and nothing is stored.
+            if (text.find_first_of("\r\n") != std::string::npos)
+                throw py::value_error("a value may not hold a line break: " + Quoted(text));
             m_ini.SetStringValue(s.c_str(), k.c_str(), CString(Wide(text).c_str()));
         } else {
-            throw py::type_error("a value is str, int, float or bool");
+            throw py::type_error("a value is str, int, float or bool (or a numpy number), not " +
+                                 std::string(py::str(py::type::of(value).attr("__name__"))));
         }
     }
 

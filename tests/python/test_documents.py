@@ -90,6 +90,25 @@ def test_ini_refuses_names_with_the_tools_reasons(device_root, tool, section, ke
     assert ini.sections() == []
 
 
+def test_ini_refuses_line_breaks_in_values_and_takes_numpy_numbers(device_root):
+    # Guards against a value cut at its first line break when saved, and numpy numbers refused
+    # or written in another form than the Python numbers they stand for.
+    np = pytest.importorskip("numpy")
+    ini = fieldkit.Ini("/v.ini")
+    for text in ("first\nsecond", "first\r", "\r\n"):
+        with pytest.raises(ValueError, match="line break"):
+            ini.set("S", "k", text)
+    assert ini.sections() == []
+    for value, python in [(np.int64(7), 7), (np.int8(-3), -3), (np.uint64(2**40), 2**40),
+                          (np.float32(0.5), 0.5), (np.float64(1.25), 1.25),
+                          (np.bool_(True), True)]:
+        ini.set("S", "numpy", value)
+        ini.set("S", "python", python)
+        assert ini.get("S", "numpy") == ini.get("S", "python"), value
+    with pytest.raises(TypeError, match="not complex"):
+        ini.set("S", "k", 1j)
+
+
 def test_ini_failures_are_oserrors(device_root):
     (device_root / "folder.ini").mkdir()
     with pytest.raises(OSError, match="cannot read '/folder.ini'"):

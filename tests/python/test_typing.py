@@ -77,6 +77,7 @@ def test_refused_by_module_and_stubs(device_root: Any) -> None:
         fieldkit.to_xyz(0, 0, errors="loud")  # type: ignore[call-overload]
     ini = fieldkit.Ini("settings.ini")
     with pytest.raises(TypeError):
-        ini.set("section", "key", np.int64(1))  # type: ignore[arg-type]
-    ini.set("section", "key", np.float64(1.5))  # a float as well
+        ini.set("section", "key", [1])  # type: ignore[arg-type]
+    ini.set("section", "key", np.int64(1))  # numpy's numbers as Python's
+    ini.set("section", "key", np.float64(1.5))
     assert assert_type(ini.get("section", "key"), Optional[str]) == "1.500000000000"
