@@ -210,9 +210,10 @@ Used as a context manager, the file is saved when the block ends without an exce
              "The value text of a key, or `default` when the section or key is missing.")
         .def("set", &Ini::Set, "section"_a, "key"_a, "value"_a,
              R"(Stores a value, creating the section: a str as it stands, a bool as '1' or '0',
-an int as '%d', a float as '%.12lf' (1.5 is '1.500000000000'). A key that begins with '['
-or holds '=' or a line break, or a section name with a line break, would not come back from
-the file as itself: ValueError.)")
+an int as '%d', a float as '%.12lf' (1.5 is '1.500000000000'); numpy's bools, integers and
+floats as the Python numbers they stand for. A key that begins with '[' or holds '=' or a line
+break, a section name with a line break, or a str value with a line break (CR or LF) would not
+come back from the file as itself: ValueError, and nothing is stored.)")
         .def("remove", &Ini::Remove, "section"_a, "key"_a,
              "Removes a key; the section stays. Nothing happens when either is missing.")
         .def("save", &Ini::Save, "path"_a = py::none(),
