@@ -121,7 +121,8 @@ class Ini {
             const std::string text = value.cast<std::string>();
             // The file keeps a value up to its first line break: the rest would be lost at the
             // save, so such a value is refused and nothing is stored.
-            if (text.find_first_of("\r\n") != std::string::npos)
+            constexpr char kLineBreaks[] = "\r\n";
+            if (text.find_first_of(kLineBreaks) != std::string::npos)
                 throw py::value_error("a value may not hold a line break: " + Quoted(text));
             m_ini.SetStringValue(s.c_str(), k.c_str(), CString(Wide(text).c_str()));
         } else {
