@@ -174,20 +174,6 @@ void AppendFormat(Str& out, const Ch* fmt, const A&... a) {
     AppendFormatArgs(out, fmt, args, sizeof...(A));
 }
 
-// The formatted text as a new string.
-template <class... A>
-std::string FormatA(const char* fmt, const A&... a) {
-    std::string out;
-    AppendFormat(out, fmt, a...);
-    return out;
-}
-template <class... A>
-std::wstring FormatW(const wchar_t* fmt, const A&... a) {
-    std::wstring out;
-    AppendFormat(out, fmt, a...);
-    return out;
-}
-
 // snprintf-style: writes at most size - 1 units and a terminating NUL into `buffer` (nothing
 // when size is 0) and returns the length of the whole formatted text, so a result >= size
 // means the text was cut. A cut never splits a UTF-8 sequence in narrow output.
@@ -199,5 +185,38 @@ std::size_t FormatToBuffer(Ch* buffer, std::size_t size, const Ch* fmt, const A&
     const FormatArg args[sizeof...(A) + 1] = {MakeFormatArg(a)..., FormatArg()};
     return FormatArgsToBuffer(buffer, size, fmt, args, sizeof...(A));
 }
+
+}  // namespace fieldkit::detail
+
+namespace fieldkit {
+
+/// @addtogroup text
+/// @{
+
+/// The formatted text as a new narrow (UTF-8) string: FormatA("%.3f", 2.5) is "2.500" whatever
+/// the process locale. The rules are those at the top of this file.
+template <class... A>
+std::string FormatA(const char* fmt, const A&... a) {
+    std::string out;
+    detail::AppendFormat(out, fmt, a...);
+    return out;
+}
+
+/// The formatted text as a new wide string, by the same rules as FormatA.
+template <class... A>
+std::wstring FormatW(const wchar_t* fmt, const A&... a) {
+    std::wstring out;
+    detail::AppendFormat(out, fmt, a...);
+    return out;
+}
+
+/// @}
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
+
+using fieldkit::FormatA;
+using fieldkit::FormatW;
 
 }  // namespace fieldkit::detail

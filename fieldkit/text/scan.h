@@ -125,14 +125,28 @@ FIELDKIT_API int ScanArgs(const wchar_t* text, const wchar_t* fmt, const ScanArg
 
 }  // namespace fieldkit
 
-namespace fieldkit::detail {
+namespace fieldkit {
 
-using fieldkit::ScanArgs;
+/// @addtogroup text
+/// @{
 
+/// sscanf over `text` with the C standard's scanf rules, in the "C" locale whatever the process
+/// locale is: Scan(L"12.5 3", L"%lf %d", &value, &count) is 2. The targets are typed pointers,
+/// checked against their conversions as the top of this file says. Returns what ScanArgs
+/// returns.
 template <class Ch, class... T>
 int Scan(const Ch* text, const Ch* fmt, T*... out) {
-    const ScanArg args[sizeof...(T) + 1] = {MakeScanArg(out)..., ScanArg{}};
+    const ScanArg args[sizeof...(T) + 1] = {detail::MakeScanArg(out)..., ScanArg{}};
     return ScanArgs(text, fmt, args, sizeof...(T));
 }
+
+/// @}
+
+}  // namespace fieldkit
+
+namespace fieldkit::detail {
+
+using fieldkit::Scan;
+using fieldkit::ScanArgs;
 
 }  // namespace fieldkit::detail
