@@ -171,12 +171,12 @@ def test_set_device_root_refuses_what_is_no_folder(device_root):
 def test_ini_reads_files_as_its_docstring_says(device_root):
     (device_root / "t.ini").write_text(
         "top=1\n; note\n[S]\nk=1\nK=2\n k = v \n; a=b\nk=3\nword\nx:y\n[T]\nt=1\n"
-        "[R]\ngone=1\n[R]\nkept=1\n")
+        "[R]\ngone=1\n[R]\nkept=a=b\n")
     ini = fieldkit.Ini("/t.ini")
     assert sorted(ini.sections()) == ["R", "S", "T"]
     assert sorted(ini.keys("S")) == [" k ", "; a", "K", "k"]
     assert (ini.get("S", "k"), ini.get("S", "K"), ini.get("S", " k ")) == ("3", "2", " v ")
-    assert ini.keys("R") == ["kept"]
+    assert ini.keys("R") == ["kept"] and ini.get("R", "kept") == "a=b"
     (device_root / "w.ini").write_bytes("[S]\nk=M\u00fcller\n".encode("cp1252"))
     assert fieldkit.Ini("/w.ini").get("S", "k") == "M\u00fcller"
 
