@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cerrno>
 #include <climits>
 #include <optional>
 #include <string>
@@ -39,18 +40,31 @@ std::string PathText(const py::handle& path) {
     return text.cast<std::string>();
 }
 
+// A path of a file to read or write: an empty one names none, as for open().
+std::string FilePath(const py::handle& path) {
+    std::string text = PathText(path);
+    if (text.empty()) {
+        PyErr_SetObject(PyExc_FileNotFoundError,
+                        py::make_tuple(ENOENT, "an empty path names no file", text).ptr());
+        throw py::error_already_set();
+    }
+    return text;
+}
+
 std::string Quoted(const std::string& text) {
     return tool::Quote(Wide(text));
 }
 
 class Ini {
   public:
-    explicit Ini(const py::object& path) : m_path(PathText(path)) {
-        const CString device(Wide(m_path).c_str());
+    explicit Ini(const py::object& path) : m_path(FilePath(path)) {
+        const std::wstring device = Wide(m_path);
+        if (m_ini.LoadIni(device.c_str())) return;
         // Only a missing file starts empty: saving over one that could not be read would lose
         // every key it holds.
-        if (!m_ini.LoadIni(device) && FileFuncs::IsFileExist(device))
-            ThrowOSError("cannot read " + Quoted(m_path));
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            ThrowOSError("cannot read", m_path, device, error);
     }
 
     const std::string& Path() const { return m_path; }
@@ -94,18 +108,20 @@ class Ini {
     void Set(const std::string& section, const std::string& key, const py::object& value) {
         const std::wstring s = Wide(section);
         const std::wstring k = Wide(key);
-        if (!detail::IsStorableIniSection(s))
+        if (!IsStorableIniSection(s))
             throw py::value_error("a section name may not hold a line break: " + Quoted(section));
-        if (!detail::IsStorableIniKey(k))
+        if (!IsStorableIniKey(k))
             throw py::value_error("a key may not begin with '[' or hold '=' or a line break: " +
                                   Quoted(key));
         // The library's own text of each type: "1"/"0", "%d", "%.12lf". numpy's numbers count
-        // as the Python numbers they stand for.
-        const py::module_ numpy = py::module_::import("numpy");
-        if (py::isinstance<py::bool_>(value) || py::isinstance(value, numpy.attr("bool_"))) {
+        // as the Python numbers they stand for; without numpy loaded there are none to meet.
+        const py::object numpy = py::module_::import("sys").attr("modules").attr("get")("numpy");
+        const auto isNumpy = [&](const char* type) {
+            return !numpy.is_none() && py::isinstance(value, numpy.attr(type));
+        };
+        if (py::isinstance<py::bool_>(value) || isNumpy("bool_")) {
             m_ini.SetBoolValue(s.c_str(), k.c_str(), value.cast<bool>());
-        } else if (py::isinstance<py::int_>(value) ||
-                   py::isinstance(value, numpy.attr("integer"))) {
+        } else if (py::isinstance<py::int_>(value) || isNumpy("integer")) {
             const py::int_ whole = py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
             if (!whole) throw py::error_already_set();
             if (whole >= py::int_(INT_MIN) && whole <= py::int_(INT_MAX))
@@ -114,8 +130,7 @@ class Ini {
                 m_ini.SetStringValue(
                     s.c_str(), k.c_str(),
                     CString(Wide(std::string(py::str(py::object(whole)))).c_str()));
-        } else if (py::isinstance<py::float_>(value) ||
-                   py::isinstance(value, numpy.attr("floating"))) {
+        } else if (py::isinstance<py::float_>(value) || isNumpy("floating")) {
             m_ini.SetRealValue(s.c_str(), k.c_str(), value.cast<double>());
         } else if (py::isinstance<py::str>(value)) {
             const std::string text = value.cast<std::string>();
@@ -136,9 +151,10 @@ class Ini {
     }
 
     void Save(const py::object& path) {
-        const std::string target = path.is_none() ? m_path : PathText(path);
-        if (!m_ini.SaveIni(CString(Wide(target).c_str())))
-            ThrowOSError("cannot save " + Quoted(target));
+        const std::string target = path.is_none() ? m_path : FilePath(path);
+        const std::wstring device = Wide(target);
+        if (!m_ini.SaveIni(device.c_str()))
+            ThrowOSError("cannot save", target, device, GetLastError());
     }
 
   private:
@@ -150,10 +166,11 @@ class Ini {
 // process-wide store; the prefix keeps clear of the application's domains.
 class Catalog {
   public:
-    explicit Catalog(const py::object& path) : m_path(PathText(path)) {
-        m_domain = CString((L"\x01python:" + Wide(m_path)).c_str());
-        if (!AttachTranslationFile(m_domain, CString(Wide(m_path).c_str())))
-            ThrowOSError("cannot read " + Quoted(m_path));
+    explicit Catalog(const py::object& path) : m_path(FilePath(path)) {
+        const std::wstring device = Wide(m_path);
+        m_domain = CString((L"\x01python:" + device).c_str());
+        if (!AttachTranslationFile(m_domain, CString(device.c_str())))
+            ThrowOSError("cannot read", m_path, device, GetLastError());
     }
     const std::string& Path() const { return m_path; }
     std::string Gettext(const std::string& text) const {
@@ -165,16 +182,33 @@ class Catalog {
     CString m_domain;
 };
 
+// The library would take '' as "/", switching the fence off, and a folder that is not there
+// as an empty device: both are mistakes of the caller, refused before the root changes.
+void SetDeviceRoot(const py::object& folder) {
+    const std::string text = PathText(folder);
+    if (text.empty())
+        throw py::value_error("the device root folder may not be empty: " + Quoted(text));
+    const py::module_ os = py::module_::import("os");
+    const py::object status = os.attr("stat")(text);  // FileNotFoundError and the like
+    if (!py::module_::import("stat").attr("S_ISDIR")(status.attr("st_mode")).cast<bool>()) {
+        PyErr_SetObject(PyExc_NotADirectoryError,
+                        py::make_tuple(ENOTDIR, "the device root must be a folder", text).ptr());
+        throw py::error_already_set();
+    }
+    host::SetDeviceRoot(text);
+}
+
 }  // namespace
 
 void AddDocuments(py::module_& m) {
-    m.def(
-        "set_device_root", [](const py::object& folder) { host::SetDeviceRoot(PathText(folder)); },
-        "folder"_a,
-        R"(Makes the host folder `folder` the device root: every device path (the paths Ini,
+    m.def("set_device_root", &SetDeviceRoot, "folder"_a,
+          R"(Makes the host folder `folder` the device root: every device path (the paths Ini,
 Catalog and host_path take) is resolved inside it, and nothing outside it is ever touched.
 A relative folder is taken from the current folder at each use. The default is the
-environment variable FIELDKIT_DEVICE_ROOT, else "/".)");
+environment variable FIELDKIT_DEVICE_ROOT, else "/".
+
+The folder must exist: '' raises ValueError (it would open the whole host), a missing folder
+FileNotFoundError, a file NotADirectoryError; the root is then left as it was.)");
 
     m.def(
         "get_device_root", [] { return host::GetDeviceRoot(); },
@@ -193,9 +227,25 @@ under the device root (host_path('\\Jobs\\a.ini') is '/root/Jobs/a.ini' with the
     py::class_<Ini>(m, "Ini", R"(An INI settings file, read and saved the library's way.
 
 Ini(path) reads the file at the device path `path` (str or os.PathLike, see
-set_device_root); a missing file gives an empty object, one that exists but cannot be read
-raises OSError. Sections and keys are listed in the order the file is saved in, which is the
-library's hash order, not the order of the text. Names and values compare exactly.
+set_device_root). A missing file (or folder on the way) gives an empty object; any other
+failure raises the OSError that open() would: IsADirectoryError for a folder,
+PermissionError, ... with errno and filename set. '' names no file: FileNotFoundError.
+
+What is kept, and how it differs from configparser:
+- A line beginning with '[' is a section header: its name is the line without its first and
+  last character. Any other line holding '=' is a key line: the key is the text before the
+  first '=', the value all after it. ':' is no separator.
+- Case and blanks count: 'K' and 'k' are two keys, ' v ' keeps its blanks (configparser
+  lowercases keys and strips both).
+- Comments, blank lines and lines without '=' are not kept, nor are key lines above the first
+  header; a comment line holding '=' (like '; a=b') is a key line. There is no DEFAULT
+  section, no interpolation and no continuation line.
+- A key met twice keeps its last value; a section header met twice starts the section afresh,
+  dropping the keys under the earlier header (configparser raises for both).
+- A file with a UTF-16 byte-order mark is read as UTF-16, a line that is not valid UTF-8 as
+  Windows-1252; save writes UTF-8 (no byte-order mark), so every character is kept.
+- sections() and keys(), and the saved file, follow the library's hash order, not the order
+  of the text; replacing a value keeps its place.
 
 Used as a context manager, the file is saved when the block ends without an exception:
 
@@ -219,8 +269,9 @@ come back from the file as itself: ValueError, and nothing is stored.)")
              "Removes a key; the section stays. Nothing happens when either is missing.")
         .def("save", &Ini::Save, "path"_a = py::none(),
              R"(Writes the file (to `path` when given, else where it was read): every section,
-its keys and an empty line. The file is replaced in one step, so a failure (OSError) leaves
-the old one as it was.)")
+its keys and an empty line. The file is replaced in one step, so a failure leaves the old one
+as it was. A failure raises the OSError that open() would: FileNotFoundError for a missing
+folder, IsADirectoryError for a folder, PermissionError for a read-only one, ...)")
         .def("__enter__", [](py::object self) { return self; })
         .def(
             "__exit__",
@@ -236,12 +287,26 @@ the old one as it was.)")
     py::class_<Catalog>(m, "Catalog", R"(A gettext .po translation catalog.
 
 Catalog(path) reads the file at the device path `path` (str or os.PathLike, see
-set_device_root), raising OSError when it cannot be read. Catalogs of the same path share one
-table in the library, so reading the file again gives both the new text.)")
+set_device_root); a failure raises the OSError that open() would (FileNotFoundError,
+IsADirectoryError, ...) with errno and filename set. Text that is no .po entry is skipped, not
+refused. Catalogs of the same path share one table in the library, so reading the file again
+gives both the new text.
+
+What is kept, and how it differs from GNU gettext:
+- The file is read as UTF-8 whatever its header's charset says; bytes that are not UTF-8 read
+  as U+FFFD. Only the escapes \r, \n, \t and \" are undone.
+- Fuzzy entries are used, as translated ones (gettext skips them).
+- msgctxt is ignored: entries of one msgid in several contexts are one entry, the last in the
+  file winning; so is a msgid met twice.
+- Plural entries (msgid_plural) are dropped: gettext('file') is 'file'. Obsolete (#~) entries
+  and comments are ignored.
+- An empty msgstr counts as untranslated. gettext('') is ''; the header (the entry of the
+  empty msgid) is what gettext('~') gives.)")
         .def(py::init<const py::object&>(), "path"_a)
         .def_property_readonly("path", &Catalog::Path, "The device path of the file.")
         .def("gettext", &Catalog::Gettext, "text"_a,
-             "The translation of `text`, or `text` itself when the catalog has none.")
+             R"(The translation of `text`, or `text` itself when the catalog has none. The header
+comes under '~', so a text '~' gives the header when the file has one.)")
         .def("__repr__", [](const Catalog& self) {
             return "fieldkit.Catalog(" + py::repr(py::str(self.Path())).cast<std::string>() + ")";
         });

@@ -329,8 +329,7 @@ bool CINIFile::GetValue(const wchar_t* section, const wchar_t* key, CString& val
 
 bool CINIFile::SetValue(const wchar_t* section, const wchar_t* key, const CString& value) {
     // Every setter, typed or narrow, ends here: one check keeps unreadable names out of files.
-    if (!fieldkit::detail::IsStorableIniSection(Name(section)) ||
-        !fieldkit::detail::IsStorableIniKey(Name(key))) {
+    if (!fieldkit::IsStorableIniSection(Name(section)) || !fieldkit::IsStorableIniKey(Name(key))) {
         return false;
     }
     return NoThrow(false, [&] {

@@ -15,10 +15,11 @@
 /// break and without its first and last character (nothing checks that the last one is "]").
 /// Any other line holding "=" is a key line: the key is everything before the first "=", the
 /// value everything after it, blanks included. Every other line (comments, blank lines, stray
-/// words) is dropped, as are key lines above the first header. There is no comment syntax and
-/// nothing is escaped, so the setters refuse the names that would need it (see below). A line
-/// ends at a line feed; a carriage return before it is not part of the line, and the text of a
-/// line ends at a NUL byte.
+/// words) is dropped, as are key lines above the first header. A key met again in its section
+/// keeps the last value; a header met again starts its section afresh, dropping the keys read
+/// under the earlier one. There is no comment syntax and nothing is escaped, so the setters
+/// refuse the names that would need it (see below). A line ends at a line feed; a carriage
+/// return before it is not part of the line, and the text of a line ends at a NUL byte.
 ///
 /// Names and values compare exactly (case and blanks count). Sections and keys are kept in
 /// CStringHashMap tables, so every walk, and the order of a saved file, is the map's order:
@@ -176,8 +177,10 @@ namespace fieldkit {
 /// @addtogroup settings
 /// @{
 
-/// Whether the setters accept a key or a section name (see CINIFile), for callers that explain a
-/// refusal.
+/// Whether the setters accept a key or a section name, for callers that explain a refusal
+/// rather than see nothing stored. A key may not begin with '[' nor hold '=', CR or LF; a
+/// section name may not hold CR or LF. Either would read back from the saved file as another
+/// name, or as no name at all.
 ///@{
 FIELDKIT_API bool IsStorableIniKey(std::wstring_view key) noexcept;
 FIELDKIT_API bool IsStorableIniSection(std::wstring_view section) noexcept;
@@ -186,11 +189,6 @@ FIELDKIT_API bool IsStorableIniSection(std::wstring_view section) noexcept;
 /// @}
 
 }  // namespace fieldkit
-
-namespace fieldkit::detail {
-using fieldkit::IsStorableIniKey;
-using fieldkit::IsStorableIniSection;
-}  // namespace fieldkit::detail
 
 /// The settings folder is GetDataDir() + "\\Settings"; `name` is the file name in it, with its
 /// extension. Loads the file into `ini` (see LoadIni); creates nothing.

@@ -109,24 +109,76 @@ def test_ini_refuses_line_breaks_in_values_and_takes_numpy_numbers(device_root):
         ini.set("S", "k", 1j)
 
 
-def test_ini_failures_are_oserrors(device_root):
+def raised_as(error, call, filename):
+    """The OSError subclass that open() raises for the failure, with errno and filename."""
+    with pytest.raises(error) as raised:
+        call()
+    assert raised.value.errno is not None and raised.value.filename == filename
+    return raised.value
+
+
+def test_failures_are_the_oserrors_open_raises(device_root):
+    # Guards against every failure coming out as a bare OSError, or as the wrong subclass
+    # because the library reports a folder with the code of a refused permission.
     (device_root / "folder.ini").mkdir()
-    with pytest.raises(OSError, match="cannot read '/folder.ini'"):
-        fieldkit.Ini("/folder.ini")
-    ini = fieldkit.Ini("/missing/x.ini")  # a missing file starts empty
+    (device_root / "file.ini").write_text("[S]\nk=v\n")
+    for make in (fieldkit.Ini, fieldkit.Catalog):
+        e = raised_as(IsADirectoryError, lambda: make("/folder.ini"), "/folder.ini")
+        assert "cannot read" in str(e)
+        raised_as(FileNotFoundError, lambda: make(""), "")  # as open('') does
+    raised_as(FileNotFoundError, lambda: fieldkit.Catalog("/none.po"), "/none.po")
+    raised_as(FileNotFoundError, lambda: fieldkit.Catalog("/no/x.po"), "/no/x.po")
+
+    ini = fieldkit.Ini("/missing/x.ini")  # a missing file, or folder, starts empty
     ini.set("S", "k", "v")
-    with pytest.raises(OSError, match="cannot save"):
-        ini.save()
+    e = raised_as(FileNotFoundError, ini.save, "/missing/x.ini")
+    assert "cannot save" in str(e)
+    raised_as(FileNotFoundError, lambda: ini.save("/file.ini/x.ini"), "/file.ini/x.ini")
+    raised_as(IsADirectoryError, lambda: ini.save("folder.ini"), "folder.ini")
+    raised_as(FileNotFoundError, lambda: ini.save(""), "")
+    assert (device_root / "file.ini").read_text() == "[S]\nk=v\n"
+
+
+def test_a_refused_save_is_a_permission_error_and_keeps_the_file(device_root):
+    ini = fieldkit.Ini("/new.ini")
+    ini.set("S", "k", "v")
     (device_root / "kept.ini").write_text("[Old]\na=1\n")
     os.chmod(device_root, 0o500)
     try:
         if os.access(device_root, os.W_OK):
-            pytest.skip("running as root: the folder stays writable")
-        with pytest.raises(OSError):
-            ini.save("/kept.ini")
+            pytest.skip("root writes into a read-only folder: nothing to refuse")
+        raised_as(PermissionError, lambda: ini.save("/kept.ini"), "/kept.ini")
     finally:
         os.chmod(device_root, 0o700)
     assert (device_root / "kept.ini").read_text() == "[Old]\na=1\n"
+
+
+def test_set_device_root_refuses_what_is_no_folder(device_root):
+    # The library would take '' as "/", switching the fence off, and a missing folder as an
+    # empty device; each refusal leaves the root as it was.
+    (device_root / "file").write_text("")
+    with pytest.raises(ValueError, match="may not be empty: ''"):
+        fieldkit.set_device_root("")
+    missing, file = str(device_root / "missing"), device_root / "file"
+    raised_as(FileNotFoundError, lambda: fieldkit.set_device_root(missing), missing)
+    raised_as(NotADirectoryError, lambda: fieldkit.set_device_root(file), str(file))
+    assert fieldkit.get_device_root() == str(device_root)
+    (device_root / "sub").mkdir()
+    fieldkit.set_device_root(device_root / "sub")  # os.PathLike, and the root does change
+    assert fieldkit.get_device_root() == str(device_root / "sub")
+
+
+def test_ini_reads_files_as_its_docstring_says(device_root):
+    (device_root / "t.ini").write_text(
+        "top=1\n; note\n[S]\nk=1\nK=2\n k = v \n; a=b\nk=3\nword\nx:y\n[T]\nt=1\n"
+        "[R]\ngone=1\n[R]\nkept=a=b\n")
+    ini = fieldkit.Ini("/t.ini")
+    assert sorted(ini.sections()) == ["R", "S", "T"]
+    assert sorted(ini.keys("S")) == [" k ", "; a", "K", "k"]
+    assert (ini.get("S", "k"), ini.get("S", "K"), ini.get("S", " k ")) == ("3", "2", " v ")
+    assert ini.keys("R") == ["kept"] and ini.get("R", "kept") == "a=b"
+    (device_root / "w.ini").write_bytes("[S]\nk=M\u00fcller\n".encode("cp1252"))
+    assert fieldkit.Ini("/w.ini").get("S", "k") == "M\u00fcller"
 
 
 def test_catalogs(device_root, tool):
@@ -139,5 +191,17 @@ def test_catalogs(device_root, tool):
     for text in ("Cancel", "Höhe"):
         status, out, _ = tool("po", "lookup", str(device_root / "de.po"), text)
         assert status == 0 and out == de.gettext(text) + "\n"
-    with pytest.raises(OSError, match="cannot read"):
-        fieldkit.Catalog("/none.po")
+
+
+def test_catalogs_read_files_as_their_docstring_says(device_root):
+    (device_root / "t.po").write_text(
+        'msgid ""\nmsgstr "Language: de\\n"\n\n'
+        '#, fuzzy\nmsgid "Fuzzy"\nmsgstr "Unscharf"\n\n'
+        'msgctxt "menu"\nmsgid "Open"\nmsgstr "\u00d6ffnen"\n\n'
+        'msgctxt "door"\nmsgid "Open"\nmsgstr "Offen"\n\n'
+        'msgid "file"\nmsgid_plural "files"\nmsgstr[0] "Datei"\nmsgstr[1] "Dateien"\n\n'
+        'msgid "Empty"\nmsgstr ""\n', encoding="utf-8")
+    c = fieldkit.Catalog("/t.po")
+    assert [c.gettext(t) for t in ("Fuzzy", "Open", "file", "files", "Empty", "")] == \
+        ["Unscharf", "Offen", "file", "files", "Empty", ""]
+    assert c.gettext("~") == "Language: de\n"

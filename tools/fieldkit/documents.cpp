@@ -11,8 +11,6 @@
 
 namespace fieldkit::tool {
 
-using fieldkit::detail::FormatA;
-
 namespace {
 
 // A host path as the device path that names the same file: the document commands work on
@@ -121,9 +119,9 @@ Result IniCommand(const std::vector<std::wstring>& ops, const Settings&) {
         if (op == L"set") {
             // The library would store nothing under these names; say why instead of saving an
             // unchanged file.
-            if (!detail::IsStorableIniSection(ops[2]))
+            if (!IsStorableIniSection(ops[2]))
                 return Fail("a section name may not hold a line break: " + Quote(ops[2]));
-            if (!detail::IsStorableIniKey(ops[3]))
+            if (!IsStorableIniKey(ops[3]))
                 return Fail("a key may not begin with '[' or hold '=' or a line break: " +
                             Quote(ops[3]));
             // Only a missing file starts empty: saving over one that could not be read would
