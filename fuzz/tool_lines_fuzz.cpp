@@ -110,7 +110,7 @@ void CheckReadings(const std::wstring& text) {
     const Reading station = ReadStation(text, 100, Mode::kChecked);
     FUZZ_CHECK(station.ok ? std::isfinite(station.value) : !station.why.empty());
     for (const wchar_t* maximum : {L"90", L"360"}) {
-        FUZZ_CHECK(fieldkit::tool::DmsCheckProblem(text, maximum, true).empty() ==
+        FUZZ_CHECK(fieldkit::typed::DmsCheckProblem(text, maximum, true).empty() ==
                    CheckValidDMSVal(CString(text.c_str()), CString(maximum), true));
     }
 }
