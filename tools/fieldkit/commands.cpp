@@ -42,11 +42,11 @@ bool ReadNumbers(const Fields& f, const Range* ranges, double* values, Result& f
     return true;
 }
 
-// A typed conversion's text, or its reason with the text of the value it is about.
+// A typed conversion's text, or its reason with the text of the value it is about (the
+// record's only value: these conversions take one).
 Result Answer(const typed::Text& t, const Fields& f) {
     if (t.ok) return Ok(t.text);
-    if (t.argument < f.size()) return FailValue(t.argument, t.why + ": " + Quote(f[t.argument]));
-    return Fail(t.why);
+    return Fail(t.why + ": " + Quote(f[0]));
 }
 
 Result Lat(const Fields& f, const Settings& s) {
