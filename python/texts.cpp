@@ -274,7 +274,8 @@ number or an array of any shape.
 As the field software does: radians, grads and mils are reduced into one turn first,
 keeping the sign (-90 stays negative), and rounded to 0.00001, too coarse for coordinates
 (use to_xyz for positions). 'dms' gives the packed D.MMSS number (10.5 is 10.3), seconds
-within 6 / 10**(precision - 3) of 60 carried into the minutes.)");
+within 6 / 10**(precision - 3) of 60 carried into the minutes; precision is 4 (whole seconds)
+to 15, and any other raises ValueError.)");
 
     m.def(
         "feet_inches",
