@@ -61,8 +61,8 @@ TEST(TypedLimits, OptionsAndCountsAtTheirEdges) {
     ExpectRefused(typed::FeetInches(5.5, 65537), "out of range (0 to 65536)", 1);
     ExpectRefused(typed::FeetInches(5.5, -1), "out of range (0 to 65536)", 1);
     EXPECT_TRUE(typed::StationText(1, 0.001).ok);
-    ExpectRefused(typed::StationText(1, Past(0.001) - 0.0000001), "out of range (0.001 to 1e+06)",
-                  1);
+    ExpectRefused(typed::StationText(1, std::nextafter(0.001, 0.0)),
+                  "out of range (0.001 to 1e+06)", 1);
     ExpectRefused(typed::StationText(1, Past(1e6)), "out of range (0.001 to 1e+06)", 1);
     // The count of intervals must fit 32 bits.
     ExpectRefused(typed::StationText(2147483.648, 0.001), "too many stations");
