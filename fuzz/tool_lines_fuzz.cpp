@@ -28,7 +28,7 @@
 #include "fieldkit/text/codepage.h"
 #include "fuzz/fuzz_support.h"
 #include "tools/fieldkit/cli.h"
-#include "tools/fieldkit/reading.h"
+#include "typed/reading.h"
 
 namespace {
 
@@ -89,10 +89,10 @@ bool Same(double a, double b) {
 
 // The readers of typed text, on one line in every mode.
 void CheckReadings(const std::wstring& text) {
-    using fieldkit::tool::Mode;
-    using fieldkit::tool::Reading;
-    for (const auto axis : {fieldkit::tool::Axis::kAngle, fieldkit::tool::Axis::kNorthSouth,
-                            fieldkit::tool::Axis::kEastWest}) {
+    using fieldkit::typed::Mode;
+    using fieldkit::typed::Reading;
+    for (const auto axis : {fieldkit::typed::Axis::kAngle, fieldkit::typed::Axis::kNorthSouth,
+                            fieldkit::typed::Axis::kEastWest}) {
         const Reading lenient = ReadAngle(text, axis, Mode::kLenient);
         const Reading checked = ReadAngle(text, axis, Mode::kChecked);
         const Reading strict = ReadAngle(text, axis, Mode::kStrict);
@@ -110,7 +110,7 @@ void CheckReadings(const std::wstring& text) {
     const Reading station = ReadStation(text, 100, Mode::kChecked);
     FUZZ_CHECK(station.ok ? std::isfinite(station.value) : !station.why.empty());
     for (const wchar_t* maximum : {L"90", L"360"}) {
-        FUZZ_CHECK(fieldkit::tool::DmsCheckProblem(text, maximum, true).empty() ==
+        FUZZ_CHECK(fieldkit::typed::DmsCheckProblem(text, maximum, true).empty() ==
                    CheckValidDMSVal(CString(text.c_str()), CString(maximum), true));
     }
 }

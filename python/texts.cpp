@@ -1,25 +1,23 @@
 // Angles, heights, stations, dates and subscriptions as text, typed text read back, and the
 // angle and length units.
 //
-// The texts come from the command-line tool's own conversions, so a value gives exactly what
-// `fieldkit COMMAND VALUE` prints and a bad one raises ValueError with the reason the tool
-// gives. The readers answer the library's value itself, not its printed form, so nothing is
-// lost to the tool's decimals.
+// The texts come from the typed conversions the command-line tool also stands on, so a value
+// gives exactly what `fieldkit COMMAND VALUE` prints and a bad one raises ValueError with the
+// reason the tool gives. The readers answer the library's value itself, not its printed form,
+// so nothing is lost to the tool's decimals.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <cmath>
-#include <cstring>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "bindings.h"
 #include "fieldkit/fieldkit.h"
-#include "tools/fieldkit/cli.h"
-#include "tools/fieldkit/reading.h"
+#include "typed/reading.h"
+#include "typed/texts.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -28,60 +26,35 @@ namespace fieldkit::python {
 
 namespace {
 
-namespace tool = fieldkit::tool;
-
-const tool::Command& FindCommand(const char* name) {
-    for (const tool::Command& c : tool::Conversions()) {
-        if (std::strcmp(c.name, name) == 0) return c;
-    }
-    throw std::logic_error(std::string("the tool has no command ") + name);
-}
-
-// The shortest text that reads back as the same double (Python's repr; a whole number
-// without ".0", as a user types it); the tool's reader takes it to the last bit, and refuses a
-// NaN or an infinity with its own reason.
-std::wstring NumberText(double value) {
+// A number as a message shows it: Python's repr, a whole number without ".0" as a user types
+// it, so the reason reads as the tool's for the same value.
+std::string Shown(double value) {
     if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15 &&
         !(value == 0 && std::signbit(value)))
-        return Utf8ToWide(py::str(py::int_(static_cast<long long>(value))).cast<std::string>());
-    return Utf8ToWide(py::repr(py::float_(value)).cast<std::string>());
+        return py::str(py::int_(static_cast<long long>(value))).cast<std::string>();
+    return py::repr(py::float_(value)).cast<std::string>();
 }
 
-// A command-line option: a flag (no text), or one with a value given to the Python
-// function as `parameter`.
-struct Option {
+// An argument of a call as a refusal names it: the first (the value converted) by its value
+// alone, as the tool does, any other by its name and value.
+struct Argument {
     const char* name;
-    std::wstring text = {};
-    const char* parameter = nullptr;
+    std::string value;
 };
 
-// Runs one of the tool's conversions on one record and answers its text.
-std::string Convert(const char* command, const std::vector<std::wstring>& fields,
-                    const std::vector<Option>& options = {}) {
-    const tool::Command& c = FindCommand(command);
-    tool::Settings settings;
-    for (const Option& o : options) {
-        const tool::OptionSpec* known = nullptr;
-        for (const tool::OptionSpec& s : c.options) {
-            if (std::strcmp(s.name, o.name) == 0) known = &s;
-        }
-        if (known == nullptr) throw std::logic_error(std::string("no tool option ") + o.name);
-        if (known->valueName == nullptr) {
-            settings.Set(known->name, 1);
-            continue;
-        }
-        // The limits the tool's command line puts on the value, with its words.
-        tool::Result why;
-        double value = 0;
-        long long whole = 0;
-        const bool read = known->whole ? tool::ReadWhole(o.text, known->range, whole, why)
-                                       : tool::ReadNumber(o.text, known->range, value, why);
-        if (!read) throw py::value_error(std::string(o.parameter) + ": " + why.text);
-        settings.Set(known->name, known->whole ? static_cast<double>(whole) : value);
-    }
-    const tool::Result result = c.convert(fields, settings);
-    if (!result.ok) throw py::value_error(result.text);
-    return result.text;
+[[noreturn]] void Refuse(const std::string& why, std::size_t argument,
+                         std::initializer_list<Argument> arguments) {
+    if (argument >= arguments.size()) throw py::value_error(why);
+    const Argument& a = arguments.begin()[argument];
+    const std::string quoted = typed::Quote(Utf8ToWide(a.value));
+    if (argument == 0) throw py::value_error(why + ": " + quoted);
+    throw py::value_error(std::string(a.name) + ": " + why + ": " + quoted);
+}
+
+// A typed conversion's text, or ValueError naming the argument at fault.
+std::string TextOf(const typed::Text& t, std::initializer_list<Argument> arguments) {
+    if (!t.ok) Refuse(t.why, t.argument, arguments);
+    return t.text;
 }
 
 std::wstring Wide(const std::string& text) {
@@ -91,37 +64,32 @@ std::wstring Wide(const std::string& text) {
 // ---- Typed angles ---------------------------------------------------------------------------
 
 // The reading mode a call asks for: mode= by name, or strict=True as the older spelling.
-tool::Mode ModeArgument(const py::object& mode, bool strict) {
-    tool::Mode m = tool::Mode::kChecked;
+typed::Mode ModeArgument(const py::object& mode, bool strict) {
+    typed::Mode m = typed::Mode::kChecked;
     if (!mode.is_none() &&
-        (!py::isinstance<py::str>(mode) || !tool::ModeNamed(mode.cast<std::string>(), m))) {
+        (!py::isinstance<py::str>(mode) || !typed::ModeNamed(mode.cast<std::string>(), m))) {
         throw py::value_error("mode: 'checked', 'lenient' or 'strict', not " +
                               py::repr(mode).cast<std::string>());
     }
     if (strict) {
-        if (!mode.is_none() && m != tool::Mode::kStrict)
+        if (!mode.is_none() && m != typed::Mode::kStrict)
             throw py::value_error("strict=True and mode=" + py::repr(mode).cast<std::string>() +
                                   " disagree");
-        m = tool::Mode::kStrict;
+        m = typed::Mode::kStrict;
     }
     return m;
 }
 
 // A reading's value, or ValueError with the tool's message for the same text.
-double ValueOf(const tool::Reading& r, const std::wstring& text) {
-    if (!r.ok) throw py::value_error(tool::Refusal(r, text));
+double ValueOf(const typed::Reading& r, const std::wstring& text) {
+    if (!r.ok) throw py::value_error(typed::Refusal(r, text));
     return r.value;
 }
 
-template <tool::Axis axis>
+template <typed::Axis axis>
 double Parse(const std::string& text, bool strict, const py::object& mode) {
     const std::wstring t = Wide(text);
-    return ValueOf(tool::ReadAngle(t, axis, ModeArgument(mode, strict)), t);
-}
-
-// The tool's option for seconds with one decimal, when asked for.
-std::vector<Option> TenthsOption(bool tenths) {
-    return tenths ? std::vector<Option>{{"--tenths"}} : std::vector<Option>{};
+    return ValueOf(typed::ReadAngle(t, axis, ModeArgument(mode, strict)), t);
 }
 
 // ---- Units, elementwise ---------------------------------------------------------------------
@@ -166,7 +134,7 @@ void AddTexts(py::module_& m) {
     m.def(
         "lat_to_dms",
         [](double latitude, bool tenths) {
-            return Convert("lat", {NumberText(latitude)}, TenthsOption(tenths));
+            return TextOf(typed::LatitudeDms(latitude, tenths), {{"latitude", Shown(latitude)}});
         },
         "latitude"_a, "tenths"_a = false,
         R"(Latitude in decimal degrees (-90 to 90, north positive) as degrees, minutes and
@@ -178,7 +146,8 @@ Raises ValueError, with the reason, for a value out of range or not a number.)")
     m.def(
         "lon_to_dms",
         [](double longitude, bool tenths) {
-            return Convert("lon", {NumberText(longitude)}, TenthsOption(tenths));
+            return TextOf(typed::LongitudeDms(longitude, tenths),
+                          {{"longitude", Shown(longitude)}});
         },
         "longitude"_a, "tenths"_a = false,
         R"(Longitude in decimal degrees (-360 to 360, east positive) as degrees, minutes and
@@ -189,15 +158,15 @@ Degrees are not padded and not reduced into one turn. Raises ValueError as lat_t
     m.def(
         "angle_to_dms",
         [](double angle, int decimals) {
-            std::vector<Option> options;
+            typed::Seconds seconds = typed::Seconds::kFourDecimals;
             if (decimals == 6)
-                options.push_back({"--six"});
+                seconds = typed::Seconds::kSixDecimals;
             else if (decimals == 0)
-                options.push_back({"--whole"});
+                seconds = typed::Seconds::kWhole;
             else if (decimals != 4)
                 throw py::value_error("decimals: 4, 6 or 0 (whole seconds), not " +
                                       std::to_string(decimals));
-            return Convert("angle", {NumberText(angle)}, options);
+            return TextOf(typed::AngleDms(angle, seconds), {{"angle", Shown(angle)}});
         },
         "angle"_a, "decimals"_a = 4,
         R"(An angle in decimal degrees as signed degrees, minutes and seconds:
@@ -209,10 +178,15 @@ seconds (cut) with the degrees padded to three digits.)");
     m.def(
         "bearing",
         [](double azimuth, std::optional<bool> north, std::optional<bool> east) {
-            std::vector<Option> options;
-            if (north) options.push_back({*north ? "--north" : "--south"});
-            if (east) options.push_back({*east ? "--east" : "--west"});
-            return Convert("bearing", {NumberText(azimuth)}, options);
+            using typed::EastWest;
+            using typed::NorthSouth;
+            const NorthSouth ns = !north   ? NorthSouth::kFromAzimuth
+                                  : *north ? NorthSouth::kNorth
+                                           : NorthSouth::kSouth;
+            const EastWest ew = !east   ? EastWest::kFromAzimuth
+                                : *east ? EastWest::kEast
+                                        : EastWest::kWest;
+            return TextOf(typed::QuadrantBearing(azimuth, ns, ew), {{"azimuth", Shown(azimuth)}});
         },
         "azimuth"_a, "north"_a = py::none(), "east"_a = py::none(),
         R"(An azimuth in decimal degrees (-360 to 360, clockwise from north) as a quadrant
@@ -222,7 +196,7 @@ The letters come from the azimuth's quadrant. Given as north= or east= (the othe
 pair left out counts as north or east), they must match it: bearing(150, north=True) raises
 ValueError, since 150 lies in the S..E quadrant.)");
 
-    m.def("parse_angle", &Parse<tool::Axis::kAngle>, "text"_a, "strict"_a = false,
+    m.def("parse_angle", &Parse<typed::Axis::kAngle>, "text"_a, "strict"_a = false,
           "mode"_a = py::none(),
           R"(An angle as typed, in decimal degrees: '12°30\'15.5"', '12 30', '12:30:15.5',
 '12d30m15.5s', '45\'', or a quadrant bearing such as 'S20°00\'00"W' (an azimuth, 200).
@@ -236,7 +210,7 @@ offending character and its position. mode='lenient' reads as the field software
 numbers separated by anything, a minus sign anywhere, text without digits reads as 0. The
 values and reasons are those of `fieldkit parse-angle`.)");
 
-    m.def("parse_lat", &Parse<tool::Axis::kNorthSouth>, "text"_a, "strict"_a = false,
+    m.def("parse_lat", &Parse<typed::Axis::kNorthSouth>, "text"_a, "strict"_a = false,
           "mode"_a = py::none(),
           R"(A latitude as typed, in decimal degrees, south negative: parse_lat('45°30\'00"S')
 is -45.5.
@@ -246,7 +220,7 @@ degrees; '453015.5N' is refused (packed DDMMSS?), '45 30 E' too. An s right afte
 seconds only among d and m units ('45d30m15.5s'). mode='lenient' reads as the field
 software does: an S or s anywhere makes the latitude south, '' reads as 0.)");
 
-    m.def("parse_lon", &Parse<tool::Axis::kEastWest>, "text"_a, "strict"_a = false,
+    m.def("parse_lon", &Parse<typed::Axis::kEastWest>, "text"_a, "strict"_a = false,
           "mode"_a = py::none(),
           R"(A longitude as typed, in decimal degrees, west negative: parse_lon('12°30\'W') is
 -12.5.
@@ -284,8 +258,12 @@ Neither reduced into one turn nor rounded; packed D.MMSS minute and second digit
             if (unit == "radians") return Map(value, Deg2Rad);
             if (unit == "grads") return Map(value, Deg2Grad);
             if (unit == "mils") return Map(value, Deg2Mil);
-            if (unit == "dms")
+            if (unit == "dms") {
+                const std::string why = typed::WholeProblem(precision, typed::kDmsPrecision);
+                if (!why.empty())
+                    Refuse(why, 1, {{"value", ""}, {"precision", std::to_string(precision)}});
                 return Map(value, [precision](double v) { return Deg2DDDMMSS(v, precision); });
+            }
             throw py::value_error("unknown angle unit '" + unit +
                                   "' (degrees, radians, grads, mils or dms)");
         },
@@ -296,13 +274,14 @@ number or an array of any shape.
 As the field software does: radians, grads and mils are reduced into one turn first,
 keeping the sign (-90 stays negative), and rounded to 0.00001, too coarse for coordinates
 (use to_xyz for positions). 'dms' gives the packed D.MMSS number (10.5 is 10.3), seconds
-within 6 / 10**(precision - 3) of 60 carried into the minutes.)");
+within 6 / 10**(precision - 3) of 60 carried into the minutes; precision is 4 (whole seconds)
+to 15, and any other raises ValueError.)");
 
     m.def(
         "feet_inches",
         [](double feet, long long denominator) {
-            return Convert("height", {NumberText(feet)},
-                           {{"--ft-in", std::to_wstring(denominator), "denominator"}});
+            return TextOf(typed::FeetInches(feet, denominator),
+                          {{"feet", Shown(feet)}, {"denominator", std::to_string(denominator)}});
         },
         "feet"_a, "denominator"_a = 16,
         R"(Decimal feet as feet and inches to the nearest 1/denominator inch:
@@ -314,7 +293,7 @@ The fraction is in lowest terms; denominator 0 drops it (0 to 65536).)");
         "parse_height",
         [](const std::string& text, const py::object& mode) {
             const std::wstring t = Wide(text);
-            return ValueOf(tool::ReadHeight(t, ModeArgument(mode, false)), t);
+            return ValueOf(typed::ReadHeight(t, ModeArgument(mode, false)), t);
         },
         "text"_a, "mode"_a = py::none(),
         R"(A feet-and-inches text such as '5\'6 1/4"' (or a plain number) as decimal feet.
@@ -344,8 +323,8 @@ or an array of any shape.)");
     m.def(
         "station",
         [](double chainage, double interval) {
-            return Convert("station", {NumberText(chainage)},
-                           {{"--interval", NumberText(interval), "interval"}});
+            return TextOf(typed::StationText(chainage, interval),
+                          {{"chainage", Shown(chainage)}, {"interval", Shown(interval)}});
         },
         "chainage"_a, "interval"_a = 100.0,
         R"(A chainage as a road station: whole intervals, '+' and the rest, to 0.01:
@@ -355,9 +334,9 @@ station(1234.567) is '12+34.57'. interval is 0.001 to 1e6.)");
         "parse_station",
         [](const std::string& text, double interval, const py::object& mode) {
             const std::wstring t = Wide(text);
-            // The interval within the limits the tool's option has, with its words.
-            Convert("station", {L"0"}, {{"--interval", NumberText(interval), "interval"}});
-            return ValueOf(tool::ReadStation(t, interval, ModeArgument(mode, false)), t);
+            const std::string why = typed::ValueProblem(interval, typed::kStationInterval);
+            if (!why.empty()) Refuse(why, 1, {{"text", text}, {"interval", Shown(interval)}});
+            return ValueOf(typed::ReadStation(t, interval, ModeArgument(mode, false)), t);
         },
         "text"_a, "interval"_a = 100.0, "mode"_a = py::none(),
         R"(A station such as '12+34.57' (or a plain chainage) as its chainage:
@@ -371,8 +350,9 @@ remainder of the interval or more. mode='lenient' reads as the field software do
         "date_to_count",
         [](const std::string& text) {
             const std::wstring t = Wide(text);
-            Convert("date", {t});
-            return static_cast<long long>(DateToInt(CString(t.c_str())));
+            const typed::Count count = typed::DateCount(t);
+            if (!count.ok) Refuse(count.why, 0, {{"text", text}});
+            return count.value;
         },
         "text"_a,
         R"(A date 'D.M.YYYY' or 'D.M.YYYY, H:MM' as the handheld's pseudo-minute count
@@ -382,7 +362,8 @@ date_to_count('01.02.2019, 10:30') is 10074870. ValueError for anything else.)")
     m.def(
         "subscription_end",
         [](long long gps_seconds) {
-            return Convert("subscription", {std::to_wstring(gps_seconds)});
+            return TextOf(typed::SubscriptionEnd(gps_seconds),
+                          {{"gps_seconds", std::to_string(gps_seconds)}});
         },
         "gps_seconds"_a,
         R"(The end of a correction-service subscription, given in seconds since the start of

@@ -187,3 +187,19 @@ def test_dms_check():
     assert not fieldkit.check_dms("12.5960", "90")
     assert not fieldkit.check_dms("360", "360")
     assert fieldkit.check_dms("360.0000", "360", allow_maximum=True)
+
+
+def test_typed_arguments_are_checked_by_value_not_by_text():
+    # No reader answers an infinity: the field software reads 400 ones as one.
+    for mode in ["checked", "lenient", "strict"]:
+        with pytest.raises(ValueError, match="^(an angle beyond 1e9|too large a number)"):
+            fieldkit.parse_angle("1" * 400, mode=mode)
+    with pytest.raises(ValueError, match=r"^precision: out of range \(4 to 15\): '-5'$"):
+        fieldkit.from_degrees(10.5, "dms", precision=-5)
+    with pytest.raises(ValueError, match=r"^precision: out of range \(4 to 15\): '16'$"):
+        fieldkit.from_degrees(10.5, "dms", precision=16)
+    assert fieldkit.from_degrees(10.5, "dms", precision=4) == pytest.approx(10.3)
+    with pytest.raises(ValueError, match=r"^interval: not a number: 'nan'$"):
+        fieldkit.parse_station("12+34", interval=math.nan)
+    with pytest.raises(ValueError, match=r"^not a number: 'inf'$"):
+        fieldkit.feet_inches(math.inf)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fieldkit/text/cstring.h"
+#include "typed/numbers.h"
 
 namespace fieldkit::tool {
 
@@ -70,17 +71,11 @@ Outcome Run(const std::vector<std::wstring>& args, Streams& io);
 
 // ---- What the subcommands are made of -------------------------------------------------------
 
-struct Range {
-    double lo;
-    double hi;
-};
-
-// Large enough for any survey value, small enough that the library's 32-bit degree and
-// station counts cannot saturate.
-constexpr Range kAnyValue = {-1e9, 1e9};
-constexpr Range kLatitude = {-90, 90};
-// East longitudes are often counted 0 to 360.
-constexpr Range kLongitude = {-360, 360};
+// The limits and the number texts of the typed conversions, under the tool's names.
+using typed::kAnyValue;
+using typed::kLatitude;
+using typed::kLongitude;
+using typed::Range;
 
 struct OptionSpec {
     const char* name;       // "--tenths"
@@ -207,28 +202,21 @@ bool ApplicationRoad(std::string& out);
 
 // ---- Helpers for the conversions ------------------------------------------------------------
 
-// The whole text must be one plain decimal number (digits with an optional '.' fraction and
-// exponent; blanks around it allowed) within the range: no hexadecimal, infinity or NaN.
+// The whole text must be one plain decimal number within the range (typed::ReadNumber), or
+// `failure` says why.
 bool ReadNumber(const std::wstring& text, Range range, double& value, Result& failure);
-// The number of such a text, read in one pass; false when the text is not one. The value is
-// the scanner's reading of the same text, to the last bit.
-bool ReadPlainDecimal(std::wstring_view text, double& value);
 // The same for a whole number: digits only.
 bool ReadWhole(const std::wstring& text, Range range, long long& value, Result& failure);
 
-// The blanks of the "C" locale, spelled out so that nothing here depends on the locale.
-bool IsBlank(wchar_t c);
-std::wstring Trim(const std::wstring& text);
-
-// True when nothing but blanks follows position `from`.
-bool OnlyBlanksFrom(std::wstring_view text, std::size_t from);
+using typed::Fixed;
+using typed::IsBlank;
+using typed::OnlyBlanksFrom;
+using typed::Quote;
+using typed::ReadPlainDecimal;
+using typed::Trim;
 
 // A bad input or usage: status 2 and "fieldkit: <where><why>" as the one line on stderr.
 Outcome Failure(const std::string& where, const std::string& why);
-
-// The text in quotes for a message, its first `limit` characters and "..." when there are more,
-// with control characters shown as \xHH.
-std::string Quote(std::wstring_view text, std::size_t limit = 60);
 
 // ---- Text from outside ------------------------------------------------------------------------
 
@@ -238,8 +226,5 @@ std::wstring DecodeArgument(std::string_view bytes);
 // Text safe to show on a terminal: every control character but the line feed (C0, DEL, the C1
 // range U+0080 to U+009F, by its code point) and every byte outside valid UTF-8 as \xHH.
 std::string SafeMessage(std::string_view text);
-
-// "%.*f" without a minus sign on a value that prints as zero.
-std::string Fixed(double value, int decimals);
 
 }  // namespace fieldkit::tool

@@ -7,26 +7,18 @@
 #include "fieldkit/fieldkit.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/text/format.h"
-#include "fieldkit/text/scan.h"
 #include "fieldkit/ui/ui_host.h"
-#include "reading.h"
+#include "typed/reading.h"
+#include "typed/texts.h"
 
 namespace fieldkit::tool {
 
-using fieldkit::detail::FormatA;
-using fieldkit::detail::Scan;
-
 namespace {
 
-// Positions convert exactly (Deg2Rad rounds to 0.00001 rad, some 32 m on the ground).
-using fieldkit::DegreesToRadians;
-using fieldkit::RadiansToDegrees;
-constexpr Range kEllipsoidHeight = {-100000, 100000};
-constexpr Range kTurn = {-360, 360};
-// GPS seconds up to some 31,000 years after 1980.
-constexpr Range kGpsSeconds = {-1e12, 1e12};
-constexpr double kMaxStationCount = 2147483647.0;
-constexpr double kMaxDateCount = 2147483647.0;
+using typed::Axis;
+using typed::Mode;
+using typed::Reading;
+using typed::Refusal;
 
 Mode ModeOf(const Settings& s) {
     if (s.Has("--lenient")) return Mode::kLenient;
@@ -50,90 +42,80 @@ bool ReadNumbers(const Fields& f, const Range* ranges, double* values, Result& f
     return true;
 }
 
+// A typed conversion's text, or its reason with the text of the value it is about (the
+// record's only value: these conversions take one).
+Result Answer(const typed::Text& t, const Fields& f) {
+    if (t.ok) return Ok(t.text);
+    return Fail(t.why + ": " + Quote(f[0]));
+}
+
 Result Lat(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
     if (!ReadNumber(f[0], kLatitude, v, why)) return why;
-    return Ok(LatitudeToDDDMMSSSString(v, !s.Has("--tenths")));
+    return Answer(typed::LatitudeDms(v, s.Has("--tenths")), f);
 }
 
 Result Lon(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
     if (!ReadNumber(f[0], kLongitude, v, why)) return why;
-    return Ok(LongitudeToDDDMMSSSString(v, !s.Has("--tenths")));
+    return Answer(typed::LongitudeDms(v, s.Has("--tenths")), f);
 }
 
 Result Angle(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
     if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
-    if (s.Has("--six")) return Ok(AngleToDDDMMSSSSSString(v));
-    if (s.Has("--whole")) return Ok(ShortAngleToString(v));
-    return Ok(AngleToDDDMMSSSString(v, false));
-}
-
-bool HasQuadrantLetters(const Settings& s) {
-    return s.Has("--north") || s.Has("--south") || s.Has("--east") || s.Has("--west");
+    const typed::Seconds seconds = s.Has("--six")     ? typed::Seconds::kSixDecimals
+                                   : s.Has("--whole") ? typed::Seconds::kWhole
+                                                      : typed::Seconds::kFourDecimals;
+    return Answer(typed::AngleDms(v, seconds), f);
 }
 
 Result Bearing(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
-    if (!ReadNumber(f[0], kTurn, v, why)) return why;
-    if (!HasQuadrantLetters(s)) {
-        v = ModDeg360(v, true);
-        return Ok(AngleToDDDMMSSSStringWithRoombs(v, v <= 90 || v > 270, v <= 180, false));
-    }
-    const bool north = !s.Has("--south");
-    const bool east = !s.Has("--west");
-    // The angle the library measures from the chosen line; letters that do not match the
-    // azimuth's quadrant put it beyond 90 degrees.
-    double angle = north ? (east ? v : 360 - v) : (east ? (360 - v) - 180 : v - 180);
-    if (angle > 360) angle -= 360;
-    if (angle < 0) angle += 360;
-    if (angle > 90) {
-        return Fail(FormatA("the azimuth is not in the %c..%c quadrant: ", north ? 'N' : 'S',
-                            east ? 'E' : 'W') +
-                    Quote(f[0]));
-    }
-    return Ok(AngleToDDDMMSSSStringWithRoombs(v, north, east, false));
+    if (!ReadNumber(f[0], typed::kTurn, v, why)) return why;
+    using typed::EastWest;
+    using typed::NorthSouth;
+    const NorthSouth ns = s.Has("--north")   ? NorthSouth::kNorth
+                          : s.Has("--south") ? NorthSouth::kSouth
+                                             : NorthSouth::kFromAzimuth;
+    const EastWest ew = s.Has("--east")   ? EastWest::kEast
+                        : s.Has("--west") ? EastWest::kWest
+                                          : EastWest::kFromAzimuth;
+    return Answer(typed::QuadrantBearing(v, ns, ew), f);
 }
 
 Result Decimal(const Fields& f, const Settings& s) {
-    const bool lat = s.Has("--lat");
-    const bool lon = s.Has("--lon");
-    const int decimals = Decimals(s, -1);
+    const Axis axis = s.Has("--lat")   ? Axis::kNorthSouth
+                      : s.Has("--lon") ? Axis::kEastWest
+                                       : Axis::kAngle;
+    const typed::Range range = axis == Axis::kNorthSouth ? kLatitude
+                               : axis == Axis::kEastWest ? kLongitude
+                                                         : typed::kTurn;
     double v = 0;
     Result why;
-    if (!ReadNumber(f[0], lat ? kLatitude : lon ? kLongitude : kTurn, v, why)) return why;
-    if (s.Has("--to-dms")) {
-        // Eight decimals keep the seconds to 0.0001"; precision N carries seconds within
-        // 0.6 of the last digit of a whole minute, so no text shows 60 seconds after rounding
-        // to N decimals. Fewer than four decimals would cut into the seconds' digits.
-        const int n = decimals < 0 ? 8 : decimals;
-        if (n < 4) return Fail("--to-dms needs 4 or more decimals (whole seconds)");
-        return Ok(Fixed(Deg2DDDMMSS(v, n), n));
-    }
-    if (s.Has("--from-dms")) v = DDDMMSS2Deg(v);
-    if (decimals >= 0) return Ok(Fixed(v, decimals));
-    if (s.Has("--from-dms")) return Ok(AngleToDDDDString(v, true));
-    if (lat) return Ok(LatitudeToDDDDString(v, true));
-    if (lon) return Ok(LongitudeToDDDDString(v, true));
-    return Ok(AngleToDDDDString(v, true));
+    if (!ReadNumber(f[0], range, v, why)) return why;
+    const typed::Packed packed = s.Has("--to-dms")     ? typed::Packed::kTo
+                                 : s.Has("--from-dms") ? typed::Packed::kFrom
+                                                       : typed::Packed::kNo;
+    const typed::Text t = typed::DecimalDegrees(v, axis, packed, Decimals(s, -1));
+    // The only refusal left is too few decimals for --to-dms.
+    if (!t.ok && t.argument != 0) return Fail("--to-dms needs 4 or more decimals (whole seconds)");
+    return Answer(t, f);
 }
 
 Result Xyz(const Fields& f, const Settings& s) {
     double v[3] = {0, 0, 0};
     Result why;
-    static constexpr Range kRanges[] = {kLatitude, kLongitude, kEllipsoidHeight};
+    static constexpr Range kRanges[] = {kLatitude, kLongitude, typed::kEllipsoidHeight};
     if (!ReadNumbers(f, kRanges, v, why)) return why;
-    double x = 0, y = 0, z = 0;
-    if (!TBLH_To_XYZ(DegreesToRadians(v[0]), DegreesToRadians(v[1]), v[2], x, y, z)) {
-        return Fail("cannot convert this position");
-    }
+    const typed::Triple p = typed::Geocentric(v[0], v[1], v[2]);
+    if (!p.ok) return Fail("cannot convert this position");
     const int n = Decimals(s, 4);
-    return Columns({Fixed(x, n), Fixed(y, n), Fixed(z, n)});
+    return Columns({Fixed(p.value[0], n), Fixed(p.value[1], n), Fixed(p.value[2], n)});
 }
 
 Result Blh(const Fields& f, const Settings& s) {
@@ -141,10 +123,11 @@ Result Blh(const Fields& f, const Settings& s) {
     Result why;
     static constexpr Range kRanges[] = {kAnyValue, kAnyValue, kAnyValue};
     if (!ReadNumbers(f, kRanges, v, why)) return why;
-    double b = 0, l = 0, h = 0;
-    if (!TXYZ_To_BLH(v[0], v[1], v[2], b, l, h)) {
-        return Fail("no position for this point (more than about 7071 km from the centre?)");
-    }
+    const typed::Triple p = typed::Geodetic(v[0], v[1], v[2]);
+    if (!p.ok) return Fail(p.why);
+    const double lat = p.value[0];
+    const double lon = p.value[1];
+    const double h = p.value[2];
     const int n = Decimals(s, 4);
     // xyz takes heights within 100 km; a point further out is most likely a latitude,
     // longitude and height given to the wrong command. The height is compared as printed (to
@@ -153,18 +136,16 @@ Result Blh(const Fields& f, const Settings& s) {
     const int shown = std::min(n, 3);
     double printed = 0;
     if (!ReadPlainDecimal(Utf8ToWide(Fixed(h, shown)), printed) ||
-        !(std::fabs(printed) <= kEllipsoidHeight.hi)) {
+        !(std::fabs(printed) <= typed::kEllipsoidHeight.hi)) {
         return Fail("the height would be " + Fixed(h, shown) +
                     " m, more than 100 km from the ellipsoid (latitude, longitude and height? "
                     "blh reads X, Y and Z in metres)");
     }
-    const double lat = RadiansToDegrees(b);
-    const double lon = RadiansToDegrees(l);
     const int angles = static_cast<int>(s.Value("--angle-decimals", 9));
     std::vector<std::string> columns = {Fixed(lat, angles), Fixed(lon, angles), Fixed(h, n)};
     if (!s.Has("--plain")) {
-        columns.push_back(WideToUtf8(LatitudeToDDDMMSSSString(lat, true).GetStdString()));
-        columns.push_back(WideToUtf8(LongitudeToDDDMMSSSString(lon, true).GetStdString()));
+        columns.push_back(typed::LatitudeDms(lat, false).text);
+        columns.push_back(typed::LongitudeDms(lon, false).text);
     }
     return Columns(std::move(columns));
 }
@@ -177,19 +158,25 @@ std::size_t BlhColumns(const Settings& s) {
     return s.Has("--plain") ? 3 : 5;
 }
 
+// A unit conversion's number with `decimals`; it takes any finite value, and a read one is.
+Result Printed(const typed::Number& n, int decimals) {
+    return n.ok ? Ok(Fixed(n.value, decimals)) : Fail(n.why);
+}
+
 Result Height(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
     if (s.Has("--ft-in")) {
         if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
-        return Ok(HeightToFeetAndInchesString(v, static_cast<int>(s.Value("--ft-in", 16))));
+        return Answer(typed::FeetInches(v, static_cast<long long>(s.Value("--ft-in", 16))), f);
     }
-    const Reading r = ReadHeight(f[0], ModeOf(s));
+    const Reading r = typed::ReadHeight(f[0], ModeOf(s));
     if (!r.ok) return Fail(Refusal(r, f[0]));
     const double feet = r.value;
     const int n = Decimals(s, 6);
-    if (s.Has("--us")) return Ok(Fixed(USFeet2Meter(feet), n));
-    if (s.Has("--metres")) return Ok(Fixed(IFeet2Meter(feet), n));
+    if (s.Has("--us")) return Printed(typed::FeetToMetres(feet, typed::Foot::kUsSurvey), n);
+    if (s.Has("--metres"))
+        return Printed(typed::FeetToMetres(feet, typed::Foot::kInternational), n);
     return Ok(Fixed(feet, n));
 }
 
@@ -197,10 +184,9 @@ Result Feet(const Fields& f, const Settings& s) {
     double v = 0;
     Result why;
     if (!ReadNumber(f[0], kAnyValue, v, why)) return why;
-    const bool us = s.Has("--us");
-    if (s.Has("--to-metres"))
-        return Ok(Fixed(us ? USFeet2Meter(v) : IFeet2Meter(v), Decimals(s, 6)));
-    return Ok(Fixed(us ? Meter2USFeet(v) : Meter2IFeet(v), Decimals(s, 5)));
+    const typed::Foot foot = s.Has("--us") ? typed::Foot::kUsSurvey : typed::Foot::kInternational;
+    if (s.Has("--to-metres")) return Printed(typed::FeetToMetres(v, foot), Decimals(s, 6));
+    return Printed(typed::MetresToFeet(v, foot), Decimals(s, 5));
 }
 
 Result Station(const Fields& f, const Settings& s) {
@@ -210,45 +196,24 @@ Result Station(const Fields& f, const Settings& s) {
         double v = 0;
         Result why;
         if (!ReadNumber(t, kAnyValue, v, why)) return why;
-        if (std::fabs(v / interval) >= kMaxStationCount)
-            return Fail("too many stations: " + Quote(t));
-        return Ok(StnToString(v, interval));
+        return Answer(typed::StationText(v, interval), f);
     }
-    const Reading r = ReadStation(t, interval, ModeOf(s));
+    const Reading r = typed::ReadStation(t, interval, ModeOf(s));
     if (!r.ok) return Fail(Refusal(r, t));
-    const double chainage = r.value;
-    return Ok(Fixed(chainage, Decimals(s, 3)));
+    return Ok(Fixed(r.value, Decimals(s, 3)));
 }
 
 Result Date(const Fields& f, const Settings&) {
-    const std::wstring& t = f[0];
-    long day = 0, month = 0, year = 0, hour = 0, minute = 0;
-    int end = -1;
-    bool ok = Scan(t.c_str(), L"%ld.%ld.%ld%n", &day, &month, &year, &end) == 3 && end >= 0;
-    if (ok && !OnlyBlanksFrom(t, static_cast<std::size_t>(end))) {
-        const std::wstring time = t.substr(static_cast<std::size_t>(end));
-        end = -1;
-        ok = Scan(time.c_str(), L", %ld:%ld%n", &hour, &minute, &end) == 2 && end >= 0 &&
-             OnlyBlanksFrom(time, static_cast<std::size_t>(end));
-    }
-    ok = ok && day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 0 && year <= 9999 &&
-         hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
-    if (!ok) return Fail("not a date (D.M.YYYY or D.M.YYYY, H:MM): " + Quote(t));
-    // The handheld keeps the count in 32 bits; the library wraps a larger one as it does.
-    const long years = year > 2000 ? year - 2000 : year;
-    const double count = ((years * 365.0 + month * 30.0 + day) * 24.0 + hour) * 60.0 + minute;
-    if (count > kMaxDateCount) {
-        return Fail("a date too late for the 32-bit count (at most about the year 6085): " +
-                    Quote(t));
-    }
-    return Ok(FormatA("%ld", DateToInt(CString(t.c_str()))));
+    const typed::Count c = typed::DateCount(f[0]);
+    if (!c.ok) return Fail(c.why + ": " + Quote(f[0]));
+    return Ok(FormatA("%lld", c.value));
 }
 
 Result Subscription(const Fields& f, const Settings&) {
     long long v = 0;
     Result why;
-    if (!ReadWhole(f[0], kGpsSeconds, v, why)) return why;
-    return Ok(TarvSubscriptionToString(static_cast<long>(v)));
+    if (!ReadWhole(f[0], typed::kGpsSeconds, v, why)) return why;
+    return Answer(typed::SubscriptionEnd(v), f);
 }
 
 constexpr Range kNoRange = {0, 0};
@@ -263,8 +228,14 @@ OptionSpec TextOption(const char* name, const char* valueName, const char* help)
 
 // -p N: the digits after the decimal point of the decimal numbers printed.
 OptionSpec DecimalsOption(unsigned exclusive = 0) {
-    return {"--decimals", "N", "digits after the decimal point (0 to 15)", exclusive, {0, 15}, true,
-            false,        "-p"};
+    return {"--decimals",
+            "N",
+            "digits after the decimal point (0 to 15)",
+            exclusive,
+            typed::kDecimals,
+            true,
+            false,
+            "-p"};
 }
 
 // A command's own options and the reading modes: typed text is read checked unless the
@@ -280,14 +251,14 @@ constexpr char kStrictAngles[] = "only the usual way of writing; each refusal na
 
 template <Axis axis>
 Result Parse(const Fields& f, const Settings& s) {
-    const Reading r = ReadAngle(f[0], axis, ModeOf(s));
+    const Reading r = typed::ReadAngle(f[0], axis, ModeOf(s));
     if (!r.ok) return Fail(Refusal(r, f[0]));
     return Ok(Fixed(r.value, Decimals(s, 9)));
 }
 
 Result CheckDms(const Fields& f, const Settings& s) {
     const std::wstring max = s.Text("--max", L"360");
-    const std::string why = DmsCheckProblem(f[0], max, s.Has("--allow-max"));
+    const std::string why = typed::DmsCheckProblem(f[0], max, s.Has("--allow-max"));
     if (why.empty()) return Ok(std::string("valid"));
     Result r = Ok("not valid: " + why);
     r.negative = true;
@@ -338,7 +309,8 @@ Result Device(const Fields&, const Settings& s) {
 // applied. Nothing is created: the temporary folders are named, not made.
 Result Paths(const Fields&, const Settings& s) {
     const std::wstring program = s.Text("--program", L"");
-    if (program.empty() || !fieldkit::detail::IsSeparator(program[0])) {
+    // A device path begins with a separator, either way round.
+    if (program.empty() || (program[0] != L'\\' && program[0] != L'/')) {
         return Fail("--program must give the program's absolute device path");
     }
     const CString name(
@@ -479,21 +451,12 @@ const std::vector<Command>& Conversions() {
          "100 km PROJ's own error is larger) and heights within 4 \u00B5m, the error of the\n"
          "handheld's fixed iteration.\n",
          {Flag("--plain", "only the three numbers, ready to feed back into xyz"),
-          {"--decimals",
-           "N",
-           "digits after the decimal point of the height (0 to 15)",
-           0,
-           {0, 15},
-           true,
-           false,
-           "-p"},
-          {"--angle-decimals",
-           "N",
+          {"--decimals", "N", "digits after the decimal point of the height (0 to 15)", 0,
+           typed::kDecimals, true, false, "-p"},
+          {"--angle-decimals", "N",
            "digits after the decimal point of latitude and longitude "
            "(0 to 15)",
-           0,
-           {0, 15},
-           true}},
+           0, typed::kDecimals, true}},
          {{{"1271876.7430", "-4293783.9249", "4526540.5309"}, {}},
           {{"--plain", "-"}, {"6378137 0 0"}}},
          {"X", "Y", "Z"},
@@ -511,16 +474,13 @@ const std::vector<Command>& Conversions() {
          "inch or more are refused (--lenient reads them as the field software does). With\n"
          "--ft-in N, HEIGHT is decimal feet and the tool prints feet and inches to the nearest\n"
          "1/N inch.\n",
-         WithModes({{"--ft-in",
-                     "N",
-                     "feet and inches to the nearest 1/N inch (0: fraction dropped)",
-                     3,
-                     {0, 65536},
-                     true},
-                    Flag("--metres", "print metres (international foot, 0.3048 m)", 1),
-                    Flag("--us", "print metres by the US survey foot, 1200/3937 m", 1),
-                    DecimalsOption(2)},
-                   "the same as the default reading for heights"),
+         WithModes(
+             {{"--ft-in", "N", "feet and inches to the nearest 1/N inch (0: fraction dropped)", 3,
+               typed::kFeetInchDenominator, true},
+              Flag("--metres", "print metres (international foot, 0.3048 m)", 1),
+              Flag("--us", "print metres by the US survey foot, 1200/3937 m", 1),
+              DecimalsOption(2)},
+             "the same as the default reading for heights"),
          {{{"5.5", "--ft-in", "16"}, {}},
           {{"5.52", "--ft-in", "8"}, {}},
           {{"5'6 1/4\""}, {}},
@@ -547,10 +507,10 @@ const std::vector<Command>& Conversions() {
          "before zero is written with both parts negative (-12+-34.50 is -1234.5): -12+34.50\n"
          "is refused as ambiguous, and so is a remainder of the interval or more (--lenient\n"
          "reads them as the field software does: -12+34.50 is -1165.5).\n",
-         WithModes(
-             {{"--interval", "N", "the station interval (default 100)", 0, {0.001, 1e6}, false},
-              DecimalsOption()},
-             "the same as the default reading for stations"),
+         WithModes({{"--interval", "N", "the station interval (default 100)", 0,
+                     typed::kStationInterval, false},
+                    DecimalsOption()},
+                   "the same as the default reading for stations"),
          {{{"1234.567"}, {}},
           {{"12+34.57"}, {}},
           {{"1234.567", "--interval", "1000"}, {}},

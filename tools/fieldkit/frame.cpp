@@ -14,7 +14,7 @@
 
 namespace fieldkit::tool {
 
-using fieldkit::detail::FormatA;
+using fieldkit::FormatA;
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 namespace fieldkit::tool {
 
-using fieldkit::detail::FormatA;
+using fieldkit::FormatA;
 
 namespace {
 

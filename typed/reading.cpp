@@ -4,7 +4,7 @@
 // seconds, a sign and hemisphere letters, refusing at the first thing that does not fit. The
 // value is then made with the library's own arithmetic, so a text both readings understand
 // gives the same double to the last bit.
-#include "reading.h"
+#include "typed/reading.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "cli.h"
 #include "fieldkit/fieldkit.h"
+#include "typed/numbers.h"
 
-namespace fieldkit::tool {
+namespace fieldkit::typed {
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr double kMinutesInDegrees = 0.016666666666666666;
 constexpr double kOneTwelfth = 0.08333333333333333;
 
 // Larger angles are typing slips, and the library's 32-bit counts saturate beyond them.
-constexpr double kLargestAngle = 1e9;
+constexpr double kLargestAngle = kAnyValue.hi;
 
 constexpr int kNoUnit = -1;
 constexpr int kDegrees = 0;
@@ -674,6 +674,13 @@ Reading HeightReader::Inches(double feet, bool hasFeet, std::size_t feetStart, b
     return Value(value == 0 ? 0.0 : (negative ? -value : value));
 }
 
+// The library reads a number too large for a double as an infinity, which no caller can use:
+// a success only for a finite value.
+Reading Finite(double v) {
+    if (!std::isfinite(v)) return Refused("too large a number (it reads as infinity)");
+    return Value(v);
+}
+
 }  // namespace
 
 std::string Refusal(const Reading& reading, const std::wstring& text) {
@@ -696,9 +703,9 @@ bool ModeNamed(const std::string& name, Mode& mode) {
 Reading ReadAngle(const std::wstring& text, Axis axis, Mode mode) {
     if (mode == Mode::kLenient) {
         const CString t(text.c_str());
-        return Value(axis == Axis::kNorthSouth ? StringToLatitude(t)
-                     : axis == Axis::kEastWest ? StringToLongitude(t)
-                                               : StringToAngle(t));
+        return Finite(axis == Axis::kNorthSouth ? StringToLatitude(t)
+                      : axis == Axis::kEastWest ? StringToLongitude(t)
+                                                : StringToAngle(t));
     }
     // Blanks around the text are skipped as tokens are made, so positions count in the text
     // as given.
@@ -706,7 +713,7 @@ Reading ReadAngle(const std::wstring& text, Axis axis, Mode mode) {
 }
 
 Reading ReadHeight(const std::wstring& text, Mode mode) {
-    if (mode == Mode::kLenient) return Value(StringToHeight(CString(text.c_str())));
+    if (mode == Mode::kLenient) return Finite(StringToHeight(CString(text.c_str())));
     const std::wstring t = Trim(text);
     bool marked = false;
     for (const wchar_t c : t)
@@ -721,7 +728,7 @@ Reading ReadStation(const std::wstring& text, double interval, Mode mode) {
         double chainage = 0;
         if (StnFromString(CString(text.c_str()), chainage, interval) != 1)
             return Refused("not a station (N+R)");
-        return Value(chainage);
+        return Finite(chainage);
     }
     const std::wstring t = Trim(text);
     if (t.empty()) return Refused("empty");
@@ -731,9 +738,8 @@ Reading ReadStation(const std::wstring& text, double interval, Mode mode) {
     const std::wstring remainderText = Trim(t.substr(plus + 1));
     long long count = 0;
     double remainder = 0;
-    Result why;
-    constexpr double kMaxCount = 2147483647.0;
-    if (!ReadWhole(countText, {-kMaxCount, kMaxCount}, count, why) ||
+    std::string why;
+    if (!ReadWhole(countText, {-kMax32, kMax32}, count, why) ||
         !ReadNumber(remainderText, kAnyValue, remainder, why))
         return Refused("not a station (N+R)");
     const bool countNegative = countText[0] == L'-';
@@ -804,4 +810,4 @@ std::string DmsCheckProblem(const std::wstring& value, const std::wstring& maxim
     return "";
 }
 
-}  // namespace fieldkit::tool
+}  // namespace fieldkit::typed

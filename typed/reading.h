@@ -1,6 +1,7 @@
 // Typed texts (angles, latitudes, longitudes, heights, stations) read in one of three modes,
-// each answering a value or the reason there is none. The tool's commands and the Python
-// module read through these, so both give the same values and the same reasons.
+// each answering a finite value or the reason there is none. The tool's commands and the
+// Python module read through these, so both give the same values and the same reasons. Every
+// reader is thread-safe and touches no process state.
 //
 // The library's own readers make a number of any text: "N/A" is 0, the "s" of "15.5s" is
 // south. That is right for a field application, whose user sees the value at once; it is wrong
@@ -11,7 +12,7 @@
 
 #include <string>
 
-namespace fieldkit::tool {
+namespace fieldkit::typed {
 
 enum class Mode {
     // The default: what people type and export is read (degree, minute and second marks in
@@ -20,7 +21,8 @@ enum class Mode {
     // to a surveyor: no digit, a value out of range, a letter that does not fit or could be
     // either a unit or a hemisphere, a decimal comma.
     kChecked,
-    // Exactly the library's reading: every text gives a number.
+    // Exactly the library's reading: every text gives a number, but for one too large for a
+    // double, which the library reads as an infinity and which is refused.
     kLenient,
     // Only a text written the usual way: up to three numbers with their marks (in any common
     // spelling) or blanks or colons between them, a decimal fraction only on the last, minutes
@@ -67,4 +69,4 @@ Reading ReadStation(const std::wstring& text, double interval, Mode mode);
 std::string DmsCheckProblem(const std::wstring& value, const std::wstring& maximum,
                             bool allowMaximum);
 
-}  // namespace fieldkit::tool
+}  // namespace fieldkit::typed

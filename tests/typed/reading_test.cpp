@@ -11,13 +11,13 @@
 
 #include "fieldkit/fieldkit.h"
 #include "fieldkit/text/format.h"
-#include "tools/fieldkit/reading.h"
+#include "typed/reading.h"
 
 namespace {
 
-using fieldkit::tool::Axis;
-using fieldkit::tool::Mode;
-using fieldkit::tool::Reading;
+using fieldkit::typed::Axis;
+using fieldkit::typed::Mode;
+using fieldkit::typed::Reading;
 
 constexpr Axis kLat = Axis::kNorthSouth;
 constexpr Axis kLon = Axis::kEastWest;
@@ -25,7 +25,7 @@ constexpr Axis kAngle = Axis::kAngle;
 
 // A value as "%.9f", a refusal as its reason.
 std::string Shown(const Reading& r) {
-    return r.ok ? fieldkit::detail::FormatA("%.9f", r.value) : r.why;
+    return r.ok ? fieldkit::FormatA("%.9f", r.value) : r.why;
 }
 
 struct AngleRow {
@@ -285,7 +285,7 @@ TEST(Reading, DmsCheckGivesAReasonExactlyWhenTheLibraryRefuses) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.value)));
-        EXPECT_EQ(fieldkit::tool::DmsCheckProblem(c.value, c.maximum, c.allow), c.why);
+        EXPECT_EQ(fieldkit::typed::DmsCheckProblem(c.value, c.maximum, c.allow), c.why);
     }
     // Every short text of the characters that matter, against the library itself.
     const std::wstring kAlphabet = L"09.5-6 ";
@@ -296,7 +296,7 @@ TEST(Reading, DmsCheckGivesAReasonExactlyWhenTheLibraryRefuses) {
         for (const wchar_t* maximum : {L"90", L"360", L"9"}) {
             for (const bool allow : {false, true}) {
                 const bool valid = CheckValidDMSVal(CString(value.c_str()), maximum, allow);
-                ASSERT_EQ(fieldkit::tool::DmsCheckProblem(value, maximum, allow).empty(), valid)
+                ASSERT_EQ(fieldkit::typed::DmsCheckProblem(value, maximum, allow).empty(), valid)
                     << testing::PrintToString(value) << " " << testing::PrintToString(maximum);
             }
         }
