@@ -16,7 +16,7 @@
 #include "bindings.h"
 #include "fieldkit/fieldkit.h"
 #include "fieldkit/platform/host.h"
-#include "tools/fieldkit/cli.h"
+#include "typed/numbers.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -52,7 +52,7 @@ std::string FilePath(const py::handle& path) {
 }
 
 std::string Quoted(const std::string& text) {
-    return tool::Quote(Wide(text));
+    return typed::Quote(Wide(text));
 }
 
 class Ini {
