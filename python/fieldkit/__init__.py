@@ -11,8 +11,10 @@ relative to the device root, not to the current folder.
 """
 
 from ._fieldkit import (
+    BLH,
     Catalog,
     Ini,
+    XYZ,
     angle_to_dms,
     bearing,
     check_dms,
@@ -40,8 +42,10 @@ from ._fieldkit import (
 from ._fieldkit import __version__
 
 __all__ = [
+    "BLH",
     "Catalog",
     "Ini",
+    "XYZ",
     "angle_to_dms",
     "bearing",
     "check_dms",
