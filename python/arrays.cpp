@@ -61,13 +61,13 @@ Read ReadOne(const py::module_& numpy, py::handle value, const char* name) {
     }
     const char kind = read.values.dtype().kind();
     if (kind != 'f' && kind != 'i' && kind != 'u') {
-        if (py::isinstance<py::array>(value))
-            RefuseType(name, "an array of " + std::string(py::str(read.values.dtype())));
-        const std::string what = TypeName(value) + " " + Shown(value);
-        RefuseType(name,
-                   py::isinstance<py::array>(data) || read.values.ndim() == 0
-                       ? what
-                       : what + " (read as " + std::string(py::str(read.values.dtype())) + ")");
+        const std::string dtype = py::str(read.values.dtype());
+        if (py::isinstance<py::array>(value)) RefuseType(name, "an array of " + dtype);
+        const std::string type = TypeName(value);
+        if (read.values.ndim() == 0) RefuseType(name, type + " " + Shown(value));
+        if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value))
+            RefuseType(name, type + " " + Shown(value) + " (read as " + dtype + ")");
+        RefuseType(name, type + " of " + dtype);  // through the array protocol
     }
     return read;
 }

@@ -25,11 +25,10 @@ using fieldkit::RadiansToDegrees;
 
 constexpr double kMaxHeight = 100000.0;
 
-// One point converted into out[0..2]. Returns kGood, or which argument (0, 1, 2) has no
+// Each converts one point into out[0..2] and returns kGood, or which argument (0, 1, 2) has no
 // result, or kPoint when the three are each fine but together have none.
 constexpr int kGood = -1;
 constexpr int kPoint = 3;
-using Point = int (*)(double a, double b, double c, double* out);
 
 // Positions convert exactly (Deg2Rad rounds to 0.00001 rad, some 32 m on the ground).
 int Forward(double lat, double lon, double h, double* out) {
@@ -55,19 +54,16 @@ int Inverse(double x, double y, double z, double* out) {
 
 // What a conversion takes and why it refuses a point: per argument, then for the whole point.
 struct Conversion {
-    Point point;
     const char* names[3];
     const char* refusals[4];
 };
 
 const Conversion kForward = {
-    Forward,
     {"lat", "lon", "h"},
     {"no X, Y, Z for a latitude beyond 90 degrees", "no X, Y, Z for a longitude that is not finite",
      "no X, Y, Z for a height beyond 100 km", "no X, Y, Z for this point"}};
 
 const Conversion kInverse = {
-    Inverse,
     {"x", "y", "z"},
     {"no latitude, longitude and height for a coordinate that is not finite",
      "no latitude, longitude and height for a coordinate that is not finite",
@@ -89,7 +85,9 @@ std::string Repr(double value) {
     return py::repr(py::float_(value));
 }
 
-// Converts every point of the broadcast inputs into a named tuple of three results.
+// Converts every point of the broadcast inputs into a named tuple of three results. The
+// point function is a template argument so that the loop can inline it.
+template <int (*point)(double, double, double, double*)>
 py::object Convert(const Conversion& how, const py::object& tuple, const py::object& a,
                    const py::object& b, const py::object& c, const py::handle& errors,
                    const py::handle& threads) {
@@ -113,7 +111,7 @@ py::object Convert(const Conversion& how, const py::object& tuple, const py::obj
             double r[3] = {nan, nan, nan};
             if (!in.masked(i)) {
                 const int refused =
-                    how.point(from[0][i * step[0]], from[1][i * step[1]], from[2][i * step[2]], r);
+                    point(from[0][i * step[0]], from[1][i * step[1]], from[2][i * step[2]], r);
                 if (refused != kGood) {
                     r[0] = r[1] = r[2] = nan;
                     if (runBad == end) {
@@ -171,7 +169,7 @@ void AddGeodetic(py::module_& m) {
         "to_xyz",
         [xyz](const py::object& lat, const py::object& lon, const py::object& h,
               const py::object& errors, const py::object& threads) {
-            return Convert(kForward, xyz, lat, lon, h, errors, threads);
+            return Convert<Forward>(kForward, xyz, lat, lon, h, errors, threads);
         },
         "lat"_a, "lon"_a, "h"_a = 0.0, "errors"_a = "nan", "threads"_a = py::none(),
         R"(Latitude and longitude in decimal degrees and ellipsoidal height in metres on WGS 84
@@ -191,7 +189,7 @@ the same either way.)");
         "to_blh",
         [blh](const py::object& x, const py::object& y, const py::object& z,
               const py::object& errors, const py::object& threads) {
-            return Convert(kInverse, blh, x, y, z, errors, threads);
+            return Convert<Inverse>(kInverse, blh, x, y, z, errors, threads);
         },
         "x"_a, "y"_a, "z"_a, "errors"_a = "nan", "threads"_a = py::none(),
         R"(Earth-centred, earth-fixed x, y, z in metres as BLH(lat, lon, h) on WGS 84: decimal
