@@ -41,10 +41,6 @@ struct Read {
 };
 
 Read ReadOne(const py::module_& numpy, py::handle value, const char* name) {
-    // What numpy would quietly turn into a number, or into an array of objects.
-    if (value.is_none() || py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value) ||
-        py::isinstance<py::bool_>(value) || PyComplex_Check(value.ptr()))
-        RefuseType(name, TypeName(value) + " " + Shown(value));
     Read read;
     py::object data = py::reinterpret_borrow<py::object>(value);
     const py::module_ ma = numpy.attr("ma");
@@ -59,6 +55,8 @@ Read ReadOne(const py::module_& numpy, py::handle value, const char* name) {
         if (!e.matches(PyExc_ValueError) && !e.matches(PyExc_TypeError)) throw;
         RefuseType(name, TypeName(value) + " " + Shown(value) + " (numpy reads no array from it)");
     }
+    // None, str, bytes and the like come out as arrays of objects or strings; booleans,
+    // complex numbers and datetimes as their own kinds.
     const char kind = read.values.dtype().kind();
     if (kind != 'f' && kind != 'i' && kind != 'u') {
         const std::string dtype = py::str(read.values.dtype());
