@@ -57,6 +57,18 @@ Read ReadOne(const py::module_& numpy, py::handle value, const char* name) {
         if (!e.matches(PyExc_ValueError) && !e.matches(PyExc_TypeError)) throw;
         RefuseType(name, TypeName(value) + " " + Shown(value) + " (numpy reads no array from it)");
     }
+    // An int beyond 64 bits is an array of one object to numpy, but still a number.
+    if (PyLong_Check(value.ptr()) && !py::isinstance<py::bool_>(value) &&
+        read.values.dtype().kind() == 'O') {
+        const double number = PyLong_AsDouble(value.ptr());
+        if (number == -1.0 && PyErr_Occurred()) {
+            PyErr_Clear();
+            throw py::value_error(std::string(name) + ": " + Shown(value) +
+                                  " is too large for a float64");
+        }
+        read.values = py::array_t<double>(std::vector<py::ssize_t>{});
+        *static_cast<double*>(read.values.mutable_data()) = number;
+    }
     // None, str, bytes and the like come out as arrays of objects or strings; booleans,
     // complex numbers and datetimes as their own kinds.
     const char kind = read.values.dtype().kind();

@@ -137,6 +137,11 @@ def test_numbers_of_every_dtype_agree_with_float64():
         assert all(type(v) is float for v in got)
         assert got == fieldkit.to_xyz(float(number), float(number), float(number))
     assert fieldkit.to_xyz(np.float16(30.5), 7, 0) == fieldkit.to_xyz(30.5, 7, 0)
+    # Python ints of any size (numpy holds those beyond 64 bits as objects).
+    assert fieldkit.to_xyz(0, 10**30) == fieldkit.to_xyz(0, 1e30)
+    assert fieldkit.to_xyz(0, -(10**20)) == fieldkit.to_xyz(0, -1e20)
+    with pytest.raises(ValueError, match=r"^lon: 1000.* is too large for a float64$"):
+        fieldkit.to_xyz(0, 10**400)
 
 
 def test_results_are_named_tuples_that_pickle():
