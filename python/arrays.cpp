@@ -1,6 +1,10 @@
 #include "arrays.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -203,6 +207,21 @@ void ParallelFor(py::ssize_t n, unsigned threads,
     body(0, begin(1));
     for (std::thread& t : started)
         t.join();
+}
+
+void Prefault(double* values, py::ssize_t n) {
+#ifdef MADV_POPULATE_WRITE
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    // Only the whole pages inside the range: the memory around it is not ours to touch.
+    const auto from = reinterpret_cast<std::uintptr_t>(values);
+    const std::uintptr_t begin = (from + page - 1) / page * page;
+    const std::uintptr_t end =
+        (from + static_cast<std::uintptr_t>(n) * sizeof(double)) / page * page;
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)values;
+    (void)n;
+#endif
 }
 
 }  // namespace fieldkit::python
