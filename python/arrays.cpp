@@ -16,11 +16,10 @@ namespace fieldkit::python {
 
 namespace {
 
-// Below this many points per thread, starting one costs more than it may save. Starting and
-// joining a thread takes some 30 to 50 us here; to_xyz takes about 75 ns a point and to_blh
-// 240, so a run of this many points is 1.2 ms of work or more, and its thread's start costs at
-// most 4% of it even when no core is free to run it alongside.
-constexpr py::ssize_t kPointsPerThread = 16384;
+// Fewer points than this per thread, and starting the thread costs more than it saves. Timed
+// on two cores, one thread against two: to_blh is faster on two from about 2000 points,
+// to_xyz from about 8000 (at 4096 two threads took 176 us, one 135; at 8192, 249 against 291).
+constexpr py::ssize_t kPointsPerThread = 4096;
 
 std::string TypeName(py::handle value) {
     const py::handle type = py::type::handle_of(value);

@@ -66,7 +66,7 @@ class Broadcast {
 unsigned ReadThreads(pybind11::handle threads);
 
 // Calls body(begin, end) over [0, n) split into contiguous runs, on up to `threads` threads,
-// without the GIL. Each thread gets some 16000 points or more: fewer stay on the calling
+// without the GIL. Each thread gets some 4000 points or more: fewer stay on the calling
 // thread, where starting another would cost more than it saves. Each element is computed by
 // exactly one call, so the results do not depend on the number of threads.
 void ParallelFor(pybind11::ssize_t n, unsigned threads,
