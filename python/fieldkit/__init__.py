@@ -11,8 +11,10 @@ relative to the device root, not to the current folder.
 """
 
 from ._fieldkit import (
+    BLH,
     Catalog,
     Ini,
+    XYZ,
     angle_to_dms,
     bearing,
     check_dms,
@@ -33,15 +35,30 @@ from ._fieldkit import (
     set_device_root,
     station,
     subscription_end,
-    to_blh,
     to_degrees,
-    to_xyz,
 )
 from ._fieldkit import __version__
+from . import _fieldkit
+
+
+# Python functions in front of the compiled ones: pickle sends them by name (compiled
+# functions do not pickle), so dask and multiprocessing can ship them to worker processes.
+def to_xyz(lat, lon, h=0.0, errors="nan", threads=None):
+    return _fieldkit.to_xyz(lat, lon, h, errors, threads)
+
+
+def to_blh(x, y, z, errors="nan", threads=None):
+    return _fieldkit.to_blh(x, y, z, errors, threads)
+
+
+to_xyz.__doc__ = _fieldkit.to_xyz.__doc__
+to_blh.__doc__ = _fieldkit.to_blh.__doc__
 
 __all__ = [
+    "BLH",
     "Catalog",
     "Ini",
+    "XYZ",
     "angle_to_dms",
     "bearing",
     "check_dms",

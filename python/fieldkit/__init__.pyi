@@ -1,6 +1,18 @@
 import os
 from types import TracebackType
-from typing import Any, List, Literal, Optional, Tuple, Type, TypeVar, Union, overload
+from typing import (
+    Any,
+    Generic,
+    List,
+    Literal,
+    NamedTuple,
+    Optional,
+    Tuple,
+    Type,
+    TypeVar,
+    Union,
+    overload,
+)
 
 import numpy as np
 import numpy.typing as npt
@@ -62,49 +74,87 @@ def parse_station(
 ) -> float: ...
 def date_to_count(text: str) -> int: ...
 def subscription_end(gps_seconds: _Whole) -> str: ...
-# Numbers give three floats. A list among the inputs makes the broadcast shape an array's; a
-# numpy array gives arrays of the broadcast shape, or floats when every input is 0-d, which
-# numpy's types do not tell apart: Any.
+# Positions: numbers (not booleans, which the module refuses; mypy cannot tell a Python bool
+# from an int), sequences and numpy arrays, masked ones too. (The module also reads whatever
+# has __array__, a pandas Series say; numpy's own scalars have it too, booleans among them, so
+# the stubs leave it out.) Results are named tuples of three: floats for numbers, arrays when a list is among
+# the inputs; with numpy arrays, floats when every input is 0-d, which numpy's types do not
+# tell apart: Any.
+_Real = Union[float, np.floating[Any], np.integer[Any]]
+
+_Position = Union[_Real, _Numbers, npt.NDArray[Any]]
+_Threads = Optional[_Whole]
+
+class XYZ(NamedTuple, Generic[_T]):
+    """Earth-centred, earth-fixed x, y, z in metres."""
+
+    x: _T
+    y: _T
+    z: _T
+
+class BLH(NamedTuple, Generic[_T]):
+    """Latitude and longitude in decimal degrees, height in metres."""
+
+    lat: _T
+    lon: _T
+    h: _T
+
 @overload
 def to_xyz(
-    lat: _Number, lon: _Number, h: _Number = 0.0, errors: _Errors = "nan"
-) -> Tuple[float, float, float]: ...
+    lat: _Real, lon: _Real, h: _Real = 0.0, errors: _Errors = "nan", threads: _Threads = None
+) -> XYZ[float]: ...
 @overload
 def to_xyz(
-    lat: _Numbers, lon: _Values, h: _Values = 0.0, errors: _Errors = "nan"
-) -> Tuple[_Array, _Array, _Array]: ...
+    lat: _Numbers,
+    lon: _Position,
+    h: _Position = 0.0,
+    errors: _Errors = "nan",
+    threads: _Threads = None,
+) -> XYZ[_Array]: ...
 @overload
 def to_xyz(
-    lat: _Values, lon: _Numbers, h: _Values = 0.0, errors: _Errors = "nan"
-) -> Tuple[_Array, _Array, _Array]: ...
+    lat: _Position,
+    lon: _Numbers,
+    h: _Position = 0.0,
+    errors: _Errors = "nan",
+    threads: _Threads = None,
+) -> XYZ[_Array]: ...
 @overload
 def to_xyz(
-    lat: _Values, lon: _Values, h: _Numbers, errors: _Errors = "nan"
-) -> Tuple[_Array, _Array, _Array]: ...
+    lat: _Position,
+    lon: _Position,
+    h: _Numbers,
+    errors: _Errors = "nan",
+    threads: _Threads = None,
+) -> XYZ[_Array]: ...
 @overload
 def to_xyz(
-    lat: _Values, lon: _Values, h: _Values = 0.0, errors: _Errors = "nan"
-) -> Tuple[Any, Any, Any]: ...
+    lat: _Position,
+    lon: _Position,
+    h: _Position = 0.0,
+    errors: _Errors = "nan",
+    threads: _Threads = None,
+) -> XYZ[Any]: ...
 @overload
 def to_blh(
-    x: _Number, y: _Number, z: _Number, errors: _Errors = "nan"
-) -> Tuple[float, float, float]: ...
+    x: _Real, y: _Real, z: _Real, errors: _Errors = "nan", threads: _Threads = None
+) -> BLH[float]: ...
 @overload
 def to_blh(
-    x: _Numbers, y: _Values, z: _Values, errors: _Errors = "nan"
-) -> Tuple[_Array, _Array, _Array]: ...
+    x: _Numbers, y: _Position, z: _Position, errors: _Errors = "nan", threads: _Threads = None
+) -> BLH[_Array]: ...
 @overload
 def to_blh(
-    x: _Values, y: _Numbers, z: _Values, errors: _Errors = "nan"
-) -> Tuple[_Array, _Array, _Array]: ...
+    x: _Position, y: _Numbers, z: _Position, errors: _Errors = "nan", threads: _Threads = None
+) -> BLH[_Array]: ...
 @overload
 def to_blh(
-    x: _Values, y: _Values, z: _Numbers, errors: _Errors = "nan"
-) -> Tuple[_Array, _Array, _Array]: ...
+    x: _Position, y: _Position, z: _Numbers, errors: _Errors = "nan", threads: _Threads = None
+) -> BLH[_Array]: ...
 @overload
 def to_blh(
-    x: _Values, y: _Values, z: _Values, errors: _Errors = "nan"
-) -> Tuple[Any, Any, Any]: ...
+    x: _Position, y: _Position, z: _Position, errors: _Errors = "nan", threads: _Threads = None
+) -> BLH[Any]: ...
 # '' raises ValueError, a missing folder FileNotFoundError, a file NotADirectoryError.
 def set_device_root(folder: _Path) -> None: ...
 def get_device_root() -> str: ...
@@ -145,8 +195,10 @@ class Catalog:
     def gettext(self, text: str) -> str: ...
 
 __all__ = [
+    "BLH",
     "Catalog",
     "Ini",
+    "XYZ",
     "angle_to_dms",
     "bearing",
     "check_dms",

@@ -1,6 +1,9 @@
 """Positions and units on numbers and arrays: arrays agree with scalar calls and with the
 tool, out-of-range points become NaN (or raise), and the worked values hold."""
 
+import pickle
+import tracemalloc
+
 import numpy as np
 import pytest
 
@@ -65,15 +68,145 @@ def test_out_of_range_points_are_nan_or_raise():
     for a in (x, y, z):
         assert np.array_equal(np.isnan(a), bad)
     assert x[0, 0] == fieldkit.to_xyz(45, 7, 250)[0]
-    with pytest.raises(ValueError, match=r"index \(0, 1\): \(91\.0, 7\.0, 250\.0\)"):
+    with pytest.raises(ValueError, match=r"^lat = 91\.0: .* at index \(0, 1\): "
+                                         r"\(91\.0, 7\.0, 250\.0\)$"):
         fieldkit.to_xyz(lat, 7.0, 250.0, errors="raise")
-    with pytest.raises(ValueError, match="7071 km"):
-        fieldkit.to_blh([1e6, 8e6], 0, [0, np.inf], errors="raise")
-    with pytest.raises(ValueError, match="7071 km"):
+    with pytest.raises(ValueError, match=r"^x, y, z: .*7071 km.* at index \(1,\)"):
+        fieldkit.to_blh([1e6, 8e6, 1e6], 0, [0, 0, np.inf], errors="raise")
+    with pytest.raises(ValueError, match=r"^x, y, z: .*7071 km.*: \(8000000\.0, 0\.0, 0\.0\)$"):
         fieldkit.to_blh(8e6, 0, 0, errors="raise")
     assert np.isnan(fieldkit.to_blh(np.inf, 0, 0)).all()
-    with pytest.raises(ValueError, match="errors"):
-        fieldkit.to_xyz(0, 0, 0, errors="ignore")
+
+
+@pytest.mark.parametrize("call, blamed", [
+    (lambda: fieldkit.to_xyz(0, np.inf, 0, "raise"), r"lon = inf"),
+    (lambda: fieldkit.to_xyz(0, 0, -1e5 - 1, "raise"), r"h = -100001\.0"),
+    (lambda: fieldkit.to_xyz(np.nan, np.nan, np.nan, "raise"), r"lat = nan"),
+    (lambda: fieldkit.to_xyz([0, 0], [1, np.nan], 0, "raise"), r"lon = nan: .* at index \(1,\)"),
+    (lambda: fieldkit.to_blh(1, 2, np.nan, "raise"), r"z = nan"),
+    (lambda: fieldkit.to_blh(1, -np.inf, 0, "raise"), r"y = -inf"),
+])
+def test_errors_raise_blames_the_argument_at_fault(call, blamed):
+    with pytest.raises(ValueError, match="^" + blamed):
+        call()
+
+
+def test_argument_checks():
+    for errors in ("ignore", "NaN", None, 1):
+        with pytest.raises(ValueError, match=r"^errors: 'nan' or 'raise', not "):
+            fieldkit.to_xyz(0, 0, 0, errors=errors)
+    for threads in (0, -1, 1.5, 2.0, np.float64(2)):
+        with pytest.raises(ValueError, match=r"^threads: .* not " + str(threads)):
+            fieldkit.to_blh(1, 2, 3, threads=threads)
+    for threads in ("2", True, [2]):
+        with pytest.raises(TypeError, match="^threads: "):
+            fieldkit.to_blh(1, 2, 3, threads=threads)
+    assert fieldkit.to_xyz(1, 2, 3, threads=np.int64(3)) == fieldkit.to_xyz(1, 2, 3)
+    with pytest.raises(ValueError, match=r"^lat, lon, h: .*lat \(2,\), lon \(3,\), h \(\)$"):
+        fieldkit.to_xyz([1, 2], [1, 2, 3])
+
+
+@pytest.mark.parametrize("value, shown", [
+    (None, "NoneType None"), ("45", "str '45'"), (b"45", "bytes b'45'"), (True, "bool True"),
+    (np.bool_(False), "numpy.bool_ False"), (np.array([True]), "an array of bool"),
+    (1 + 2j, r"complex \(1\+2j\)"), (np.complex64(1), "numpy.complex64"),
+    (np.array([1j]), "an array of complex128"), (np.array(["45"]), "an array of <U2"),
+    (np.array([45], dtype=object), "an array of object"),
+    (np.array(["2024-01-01"], dtype="datetime64[D]"), r"an array of datetime64\[D\]"),
+    ([45, None], r"list \[45, None\] \(read as object\)"), ([[1, 2], [3]], "list"),
+])
+def test_what_is_not_a_number_is_a_type_error_naming_the_argument(value, shown):
+    # Each once in each place, so the message is seen to name the right one.
+    for args, name in (((value, 7, 0), "lat"), ((45, value), "lon"), ((45, 7, value), "h")):
+        with pytest.raises(TypeError, match=f"^{name}: .*not {shown}"):
+            fieldkit.to_xyz(*args)
+    with pytest.raises(TypeError, match=f"^z: .*not {shown}"):
+        fieldkit.to_blh(1e6, 0, value)
+
+
+def test_numbers_of_every_dtype_agree_with_float64():
+    lat, lon, h = np.array([[0, 30, 45], [60, 89, 90]]), np.array([-170, 0, 120]), [[0], [100]]
+    expected = fieldkit.to_xyz(lat.astype(float), lon.astype(float), np.array(h, dtype=float))
+    for dtype in (np.int8, np.uint8, np.int16, np.int32, np.int64, np.uint64, np.float32):
+        got = fieldkit.to_xyz(lat.astype(dtype), lon, np.array(h, dtype=dtype))
+        assert all(np.array_equal(a, b) for a, b in zip(got, expected)), dtype
+        assert got.x.dtype == np.float64 and got.x.shape == (2, 3)
+    # Scalars: numpy's of each kind, as Python's, give floats.
+    for number in (np.float32(30.5), np.float64(30.5), np.int64(30), np.uint8(30), np.array(30.5)):
+        got = fieldkit.to_xyz(number, number, number)
+        assert all(type(v) is float for v in got)
+        assert got == fieldkit.to_xyz(float(number), float(number), float(number))
+    assert fieldkit.to_xyz(np.float16(30.5), 7, 0) == fieldkit.to_xyz(30.5, 7, 0)
+    # Python ints of any size (numpy holds those beyond 64 bits as objects).
+    assert fieldkit.to_xyz(0, 10**30) == fieldkit.to_xyz(0, 1e30)
+    assert fieldkit.to_xyz(0, -(10**20)) == fieldkit.to_xyz(0, -1e20)
+    with pytest.raises(ValueError, match=r"^lon: 1000.* is too large for a float64$"):
+        fieldkit.to_xyz(0, 10**400)
+
+
+def test_results_are_named_tuples_that_pickle():
+    xyz = fieldkit.to_xyz(45, 7, 250)
+    assert isinstance(xyz, fieldkit.XYZ) and xyz._fields == ("x", "y", "z")
+    assert (xyz.x, xyz.y, xyz.z) == tuple(xyz)
+    blh = fieldkit.to_blh(*xyz)
+    assert isinstance(blh, fieldkit.BLH) and blh._fields == ("lat", "lon", "h")
+    assert blh.lat == pytest.approx(45) and blh.h == pytest.approx(250)
+    arrays = fieldkit.to_blh([6378137.0, 7e6], 0, 0)
+    for value in (xyz, blh, arrays):
+        back = pickle.loads(pickle.dumps(value))
+        assert type(back) is type(value)
+        assert all(np.array_equal(a, b, equal_nan=True) for a, b in zip(back, value))
+    assert "XYZ" in fieldkit.__all__ and "BLH" in fieldkit.__all__
+    # The functions too, for worker processes (dask, multiprocessing).
+    for function in (fieldkit.to_xyz, fieldkit.to_blh):
+        assert pickle.loads(pickle.dumps(function)) is function
+
+
+def test_masked_arrays_keep_their_masks():
+    lat = np.ma.masked_array([[10.0, 95.0, 30.0], [40.0, 50.0, 60.0]],
+                             mask=[[False, True, False], [False, False, False]])
+    h = np.ma.masked_array([0.0, 1e9], mask=[False, True]).reshape(2, 1)
+    got = fieldkit.to_xyz(lat, [1.0, 2.0, 3.0], h, errors="raise")  # masked points are not seen
+    mask = np.array([[False, True, False], [True, True, True]])
+    plain = fieldkit.to_xyz(lat.filled(0), [1.0, 2.0, 3.0], h.filled(0))
+    for a, b in zip(got, plain):
+        assert isinstance(a, np.ma.MaskedArray) and np.array_equal(np.ma.getmaskarray(a), mask)
+        assert np.array_equal(a.compressed(), b[~mask])
+    # A masked array without a mask still gives masked arrays; 0-d gives floats or masked.
+    assert isinstance(fieldkit.to_blh(np.ma.masked_array([7e6]), 0, 0).lat, np.ma.MaskedArray)
+    assert fieldkit.to_xyz(np.ma.masked_array(45.0, mask=True), 7).x is np.ma.masked
+    assert fieldkit.to_xyz(np.ma.masked_array(45.0), 7) == fieldkit.to_xyz(45, 7)
+
+
+def test_threads_give_the_same_bits():
+    rng = np.random.default_rng(11)
+    n = 200_001  # several runs of points on any machine, and an odd last one
+    lat, lon, h = rng.uniform(-95, 95, n), rng.uniform(-180, 180, n), rng.uniform(-1e5, 1e5, n)
+    one = fieldkit.to_xyz(lat, lon, h, threads=1)
+    xyz = np.stack(one)
+    assert np.isnan(xyz).any() and not np.isnan(xyz).all()
+    for threads in (2, 3, 64, None):
+        assert np.stack(fieldkit.to_xyz(lat, lon, h, threads=threads)).tobytes() == xyz.tobytes()
+        assert np.stack(fieldkit.to_blh(*one, threads=threads)).tobytes() == \
+            np.stack(fieldkit.to_blh(*one, threads=1)).tobytes()
+    # The first bad point is the first in the array, whichever thread meets it.
+    lat[np.abs(lat) > 90] = 0
+    lat[[120_000, 180_000]] = [91.5, 92.5]  # met by different threads
+    with pytest.raises(ValueError, match=r"^lat = 91\.5: .* at index \(120000,\)"):
+        fieldkit.to_xyz(lat, lon, h, errors="raise", threads=4)
+
+
+def test_float64_arrays_are_read_in_place():
+    n = 500_000
+    lat, lon, h = np.full(n, 45.0), np.full(n, 7.0), np.full(n, 250.0)
+    tracemalloc.start()
+    try:
+        fieldkit.to_xyz(lat, lon, h)
+        fieldkit.to_blh(lat, lon, 0.0)  # one number stands for all, not copied either
+        _, peak = tracemalloc.get_traced_memory()
+    finally:
+        tracemalloc.stop()
+    assert peak < 3.5 * 8 * n  # the three results, no copy of an input
 
 
 def test_positions_match_the_tool(tool):

@@ -46,17 +46,24 @@ def test_numpy_arrays_give_arrays_or_floats_when_0d() -> None:
 
 
 def test_positions() -> None:
-    xyz = assert_type(fieldkit.to_xyz(np.float32(45), np.int64(7), 100.0),
-                      Tuple[float, float, float])
+    xyz = assert_type(fieldkit.to_xyz(np.float32(45), np.int64(7), 100.0, threads=2),
+                      fieldkit.XYZ[float])
     assert all(type(v) is float for v in xyz)
+    assert type(assert_type(xyz.z, float)) is float
     blh = assert_type(fieldkit.to_blh(6378137, [0.0, 1.0], 0, errors="raise"),
-                      Tuple[Array, Array, Array])
+                      fieldkit.BLH[Array])
     assert all(is_array(v) and v.shape == (2,) for v in blh)
+    assert is_array(assert_type(blh.lat, Array))
     for arrays in (fieldkit.to_xyz([45.0], 7), fieldkit.to_xyz(45, [7.0]),
                    fieldkit.to_xyz(45, 7, [1.0, 2.0])):
-        assert_type(arrays, Tuple[Array, Array, Array])
+        assert_type(arrays, fieldkit.XYZ[Array])
         assert all(is_array(v) for v in arrays)
-    assert all(is_array(v) for v in fieldkit.to_blh(np.ones((2, 2)), 0, 0))
+    assert all(is_array(v) for v in fieldkit.to_blh(np.ones((2, 2)), 0, 0, threads=None))
+    mask: Array = np.ma.masked_array([1.0], mask=[True])  # type: ignore[no-untyped-call]
+    masked = fieldkit.to_xyz(mask, 7)
+    assert isinstance(assert_type(masked, fieldkit.XYZ[Any]).x, np.ma.MaskedArray)
+    x, y, z = fieldkit.to_xyz(1, 2)  # still a tuple of three
+    assert_type(x, float)
 
 
 def test_numpy_scalars_as_arguments() -> None:
@@ -75,6 +82,14 @@ def test_refused_by_module_and_stubs(device_root: Any) -> None:
         fieldkit.subscription_end(1.5)  # type: ignore[arg-type]
     with pytest.raises(ValueError):
         fieldkit.to_xyz(0, 0, errors="loud")  # type: ignore[call-overload]
+    with pytest.raises(TypeError):
+        fieldkit.to_xyz(None, 7)  # type: ignore[call-overload]
+    with pytest.raises(TypeError):
+        fieldkit.to_blh(1, 2, "3")  # type: ignore[call-overload]
+    with pytest.raises(TypeError):
+        fieldkit.to_xyz(np.bool_(True), 7)  # type: ignore[call-overload]
+    with pytest.raises(ValueError):
+        fieldkit.to_xyz(0, 0, threads=1.5)  # type: ignore[call-overload]
     ini = fieldkit.Ini("settings.ini")
     with pytest.raises(TypeError):
         ini.set("section", "key", [1])  # type: ignore[arg-type]
