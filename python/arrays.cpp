@@ -163,7 +163,10 @@ py::object Broadcast::Finish(const py::array_t<double>& result) const {
 }
 
 unsigned ReadThreads(py::handle threads) {
-    if (threads.is_none()) return std::max(1u, std::thread::hardware_concurrency());
+    // The C library counts the cores by reading a file each time it is asked, which would cost
+    // more than the conversion of one value: once per process is enough.
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    if (threads.is_none()) return cores;
     const bool number = !py::isinstance<py::bool_>(threads) &&
                         (PyIndex_Check(threads.ptr()) || PyFloat_Check(threads.ptr()) ||
                          py::isinstance(threads, py::module_::import("numbers").attr("Number")));
@@ -208,19 +211,31 @@ void ParallelFor(py::ssize_t n, unsigned threads,
         t.join();
 }
 
-void Prefault(double* values, py::ssize_t n) {
+void Prefault(void* data, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
     static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
     // Only the whole pages inside the range: the memory around it is not ours to touch.
-    const auto from = reinterpret_cast<std::uintptr_t>(values);
+    const auto from = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t begin = (from + page - 1) / page * page;
-    const std::uintptr_t end =
-        (from + static_cast<std::uintptr_t>(n) * sizeof(double)) / page * page;
+    const std::uintptr_t end = (from + bytes) / page * page;
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 #else
-    (void)values;
-    (void)n;
+    (void)data;
+    (void)bytes;
 #endif
+}
+
+void Prefault(double* values, py::ssize_t n) {
+    Prefault(static_cast<void*>(values), static_cast<std::size_t>(n) * sizeof(double));
+}
+
+py::object Broadcast::FinishAny(const py::array& result) const {
+    const bool maskedScalar = shape_.empty() && maskedResults_ && mask_[0];
+    if (shape_.empty() && !maskedScalar) return result.attr("item")();
+    if (!maskedResults_) return result;
+    const py::module_ ma = py::module_::import("numpy").attr("ma");
+    if (maskedScalar) return ma.attr("masked");
+    return ma.attr("MaskedArray")(result, "mask"_a = maskArray_);
 }
 
 }  // namespace fieldkit::python

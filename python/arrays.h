@@ -49,6 +49,8 @@ class Broadcast {
     // A result as the caller gets it: a float when every argument was 0-d, a masked array
     // with the combined mask when any argument was one, else the array itself.
     pybind11::object Finish(const pybind11::array_t<double>& result) const;
+    // The same for a result of another dtype (str, say): its one element for 0-d arguments.
+    pybind11::object FinishAny(const pybind11::array& result) const;
 
   private:
     std::vector<pybind11::ssize_t> shape_;
@@ -76,5 +78,7 @@ void ParallelFor(pybind11::ssize_t n, unsigned threads,
 // large fresh result that is much cheaper than one page fault per page. Does nothing where the
 // system cannot.
 void Prefault(double* values, pybind11::ssize_t n);
+// The same for `bytes` bytes at `data`.
+void Prefault(void* data, std::size_t bytes);
 
 }  // namespace fieldkit::python

@@ -16,6 +16,7 @@
 #include "bindings.h"
 #include "fieldkit/fieldkit.h"
 #include "fieldkit/platform/host.h"
+#include "signature.h"
 #include "typed/numbers.h"
 
 namespace py = pybind11;
@@ -201,30 +202,31 @@ void SetDeviceRoot(const py::object& folder) {
 }  // namespace
 
 void AddDocuments(py::module_& m) {
-    m.def("set_device_root", &SetDeviceRoot, "folder"_a,
-          R"(Makes the host folder `folder` the device root: every device path (the paths Ini,
+    Def(m, "set_device_root", &SetDeviceRoot,
+        R"(Makes the host folder `folder` the device root: every device path (the paths Ini,
 Catalog and host_path take) is resolved inside it, and nothing outside it is ever touched.
 A relative folder is taken from the current folder at each use. The default is the
 environment variable FIELDKIT_DEVICE_ROOT, else "/".
 
 The folder must exist: '' raises ValueError (it would open the whole host), a missing folder
-FileNotFoundError, a file NotADirectoryError; the root is then left as it was.)");
+FileNotFoundError, a file NotADirectoryError; the root is then left as it was.)",
+        "folder"_a);
 
-    m.def(
-        "get_device_root", [] { return host::GetDeviceRoot(); },
+    Def(
+        m, "get_device_root", [] { return host::GetDeviceRoot(); },
         "The host folder that device paths live under (see set_device_root).");
 
-    m.def(
-        "host_path",
+    Def(
+        m, "host_path",
         [](const py::object& device_path) {
             return host::ToHostPath(CString(Wide(PathText(device_path)).c_str()));
         },
-        "device_path"_a,
         R"(The host path that a device path names: separators become '/' and the path is placed
 under the device root (host_path('\\Jobs\\a.ini') is '/root/Jobs/a.ini' with the root
-'/root'). By name only; links are not looked at.)");
+'/root'). By name only; links are not looked at.)",
+        "device_path"_a);
 
-    py::class_<Ini>(m, "Ini", R"(An INI settings file, read and saved the library's way.
+    py::class_<Ini> ini(m, "Ini", R"(An INI settings file, read and saved the library's way.
 
 Ini(path) reads the file at the device path `path` (str or os.PathLike, see
 set_device_root). A missing file (or folder on the way) gives an empty object; any other
@@ -250,41 +252,50 @@ What is kept, and how it differs from configparser:
 Used as a context manager, the file is saved when the block ends without an exception:
 
     with fieldkit.Ini("/data/Survey.ini") as ini:
-        ini.set("Station", "Height", 1.5))")
-        .def(py::init<const py::object&>(), "path"_a)
-        .def_property_readonly("path", &Ini::Path, "The device path the object was read from.")
-        .def("sections", &Ini::Sections, "The section names, in the saved order.")
-        .def("keys", &Ini::Keys, "section"_a,
-             "The key names of a section, in the saved order; KeyError when it does not exist.")
-        .def("__contains__", &Ini::HasSection, "section"_a, "Whether the section exists.")
-        .def("get", &Ini::Get, "section"_a, "key"_a, "default"_a = py::none(),
-             "The value text of a key, or `default` when the section or key is missing.")
-        .def("set", &Ini::Set, "section"_a, "key"_a, "value"_a,
-             R"(Stores a value, creating the section: a str as it stands, a bool as '1' or '0',
+        ini.set("Station", "Height", 1.5))");
+    ini.def(
+        py::init<const py::object&>(), "path"_a,
+        SignedDoc("__init__", true, "Reads the file at the device path `path`.", "path"_a).c_str());
+    ini.def_property_readonly("path", &Ini::Path, "The device path the object was read from.");
+    Def(ini, "sections", &Ini::Sections, "The section names, in the saved order.");
+    Def(ini, "keys", &Ini::Keys,
+        "The key names of a section, in the saved order; KeyError when it does not exist.",
+        "section"_a);
+    Def(ini, "__contains__", &Ini::HasSection, "Whether the section exists.", "section"_a);
+    Def(ini, "get", &Ini::Get,
+        "The value text of a key, or `default` when the section or key is missing.", "section"_a,
+        "key"_a, "default"_a = py::none());
+    Def(ini, "set", &Ini::Set,
+        R"(Stores a value, creating the section: a str as it stands, a bool as '1' or '0',
 an int as '%d', a float as '%.12lf' (1.5 is '1.500000000000'); numpy's bools, integers and
 floats as the Python numbers they stand for. A key that begins with '[' or holds '=' or a line
 break, a section name with a line break, or a str value with a line break (CR or LF) would not
-come back from the file as itself: ValueError, and nothing is stored.)")
-        .def("remove", &Ini::Remove, "section"_a, "key"_a,
-             "Removes a key; the section stays. Nothing happens when either is missing.")
-        .def("save", &Ini::Save, "path"_a = py::none(),
-             R"(Writes the file (to `path` when given, else where it was read): every section,
+come back from the file as itself: ValueError, and nothing is stored.)",
+        "section"_a, "key"_a, "value"_a);
+    Def(ini, "remove", &Ini::Remove,
+        "Removes a key; the section stays. Nothing happens when either is missing.", "section"_a,
+        "key"_a);
+    Def(ini, "save", &Ini::Save,
+        R"(Writes the file (to `path` when given, else where it was read): every section,
 its keys and an empty line. The file is replaced in one step, so a failure leaves the old one
 as it was. A failure raises the OSError that open() would: FileNotFoundError for a missing
-folder, IsADirectoryError for a folder, PermissionError for a read-only one, ...)")
-        .def("__enter__", [](py::object self) { return self; })
-        .def(
-            "__exit__",
-            [](Ini& self, const py::object& type, const py::object&, const py::object&) {
-                if (type.is_none()) self.Save(py::none());
-                return false;
-            },
-            "Saves the file when the block ended without an exception.")
-        .def("__repr__", [](const Ini& self) {
-            return "fieldkit.Ini(" + py::repr(py::str(self.Path())).cast<std::string>() + ")";
-        });
+folder, IsADirectoryError for a folder, PermissionError for a read-only one, ...)",
+        "path"_a = py::none());
+    Def(
+        ini, "__enter__", [](py::object self) { return self; }, "The object itself.");
+    Def(
+        ini, "__exit__",
+        [](Ini& self, const py::object& type, const py::object&, const py::object&) {
+            if (type.is_none()) self.Save(py::none());
+            return false;
+        },
+        "Saves the file when the block ended without an exception.", "type"_a, "value"_a,
+        "traceback"_a);
+    ini.def("__repr__", [](const Ini& self) {
+        return "fieldkit.Ini(" + py::repr(py::str(self.Path())).cast<std::string>() + ")";
+    });
 
-    py::class_<Catalog>(m, "Catalog", R"(A gettext .po translation catalog.
+    py::class_<Catalog> catalog(m, "Catalog", R"(A gettext .po translation catalog.
 
 Catalog(path) reads the file at the device path `path` (str or os.PathLike, see
 set_device_root); a failure raises the OSError that open() would (FileNotFoundError,
@@ -301,15 +312,19 @@ What is kept, and how it differs from GNU gettext:
 - Plural entries (msgid_plural) are dropped: gettext('file') is 'file'. Obsolete (#~) entries
   and comments are ignored.
 - An empty msgstr counts as untranslated. gettext('') is ''; the header (the entry of the
-  empty msgid) is what gettext('~') gives.)")
-        .def(py::init<const py::object&>(), "path"_a)
-        .def_property_readonly("path", &Catalog::Path, "The device path of the file.")
-        .def("gettext", &Catalog::Gettext, "text"_a,
-             R"(The translation of `text`, or `text` itself when the catalog has none. The header
-comes under '~', so a text '~' gives the header when the file has one.)")
-        .def("__repr__", [](const Catalog& self) {
-            return "fieldkit.Catalog(" + py::repr(py::str(self.Path())).cast<std::string>() + ")";
-        });
+  empty msgid) is what gettext('~') gives.)");
+    catalog.def(
+        py::init<const py::object&>(), "path"_a,
+        SignedDoc("__init__", true, "Reads the catalog at the device path `path`.", "path"_a)
+            .c_str());
+    catalog.def_property_readonly("path", &Catalog::Path, "The device path of the file.");
+    Def(catalog, "gettext", &Catalog::Gettext,
+        R"(The translation of `text`, or `text` itself when the catalog has none. The header
+comes under '~', so a text '~' gives the header when the file has one.)",
+        "text"_a);
+    catalog.def("__repr__", [](const Catalog& self) {
+        return "fieldkit.Catalog(" + py::repr(py::str(self.Path())).cast<std::string>() + ")";
+    });
 }
 
 }  // namespace fieldkit::python

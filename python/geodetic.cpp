@@ -12,6 +12,7 @@
 #include "bindings.h"
 #include "fieldkit/angles/angle_units.h"
 #include "fieldkit/angles/geodetic.h"
+#include "signature.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -167,13 +168,12 @@ void AddGeodetic(py::module_& m) {
     m.attr("XYZ") = xyz;
     m.attr("BLH") = blh;
 
-    m.def(
-        "to_xyz",
+    Def(
+        m, "to_xyz",
         [xyz](const py::object& lat, const py::object& lon, const py::object& h,
               const py::object& errors, const py::object& threads) {
             return Convert<Forward>(kForward, xyz, lat, lon, h, errors, threads);
         },
-        "lat"_a, "lon"_a, "h"_a = 0.0, "errors"_a = "nan", "threads"_a = py::none(),
         R"(Latitude and longitude in decimal degrees and ellipsoidal height in metres on WGS 84
 as earth-centred, earth-fixed XYZ(x, y, z) in metres.
 
@@ -185,21 +185,22 @@ boolean values raise TypeError. A point outside the accepted range (latitude -90
 height -100000 to 100000 m, any finite longitude) gives NaN in all three; with
 errors='raise' it raises ValueError instead, naming the argument, index and point of the
 first. threads: None for every core, or how many threads to use at most; the results are
-the same either way.)");
+the same either way.)",
+        "lat"_a, "lon"_a, "h"_a = 0.0, "errors"_a = "nan", "threads"_a = py::none());
 
-    m.def(
-        "to_blh",
+    Def(
+        m, "to_blh",
         [blh](const py::object& x, const py::object& y, const py::object& z,
               const py::object& errors, const py::object& threads) {
             return Convert<Inverse>(kInverse, blh, x, y, z, errors, threads);
         },
-        "x"_a, "y"_a, "z"_a, "errors"_a = "nan", "threads"_a = py::none(),
         R"(Earth-centred, earth-fixed x, y, z in metres as BLH(lat, lon, h) on WGS 84: decimal
 degrees (longitude -180 to 180) and metres above the ellipsoid.
 
 Inputs, results and threads as for to_xyz. A point more than about 7071 km from the earth's
 centre (or not finite) gives NaN, or ValueError with errors='raise'. A point on the polar
-axis gets longitude 0; the centre itself latitude 0 and height -6378137.)");
+axis gets longitude 0; the centre itself latitude 0 and height -6378137.)",
+        "x"_a, "y"_a, "z"_a, "errors"_a = "nan", "threads"_a = py::none());
 }
 
 }  // namespace fieldkit::python

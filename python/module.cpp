@@ -60,6 +60,10 @@ void ThrowOSError(const std::string& what, const std::string& shown, const std::
 }  // namespace fieldkit::python
 
 PYBIND11_MODULE(_fieldkit, m) {
+    // Every function writes its own text signature first in its docstring (signature.h), which
+    // inspect reads; pybind11's own signature line would hide it.
+    pybind11::options options;
+    options.disable_function_signatures();
     m.doc() = "The compiled part of the fieldkit package; import fieldkit instead.";
     m.attr("__version__") = FIELDKIT_VERSION;
     fieldkit::python::AddTexts(m);

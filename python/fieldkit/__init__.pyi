@@ -19,72 +19,279 @@ import numpy.typing as npt
 
 _Path = Union[str, "os.PathLike[str]"]
 _Array = npt.NDArray[np.float64]
-# What the module takes as one number: Python's (int and bool included) and numpy's scalars.
-_Number = Union[float, np.floating[Any], np.integer[Any], np.bool_]
 _Whole = Union[int, np.integer[Any]]
-# Lists and tuples of numbers, nested to any depth: always an array of rank 1 or more.
+# Lists and tuples (of numbers, or of texts), nested to any depth: always an array of rank 1 or more.
 _Numbers = Union[List[Any], Tuple[Any, ...]]
-_Values = Union[_Number, _Numbers, npt.NDArray[Any]]
 _Errors = Literal["nan", "raise"]
 _Unit = Literal["degrees", "radians", "grads", "mils", "dms"]
 _Mode = Literal["checked", "lenient", "strict"]
 _T = TypeVar("_T")
+# A number where the module refuses booleans (mypy cannot tell a Python bool from an int).
+_Real = Union[float, np.floating[Any], np.integer[Any]]
+_Threads = Optional[_Whole]
+_Texts = npt.NDArray[np.str_]
 
 __version__: str
 
-def lat_to_dms(latitude: _Number, tenths: bool = False) -> str: ...
-def lon_to_dms(longitude: _Number, tenths: bool = False) -> str: ...
-def angle_to_dms(angle: _Number, decimals: Literal[4, 6, 0] = 4) -> str: ...
-def bearing(azimuth: _Number, north: Optional[bool] = None, east: Optional[bool] = None) -> str: ...
-def parse_angle(text: str, strict: bool = False, mode: Optional[_Mode] = None) -> float: ...
-def parse_lat(text: str, strict: bool = False, mode: Optional[_Mode] = None) -> float: ...
-def parse_lon(text: str, strict: bool = False, mode: Optional[_Mode] = None) -> float: ...
+# Texts: a number gives a str, a list an array of str; a numpy array gives an array of its shape,
+# or a str when it is 0-d, which numpy's types do not tell apart: Any, as numpy's own functions.
+# Readers: one str gives a float, a list of texts an array, a numpy array Any.
+@overload
+def lat_to_dms(latitude: _Real, tenths: bool = False, threads: _Threads = None) -> str: ...
+@overload
+def lat_to_dms(latitude: _Numbers, tenths: bool = False, threads: _Threads = None) -> _Texts: ...
+@overload
+def lat_to_dms(
+    latitude: npt.NDArray[Any],
+    tenths: bool = False,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def lon_to_dms(longitude: _Real, tenths: bool = False, threads: _Threads = None) -> str: ...
+@overload
+def lon_to_dms(longitude: _Numbers, tenths: bool = False, threads: _Threads = None) -> _Texts: ...
+@overload
+def lon_to_dms(
+    longitude: npt.NDArray[Any],
+    tenths: bool = False,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def angle_to_dms(
+    angle: _Real,
+    decimals: Literal[4, 6, 0] = 4,
+    threads: _Threads = None,
+) -> str: ...
+@overload
+def angle_to_dms(
+    angle: _Numbers,
+    decimals: Literal[4, 6, 0] = 4,
+    threads: _Threads = None,
+) -> _Texts: ...
+@overload
+def angle_to_dms(
+    angle: npt.NDArray[Any],
+    decimals: Literal[4, 6, 0] = 4,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def bearing(
+    azimuth: _Real,
+    north: Optional[bool] = None,
+    east: Optional[bool] = None,
+    threads: _Threads = None,
+) -> str: ...
+@overload
+def bearing(
+    azimuth: _Numbers,
+    north: Optional[bool] = None,
+    east: Optional[bool] = None,
+    threads: _Threads = None,
+) -> _Texts: ...
+@overload
+def bearing(
+    azimuth: npt.NDArray[Any],
+    north: Optional[bool] = None,
+    east: Optional[bool] = None,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def parse_angle(
+    text: str,
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> float: ...
+@overload
+def parse_angle(
+    text: _Numbers,
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> _Array: ...
+@overload
+def parse_angle(
+    text: npt.NDArray[Any],
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def parse_lat(
+    text: str,
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> float: ...
+@overload
+def parse_lat(
+    text: _Numbers,
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> _Array: ...
+@overload
+def parse_lat(
+    text: npt.NDArray[Any],
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def parse_lon(
+    text: str,
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> float: ...
+@overload
+def parse_lon(
+    text: _Numbers,
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> _Array: ...
+@overload
+def parse_lon(
+    text: npt.NDArray[Any],
+    strict: bool = False,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> Any: ...
 def check_dms(value: str, maximum: str = "360", allow_maximum: bool = False) -> bool: ...
 # One number gives a float, a list an array; a numpy array gives an array of its shape, or a
-# float when it is 0-d, which numpy's types do not tell apart: Any, as numpy's own functions.
+# float when it is 0-d.
 @overload
-def to_degrees(value: _Number, unit: _Unit) -> float: ...
+def to_degrees(value: _Real, unit: _Unit, threads: _Threads = None) -> float: ...
 @overload
-def to_degrees(value: _Numbers, unit: _Unit) -> _Array: ...
+def to_degrees(value: _Numbers, unit: _Unit, threads: _Threads = None) -> _Array: ...
 @overload
-def to_degrees(value: npt.NDArray[Any], unit: _Unit) -> Any: ...
+def to_degrees(value: npt.NDArray[Any], unit: _Unit, threads: _Threads = None) -> Any: ...
 @overload
-def from_degrees(value: _Number, unit: _Unit, precision: _Whole = 5) -> float: ...
-@overload
-def from_degrees(value: _Numbers, unit: _Unit, precision: _Whole = 5) -> _Array: ...
-@overload
-def from_degrees(value: npt.NDArray[Any], unit: _Unit, precision: _Whole = 5) -> Any: ...
-def feet_inches(feet: _Number, denominator: _Whole = 16) -> str: ...
-def parse_height(text: str, mode: Optional[_Mode] = None) -> float: ...
-@overload
-def metres_to_feet(metres: _Number, us: bool = False) -> float: ...
-@overload
-def metres_to_feet(metres: _Numbers, us: bool = False) -> _Array: ...
-@overload
-def metres_to_feet(metres: npt.NDArray[Any], us: bool = False) -> Any: ...
-@overload
-def feet_to_metres(feet: _Number, us: bool = False) -> float: ...
-@overload
-def feet_to_metres(feet: _Numbers, us: bool = False) -> _Array: ...
-@overload
-def feet_to_metres(feet: npt.NDArray[Any], us: bool = False) -> Any: ...
-def station(chainage: _Number, interval: _Number = 100.0) -> str: ...
-def parse_station(
-    text: str, interval: _Number = 100.0, mode: Optional[_Mode] = None
+def from_degrees(
+    value: _Real,
+    unit: _Unit,
+    precision: _Whole = 5,
+    threads: _Threads = None,
 ) -> float: ...
+@overload
+def from_degrees(
+    value: _Numbers,
+    unit: _Unit,
+    precision: _Whole = 5,
+    threads: _Threads = None,
+) -> _Array: ...
+@overload
+def from_degrees(
+    value: npt.NDArray[Any],
+    unit: _Unit,
+    precision: _Whole = 5,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def feet_inches(feet: _Real, denominator: _Whole = 16, threads: _Threads = None) -> str: ...
+@overload
+def feet_inches(feet: _Numbers, denominator: _Whole = 16, threads: _Threads = None) -> _Texts: ...
+@overload
+def feet_inches(
+    feet: npt.NDArray[Any],
+    denominator: _Whole = 16,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def parse_height(
+    text: str,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> float: ...
+@overload
+def parse_height(
+    text: _Numbers,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> _Array: ...
+@overload
+def parse_height(
+    text: npt.NDArray[Any],
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def metres_to_feet(metres: _Real, us: bool = False, threads: _Threads = None) -> float: ...
+@overload
+def metres_to_feet(metres: _Numbers, us: bool = False, threads: _Threads = None) -> _Array: ...
+@overload
+def metres_to_feet(
+    metres: npt.NDArray[Any],
+    us: bool = False,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def feet_to_metres(feet: _Real, us: bool = False, threads: _Threads = None) -> float: ...
+@overload
+def feet_to_metres(feet: _Numbers, us: bool = False, threads: _Threads = None) -> _Array: ...
+@overload
+def feet_to_metres(feet: npt.NDArray[Any], us: bool = False, threads: _Threads = None) -> Any: ...
+@overload
+def station(chainage: _Real, interval: _Real = 100.0, threads: _Threads = None) -> str: ...
+@overload
+def station(chainage: _Numbers, interval: _Real = 100.0, threads: _Threads = None) -> _Texts: ...
+@overload
+def station(
+    chainage: npt.NDArray[Any],
+    interval: _Real = 100.0,
+    threads: _Threads = None,
+) -> Any: ...
+@overload
+def parse_station(
+    text: str,
+    interval: _Real = 100.0,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> float: ...
+@overload
+def parse_station(
+    text: _Numbers,
+    interval: _Real = 100.0,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> _Array: ...
+@overload
+def parse_station(
+    text: npt.NDArray[Any],
+    interval: _Real = 100.0,
+    mode: Optional[_Mode] = None,
+    errors: Optional[_Errors] = None,
+    threads: _Threads = None,
+) -> Any: ...
 def date_to_count(text: str) -> int: ...
-def subscription_end(gps_seconds: _Whole) -> str: ...
+@overload
+def subscription_end(gps_seconds: _Whole, threads: _Threads = None) -> str: ...
+@overload
+def subscription_end(gps_seconds: _Numbers, threads: _Threads = None) -> _Texts: ...
+@overload
+def subscription_end(gps_seconds: npt.NDArray[Any], threads: _Threads = None) -> Any: ...
 # Positions: numbers (not booleans, which the module refuses; mypy cannot tell a Python bool
 # from an int), sequences and numpy arrays, masked ones too. (The module also reads whatever
 # has __array__, a pandas Series say; numpy's own scalars have it too, booleans among them, so
 # the stubs leave it out.) Results are named tuples of three: floats for numbers, arrays when a list is among
 # the inputs; with numpy arrays, floats when every input is 0-d, which numpy's types do not
 # tell apart: Any.
-_Real = Union[float, np.floating[Any], np.integer[Any]]
-
 _Position = Union[_Real, _Numbers, npt.NDArray[Any]]
-_Threads = Optional[_Whole]
-
 class XYZ(NamedTuple, Generic[_T]):
     """Earth-centred, earth-fixed x, y, z in metres."""
 

@@ -1,0 +1,227 @@
+// The texts of str arrays, str arrays from texts, and the messages that name an element.
+#include "text_arrays.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace py = pybind11;
+
+namespace fieldkit::python {
+
+static_assert(sizeof(wchar_t) == 4, "the library's wide text holds every code point in one unit");
+
+Errors ReadErrors(const py::object& errors, Errors fallback) {
+    if (errors.is_none()) return fallback;
+    if (py::isinstance<py::str>(errors)) {
+        const std::string name = errors.cast<std::string>();
+        if (name == "nan") return Errors::kNaN;
+        if (name == "raise") return Errors::kRaise;
+    }
+    throw py::value_error("errors: 'nan' or 'raise', not " + py::repr(errors).cast<std::string>());
+}
+
+namespace {
+
+// Where a str object's characters are.
+TextsIn::Str StrOf(const py::handle& text) {
+    if (PyUnicode_READY(text.ptr()) != 0) throw py::error_already_set();
+    return {PyUnicode_DATA(text.ptr()), PyUnicode_GET_LENGTH(text.ptr()),
+            static_cast<int>(PyUnicode_KIND(text.ptr()))};
+}
+
+bool IsMissing(const py::handle& item) {
+    if (item.is_none()) return true;
+    return PyFloat_Check(item.ptr()) && std::isnan(PyFloat_AS_DOUBLE(item.ptr()));
+}
+
+[[noreturn]] void NotTexts(const char* argument, const py::handle& what) {
+    throw py::type_error(std::string(argument) +
+                         ": expected a str or an array or sequence of str, not " +
+                         py::str(py::type::handle_of(what).attr("__name__")).cast<std::string>());
+}
+
+}  // namespace
+
+void TextsIn::TextAt(py::ssize_t i, std::wstring& out) const {
+    if (cells != nullptr) {
+        const char32_t* t = cells + static_cast<std::size_t>(i) * width;
+        std::size_t length = width;
+        while (length > 0 && t[length - 1] == U'\0')
+            --length;
+        out.resize(length);
+        std::copy(t, t + length, out.begin());
+        return;
+    }
+    const Str& s = strs[static_cast<std::size_t>(i)];
+    const auto length = static_cast<std::size_t>(s.length);
+    out.resize(length);
+    if (s.kind == PyUnicode_1BYTE_KIND) {
+        const auto* from = static_cast<const Py_UCS1*>(s.data);
+        std::copy(from, from + length, out.begin());
+    } else if (s.kind == PyUnicode_2BYTE_KIND) {
+        const auto* from = static_cast<const Py_UCS2*>(s.data);
+        std::copy(from, from + length, out.begin());
+    } else {
+        const auto* from = static_cast<const Py_UCS4*>(s.data);
+        std::copy(from, from + length, out.begin());
+    }
+}
+
+TextsIn ReadTexts(const py::handle& value, const char* argument) {
+    TextsIn in;
+    in.mask = py::none();
+    if (py::isinstance<py::str>(value)) {
+        in.scalar = true;
+        in.size = 1;
+        in.keep = py::reinterpret_borrow<py::object>(value);
+        in.strs.push_back(StrOf(value));
+        return in;
+    }
+    if (value.is_none() || py::isinstance<py::bytes>(value)) NotTexts(argument, value);
+    const py::module_ numpy = py::module_::import("numpy");
+    py::object source = py::reinterpret_borrow<py::object>(value);
+    if (py::isinstance(value, numpy.attr("ma").attr("MaskedArray"))) {
+        in.mask = numpy.attr("ma").attr("getmaskarray")(value);
+        source = value.attr("data");
+    }
+    py::array array = numpy.attr("asarray")(source);
+    const char kind = array.dtype().kind();
+    if (kind != 'U' && kind != 'O') {
+        if (array.ndim() == 0) NotTexts(argument, value);
+        throw py::type_error(std::string(argument) +
+                             ": expected a str or an array or sequence of str, not an array of " +
+                             py::str(array.dtype()).cast<std::string>());
+    }
+    if (array.ndim() == 0) {
+        // A 0-d array is one text.
+        const py::object item = array.attr("item")();
+        if (!py::isinstance<py::str>(item)) NotTexts(argument, item);
+        in.scalar = true;
+        in.size = 1;
+        in.mask = py::none();
+        in.keep = item;
+        in.strs.push_back(StrOf(item));
+        return in;
+    }
+    array = numpy.attr("ascontiguousarray")(array);  // (which makes a 0-d array 1-d)
+    in.shape.assign(array.shape(), array.shape() + array.ndim());
+    in.size = array.size();
+    in.keep = array;
+    const py::ssize_t n = in.size;
+    if (kind == 'U') {
+        in.cells = static_cast<const char32_t*>(array.data());
+        in.width = static_cast<std::size_t>(array.itemsize()) / 4;
+    } else {
+        in.strs.resize(static_cast<std::size_t>(n));
+        auto* const* items = static_cast<PyObject* const*>(array.data());
+        for (py::ssize_t i = 0; i < n; ++i) {
+            const py::handle item(items[i]);
+            if (py::isinstance<py::str>(item)) {
+                in.strs[static_cast<std::size_t>(i)] = StrOf(item);
+            } else if (IsMissing(item)) {
+                if (in.state.empty()) in.state.assign(static_cast<std::size_t>(n), TextsIn::kText);
+                in.state[static_cast<std::size_t>(i)] = TextsIn::kMissing;
+            } else {
+                throw py::type_error(ElementRefused(
+                    argument, in.shape, i,
+                    "expected a str, not " +
+                        py::str(py::type::handle_of(item).attr("__name__")).cast<std::string>()));
+            }
+        }
+    }
+    if (!in.mask.is_none()) {
+        const py::array_t<bool, py::array::c_style | py::array::forcecast> m(
+            numpy.attr("broadcast_to")(in.mask, array.attr("shape")));
+        const bool* masked = m.data();
+        for (py::ssize_t i = 0; i < n; ++i) {
+            if (!masked[i]) continue;
+            if (in.state.empty()) in.state.assign(static_cast<std::size_t>(n), TextsIn::kText);
+            in.state[static_cast<std::size_t>(i)] = TextsIn::kMasked;
+        }
+    }
+    return in;
+}
+
+void AppendText(TextPart& part, const std::string& utf8) {
+    part.text += utf8;
+    std::size_t points = 0;
+    for (const char c : utf8)
+        points += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    part.width = std::max(part.width, points);
+}
+
+namespace {
+
+// Writes the UTF-8 text (valid: the typed core's) as code points into a cell of `width`,
+// NULs after it.
+void WriteCell(char32_t* cell, std::size_t width, const char* text, std::size_t size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = p + size;
+    char32_t* out = cell;
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            *out++ = b;
+            ++p;
+            continue;
+        }
+        const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+        char32_t c = b & (0x3F >> more);
+        for (int k = 1; k <= more && p + k < end; ++k)
+            c = (c << 6) | (p[k] & 0x3F);
+        *out++ = c;
+        p += more + 1;
+    }
+    std::fill(out, cell + width, U'\0');
+}
+
+}  // namespace
+
+py::array StrArray(const std::vector<py::ssize_t>& shape, std::vector<TextPart>& parts,
+                   unsigned threads) {
+    std::size_t width = 1;
+    for (const TextPart& part : parts)
+        width = std::max(width, part.width);
+    std::sort(parts.begin(), parts.end(),
+              [](const TextPart& a, const TextPart& b) { return a.begin < b.begin; });
+    py::array out(py::dtype("<U" + std::to_string(width)), shape);
+    auto* cells = static_cast<char32_t*>(out.mutable_data());
+    Prefault(cells, static_cast<std::size_t>(out.nbytes()));
+    py::ssize_t n = 0;
+    for (const TextPart& part : parts)
+        n += static_cast<py::ssize_t>(part.ends.size());
+    // Every cell written whole (its text, then NULs), on every core: the fresh array's pages
+    // are first touched here, which costs as much as the texts themselves.
+    ParallelFor(n, threads, [&](py::ssize_t begin, py::ssize_t end) {
+        auto part = std::upper_bound(parts.begin(), parts.end(), begin,
+                                     [](py::ssize_t i, const TextPart& p) { return i < p.begin; }) -
+                    1;
+        for (py::ssize_t i = begin; i < end; ++i) {
+            if (i >= part->begin + static_cast<py::ssize_t>(part->ends.size())) ++part;
+            const std::size_t k = static_cast<std::size_t>(i - part->begin);
+            const std::uint32_t from = k == 0 ? 0 : part->ends[k - 1];
+            WriteCell(cells + static_cast<std::size_t>(i) * width, width, part->text.data() + from,
+                      part->ends[k] - from);
+        }
+    });
+    return out;
+}
+
+std::string ElementRefused(const char* argument, const std::vector<py::ssize_t>& shape,
+                           py::ssize_t i, const std::string& why) {
+    // The index as numpy.unravel_index gives it: "(3,)", "(3, 1)".
+    std::vector<py::ssize_t> index(shape.size());
+    for (std::size_t d = shape.size(); d-- > 0;) {
+        index[d] = shape[d] == 0 ? 0 : i % shape[d];
+        i = shape[d] == 0 ? 0 : i / shape[d];
+    }
+    std::string text = std::string(argument) + " at index (";
+    for (std::size_t d = 0; d < index.size(); ++d) {
+        text += std::to_string(index[d]);
+        if (d + 1 < index.size()) text += ", ";
+    }
+    return text + (index.size() == 1 ? ",)" : ")") + ": " + why;
+}
+
+}  // namespace fieldkit::python
