@@ -6,6 +6,7 @@
 #include <cstring>
 
 namespace py = pybind11;
+using namespace pybind11::literals;
 
 namespace fieldkit::python {
 
@@ -85,7 +86,11 @@ TextsIn ReadTexts(const py::handle& value, const char* argument) {
         in.mask = numpy.attr("ma").attr("getmaskarray")(value);
         source = value.attr("data");
     }
-    py::array array = numpy.attr("asarray")(source);
+    // A sequence is read element by element (a number in a list of texts is refused, where
+    // numpy would make it a text); a numpy array keeps its dtype.
+    py::array array = py::isinstance<py::array>(source)
+                          ? numpy.attr("asarray")(source)
+                          : numpy.attr("asarray")(source, "dtype"_a = "object");
     const char kind = array.dtype().kind();
     if (kind != 'U' && kind != 'O') {
         if (array.ndim() == 0) NotTexts(argument, value);
