@@ -1,8 +1,5 @@
 #include "arrays.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -209,24 +206,6 @@ void ParallelFor(py::ssize_t n, unsigned threads,
     body(0, begin(1));
     for (std::thread& t : started)
         t.join();
-}
-
-void Prefault(void* data, std::size_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    // Only the whole pages inside the range: the memory around it is not ours to touch.
-    const auto from = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t begin = (from + page - 1) / page * page;
-    const std::uintptr_t end = (from + bytes) / page * page;
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
-void Prefault(double* values, py::ssize_t n) {
-    Prefault(static_cast<void*>(values), static_cast<std::size_t>(n) * sizeof(double));
 }
 
 py::object Broadcast::FinishAny(const py::array& result) const {

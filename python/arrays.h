@@ -74,11 +74,4 @@ unsigned ReadThreads(pybind11::handle threads);
 void ParallelFor(pybind11::ssize_t n, unsigned threads,
                  const std::function<void(pybind11::ssize_t, pybind11::ssize_t)>& body);
 
-// Asks the kernel for the memory pages of values[0..n) at once, ahead of writing them: for a
-// large fresh result that is much cheaper than one page fault per page. Does nothing where the
-// system cannot.
-void Prefault(double* values, pybind11::ssize_t n);
-// The same for `bytes` bytes at `data`.
-void Prefault(void* data, std::size_t bytes);
-
 }  // namespace fieldkit::python

@@ -106,8 +106,6 @@ py::object Convert(const Conversion& how, const py::object& tuple, const py::obj
         const double* from[3] = {in.data(0), in.data(1), in.data(2)};
         const py::ssize_t step[3] = {in.step(0), in.step(1), in.step(2)};
         const double nan = std::nan("");
-        for (double* result : to)
-            Prefault(result + begin, end - begin);
         py::ssize_t runBad = end;
         int runArgument = kGood;
         for (py::ssize_t i = begin; i < end; ++i) {

@@ -192,7 +192,6 @@ py::array StrArray(const std::vector<py::ssize_t>& shape, std::vector<TextPart>&
               [](const TextPart& a, const TextPart& b) { return a.begin < b.begin; });
     py::array out(py::dtype("<U" + std::to_string(width)), shape);
     auto* cells = static_cast<char32_t*>(out.mutable_data());
-    Prefault(cells, static_cast<std::size_t>(out.nbytes()));
     py::ssize_t n = 0;
     for (const TextPart& part : parts)
         n += static_cast<py::ssize_t>(part.ends.size());
