@@ -413,16 +413,32 @@ remainder of the interval or more. mode='lenient' reads as the field software do
 
     Def(
         m, "date_to_count",
-        [](const std::string& text) {
-            const std::wstring t = Wide(text);
-            const typed::Count count = typed::DateCount(t);
-            if (!count.ok) Refuse(count.why, 0, {{"text", text}});
-            return count.value;
+        [](const py::object& text, const py::object& errors,
+           const py::object& threads) -> py::object {
+            // One text gives an int, as the count is; an array float64, where NaN can stand
+            // for a refused text (every count fits a float64 exactly).
+            const auto count = [](const std::wstring& t) {
+                const typed::Count c = typed::DateCount(t);
+                typed::Number n;
+                n.ok = c.ok;
+                n.value = static_cast<double>(c.value);
+                n.why = c.why;
+                return n;
+            };
+            const auto why = [](const typed::Number& n, const std::wstring& t) {
+                return Reason(n.why, 0, {{"text", WideToUtf8(t)}});
+            };
+            const py::object counts = TextsToNumbers(text, "text", errors, threads, count, why);
+            if (py::isinstance<py::float_>(counts))
+                return py::int_(static_cast<long long>(counts.cast<double>()));
+            return counts;
         },
         R"(A date 'D.M.YYYY' or 'D.M.YYYY, H:MM' as the handheld's pseudo-minute count
 (365-day years, 30-day months, years after 2000 counted from 2000):
-date_to_count('01.02.2019, 10:30') is 10074870. ValueError for anything else.)",
-        "text"_a);
+date_to_count('01.02.2019, 10:30') is 10074870. One text gives an int (ValueError for
+anything else); an array or sequence of texts gives a float64 array of counts, with texts,
+arrays, errors and threads as for parse_angle.)",
+        "text"_a, errorsArg, threadsArg);
 
     Def(
         m, "subscription_end",

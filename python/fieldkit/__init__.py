@@ -34,8 +34,8 @@ def check_dms(value, maximum="360", allow_maximum=False):
     return _fieldkit.check_dms(value, maximum, allow_maximum)
 
 
-def date_to_count(text):
-    return _fieldkit.date_to_count(text)
+def date_to_count(text, errors=None, threads=None):
+    return _fieldkit.date_to_count(text, errors, threads)
 
 
 def feet_inches(feet, denominator=16, threads=None):

@@ -278,7 +278,18 @@ def parse_station(
     errors: Optional[_Errors] = None,
     threads: _Threads = None,
 ) -> Any: ...
-def date_to_count(text: str) -> int: ...
+@overload
+def date_to_count(
+    text: str, errors: Optional[_Errors] = None, threads: _Threads = None
+) -> int: ...
+@overload
+def date_to_count(
+    text: _Numbers, errors: Optional[_Errors] = None, threads: _Threads = None
+) -> _Array: ...
+@overload
+def date_to_count(
+    text: npt.NDArray[Any], errors: Optional[_Errors] = None, threads: _Threads = None
+) -> Any: ...
 @overload
 def subscription_end(gps_seconds: _Whole, threads: _Threads = None) -> str: ...
 @overload
