@@ -148,68 +148,52 @@ TextsIn ReadTexts(const py::handle& value, const char* argument) {
     return in;
 }
 
-void AppendText(TextPart& part, const std::string& utf8) {
-    part.text += utf8;
-    std::size_t points = 0;
-    for (const char c : utf8)
-        points += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    part.width = std::max(part.width, points);
-}
+StrCells::StrCells(const std::vector<py::ssize_t>& shape, std::size_t width)
+    : shape_(shape),
+      array_(py::dtype("<U" + std::to_string(std::max<std::size_t>(width, 1))), shape),
+      cells_(static_cast<char32_t*>(array_.mutable_data())),
+      width_(std::max<std::size_t>(width, 1)),
+      size_(array_.size()) {}
 
-namespace {
-
-// Writes the UTF-8 text (valid: the typed core's) as code points into a cell of `width`,
-// NULs after it.
-void WriteCell(char32_t* cell, std::size_t width, const char* text, std::size_t size) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    const auto* end = p + size;
-    char32_t* out = cell;
-    while (p < end) {
-        const unsigned char b = *p;
-        if (b < 0x80) {
-            *out++ = b;
-            ++p;
-            continue;
-        }
-        const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
-        char32_t c = b & (0x3F >> more);
-        for (int k = 1; k <= more && p + k < end; ++k)
-            c = (c << 6) | (p[k] & 0x3F);
-        *out++ = c;
-        p += more + 1;
+void StrCells::Put(py::ssize_t i, const std::wstring& text) {
+    char32_t* cell = cells_ + static_cast<std::size_t>(i) * width_;
+    if (text.size() > width_) {
+        std::fill(cell, cell + width_, U'\0');
+        const std::lock_guard<std::mutex> held(asideLock_);
+        aside_.emplace_back(i, text);
+        return;
     }
-    std::fill(out, cell + width, U'\0');
+    std::copy(text.begin(), text.end(), cell);
+    std::fill(cell + text.size(), cell + width_, U'\0');
 }
 
-}  // namespace
-
-py::array StrArray(const std::vector<py::ssize_t>& shape, std::vector<TextPart>& parts,
-                   unsigned threads) {
-    std::size_t width = 1;
-    for (const TextPart& part : parts)
-        width = std::max(width, part.width);
-    std::sort(parts.begin(), parts.end(),
-              [](const TextPart& a, const TextPart& b) { return a.begin < b.begin; });
-    py::array out(py::dtype("<U" + std::to_string(width)), shape);
-    auto* cells = static_cast<char32_t*>(out.mutable_data());
-    py::ssize_t n = 0;
-    for (const TextPart& part : parts)
-        n += static_cast<py::ssize_t>(part.ends.size());
-    // Every cell written whole (its text, then NULs), on every core: the fresh array's pages
-    // are first touched here, which costs as much as the texts themselves.
-    ParallelFor(n, threads, [&](py::ssize_t begin, py::ssize_t end) {
-        auto part = std::upper_bound(parts.begin(), parts.end(), begin,
-                                     [](py::ssize_t i, const TextPart& p) { return i < p.begin; }) -
-                    1;
+py::array StrCells::Finish(unsigned threads) {
+    if (aside_.empty()) return array_;
+    std::size_t width = width_;
+    for (const auto& kept : aside_)
+        width = std::max(width, kept.second.size());
+    py::array wide(py::dtype("<U" + std::to_string(width)), shape_);
+    const char32_t* from = cells_;
+    auto* to = static_cast<char32_t*>(wide.mutable_data());
+    const std::size_t narrow = width_;
+    ParallelFor(size_, threads, [&](py::ssize_t begin, py::ssize_t end) {
         for (py::ssize_t i = begin; i < end; ++i) {
-            if (i >= part->begin + static_cast<py::ssize_t>(part->ends.size())) ++part;
-            const std::size_t k = static_cast<std::size_t>(i - part->begin);
-            const std::uint32_t from = k == 0 ? 0 : part->ends[k - 1];
-            WriteCell(cells + static_cast<std::size_t>(i) * width, width, part->text.data() + from,
-                      part->ends[k] - from);
+            const char32_t* cell = from + static_cast<std::size_t>(i) * narrow;
+            char32_t* out = to + static_cast<std::size_t>(i) * width;
+            std::copy(cell, cell + narrow, out);
+            std::fill(out + narrow, out + width, U'\0');
         }
     });
-    return out;
+    for (const auto& kept : aside_) {
+        char32_t* out = to + static_cast<std::size_t>(kept.first) * width;
+        std::copy(kept.second.begin(), kept.second.end(), out);
+        std::fill(out + kept.second.size(), out + width, U'\0');
+    }
+    aside_.clear();
+    array_ = wide;
+    cells_ = to;
+    width_ = width;
+    return array_;
 }
 
 std::string ElementRefused(const char* argument, const std::vector<py::ssize_t>& shape,

@@ -17,6 +17,7 @@
 #include <limits>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arrays.h"
@@ -67,31 +68,35 @@ struct TextsIn {
 };
 TextsIn ReadTexts(const pybind11::handle& value, const char* argument);
 
-// The texts of one part of an array: part [begin, end) holds the texts of its values one
-// after the other in UTF-8 (a quarter of the memory of UCS-4, and memory is what a large
-// array's texts cost most), ends[i] the end of value begin + i, and the most code points
-// any of them has.
-struct TextPart {
-    pybind11::ssize_t begin = 0;
-    std::string text;
-    std::vector<std::uint32_t> ends;
-    std::size_t width = 0;
+// A numpy str array filled from many threads with texts whose longest is not known until
+// every one is made. The cells are written in place at a width guessed from the first texts
+// (for most functions every text has that width); a longer text is kept aside, and the array
+// is widened for it at the end, so the width is always the longest text's, as numpy gives it.
+class StrCells {
+  public:
+    // An array of `shape` with cells of `width` code points (at least 1).
+    StrCells(const std::vector<pybind11::ssize_t>& shape, std::size_t width);
+    // Text i into its cell, NUL-padded. Any thread, each i once; no Python call.
+    void Put(pybind11::ssize_t i, const std::wstring& text);
+    // The array, widened to the longest text put, on up to `threads` threads (with the GIL).
+    pybind11::array Finish(unsigned threads);
+
+  private:
+    std::vector<pybind11::ssize_t> shape_;
+    pybind11::array array_;
+    char32_t* cells_;
+    std::size_t width_;
+    pybind11::ssize_t size_;
+    std::mutex asideLock_;
+    std::vector<std::pair<pybind11::ssize_t, std::wstring>> aside_;
 };
-
-// Appends a text to the part, counting its code points into the part's width.
-void AppendText(TextPart& part, const std::string& utf8);
-
-// A numpy str array of `shape` from the parts, which cover it (sorted here), filled on up to
-// `threads` threads.
-pybind11::array StrArray(const std::vector<pybind11::ssize_t>& shape, std::vector<TextPart>& parts,
-                         unsigned threads);
 
 // Why element `i` of an argument was refused: "<argument> at index (i,): <why>".
 std::string ElementRefused(const char* argument, const std::vector<pybind11::ssize_t>& shape,
                            pybind11::ssize_t i, const std::string& why);
 
 // A text for every number of `value` (a number gives a str, an array an array of str of its
-// shape), `f(double)` answering something with `ok` and `text` (UTF-8). A value `f` refuses
+// shape), `f(double)` answering something with `ok` and `text` (wide). A value `f` refuses
 // raises ValueError with `describe(answer, value)`, after the argument's name and the
 // element's index for an array. Masked elements give empty texts under the same mask.
 template <class F, class D>
@@ -102,7 +107,7 @@ pybind11::object NumbersToTexts(const pybind11::handle& value, const char* argum
     const auto one = [&](double v) -> py::object {
         auto r = f(v);
         if (!r.ok) throw py::value_error(describe(r, v));
-        return py::str(r.text);
+        return py::cast(r.text);
     };
     // Plain Python numbers straight, the common case of a call per value.
     if (PyFloat_CheckExact(value.ptr())) return one(PyFloat_AS_DOUBLE(value.ptr()));
@@ -120,36 +125,38 @@ pybind11::object NumbersToTexts(const pybind11::handle& value, const char* argum
         if (in.masked(0)) return py::module_::import("numpy").attr("ma").attr("masked");
         return one(in.at(0, 0));
     }
-    std::mutex lock;
-    std::vector<TextPart> parts;
-    py::ssize_t firstBad = -1;
-    ParallelFor(in.size(), workers, [&](py::ssize_t begin, py::ssize_t end) {
-        TextPart part;
-        part.begin = begin;
-        part.ends.reserve(static_cast<std::size_t>(end - begin));
-        // Room for the usual texts (a DMS latitude is 16 characters), so the buffer rarely
-        // moves while it fills.
-        part.text.reserve(static_cast<std::size_t>(end - begin) * 18);
-        for (py::ssize_t i = begin; i < end; ++i) {
-            if (!in.masked(i)) {
-                auto r = f(in.at(0, i));
-                if (!r.ok) {
-                    const std::lock_guard<std::mutex> held(lock);
-                    if (firstBad < 0 || i < firstBad) firstBad = i;
-                    return;
-                }
-                AppendText(part, r.text);
-            }
-            part.ends.push_back(static_cast<std::uint32_t>(part.text.size()));
-        }
-        const std::lock_guard<std::mutex> held(lock);
-        parts.push_back(std::move(part));
-    });
-    if (firstBad >= 0) {
-        const double v = in.at(0, firstBad);
-        throw py::value_error(ElementRefused(argument, in.shape(), firstBad, describe(f(v), v)));
+    // The width of the first texts, a guess for them all.
+    std::size_t width = 1;
+    for (py::ssize_t i = 0; i < std::min<py::ssize_t>(in.size(), 16); ++i) {
+        if (in.masked(i)) continue;
+        auto r = f(in.at(0, i));
+        if (r.ok) width = std::max(width, r.text.size());
     }
-    return in.FinishAny(StrArray(in.shape(), parts, workers));
+    StrCells cells(in.shape(), width);
+    std::atomic<py::ssize_t> firstBad{-1};
+    ParallelFor(in.size(), workers, [&](py::ssize_t begin, py::ssize_t end) {
+        const std::wstring none;
+        for (py::ssize_t i = begin; i < end; ++i) {
+            if (in.masked(i)) {
+                cells.Put(i, none);
+                continue;
+            }
+            auto r = f(in.at(0, i));
+            if (!r.ok) {
+                py::ssize_t seen = firstBad.load();
+                while ((seen < 0 || i < seen) && !firstBad.compare_exchange_weak(seen, i)) {
+                }
+                return;
+            }
+            cells.Put(i, r.text);
+        }
+    });
+    const py::ssize_t bad = firstBad.load();
+    if (bad >= 0) {
+        const double v = in.at(0, bad);
+        throw py::value_error(ElementRefused(argument, in.shape(), bad, describe(f(v), v)));
+    }
+    return in.FinishAny(cells.Finish(workers));
 }
 
 // The number of every text of `value` (a text gives a float, an array or sequence of texts a

@@ -14,14 +14,15 @@ constexpr Range kFinite = {-std::numeric_limits<double>::max(), std::numeric_lim
 Text Made(const CString& text) {
     Text t;
     t.ok = true;
-    t.text = WideToUtf8(text.GetStdString());
+    t.text = text.GetStdString();
     return t;
 }
 
-Text Made(std::string text) {
+// A text of ASCII characters (digits, a sign, a point).
+Text MadeAscii(const std::string& text) {
     Text t;
     t.ok = true;
-    t.text = std::move(text);
+    t.text.assign(text.begin(), text.end());
     return t;
 }
 
@@ -122,11 +123,11 @@ Text DecimalDegrees(double value, Axis axis, Packed packed, int decimals) {
         // to N decimals.
         const int n = decimals == kLibraryDecimals ? 8 : decimals;
         if (n < 4) return Refused<Text>("4 or more decimals for packed D.MMSS (whole seconds)", 3);
-        return Made(Fixed(Deg2DDDMMSS(value, n), n));
+        return MadeAscii(Fixed(Deg2DDDMMSS(value, n), n));
     }
     double v = value;
     if (packed == Packed::kFrom) v = DDDMMSS2Deg(v);
-    if (decimals != kLibraryDecimals) return Made(Fixed(v, decimals));
+    if (decimals != kLibraryDecimals) return MadeAscii(Fixed(v, decimals));
     if (packed == Packed::kFrom) return Made(AngleToDDDDString(v, true));
     if (axis == Axis::kNorthSouth) return Made(LatitudeToDDDDString(v, true));
     if (axis == Axis::kEastWest) return Made(LongitudeToDDDDString(v, true));

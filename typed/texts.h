@@ -20,10 +20,12 @@ namespace fieldkit::typed {
 // kWholeCall when the arguments are each fine and only fail together.
 constexpr std::size_t kWholeCall = static_cast<std::size_t>(-1);
 
-// A text made, or `why` not (the reason names no value: the caller shows the argument).
+// A text made, or `why` not (the reason names no value: the caller shows the argument). The
+// text is wide, as the library makes it: a caller that fills a numpy str array copies its
+// characters straight into the cells, and one that prints converts it once.
 struct Text {
     bool ok = false;
-    std::string text;
+    std::wstring text;
     std::string why;
     std::size_t argument = 0;
 };

@@ -4,9 +4,11 @@
 #include <cstdint>
 
 #include "fieldkit/angles/angle_units.h"
+#include "fieldkit/angles/detail/coordinate_text.h"
 #include "fieldkit/numbers/detail/truncate.h"
 #include "fieldkit/numbers/number_text.h"
 #include "fieldkit/platform/detail/nothrow.h"
+#include "fieldkit/text/detail/fixed_digits.h"
 
 using fieldkit::detail::NoThrow;
 using fieldkit::detail::TruncToInt32;
@@ -30,17 +32,77 @@ Dms Split(double magnitude) {
     return p;
 }
 
-CString CoordinateText(double value, bool fiveDecimals, const wchar_t* fiveFormat,
-                       const wchar_t* tenthsFormat, wchar_t positive, wchar_t negative) {
+// Writes `v` (below 1000) with at least `digits` digits, as "%0*d" does; returns the end.
+wchar_t* PutWhole(wchar_t* out, int v, int digits) {
+    wchar_t reversed[4];
+    int n = 0;
+    do {
+        reversed[n++] = static_cast<wchar_t>(L'0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    for (; n < digits; --digits)
+        *out++ = L'0';
+    while (n > 0)
+        *out++ = reversed[--n];
+    return out;
+}
+
+// The text of a coordinate's formats, "%02d\u00B0%02d'%08.5f\"%c" or "%02d\u00B0%02d'%03.1f\"%c"
+// (degrees unpadded with `degreeDigits` 1), written straight for the values that nearly every
+// caller passes, since tables of thousands of points format them one after the other. The
+// seconds' digits are the printf engine's own. False for anything else (not finite, a
+// thousand degrees or more, seconds that are not plainly in [0, 60)), which takes the formats.
+bool CoordinateTextDirect(const Dms& p, bool fiveDecimals, double tenths, int degreeDigits,
+                          wchar_t letter, CString& text) {
+    const double seconds = fiveDecimals ? p.seconds : tenths;
+    if (!(p.degrees >= 0 && p.degrees < 1000 && p.minutes >= 0 && p.minutes < 100 && seconds >= 0 &&
+          seconds < 60) ||
+        std::signbit(seconds))
+        return false;
+    char digits[48];
+    const char* end = fieldkit::detail::FixedExactly(seconds, fiveDecimals ? 5 : 1, digits);
+    if (end == nullptr) return false;
+    wchar_t buffer[32];
+    wchar_t* out = PutWhole(buffer, p.degrees, degreeDigits);
+    *out++ = L'\u00B0';
+    out = PutWhole(out, p.minutes, 2);
+    *out++ = L'\'';
+    const int width = fiveDecimals ? 8 : 3;
+    for (long n = end - digits; n < width; ++n)
+        *out++ = L'0';
+    for (const char* c = digits; c != end; ++c)
+        *out++ = static_cast<wchar_t>(*c);
+    *out++ = L'"';
+    *out++ = letter;
+    text = CString(buffer, static_cast<int>(out - buffer));
+    return true;
+}
+
+// A coordinate's formats and letters.
+struct CoordinateStyle {
+    const wchar_t* fiveFormat;
+    const wchar_t* tenthsFormat;
+    wchar_t positive;
+    wchar_t negative;
+    int degreeDigits;  // as the formats pad the degrees
+};
+constexpr CoordinateStyle kLatitudeStyle = {L"%02d\u00B0%02d'%08.5f\"%c",
+                                            L"%02d\u00B0%02d'%03.1f\"%c", L'N', L'S', 2};
+constexpr CoordinateStyle kLongitudeStyle = {L"%d\u00B0%02d'%08.5f\"%c", L"%d\u00B0%02d'%03.1f\"%c",
+                                             L'E', L'W', 1};
+
+CString CoordinateText(double value, bool fiveDecimals, const CoordinateStyle& style, bool direct) {
     // Negative zero is not below zero, so it takes the positive letter.
-    const wchar_t letter = value < 0 ? negative : positive;
+    const wchar_t letter = value < 0 ? style.negative : style.positive;
     const Dms p = Split(std::fabs(value));
+    const double tenths = TruncToInt32(p.seconds * 10) * 0.1;  // cut, never rounded up
     CString text;
+    if (direct && CoordinateTextDirect(p, fiveDecimals, tenths, style.degreeDigits, letter, text))
+        return text;
     if (fiveDecimals) {
-        text.Format(fiveFormat, p.degrees, p.minutes, p.seconds, letter);
+        text.Format(style.fiveFormat, p.degrees, p.minutes, p.seconds, letter);
     } else {
-        const double tenths = TruncToInt32(p.seconds * 10) * 0.1;  // cut, never rounded up
-        text.Format(tenthsFormat, p.degrees, p.minutes, tenths, letter);
+        text.Format(style.tenthsFormat, p.degrees, p.minutes, tenths, letter);
     }
     return text;
 }
@@ -63,19 +125,19 @@ CString SignedAngleText(double angle, const wchar_t* format, double halfUnit) {
 
 }  // namespace
 
+CString fieldkit::detail::CoordinateTextByFormats(double value, bool latitude, bool fiveDecimals) {
+    return CoordinateText(value, fiveDecimals, latitude ? kLatitudeStyle : kLongitudeStyle, false);
+}
+
 // Every text below is empty when memory runs out.
 CString LatitudeToDDDMMSSSString(double latitude, bool fiveDecimals) {
-    return NoThrow(CString(), [=] {
-        return CoordinateText(latitude, fiveDecimals, L"%02d\u00B0%02d'%08.5f\"%c",
-                              L"%02d\u00B0%02d'%03.1f\"%c", L'N', L'S');
-    });
+    return NoThrow(CString(),
+                   [=] { return CoordinateText(latitude, fiveDecimals, kLatitudeStyle, true); });
 }
 
 CString LongitudeToDDDMMSSSString(double longitude, bool fiveDecimals) {
-    return NoThrow(CString(), [=] {
-        return CoordinateText(longitude, fiveDecimals, L"%d\u00B0%02d'%08.5f\"%c",
-                              L"%d\u00B0%02d'%03.1f\"%c", L'E', L'W');
-    });
+    return NoThrow(CString(),
+                   [=] { return CoordinateText(longitude, fiveDecimals, kLongitudeStyle, true); });
 }
 
 CString LatitudeToDDDDString(double latitude, bool sevenDecimals) {

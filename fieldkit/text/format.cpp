@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fieldkit/text/codepage.h"
+#include "fieldkit/text/detail/fixed_digits.h"
 #include "fieldkit/text/detail/length_modifier.h"
 
 namespace fieldkit::detail {
@@ -206,82 +207,6 @@ void AddPointIfMissing(std::string& s) {
     const std::size_t stop = e == std::string::npos ? s.size() : e;
     if (s.find('.') >= stop) s.insert(stop, 1, '.');
 }
-
-#if defined(__SIZEOF_INT128__)
-__extension__ typedef unsigned __int128 Uint128;  // GCC and Clang on 64-bit targets
-
-// "%.*f" of a finite non-negative value below 2^53 whose fraction has at most 64 binary
-// places, worked out exactly in integers: the integer part, then the fraction times 10^p,
-// rounded to nearest with ties to even as the general conversion does. Writes at most 41
-// characters; returns null for other values, which take the general way.
-char* FixedExactly(double v, int precision, char* out) {
-    static constexpr std::uint64_t kPow10[] = {1,
-                                               10,
-                                               100,
-                                               1000,
-                                               10000,
-                                               100000,
-                                               1000000,
-                                               10000000,
-                                               100000000,
-                                               1000000000,
-                                               10000000000ULL,
-                                               100000000000ULL,
-                                               1000000000000ULL,
-                                               10000000000000ULL,
-                                               100000000000000ULL,
-                                               1000000000000000ULL,
-                                               10000000000000000ULL,
-                                               100000000000000000ULL,
-                                               1000000000000000000ULL};
-    constexpr int kMaxPrecision = 18;
-    if (precision < 0 || precision > kMaxPrecision || !(v < 9007199254740992.0)) return nullptr;
-    int exponent = 0;
-    const double fraction = std::frexp(v, &exponent);  // v = fraction * 2^exponent
-    // v = mantissa * 2^-places with a 53-bit mantissa.
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const int places = 53 - exponent;
-    if (places > 64) return nullptr;  // below about 2^-12: rare in texts
-    std::uint64_t whole = 0;
-    Uint128 scaled = 0;
-    if (places <= 0) {
-        whole = mantissa << -places;
-    } else {
-        whole = places == 64 ? 0 : mantissa >> places;
-        const std::uint64_t part = places == 64 ? mantissa : mantissa & ((1ULL << places) - 1);
-        scaled = static_cast<Uint128>(part) * kPow10[precision];
-    }
-    std::uint64_t digits = 0;  // the fraction's digits
-    if (places > 0) {
-        digits = static_cast<std::uint64_t>(scaled >> places);
-        const Uint128 rest = scaled - (static_cast<Uint128>(digits) << places);
-        const Uint128 half = static_cast<Uint128>(1) << (places - 1);
-        const std::uint64_t lastDigit = precision > 0 ? digits : whole;
-        if (rest > half || (rest == half && (lastDigit & 1) != 0)) {
-            if (++digits == kPow10[precision]) {
-                digits = 0;
-                ++whole;
-            }
-        }
-    }
-    out = std::to_chars(out, out + 20, whole).ptr;
-    if (precision > 0) {
-        *out++ = '.';
-        char* const end = out + precision;
-        for (char* p = end; p != out;) {
-            *--p = static_cast<char>('0' + digits % 10);
-            digits /= 10;
-        }
-        out = end;
-    }
-    return out;
-}
-#else
-// Without a 128-bit integer (32-bit targets, MSVC) every value takes the general way.
-char* FixedExactly(double, int, char*) {
-    return nullptr;
-}
-#endif
 
 template <class Out>
 void FormatDouble(Out& out, const Spec& sp, double v) {

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "fieldkit/angles/detail/coordinate_text.h"
 #include "tests/support/cstring_printer.h"
 
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <utility>
+#include <vector>
 
 TEST(AngleText, CoordinatesAnglesAndBearings) {
     const std::pair<CString, CString> cases[] = {
@@ -57,4 +61,38 @@ TEST(AngleText, CoordinatesAnglesAndBearings) {
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(text, expected);
     EXPECT_FALSE(DDDMMSS2String(INFINITY).IsEmpty());
+}
+
+// Coordinates are written straight rather than through their formats; every text must still
+// be the formats' own. The values that could tell the two apart: the seconds' rounding ties
+// (multiples of 1/64 second are exact doubles, half of them halfway between two texts), the
+// carries just below a whole minute, padding below ten, negative zero, values beyond the
+// degrees' padding and those that only the formats can write.
+TEST(AngleText, CoordinatesWrittenStraightAreTheFormatsOwn) {
+    std::vector<double> values = {0.0,        -0.0, 1e-300, 9.999999999999, 10.0,
+                                  59.9999999, 99.5, 100.25, 999.75,         1000.5,
+                                  -1234.5,    1e12, NAN,    INFINITY,       -INFINITY};
+    for (int d = 0; d < 3; ++d) {
+        for (std::int64_t k = 0; k < 60 * 64 * 64; k += 7)
+            values.push_back(d * 37 + k / (3600.0 * 64));  // k/64 seconds past whole degrees
+    }
+    std::mt19937_64 random(20261208);
+    std::uniform_real_distribution<double> any(-360, 360);
+    std::uniform_real_distribution<double> nearMinute(-1e-9, 1e-9);
+    for (int i = 0; i < 200000; ++i) {
+        values.push_back(any(random));
+        values.push_back(static_cast<int>(any(random) * 60) / 60.0 + nearMinute(random));
+    }
+    int differences = 0;
+    for (const double v : values) {
+        for (const bool five : {true, false}) {
+            const CString lat = LatitudeToDDDMMSSSString(v, five);
+            const CString lon = LongitudeToDDDMMSSSString(v, five);
+            if (lat != fieldkit::detail::CoordinateTextByFormats(v, true, five) ||
+                lon != fieldkit::detail::CoordinateTextByFormats(v, false, five)) {
+                if (++differences <= 5) ADD_FAILURE() << v << " " << five << ": " << lat;
+            }
+        }
+    }
+    EXPECT_EQ(differences, 0);
 }

@@ -23,7 +23,7 @@ double Past(double edge) {
 }
 
 void ExpectRefused(const typed::Text& t, const std::string& why, std::size_t argument = 0) {
-    EXPECT_FALSE(t.ok) << t.text;
+    EXPECT_FALSE(t.ok) << testing::PrintToString(t.text);
     EXPECT_EQ(t.why, why);
     EXPECT_EQ(t.argument, argument);
 }
@@ -102,39 +102,39 @@ TEST(TypedLimits, NotANumberIsRefusedEverywhere) {
 }
 
 TEST(TypedTexts, OptionsGiveTheTextTheyName) {
-    EXPECT_EQ(typed::LatitudeDms(45.5, false).text, "45\u00B030'00.00000\"N");
-    EXPECT_EQ(typed::LongitudeDms(-33.8568, true).text, "33\u00B051'24.4\"W");
+    EXPECT_EQ(typed::LatitudeDms(45.5, false).text, L"45\u00B030'00.00000\"N");
+    EXPECT_EQ(typed::LongitudeDms(-33.8568, true).text, L"33\u00B051'24.4\"W");
     EXPECT_EQ(typed::AngleDms(123.456789, typed::Seconds::kFourDecimals).text,
-              "123\u00B027'24.4404\"");
+              L"123\u00B027'24.4404\"");
     EXPECT_EQ(typed::AngleDms(123.456789, typed::Seconds::kSixDecimals).text,
-              "123\u00B027'24.440400\"");
-    EXPECT_EQ(typed::AngleDms(1.5, typed::Seconds::kWhole).text, "001\u00B030'0\"");
+              L"123\u00B027'24.440400\"");
+    EXPECT_EQ(typed::AngleDms(1.5, typed::Seconds::kWhole).text, L"001\u00B030'0\"");
     using NS = typed::NorthSouth;
     using EW = typed::EastWest;
     EXPECT_EQ(typed::QuadrantBearing(150, NS::kFromAzimuth, EW::kFromAzimuth).text,
-              "S30\u00B000'0.0000\"E");
-    EXPECT_EQ(typed::QuadrantBearing(200.5, NS::kSouth, EW::kWest).text, "S20\u00B030'0.0000\"W");
+              L"S30\u00B000'0.0000\"E");
+    EXPECT_EQ(typed::QuadrantBearing(200.5, NS::kSouth, EW::kWest).text, L"S20\u00B030'0.0000\"W");
     // One letter asked for: the other counts as north or east, and must fit the azimuth.
     ExpectRefused(typed::QuadrantBearing(150, NS::kNorth, EW::kFromAzimuth),
                   "the azimuth is not in the N..E quadrant");
     ExpectRefused(typed::QuadrantBearing(315, NS::kFromAzimuth, EW::kEast),
                   "the azimuth is not in the N..E quadrant");
     EXPECT_EQ(typed::QuadrantBearing(315, NS::kFromAzimuth, EW::kWest).text,
-              "N45\u00B000'0.0000\"W");
+              L"N45\u00B000'0.0000\"W");
     EXPECT_EQ(typed::DecimalDegrees(123.4530, typed::Axis::kAngle, typed::Packed::kFrom, 6).text,
-              "123.758333");
+              L"123.758333");
     EXPECT_EQ(typed::DecimalDegrees(123.758333333, typed::Axis::kAngle, typed::Packed::kTo,
                                     typed::kLibraryDecimals)
                   .text,
-              "123.45300000");
-    EXPECT_EQ(typed::FeetInches(5 + 6.25 / 12, 16).text, "5'6 1/4\"");
-    EXPECT_EQ(typed::FeetInches(5.52, 0).text, "5'6\"");
+              L"123.45300000");
+    EXPECT_EQ(typed::FeetInches(5 + 6.25 / 12, 16).text, L"5'6 1/4\"");
+    EXPECT_EQ(typed::FeetInches(5.52, 0).text, L"5'6\"");
     EXPECT_DOUBLE_EQ(typed::MetresToFeet(1, typed::Foot::kUsSurvey).value, 3.28083);
     EXPECT_DOUBLE_EQ(typed::MetresToFeet(1, typed::Foot::kInternational).value, 3.28084);
     EXPECT_DOUBLE_EQ(typed::FeetToMetres(1, typed::Foot::kInternational).value, 0.3048);
-    EXPECT_EQ(typed::StationText(1234.567, 100).text, "12+34.57");
-    EXPECT_EQ(typed::StationText(1234.567, 1000).text, "1+234.57");
-    EXPECT_EQ(typed::SubscriptionEnd(1239019200).text, "4/11/2019");
+    EXPECT_EQ(typed::StationText(1234.567, 100).text, L"12+34.57");
+    EXPECT_EQ(typed::StationText(1234.567, 1000).text, L"1+234.57");
+    EXPECT_EQ(typed::SubscriptionEnd(1239019200).text, L"4/11/2019");
 }
 
 TEST(TypedTexts, PositionsGoThereAndBack) {
