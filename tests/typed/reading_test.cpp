@@ -1,6 +1,8 @@
 // Typed texts in the three reading modes: one row per text with its result in each mode, a
 // value printed to nine decimals or the whole reason of a refusal.
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -259,6 +261,30 @@ TEST(Reading, UsualTextsReadToTheLibrarysBits) {
         ASSERT_TRUE(strict.ok) << strict.why;
         ASSERT_EQ(Bits(checked.value), Bits(lenient.value));
         ASSERT_EQ(Bits(strict.value), Bits(lenient.value));
+    }
+}
+
+// Numbers of every length read to the correctly rounded double, the short ones (which the
+// reader works out itself) and the long ones alike: up to 25 digits, the point anywhere,
+// leading zeros in the fraction.
+TEST(Reading, DecimalsOfEveryLengthReadToTheNearestDouble) {
+    std::mt19937 random(8122026);
+    for (int i = 0; i < 50000; ++i) {
+        const int length = 1 + static_cast<int>(random() % 25);
+        std::string digits;
+        for (int k = 0; k < length; ++k)
+            digits += static_cast<char>('0' + random() % 10);
+        // At most nine whole digits, within 1e9 degrees; none after the point is a whole number.
+        const int point =
+            static_cast<int>(random() % static_cast<unsigned>(std::min(length, 9) + 1));
+        if (point < length) digits.insert(static_cast<std::size_t>(point), ".");
+        double expected = 0;
+        std::from_chars(digits.data(), digits.data() + digits.size(), expected);
+        const Reading r =
+            ReadAngle(std::wstring(digits.begin(), digits.end()), kAngle, Mode::kChecked);
+        SCOPED_TRACE(digits);
+        ASSERT_TRUE(r.ok) << r.why;
+        ASSERT_EQ(Bits(r.value), Bits(expected));
     }
 }
 
