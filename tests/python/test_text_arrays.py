@@ -44,6 +44,13 @@ def test_texts_of_every_shape_and_dtype_are_the_scalar_calls(function, options, 
     assert function(np.float64(values[0]), **options) == expected[0]
     assert function(np.array(values[0]), **options) == expected[0]
     assert function(np.array([], dtype=np.float64), **options).shape == (0,)
+    # As wide as the longest text, numpy's own width, also when that text comes long after
+    # the first ones (the cells are written at the first ones' width and widened for it).
+    by_length = sorted(values, key=lambda v: len(function(float(v), **options)))
+    ordered = by_length[:1] * 40 + by_length
+    texts = [function(float(v), **options) for v in ordered]
+    result = function(np.array(ordered, dtype=np.float64), **options)
+    assert result.dtype == np.array(texts).dtype and result.tolist() == texts
 
 
 @pytest.mark.parametrize("function, options, texts", READERS)
