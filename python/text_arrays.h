@@ -211,4 +211,29 @@ pybind11::object TextsToNumbers(const pybind11::handle& value, const char* argum
     return py::module_::import("numpy").attr("ma").attr("masked_array")(result, in.mask);
 }
 
+// A yes or no for every text of `value` (a text gives a bool, an array or sequence of texts a
+// bool array of its shape), `f(const std::wstring&)` answering it. A missing text is no
+// answer to yes; masked elements keep their mask.
+template <class F>
+pybind11::object TextsToFlags(const pybind11::handle& value, const char* argument,
+                              const pybind11::handle& threads, F f) {
+    namespace py = pybind11;
+    const unsigned workers = ReadThreads(threads);
+    const TextsIn in = ReadTexts(value, argument);
+    py::array_t<bool> result(in.shape);
+    bool* to = result.mutable_data();
+    ParallelFor(in.size, workers, [&](py::ssize_t begin, py::ssize_t end) {
+        std::wstring text;
+        for (py::ssize_t i = begin; i < end; ++i) {
+            to[i] = false;
+            if (in.StateOf(i) != TextsIn::kText) continue;
+            in.TextAt(i, text);
+            to[i] = f(text);
+        }
+    });
+    if (in.scalar) return py::bool_(to[0]);
+    if (in.mask.is_none()) return std::move(result);
+    return py::module_::import("numpy").attr("ma").attr("masked_array")(result, in.mask);
+}
+
 }  // namespace fieldkit::python

@@ -266,14 +266,20 @@ and threads as for parse_angle.)");
 
     Def(
         m, "check_dms",
-        [](const std::string& value, const std::string& maximum, bool allow_maximum) {
-            return CheckValidDMSVal(CString(Wide(value).c_str()), CString(Wide(maximum).c_str()),
-                                    allow_maximum);
+        [](const py::object& value, const std::string& maximum, bool allow_maximum,
+           const py::object& threads) {
+            const CString max(Wide(maximum).c_str());
+            return TextsToFlags(value, "value", threads, [&](const std::wstring& text) {
+                return CheckValidDMSVal(CString(text), max, allow_maximum);
+            });
         },
         R"(Whether a typed packed D.MMSS text ('123.4530' is 123°45'30") is acceptable:
 minutes and seconds below 60, degrees within maximum (a text, such as '90'), the maximum
-itself only with allow_maximum=True and zero minutes and seconds.)",
-        "value"_a, "maximum"_a = "360", "allow_maximum"_a = false);
+itself only with allow_maximum=True and zero minutes and seconds. value is a text (a bool
+back) or an array or sequence of texts of any shape (a bool array of that shape back; a
+missing text is not acceptable, masks are kept; large arrays split over `threads` threads,
+default every core).)",
+        "value"_a, "maximum"_a = "360", "allow_maximum"_a = false, threadsArg);
 
     Def(
         m, "to_degrees",

@@ -30,8 +30,8 @@ def bearing(azimuth, north=None, east=None, threads=None):
     return _fieldkit.bearing(azimuth, north, east, threads)
 
 
-def check_dms(value, maximum="360", allow_maximum=False):
-    return _fieldkit.check_dms(value, maximum, allow_maximum)
+def check_dms(value, maximum="360", allow_maximum=False, threads=None):
+    return _fieldkit.check_dms(value, maximum, allow_maximum, threads)
 
 
 def date_to_count(text, errors=None, threads=None):

@@ -167,7 +167,18 @@ def parse_lon(
     errors: Optional[_Errors] = None,
     threads: _Threads = None,
 ) -> Any: ...
-def check_dms(value: str, maximum: str = "360", allow_maximum: bool = False) -> bool: ...
+@overload
+def check_dms(
+    value: str, maximum: str = "360", allow_maximum: bool = False, threads: _Threads = None
+) -> bool: ...
+@overload
+def check_dms(
+    value: _Numbers, maximum: str = "360", allow_maximum: bool = False, threads: _Threads = None
+) -> npt.NDArray[np.bool_]: ...
+@overload
+def check_dms(
+    value: npt.NDArray[Any], maximum: str = "360", allow_maximum: bool = False, threads: _Threads = None
+) -> Any: ...
 # One number gives a float, a list an array; a numpy array gives an array of its shape, or a
 # float when it is 0-d.
 @overload

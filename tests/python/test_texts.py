@@ -3,6 +3,7 @@ library's values to the last bit."""
 
 import math
 
+import numpy as np
 import pytest
 
 import fieldkit
@@ -187,6 +188,12 @@ def test_dms_check():
     assert not fieldkit.check_dms("12.5960", "90")
     assert not fieldkit.check_dms("360", "360")
     assert fieldkit.check_dms("360.0000", "360", allow_maximum=True)
+    # Arrays of texts give arrays of answers; a missing text is not acceptable.
+    texts = np.array([["123.4530", "12.5960"], ["360", "1"]])
+    assert fieldkit.check_dms(texts, "360").tolist() == [[True, False], [False, True]]
+    assert fieldkit.check_dms(["45.3000", None, "x"], "90").tolist() == [True, False, False]
+    masked = fieldkit.check_dms(np.ma.masked_array(["1", "99.9999"], mask=[False, True]))
+    assert masked.mask.tolist() == [False, True] and bool(masked[0])
 
 
 def test_typed_arguments_are_checked_by_value_not_by_text():

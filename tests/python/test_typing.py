@@ -84,6 +84,9 @@ def test_refused_by_module_and_stubs(device_root: Any) -> None:
     assert type(assert_type(fieldkit.lat_to_dms([1.0, 2.0]), npt.NDArray[np.str_])) is np.ndarray
     assert type(assert_type(fieldkit.parse_lat("1N"), float)) is float
     assert is_array(assert_type(fieldkit.parse_lat(["1N", None]), Array))
+    assert type(assert_type(fieldkit.check_dms("1.3000"), bool)) is bool
+    flags = assert_type(fieldkit.check_dms(["1.3000", None]), npt.NDArray[np.bool_])
+    assert isinstance(flags, np.ndarray) and flags.dtype == np.bool_
     with pytest.raises(ValueError):
         fieldkit.to_xyz(0, 0, errors="loud")  # type: ignore[call-overload]
     with pytest.raises(TypeError):
