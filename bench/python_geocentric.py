@@ -5,20 +5,16 @@
 
 The points are seeded and cover the whole range to_xyz accepts (any latitude, any longitude
 in one turn, heights within 100 km). fieldkit runs twice: on one thread (threads=1) and on
-every core (the default). Each repetition times the six cases in a fresh random order, so a burst of load elsewhere on the machine falls on both sides alike; the figures are
-the medians, in wall-clock time per pass over all points. Run it with the interpreter that has
-numpy and pyproj (bench/run does, with the module of the bench preset).
+every core (the default). Timing as python_timing.py says (interleaved, medians, wall-clock
+time per pass over all points). Run it with the interpreter that has numpy and pyproj
+(bench/run does, with the module of the bench preset).
 """
 
-import argparse
 import os
-import pathlib
-import random
-import statistics
-import sys
-import time
 
 import numpy as np
+
+import python_timing
 
 # (name, fieldkit case, peer case, target ratio); no target for one thread, shown to compare
 ROWS = [
@@ -30,14 +26,7 @@ ROWS = [
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--points", type=int, default=1_000_000)
-    parser.add_argument("--repetitions", type=int, default=10)
-    parser.add_argument("--markdown", metavar="FILE", help="also write the table in Markdown")
-    parser.add_argument("--module-path", default=str(pathlib.Path(__file__).resolve().parent.parent
-                                                     / "build" / "bench" / "python"))
-    args = parser.parse_args()
-    sys.path.insert(0, args.module_path)
+    args = python_timing.arguments(__doc__, repetitions=10)
     import fieldkit
     from pyproj import Transformer
     import pyproj
@@ -58,18 +47,7 @@ def main():
         "fieldkit inverse 1": lambda: fieldkit.to_blh(x, y, z, threads=1),
         "proj inverse": lambda: inverse.transform(x, y, z),
     }
-    times = {name: [] for name in cases}
-    order = list(cases)
-    shuffle = random.Random(7)
-    for name in order:  # warm-up: first-touch page faults, PROJ's database
-        cases[name]()
-    for _ in range(args.repetitions):
-        shuffle.shuffle(order)
-        for name in order:
-            start = time.perf_counter()
-            cases[name]()
-            times[name].append(time.perf_counter() - start)
-    median = {name: statistics.median(t) for name, t in times.items()}
+    median = python_timing.medians(cases, args.repetitions, seed=7)
 
     # The two agree: the largest differences between fieldkit's and PROJ's results.
     px, py, pz = forward.transform(lon, lat, h)
@@ -87,23 +65,15 @@ def main():
     for label, ours, peer, target in ROWS:
         ratio = median[ours] / median[peer]
         table.append([f"{label}, {args.points:,} points", ms(median[ours]), ms(median[peer]),
-                      f"{ratio:.2f}", "-" if target is None else f"<= {target:g} x",
-                      "n/a" if target is None else "pass" if ratio <= target else "MISS"])
+                      f"{ratio:.2f}", *python_timing.mark(ratio, target)])
     table.append(["largest difference from PROJ: xyz; lat, lon; h",
                   f"{xyz_error:.1e} m; {angle_error:.1e} deg; {height_error:.1e} m", "-", "-",
                   "(accuracy)", "n/a"])
     versions = (f"numpy {np.__version__}, pyproj {pyproj.__version__} "
                 f"(PROJ {pyproj.proj_version_str}), {args.repetitions} repetitions, medians, "
                 f"{os.cpu_count()} cores")
-    widths = [max(len(r[i]) for r in [header] + table) for i in range(len(header))]
-    print(versions)
-    for row in [header] + table:
-        print("  ".join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
-    if args.markdown:
-        with open(args.markdown, "w", encoding="utf-8") as out:
-            out.write(versions + "\n\n")
-            for row in [header, ["---"] * len(header)] + table:
-                out.write("| " + " | ".join(row) + " |\n")
+    python_timing.show(versions, header, table, args.markdown)
+
 
 if __name__ == "__main__":
     main()
