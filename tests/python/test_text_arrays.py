@@ -106,6 +106,12 @@ def test_threads_change_nothing_not_even_which_refusal_is_reported():
         assert np.array_equal(fieldkit.lat_to_dms(lat, threads=threads), texts)
         assert fieldkit.parse_lat(texts, threads=threads).tobytes() == \
             fieldkit.parse_lat(texts, threads=1).tobytes()
+    # Texts longer than the first ones, met on every thread at once, widen the array alike.
+    lon = np.where(np.arange(60_000) < 100, 5.0, rng.uniform(100, 180, 60_000))
+    wide = fieldkit.lon_to_dms(lon, threads=1)
+    assert wide.dtype == np.dtype("<U17")
+    for threads in (2, 4):
+        assert np.array_equal(fieldkit.lon_to_dms(lon, threads=threads), wide)
     lat[[31_000, 55_000]] = 100.0
     bad = texts.copy()
     bad[[31_000, 55_000]] = "nowhere"
