@@ -68,6 +68,14 @@ struct TextsIn {
 };
 TextsIn ReadTexts(const pybind11::handle& value, const char* argument);
 
+// Makes `first` the smaller of itself and `i` (or `i` while it is -1), whatever other
+// threads do at the same time: the refusal reported is the first element's.
+inline void KeepFirst(std::atomic<pybind11::ssize_t>& first, pybind11::ssize_t i) {
+    pybind11::ssize_t seen = first.load();
+    while ((seen < 0 || i < seen) && !first.compare_exchange_weak(seen, i)) {
+    }
+}
+
 // A numpy str array filled from many threads with texts whose longest is not known until
 // every one is made. The cells are written in place at a width guessed from the first texts
 // (for most functions every text has that width); a longer text is kept aside, and the array
@@ -143,9 +151,7 @@ pybind11::object NumbersToTexts(const pybind11::handle& value, const char* argum
             }
             auto r = f(in.at(0, i));
             if (!r.ok) {
-                py::ssize_t seen = firstBad.load();
-                while ((seen < 0 || i < seen) && !firstBad.compare_exchange_weak(seen, i)) {
-                }
+                KeepFirst(firstBad, i);
                 return;
             }
             cells.Put(i, r.text);
@@ -189,9 +195,7 @@ pybind11::object TextsToNumbers(const pybind11::handle& value, const char* argum
                 if (ok) to[i] = r.value;
             }
             if (!ok && errors == Errors::kRaise) {
-                py::ssize_t seen = firstBad.load();
-                while ((seen < 0 || i < seen) && !firstBad.compare_exchange_weak(seen, i)) {
-                }
+                KeepFirst(firstBad, i);
                 return;
             }
         }
