@@ -1,6 +1,7 @@
 #include "arrays.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <system_error>
@@ -192,18 +193,23 @@ void ParallelFor(py::ssize_t n, unsigned threads,
         body(0, n);
         return;
     }
+    // The work is handed out in pieces, some sixteen a thread, from one counter: a thread that
+    // the machine's other work holds back takes fewer, instead of keeping the others waiting
+    // for its half.
+    const py::ssize_t piece = std::max<py::ssize_t>(kPointsPerThread, n / (runs * 16));
+    std::atomic<py::ssize_t> next{0};
+    const auto work = [&] {
+        for (py::ssize_t begin = next.fetch_add(piece); begin < n; begin = next.fetch_add(piece))
+            body(begin, std::min(n, begin + piece));
+    };
     std::vector<std::thread> started;
-    py::ssize_t run = 1;
-    const auto begin = [&](py::ssize_t r) { return n * r / runs; };
     try {
-        for (; run < runs; ++run)
-            started.emplace_back([&body, b = begin(run), e = begin(run + 1)] { body(b, e); });
+        for (py::ssize_t run = 1; run < runs; ++run)
+            started.emplace_back(work);
     } catch (const std::system_error&) {
-        // No more threads to be had: the runs not started are done here.
-        for (py::ssize_t r = run; r < runs; ++r)
-            body(begin(r), begin(r + 1));
+        // No more threads to be had: the ones started and this one share the work.
     }
-    body(0, begin(1));
+    work();
     for (std::thread& t : started)
         t.join();
 }

@@ -67,10 +67,11 @@ class Broadcast {
 // number >= 1 (ValueError naming the argument otherwise; TypeError for what is no number).
 unsigned ReadThreads(pybind11::handle threads);
 
-// Calls body(begin, end) over [0, n) split into contiguous runs, on up to `threads` threads,
-// without the GIL. Each thread gets some 4000 points or more: fewer stay on the calling
-// thread, where starting another would cost more than it saves. Each element is computed by
-// exactly one call, so the results do not depend on the number of threads.
+// Calls body(begin, end) over [0, n) split into contiguous pieces, on up to `threads` threads,
+// without the GIL; the threads take the pieces in turn, so that a slow one takes fewer. Each
+// thread gets some 4000 points or more: fewer stay on the calling thread, where starting
+// another would cost more than it saves. Each element is computed by exactly one call, so the
+// results do not depend on the number of threads; the pieces may run in any order.
 void ParallelFor(pybind11::ssize_t n, unsigned threads,
                  const std::function<void(pybind11::ssize_t, pybind11::ssize_t)>& body);
 
