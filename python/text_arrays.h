@@ -115,7 +115,7 @@ pybind11::object NumbersToTexts(const pybind11::handle& value, const char* argum
     const auto one = [&](double v) -> py::object {
         auto r = f(v);
         if (!r.ok) throw py::value_error(describe(r, v));
-        return py::cast(r.text);
+        return py::cast(r.text.GetStdString());
     };
     // Plain Python numbers straight, the common case of a call per value.
     if (PyFloat_CheckExact(value.ptr())) return one(PyFloat_AS_DOUBLE(value.ptr()));
@@ -138,7 +138,7 @@ pybind11::object NumbersToTexts(const pybind11::handle& value, const char* argum
     for (py::ssize_t i = 0; i < std::min<py::ssize_t>(in.size(), 16); ++i) {
         if (in.masked(i)) continue;
         auto r = f(in.at(0, i));
-        if (r.ok) width = std::max(width, r.text.size());
+        if (r.ok) width = std::max(width, r.text.GetStdString().size());
     }
     StrCells cells(in.shape(), width);
     std::atomic<py::ssize_t> firstBad{-1};
@@ -154,7 +154,7 @@ pybind11::object NumbersToTexts(const pybind11::handle& value, const char* argum
                 KeepFirst(firstBad, i);
                 return;
             }
-            cells.Put(i, r.text);
+            cells.Put(i, r.text.GetStdString());
         }
     });
     const py::ssize_t bad = firstBad.load();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "fieldkit/fieldkit.h"
 
@@ -11,19 +12,16 @@ namespace {
 
 constexpr Range kFinite = {-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
 
-Text Made(const CString& text) {
+Text Made(CString text) {
     Text t;
     t.ok = true;
-    t.text = text.GetStdString();
+    t.text = std::move(text);
     return t;
 }
 
 // A text of ASCII characters (digits, a sign, a point).
 Text MadeAscii(const std::string& text) {
-    Text t;
-    t.ok = true;
-    t.text.assign(text.begin(), text.end());
-    return t;
+    return Made(CString(std::wstring(text.begin(), text.end())));
 }
 
 template <class Answer>

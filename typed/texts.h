@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <string>
 
+#include "fieldkit/text/cstring.h"
 #include "typed/numbers.h"
 #include "typed/reading.h"
 
@@ -21,11 +22,11 @@ namespace fieldkit::typed {
 constexpr std::size_t kWholeCall = static_cast<std::size_t>(-1);
 
 // A text made, or `why` not (the reason names no value: the caller shows the argument). The
-// text is wide, as the library makes it: a caller that fills a numpy str array copies its
-// characters straight into the cells, and one that prints converts it once.
+// text is the library's own, passed on without a copy: a caller that fills a numpy str array
+// copies its characters straight into the cells, and one that prints converts it once.
 struct Text {
     bool ok = false;
-    std::wstring text;
+    CString text;
     std::string why;
     std::size_t argument = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/cstring_printer.h"
 #include "typed/numbers.h"
 #include "typed/reading.h"
 #include "typed/texts.h"

@@ -45,7 +45,7 @@ bool ReadNumbers(const Fields& f, const Range* ranges, double* values, Result& f
 // A typed conversion's text, or its reason with the text of the value it is about (the
 // record's only value: these conversions take one).
 Result Answer(const typed::Text& t, const Fields& f) {
-    if (t.ok) return Ok(WideToUtf8(t.text));
+    if (t.ok) return Ok(WideToUtf8(t.text.GetStdString()));
     return Fail(t.why + ": " + Quote(f[0]));
 }
 
@@ -144,8 +144,8 @@ Result Blh(const Fields& f, const Settings& s) {
     const int angles = static_cast<int>(s.Value("--angle-decimals", 9));
     std::vector<std::string> columns = {Fixed(lat, angles), Fixed(lon, angles), Fixed(h, n)};
     if (!s.Has("--plain")) {
-        columns.push_back(WideToUtf8(typed::LatitudeDms(lat, false).text));
-        columns.push_back(WideToUtf8(typed::LongitudeDms(lon, false).text));
+        columns.push_back(WideToUtf8(typed::LatitudeDms(lat, false).text.GetStdString()));
+        columns.push_back(WideToUtf8(typed::LongitudeDms(lon, false).text.GetStdString()));
     }
     return Columns(std::move(columns));
 }
