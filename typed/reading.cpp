@@ -138,7 +138,8 @@ double DecimalValue(const std::wstring& text, std::size_t from, std::size_t to) 
             return v;
         }
     }
-    return static_cast<double>(digits) / kPow10[decimals];
+    const auto whole = static_cast<double>(digits);
+    return decimals == 0 ? whole : whole / kPow10[decimals];
 }
 
 // ---- Tokens ---------------------------------------------------------------------------------
@@ -370,11 +371,13 @@ std::string AngleReader::Structure(Parsed& p) const {
     while (i < n) {
         const Token& k = tokens_[i];
         if (k.kind == Token::kNumber && p.numbers.size() < 3) {
-            Number number{&k, kNoUnit, nullptr};
+            // Made in its place: a copy made afterwards would be read back before the
+            // stores of its fields have settled, a stall on every number of a million texts.
+            p.numbers.push_back(Number{&k, kNoUnit, nullptr});
+            Number& number = p.numbers[p.numbers.size() - 1];
             ++i;
             const std::string why = Unit(number, i, letterStyle);
             if (!why.empty()) return why;
-            p.numbers.push_back(number);
             // A colon stands between two unmarked numbers (45:30:15.5).
             if (i + 1 < n && tokens_[i].kind == Token::kColon && number.mark == nullptr &&
                 tokens_[i + 1].kind == Token::kNumber)
