@@ -11,6 +11,10 @@
 #include "fieldkit/platform/handles.h"
 #include "tests/support/device_root.h"
 
+using fieldkit::detail::BeginReplaceFile;
+using fieldkit::detail::CommitReplaceFile;
+using fieldkit::detail::DeviceFolder;
+
 class ReplaceFile : public DeviceRootTest {
   protected:
     // The names in a host folder, sorted.
@@ -21,10 +25,14 @@ class ReplaceFile : public DeviceRootTest {
         std::sort(names.begin(), names.end());
         return names;
     }
-    static void Put(HANDLE file, const std::string& bytes) {
+    // A replacement of `path` begun and given `bytes`, not committed yet.
+    static HANDLE Begin(const wchar_t* path, const std::string& bytes) {
+        const HANDLE file = BeginReplaceFile(path);
         DWORD written = 0;
-        ASSERT_TRUE(
+        EXPECT_TRUE(
+            file != INVALID_HANDLE_VALUE &&
             WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+        return file;
     }
 };
 
@@ -37,11 +45,9 @@ TEST_F(ReplaceFile, SaveKeepsModeAndHiddenMarkAndAnAbortLeavesNothing) {
     ASSERT_EQ(chmod(Host("\\s.ini").c_str(), 0640), 0);
     ASSERT_TRUE(SetFileAttributesW(L"\\s.ini", FILE_ATTRIBUTE_HIDDEN));
     const bool marks = (GetFileAttributesW(L"\\s.ini") & FILE_ATTRIBUTE_HIDDEN) != 0;
-    HANDLE save = fieldkit::detail::BeginReplaceFile(L"\\s.ini");
-    ASSERT_NE(save, INVALID_HANDLE_VALUE);
-    Put(save, "new");
+    HANDLE save = Begin(L"\\s.ini", "new");
     EXPECT_EQ(Read("\\s.ini"), "old");
-    EXPECT_TRUE(fieldkit::detail::CommitReplaceFile(save));
+    EXPECT_TRUE(CommitReplaceFile(save));
     EXPECT_TRUE(CloseHandle(save));
     EXPECT_EQ(Read("\\s.ini"), "new");
     struct stat st {};
@@ -51,9 +57,7 @@ TEST_F(ReplaceFile, SaveKeepsModeAndHiddenMarkAndAnAbortLeavesNothing) {
         EXPECT_NE(GetFileAttributesW(L"\\s.ini") & FILE_ATTRIBUTE_HIDDEN, 0u);
     }
 
-    save = fieldkit::detail::BeginReplaceFile(L"\\s.ini");
-    ASSERT_NE(save, INVALID_HANDLE_VALUE);
-    Put(save, "lost");
+    save = Begin(L"\\s.ini", "lost");
     EXPECT_TRUE(CloseHandle(save));
     EXPECT_EQ(Read("\\s.ini"), "new");
     EXPECT_EQ(Listed("\\"), Names{"s.ini"});
@@ -64,16 +68,12 @@ TEST_F(ReplaceFile, SaveKeepsModeAndHiddenMarkAndAnAbortLeavesNothing) {
 TEST_F(ReplaceFile, LeftoversAreSweptRunningSavesAreNot) {
     Write("\\s.ini", "old");
     Write("\\s.ini.0.tmp~", "left by a killed save");
-    const HANDLE first = fieldkit::detail::BeginReplaceFile(L"\\s.ini");
-    ASSERT_NE(first, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Read("\\s.ini.0.tmp~"), "");  // the slot is the first save's new file now
-    const HANDLE second = fieldkit::detail::BeginReplaceFile(L"\\s.ini");
-    ASSERT_NE(second, INVALID_HANDLE_VALUE);
+    const HANDLE first = Begin(L"\\s.ini", "first");
+    EXPECT_EQ(Read("\\s.ini.0.tmp~"), "first");  // the slot is the first save's new file now
+    const HANDLE second = Begin(L"\\s.ini", "second");
     EXPECT_EQ(Listed("\\"), (Names{"s.ini", "s.ini.0.tmp~", "s.ini.1.tmp~"}));
-    Put(first, "first");
-    Put(second, "second");
-    EXPECT_TRUE(fieldkit::detail::CommitReplaceFile(second));
-    EXPECT_TRUE(fieldkit::detail::CommitReplaceFile(first));
+    EXPECT_TRUE(CommitReplaceFile(second));
+    EXPECT_TRUE(CommitReplaceFile(first));
     EXPECT_TRUE(CloseHandle(first));
     EXPECT_TRUE(CloseHandle(second));
     EXPECT_EQ(Read("\\s.ini"), "first");
@@ -88,9 +88,9 @@ TEST_F(ReplaceFile, HeldCopiesGoInPlaceTogetherOrNotAtAll) {
     Write("\\from\\b", "new b");
     Write("\\to\\a", "old a");
     Write("\\to\\b", "old b");
-    fieldkit::detail::DeviceFolder root;
-    fieldkit::detail::DeviceFolder from;
-    fieldkit::detail::DeviceFolder to;
+    DeviceFolder root;
+    DeviceFolder from;
+    DeviceFolder to;
     std::wstring name;
     ASSERT_TRUE(root.OpenParent(L"\\from", name));
     ASSERT_TRUE(from.OpenSub(root, L"from"));
@@ -107,7 +107,7 @@ TEST_F(ReplaceFile, HeldCopiesGoInPlaceTogetherOrNotAtAll) {
     Write("\\from\\a", "newer a");
     to.HoldReplacements();
     EXPECT_TRUE(from.CopyEntry(L"a", to));
-    to = fieldkit::detail::DeviceFolder();
+    to = DeviceFolder();
     EXPECT_EQ(Read("\\to\\a"), "new a");
     EXPECT_EQ(Listed("\\to"), (Names{"a", "b", "c"}));
 }
