@@ -19,7 +19,7 @@
 namespace fieldkit::detail {
 
 // The hidden attribute has no home in POSIX permissions; an extended attribute keeps it.
-inline constexpr char kHiddenXattr[] = "user.fieldkit.hidden";
+constexpr char kHiddenXattr[] = "user.fieldkit.hidden";
 
 // The Win32 error that reports an errno value.
 DWORD FromErrno(int e);
