@@ -141,10 +141,7 @@ TEST(Format, DirectivesItCannotCarryOut) {
           N{FormatA("%*d|%d", "w", 3, 4), "%*d|4"}, N{FormatA("%.*f|%d", "p", 1.5, 4), "%.*f|4"},
           N{FormatA("%*n|%d", "w", &untouched, 4), "%*n|4"},
           // A directive cut short by the end or by a character outside ASCII keeps its stars'.
-          N{FormatA("%*\xC3\xA9%d", 5, 7),
-            "%*\xC3\xA9"
-            "7"},
-          N{FormatA("%*.*", 1, 2), "%*.*"},
+          N{FormatA("%*\xC3\xA9|%d", 5, 7), "%*\xC3\xA9|7"}, N{FormatA("%*.*", 1, 2), "%*.*"},
           // A "*" width is an int; a point without digits is precision zero.
           N{FormatA("[%*d]", (1LL << 32) + 3, 1), "[  1]"},
           N{FormatA("[%.f|%.d|%.0x]", 2.5, 0, 0), "[2||]"},
@@ -157,9 +154,9 @@ TEST(Format, DirectivesItCannotCarryOut) {
           N{FormatA("%c|%C|%lc|%hC", 0x80, 0x80, 0x80, 0x80), "\x80|\xC2\x80|\xC2\x80|\x80"}})
         EXPECT_EQ(got, expected);
     EXPECT_EQ(untouched, 7);
-    EXPECT_EQ(FormatW(L"%*\u00E9%d", 5, 7),
-              L"%*\u00E9"
-              L"7");
+    EXPECT_EQ(FormatW(L"%*\u00E9|%d", 5, 7), L"%*\u00E9|7");
+    // Nor is a wide character whose low byte is a conversion letter ("d", "s") a conversion.
+    EXPECT_EQ(FormatW(L"%\u0164|%\u0173|%d", 5, 7), L"%\u0164|%\u0173|5");
     EXPECT_EQ(FormatW(L"%c|%C|%lC|%hc", 0x80, 0x80, 0x80, 0x80), L"\x80|\u20AC|\x80|\u20AC");
     // Digits far beyond the cap count as the cap, in widths and precisions alike.
     const std::size_t cap = fieldkit::detail::kMaxFormatWidth;

@@ -113,7 +113,7 @@ TEST(Scan, LengthPrefixesPickTheTargetType) {
 TEST(Scan, DirectivesItDoesNotReadEndTheScan) {
     for (const wchar_t* format :
          {L"%d %5%%d", L"%d %-d", L"%d %+d", L"%d %I64d", L"%d %I32d", L"%d %Id", L"%d %c",
-          L"%d %s", L"%d %[0-9]", L"%d %p", L"%d %\u00B0d", L"%d %", L"%d %l", L"%d %*"}) {
+          L"%d %s", L"%d %[0-9]", L"%d %p", L"%d %\u0164", L"%d %", L"%d %l", L"%d %*"}) {
         int first = 0, second = 9;
         EXPECT_EQ(Scan(format[4] == '5' ? L"1 %2" : L"1 2", format, &first, &second), 1) << format;
         EXPECT_EQ(second, 9) << format;
