@@ -126,7 +126,8 @@ TEST(Scan, DirectivesItDoesNotReadEndTheScan) {
     const std::string text = std::string((1u << 20) - 1, '0') + "12";
     int a = 0, b = 0;
     EXPECT_EQ(Scan(text.c_str(), "%99999999999999999999999999d%d", &a, &b), 2);
-    EXPECT_EQ(a * 10 + b, 12);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
 }
 
 TEST(Scan, WellFormedNumbersAgreeWithTheCLibrary) {
