@@ -83,7 +83,7 @@ template <class Ch>
 
 // Reads the directive after a "%" at `p` into `d` and returns where it ends: past its
 // conversion character, or at the end of the format or the character outside ASCII that
-// stands in the conversion's place (that character is not part of the directive). Always
+// stands in the conversion's place (that character stays outside the directive). Always
 // inlined, as the length modifiers are: it runs once per conversion of every short text.
 template <Dialect kDialect, class Ch>
 [[gnu::always_inline]] inline const Ch* ReadDirective(const Ch* p, Directive& d) {
