@@ -461,8 +461,9 @@ struct ArgCursor {
 
 // Takes a "*" width and then a "*" precision from the arguments and caps both numbers; false
 // when a "*" has no integer argument. A negative "*" width means "-", a negative "*" precision
-// none.
-bool TakeStars(Directive& dir, ArgCursor& args) {
+// none. Always inlined, as Fits below: both run once per conversion, and as calls they cost
+// the short angle texts a few per cent.
+[[gnu::always_inline]] inline bool TakeStars(Directive& dir, ArgCursor& args) {
     bool ok = true;
     if (dir.widthStar) {
         const FormatArg* w = args.Take();
@@ -491,7 +492,7 @@ bool TakeStars(Directive& dir, ArgCursor& args) {
 }
 
 // Whether `a` can stand for a conversion of this kind.
-bool Fits(Conversion kind, const FormatArg& a) {
+[[gnu::always_inline]] inline bool Fits(Conversion kind, const FormatArg& a) {
     switch (kind) {
         case Conversion::kSigned:
         case Conversion::kUnsigned:
