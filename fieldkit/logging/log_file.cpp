@@ -183,14 +183,11 @@ char* Text(char* out, const char* text) {
     return out + n;
 }
 
-}  // namespace
-
-void CLogFile::Compose(long number, DWORD now, long level, const char* text) {
-    // The prefixes take at most about 80 bytes, far below the line's room, so they are written
-    // straight into the line; the indentation is clamped so that 3 x level cannot overflow, and
-    // the line is full long before that anyway.
-    char* p = m_line;
-    if ((m_format & LOGFMT_NUMBER) != 0) {
+// The prefixes that `format` asks for, `ms` the milliseconds since Start, written at `p`;
+// returns their end. They take at most about 80 bytes, far below a line's room, so they are
+// written straight into the line.
+char* WritePrefix(char* p, long format, long number, DWORD ms, long level) {
+    if ((format & LOGFMT_NUMBER) != 0) {
         char digits[24];
         const std::size_t n = static_cast<std::size_t>(SignedDigits(digits, number) - digits);
         for (std::size_t pad = n; pad < 4; ++pad)
@@ -198,8 +195,7 @@ void CLogFile::Compose(long number, DWORD now, long level, const char* text) {
         std::memcpy(p, digits, n);
         p = Text(p + n, " - ");
     }
-    if ((m_format & LOGFMT_SECONDS) != 0) {
-        const DWORD ms = static_cast<DWORD>(now - m_startTick);
+    if ((format & LOGFMT_SECONDS) != 0) {
         *p++ = '(';
         p = Digits(p, ms / 1000);
         *p++ = '.';
@@ -208,26 +204,37 @@ void CLogFile::Compose(long number, DWORD now, long level, const char* text) {
         *p++ = static_cast<char>('0' + ms % 10);
         p = Text(p, ") - ");
     }
-    if ((m_format & LOGFMT_LEVEL) != 0) {
+    if ((format & LOGFMT_LEVEL) != 0) {
         *p++ = '<';
         p = SignedDigits(p, level);
         p = Text(p, "> - ");
     }
+    return p;
+}
+
+// The blanks of LOGFMT_INDENT for `level`, written at `p` but not beyond `end`; returns their
+// end. The level is clamped so that 3 x level cannot overflow: the line is full long before
+// that anyway.
+char* Indent(char* p, const char* end, long level) {
+    // The magnitude in unsigned arithmetic: negating LONG_MIN would overflow.
+    const unsigned long magnitude =
+        level < 0 ? 0UL - static_cast<unsigned long>(level) : static_cast<unsigned long>(level);
+    const long indent =
+        static_cast<long>(std::min(magnitude, static_cast<unsigned long>(kMaxIndentLevel)));
+    const std::size_t blanks = std::max<std::size_t>(1, static_cast<std::size_t>(3 * indent));
+    const std::size_t n = std::min(blanks, static_cast<std::size_t>(end - p));
+    std::memset(p, ' ', n);
+    return p + n;
+}
+
+}  // namespace
+
+void CLogFile::Compose(long number, DWORD now, long level, const char* text) {
+    char* p = WritePrefix(m_line, m_format, number, static_cast<DWORD>(now - m_startTick), level);
+    // Room is left for the line feed and the terminator.
+    if ((m_format & LOGFMT_INDENT) != 0) p = Indent(p, m_line + kMaxLine - 2, level);
     *p = '\0';
     m_lineLength = static_cast<std::size_t>(p - m_line);
-    if ((m_format & LOGFMT_INDENT) != 0) {
-        // The magnitude in unsigned arithmetic: negating LONG_MIN would overflow.
-        const unsigned long magnitude =
-            level < 0 ? 0UL - static_cast<unsigned long>(level) : static_cast<unsigned long>(level);
-        const long indent =
-            static_cast<long>(std::min(magnitude, static_cast<unsigned long>(kMaxIndentLevel)));
-        const std::size_t blanks = std::max<std::size_t>(1, static_cast<std::size_t>(3 * indent));
-        const std::size_t room = kMaxLine - 2 - m_lineLength;
-        const std::size_t n = std::min(blanks, room);
-        std::memset(m_line + m_lineLength, ' ', n);
-        m_lineLength += n;
-        m_line[m_lineLength] = '\0';
-    }
     Append(text != nullptr ? text : "");
     m_line[m_lineLength++] = '\n';
     m_line[m_lineLength] = '\0';
@@ -235,7 +242,7 @@ void CLogFile::Compose(long number, DWORD now, long level, const char* text) {
 
 namespace {
 
-enum class Written { kNothing, kPart, kWhole };
+enum class Written { kNothing, kCut, kWhole };
 
 // Each line goes to the file in one write of its own: flushed at once, never split by the
 // stream's buffer. (A kill can still cut a write that spans a page; see Start.) A line a full
@@ -246,47 +253,50 @@ Written WriteLine(std::FILE* file, bool& lineCut, const char* line, std::size_t 
     if (lineCut) return Written::kNothing;
     const std::size_t written = fieldkit::detail::WriteUnbuffered(file, line, size);
     lineCut = written > 0 && written < size;
-    return written == size ? Written::kWhole : written == 0 ? Written::kNothing : Written::kPart;
+    return written == size ? Written::kWhole : written == 0 ? Written::kNothing : Written::kCut;
+}
+
+// The line as wide text, through a buffer of `size` units, to the debugger output.
+void PassToDebugger(std::string_view line, wchar_t* wide, std::size_t size) {
+    fieldkit::detail::CopyToBuffer(fieldkit::Utf8ToWide(line), wide, size);
+    OutputDebugStringW(wide);
 }
 
 }  // namespace
+
+bool CLogFile::TellLostLines(DWORD now, bool toDebugger) {
+    char notice[80];
+    char* p = SignedDigits(notice, m_lost);
+    *Text(p, m_lost == 1 ? " line could not be written to the file."
+                         : " lines could not be written to the file.") = '\0';
+    Compose(m_count + 1, now, 0, notice);
+    const Written written = WriteLine(m_file, m_lineCut, m_line, m_lineLength);
+    // A notice never written takes no number; a piece of one is a line lost like any other,
+    // and nothing goes after it until a whole notice did.
+    if (written != Written::kNothing) {
+        ++m_count;
+        if (toDebugger) PassToDebugger({m_line, m_lineLength}, m_wideLine, kMaxLine);
+    }
+    if (written == Written::kWhole) m_lost = 0;
+    if (written == Written::kCut) ++m_lost;
+    return written == Written::kWhole;
+}
 
 long CLogFile::LogMessageMT(const char* text, long level) {
     const long threshold = m_level.load();
     if (m_status.load() != LOGSTATUS_RUNNING || threshold < 0 || level > threshold) return 0;
     const DWORD now = GetTickCount();
     const bool toDebugger = (m_mode.load() & LOGMODE_DEBUGOUT) != 0;
-    const auto passToDebugger = [this] {
-        fieldkit::detail::CopyToBuffer(fieldkit::Utf8ToWide(std::string_view(m_line, m_lineLength)),
-                                       m_wideLine, kMaxLine);
-        OutputDebugStringW(m_wideLine);
-    };
     const bool toFile = m_toFile && m_file != nullptr;
     bool fileTakesIt = toFile;
-    if (toFile && m_lost > 0) {
-        // Lines were lost: the file says how many before it takes the next one.
-        char notice[80];
-        char* p = SignedDigits(notice, m_lost);
-        *Text(p, m_lost == 1 ? " line could not be written to the file."
-                             : " lines could not be written to the file.") = '\0';
-        Compose(m_count + 1, now, 0, notice);
-        const Written written = WriteLine(m_file, m_lineCut, m_line, m_lineLength);
-        // A notice never written takes no number; a piece of one is a line lost like any other,
-        // and nothing goes after it until a whole notice did.
-        if (written != Written::kNothing) {
-            ++m_count;
-            if (toDebugger) passToDebugger();
-        }
-        if (written == Written::kWhole) m_lost = 0;
-        if (written == Written::kPart) ++m_lost;
-        fileTakesIt = written == Written::kWhole;
-    }
+    // Lines were lost: the file says how many before it takes the next one.
+    if (toFile && m_lost > 0) fileTakesIt = TellLostLines(now, toDebugger);
     ++m_count;
     Compose(m_count, now, level, text);
     if (toFile &&
         !(fileTakesIt && WriteLine(m_file, m_lineCut, m_line, m_lineLength) == Written::kWhole))
         ++m_lost;
-    if (toDebugger) passToDebugger();
+    if (toDebugger) PassToDebugger({m_line, m_lineLength}, m_wideLine, kMaxLine);
     return 0;
 }
 

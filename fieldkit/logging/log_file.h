@@ -127,6 +127,9 @@ class FIELDKIT_API CLogFile {
     void Append(const char* text);
     // Fills m_line with the prefixes of line `number`, `text` and a line feed.
     void Compose(long number, DWORD now, long level, const char* text);
+    // Writes the notice of the lines the file lost; true when it went whole, so that the file
+    // may take the next line.
+    bool TellLostLines(DWORD now, bool toDebugger);
 
     std::FILE* m_file = nullptr;
     long m_format = 0;

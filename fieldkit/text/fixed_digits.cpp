@@ -1,44 +1,52 @@
 #include "fieldkit/text/detail/fixed_digits.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace fieldkit::detail {
 
 #if defined(__SIZEOF_INT128__)
 namespace {
 __extension__ typedef unsigned __int128 Uint128;  // GCC and Clang on 64-bit targets
+
+// The powers of ten that fit in 64 bits.
+constexpr std::uint64_t kPow10[] = {1,
+                                    10,
+                                    100,
+                                    1000,
+                                    10000,
+                                    100000,
+                                    1000000,
+                                    10000000,
+                                    100000000,
+                                    1000000000,
+                                    10000000000ULL,
+                                    100000000000ULL,
+                                    1000000000000ULL,
+                                    10000000000000ULL,
+                                    100000000000000ULL,
+                                    1000000000000000ULL,
+                                    10000000000000000ULL,
+                                    100000000000000000ULL,
+                                    1000000000000000000ULL};
 }  // namespace
 
 char* FixedExactly(double v, int precision, char* out) {
-    static constexpr std::uint64_t kPow10[] = {1,
-                                               10,
-                                               100,
-                                               1000,
-                                               10000,
-                                               100000,
-                                               1000000,
-                                               10000000,
-                                               100000000,
-                                               1000000000,
-                                               10000000000ULL,
-                                               100000000000ULL,
-                                               1000000000000ULL,
-                                               10000000000000ULL,
-                                               100000000000000ULL,
-                                               1000000000000000ULL,
-                                               10000000000000000ULL,
-                                               100000000000000000ULL,
-                                               1000000000000000000ULL};
     constexpr int kMaxPrecision = 18;
     if (precision < 0 || precision > kMaxPrecision || !(v < 9007199254740992.0)) return nullptr;
-    int exponent = 0;
-    const double fraction = std::frexp(v, &exponent);  // v = fraction * 2^exponent
-    // v = mantissa * 2^-places with a 53-bit mantissa.
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const int places = 53 - exponent;
-    if (places > 64) return nullptr;  // below about 2^-12: rare in texts
+    // v = mantissa * 2^-places, read from the double's own fields (a normal number's 52
+    // stored bits and its hidden one; zero has no places).
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52) & 0x7FF;
+    std::uint64_t mantissa = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
+    int places = 1075 - biased;
+    if (v == 0) {
+        mantissa = 0;
+        places = 0;
+    }
+    if (places > 64) return nullptr;  // below about 2^-12, or not normal: rare in texts
     std::uint64_t whole = 0;
     Uint128 scaled = 0;
     if (places <= 0) {

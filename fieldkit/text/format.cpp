@@ -9,19 +9,11 @@
 #include <string_view>
 
 #include "fieldkit/text/codepage.h"
+#include "fieldkit/text/detail/directive.h"
 #include "fieldkit/text/detail/fixed_digits.h"
-#include "fieldkit/text/detail/length_modifier.h"
 
 namespace fieldkit::detail {
 namespace {
-
-struct Spec {
-    bool left = false, plus = false, space = false, alt = false, zero = false;
-    int width = 0;
-    int precision = -1;  // -1: not given
-    Length len = Length::None;
-    char conv = 0;
-};
 
 // The engine writes into any output with the push_back/append members of std::basic_string:
 // a growing string, or a fixed caller buffer (BufferSink) that counts what does not fit.
@@ -43,21 +35,21 @@ void PutFill(Out& out, char c, std::size_t n) {
     out.append(n, static_cast<UnitOf<Out>>(c));
 }
 
-std::size_t PadCount(const Spec& sp, std::size_t len) {
-    const auto w = static_cast<std::size_t>(sp.width);
+std::size_t PadCount(const Directive& dir, std::size_t len) {
+    const auto w = static_cast<std::size_t>(dir.width);
     return w > len ? w - len : 0;
 }
 
 // A number: sign or radix prefix, then the digits; zeros go between the two.
 template <class Out>
-void EmitNumber(Out& out, const Spec& sp, std::string_view prefix, std::string_view body,
+void EmitNumber(Out& out, const Directive& dir, std::string_view prefix, std::string_view body,
                 bool zeroPadAllowed) {
-    const std::size_t pad = PadCount(sp, prefix.size() + body.size());
-    if (sp.left) {
+    const std::size_t pad = PadCount(dir, prefix.size() + body.size());
+    if (dir.left) {
         PutAscii(out, prefix);
         PutAscii(out, body);
         PutFill(out, ' ', pad);
-    } else if (sp.zero && zeroPadAllowed) {
+    } else if (dir.zero && zeroPadAllowed) {
         PutAscii(out, prefix);
         PutFill(out, '0', pad);
         PutAscii(out, body);
@@ -70,11 +62,11 @@ void EmitNumber(Out& out, const Spec& sp, std::string_view prefix, std::string_v
 
 // Text already in the output's width, padded with blanks only.
 template <class Out>
-void EmitText(Out& out, const Spec& sp, const UnitOf<Out>* text, std::size_t n) {
-    const std::size_t pad = PadCount(sp, n);
-    if (!sp.left) PutFill(out, ' ', pad);
+void EmitText(Out& out, const Directive& dir, const UnitOf<Out>* text, std::size_t n) {
+    const std::size_t pad = PadCount(dir, n);
+    if (!dir.left) PutFill(out, ' ', pad);
     out.append(text, n);
-    if (sp.left) PutFill(out, ' ', pad);
+    if (dir.left) PutFill(out, ' ', pad);
 }
 
 bool IsInteger(const FormatArg& a) {
@@ -131,41 +123,41 @@ unsigned long long UnsignedByLength(const FormatArg& a, Length len) {
 }
 
 template <class Out>
-void FormatInteger(Out& out, const Spec& sp, const FormatArg& a) {
-    const bool isSigned = sp.conv == 'd' || sp.conv == 'i';
+void FormatInteger(Out& out, const Directive& dir, const FormatArg& a) {
+    const bool isSigned = dir.kind == Conversion::kSigned;
     unsigned long long mag;
     bool negative = false;
     if (isSigned) {
-        const long long v = SignedByLength(a, sp.len);
+        const long long v = SignedByLength(a, dir.len);
         negative = v < 0;
         mag = negative ? 0ULL - static_cast<unsigned long long>(v)
                        : static_cast<unsigned long long>(v);
     } else {
-        mag = UnsignedByLength(a, sp.len);
+        mag = UnsignedByLength(a, dir.len);
     }
-    const int base = sp.conv == 'o' ? 8 : (sp.conv == 'x' || sp.conv == 'X') ? 16 : 10;
+    const int base = dir.conv == 'o' ? 8 : (dir.conv == 'x' || dir.conv == 'X') ? 16 : 10;
     char digits[72];
     char* end = std::to_chars(digits, digits + sizeof digits, mag, base).ptr;
-    if (sp.conv == 'X') {
+    if (dir.conv == 'X') {
         for (char* p = digits; p != end; ++p) {
             if (*p >= 'a' && *p <= 'f') *p = static_cast<char>(*p - 'a' + 'A');
         }
     }
     std::string body(digits, end);
-    if (sp.precision >= 0) {
-        if (mag == 0 && sp.precision == 0) body.clear();
-        if (body.size() < static_cast<std::size_t>(sp.precision)) {
-            body.insert(0, static_cast<std::size_t>(sp.precision) - body.size(), '0');
+    if (dir.precision >= 0) {
+        if (mag == 0 && dir.precision == 0) body.clear();
+        if (body.size() < static_cast<std::size_t>(dir.precision)) {
+            body.insert(0, static_cast<std::size_t>(dir.precision) - body.size(), '0');
         }
     }
-    if (sp.conv == 'o' && sp.alt && (body.empty() || body[0] != '0')) body.insert(0, 1, '0');
+    if (dir.conv == 'o' && dir.alt && (body.empty() || body[0] != '0')) body.insert(0, 1, '0');
     std::string_view prefix;
     if (isSigned) {
-        prefix = negative ? "-" : sp.plus ? "+" : sp.space ? " " : "";
-    } else if (sp.alt && mag != 0 && base == 16) {
-        prefix = sp.conv == 'X' ? "0X" : "0x";
+        prefix = negative ? "-" : dir.plus ? "+" : dir.space ? " " : "";
+    } else if (dir.alt && mag != 0 && base == 16) {
+        prefix = dir.conv == 'X' ? "0X" : "0x";
     }
-    EmitNumber(out, sp, prefix, body, sp.precision < 0);
+    EmitNumber(out, dir, prefix, body, dir.precision < 0);
 }
 
 void Uppercase(std::string& s) {
@@ -208,26 +200,38 @@ void AddPointIfMissing(std::string& s) {
     if (s.find('.') >= stop) s.insert(stop, 1, '.');
 }
 
+// The trailing zeros of a fraction go, and the point with them when nothing is left.
+void DropTrailingZeros(std::string& s) {
+    if (s.find('.') == std::string::npos) return;
+    const std::size_t e = s.find('e');
+    const std::size_t stop = e == std::string::npos ? s.size() : e;
+    std::size_t cut = stop;
+    while (s[cut - 1] == '0')
+        --cut;
+    if (s[cut - 1] == '.') --cut;
+    s.erase(cut, stop - cut);
+}
+
 template <class Out>
-void FormatDouble(Out& out, const Spec& sp, double v) {
-    const bool upper = sp.conv >= 'A' && sp.conv <= 'Z';
+void FormatDouble(Out& out, const Directive& dir, double v) {
+    const bool upper = dir.conv >= 'A' && dir.conv <= 'Z';
     const bool negative = std::signbit(v);
     const double mag = negative ? -v : v;
-    const std::string_view sign = negative ? "-" : sp.plus ? "+" : sp.space ? " " : "";
+    const std::string_view sign = negative ? "-" : dir.plus ? "+" : dir.space ? " " : "";
     if (mag != mag || mag == HUGE_VAL) {
         const std::string_view word =
             mag != mag ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
-        EmitNumber(out, sp, sign, word, false);
+        EmitNumber(out, dir, sign, word, false);
         return;
     }
-    const char kind = static_cast<char>(sp.conv | 0x20);
-    int precision = sp.precision < 0 ? 6 : sp.precision;
+    const char kind = static_cast<char>(dir.conv | 0x20);
+    int precision = dir.precision < 0 ? 6 : dir.precision;
     if (kind == 'f') {
         // The usual "%f" and "%.Nf" of trace lines and texts, without the general conversion.
         char fixed[48];
         if (char* end = FixedExactly(mag, precision, fixed)) {
-            if (sp.alt && precision == 0) *end++ = '.';
-            EmitNumber(out, sp, sign,
+            if (dir.alt && precision == 0) *end++ = '.';
+            EmitNumber(out, dir, sign,
                        std::string_view(fixed, static_cast<std::size_t>(end - fixed)), true);
             return;
         }
@@ -237,10 +241,10 @@ void FormatDouble(Out& out, const Spec& sp, double v) {
     std::string_view prefix = sign;
     if (kind == 'f') {
         body = ToChars(mag, std::chars_format::fixed, precision);
-        if (sp.alt && precision == 0) body += '.';
+        if (dir.alt && precision == 0) body += '.';
     } else if (kind == 'e') {
         body = ToChars(mag, std::chars_format::scientific, precision);
-        if (sp.alt && precision == 0) AddPointIfMissing(body);
+        if (dir.alt && precision == 0) AddPointIfMissing(body);
     } else if (kind == 'g') {
         const int p = precision == 0 ? 1 : precision;
         const int x = ScientificExponent(mag, p - 1);
@@ -249,77 +253,70 @@ void FormatDouble(Out& out, const Spec& sp, double v) {
         } else {
             body = ToChars(mag, std::chars_format::scientific, p - 1);
         }
-        if (sp.alt) {
+        if (dir.alt) {
             AddPointIfMissing(body);
-        } else if (body.find('.') != std::string::npos) {
-            // Trailing zeros of the fraction go, and the point with them when nothing is left.
-            const std::size_t e = body.find('e');
-            const std::size_t stop = e == std::string::npos ? body.size() : e;
-            std::size_t cut = stop;
-            while (body[cut - 1] == '0')
-                --cut;
-            if (body[cut - 1] == '.') --cut;
-            body.erase(cut, stop - cut);
+        } else {
+            DropTrailingZeros(body);
         }
     } else {  // 'a'
-        body = ToChars(mag, std::chars_format::hex, sp.precision);
-        if (sp.alt && sp.precision == 0) AddPointIfMissing(body);
+        body = ToChars(mag, std::chars_format::hex, dir.precision);
+        if (dir.alt && dir.precision == 0) AddPointIfMissing(body);
         prefixed.assign(sign);
         prefixed += upper ? "0X" : "0x";
         prefix = prefixed;
     }
     if (upper) Uppercase(body);
-    EmitNumber(out, sp, prefix, body, true);
+    EmitNumber(out, dir, prefix, body, true);
 }
 
 // Whether a "%c"-type argument is a wide character.
-bool CharIsWide(const Spec& sp, const FormatArg& a, bool wideOutput) {
+bool CharIsWide(const Directive& dir, const FormatArg& a, bool wideOutput) {
     if (a.charWidth == 4) return true;
     if (a.charWidth == 1) return false;
-    if (sp.len == Length::L) return true;
-    if (sp.len == Length::H) return false;
-    return (sp.conv == 'c') == wideOutput;
+    if (dir.len == Length::L) return true;
+    if (dir.len == Length::H) return false;
+    return (dir.conv == 'c') == wideOutput;
 }
 
 template <class Out>
-void FormatChar(Out& out, const Spec& sp, const FormatArg& a) {
+void FormatChar(Out& out, const Directive& dir, const FormatArg& a) {
     if constexpr (sizeof(UnitOf<Out>) == 1) {
         std::string text;
-        if (CharIsWide(sp, a, false)) {
+        if (CharIsWide(dir, a, false)) {
             AppendUtf8(text, static_cast<char32_t>(RawSigned(a) & 0xFFFFFFFF));
         } else {
             text.push_back(static_cast<char>(RawSigned(a) & 0xFF));
         }
-        EmitText(out, sp, text.data(), text.size());
+        EmitText(out, dir, text.data(), text.size());
     } else {
         wchar_t ch;
-        if (CharIsWide(sp, a, true)) {
+        if (CharIsWide(dir, a, true)) {
             ch = static_cast<wchar_t>(RawSigned(a));
         } else {
             const char byte = static_cast<char>(RawSigned(a) & 0xFF);
             ch = AnsiToWide(std::string_view(&byte, 1))[0];
         }
-        EmitText(out, sp, &ch, 1);
+        EmitText(out, dir, &ch, 1);
     }
 }
 
 constexpr const char* kNull = "(null)";
 
 template <class Out>
-void FormatString(Out& out, const Spec& sp, const FormatArg& a) {
-    const auto limit = static_cast<std::size_t>(sp.precision);
+void FormatString(Out& out, const Directive& dir, const FormatArg& a) {
+    const auto limit = static_cast<std::size_t>(dir.precision);
     if constexpr (sizeof(UnitOf<Out>) == 1) {
         if (a.kind == FormatArg::Kind::Str ||
             (a.kind == FormatArg::Kind::WStr && a.ws == nullptr)) {
             const char* s = a.kind == FormatArg::Kind::Str && a.s ? a.s : kNull;
-            const std::size_t n = sp.precision < 0 ? std::strlen(s) : strnlen(s, limit);
-            EmitText(out, sp, s, n);
+            const std::size_t n = dir.precision < 0 ? std::strlen(s) : strnlen(s, limit);
+            EmitText(out, dir, s, n);
             return;
         }
         // Wide text into narrow output: whole UTF-8 sequences only, as many as the precision
         // allows.
-        const std::size_t n = sp.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
-        if (sp.precision < 0 && sp.width == 0) {
+        const std::size_t n = dir.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
+        if (dir.precision < 0 && dir.width == 0) {
             // Nothing to cut or pad: converted piece by piece straight into the output.
             const std::wstring_view wide(a.ws, n);
             char piece[256];
@@ -329,47 +326,47 @@ void FormatString(Out& out, const Spec& sp, const FormatArg& a) {
         }
         if (std::all_of(a.ws, a.ws + n, [](wchar_t c) { return c >= 0 && c < 0x80; })) {
             // ASCII (the usual case in traces) is its own UTF-8: no conversion needed.
-            const std::size_t pad = PadCount(sp, n);
-            if (!sp.left) PutFill(out, ' ', pad);
+            const std::size_t pad = PadCount(dir, n);
+            if (!dir.left) PutFill(out, ' ', pad);
             for (std::size_t i = 0; i < n; ++i)
                 out.push_back(static_cast<char>(a.ws[i]));
-            if (sp.left) PutFill(out, ' ', pad);
+            if (dir.left) PutFill(out, ' ', pad);
             return;
         }
         std::string text = WideToUtf8(std::wstring_view(a.ws, n));
-        if (sp.precision >= 0 && text.size() > limit) {
+        if (dir.precision >= 0 && text.size() > limit) {
             std::size_t cut = limit;
             while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
                 --cut;
             text.resize(cut);
         }
-        EmitText(out, sp, text.data(), text.size());
+        EmitText(out, dir, text.data(), text.size());
     } else {
         if (a.kind == FormatArg::Kind::WStr && a.ws) {
-            const std::size_t n = sp.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
-            EmitText(out, sp, a.ws, n);
+            const std::size_t n = dir.precision < 0 ? std::wcslen(a.ws) : wcsnlen(a.ws, limit);
+            EmitText(out, dir, a.ws, n);
             return;
         }
         const char* s = a.kind == FormatArg::Kind::Str && a.s ? a.s : kNull;
         // Every wide unit takes at most four bytes, so this many bytes always decode far enough.
-        const std::size_t n = sp.precision < 0 ? std::strlen(s) : strnlen(s, 4 * limit + 4);
+        const std::size_t n = dir.precision < 0 ? std::strlen(s) : strnlen(s, 4 * limit + 4);
         std::wstring text = Utf8ToWide(std::string_view(s, n));
-        if (sp.precision >= 0 && text.size() > limit) text.resize(limit);
-        EmitText(out, sp, text.data(), text.size());
+        if (dir.precision >= 0 && text.size() > limit) text.resize(limit);
+        EmitText(out, dir, text.data(), text.size());
     }
 }
 
 template <class Out>
-void FormatPointer(Out& out, const Spec& sp, const FormatArg& a) {
+void FormatPointer(Out& out, const Directive& dir, const FormatArg& a) {
     const auto value = a.kind == FormatArg::Kind::Ptr ? reinterpret_cast<std::uintptr_t>(a.p)
                                                       : static_cast<std::uintptr_t>(a.u);
     if (value == 0) {
-        EmitNumber(out, sp, "", "(nil)", false);
+        EmitNumber(out, dir, "", "(nil)", false);
         return;
     }
     char digits[24];
     char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-    EmitNumber(out, sp, "0x", std::string_view(digits, static_cast<std::size_t>(end - digits)),
+    EmitNumber(out, dir, "0x", std::string_view(digits, static_cast<std::size_t>(end - digits)),
                false);
 }
 
@@ -377,26 +374,100 @@ int ClampWidth(long long v) {
     return static_cast<int>(std::min<long long>(v, kMaxFormatWidth));
 }
 
-template <class Ch>
-bool IsDigit(Ch c) {
-    return c >= '0' && c <= '9';
+// The arguments in their order; null once they run out.
+struct ArgCursor {
+    const FormatArg* args;
+    std::size_t count;
+    std::size_t next = 0;
+    const FormatArg* Take() { return next < count ? &args[next++] : nullptr; }
+};
+
+// Takes a "*" width and then a "*" precision from the arguments and caps both numbers; false
+// when a "*" has no integer argument. A negative "*" width means "-", a negative "*" precision
+// none. Always inlined, as Fits below: both run once per conversion, and as calls they cost
+// the short angle texts a few per cent.
+[[gnu::always_inline]] inline bool TakeStars(Directive& dir, ArgCursor& args) {
+    bool ok = true;
+    if (dir.widthStar) {
+        const FormatArg* w = args.Take();
+        if (w && IsInteger(*w)) {
+            const long long v = static_cast<int>(RawSigned(*w));
+            if (v < 0) dir.left = true;
+            dir.width = ClampWidth(v < 0 ? -v : v);
+        } else {
+            ok = false;
+        }
+    } else {
+        dir.width = ClampWidth(dir.width);
+    }
+    if (dir.precisionStar) {
+        const FormatArg* w = args.Take();
+        if (w && IsInteger(*w)) {
+            const long long v = static_cast<int>(RawSigned(*w));
+            dir.precision = v < 0 ? -1 : ClampWidth(v);
+        } else {
+            ok = false;
+        }
+    } else {
+        dir.precision = ClampWidth(dir.precision);
+    }
+    return ok;
 }
 
-template <class Ch>
-int ReadNumber(const Ch*& p) {
-    long long v = 0;
-    while (IsDigit(*p)) {
-        v = std::min<long long>(v * 10 + (*p - '0'), kMaxFormatWidth);
-        ++p;
+// Whether `a` can stand for a conversion of this kind.
+[[gnu::always_inline]] inline bool Fits(Conversion kind, const FormatArg& a) {
+    switch (kind) {
+        case Conversion::kSigned:
+        case Conversion::kUnsigned:
+        case Conversion::kCharacter:
+            return IsInteger(a);
+        case Conversion::kFloating:
+            return a.kind == FormatArg::Kind::Double;
+        case Conversion::kText:  // a null pointer of any type prints as a null text
+            return a.kind == FormatArg::Kind::Str || a.kind == FormatArg::Kind::WStr ||
+                   (a.kind == FormatArg::Kind::Ptr && a.p == nullptr);
+        case Conversion::kPointer:
+            return a.kind == FormatArg::Kind::Ptr || IsInteger(a);
+        default:
+            return false;
     }
-    return static_cast<int>(v);
+}
+
+template <class Out>
+void Convert(Out& out, const Directive& dir, const FormatArg& a) {
+    switch (dir.kind) {
+        case Conversion::kSigned:
+        case Conversion::kUnsigned:
+            FormatInteger(out, dir, a);
+            break;
+        case Conversion::kFloating:
+            FormatDouble(out, dir, a.d);
+            break;
+        case Conversion::kCharacter:
+            FormatChar(out, dir, a);
+            break;
+        case Conversion::kText:
+            if (a.kind == FormatArg::Kind::Ptr) {
+                FormatArg null = a;
+                null.kind = FormatArg::Kind::Str;
+                null.s = nullptr;
+                FormatString(out, dir, null);
+            } else {
+                FormatString(out, dir, a);
+            }
+            break;
+        case Conversion::kPointer:
+            FormatPointer(out, dir, a);
+            break;
+        default:
+            break;
+    }
 }
 
 template <class Out, class Ch = UnitOf<Out>>
 void Run(Out& out, const Ch* fmt, const FormatArg* args, std::size_t count) {
     if (fmt == nullptr) return;
-    std::size_t next = 0;
-    auto take = [&]() -> const FormatArg* { return next < count ? &args[next++] : nullptr; };
+    ArgCursor arguments{args, count};
     const Ch* p = fmt;
     while (*p) {
         if (*p != '%') {
@@ -412,124 +483,18 @@ void Run(Out& out, const Ch* fmt, const FormatArg* args, std::size_t count) {
             ++p;
             continue;
         }
-        Spec sp;
-        bool ok = true;
-        for (;; ++p) {
-            if (*p == '-')
-                sp.left = true;
-            else if (*p == '+')
-                sp.plus = true;
-            else if (*p == ' ')
-                sp.space = true;
-            else if (*p == '#')
-                sp.alt = true;
-            else if (*p == '0')
-                sp.zero = true;
-            else
-                break;
-        }
-        if (*p == '*') {
-            ++p;
-            const FormatArg* w = take();
-            if (w && IsInteger(*w)) {
-                const long long v = static_cast<int>(RawSigned(*w));
-                if (v < 0) sp.left = true;
-                sp.width = ClampWidth(v < 0 ? -v : v);
-            } else {
-                ok = false;
+        // A directive that cannot be carried out is copied as it stands, after using up the
+        // arguments a complete one would.
+        Directive dir;
+        p = ReadDirective<Dialect::kPrintf>(p, dir);
+        bool ok = TakeStars(dir, arguments) && dir.kind != Conversion::kNone;
+        if (dir.kind != Conversion::kNone) {
+            const FormatArg* a = arguments.Take();
+            // "%n" is never written through: a format must not be able to store.
+            if (dir.kind != Conversion::kCount) {
+                ok = ok && a && Fits(dir.kind, *a);
+                if (ok) Convert(out, dir, *a);
             }
-        } else {
-            sp.width = ReadNumber(p);
-        }
-        if (*p == '.') {
-            ++p;
-            if (*p == '*') {
-                ++p;
-                const FormatArg* w = take();
-                if (w && IsInteger(*w)) {
-                    const long long v = static_cast<int>(RawSigned(*w));
-                    sp.precision = v < 0 ? -1 : ClampWidth(v);
-                } else {
-                    ok = false;
-                }
-            } else {
-                sp.precision = ReadNumber(p);
-            }
-        }
-        sp.len = ReadLengthModifier(p, true);
-        const Ch c = *p;
-        if (c == 0 || c > 0x7F) {
-            out.append(start, static_cast<std::size_t>(p - start));
-            continue;
-        }
-        ++p;
-        sp.conv = static_cast<char>(c);
-        const FormatArg* a = nullptr;
-        switch (sp.conv) {
-            case 'd':
-            case 'i':
-            case 'u':
-            case 'o':
-            case 'x':
-            case 'X':
-                a = take();
-                if (ok && a && IsInteger(*a))
-                    FormatInteger(out, sp, *a);
-                else
-                    ok = false;
-                break;
-            case 'f':
-            case 'F':
-            case 'e':
-            case 'E':
-            case 'g':
-            case 'G':
-            case 'a':
-            case 'A':
-                a = take();
-                if (ok && a && a->kind == FormatArg::Kind::Double)
-                    FormatDouble(out, sp, a->d);
-                else
-                    ok = false;
-                break;
-            case 'c':
-            case 'C':
-                a = take();
-                if (ok && a && IsInteger(*a))
-                    FormatChar(out, sp, *a);
-                else
-                    ok = false;
-                break;
-            case 's':
-            case 'S':
-                a = take();
-                if (ok && a &&
-                    (a->kind == FormatArg::Kind::Str || a->kind == FormatArg::Kind::WStr ||
-                     (a->kind == FormatArg::Kind::Ptr && a->p == nullptr))) {
-                    FormatArg text = *a;
-                    if (text.kind == FormatArg::Kind::Ptr) {
-                        text.kind = FormatArg::Kind::Str;
-                        text.s = nullptr;
-                    }
-                    FormatString(out, sp, text);
-                } else {
-                    ok = false;
-                }
-                break;
-            case 'p':
-                a = take();
-                if (ok && a && (a->kind == FormatArg::Kind::Ptr || IsInteger(*a))) {
-                    FormatPointer(out, sp, *a);
-                } else {
-                    ok = false;
-                }
-                break;
-            case 'n':
-                take();  // never written through: a format must not be able to store
-                break;
-            default:
-                ok = false;
-                break;
         }
         if (!ok) out.append(start, static_cast<std::size_t>(p - start));
     }

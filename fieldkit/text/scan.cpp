@@ -1,12 +1,13 @@
 #include "fieldkit/text/scan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <limits>
 #include <string>
 
-#include "fieldkit/text/detail/length_modifier.h"
+#include "fieldkit/text/detail/directive.h"
 
 namespace fieldkit::detail {
 namespace {
@@ -66,36 +67,27 @@ bool IsLongSized(Length len) {
     return len == Length::L || len == Length::Z || len == Length::T || len == Length::J;
 }
 
-bool ExpectedKind(char conv, Length len, ScanArg::Kind& kind) {
+// The target type that a conversion of this kind and length stores into; false for what the
+// scanner does not read.
+bool ExpectedKind(Conversion conversion, Length len, ScanArg::Kind& kind) {
     using K = ScanArg::Kind;
-    switch (conv) {
-        case 'd':
-        case 'i':
-        case 'n':
+    switch (conversion) {
+        case Conversion::kSigned:
+        case Conversion::kCount:
             kind = len == Length::HH   ? K::SChar
                    : len == Length::H  ? K::Short
                    : IsLongSized(len)  ? K::Long
                    : len == Length::LL ? K::LongLong
                                        : K::Int;
             return true;
-        case 'u':
-        case 'o':
-        case 'x':
-        case 'X':
+        case Conversion::kUnsigned:
             kind = len == Length::HH   ? K::UChar
                    : len == Length::H  ? K::UShort
                    : IsLongSized(len)  ? K::ULong
                    : len == Length::LL ? K::ULongLong
                                        : K::UInt;
             return true;
-        case 'f':
-        case 'F':
-        case 'e':
-        case 'E':
-        case 'g':
-        case 'G':
-        case 'a':
-        case 'A':
+        case Conversion::kFloating:
             kind = len == Length::L ? K::Double : len == Length::BigL ? K::LongDouble : K::Float;
             return true;
         default:
@@ -198,6 +190,49 @@ bool ReadInteger(Field<Ch>& f, char conv, bool& negative, unsigned long long& ma
     return any;
 }
 
+// Reads "inf", "infinity" or "nan" (with an optional "(chars)") in any case, after the sign;
+// false when the text is neither.
+template <class Ch>
+bool ReadInfinityOrNan(Field<Ch>& f, double sign, double& value) {
+    if (Lower(f.Peek()) == 'i') {
+        if (!f.TakeWordNoCase("inf")) return false;
+        f.TakeWordNoCase("inity");
+        value = sign * HUGE_VAL;
+        return true;
+    }
+    if (!f.TakeWordNoCase("nan")) return false;
+    if (f.Peek() == '(') {
+        std::size_t k = 1;
+        while (DigitValue(f.Peek(k), 36) >= 0 || f.Peek(k) == '_')
+            ++k;
+        if (f.Peek(k) == ')') f.Take(k + 1);
+    }
+    value = std::copysign(std::numeric_limits<double>::quiet_NaN(), sign);
+    return true;
+}
+
+// Reads the exponent that may follow a mantissa ("e", or "p" in hex, an optional sign and
+// digits) onto `text` in ASCII; returns its value, capped at a billion either way, or 0 when
+// no exponent follows.
+template <class Ch>
+long long ReadExponent(Field<Ch>& f, char expChar, std::string& text) {
+    if (Lower(f.Peek()) != expChar) return 0;
+    std::size_t k = 1;
+    if (f.Peek(1) == '+' || f.Peek(1) == '-') k = 2;
+    if (DigitValue(f.Peek(k), 10) < 0) return 0;
+    text.push_back(expChar);
+    long long e = 0;
+    const bool eNeg = f.Peek(1) == '-';
+    if (eNeg) text.push_back('-');
+    f.Take(k);
+    while (DigitValue(f.Peek(), 10) >= 0) {
+        e = std::min<long long>(e * 10 + (f.Peek() - '0'), 1000000000LL);
+        text.push_back(static_cast<char>(f.Peek()));
+        f.Take();
+    }
+    return eNeg ? -e : e;
+}
+
 // Reads a floating-point number into `value`; false when the text does not start with one.
 template <class Ch>
 bool ReadFloating(Field<Ch>& f, double& value) {
@@ -207,23 +242,7 @@ bool ReadFloating(Field<Ch>& f, double& value) {
         f.Take();
     }
     const double sign = negative ? -1.0 : 1.0;
-    if (Lower(f.Peek()) == 'i') {
-        if (!f.TakeWordNoCase("inf")) return false;
-        f.TakeWordNoCase("inity");
-        value = sign * HUGE_VAL;
-        return true;
-    }
-    if (Lower(f.Peek()) == 'n') {
-        if (!f.TakeWordNoCase("nan")) return false;
-        if (f.Peek() == '(') {
-            std::size_t k = 1;
-            while (DigitValue(f.Peek(k), 36) >= 0 || f.Peek(k) == '_')
-                ++k;
-            if (f.Peek(k) == ')') f.Take(k + 1);
-        }
-        value = std::copysign(std::numeric_limits<double>::quiet_NaN(), sign);
-        return true;
-    }
+    if (Lower(f.Peek()) == 'i' || Lower(f.Peek()) == 'n') return ReadInfinityOrNan(f, sign, value);
     bool hex = false;
     if (f.Peek() == '0' && Lower(f.Peek(1)) == 'x' &&
         (DigitValue(f.Peek(2), 16) >= 0 || (f.Peek(2) == '.' && DigitValue(f.Peek(3), 16) >= 0))) {
@@ -256,24 +275,7 @@ bool ReadFloating(Field<Ch>& f, double& value) {
         }
     }
     if (!any) return false;
-    const char expChar = hex ? 'p' : 'e';
-    if (Lower(f.Peek()) == expChar) {
-        std::size_t k = 1;
-        if (f.Peek(1) == '+' || f.Peek(1) == '-') k = 2;
-        if (DigitValue(f.Peek(k), 10) >= 0) {
-            text.push_back(expChar);
-            long long e = 0;
-            const bool eNeg = f.Peek(1) == '-';
-            if (eNeg) text.push_back('-');
-            f.Take(k);
-            while (DigitValue(f.Peek(), 10) >= 0) {
-                e = std::min<long long>(e * 10 + (f.Peek() - '0'), 1000000000LL);
-                text.push_back(static_cast<char>(f.Peek()));
-                f.Take();
-            }
-            magnitude += eNeg ? -e : e;
-        }
-    }
+    magnitude += ReadExponent(f, hex ? 'p' : 'e', text);
     double d = 0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), d,
                                    hex ? std::chars_format::hex : std::chars_format::general);
@@ -291,6 +293,23 @@ void StoreFloating(const ScanArg& a, double v) {
     } else {
         *static_cast<long double*>(a.p) = v;
     }
+}
+
+// Reads the number of a numeric conversion from its field and stores it through `target` (null
+// when suppressed); false when the field does not start with a number.
+template <class Ch>
+bool ReadNumberField(Field<Ch>& field, const Directive& dir, const ScanArg* target) {
+    if (dir.kind == Conversion::kFloating) {
+        double v = 0;
+        if (!ReadFloating(field, v)) return false;
+        if (target) StoreFloating(*target, v);
+    } else {
+        bool negative;
+        unsigned long long mag;
+        if (!ReadInteger(field, dir.conv, negative, mag)) return false;
+        if (target) StoreInteger(*target, negative, mag);
+    }
+    return true;
 }
 
 template <class Ch>
@@ -319,27 +338,16 @@ int Run(const Ch* text, const Ch* fmt, const ScanArg* args, std::size_t count) {
             ++p;
             continue;
         }
-        ++p;
-        const bool suppress = *p == '*';
-        if (suppress) ++p;
-        std::size_t width = 0;
-        while (*p >= '0' && *p <= '9') {
-            width =
-                std::min<std::size_t>(width * 10 + static_cast<std::size_t>(*p - '0'), 1u << 20);
-            ++p;
-        }
-        // The handheld's I64, I32 and I are printf's alone: a scan format stops at them.
-        const Length len = ReadLengthModifier(p, false);
-        if (*p == 0 || *p > 0x7F) return stored;
-        const char conv = static_cast<char>(*p++);
+        Directive dir;
+        p = ReadDirective<Dialect::kScanf>(p + 1, dir);
         ScanArg::Kind kind;
-        if (!ExpectedKind(conv, len, kind)) return stored;
+        if (!ExpectedKind(dir.kind, dir.len, kind)) return stored;
         const ScanArg* target = nullptr;
-        if (!suppress) {
+        if (!dir.suppress) {
             if (next >= count || args[next].kind != kind || args[next].p == nullptr) return stored;
             target = &args[next++];
         }
-        if (conv == 'n') {
+        if (dir.kind == Conversion::kCount) {
             if (target) StoreInteger(*target, false, static_cast<unsigned long long>(s - begin));
             continue;
         }
@@ -347,18 +355,10 @@ int Run(const Ch* text, const Ch* fmt, const ScanArg* args, std::size_t count) {
             ++s;
         if (*s == 0) return result(true);
         converted = true;
+        // A field is at most 2^20 characters wide; a width of 0 is none.
+        const auto width = static_cast<std::size_t>(std::min(dir.width, 1 << 20));
         Field<Ch> field{s, width == 0 ? static_cast<std::size_t>(-1) : width};
-        if (kind == ScanArg::Kind::Float || kind == ScanArg::Kind::Double ||
-            kind == ScanArg::Kind::LongDouble) {
-            double v = 0;
-            if (!ReadFloating(field, v)) return stored;
-            if (target) StoreFloating(*target, v);
-        } else {
-            bool negative;
-            unsigned long long mag;
-            if (!ReadInteger(field, conv, negative, mag)) return stored;
-            if (target) StoreInteger(*target, negative, mag);
-        }
+        if (!ReadNumberField(field, dir, target)) return stored;
         s = field.p;
         if (target) ++stored;
     }

@@ -7,6 +7,8 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <iterator>
 #include <random>
@@ -125,6 +127,41 @@ TEST(Format, TextsOfEveryKindOfConversion) {
     // Huge widths are capped instead of exhausting memory.
     EXPECT_EQ(FormatA("%*d", 2000000000, 1).size(),
               static_cast<std::size_t>(fieldkit::detail::kMaxFormatWidth));
+}
+
+// A directive the engine cannot carry out is copied as it stands, and it uses up the arguments
+// a complete one would, so the conversions after it still get their own.
+TEST(Format, DirectivesItCannotCarryOut) {
+    int untouched = 7;
+    using N = std::pair<std::string, std::string>;
+    for (const auto& [got, expected] :
+         {// "%%" is a percent sign only right after the "%"; an unknown conversion takes nothing.
+          N{FormatA("%5%|%d", 1), "%5%|1"}, N{FormatA("%q|%d", 1), "%q|1"},
+          // A bad "*" argument: the conversion's own argument is used up all the same.
+          N{FormatA("%*d|%d", "w", 3, 4), "%*d|4"}, N{FormatA("%.*f|%d", "p", 1.5, 4), "%.*f|4"},
+          N{FormatA("%*n|%d", "w", &untouched, 4), "%*n|4"},
+          // A directive cut short by the end or by a character outside ASCII keeps its stars'.
+          N{FormatA("%*\xC3\xA9|%d", 5, 7), "%*\xC3\xA9|7"}, N{FormatA("%*.*", 1, 2), "%*.*"},
+          // A "*" width is an int; a point without digits is precision zero.
+          N{FormatA("[%*d]", (1LL << 32) + 3, 1), "[  1]"},
+          N{FormatA("[%.f|%.d|%.0x]", 2.5, 0, 0), "[2||]"},
+          // The length prefixes not among the random conversions above.
+          N{FormatA("%zu %td %jd %qd %Id %Lf %hhu", std::size_t{1}, std::ptrdiff_t{-2},
+                    std::intmax_t{-3}, -4LL, -5, 0.5, 300),
+            "1 -2 -3 -4 -5 0.500000 44"},
+          // An int for "%c" is of the output's width, for "%C" of the other; "l" and "h" say
+          // which outright.
+          N{FormatA("%c|%C|%lc|%hC", 0x80, 0x80, 0x80, 0x80), "\x80|\xC2\x80|\xC2\x80|\x80"}})
+        EXPECT_EQ(got, expected);
+    EXPECT_EQ(untouched, 7);
+    EXPECT_EQ(FormatW(L"%*\u00E9|%d", 5, 7), L"%*\u00E9|7");
+    // Nor is a wide character whose low byte is a conversion letter ("d", "s") a conversion.
+    EXPECT_EQ(FormatW(L"%\u0164|%\u0173|%d", 5, 7), L"%\u0164|%\u0173|5");
+    EXPECT_EQ(FormatW(L"%c|%C|%lC|%hc", 0x80, 0x80, 0x80, 0x80), L"\x80|\u20AC|\x80|\u20AC");
+    // Digits far beyond the cap count as the cap, in widths and precisions alike.
+    const std::size_t cap = fieldkit::detail::kMaxFormatWidth;
+    EXPECT_EQ(FormatA("%999999999999999999999999999999d", 1).size(), cap);
+    EXPECT_EQ(FormatW(L"%.999999999999999999999999999999d", 1).size(), cap);
 }
 
 // Direct formatting into the buffer must cut exactly where copying the whole text would, at

@@ -90,6 +90,46 @@ TEST(Scan, WrongPointerTypeStopsWithoutWriting) {
     EXPECT_EQ(Scan(L"abc", L"%s", &i), 0);  // text conversions are not offered
 }
 
+// Every length prefix the scanner knows picks the target's type ("%Ld" is an int), and a
+// suppressed "%n" stores nothing and takes no target.
+TEST(Scan, LengthPrefixesPickTheTargetType) {
+    signed char sc = 0;
+    long l = 0;
+    unsigned long ul = 0, ux = 0;
+    long long ll = 0;
+    int i = 0, n = 0;
+    long double ld = 0;
+    EXPECT_EQ(Scan(L"1 2 3 4 5 6 7.5", L"%hhd %jd %zu %tx %qd %Ld %Lf%*n%n", &sc, &l, &ul, &ux, &ll,
+                   &i, &ld, &n),
+              7);
+    EXPECT_EQ(sc + l + ul + ux + ll + i, 21);
+    EXPECT_EQ(ld, 7.5L);
+    EXPECT_EQ(n, 15);
+}
+
+// A directive the scanner does not read ends the scan where it stands: flags and a "%" after
+// the "%", printf's own I64, I32 and I, the text and pointer conversions, a character outside
+// ASCII, and a format that ends inside a directive.
+TEST(Scan, DirectivesItDoesNotReadEndTheScan) {
+    for (const wchar_t* format :
+         {L"%d %5%%d", L"%d %-d", L"%d %+d", L"%d %I64d", L"%d %I32d", L"%d %Id", L"%d %c",
+          L"%d %s", L"%d %[0-9]", L"%d %p", L"%d %\u0164", L"%d %", L"%d %l", L"%d %*"}) {
+        int first = 0, second = 9;
+        EXPECT_EQ(Scan(format[4] == '5' ? L"1 %2" : L"1 2", format, &first, &second), 1) << format;
+        EXPECT_EQ(second, 9) << format;
+    }
+    // "0" is a width digit here, not a flag, and a width of 0 is no width.
+    int v = 0;
+    EXPECT_EQ(Scan(L"123", L"%0d", &v), 1);
+    EXPECT_EQ(v, 123);
+    // A field is at most 2^20 characters wide, however many digits its width has.
+    const std::string text = std::string((1u << 20) - 1, '0') + "12";
+    int a = 0, b = 0;
+    EXPECT_EQ(Scan(text.c_str(), "%99999999999999999999999999d%d", &a, &b), 2);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+}
+
 TEST(Scan, WellFormedNumbersAgreeWithTheCLibrary) {
     std::mt19937 rng(7);
     for (int k = 0; k < 5000; ++k) {
