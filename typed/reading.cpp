@@ -46,7 +46,10 @@ wchar_t Upper(wchar_t c) {
 }
 
 // Blanks, tabs and the space separators exports put between numbers (no-break, thin spaces).
+// The usual characters are answered here, without a call into the library for each.
 bool IsSpace(wchar_t c) {
+    if (c == L' ') return true;
+    if (c < 0x85 && !(c >= L'\t' && c <= L'\r')) return false;
     return IsWideSpace(c);
 }
 

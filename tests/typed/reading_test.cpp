@@ -54,6 +54,8 @@ const AngleRow kAngles[] = {
      "a unit letter, strict reading takes \u00B0, ' and \" ('d' at character 3)"},
     {kLat, L"30m", "0.500000000", "30.000000000",
      "a unit letter, strict reading takes \u00B0, ' and \" ('m' at character 3)"},
+    // Tabs, no-break and thin spaces separate as blanks do (exports put them between numbers).
+    {kLat, L"\t45\u00B0\u00A030'\u2009N\t", "45.500000000", "45.500000000", nullptr},
     // Without d and m units an s is south, in every mode.
     {kLat, L"45.5s", "-45.500000000", "-45.500000000", nullptr},
     {kLat, L"45 30 15.5S", "-45.504305556", "-45.504305556", nullptr},
