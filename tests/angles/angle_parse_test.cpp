@@ -41,6 +41,8 @@ TEST_F(AngleParse, AnglesLatitudesAndLongitudesInEveryForm) {
             Case{L"-45\u00B0", -45}, Case{L"45'", 0.75}, Case{L"45\"", 0.0125}});
     expect({Case{L"12\u00B030'", 12.5}, Case{L"12 30", 12.5}, Case{L"\t 12 30 \n", 12.5},
             Case{L"12\u00B030'15.5\"", dms}, Case{L"-12\u00B030'15.5\"", -dms},
+            // A minus sign anywhere makes the value negative, not only in first place.
+            Case{L"12\u00B030'-15.5\"", -dms}, Case{L"12 30 15.5 -", -dms},
             Case{L"12 30 15 5 99", dms}, Case{L"12\u00B030.5'", 12 + 30.5 / 60},
             Case{L"12.5\u00B030'", 13}, Case{L"30'15.5\"", 30 / 60.0 + 15.5 / 3600},
             Case{L"30.5'15\"", 30.5 / 60 + 15 / 3600.0}});
