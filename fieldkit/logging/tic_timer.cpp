@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "fieldkit/platform/detail/invariant.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/files.h"
@@ -63,8 +64,30 @@ bool Doze(std::unique_lock<std::mutex>& guard, CTicTimer& table, DWORD ms) {
                                 [&table] { return table.stop.load(); });
 }
 
+// Every slot holds a window's timer, counted, with its countdown within its reload, or is all
+// free. A walk over the fixed table, under the lock.
+constexpr char kSlotsKept[] = "each tic timer slot is free, or a counted timer within its reload";
+bool SlotsConsistent(const CTicTimer& table) {
+    int occupied = 0;
+    for (const TTicTimerSlot& slot : table.slots) {
+        if (slot.window == nullptr) {
+            if (slot.id != 0 || slot.elapse != 0 || slot.reload != 0 || slot.remaining != 0)
+                return false;
+            continue;
+        }
+        ++occupied;
+        if (slot.reload == 0 || slot.remaining == 0 || slot.remaining > slot.reload) return false;
+    }
+    return occupied == table.count;
+}
+
+bool Holds(const std::unique_lock<std::mutex>& held, const CTicTimer& table) {
+    return held.owns_lock() && held.mutex() == &table.lock;
+}
+
 // One tic over the occupied slots; the caller holds the lock.
-void Pass(CTicTimer& table) {
+void Pass(CTicTimer& table, const std::unique_lock<std::mutex>& held) {
+    FIELDKIT_INVARIANT(Holds(held, table), "the tic pass holds the table's lock");
     int budget = table.count;
     for (int i = 0; i < kSlotCount && budget > 0 && !table.stop.load(); ++i) {
         TTicTimerSlot& slot = table.slots[i];
@@ -83,6 +106,7 @@ void Pass(CTicTimer& table) {
             --slot.remaining;
         }
     }
+    FIELDKIT_INVARIANT(SlotsConsistent(table), kSlotsKept);
 }
 
 // The worker owns a share of its table, so a thread let go by DestroyTicTimerThread can
@@ -95,7 +119,7 @@ void TicLoop(std::shared_ptr<CTicTimer> table) {
         if (Doze(guard, *table, table->period)) {
             DWORD t0 = GetTickCount();
             while (!table->stop.load()) {
-                Pass(*table);
+                Pass(*table, guard);
                 if (table->stop.load()) break;
                 const auto elapsed = static_cast<std::int32_t>(GetTickCount() - t0);
                 if (elapsed >= 0 && static_cast<DWORD>(elapsed) < table->period &&
@@ -239,6 +263,7 @@ int SetTicTimer(HWND window, UINT id, UINT elapse) {
         }
         const UINT reload = fieldkit::detail::TicTimerReload(elapse, table->period);
         *target = TTicTimerSlot{window, id, elapse, reload, reload};
+        FIELDKIT_INVARIANT(SlotsConsistent(*table), kSlotsKept);
         return 1;
     });
 }
@@ -253,6 +278,7 @@ int KillTicTimer(HWND window, UINT id) {
             if (slot.window == window && slot.id == id) {
                 slot = TTicTimerSlot{};
                 --table->count;
+                FIELDKIT_INVARIANT(SlotsConsistent(*table), kSlotsKept);
                 return 1;
             }
         }

@@ -1,10 +1,13 @@
 #include "fieldkit/platform/handles.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/invariant.h"
 #include "fieldkit/platform/detail/process_state.h"
 
 namespace fieldkit::detail {
@@ -16,12 +19,20 @@ struct HandleTable {
     // Above 100000, as the handheld's menu handles are. Never counts again from the start, so a
     // stale handle is refused rather than taken for a new object.
     UINT_PTR next = 0x100000;
+    // Kept for the invariants only: the highest number a caller has been given, and the entries
+    // that hold an object and those reserved but not filled yet.
+    UINT_PTR given = 0;
+    std::size_t filled = 0;
+    std::size_t reserved = 0;
+
+    bool CountsAgree() const { return objects.size() == filled + reserved; }
 
     void Forget() {
         std::unordered_map<UINT_PTR, std::shared_ptr<HandleObject>> gone;
         {
             std::lock_guard<std::mutex> lock(mutex);
             gone.swap(objects);
+            filled = reserved = 0;
         }
         // Destroyed after the lock is released, as RemoveHandle does.
     }
@@ -37,8 +48,19 @@ HANDLE AddHandle(std::shared_ptr<HandleObject> object) {
     HandleTable& t = Handles();
     std::lock_guard<std::mutex> lock(t.mutex);
     const UINT_PTR id = t.next;
-    t.objects.emplace(id, std::move(object));
+    const bool reserving = object == nullptr;
+    const bool fresh = t.objects.emplace(id, std::move(object)).second;
+    FIELDKIT_INVARIANT(fresh && id > t.given, "a handle is given out once");
     t.next += 4;  // only once the handle is there: a failed one takes no number
+    if constexpr (kCheckInvariants) {
+        if (reserving) {
+            ++t.reserved;
+        } else {
+            ++t.filled;
+            t.given = id;
+        }
+    }
+    FIELDKIT_INVARIANT(t.CountsAgree(), "the handle table's counts match its entries");
     return reinterpret_cast<HANDLE>(id);
 }
 
@@ -49,9 +71,16 @@ HandleReservation::~HandleReservation() {
     HandleTable& t = Handles();
     std::lock_guard<std::mutex> lock(t.mutex);
     const auto id = reinterpret_cast<UINT_PTR>(m_handle);
-    t.objects.erase(id);
+    const auto it = t.objects.find(id);
+    if (it != t.objects.end()) {  // gone only when a reset came in between
+        FIELDKIT_INVARIANT(it->second == nullptr, "a reservation not filled names no object");
+        t.objects.erase(it);
+        if constexpr (kCheckInvariants) --t.reserved;
+        FIELDKIT_INVARIANT(t.CountsAgree(), "the handle table's counts match its entries");
+    }
     // Nobody has seen the number: it may be given out again, unless a later one was.
     if (t.next == id + 4) t.next = id;
+    FIELDKIT_INVARIANT(t.next > t.given, "a handle given out is not given out again");
 }
 
 HANDLE HandleReservation::Fill(std::shared_ptr<HandleObject> object) noexcept {
@@ -59,8 +88,18 @@ HANDLE HandleReservation::Fill(std::shared_ptr<HandleObject> object) noexcept {
     HandleTable& t = Handles();
     std::lock_guard<std::mutex> lock(t.mutex);
     // Gone only when a reset came in between: the object goes with it.
-    const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(m_handle));
-    if (it != t.objects.end()) it->second = std::move(object);
+    const auto id = reinterpret_cast<UINT_PTR>(m_handle);
+    const auto it = t.objects.find(id);
+    if (it != t.objects.end()) {
+        FIELDKIT_INVARIANT(it->second == nullptr, "a reserved handle is filled once");
+        it->second = std::move(object);
+        if constexpr (kCheckInvariants) {
+            --t.reserved;
+            ++t.filled;
+            t.given = std::max(t.given, id);
+        }
+        FIELDKIT_INVARIANT(t.CountsAgree(), "the handle table's counts match its entries");
+    }
     return m_handle;
 }
 
@@ -79,6 +118,8 @@ bool RemoveHandle(HANDLE handle) {
     if (it == t.objects.end() || it->second == nullptr) return false;  // unknown or reserved
     gone = std::move(it->second);
     t.objects.erase(it);
+    if constexpr (kCheckInvariants) --t.filled;
+    FIELDKIT_INVARIANT(t.CountsAgree(), "the handle table's counts match its entries");
     return true;
 }
 

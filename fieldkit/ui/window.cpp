@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/invariant.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
@@ -232,11 +233,20 @@ ThreadRecord* Self() {
     });
 }
 
+// Whether the record's thread still takes messages.
+bool IsOpen(ThreadRecord& q) {
+    std::lock_guard<std::mutex> guard(q.mutex);
+    return q.open;
+}
+
 // Into the record's queue; false, with the last error set, when the window (if any) is being
 // destroyed, the thread has ended, the queue is full or memory runs out.
 bool Post(ThreadRecord& q, const Window* w, const MSG& msg) {
+    FIELDKIT_INVARIANT(w == nullptr || w->owner.get() == &q,
+                       "a window's messages go to the queue of the thread that made it");
     {
         std::lock_guard<std::mutex> guard(q.mutex);
+        FIELDKIT_INVARIANT(q.open || q.messages.empty(), "a closed queue holds no messages");
         // Read under the queue's lock, which the destruction takes to empty the queue after
         // setting the flag: a message either goes with that sweep or is refused.
         if (w != nullptr && w->destroyed.load()) {
@@ -257,6 +267,7 @@ bool Post(ThreadRecord& q, const Window* w, const MSG& msg) {
             })) {
             return false;
         }
+        FIELDKIT_INVARIANT(q.messages.size() <= kQueueLimit, "a queue keeps to its limit");
     }
     q.ready.notify_all();
     return true;
@@ -268,8 +279,12 @@ bool Matches(const MSG& m, HWND window, UINT low, UINT high) {
     return m.message >= low && m.message <= high;
 }
 
-// Takes (or, without `remove`, copies) the first matching message of a locked queue.
-bool TakeFrom(ThreadRecord& q, MSG* msg, HWND window, UINT low, UINT high, bool remove) {
+// Takes (or, without `remove`, copies) the first matching message of a locked queue, which is
+// the calling thread's own.
+bool TakeFrom(ThreadRecord& q, const std::unique_lock<std::mutex>& held, MSG* msg, HWND window,
+              UINT low, UINT high, bool remove) {
+    FIELDKIT_INVARIANT(held.owns_lock() && held.mutex() == &q.mutex, "a queue is read locked");
+    FIELDKIT_INVARIANT(q.thread == GetCurrentThreadId(), "a thread reads only its own queue");
     for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
         if (!Matches(*it, window, low, high)) continue;
         *msg = *it;
@@ -486,6 +501,8 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
         std::lock_guard<std::mutex> guard(s.recordsLock);
         const auto it = s.records.find(threadId);
         if (it != s.records.end()) q = it->second;
+        FIELDKIT_INVARIANT(q == nullptr || (q->thread == threadId && IsOpen(*q)),
+                           "an ended thread's queue has left the record map");
     }
     if (q == nullptr) {  // no such thread, or one without a queue yet, as on Win32
         SetLastError(ERROR_INVALID_THREAD_ID);
@@ -503,8 +520,8 @@ BOOL PeekMessageW(MSG* msg, HWND window, UINT low, UINT high, UINT remove) {
     }
     ThreadRecord* const q = Self();
     if (q == nullptr) return FALSE;
-    std::lock_guard<std::mutex> guard(q->mutex);
-    return TakeFrom(*q, msg, window, low, high, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
+    std::unique_lock<std::mutex> guard(q->mutex);
+    return TakeFrom(*q, guard, msg, window, low, high, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 BOOL GetMessageW(MSG* msg, HWND window, UINT low, UINT high) {
@@ -524,8 +541,8 @@ BOOL GetMessageW(MSG* msg, HWND window, UINT low, UINT high) {
         std::unique_lock<std::mutex> guard(q->mutex);
         // WM_QUIT ends the loop whatever the filters say.
         q->ready.wait(guard, [&] {
-            if (TakeFrom(*q, msg, window, low, high, true) ||
-                TakeFrom(*q, msg, nullptr, WM_QUIT, WM_QUIT, true)) {
+            if (TakeFrom(*q, guard, msg, window, low, high, true) ||
+                TakeFrom(*q, guard, msg, nullptr, WM_QUIT, WM_QUIT, true)) {
                 return true;
             }
             gone = w != nullptr && w->destroyed.load();
