@@ -23,7 +23,9 @@ class WindowTranslation : public DeviceRootTest {
             "\\de.po",
             "msgid \"Open\"\nmsgstr \"\u00D6ffnen\"\nmsgid \"Settings\"\nmsgstr \"Einstellungen\"\n"
             "msgid \"Save\"\nmsgstr \"Speichern\"\nmsgid \"File\"\nmsgstr \"Datei\"\n"
-            "msgid \"&Edit\"\nmsgstr \"&Bearbeiten\"\nmsgid \"Tools\"\nmsgstr \"Werk&zeuge\"\n");
+            "msgid \"&Edit\"\nmsgstr \"&Bearbeiten\"\nmsgid \"Tools\"\nmsgstr \"Werk&zeuge\"\n"
+            // A translation that is itself a msgid shows a text translated twice.
+            "msgid \"Speichern\"\nmsgstr \"Sichern\"\n");
         Write("\\survey.po", "msgid \"Open\"\nmsgstr \"Auf\"\n");
     }
 };
@@ -75,13 +77,15 @@ TEST_F(WindowTranslation, MenusAndTheirSubmenus) {
     menu.AppendMenu(MF_CHECKED, 11, L"Keep");
     menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(sub.GetSafeHmenu()), L"File");
     menu.AppendMenu(MF_STRING, 12, L"Settings");
+    // A submenu hung under two popups is still translated once.
+    menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(sub.GetSafeHmenu()), L"Tools");
     const HMENU submenu = sub.Detach();  // the menu's now
     Attach();
     TranslateMenu(menu);
     // Replaced items keep their greyed (1), disabled (2) and checked (8) state, so a translated
     // build enables nothing the English one keeps off; others, and the popup's caption, stay.
     EXPECT_EQ(Items(menu), (Texts{L"\u00D6ffnen 10 9", L" 0 0", L"Keep 11 8", L"File popup 16",
-                                  L"Einstellungen 12 0"}));
+                                  L"Einstellungen 12 0", L"Tools popup 16"}));
     EXPECT_EQ(Items(submenu), (Texts{L"Speichern 20 2"}));
 }
 

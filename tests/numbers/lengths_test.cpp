@@ -21,7 +21,9 @@ TEST(LengthTexts, FeetAndInchesAndDecimals) {
           Case{0.00001, 16, L"0'0\""}, Case{-0.00001, 16, L"0'0\""}, Case{5.9999, 16, L"6'"},
           Case{5 + 6.25 / 12, 1, L"5'6\""}, Case{5 + 6.25 / 12, 0, L"5'6\""},
           Case{5 + 6.25 / 12, -4, L"5'6\""}, Case{5 + 0.25 / 12, 16, L"5'1/4\""},
-          Case{11.999 / 12, 2, L"1'"}, Case{5 + 6.5 / 12, 64, L"5'6 1/2\""},
+          Case{11.999 / 12, 2, L"1'"},
+          // A hair below a whole inch is that inch even with no fractions to carry it.
+          Case{5 + 11.99999 / 12, 0, L"6'"}, Case{5 + 6.5 / 12, 64, L"5'6 1/2\""},
           // Any denominator is written in lowest terms.
           Case{5 + 6.5 / 12, 10, L"5'6 1/2\""}, Case{5 + (6 + 1.0 / 3) / 12, 12, L"5'6 1/3\""},
           Case{5 + (6 + 0.6) / 12, 10, L"5'6 3/5\""}}) {
