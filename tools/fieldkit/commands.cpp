@@ -226,6 +226,11 @@ OptionSpec TextOption(const char* name, const char* valueName, const char* help)
     return {name, valueName, help, 0, kNoRange, false, true};
 }
 
+// An option whose value is a whole number within `range`.
+OptionSpec WholeOption(const char* name, const char* valueName, const char* help, Range range) {
+    return {name, valueName, help, 0, range, true};
+}
+
 // -p N: the digits after the decimal point of the decimal numbers printed.
 OptionSpec DecimalsOption(unsigned exclusive = 0) {
     return {"--decimals",
@@ -576,10 +581,10 @@ const std::vector<Command>& Conversions() {
             .Options({Flag("--plain", "only the three numbers, ready to feed back into xyz"),
                       {"--decimals", "N", "digits after the decimal point of the height (0 to 15)",
                        0, typed::kDecimals, true, false, "-p"},
-                      {"--angle-decimals", "N",
-                       "digits after the decimal point of latitude and longitude "
-                       "(0 to 15)",
-                       0, typed::kDecimals, true}})
+                      WholeOption("--angle-decimals", "N",
+                                  "digits after the decimal point of latitude and longitude "
+                                  "(0 to 15)",
+                                  typed::kDecimals)})
             .Examples({{{"1271876.7430", "-4293783.9249", "4526540.5309"}, {}},
                        {{"--plain", "-"}, {"6378137 0 0"}}})
             .Values({"X", "Y", "Z"})
@@ -701,18 +706,10 @@ const std::vector<Command>& Conversions() {
             .Operands("PATH... | -")
             .Summary("a path shortened with ... to fit a window's width")
             .Details(kCompactPathDetails)
-            .Options({{"--width",
-                       "PIXELS",
-                       "the window's client width (default 240)",
-                       0,
-                       {0, 100000},
-                       true},
-                      {"--char-width",
-                       "PIXELS",
-                       "the width of a character (default 8)",
-                       0,
-                       {1, 1000},
-                       true}})
+            .Options({WholeOption("--width", "PIXELS", "the window's client width (default 240)",
+                                  {0, 100000}),
+                      WholeOption("--char-width", "PIXELS", "the width of a character (default 8)",
+                                  {1, 1000})})
             .Examples({{{"\\Card\\Data\\Jobs\\Project\\file.txt", "--width", "200"}, {}},
                        {{"\\Card\\Data\\Jobs\\Project\\file.txt", "--width", "140"}, {}}})
             .Values({"path"})
@@ -721,10 +718,10 @@ const std::vector<Command>& Conversions() {
             .Operands("[--width N --height N --dpi N --dpi-y N]")
             .Summary("display scaling of a screen, and free memory")
             .Details(kDeviceDetails)
-            .Options({{"--width", "N", "screen width in pixels", 0, {1, 100000}, true},
-                      {"--height", "N", "screen height in pixels", 0, {1, 100000}, true},
-                      {"--dpi", "N", "dots per inch (both axes)", 0, {1, 10000}, true},
-                      {"--dpi-y", "N", "dots per inch vertically", 0, {1, 10000}, true}})
+            .Options({WholeOption("--width", "N", "screen width in pixels", {1, 100000}),
+                      WholeOption("--height", "N", "screen height in pixels", {1, 100000}),
+                      WholeOption("--dpi", "N", "dots per inch (both axes)", {1, 10000}),
+                      WholeOption("--dpi-y", "N", "dots per inch vertically", {1, 10000})})
             .Convert(Device),
         Command("ini")
             .Operands("list FILE [SECTION] | get FILE SECTION KEY | set FILE SECTION KEY VALUE | "
