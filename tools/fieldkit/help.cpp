@@ -432,7 +432,7 @@ std::string RoffEntries(const Rows& entries) {
     return m;
 }
 
-// The help text of the commands below under their usage and summary.
+// The help text of each command below, under its usage and summary.
 constexpr char kDemoDetails[] =
     "Runs the examples of every command and shows what they print, then walks through a\n"
     "field application's start-up in a temporary device root: identity, layout, a typed\n"
