@@ -27,7 +27,7 @@
 #include "fieldkit/platform/cfile.h"
 #include "fieldkit/platform/debug_output.h"
 #include "fieldkit/platform/errors.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/platform/memory.h"

@@ -8,7 +8,7 @@
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 namespace {
 

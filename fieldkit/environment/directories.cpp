@@ -9,7 +9,7 @@
 #include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/module.h"
 #include "fieldkit/text/codepage.h"
 

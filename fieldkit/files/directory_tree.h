@@ -6,7 +6,7 @@
 /// @ingroup files
 #pragma once
 
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/text/carray.h"
 #include "fieldkit/text/cstring.h"
 #include "fieldkit/text/export.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/ui/file_dialog.h"
 

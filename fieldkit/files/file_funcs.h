@@ -1,7 +1,7 @@
 /// @file
 /// Path names, file and folder checks, folder creation, the file dialog and file times.
 ///
-/// Paths are device paths (see fieldkit/platform/files.h). Both the backslash and the slash
+/// Paths are device paths (see fieldkit/platform/file_system.h). Both the backslash and the slash
 /// end a folder name when the file name is looked for; only the backslash is used when folders
 /// are created. The extension is everything after the last full stop of the whole text.
 /// Stateless; everything but ChooseFileDialog may be called from any thread.

@@ -12,7 +12,7 @@
 
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/module.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"

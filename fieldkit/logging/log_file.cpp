@@ -7,7 +7,7 @@
 
 #include "fieldkit/platform/debug_output.h"
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/systime.h"
 #include "fieldkit/text/codepage.h"
 

@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/types.h"

@@ -15,7 +15,7 @@
 #include "fieldkit/platform/detail/invariant.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/sync.h"
 #include "fieldkit/platform/systime.h"
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/text/export.h"
 #include "fieldkit/text/types.h"
 

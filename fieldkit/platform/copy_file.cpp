@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/replace_file.h"
 

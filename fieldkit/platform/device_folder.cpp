@@ -1,6 +1,6 @@
 // Folders held open while a tree is walked: every entry worked on by its name in a folder that a
 // rename or a swapped link cannot move. On its own as the one class here, with its own state.
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 #include "fieldkit/platform/detail/file_calls.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/replace_file.h"

@@ -1,6 +1,6 @@
 // Open files behind handles: CreateFileW and the calls on its handle, and file mappings with their
 // views. Apart from the calls by path, as everything here works on a descriptor already open.
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -13,7 +13,7 @@
 #include <memory>
 #include <mutex>
 
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 #include "fieldkit/platform/detail/file_calls.h"
 #include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/detail/nothrow.h"

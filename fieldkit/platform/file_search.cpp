@@ -1,6 +1,6 @@
 // What the file system reports of entries: folder searches and listings, attributes, removable
 // media. On its own as nothing here changes a file, a name or a folder.
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 #include "fieldkit/platform/detail/file_calls.h"
 #include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/detail/nothrow.h"

@@ -1,6 +1,6 @@
 // Files as C streams and as one read: _wfopen with the handheld's text mode, unbuffered writes,
 // whole-file reads. Apart from the handle calls, as these hand out FILE streams, not handles.
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 #include "fieldkit/platform/detail/file_calls.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/text/codepage.h"

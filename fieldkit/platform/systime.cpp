@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 namespace {
 

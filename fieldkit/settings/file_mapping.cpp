@@ -8,7 +8,7 @@
 
 #include "fieldkit/i18n/translations.h"
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/text/codepage.h"
 
 using fieldkit::detail::NoThrow;

@@ -9,7 +9,7 @@
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"
 #include "fieldkit/text/scan.h"

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/text/codepage.h"
 
 namespace {

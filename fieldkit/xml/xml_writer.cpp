@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "fieldkit/platform/detail/nothrow.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/text/codepage.h"
 #include "fieldkit/text/format.h"

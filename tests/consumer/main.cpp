@@ -2,6 +2,8 @@
 #include <cstdio>
 
 #include "fieldkit/fieldkit.h"
+// The old name of fieldkit/platform/file_system.h, which programs may include for one release.
+#include "fieldkit/platform/files.h"
 
 int main() {
     const CString text = LatitudeToDDDMMSSSString(45.5, true);

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "fieldkit/environment/app_info.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "tests/support/device_root.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/sync.h"
 #include "tests/support/device_root.h"
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <thread>
 
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/handles.h"
 #include "fieldkit/platform/memory.h"
 #include "fieldkit/platform/module.h"

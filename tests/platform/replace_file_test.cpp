@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/handles.h"
 #include "tests/support/device_root.h"
 

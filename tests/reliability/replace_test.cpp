@@ -36,7 +36,7 @@
 #include "fieldkit/files/directory_tree.h"
 #include "fieldkit/logging/app_log.h"
 #include "fieldkit/logging/log_file.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/settings/file_mapping.h"
 #include "fieldkit/settings/ini_file.h"
 #include "fieldkit/text/codepage.h"

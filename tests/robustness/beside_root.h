@@ -16,7 +16,7 @@
 #include "fieldkit/files/directory_tree.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/logging/log_file.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/settings/file_mapping.h"
 #include "fieldkit/settings/ini_file.h"
 #include "fieldkit/text/codepage.h"

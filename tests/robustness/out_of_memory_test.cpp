@@ -14,7 +14,7 @@
 #include <new>
 
 #include "fieldkit/i18n/translations.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/registry.h"
 #include "fieldkit/platform/sync.h"
 #include "fieldkit/settings/file_mapping.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/ui/ui_host.h"
 

@@ -130,6 +130,29 @@ TEST_F(Help, EveryListedCommandAnswersForItself) {
     EXPECT_EQ(Ask({"help", "lat", "lon"}).status, 2);
 }
 
+// A row of the tables names the fields it fills, so one can be left out by mistake: every
+// command has its texts, a conversion exactly one way to run, and help and demo none.
+TEST(CommandTable, EveryRowFillsWhatItsKindNeeds) {
+    for (const Command* c : AllCommands()) {
+        SCOPED_TRACE(c->name);
+        EXPECT_NE(c->operands, nullptr);
+        EXPECT_NE(c->summary, nullptr);
+        EXPECT_NE(c->details, nullptr);
+    }
+    for (const Command& c : fieldkit::tool::Conversions()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_NE(c.convert == nullptr, c.action == nullptr);
+        if (c.Arity() > 0) {
+            EXPECT_NE(c.convert, nullptr);
+        }
+    }
+    for (const Command& c : fieldkit::tool::Builtins()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.convert, nullptr);
+        EXPECT_EQ(c.action, nullptr);
+    }
+}
+
 TEST(HelpVersion, IsTheProjectVersion) {
     const auto [out, status] = Shell(std::string(FIELDKIT_TOOL_PATH) + " --version");
     EXPECT_EQ(status, 0);

@@ -130,10 +130,12 @@ Result Fail(std::string why);
 Result FailValue(std::size_t value, std::string why);
 
 using Fields = std::vector<std::wstring>;
-using Convert = Result (*)(const Fields& fields, const Settings& settings);
+// Converts the values of one record.
+using RecordConversion = Result (*)(const Fields& fields, const Settings& settings);
 // A command that works on its operands as a whole (a file and what to do with it); its text
 // is printed as it stands.
-using Action = Result (*)(const std::vector<std::wstring>& operands, const Settings& settings);
+using OperandsAction = Result (*)(const std::vector<std::wstring>& operands,
+                                  const Settings& settings);
 // How many result columns a conversion prints for one record with these options.
 using ResultCount = std::size_t (*)(const Settings& settings);
 
@@ -143,21 +145,64 @@ struct Example {
     int status = 0;  // the exit status it shows; not 0: standard error is shown after the output
 };
 
+// One row of the command tables. A row names each field it fills, so that a reader sees which
+// value is which and a field added later cannot shift the others:
+//   Command("xyz").Operands("LAT LON H | -").Summary("...").Convert(Xyz).Results(XyzColumns)
+// A field left out stays empty: no text (nullptr), no options, examples or values, no function.
 struct Command {
+    explicit Command(const char* commandName) : name(commandName) {}
+
+    Command& Operands(const char* usage) {
+        operands = usage;
+        return *this;
+    }
+    Command& Summary(const char* line) {
+        summary = line;
+        return *this;
+    }
+    Command& Details(const char* text) {
+        details = text;
+        return *this;
+    }
+    Command& Options(std::vector<OptionSpec> list) {
+        options = std::move(list);
+        return *this;
+    }
+    Command& Examples(std::vector<Example> list) {
+        examples = std::move(list);
+        return *this;
+    }
+    Command& Values(std::vector<const char*> names) {
+        values = std::move(names);
+        return *this;
+    }
+    Command& Convert(RecordConversion function) {
+        convert = function;
+        return *this;
+    }
+    Command& Action(OperandsAction function) {
+        action = function;
+        return *this;
+    }
+    Command& Results(ResultCount function) {
+        results = function;
+        return *this;
+    }
+
+    std::size_t Arity() const { return values.size(); }
+
     const char* name;
-    const char* operands;  // usage after the name, e.g. "LAT LON H"
-    const char* summary;   // one line for the command list
-    const char* details;   // the rest of the command's help, lines ending in '\n'
+    const char* operands = nullptr;  // usage after the name, e.g. "LAT LON H"
+    const char* summary = nullptr;   // one line for the command list
+    const char* details = nullptr;   // the rest of the command's help, lines ending in '\n'
     std::vector<OptionSpec> options;
     std::vector<Example> examples;
     // The names of a record's values, as messages name them ("latitude"); their number is the
     // arity: none for a command that takes no values and runs once.
     std::vector<const char*> values;
-    Convert convert;
-    Action action = nullptr;        // instead of convert, for commands with their own operands
-    ResultCount results = nullptr;  // nullptr: one result column
-
-    std::size_t Arity() const { return values.size(); }
+    RecordConversion convert = nullptr;
+    OperandsAction action = nullptr;  // instead of convert, for commands with their own operands
+    ResultCount results = nullptr;    // nullptr: one result column
 };
 
 // The conversions, in the order of the help text (commands.cpp).

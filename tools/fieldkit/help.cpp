@@ -432,32 +432,31 @@ std::string RoffEntries(const Rows& entries) {
     return m;
 }
 
+// The help text of each command below, under its usage and summary.
+constexpr char kDemoDetails[] =
+    "Runs the examples of every command and shows what they print, then walks through a\n"
+    "field application's start-up in a temporary device root: identity, layout, a typed\n"
+    "latitude read and shown back, and the log it wrote.\n";
+
+constexpr char kHelpDetails[] =
+    "Without COMMAND, lists the commands with the options taken before them, the notes\n"
+    "that hold for all, the exit statuses and the environment. With COMMAND, prints its\n"
+    "usage, options and examples, as 'fieldkit COMMAND --help' does.\n";
+
 }  // namespace
 
 // ---- What cli.h declares ----------------------------------------------------------------------
 
 const std::vector<Command>& Builtins() {
     static const std::vector<Command> builtins = {
-        {"demo",
-         "",
-         "a short tour: every conversion with sample input and output",
-         "Runs the examples of every command and shows what they print, then walks through a\n"
-         "field application's start-up in a temporary device root: identity, layout, a typed\n"
-         "latitude read and shown back, and the log it wrote.\n",
-         {},
-         {},
-         {},
-         nullptr},
-        {"help",
-         "[COMMAND]",
-         "the list of commands, or the help of one",
-         "Without COMMAND, lists the commands with the options taken before them, the notes\n"
-         "that hold for all, the exit statuses and the environment. With COMMAND, prints its\n"
-         "usage, options and examples, as 'fieldkit COMMAND --help' does.\n",
-         {},
-         {},
-         {},
-         nullptr},
+        Command("demo")
+            .Operands("")
+            .Summary("a short tour: every conversion with sample input and output")
+            .Details(kDemoDetails),
+        Command("help")
+            .Operands("[COMMAND]")
+            .Summary("the list of commands, or the help of one")
+            .Details(kHelpDetails),
     };
     return builtins;
 }

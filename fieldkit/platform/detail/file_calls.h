@@ -14,7 +14,7 @@
 #include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/detail/replace_file.h"
 #include "fieldkit/platform/errors.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 namespace fieldkit::detail {
 
@@ -50,7 +50,7 @@ bool HiddenAt(int folder, const std::string& name);
 // when it is null), sorted by name. Links are reported as themselves.
 bool ListFolder(int folder, const std::wstring* pattern, std::vector<WIN32_FIND_DATAW>& out);
 
-// Changing the entry `name` of a folder (files.cpp), as DeleteFileW and RemoveDirectoryW do.
+// Changing the entry `name` of a folder (file_system.cpp), as DeleteFileW and RemoveDirectoryW do.
 BOOL DeleteAt(int folder, const std::string& name, bool exists, const struct stat& st);
 BOOL RemoveFolderAt(int folder, const std::string& name, bool exists);
 // Sets the attributes of the file an O_PATH descriptor names (never a link).

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 
 namespace fieldkit::detail {
 

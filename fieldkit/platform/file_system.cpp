@@ -1,6 +1,6 @@
 // The calls that change one entry named by a path: create, remove, delete, copy, move, attributes.
 // On its own as the front of those changes; copying and replacing files live in their own files.
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 #include "fieldkit/platform/detail/file_calls.h"
 #include "fieldkit/platform/detail/nothrow.h"
 

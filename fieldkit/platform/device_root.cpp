@@ -1,4 +1,4 @@
-#include "fieldkit/platform/detail/device_fs.h"
+#include "fieldkit/platform/detail/device_root.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <mutex>
 
 #include "fieldkit/platform/detail/process_state.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/host.h"
 #include "fieldkit/text/charclass.h"
 #include "fieldkit/text/codepage.h"

@@ -10,7 +10,7 @@
 
 #include "fieldkit/files/directory_tree.h"
 #include "fieldkit/platform/cfile.h"
-#include "fieldkit/platform/files.h"
+#include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/host.h"
 #include "tests/support/device_root.h"
 
