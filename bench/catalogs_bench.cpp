@@ -166,7 +166,7 @@ void LookupFieldkit(benchmark::State& state) {
     AttachTranslationFile(c.devicePath.c_str());
     std::size_t wrong = 0;
     for (const auto& [id, str] : c.pairs)
-        wrong += ugettext(id.c_str()).GetStdString() != str ? 1 : 0;
+        wrong += ugettext(id.c_str()).GetStdString() != str ? 1u : 0u;
     if (wrong != 0) {
         state.SkipWithError("ugettext did not find every translation");
         FreeTranslations();

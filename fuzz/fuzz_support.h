@@ -27,6 +27,9 @@
         }                                                                                     \
     } while (false)
 
+// The entry point libFuzzer calls; each target defines it.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 namespace fuzz {
 
 inline std::string Bytes(const std::uint8_t* data, std::size_t size) {

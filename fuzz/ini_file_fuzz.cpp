@@ -47,8 +47,8 @@ std::wstring FromUtf16(const std::string& bytes, bool bigEndian) {
         const unsigned unit = hi * 256u + lo;
         const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
         if (low && !out.empty() && out.back() >= 0xD800 && out.back() <= 0xDBFF) {
-            out.back() =
-                static_cast<wchar_t>(0x10000 + ((out.back() - 0xD800) << 10) + (unit - 0xDC00));
+            out.back() = static_cast<wchar_t>(
+                0x10000 + ((static_cast<unsigned>(out.back()) - 0xD800) << 10) + (unit - 0xDC00));
             continue;
         }
         if (!out.empty() && out.back() >= 0xD800 && out.back() <= 0xDBFF) out.back() = 0xFFFD;

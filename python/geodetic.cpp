@@ -144,7 +144,8 @@ py::object Convert(const Conversion& how, const py::object& tuple, const py::obj
                                      .cast<std::string>();
         const std::string name =
             which == kPoint ? std::string(how.names[0]) + ", " + how.names[1] + ", " + how.names[2]
-                            : std::string(how.names[which]) + " = " + Repr(in.at(which, i));
+                            : std::string(how.names[which]) + " = " +
+                                  Repr(in.at(static_cast<std::size_t>(which), i));
         throw py::value_error(name + ": " + how.refusals[which] + where + ": (" +
                               Repr(in.at(0, i)) + ", " + Repr(in.at(1, i)) + ", " +
                               Repr(in.at(2, i)) + ")");

@@ -212,7 +212,10 @@ Count DateCount(const std::wstring& t) {
     }
     // The handheld keeps the count in 32 bits; the library wraps a larger one as it does.
     const long years = year > 2000 ? year - 2000 : year;
-    const double count = ((years * 365.0 + month * 30.0 + day) * 24.0 + hour) * 60.0 + minute;
+    // Each field is checked small above: it converts to a double exactly.
+    const auto d = [](long field) { return static_cast<double>(field); };
+    const double count =
+        ((d(years) * 365.0 + d(month) * 30.0 + d(day)) * 24.0 + d(hour)) * 60.0 + d(minute);
     if (count > kMax32) {
         c.why = "a date too late for the 32-bit count (at most about the year 6085)";
         return c;

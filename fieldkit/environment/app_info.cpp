@@ -1,10 +1,10 @@
 #include "fieldkit/environment/app_info.h"
 
 #include <memory>
-#include <mutex>
 #include <new>
 
 #include "fieldkit/environment/detail/app_record.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/registry.h"
@@ -13,10 +13,10 @@ namespace fieldkit::detail {
 namespace {
 
 struct RecordState {
-    std::mutex lock;
-    std::unique_ptr<TAppInfo> record;
+    fieldkit::detail::Mutex lock;
+    std::unique_ptr<TAppInfo> record FIELDKIT_GUARDED_BY(lock);
     void Forget() {
-        std::lock_guard<std::mutex> guard(lock);
+        fieldkit::detail::LockGuard guard(lock);
         record.reset();
     }
 };
@@ -26,11 +26,11 @@ RecordState& Records() {
 }
 
 struct RegistryState {
-    std::mutex lock;
-    bool asked = false;
-    bool present = false;
+    fieldkit::detail::Mutex lock;
+    bool asked FIELDKIT_GUARDED_BY(lock) = false;
+    bool present FIELDKIT_GUARDED_BY(lock) = false;
     void Forget() {
-        std::lock_guard<std::mutex> guard(lock);
+        fieldkit::detail::LockGuard guard(lock);
         asked = false;
         present = false;
     }
@@ -44,7 +44,7 @@ RegistryState& Registry() {
 
 TAppInfo& GetAppInfo(CString name, const CString& title, long module) {
     RecordState& s = Records();
-    std::lock_guard<std::mutex> guard(s.lock);
+    fieldkit::detail::LockGuard guard(s.lock);
     if (!s.record) {
         auto record = std::make_unique<TAppInfo>();
         record->name = std::move(name);
@@ -59,7 +59,7 @@ TAppInfo& GetAppInfo(CString name, const CString& title, long module) {
 
 bool HasORVVersionKey() {
     RegistryState& s = Registry();
-    std::lock_guard<std::mutex> guard(s.lock);
+    fieldkit::detail::LockGuard guard(s.lock);
     if (!s.asked) {
         HKEY key = nullptr;
         const LONG opened =

@@ -1,11 +1,11 @@
 #include "fieldkit/environment/app_paths.h"
 
-#include <mutex>
 #include <new>
 
 #include "fieldkit/environment/app_info.h"
 #include "fieldkit/environment/detail/app_record.h"
 #include "fieldkit/environment/directories.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/file_system.h"
@@ -19,10 +19,10 @@ CString Guarded(F produce) {
 }
 
 struct TempPathState {
-    std::mutex lock;
-    CString path;
+    fieldkit::detail::Mutex lock;
+    CString path FIELDKIT_GUARDED_BY(lock);
     void Forget() {
-        std::lock_guard<std::mutex> guard(lock);
+        fieldkit::detail::LockGuard guard(lock);
         path.Empty();
     }
 };
@@ -100,7 +100,7 @@ CString GetSessionSettingsPath() {
 CString GetTempPathW() {
     return Guarded([] {
         TempPathState& s = TempPath();
-        std::lock_guard<std::mutex> guard(s.lock);
+        fieldkit::detail::LockGuard guard(s.lock);
         if (s.path.IsEmpty()) {
             // The path is kept for good: texts lost for want of memory must not make it.
             const CString temp = GetTempDir();  // empty only then

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/file_system.h"
@@ -39,8 +38,8 @@ struct CTranslations {
 // Look-ups take the lock shared, so they may run on many threads at once; attach and free take
 // it exclusively only to publish or drop what they built outside it.
 struct StoreState {
-    std::shared_mutex lock;
-    std::unique_ptr<CTranslations> store;
+    fieldkit::detail::SharedMutex lock;
+    std::unique_ptr<CTranslations> store FIELDKIT_GUARDED_BY(lock);
     void Forget() { FreeTranslations(); }
 };
 
@@ -49,7 +48,7 @@ StoreState& State() {
     return fieldkit::detail::ProcessState<StoreState>::Get();
 }
 
-CTranslations& StoreLocked(StoreState& s) {
+CTranslations& StoreLocked(StoreState& s) FIELDKIT_REQUIRES(s.lock) {
     if (!s.store) s.store = std::make_unique<CTranslations>();
     return *s.store;
 }
@@ -191,7 +190,7 @@ CString Lookup(const std::wstring_view* domain, const wchar_t* text) noexcept {
     const bool found = NoThrow(false, [&] {
         const std::wstring_view key(text);
         StoreState& s = State();
-        std::shared_lock<std::shared_mutex> guard(s.lock);
+        fieldkit::detail::SharedLock guard(s.lock);
         if (!s.store) return false;
         const Catalog* catalog = &s.store->defaultCatalog;
         if (domain) {
@@ -226,7 +225,7 @@ bool AttachTranslationFile(const wchar_t* fileName) {
         Catalog loaded;
         const bool read = fileName != nullptr && LoadPoFile(fileName, loaded);
         StoreState& s = State();
-        std::unique_lock<std::shared_mutex> guard(s.lock);
+        fieldkit::detail::ExclusiveLock guard(s.lock);
         Catalog& catalog = StoreLocked(s).defaultCatalog;
         if (catalog.IsEmpty()) {
             catalog.Swap(loaded);
@@ -248,7 +247,7 @@ bool AttachTranslationFile(const CString& domain, const CString& fileName) {
 
         StoreState& s = State();
         std::unique_ptr<TTranslationDomain> dropped;  // freed after the lock is released
-        std::unique_lock<std::shared_mutex> guard(s.lock);
+        fieldkit::detail::ExclusiveLock guard(s.lock);
         auto& domains = StoreLocked(s).domains;
         domains.reserve(domains.size() + 1);  // the old domain never goes without the new one
         for (auto it = domains.begin(); it != domains.end(); ++it) {
@@ -267,7 +266,7 @@ bool FreeTranslations() {
     NoThrow([] {
         StoreState& s = State();
         std::unique_ptr<CTranslations> dropped;  // freed after the lock is released
-        std::unique_lock<std::shared_mutex> guard(s.lock);
+        fieldkit::detail::ExclusiveLock guard(s.lock);
         dropped = std::move(s.store);
     });
     return true;
@@ -310,7 +309,7 @@ namespace fieldkit::detail {
 bool HasTranslations() {
     return NoThrow(false, [] {
         StoreState& s = State();
-        std::shared_lock<std::shared_mutex> guard(s.lock);
+        fieldkit::detail::SharedLock guard(s.lock);
         return s.store != nullptr;
     });
 }

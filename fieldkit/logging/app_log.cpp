@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "fieldkit/environment/directories.h"
 #include "fieldkit/files/file_funcs.h"
 #include "fieldkit/logging/log_file.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/codepage.h"
@@ -22,18 +22,20 @@ constexpr long kAppLogLevel = 3;
 
 struct AppLogState {
     // Serialises InitLogging, so "Program started." is line 1 whichever thread opens the log.
-    std::mutex initLock;
+    fieldkit::detail::Mutex initLock;
+    // Made under initLock, then read without it (it stays until a reset, and the log has a
+    // lock of its own): not marked as guarded.
     std::optional<CLogFile> log;
     std::atomic<bool> started{false};
     std::atomic<bool> exited{false};
     // Set by host::SetApplicationLog, under initLock (read without it by AppLogTakes).
     std::atomic<bool> enabled{true};
-    CString chosenName;
+    CString chosenName FIELDKIT_GUARDED_BY(initLock);
 
     AppLogState() { std::atexit(&StopAtExit); }
     // The log is closed and forgotten; the choice made with SetApplicationLog stays.
     void Forget() {
-        std::lock_guard<std::mutex> guard(initLock);
+        fieldkit::detail::LockGuard guard(initLock);
         if (log) log->Stop();
         log.reset();
         started.store(false);
@@ -48,7 +50,7 @@ AppLogState& AppLog() {
 
 void AppLogState::StopAtExit() {
     AppLogState& s = AppLog();
-    std::lock_guard<std::mutex> guard(s.initLock);
+    fieldkit::detail::LockGuard guard(s.initLock);
     s.exited.store(true);
     if (s.log) s.log->Stop();
 }
@@ -71,12 +73,12 @@ void InitLogging() {
         if (s.exited.load()) return;
         CString chosen;
         {
-            std::lock_guard<std::mutex> guard(s.initLock);
+            fieldkit::detail::LockGuard guard(s.initLock);
             if (!s.enabled.load()) return;
             chosen = s.chosenName;
         }
         const std::string name = AppLogName(chosen);
-        std::lock_guard<std::mutex> guard(s.initLock);
+        fieldkit::detail::LockGuard guard(s.initLock);
         if (s.exited.load() || !s.enabled.load()) return;
         if (!s.log) s.log.emplace();
         if (s.log->Start(name.c_str(), LOGMODE_FILE, kAppLogFormat, kAppLogLevel) == 0) {
@@ -92,7 +94,7 @@ void FinishLogging() {
         AppLogState& s = AppLog();
         if (!s.started.load()) return;
         LOGMESSAGE("Program finished.", 1);
-        std::lock_guard<std::mutex> guard(s.initLock);
+        fieldkit::detail::LockGuard guard(s.initLock);
         if (s.log) s.log->Stop();
     });
 }
@@ -130,7 +132,7 @@ void SetApplicationLog(bool enabled, const CString& devicePath) {
     // Only creating the state can throw; the setting is then lost with it.
     NoThrow([&] {
         AppLogState& s = AppLog();
-        std::lock_guard<std::mutex> guard(s.initLock);
+        fieldkit::detail::LockGuard guard(s.initLock);
         s.enabled.store(enabled);
         s.chosenName = devicePath;
     });

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
 
 #include "fieldkit/platform/detail/invariant.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/file_system.h"
@@ -40,15 +40,15 @@ struct TTicTimerSlot {
 struct CTicTimer {
     explicit CTicTimer(UINT tic) : period(tic) {}
 
-    std::mutex lock;  // guards slots and count; the worker also sleeps on it
+    fieldkit::detail::Mutex lock;  // guards slots and count; the worker also sleeps on it
     std::condition_variable wake;
     std::atomic<bool> stop{false};
     // Set by the worker before it signals "Tic Timer Stopped", so a signal left by an older
     // thread is not taken for this one's.
     std::atomic<bool> finished{false};
     const UINT period;
-    int count = 0;
-    TTicTimerSlot slots[kSlotCount] = {};
+    int count FIELDKIT_GUARDED_BY(lock) = 0;
+    TTicTimerSlot slots[kSlotCount] FIELDKIT_GUARDED_BY(lock) = {};
 };
 
 void SignalNamedEvent(const wchar_t* name) {
@@ -59,15 +59,16 @@ void SignalNamedEvent(const wchar_t* name) {
 }
 
 // Sleeps up to `ms` with the lock released; false when stop was asked for.
-bool Doze(std::unique_lock<std::mutex>& guard, CTicTimer& table, DWORD ms) {
-    return !table.wake.wait_for(guard, std::chrono::milliseconds(ms),
-                                [&table] { return table.stop.load(); });
+bool Doze(fieldkit::detail::UniqueLock& guard, CTicTimer& table, DWORD ms)
+    FIELDKIT_REQUIRES(table.lock) {
+    return !guard.WaitFor(table.wake, std::chrono::milliseconds(ms),
+                          [&table] { return table.stop.load(); });
 }
 
 // Every slot holds a window's timer, counted, with its countdown within its reload, or is all
 // free. A walk over the fixed table, under the lock.
 constexpr char kSlotsKept[] = "each tic timer slot is free, or a counted timer within its reload";
-bool SlotsConsistent(const CTicTimer& table) {
+bool SlotsConsistent(const CTicTimer& table) FIELDKIT_REQUIRES(table.lock) {
     int occupied = 0;
     for (const TTicTimerSlot& slot : table.slots) {
         if (slot.window == nullptr) {
@@ -81,13 +82,8 @@ bool SlotsConsistent(const CTicTimer& table) {
     return occupied == table.count;
 }
 
-bool Holds(const std::unique_lock<std::mutex>& held, const CTicTimer& table) {
-    return held.owns_lock() && held.mutex() == &table.lock;
-}
-
 // One tic over the occupied slots; the caller holds the lock.
-void Pass(CTicTimer& table, const std::unique_lock<std::mutex>& held) {
-    FIELDKIT_INVARIANT(Holds(held, table), "the tic pass holds the table's lock");
+void Pass(CTicTimer& table) FIELDKIT_REQUIRES(table.lock) {
     int budget = table.count;
     for (int i = 0; i < kSlotCount && budget > 0 && !table.stop.load(); ++i) {
         TTicTimerSlot& slot = table.slots[i];
@@ -115,11 +111,11 @@ void TicLoop(std::shared_ptr<CTicTimer> table) {
     // Nothing may escape a thread; the stop below still tells the waiter.
     NoThrow([&] {
         SignalNamedEvent(kStartedEvent);
-        std::unique_lock<std::mutex> guard(table->lock);
+        fieldkit::detail::UniqueLock guard(table->lock);
         if (Doze(guard, *table, table->period)) {
             DWORD t0 = GetTickCount();
             while (!table->stop.load()) {
-                Pass(*table, guard);
+                Pass(*table);
                 if (table->stop.load()) break;
                 const auto elapsed = static_cast<std::int32_t>(GetTickCount() - t0);
                 if (elapsed >= 0 && static_cast<DWORD>(elapsed) < table->period &&
@@ -154,10 +150,12 @@ bool WaitForStop(HANDLE stopped, const CTicTimer& table) {
 }
 
 struct TicState {
-    std::mutex lifecycle;  // one Create or Destroy at a time, including their waits
-    std::mutex pointers;   // guards table and thread; Set and Kill hold it only to copy
-    std::shared_ptr<CTicTimer> table;
-    std::thread thread;
+    fieldkit::detail::Mutex lifecycle;  // one Create or Destroy at a time, including their waits
+    // Guards table and thread; Set and Kill hold it only to copy. Create and Destroy take it
+    // inside lifecycle.
+    fieldkit::detail::Mutex pointers FIELDKIT_ACQUIRED_AFTER(lifecycle);
+    std::shared_ptr<CTicTimer> table FIELDKIT_GUARDED_BY(pointers);
+    std::thread thread FIELDKIT_GUARDED_BY(pointers);
 
     // The worker is stopped at exit, before the process tears down what it may still use.
     TicState() { std::atexit(&Stop); }
@@ -172,7 +170,7 @@ TicState& State() {
 
 std::shared_ptr<CTicTimer> CurrentTable() {
     TicState& s = State();
-    std::lock_guard<std::mutex> guard(s.pointers);
+    fieldkit::detail::LockGuard guard(s.pointers);
     return s.table;
 }
 
@@ -181,9 +179,9 @@ std::shared_ptr<CTicTimer> CurrentTable() {
 int CreateTicTimerThread(UINT period) {
     return NoThrow(0, [period] {
         TicState& s = State();
-        std::lock_guard<std::mutex> life(s.lifecycle);
+        fieldkit::detail::LockGuard life(s.lifecycle);
         {
-            std::lock_guard<std::mutex> guard(s.pointers);
+            fieldkit::detail::LockGuard guard(s.pointers);
             if (s.table && s.thread.joinable()) return 1;
         }
         HANDLE started = CreateEventW(nullptr, TRUE, FALSE, kStartedEvent);
@@ -194,7 +192,7 @@ int CreateTicTimerThread(UINT period) {
             return 0;
         }
         {
-            std::lock_guard<std::mutex> guard(s.pointers);
+            fieldkit::detail::LockGuard guard(s.pointers);
             s.table = std::move(table);
             s.thread = std::move(worker);
         }
@@ -209,17 +207,17 @@ int CreateTicTimerThread(UINT period) {
 int DestroyTicTimerThread() {
     return NoThrow(0, [] {
         TicState& s = State();
-        std::lock_guard<std::mutex> life(s.lifecycle);
+        fieldkit::detail::LockGuard life(s.lifecycle);
         std::shared_ptr<CTicTimer> table;
         {
-            std::lock_guard<std::mutex> guard(s.pointers);
+            fieldkit::detail::LockGuard guard(s.pointers);
             if (!s.table || !s.thread.joinable()) return 0;
             table = s.table;
         }
         HANDLE stopped = CreateEventW(nullptr, TRUE, FALSE, kStoppedEvent);
         {
             // Under the lock, so the worker cannot miss the wake between its check and its wait.
-            std::lock_guard<std::mutex> guard(table->lock);
+            fieldkit::detail::LockGuard guard(table->lock);
             table->stop.store(true);
         }
         table->wake.notify_all();
@@ -228,7 +226,7 @@ int DestroyTicTimerThread() {
 
         std::thread worker;
         {
-            std::lock_guard<std::mutex> guard(s.pointers);
+            fieldkit::detail::LockGuard guard(s.pointers);
             worker = std::move(s.thread);
             s.table.reset();
         }
@@ -246,7 +244,7 @@ int SetTicTimer(HWND window, UINT id, UINT elapse) {
     return NoThrow(0, [=] {
         const std::shared_ptr<CTicTimer> table = CurrentTable();
         if (!table || !IsWindow(window)) return 0;
-        std::lock_guard<std::mutex> guard(table->lock);
+        fieldkit::detail::LockGuard guard(table->lock);
         TTicTimerSlot* target = nullptr;
         TTicTimerSlot* firstFree = nullptr;
         for (TTicTimerSlot& slot : table->slots) {
@@ -273,7 +271,7 @@ int KillTicTimer(HWND window, UINT id) {
         const std::shared_ptr<CTicTimer> table = CurrentTable();
         // A null window would match a free slot and corrupt the count.
         if (!table || window == nullptr) return 0;
-        std::lock_guard<std::mutex> guard(table->lock);
+        fieldkit::detail::LockGuard guard(table->lock);
         for (TTicTimerSlot& slot : table->slots) {
             if (slot.window == window && slot.id == id) {
                 slot = TTicTimerSlot{};
@@ -306,7 +304,7 @@ bool TicTimerCounts(int& count, int& slotsInUse) {
     return NoThrow(false, [&] {
         const std::shared_ptr<CTicTimer> table = CurrentTable();
         if (!table) return false;
-        std::lock_guard<std::mutex> guard(table->lock);
+        fieldkit::detail::LockGuard guard(table->lock);
         count = table->count;
         slotsInUse = static_cast<int>(
             std::count_if(std::begin(table->slots), std::end(table->slots),

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <mutex>
 
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/file_system.h"
 #include "fieldkit/platform/host.h"
@@ -51,16 +51,16 @@ constexpr int kMaxLinks = 40;
 // How device paths are resolved: the open descriptor of the device root, reopened when the
 // root is set anew or the folder it named was removed, and what is known of the kernel.
 struct Resolver {
-    std::mutex mutex;
-    std::string path;
-    std::shared_ptr<const UniqueFd> fd;
+    fieldkit::detail::Mutex mutex;
+    std::string path FIELDKIT_GUARDED_BY(mutex);
+    std::shared_ptr<const UniqueFd> fd FIELDKIT_GUARDED_BY(mutex);
     std::atomic<bool> noOpenat2{false};  // learnt from the kernel; asked again after a reset
     std::atomic<bool> walkOnly{false};   // a test's choice: stays as set
 
     void Forget() {
         std::shared_ptr<const UniqueFd> gone;  // closed once its last user lets go
         {
-            std::lock_guard<std::mutex> lock(mutex);
+            fieldkit::detail::LockGuard lock(mutex);
             gone = std::move(fd);
             path.clear();
         }
@@ -77,7 +77,7 @@ Resolver& ResolverState() {
 std::shared_ptr<const UniqueFd> RootDescriptor(bool check = false) {
     const std::string root = host::GetDeviceRoot();
     Resolver& cache = ResolverState();
-    std::lock_guard<std::mutex> lock(cache.mutex);
+    fieldkit::detail::LockGuard lock(cache.mutex);
     if (cache.fd != nullptr && cache.path == root) {
         struct stat st;
         if (!check || (fstat(cache.fd->Get(), &st) == 0 && st.st_nlink > 0)) return cache.fd;
@@ -114,7 +114,7 @@ int OpenInRoot(int root, const std::string& path, int flags, mode_t mode) {
         return -1;
     }
     struct open_how how {};
-    how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC);
+    how.flags = static_cast<decltype(how.flags)>(flags | O_CLOEXEC);
     how.mode = (flags & O_CREAT) != 0 ? mode : 0;
     how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
     for (int attempt = 0;; ++attempt) {

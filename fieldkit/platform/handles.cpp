@@ -2,35 +2,37 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <mutex>
 #include <unordered_map>
 #include <utility>
 
 #include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/detail/invariant.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/process_state.h"
 
 namespace fieldkit::detail {
 namespace {
 
 struct HandleTable {
-    std::mutex mutex;
-    std::unordered_map<UINT_PTR, std::shared_ptr<HandleObject>> objects;
+    fieldkit::detail::Mutex mutex;
+    std::unordered_map<UINT_PTR, std::shared_ptr<HandleObject>> objects FIELDKIT_GUARDED_BY(mutex);
     // Above 100000, as the handheld's menu handles are. Never counts again from the start, so a
     // stale handle is refused rather than taken for a new object.
-    UINT_PTR next = 0x100000;
+    UINT_PTR next FIELDKIT_GUARDED_BY(mutex) = 0x100000;
     // Kept for the invariants only: the highest number a caller has been given, and the entries
     // that hold an object and those reserved but not filled yet.
-    UINT_PTR given = 0;
-    std::size_t filled = 0;
-    std::size_t reserved = 0;
+    UINT_PTR given FIELDKIT_GUARDED_BY(mutex) = 0;
+    std::size_t filled FIELDKIT_GUARDED_BY(mutex) = 0;
+    std::size_t reserved FIELDKIT_GUARDED_BY(mutex) = 0;
 
-    bool CountsAgree() const { return objects.size() == filled + reserved; }
+    bool CountsAgree() const FIELDKIT_REQUIRES(mutex) {
+        return objects.size() == filled + reserved;
+    }
 
     void Forget() {
         std::unordered_map<UINT_PTR, std::shared_ptr<HandleObject>> gone;
         {
-            std::lock_guard<std::mutex> lock(mutex);
+            fieldkit::detail::LockGuard lock(mutex);
             gone.swap(objects);
             filled = reserved = 0;
         }
@@ -46,7 +48,7 @@ HandleTable& Handles() {
 
 HANDLE AddHandle(std::shared_ptr<HandleObject> object) {
     HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    fieldkit::detail::LockGuard lock(t.mutex);
     const UINT_PTR id = t.next;
     const bool reserving = object == nullptr;
     const bool fresh = t.objects.emplace(id, std::move(object)).second;
@@ -69,7 +71,7 @@ HandleReservation::HandleReservation() : m_handle(AddHandle(nullptr)) {}
 HandleReservation::~HandleReservation() {
     if (m_filled) return;
     HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    fieldkit::detail::LockGuard lock(t.mutex);
     const auto id = reinterpret_cast<UINT_PTR>(m_handle);
     const auto it = t.objects.find(id);
     if (it != t.objects.end()) {  // gone only when a reset came in between
@@ -86,7 +88,7 @@ HandleReservation::~HandleReservation() {
 HANDLE HandleReservation::Fill(std::shared_ptr<HandleObject> object) noexcept {
     m_filled = true;
     HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    fieldkit::detail::LockGuard lock(t.mutex);
     // Gone only when a reset came in between: the object goes with it.
     const auto id = reinterpret_cast<UINT_PTR>(m_handle);
     const auto it = t.objects.find(id);
@@ -105,7 +107,7 @@ HANDLE HandleReservation::Fill(std::shared_ptr<HandleObject> object) noexcept {
 
 std::shared_ptr<HandleObject> FindHandleObject(HANDLE handle) {
     HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    fieldkit::detail::LockGuard lock(t.mutex);
     const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(handle));
     return it == t.objects.end() ? nullptr : it->second;
 }
@@ -113,7 +115,7 @@ std::shared_ptr<HandleObject> FindHandleObject(HANDLE handle) {
 bool RemoveHandle(HANDLE handle) {
     std::shared_ptr<HandleObject> gone;  // destroyed after the lock is released
     HandleTable& t = Handles();
-    std::lock_guard<std::mutex> lock(t.mutex);
+    fieldkit::detail::LockGuard lock(t.mutex);
     const auto it = t.objects.find(reinterpret_cast<UINT_PTR>(handle));
     if (it == t.objects.end() || it->second == nullptr) return false;  // unknown or reserved
     gone = std::move(it->second);

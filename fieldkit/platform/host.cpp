@@ -4,12 +4,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <map>
-#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "fieldkit/platform/detail/device_root.h"
 #include "fieldkit/platform/detail/host_state.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/codepage.h"
@@ -18,12 +18,12 @@ namespace fieldkit {
 namespace {
 
 struct HostState {
-    std::mutex mutex;
-    bool rootSet = false;
-    std::string root;
-    CString moduleFile;
-    std::map<std::pair<HINSTANCE, UINT>, std::wstring> strings;
-    std::function<void(const wchar_t*)> debugOutput;
+    fieldkit::detail::Mutex mutex;
+    bool rootSet FIELDKIT_GUARDED_BY(mutex) = false;
+    std::string root FIELDKIT_GUARDED_BY(mutex);
+    CString moduleFile FIELDKIT_GUARDED_BY(mutex);
+    std::map<std::pair<HINSTANCE, UINT>, std::wstring> strings FIELDKIT_GUARDED_BY(mutex);
+    std::function<void(const wchar_t*)> debugOutput FIELDKIT_GUARDED_BY(mutex);
     // The host's choices, not the library's state: they stay as set.
     void Forget() {}
 };
@@ -48,14 +48,14 @@ namespace host {
 
 void SetDeviceRoot(const std::string& hostFolder) {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.root = CleanRoot(hostFolder);
     s.rootSet = true;
 }
 
 std::string GetDeviceRoot() {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     if (!s.rootSet) {
         const char* env = std::getenv("FIELDKIT_DEVICE_ROOT");
         s.root = CleanRoot(env ? env : "");
@@ -94,19 +94,19 @@ CString FromHostPath(const std::string& hostPath) {
 
 void SetModuleFileName(const CString& devicePath) {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.moduleFile = devicePath;
 }
 
 void SetStringResource(HINSTANCE module, UINT id, const CString& text) {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.strings[{module, id}] = text.GetStdString();
 }
 
 void SetDebugOutputHandler(std::function<void(const wchar_t*)> handler) {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.debugOutput = std::move(handler);
 }
 
@@ -132,13 +132,13 @@ void RegisterReset(ResetLink& link) noexcept {
 
 CString ModuleFileOverride() {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     return s.moduleFile;
 }
 
 bool StringResource(HINSTANCE module, UINT id, std::wstring& text) {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     const auto it = s.strings.find({module, id});
     if (it == s.strings.end()) return false;
     text = it->second;
@@ -147,7 +147,7 @@ bool StringResource(HINSTANCE module, UINT id, std::wstring& text) {
 
 std::function<void(const wchar_t*)> DebugOutputHandler() {
     HostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     return s.debugOutput;
 }
 

@@ -2,11 +2,11 @@
 
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/text/charclass.h"
@@ -15,10 +15,10 @@ namespace {
 
 // The registry: a set of key paths, lower-cased, components joined by one backslash.
 struct Registry {
-    std::mutex mutex;
-    std::set<std::wstring> keys;
+    fieldkit::detail::Mutex mutex;
+    std::set<std::wstring> keys FIELDKIT_GUARDED_BY(mutex);
     void Forget() {
-        std::lock_guard<std::mutex> lock(mutex);
+        fieldkit::detail::LockGuard lock(mutex);
         keys.clear();
     }
 };
@@ -81,7 +81,7 @@ LONG RegCreateKeyExW(HKEY key, const wchar_t* subKey, DWORD, wchar_t*, DWORD, RE
         auto open = std::make_shared<OpenKey>(path);
         std::set<std::wstring> missing;
         Registry& r = Keys();
-        std::lock_guard<std::mutex> lock(r.mutex);
+        fieldkit::detail::LockGuard lock(r.mutex);
         // Every missing key on the way is created, as Win32 does.
         for (std::size_t at = 0; at != std::wstring::npos;) {
             at = path.find(L'\\', at + 1);
@@ -104,7 +104,7 @@ LONG RegOpenKeyExW(HKEY key, const wchar_t* subKey, DWORD, REGSAM, HKEY* result)
         if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
         {
             Registry& r = Keys();
-            std::lock_guard<std::mutex> lock(r.mutex);
+            fieldkit::detail::LockGuard lock(r.mutex);
             if (!path.empty() && r.keys.count(path) == 0) return ERROR_FILE_NOT_FOUND;
         }
         *result = NewKeyHandle(path);
@@ -126,7 +126,7 @@ LONG RegDeleteKeyW(HKEY key, const wchar_t* subKey) {
         if (!FullPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
         if (path.empty()) return ERROR_ACCESS_DENIED;
         Registry& r = Keys();
-        std::lock_guard<std::mutex> lock(r.mutex);
+        fieldkit::detail::LockGuard lock(r.mutex);
         const auto it = r.keys.find(path);
         if (it == r.keys.end()) return ERROR_FILE_NOT_FOUND;
         const auto next = std::next(it);

@@ -4,22 +4,24 @@
 #include <condition_variable>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 
 namespace {
 
 struct EventState {
-    std::mutex mutex;
+    EventState(bool manual, bool initial) : set(initial), manualReset(manual) {}
+    fieldkit::detail::Mutex mutex;
     std::condition_variable changed;
-    bool set = false;
-    bool manualReset = true;
-    unsigned long pulses = 0;  // a pulse wakes the waiters of its moment without staying set
+    bool set FIELDKIT_GUARDED_BY(mutex);
+    const bool manualReset;
+    // A pulse wakes the waiters of its moment without staying set.
+    unsigned long pulses FIELDKIT_GUARDED_BY(mutex) = 0;
 };
 
 struct EventHandle : fieldkit::detail::HandleObject {
@@ -29,11 +31,11 @@ struct EventHandle : fieldkit::detail::HandleObject {
 
 // Named events, found by name while any handle holds them.
 struct Names {
-    std::mutex mutex;
-    std::map<std::wstring, std::weak_ptr<EventState>> events;
+    fieldkit::detail::Mutex mutex;
+    std::map<std::wstring, std::weak_ptr<EventState>> events FIELDKIT_GUARDED_BY(mutex);
     // A waiter keeps its event; only the name no longer finds it.
     void Forget() {
-        std::lock_guard<std::mutex> lock(mutex);
+        fieldkit::detail::LockGuard lock(mutex);
         events.clear();
     }
 };
@@ -42,8 +44,7 @@ Names& NamedEvents() {
     return fieldkit::detail::ProcessState<Names>::Get();
 }
 
-std::shared_ptr<EventState> Lookup(const std::wstring& name) {
-    Names& n = NamedEvents();
+std::shared_ptr<EventState> Lookup(Names& n, const std::wstring& name) FIELDKIT_REQUIRES(n.mutex) {
     const auto it = n.events.find(name);
     if (it == n.events.end()) return nullptr;
     auto state = it->second.lock();
@@ -69,22 +70,18 @@ HANDLE CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState,
     return fieldkit::detail::NoThrow<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
         if (name != nullptr && *name != L'\0') {
             Names& n = NamedEvents();
-            std::lock_guard<std::mutex> guard(n.mutex);
-            if (auto existing = Lookup(name)) {
+            fieldkit::detail::LockGuard guard(n.mutex);
+            if (auto existing = Lookup(n, name)) {
                 const HANDLE h = NewHandle(std::move(existing));
                 SetLastError(ERROR_ALREADY_EXISTS);
                 return h;
             }
-            auto state = std::make_shared<EventState>();
-            state->manualReset = manualReset != FALSE;
-            state->set = initialState != FALSE;
+            auto state = std::make_shared<EventState>(manualReset != FALSE, initialState != FALSE);
             n.events[name] = state;
             SetLastError(ERROR_SUCCESS);
             return NewHandle(std::move(state));
         }
-        auto state = std::make_shared<EventState>();
-        state->manualReset = manualReset != FALSE;
-        state->set = initialState != FALSE;
+        auto state = std::make_shared<EventState>(manualReset != FALSE, initialState != FALSE);
         SetLastError(ERROR_SUCCESS);
         return NewHandle(std::move(state));
     });
@@ -94,8 +91,8 @@ HANDLE OpenEventW(DWORD, BOOL, const wchar_t* name) {
     if (name == nullptr) return nullptr;
     return fieldkit::detail::NoThrow<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&]() -> HANDLE {
         Names& n = NamedEvents();
-        std::lock_guard<std::mutex> guard(n.mutex);
-        auto state = Lookup(name);
+        fieldkit::detail::LockGuard guard(n.mutex);
+        auto state = Lookup(n, name);
         if (!state) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return nullptr;
@@ -111,7 +108,7 @@ BOOL EventModify(HANDLE event, DWORD operation) {
         return FALSE;
     }
     {
-        std::lock_guard<std::mutex> guard(s->mutex);
+        fieldkit::detail::LockGuard guard(s->mutex);
         switch (operation) {
             case EVENT_SET:
                 s->set = true;
@@ -145,15 +142,16 @@ DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    std::unique_lock<std::mutex> guard(s->mutex);
+    fieldkit::detail::UniqueLock guard(s->mutex);
     const unsigned long pulses = s->pulses;
-    const auto ready = [&] { return s->set || s->pulses != pulses; };
+    // Runs inside the wait, with the lock held again.
+    const auto ready = [&]() FIELDKIT_REQUIRES(s->mutex) { return s->set || s->pulses != pulses; };
     bool signalled;
     if (milliseconds == INFINITE) {
-        s->changed.wait(guard, ready);
+        guard.Wait(s->changed, ready);
         signalled = true;
     } else {
-        signalled = s->changed.wait_for(guard, std::chrono::milliseconds(milliseconds), ready);
+        signalled = guard.WaitFor(s->changed, std::chrono::milliseconds(milliseconds), ready);
     }
     if (!signalled) return WAIT_TIMEOUT;
     if (!s->manualReset) s->set = false;  // an auto-reset event lets one waiter through

@@ -63,7 +63,8 @@ class CArray {
     /// Inserts `count` copies of `item` before `index` (at the end when index is past it).
     void InsertAt(INT_PTR index, ArgT item, INT_PTR count = 1) {
         if (count <= 0) return;
-        const std::size_t at = index <= 0 ? 0 : std::min<std::size_t>(index, m_items.size());
+        const std::size_t at =
+            index <= 0 ? 0 : std::min(static_cast<std::size_t>(index), m_items.size());
         m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(at),
                        static_cast<std::size_t>(count), item);
     }

@@ -55,11 +55,15 @@ CString& CString::operator=(const wchar_t* text) {
 }
 
 wchar_t CString::GetAt(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < m_str.size() ? m_str[index] : L'\0';
+    return index >= 0 && static_cast<std::size_t>(index) < m_str.size()
+               ? m_str[static_cast<std::size_t>(index)]
+               : L'\0';
 }
 
 void CString::SetAt(int index, wchar_t ch) {
-    if (index >= 0 && static_cast<std::size_t>(index) < m_str.size()) m_str[index] = ch;
+    if (index >= 0 && static_cast<std::size_t>(index) < m_str.size()) {
+        m_str[static_cast<std::size_t>(index)] = ch;
+    }
 }
 
 int CString::Find(wchar_t ch, int start) const {

@@ -291,7 +291,7 @@ void StoreFloating(const ScanArg& a, double v) {
     } else if (a.kind == ScanArg::Kind::Double) {
         *static_cast<double*>(a.p) = v;
     } else {
-        *static_cast<long double*>(a.p) = v;
+        *static_cast<long double*>(a.p) = static_cast<long double>(v);
     }
 }
 

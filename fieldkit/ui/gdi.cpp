@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
@@ -18,13 +18,16 @@ using fieldkit::detail::NoThrow;
 
 namespace {
 
+fieldkit::detail::Mutex& GdiLock();
+
 struct Bitmap : fieldkit::detail::HandleObject {
     LONG width = 0;
     LONG height = 0;
     bool bottomUp = false;  // a DIB section with positive height keeps its last row first
+    // Sized at creation and never resized: the lock guards the pixels, which At reaches.
     std::vector<std::uint32_t> pixels;
 
-    std::uint32_t& At(LONG x, LONG y) {
+    std::uint32_t& At(LONG x, LONG y) FIELDKIT_REQUIRES(GdiLock()) {
         const LONG row = bottomUp ? height - 1 - y : y;
         return pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) +
                       static_cast<std::size_t>(x)];
@@ -34,17 +37,18 @@ struct Bitmap : fieldkit::detail::HandleObject {
 struct DeviceContext : fieldkit::detail::HandleObject {
     HWND window = nullptr;
     bool memory = false;
-    HGDIOBJ selected = nullptr;    // a memory context's bitmap
+    HGDIOBJ selected FIELDKIT_GUARDED_BY(GdiLock()) = nullptr;  // a memory context's bitmap
     HGDIOBJ ownDefault = nullptr;  // the 1 x 1 bitmap it was made with, freed with it
 };
 
 // Guards the pixels and selections of every bitmap and context.
 struct GdiState {
-    std::mutex lock;
+    fieldkit::detail::Mutex lock;
     void Forget() {}  // the bitmaps and contexts live in the handle table
 };
 
-std::mutex& GdiLock() {
+fieldkit::detail::Mutex& GdiLock()
+    FIELDKIT_RETURN_CAPABILITY(fieldkit::detail::ProcessState<GdiState>::Get().lock) {
     return fieldkit::detail::ProcessState<GdiState>::Get().lock;
 }
 
@@ -151,7 +155,12 @@ HDC CreateCompatibleDC(HDC dc) {
     const HDC memory = NewContext(nullptr, true);
     if (memory == nullptr) return nullptr;
     const auto c = Context(memory);
-    c->selected = c->ownDefault = NewBitmap(1, 1, false, nullptr);
+    c->ownDefault = NewBitmap(1, 1, false, nullptr);
+    {
+        // The context is in the handle table already: another thread may select into it.
+        fieldkit::detail::LockGuard guard(GdiLock());
+        c->selected = c->ownDefault;
+    }
     if (c->ownDefault == nullptr) {  // out of memory: no context without its bitmap
         fieldkit::detail::RemoveHandle(reinterpret_cast<HANDLE>(memory));
         return nullptr;
@@ -171,7 +180,7 @@ BOOL DeleteDC(HDC dc) {
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     const auto c = Context(dc);
     if (c == nullptr || !c->memory || BitmapOf(object) == nullptr) return nullptr;
-    std::lock_guard<std::mutex> guard(GdiLock());
+    fieldkit::detail::LockGuard guard(GdiLock());
     const HGDIOBJ old = c->selected;
     c->selected = object;
     return old;
@@ -232,7 +241,7 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::lock_guard<std::mutex> guard(GdiLock());
+    fieldkit::detail::LockGuard guard(GdiLock());
     const auto to = BitmapOf(d->selected);
     const auto from = BitmapOf(s->selected);
     if (to == nullptr || from == nullptr) return FALSE;
@@ -256,11 +265,12 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
 LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits) {
     const auto b = BitmapOf(bitmap);
     if (b == nullptr || bits == nullptr || size <= 0) return 0;
-    std::lock_guard<std::mutex> guard(GdiLock());
+    fieldkit::detail::LockGuard guard(GdiLock());
     // Rows from the top, 4 bytes a pixel.
     const std::size_t total = b->pixels.size() * 4;
     const std::size_t n = std::min(total, static_cast<std::size_t>(size));
-    return NoThrow(LONG{0}, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    // Runs inside NoThrow under the lock taken above (the analysis sees a lambda apart).
+    return NoThrow(LONG{0}, ERROR_NOT_ENOUGH_MEMORY, [&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
         std::vector<std::uint32_t> rows(b->pixels.size());
         for (LONG yy = 0; yy < b->height; ++yy) {
             for (LONG xx = 0; xx < b->width; ++xx) {

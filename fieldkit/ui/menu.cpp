@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
@@ -23,8 +23,10 @@ struct Item {
     std::wstring text;
 };
 
+fieldkit::detail::Mutex& MenuLock();
+
 struct Menu : fieldkit::detail::HandleObject {
-    std::vector<Item> items;
+    std::vector<Item> items FIELDKIT_GUARDED_BY(MenuLock());
 };
 
 constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED;
@@ -32,14 +34,14 @@ constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED;
 // The menus themselves live in the handle table.
 struct MenuState {
     // One lock for every menu: popup items link menus to each other.
-    std::mutex items;
+    fieldkit::detail::Mutex items;
     // The class library's temporary menu objects, one per handle, kept while the menu exists.
-    std::mutex temporariesLock;
-    std::map<HMENU, std::unique_ptr<CMenu>> temporaries;
+    fieldkit::detail::Mutex temporariesLock;
+    std::map<HMENU, std::unique_ptr<CMenu>> temporaries FIELDKIT_GUARDED_BY(temporariesLock);
 
     void Forget() {
         std::map<HMENU, std::unique_ptr<CMenu>> gone;  // destroyed outside the lock
-        std::lock_guard<std::mutex> guard(temporariesLock);
+        fieldkit::detail::LockGuard guard(temporariesLock);
         gone.swap(temporaries);
     }
 };
@@ -48,7 +50,7 @@ MenuState& Menus() {
     return fieldkit::detail::ProcessState<MenuState>::Get();
 }
 
-std::mutex& MenuLock() {
+fieldkit::detail::Mutex& MenuLock() FIELDKIT_RETURN_CAPABILITY(Menus().items) {
     return Menus().items;
 }
 
@@ -73,7 +75,8 @@ struct Spot {
 // popup searched before the items after it, and a popup item whose own identifier (its
 // submenu's handle) matches taken only when nothing else in its menu does. Called under the
 // menu lock; allocates nothing. No menu when there is no such item.
-Spot Locate(HMENU handle, const std::shared_ptr<Menu>& m, UINT item, UINT flags) {
+Spot Locate(HMENU handle, const std::shared_ptr<Menu>& m, UINT item, UINT flags)
+    FIELDKIT_REQUIRES(MenuLock()) {
     if (flags & MF_BYPOSITION) return item < m->items.size() ? Spot{handle, m, item} : Spot{};
     Spot fallback;
     for (std::size_t i = 0; i < m->items.size(); ++i) {
@@ -107,7 +110,7 @@ Item MakeItem(UINT flags, UINT_PTR idOrSubmenu, const wchar_t* text) {
 
 // Collects a menu and every submenu below it, once each, for destruction outside the lock.
 // Called before anything changes: a lack of memory here leaves every menu as it was.
-void Collect(HMENU menu, std::vector<HMENU>& out) {
+void Collect(HMENU menu, std::vector<HMENU>& out) FIELDKIT_REQUIRES(MenuLock()) {
     const auto m = Find(menu);
     if (m == nullptr || std::find(out.begin(), out.end(), menu) != out.end()) return;
     out.push_back(menu);
@@ -149,9 +152,10 @@ BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR idOrSubmenu, co
         SetLastError(ERROR_INVALID_MENU_HANDLE);
         return FALSE;
     }
-    std::lock_guard<std::mutex> guard(MenuLock());
-    // The item goes in whole or not at all.
-    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    fieldkit::detail::LockGuard guard(MenuLock());
+    // The item goes in whole or not at all. The lambda runs inside NoThrow, under the lock taken
+    // here; the analysis sees a lambda apart from its caller, so it is left out of it.
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
         // By command the item goes before the one found, in whichever submenu holds it.
         Spot at{menu, m, m->items.size()};
         if (flags & MF_BYPOSITION) {
@@ -184,7 +188,7 @@ BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
     }
     std::vector<HMENU> gone;
     {
-        std::lock_guard<std::mutex> guard(MenuLock());
+        fieldkit::detail::LockGuard guard(MenuLock());
         const Spot at = Locate(menu, m, position, flags);
         if (!at.menu) {
             SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
@@ -192,7 +196,9 @@ BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
         }
         auto& items = at.menu->items;
         if ((items[at.index].flags & MF_POPUP) &&
-            !NoThrow([&] { Collect(items[at.index].submenu, gone); })) {
+            !NoThrow([&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
+                Collect(items[at.index].submenu, gone);
+            })) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return FALSE;
         }
@@ -209,8 +215,8 @@ BOOL DestroyMenu(HMENU menu) {
     }
     std::vector<HMENU> gone;
     {
-        std::lock_guard<std::mutex> guard(MenuLock());
-        if (!NoThrow([&] { Collect(menu, gone); })) {
+        fieldkit::detail::LockGuard guard(MenuLock());
+        if (!NoThrow([&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS { Collect(menu, gone); })) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return FALSE;
         }
@@ -229,7 +235,7 @@ BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* inf
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::lock_guard<std::mutex> guard(MenuLock());
+    fieldkit::detail::LockGuard guard(MenuLock());
     const Spot at = Locate(menu, m, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
     if (!at.menu) {
         SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
@@ -260,7 +266,7 @@ int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags)
         SetLastError(ERROR_INVALID_MENU_HANDLE);
         return 0;
     }
-    std::lock_guard<std::mutex> guard(MenuLock());
+    fieldkit::detail::LockGuard guard(MenuLock());
     const Spot at = Locate(menu, m, item, flags);
     if (!at.menu) {
         if (buffer && size > 0) buffer[0] = L'\0';
@@ -272,7 +278,7 @@ int GetMenuStringW(HMENU menu, UINT item, wchar_t* buffer, int size, UINT flags)
 HMENU GetSubMenu(HMENU menu, int position) {
     const auto m = Find(menu);
     if (m == nullptr || position < 0) return nullptr;
-    std::lock_guard<std::mutex> guard(MenuLock());
+    fieldkit::detail::LockGuard guard(MenuLock());
     if (static_cast<std::size_t>(position) >= m->items.size()) return nullptr;
     const Item& it = m->items[static_cast<std::size_t>(position)];
     return (it.flags & MF_POPUP) ? it.submenu : nullptr;
@@ -281,7 +287,7 @@ HMENU GetSubMenu(HMENU menu, int position) {
 UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
     const auto m = Find(menu);
     if (m == nullptr) return 0xFFFFFFFF;
-    std::lock_guard<std::mutex> guard(MenuLock());
+    fieldkit::detail::LockGuard guard(MenuLock());
     const Spot at = Locate(menu, m, item, flags);
     return at.menu ? at.menu->items[at.index].flags : 0xFFFFFFFF;
 }
@@ -292,7 +298,7 @@ namespace {
 DWORD ChangeState(HMENU menu, UINT item, UINT flags, UINT bits, UINT value) {
     const auto m = Find(menu);
     if (m == nullptr) return 0xFFFFFFFF;
-    std::lock_guard<std::mutex> guard(MenuLock());
+    fieldkit::detail::LockGuard guard(MenuLock());
     const Spot at = Locate(menu, m, item, flags);
     if (!at.menu) return 0xFFFFFFFF;
     Item& it = at.menu->items[at.index];
@@ -314,11 +320,11 @@ BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable) {
 
 namespace {
 
-std::mutex& TemporariesLock() {
+fieldkit::detail::Mutex& TemporariesLock() FIELDKIT_RETURN_CAPABILITY(Menus().temporariesLock) {
     return Menus().temporariesLock;
 }
 
-std::map<HMENU, std::unique_ptr<CMenu>>& Temporaries() {
+std::map<HMENU, std::unique_ptr<CMenu>>& Temporaries() FIELDKIT_REQUIRES(TemporariesLock()) {
     return Menus().temporaries;
 }
 
@@ -326,7 +332,7 @@ std::map<HMENU, std::unique_ptr<CMenu>>& Temporaries() {
 void Forget(const std::vector<HMENU>& menus) {
     std::map<HMENU, std::unique_ptr<CMenu>> objects;  // destroyed outside the lock
     {
-        std::lock_guard<std::mutex> guard(TemporariesLock());
+        fieldkit::detail::LockGuard guard(TemporariesLock());
         for (const HMENU h : menus) {
             auto node = Temporaries().extract(h);
             if (node.empty()) continue;
@@ -407,10 +413,11 @@ CMenu* CMenu::GetSubMenu(int position) const {
 
 CMenu* CMenu::FromHandle(HMENU menu) {
     if (Find(menu) == nullptr) return nullptr;
-    std::lock_guard<std::mutex> guard(TemporariesLock());
+    fieldkit::detail::LockGuard guard(TemporariesLock());
     const auto it = Temporaries().find(menu);
     if (it != Temporaries().end()) return it->second.get();
-    return NoThrow<CMenu*>(nullptr, [&] {
+    // Runs inside NoThrow under the lock taken above (the analysis sees a lambda apart).
+    return NoThrow<CMenu*>(nullptr, [&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
         // Made before it is put in: the table never holds an entry without its object.
         auto object = std::make_unique<CMenu>();
         object->m_hMenu = menu;

@@ -1,8 +1,8 @@
 #include "fieldkit/ui/ui_host.h"
 
-#include <mutex>
 #include <utility>
 
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/ui/detail/ui_state.h"
 
@@ -10,9 +10,9 @@ namespace fieldkit {
 namespace {
 
 struct UiHostState {
-    std::mutex mutex;
-    detail::Screen screen;
-    std::function<bool(OPENFILENAMEW&)> dialog;
+    fieldkit::detail::Mutex mutex;
+    detail::Screen screen FIELDKIT_GUARDED_BY(mutex);
+    std::function<bool(OPENFILENAMEW&)> dialog FIELDKIT_GUARDED_BY(mutex);
     // The host's choices, not the library's state: they stay as set.
     void Forget() {}
 };
@@ -27,7 +27,7 @@ namespace host {
 
 void SetScreen(int width, int height, int dpiX, int dpiY) {
     UiHostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.screen.width = width;
     s.screen.height = height;
     s.screen.dpiX = dpiX;
@@ -36,19 +36,19 @@ void SetScreen(int width, int height, int dpiX, int dpiY) {
 
 void SetScreenAvailable(bool available) {
     UiHostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.screen.available = available;
 }
 
 void SetCharWidth(int pixels) {
     UiHostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.screen.charWidth = pixels;
 }
 
 void SetFileDialogHandler(std::function<bool(OPENFILENAMEW&)> handler) {
     UiHostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     s.dialog = std::move(handler);
 }
 
@@ -58,13 +58,13 @@ namespace detail {
 
 Screen CurrentScreen() {
     UiHostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     return s.screen;
 }
 
 std::function<bool(OPENFILENAMEW&)> FileDialogHandler() {
     UiHostState& s = State();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    fieldkit::detail::LockGuard lock(s.mutex);
     return s.dialog;
 }
 

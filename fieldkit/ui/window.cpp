@@ -6,12 +6,12 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "fieldkit/platform/detail/handle_table.h"
 #include "fieldkit/platform/detail/invariant.h"
+#include "fieldkit/platform/detail/locks.h"
 #include "fieldkit/platform/detail/nothrow.h"
 #include "fieldkit/platform/detail/process_state.h"
 #include "fieldkit/platform/errors.h"
@@ -26,34 +26,40 @@ constexpr std::size_t kQueueLimit = 10000;  // waiting messages per queue, as on
 
 struct Window;
 
+struct Window;
+fieldkit::detail::Mutex& TreeLock();
+
 // A thread that has used the window system: its message queue and the windows it created.
 // Made on the thread's first call that needs a queue, as Win32 makes one; dropped when the
 // thread ends.
 struct ThreadRecord : std::enable_shared_from_this<ThreadRecord> {
     explicit ThreadRecord(DWORD id) : thread(id) {}
     const DWORD thread;
-    std::mutex mutex;  // guards messages and open
+    // Guards messages and open; taken after the tree lock (the order is at WindowState).
+    fieldkit::detail::Mutex mutex FIELDKIT_ACQUIRED_AFTER(TreeLock());
     std::condition_variable ready;
-    std::deque<MSG> messages;
-    bool open = true;  // false once the thread has ended: nothing is posted to it any more
+    std::deque<MSG> messages FIELDKIT_GUARDED_BY(mutex);
+    // False once the thread has ended: nothing is posted to it any more.
+    bool open FIELDKIT_GUARDED_BY(mutex) = true;
     // Guarded by the tree lock. In no order, so that a window leaves it at once; it holds the
     // windows themselves, so it reaches them even after a reset has emptied the handle table.
-    std::vector<std::shared_ptr<Window>> windows;
+    std::vector<std::shared_ptr<Window>> windows FIELDKIT_GUARDED_BY(TreeLock());
 };
 
 struct Window : fieldkit::detail::HandleObject {
-    std::wstring className;
-    std::wstring text;
-    DWORD style = 0;
-    LONG exStyle = 0;
-    LONG id = 0;
-    RECT place{};  // position and client size
-    HWND parent = nullptr;
-    std::weak_ptr<Window> up;  // the parent window, which outlives its children in the tree
-    std::vector<HWND> children;
+    std::wstring className;  // set before the window is known, never changed
+    std::wstring text FIELDKIT_GUARDED_BY(TreeLock());
+    DWORD style FIELDKIT_GUARDED_BY(TreeLock()) = 0;
+    LONG exStyle FIELDKIT_GUARDED_BY(TreeLock()) = 0;
+    LONG id FIELDKIT_GUARDED_BY(TreeLock()) = 0;
+    RECT place FIELDKIT_GUARDED_BY(TreeLock()){};  // position and client size
+    HWND parent FIELDKIT_GUARDED_BY(TreeLock()) = nullptr;
+    // The parent window, which outlives its children in the tree; set before the window is known.
+    std::weak_ptr<Window> up;
+    std::vector<HWND> children FIELDKIT_GUARDED_BY(TreeLock());
     HWND self = nullptr;
     std::shared_ptr<ThreadRecord> owner;  // the creating thread's; set before the window is known
-    std::size_t slot = 0;                 // its index in owner->windows
+    std::size_t slot FIELDKIT_GUARDED_BY(TreeLock()) = 0;  // its index in owner->windows
     std::shared_ptr<const fieldkit::detail::WindowHandler> handler;
     // Set under the tree lock in the step that takes the window out of the tree. Posts read it
     // under the owner's queue lock without the tree lock, so it is atomic.
@@ -61,13 +67,14 @@ struct Window : fieldkit::detail::HandleObject {
 };
 
 // The windows themselves live in the handle table. Locks are taken in this order: the tree, the
-// record map, a record's queue, the handle table.
+// record map, a record's queue, the handle table. The marks check that the record map and a
+// queue come after the tree (the handle table's lock is another file's, out of sight here).
 struct WindowState {
     // One lock for the fields of every window and the records' window lists: the tree links
     // windows to each other, and a window joins or leaves it in one step.
-    std::mutex tree;
-    std::mutex recordsLock;
-    std::map<DWORD, std::shared_ptr<ThreadRecord>> records;  // by thread
+    fieldkit::detail::Mutex tree;
+    fieldkit::detail::Mutex recordsLock FIELDKIT_ACQUIRED_AFTER(tree);
+    std::map<DWORD, std::shared_ptr<ThreadRecord>> records FIELDKIT_GUARDED_BY(recordsLock);
 
     // Every window goes and the queues are emptied; the records stay, since their threads do.
     void Forget();
@@ -77,7 +84,7 @@ WindowState& Windows() {
     return fieldkit::detail::ProcessState<WindowState>::Get();
 }
 
-std::mutex& TreeLock() {
+fieldkit::detail::Mutex& TreeLock() FIELDKIT_RETURN_CAPABILITY(Windows().tree) {
     return Windows().tree;
 }
 
@@ -97,7 +104,7 @@ void Erase(std::vector<HWND>& list, HWND window) {
 
 // Under the tree lock: the window leaves its thread's list, the last one there taking its slot.
 // The caller holds a share of the window.
-void Unlist(Window& w) {
+void Unlist(Window& w) FIELDKIT_REQUIRES(TreeLock()) {
     auto& list = w.owner->windows;
     if (w.slot >= list.size() || list[w.slot].get() != &w) return;
     if (w.slot + 1 != list.size()) {
@@ -109,13 +116,13 @@ void Unlist(Window& w) {
 
 // Under the tree lock: the window alone leaves the handle table, its thread's list and its
 // queue (messages already posted to it included). Its children have gone before it.
-void Leave(const std::shared_ptr<Window>& w) {
+void Leave(const std::shared_ptr<Window>& w) FIELDKIT_REQUIRES(TreeLock()) {
     const HWND window = w->self;
     w->children.clear();
     Unlist(*w);
     ThreadRecord& owner = *w->owner;
     {
-        std::lock_guard<std::mutex> guard(owner.mutex);
+        fieldkit::detail::LockGuard guard(owner.mutex);
         auto& q = owner.messages;
         q.erase(
             std::remove_if(q.begin(), q.end(), [window](const MSG& m) { return m.hwnd == window; }),
@@ -129,7 +136,7 @@ void Leave(const std::shared_ptr<Window>& w) {
 // caller has taken the window out of its parent's list. A loop rather than recursion, so that
 // however deep a family is nested its destruction cannot run out of stack; it allocates
 // nothing, so a destruction never stops half way.
-void Tear(const std::shared_ptr<Window>& root) {
+void Tear(const std::shared_ptr<Window>& root) FIELDKIT_REQUIRES(TreeLock()) {
     root->destroyed.store(true);
     std::shared_ptr<Window> w = root;
     for (;;) {
@@ -153,13 +160,13 @@ void Tear(const std::shared_ptr<Window>& root) {
 }
 
 // Under the tree lock.
-void Destroy(const std::shared_ptr<Window>& w) {
+void Destroy(const std::shared_ptr<Window>& w) FIELDKIT_REQUIRES(TreeLock()) {
     if (const auto parent = Find(w->parent)) Erase(parent->children, w->self);
     Tear(w);
 }
 
 // Under the tree lock: every window the record's thread created.
-void DestroyAllOf(ThreadRecord& record) {
+void DestroyAllOf(ThreadRecord& record) FIELDKIT_REQUIRES(TreeLock()) {
     while (!record.windows.empty()) {
         const std::shared_ptr<Window> w = record.windows.back();
         Destroy(w);
@@ -167,12 +174,13 @@ void DestroyAllOf(ThreadRecord& record) {
 }
 
 void WindowState::Forget() {
-    std::lock_guard<std::mutex> guard(tree);
-    std::lock_guard<std::mutex> inner(recordsLock);
+    // TreeLock() is this state's tree lock (there is one state), named as DestroyAllOf names it.
+    fieldkit::detail::LockGuard guard(TreeLock());
+    fieldkit::detail::LockGuard inner(recordsLock);
     for (auto& entry : records) {
         ThreadRecord& record = *entry.second;
         DestroyAllOf(record);
-        std::lock_guard<std::mutex> queue(record.mutex);
+        fieldkit::detail::LockGuard queue(record.mutex);
         record.messages.clear();
     }
 }
@@ -195,15 +203,15 @@ struct ThreadEnd {
         // thread's thread-locals go before the exit handlers run.
         WindowState& s = Windows();
         {
-            std::lock_guard<std::mutex> guard(s.tree);
+            fieldkit::detail::LockGuard guard(s.tree);
             DestroyAllOf(*record);
         }
         {
-            std::lock_guard<std::mutex> guard(s.recordsLock);
+            fieldkit::detail::LockGuard guard(s.recordsLock);
             const auto it = s.records.find(record->thread);
             if (it != s.records.end() && it->second == record) s.records.erase(it);
         }
-        std::lock_guard<std::mutex> guard(record->mutex);
+        fieldkit::detail::LockGuard guard(record->mutex);
         record->open = false;
         record->messages.clear();
     }
@@ -224,7 +232,7 @@ ThreadRecord* Self() {
         auto made = std::make_shared<ThreadRecord>(GetCurrentThreadId());
         WindowState& s = Windows();
         {
-            std::lock_guard<std::mutex> guard(s.recordsLock);
+            fieldkit::detail::LockGuard guard(s.recordsLock);
             s.records.emplace(made->thread, made);
         }
         end.record = std::move(made);
@@ -235,7 +243,7 @@ ThreadRecord* Self() {
 
 // Whether the record's thread still takes messages.
 bool IsOpen(ThreadRecord& q) {
-    std::lock_guard<std::mutex> guard(q.mutex);
+    fieldkit::detail::LockGuard guard(q.mutex);
     return q.open;
 }
 
@@ -245,7 +253,7 @@ bool Post(ThreadRecord& q, const Window* w, const MSG& msg) {
     FIELDKIT_INVARIANT(w == nullptr || w->owner.get() == &q,
                        "a window's messages go to the queue of the thread that made it");
     {
-        std::lock_guard<std::mutex> guard(q.mutex);
+        fieldkit::detail::LockGuard guard(q.mutex);
         FIELDKIT_INVARIANT(q.open || q.messages.empty(), "a closed queue holds no messages");
         // Read under the queue's lock, which the destruction takes to empty the queue after
         // setting the flag: a message either goes with that sweep or is refused.
@@ -261,7 +269,8 @@ bool Post(ThreadRecord& q, const Window* w, const MSG& msg) {
             SetLastError(ERROR_NOT_ENOUGH_QUOTA);
             return false;
         }
-        if (!NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        // Runs inside NoThrow under the queue's lock (the analysis sees a lambda apart).
+        if (!NoThrow(false, ERROR_NOT_ENOUGH_MEMORY, [&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
                 q.messages.push_back(msg);
                 return true;
             })) {
@@ -281,9 +290,8 @@ bool Matches(const MSG& m, HWND window, UINT low, UINT high) {
 
 // Takes (or, without `remove`, copies) the first matching message of a locked queue, which is
 // the calling thread's own.
-bool TakeFrom(ThreadRecord& q, const std::unique_lock<std::mutex>& held, MSG* msg, HWND window,
-              UINT low, UINT high, bool remove) {
-    FIELDKIT_INVARIANT(held.owns_lock() && held.mutex() == &q.mutex, "a queue is read locked");
+bool TakeFrom(ThreadRecord& q, MSG* msg, HWND window, UINT low, UINT high, bool remove)
+    FIELDKIT_REQUIRES(q.mutex) {
     FIELDKIT_INVARIANT(q.thread == GetCurrentThreadId(), "a thread reads only its own queue");
     for (auto it = q.messages.begin(); it != q.messages.end(); ++it) {
         if (!Matches(*it, window, low, high)) continue;
@@ -310,6 +318,20 @@ DWORD GetCurrentThreadId() {
     return id;
 }
 
+namespace {
+
+// The fields of a window no other thread can reach yet: written without the tree lock, which
+// the analysis cannot tell from a window already in the tree.
+void Describe(Window& w, const wchar_t* text, DWORD style, const RECT& place,
+              HWND parent) FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
+    w.text = text ? text : L"";
+    w.style = style;
+    w.place = place;
+    w.parent = parent;
+}
+
+}  // namespace
+
 HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
                    int width, int height, HWND parent, HMENU, HINSTANCE, void*) {
     ThreadRecord* const self = Self();
@@ -317,10 +339,7 @@ HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, i
     return NoThrow<HWND>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&]() -> HWND {
         auto w = std::make_shared<Window>();
         w->className = className ? className : L"";
-        w->text = text ? text : L"";
-        w->style = style;
-        w->place = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
-        w->parent = parent;
+        Describe(*w, text, style, {x, y, x + std::max(width, 0), y + std::max(height, 0)}, parent);
         w->owner = self->shared_from_this();
         std::shared_ptr<Window> up;
         if (parent != nullptr && (up = Find(parent)) == nullptr) {
@@ -333,14 +352,17 @@ HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, i
         fieldkit::detail::HandleReservation handle;
         const HWND window = reinterpret_cast<HWND>(handle.Get());
         w->self = window;
-        std::lock_guard<std::mutex> guard(TreeLock());
+        fieldkit::detail::LockGuard guard(TreeLock());
         if (up != nullptr && up->destroyed.load()) {  // a parent on its way out takes no child
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
         w->slot = self->windows.size();
         self->windows.push_back(w);
-        if (up != nullptr && !NoThrow([&] { up->children.push_back(window); })) {
+        // The lambda runs inside NoThrow, under the tree lock taken above.
+        if (up != nullptr && !NoThrow([&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
+                up->children.push_back(window);
+            })) {
             self->windows.pop_back();
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
@@ -352,7 +374,7 @@ HWND CreateWindowW(const wchar_t* className, const wchar_t* text, DWORD style, i
 BOOL DestroyWindow(HWND window) {
     const auto w = Find(window);
     if (w != nullptr) {
-        std::lock_guard<std::mutex> guard(TreeLock());
+        fieldkit::detail::LockGuard guard(TreeLock());
         if (!w->destroyed.load()) {  // else another thread got there first
             Destroy(w);
             return TRUE;
@@ -369,13 +391,13 @@ BOOL IsWindow(HWND window) {
 HWND GetParent(HWND window) {
     const auto w = Find(window);
     if (w == nullptr) return nullptr;
-    std::lock_guard<std::mutex> guard(TreeLock());
+    fieldkit::detail::LockGuard guard(TreeLock());
     return w->destroyed.load() ? nullptr : w->parent;
 }
 
 HWND GetWindow(HWND window, UINT relation) {
     const auto w = Find(window);
-    std::unique_lock<std::mutex> guard(TreeLock());
+    fieldkit::detail::UniqueLock guard(TreeLock());
     // Checked under the lock: a live window is in its live parent's list, so its place there
     // is found.
     if (w == nullptr || w->destroyed.load()) {
@@ -410,23 +432,24 @@ HWND GetWindow(HWND window, UINT relation) {
 int GetWindowTextW(HWND window, wchar_t* buffer, int size) {
     const auto w = Live(window);
     if (w == nullptr) return CopyText(L"", buffer, size);
-    std::lock_guard<std::mutex> guard(TreeLock());
+    fieldkit::detail::LockGuard guard(TreeLock());
     return CopyText(w->text, buffer, size);
 }
 
 int GetWindowTextLengthW(HWND window) {
     const auto w = Live(window);
     if (w == nullptr) return 0;
-    std::lock_guard<std::mutex> guard(TreeLock());
+    fieldkit::detail::LockGuard guard(TreeLock());
     return static_cast<int>(w->text.size());
 }
 
 BOOL SetWindowTextW(HWND window, const wchar_t* text) {
     const auto w = Live(window);
     if (w == nullptr) return FALSE;
-    std::lock_guard<std::mutex> guard(TreeLock());
-    // The old text stays when the new one finds no room.
-    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    fieldkit::detail::LockGuard guard(TreeLock());
+    // The old text stays when the new one finds no room. The lambda runs inside NoThrow, under
+    // the tree lock taken above.
+    return NoThrow(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() FIELDKIT_NO_THREAD_SAFETY_ANALYSIS {
         w->text = text ? text : L"";
         return TRUE;
     });
@@ -444,7 +467,7 @@ int GetClassNameW(HWND window, wchar_t* buffer, int size) {
 LONG GetWindowLongW(HWND window, int index) {
     const auto w = Live(window);
     if (w == nullptr) return 0;
-    std::lock_guard<std::mutex> guard(TreeLock());
+    fieldkit::detail::LockGuard guard(TreeLock());
     switch (index) {
         case GWL_STYLE:
             return static_cast<LONG>(w->style);
@@ -460,7 +483,7 @@ LONG GetWindowLongW(HWND window, int index) {
 BOOL GetClientRect(HWND window, RECT* rect) {
     const auto w = Live(window);
     if (w == nullptr || rect == nullptr) return FALSE;
-    std::lock_guard<std::mutex> guard(TreeLock());
+    fieldkit::detail::LockGuard guard(TreeLock());
     *rect = {0, 0, w->place.right - w->place.left, w->place.bottom - w->place.top};
     return TRUE;
 }
@@ -468,7 +491,7 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
     const auto w = Live(window);
     if (w == nullptr) return FALSE;
-    std::lock_guard<std::mutex> guard(TreeLock());
+    fieldkit::detail::LockGuard guard(TreeLock());
     w->place = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
     return TRUE;
 }
@@ -498,7 +521,7 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
     std::shared_ptr<ThreadRecord> q;
     {
         WindowState& s = Windows();
-        std::lock_guard<std::mutex> guard(s.recordsLock);
+        fieldkit::detail::LockGuard guard(s.recordsLock);
         const auto it = s.records.find(threadId);
         if (it != s.records.end()) q = it->second;
         FIELDKIT_INVARIANT(q == nullptr || (q->thread == threadId && IsOpen(*q)),
@@ -520,8 +543,8 @@ BOOL PeekMessageW(MSG* msg, HWND window, UINT low, UINT high, UINT remove) {
     }
     ThreadRecord* const q = Self();
     if (q == nullptr) return FALSE;
-    std::unique_lock<std::mutex> guard(q->mutex);
-    return TakeFrom(*q, guard, msg, window, low, high, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
+    fieldkit::detail::LockGuard guard(q->mutex);
+    return TakeFrom(*q, msg, window, low, high, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 BOOL GetMessageW(MSG* msg, HWND window, UINT low, UINT high) {
@@ -538,11 +561,11 @@ BOOL GetMessageW(MSG* msg, HWND window, UINT low, UINT high) {
     if (q == nullptr) return -1;
     bool gone = false;
     {
-        std::unique_lock<std::mutex> guard(q->mutex);
+        fieldkit::detail::UniqueLock guard(q->mutex);
         // WM_QUIT ends the loop whatever the filters say.
-        q->ready.wait(guard, [&] {
-            if (TakeFrom(*q, guard, msg, window, low, high, true) ||
-                TakeFrom(*q, guard, msg, nullptr, WM_QUIT, WM_QUIT, true)) {
+        guard.Wait(q->ready, [&]() FIELDKIT_REQUIRES(q->mutex) {
+            if (TakeFrom(*q, msg, window, low, high, true) ||
+                TakeFrom(*q, msg, nullptr, WM_QUIT, WM_QUIT, true)) {
                 return true;
             }
             gone = w != nullptr && w->destroyed.load();
@@ -561,7 +584,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (w == nullptr) return 0;
     std::shared_ptr<const fieldkit::detail::WindowHandler> handler;
     {
-        std::lock_guard<std::mutex> guard(TreeLock());
+        fieldkit::detail::LockGuard guard(TreeLock());
         handler = w->handler;
     }
     LRESULT result = 0;
@@ -584,7 +607,7 @@ namespace fieldkit::detail {
 void SetWindowHandler(HWND window, std::shared_ptr<const WindowHandler> handler) {
     const auto w = Live(window);
     if (w == nullptr) return;
-    std::lock_guard<std::mutex> guard(TreeLock());
+    fieldkit::detail::LockGuard guard(TreeLock());
     w->handler = std::move(handler);
 }
 

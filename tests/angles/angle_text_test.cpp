@@ -74,7 +74,8 @@ TEST(AngleText, CoordinatesWrittenStraightAreTheFormatsOwn) {
                                   -1234.5,    1e12, NAN,    INFINITY,       -INFINITY};
     for (int d = 0; d < 3; ++d) {
         for (std::int64_t k = 0; k < 60 * 64 * 64; k += 7)
-            values.push_back(d * 37 + k / (3600.0 * 64));  // k/64 seconds past whole degrees
+            values.push_back(d * 37 + static_cast<double>(k) /
+                                          (3600.0 * 64));  // k/64 seconds past whole degrees
     }
     std::mt19937_64 random(20261208);
     std::uniform_real_distribution<double> any(-360, 360);

@@ -25,6 +25,7 @@ struct TickSetter {
 }  // namespace
 
 extern "C" DWORD __real__Z12GetTickCountv();
+extern "C" DWORD __wrap__Z12GetTickCountv();
 extern "C" DWORD __wrap__Z12GetTickCountv() {
     const long long tick = gTick;
     if (tick < 0) return __real__Z12GetTickCountv();

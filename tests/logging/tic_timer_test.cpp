@@ -202,7 +202,8 @@ TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
                 }
                 windows.push_back(w);
                 if (windows.size() > 5) {
-                    const auto victim = windows.begin() + rng() % windows.size();
+                    const auto victim =
+                        windows.begin() + static_cast<std::ptrdiff_t>(rng() % windows.size());
                     DestroyWindow(*victim);
                     windows.erase(victim);
                 }

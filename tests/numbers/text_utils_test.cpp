@@ -102,7 +102,7 @@ class TextUtilsFiles : public DeviceRootTest {
     Texts Lines(const std::string& bytes, int count) {
         Write("\\lines.txt", bytes);
         CFile file(L"\\lines.txt", CFile::modeRead);
-        Texts lines(count, L"stale");
+        Texts lines(static_cast<std::size_t>(count), L"stale");
         for (CString& line : lines)
             ReadLine(file, line);
         return lines;

@@ -323,7 +323,7 @@ TEST_F(ReplaceTest, ModeAndOwnerKeptReadOnlyRefused) {
     MakeDir("\\dst");
     for (int w = 0; w < kWays; ++w) {
         SCOPED_TRACE(kWayNames[w]);
-        for (const mode_t mode : {0600, 0660}) {
+        for (const mode_t mode : {0600u, 0660u}) {
             Write("\\dst\\f.dat", "old");
             chmod(Host("\\dst\\f.dat").c_str(), mode);
             ASSERT_TRUE(!chownable ||
@@ -434,7 +434,8 @@ TEST_F(ReplaceTest, FailedCopyLeavesAnotherWritersFile) {
                 while (const dirent* e = !seen ? readdir(d) : nullptr) {
                     char target[4096];
                     const ssize_t n = readlinkat(dirfd(d), e->d_name, target, sizeof target);
-                    seen = n > 0 && std::string(target, n).compare(0, folder.size(), folder) == 0;
+                    seen = n > 0 && std::string(target, static_cast<std::size_t>(n))
+                                            .compare(0, folder.size(), folder) == 0;
                 }
                 closedir(d);
             }

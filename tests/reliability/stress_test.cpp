@@ -51,7 +51,7 @@ class LogStressTest : public DeviceRootTest {
         RecordProperty("lines", std::to_string(lines));
         RecordProperty("seconds", std::to_string(seconds));
         std::printf("[ figures  ] %lld lines in %.2f s, %.0f lines/s\n", lines, seconds,
-                    lines / seconds);
+                    static_cast<double>(lines) / seconds);
     }
 
     // Every line whole and numbered by its place in the file, every thread's lines there once
@@ -77,7 +77,7 @@ class LogStressTest : public DeviceRootTest {
                 << "line " << n;
             if (framing) continue;
             ASSERT_TRUE(t >= 0 && t < kThreads) << "line " << n << ": " << line;
-            ASSERT_EQ(i, next[t]++) << "line " << n << ": " << line;
+            ASSERT_EQ(i, next[static_cast<std::size_t>(t)]++) << "line " << n << ": " << line;
         }
         EXPECT_EQ(at, text.size()) << "lines after the last one";
     }

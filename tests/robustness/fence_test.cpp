@@ -66,6 +66,7 @@ INSTANTIATE_TEST_SUITE_P(Resolution, Fence, ::testing::Values(false, true),
                              return param.param ? "Walk" : "Openat2";
                          });
 
+extern "C" void StuckOnFifo(int);
 extern "C" void StuckOnFifo(int) {
     static const char message[] = "a call waited on a FIFO\n";
     (void)!::write(2, message, sizeof message - 1);

@@ -52,6 +52,11 @@ std::size_t Align(std::align_val_t a) {
 
 }  // namespace
 
+// The sized forms are declared by <new> only where the compiler uses them (clang leaves them off).
+void operator delete(void* p, std::size_t) noexcept;
+void operator delete[](void* p, std::size_t) noexcept;
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept;
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept;
 // clang-format off
 void* operator new(std::size_t n) { return Allocate(n, 0, false); }
 void* operator new[](std::size_t n) { return Allocate(n, 0, false); }

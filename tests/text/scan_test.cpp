@@ -102,7 +102,12 @@ TEST(Scan, LengthPrefixesPickTheTargetType) {
     EXPECT_EQ(Scan(L"1 2 3 4 5 6 7.5", L"%hhd %jd %zu %tx %qd %Ld %Lf%*n%n", &sc, &l, &ul, &ux, &ll,
                    &i, &ld, &n),
               7);
-    EXPECT_EQ(sc + l + ul + ux + ll + i, 21);
+    EXPECT_EQ(sc, 1);
+    EXPECT_EQ(l, 2);
+    EXPECT_EQ(ul, 3u);
+    EXPECT_EQ(ux, 4u);
+    EXPECT_EQ(ll, 5);
+    EXPECT_EQ(i, 6);
     EXPECT_EQ(ld, 7.5L);
     EXPECT_EQ(n, 15);
 }

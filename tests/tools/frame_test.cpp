@@ -53,7 +53,7 @@ TEST(Frame, ResultsFillValueColumnsLeftToRight) {
     do {
         std::string line[5] = {"P", "", "", "", "Q"};
         const char* values[3] = {"45", "7", "250"};
-        for (int k = 0; k < 3; ++k)
+        for (std::size_t k = 0; k < 3; ++k)
             line[columns[k] - 1] = values[k];
         const std::string list = std::to_string(columns[0]) + "," + std::to_string(columns[1]) +
                                  "," + std::to_string(columns[2]);
@@ -281,7 +281,7 @@ TEST(Frame, LinesSplitAcrossReads) {
         const std::vector<std::wstring> args = {L"lat", L"-k", L"-f", L"2", L"-"};
         fieldkit::tool::MemoryStreams whole(input);
         fieldkit::tool::Run(args, whole);
-        for (const std::size_t piece : {1, 2, 3, 5}) {
+        for (const std::size_t piece : {1u, 2u, 3u, 5u}) {
             Trickle io(input, piece);
             fieldkit::tool::Run(args, io);
             EXPECT_EQ(io.out, whole.out) << piece;
