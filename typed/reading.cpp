@@ -775,7 +775,8 @@ Reading ReadStation(const std::wstring& text, double interval, Mode mode) {
         return Refused("not a station (N+R)");
     const bool countNegative = countText[0] == L'-';
     const bool remainderNegative = remainderText[0] == L'-';
-    if (countNegative && !remainderNegative) {
+    // A zero remainder reads the same with either sign ("-1+0.00", the station text of -100).
+    if (countNegative && !remainderNegative && remainder != 0) {
         return Refused("a negative station with an unsigned remainder (write " +
                        WideToUtf8(countText) + "+-" + WideToUtf8(remainderText) +
                        " for the station before zero)");

@@ -95,12 +95,13 @@ Text QuadrantBearing(double azimuth, NorthSouth northSouth, EastWest eastWest) {
     const bool north = northSouth != NorthSouth::kSouth;
     const bool east = eastWest != EastWest::kWest;
     const double v = azimuth;
-    // The angle the library measures from the chosen line; letters that do not match the
-    // azimuth's quadrant put it beyond 90 degrees.
+    // The angle the library measures from the chosen line, wrapped once as it wraps it; letters
+    // that do not match the azimuth's quadrant put it outside 0 to 90 degrees (below 0 for an
+    // azimuth below -180).
     double angle = north ? (east ? v : 360 - v) : (east ? (360 - v) - 180 : v - 180);
     if (angle > 360) angle -= 360;
     if (angle < 0) angle += 360;
-    if (angle > 90) {
+    if (angle < 0 || angle > 90) {
         return Refused<Text>(FormatA("the azimuth is not in the %c..%c quadrant", north ? 'N' : 'S',
                                      east ? 'E' : 'W'),
                              0);

