@@ -138,6 +138,13 @@ TEST(CommandTable, EveryRowFillsWhatItsKindNeeds) {
         EXPECT_NE(c->operands, nullptr);
         EXPECT_NE(c->summary, nullptr);
         EXPECT_NE(c->details, nullptr);
+        // An option row that forgets its help, or its range when it takes a number.
+        for (const OptionSpec& o : OptionsOf(*c)) {
+            EXPECT_NE(o.help, nullptr) << o.name;
+            if (o.valueName != nullptr && !o.text) {
+                EXPECT_LT(o.range.lo, o.range.hi) << o.name;
+            }
+        }
     }
     for (const Command& c : fieldkit::tool::Conversions()) {
         SCOPED_TRACE(c.name);

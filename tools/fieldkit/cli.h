@@ -77,14 +77,47 @@ using typed::kLatitude;
 using typed::kLongitude;
 using typed::Range;
 
+// One option, built by naming each field it sets: OptionSpec("--ft-in").Value("N").Help(...)
+// .Within(range).Whole(). A field not named keeps its default: a flag, in no exclusive group.
 struct OptionSpec {
-    const char* name;       // "--tenths"
-    const char* valueName;  // nullptr for a flag, else the placeholder shown in help ("N")
-    const char* help;
+    explicit OptionSpec(const char* optionName) : name(optionName) {}
+
+    OptionSpec& Value(const char* placeholder) {
+        valueName = placeholder;
+        return *this;
+    }
+    OptionSpec& Help(const char* line) {
+        help = line;
+        return *this;
+    }
+    OptionSpec& Exclusive(unsigned mask) {
+        exclusive = mask;
+        return *this;
+    }
+    OptionSpec& Within(Range limits) {
+        range = limits;
+        return *this;
+    }
+    OptionSpec& Whole() {
+        whole = true;
+        return *this;
+    }
+    OptionSpec& Text() {
+        text = true;
+        return *this;
+    }
+    OptionSpec& Short(const char* letter) {
+        shortName = letter;
+        return *this;
+    }
+
+    const char* name;                 // "--tenths"
+    const char* valueName = nullptr;  // nullptr for a flag, else the placeholder in help ("N")
+    const char* help = nullptr;
     // Options whose masks share a bit exclude each other (--north and --south, say).
-    unsigned exclusive;
-    Range range;                      // for an option with a value
-    bool whole;                       // the value must be a whole number
+    unsigned exclusive = 0;
+    Range range = {0, 0};             // for an option with a value
+    bool whole = false;               // the value must be a whole number
     bool text = false;                // the value is text, taken as it stands
     const char* shortName = nullptr;  // "-p": takes the same value as the long name
 };

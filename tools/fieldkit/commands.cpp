@@ -216,31 +216,25 @@ Result Subscription(const Fields& f, const Settings&) {
     return Answer(typed::SubscriptionEnd(v), f);
 }
 
-constexpr Range kNoRange = {0, 0};
-
 OptionSpec Flag(const char* name, const char* help, unsigned exclusive = 0) {
-    return {name, nullptr, help, exclusive, kNoRange, false};
+    return OptionSpec(name).Help(help).Exclusive(exclusive);
 }
 
 OptionSpec TextOption(const char* name, const char* valueName, const char* help) {
-    return {name, valueName, help, 0, kNoRange, false, true};
+    return OptionSpec(name).Value(valueName).Help(help).Text();
 }
 
 // An option whose value is a whole number within `range`.
 OptionSpec WholeOption(const char* name, const char* valueName, const char* help, Range range) {
-    return {name, valueName, help, 0, range, true};
+    return OptionSpec(name).Value(valueName).Help(help).Within(range).Whole();
 }
 
 // -p N: the digits after the decimal point of the decimal numbers printed.
 OptionSpec DecimalsOption(unsigned exclusive = 0) {
-    return {"--decimals",
-            "N",
-            "digits after the decimal point (0 to 15)",
-            exclusive,
-            typed::kDecimals,
-            true,
-            false,
-            "-p"};
+    return WholeOption("--decimals", "N", "digits after the decimal point (0 to 15)",
+                       typed::kDecimals)
+        .Exclusive(exclusive)
+        .Short("-p");
 }
 
 // A command's own options and the reading modes: typed text is read checked unless the
@@ -579,8 +573,10 @@ const std::vector<Command>& Conversions() {
             .Summary("earth-centred X, Y, Z in metres as latitude, longitude and height on WGS 84")
             .Details(kBlhDetails)
             .Options({Flag("--plain", "only the three numbers, ready to feed back into xyz"),
-                      {"--decimals", "N", "digits after the decimal point of the height (0 to 15)",
-                       0, typed::kDecimals, true, false, "-p"},
+                      WholeOption("--decimals", "N",
+                                  "digits after the decimal point of the height (0 to 15)",
+                                  typed::kDecimals)
+                          .Short("-p"),
                       WholeOption("--angle-decimals", "N",
                                   "digits after the decimal point of latitude and longitude "
                                   "(0 to 15)",
@@ -595,8 +591,10 @@ const std::vector<Command>& Conversions() {
             .Summary("feet-and-inches text and decimal feet, either way")
             .Details(kHeightDetails)
             .Options(WithModes(
-                {{"--ft-in", "N", "feet and inches to the nearest 1/N inch (0: fraction dropped)",
-                  3, typed::kFeetInchDenominator, true},
+                {WholeOption("--ft-in", "N",
+                             "feet and inches to the nearest 1/N inch (0: fraction dropped)",
+                             typed::kFeetInchDenominator)
+                     .Exclusive(3),
                  Flag("--metres", "print metres (international foot, 0.3048 m)", 1),
                  Flag("--us", "print metres by the US survey foot, 1200/3937 m", 1),
                  DecimalsOption(2)},
@@ -623,8 +621,10 @@ const std::vector<Command>& Conversions() {
             .Operands("CHAINAGE... | STATION... | -")
             .Summary("a chainage as a road station, and back")
             .Details(kStationDetails)
-            .Options(WithModes({{"--interval", "N", "the station interval (default 100)", 0,
-                                 typed::kStationInterval, false},
+            .Options(WithModes({OptionSpec("--interval")
+                                    .Value("N")
+                                    .Help("the station interval (default 100)")
+                                    .Within(typed::kStationInterval),
                                 DecimalsOption()},
                                "the same as the default reading for stations"))
             .Examples({{{"1234.567"}, {}},

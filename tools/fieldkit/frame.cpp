@@ -803,17 +803,26 @@ bool ConvertsValues(const Command& c) {
 }
 
 const std::vector<OptionSpec>& FrameOptions() {
-    constexpr Range kNone = {0, 0};
     static const std::vector<OptionSpec> options = {
-        {"--fields", "LIST",
-         "the columns of the command's values in its order, 1-based, comma-separated (xyz: "
-         "2,3,4)",
-         0, kNone, false, true, "-f"},
-        {"--delimiter", "C", "columns separated by the one character C, in and out", 0, kNone,
-         false, true, "-d"},
-        {"--header", "N", "print the first N lines unchanged", 0, {0, 1e9}, true},
-        {"--keep-going", nullptr, "print a bad line with '*' for each result, and go on", 0, kNone,
-         false, false, "-k"},
+        OptionSpec("--fields")
+            .Value("LIST")
+            .Help("the columns of the command's values in its order, 1-based, comma-separated "
+                  "(xyz: 2,3,4)")
+            .Text()
+            .Short("-f"),
+        OptionSpec("--delimiter")
+            .Value("C")
+            .Help("columns separated by the one character C, in and out")
+            .Text()
+            .Short("-d"),
+        OptionSpec("--header")
+            .Value("N")
+            .Help("print the first N lines unchanged")
+            .Within({0, 1e9})
+            .Whole(),
+        OptionSpec("--keep-going")
+            .Help("print a bad line with '*' for each result, and go on")
+            .Short("-k"),
     };
     return options;
 }

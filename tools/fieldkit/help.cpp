@@ -45,7 +45,7 @@ const Entry kUsages[] = {
 };
 
 OptionSpec Described(const char* name, const char* valueName, const char* help) {
-    return {name, valueName, help, 0, {0, 0}, false};
+    return OptionSpec(name).Value(valueName).Help(help);
 }
 
 // Taken before the command's name.
