@@ -10,14 +10,14 @@
 // goes under `if constexpr (kCheckInvariants)`, so that those builds do not keep it either.
 #pragma once
 
-#if FIELDKIT_CHECK_INVARIANTS
+#ifdef FIELDKIT_CHECK_INVARIANTS
 #include <cstdio>
 #include <cstdlib>
 #endif
 
 namespace fieldkit::detail {
 
-#if FIELDKIT_CHECK_INVARIANTS
+#ifdef FIELDKIT_CHECK_INVARIANTS
 inline constexpr bool kCheckInvariants = true;
 
 // Writes without formatting or allocating: the state that failed may be what either would use.
