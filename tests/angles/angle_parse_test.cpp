@@ -24,6 +24,7 @@ class AngleParse : public DeviceRootTest {
 
 }  // namespace
 
+// Fault: a minus sign read only in first place; S or W not negating; long digit groups wrapped
 TEST_F(AngleParse, AnglesLatitudesAndLongitudesInEveryForm) {
     struct Case {
         const wchar_t* text;
@@ -65,6 +66,7 @@ TEST_F(AngleParse, AnglesLatitudesAndLongitudesInEveryForm) {
     EXPECT_NEAR(AngleToRad(L"180", L"", L"x"), M_PI, 1e-12);
 }
 
+// Fault: the reader's trace lines at another level or in another form than before
 TEST_F(AngleParse, TracesGoToTheApplicationLogAtLevelTwo) {
     StringToLatitude(L"45\u00B030'15.5\" S");
     StringToAngle(L"12.5");  // a plain number logs only what it was given
@@ -79,6 +81,7 @@ TEST_F(AngleParse, TracesGoToTheApplicationLogAtLevelTwo) {
     EXPECT_EQ(log.find("nGroups", log.find("s0=12.5")), std::string::npos);
 }
 
+// Fault: 60 minutes or seconds accepted in a packed angle; the maximum allowed when it is not
 TEST_F(AngleParse, PackedDmsValidation) {
     struct Case {
         const wchar_t* max;

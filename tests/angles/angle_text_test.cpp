@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+// Fault: 59.99999 seconds printed as 60 instead of carried; hemisphere letter from -0.0 wrong
 TEST(AngleText, CoordinatesAnglesAndBearings) {
     const std::pair<CString, CString> cases[] = {
         {LatitudeToDDDMMSSSString(45.5, true), L"45\u00B030'00.00000\"N"},
@@ -68,6 +69,7 @@ TEST(AngleText, CoordinatesAnglesAndBearings) {
 // (multiples of 1/64 second are exact doubles, half of them halfway between two texts), the
 // carries just below a whole minute, padding below ten, negative zero, values beyond the
 // degrees' padding and those that only the formats can write.
+// Fault: the direct coordinate writer rounding a tie or padding differently from its formats
 TEST(AngleText, CoordinatesWrittenStraightAreTheFormatsOwn) {
     std::vector<double> values = {0.0,        -0.0, 1e-300, 9.999999999999, 10.0,
                                   59.9999999, 99.5, 100.25, 999.75,         1000.5,

@@ -14,6 +14,7 @@ static void ExpectExact(double (*f)(double), std::initializer_list<std::pair<dou
         EXPECT_DOUBLE_EQ(f(in), out) << "in " << in;
 }
 
+// Fault: a negative angle not brought into one turn; conversions out of degrees not rounded
 TEST(AngleUnits, ReductionIntoOneTurnAndConversions) {
     EXPECT_NEAR(ModDeg360(-0.0001, true), 359.9999, 1e-9);
     ExpectExact([](double a) { return ModDeg360(a, false); }, {{720, 0}, {-370, -10}});
@@ -37,6 +38,7 @@ TEST(AngleUnits, ReductionIntoOneTurnAndConversions) {
 
 // Guards against the exact conversions being routed through the rounded ones (or reduced into
 // one turn): positions would move by up to 32 m.
+// Fault: the exact radian conversions routed through the rounded ones, moving points by metres
 TEST(AngleUnits, ExactRadiansAreNeitherRoundedNorReduced) {
     using fieldkit::DegreesToRadians;
     using fieldkit::RadiansToDegrees;
@@ -53,6 +55,7 @@ TEST(AngleUnits, ExactRadiansAreNeitherRoundedNorReduced) {
     }
 }
 
+// Fault: a reversed face not turning the vertical angle; the turn angle not minimised
 TEST(AngleUnits, InstrumentAngles) {
     ExpectExact(HL2HR, {{0, 0}, {360, 0}, {1, 359}, {90, 270}, {450, 270}});
     ExpectExact(HR2HL, {{-90, 90}});
@@ -73,6 +76,7 @@ TEST(AngleUnits, InstrumentAngles) {
     }
 }
 
+// Fault: seconds a hair below 60 not carried into minutes and degrees; the sign lost
 TEST(AngleUnits, SecondsCarry) {
     struct Case {
         int d, m;
@@ -94,6 +98,7 @@ TEST(AngleUnits, SecondsCarry) {
     }
 }
 
+// Fault: packing without the seconds carry, so 10.5960 instead of 11.0000
 TEST(AngleUnits, PackedDms) {
     // The carry tolerance widens as the precision falls: 60 seconds at precision 2.
     struct Case {

@@ -12,6 +12,7 @@ static constexpr double kPolarRadius = 6356752.314245179;
 using Triple = std::array<double, 3>;
 
 // Points away from these, and the round trips, are property tests.
+// Fault: a latitude beyond the pole or a height out of range converted, or its outputs written
 TEST(Geodetic, ForwardSpecialPointsAndLimits) {
     double x = 0, y = 0, z = 0;
     ASSERT_TRUE(TBLH_To_XYZ(0, 0, 0, x, y, z));
@@ -30,6 +31,7 @@ TEST(Geodetic, ForwardSpecialPointsAndLimits) {
     }
 }
 
+// Fault: the poles, the axis or the centre dividing by zero; a point in space not refused
 TEST(Geodetic, InverseSpecialPoints) {
     double b = 0, l = 0, h = 0;
     ASSERT_TRUE(TXYZ_To_BLH(6378137, 0, 0, b, l, h));

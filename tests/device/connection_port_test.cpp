@@ -8,6 +8,7 @@ TConnectionPort P(unsigned value) {
     return TConnectionPort(static_cast<TConnectionPort::ECommPort>(value));
 }
 
+// Fault: flags compared without the number, or bits above the flags dropped from the number
 TEST(ConnectionPort, FlagsNumbersAndComparison) {
     const TConnectionPort port;  // Bluetooth without a number
     EXPECT_TRUE(port.IsBluetooth() && port == P(0x100));

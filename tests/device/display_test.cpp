@@ -33,6 +33,7 @@ struct ScreenCase {
     std::vector<std::array<int, 4>> values;
 };
 
+// Fault: a factor rounded instead of cut; the 800 x 480 model not taking its fixed factors
 TEST_F(DisplayTest, FactorsFollowTheScreen) {
     const int M = INT_MAX;
     const ScreenCase cases[] = {
@@ -69,6 +70,7 @@ TEST_F(DisplayTest, FactorsFollowTheScreen) {
     }
 }
 
+// Fault: factors measured while no screen is there, or measured again after the first time
 TEST_F(DisplayTest, FactorsAreMeasuredOnceAScreenIsThere) {
     knobs_.Screen(480, 640, 192, 192);
     knobs_.ScreenAvailable(false);
@@ -88,6 +90,7 @@ TEST_F(DisplayTest, FactorsAreMeasuredOnceAScreenIsThere) {
     EXPECT_EQ(GetDPIDependValueY(15), 15);
 }
 
+// Fault: two threads measuring the factors at once each seeing a half-set pair
 TEST_F(DisplayTest, ConcurrentFirstUseAgrees) {
     Screen(800, 480, 96, 96);
     std::vector<int> seen(8, 0);
@@ -99,6 +102,7 @@ TEST_F(DisplayTest, ConcurrentFirstUseAgrees) {
     EXPECT_EQ(seen, std::vector<int>(8, 170 + 120));
 }
 
+// Fault: a bitmap stretched across and down by the same factor, or rows and columns swapped
 TEST_F(DisplayTest, BitmapIsStretchedByEachFactor) {
     Screen(480, 640, 192, 288);  // 2 across, 3 down
     CBitmap bitmap;
@@ -116,6 +120,7 @@ TEST_F(DisplayTest, BitmapIsStretchedByEachFactor) {
     }
 }
 
+// Fault: free memory given in the wrong unit, or above the physical memory
 TEST(MemoryFuncsTest, FiguresArePlausible) {
     MEMORYSTATUS status{};
     GlobalMemoryStatus(&status);

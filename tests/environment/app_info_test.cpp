@@ -9,6 +9,7 @@ using AppInfoTest = DeviceRootTest;
 
 // A getter asked first creates an empty record, and the layout is named from it; a later
 // identity replaces all four parts but not the layout.
+// Fault: a second identity renaming the data folder, or keeping a part of the first
 TEST_F(AppInfoTest, LaterIdentityReplacesAllFourButNotTheLayout) {
     knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     EXPECT_EQ(GetAPPNAME() + GetAPPTITLE() + GetAPPVersion().third, L"");

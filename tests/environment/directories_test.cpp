@@ -29,6 +29,7 @@ class DirectoriesTest : public DeviceRootTest {
     }
 };
 
+// Fault: a program in the root folder given a root storage folder of "\\"
 TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetTempDir(), L"\\temp");  // needs no identity
     EXPECT_TRUE(std::filesystem::is_directory(Host("\\temp")));
@@ -47,6 +48,7 @@ TEST_F(DirectoriesTest, DefaultLayoutAndProgramInTheRootFolder) {
     EXPECT_EQ(GetRootDir(), L"\\Programs");  // directories.ini sits in the root itself
 }
 
+// Fault: a value cut at LF instead of CR; a file over 64 KiB or a folder read as overrides
 TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
     struct Case {
         const char* text;
@@ -104,6 +106,7 @@ TEST_F(DirectoriesTest, DirectoriesIniOverrides) {
 }
 
 // The registry key that marks such a device is asked once per process.
+// Fault: the device's registry key asked again, or GeoData beside the program losing to it
 TEST_F(DirectoriesTest, GeodeticDataLocations) {
     Identify();
     EXPECT_EQ(GetGeoidDir(), L"\\SD Card\\Survey\\Geoids\\");

@@ -8,6 +8,7 @@ namespace {
 using FileFuncsEx::CompactPath;
 using CompactPathTest = DeviceRootTest;
 
+// Fault: a path cut one character short of fitting; the file name itself cut
 TEST_F(CompactPathTest, ShortensStepByStepUntilItFits) {
     // Every character is 8 pixels wide; a window of client width W shows W - W/10 pixels.
     knobs_.CharWidth(8);

@@ -25,6 +25,7 @@ class DirectoryTree : public DeviceRootTest {
     }
 };
 
+// Fault: a size of all ones reported as a failure; a folder listed among the files
 TEST_F(DirectoryTree, SizesListsAndCounts) {
     Write("\\big", "12345");
     unsigned long low = 7, high = 7;
@@ -49,6 +50,7 @@ TEST_F(DirectoryTree, SizesListsAndCounts) {
     EXPECT_EQ(CountFiles(L"\\d\\sub.txt") + CountFiles(L"\\nil"), 0u);
 }
 
+// Fault: an existing file overwritten when not asked; a newer target replaced by an older file
 TEST_F(DirectoryTree, CopiesFiles) {
     Write("\\src", "new");
     Write("\\dst", "old");
@@ -69,6 +71,7 @@ TEST_F(DirectoryTree, CopiesFiles) {
     EXPECT_EQ(CopyFromToCheckDate(L"\\folder", L"\\dst"), 0);
 }
 
+// Fault: a copy into itself or through a link; removing a link removing what it names
 TEST_F(DirectoryTree, CopiesFolders) {
     Write("\\from\\a.txt", "a");
     Write("\\from\\sub\\b.txt", "b");
@@ -92,6 +95,7 @@ TEST_F(DirectoryTree, CopiesFolders) {
     EXPECT_EQ(Read("\\from\\a.txt"), "a");
 }
 
+// Fault: a read-only file stopping a tree's removal; a file taken for the folder asked for
 TEST_F(DirectoryTree, CreatesChainsRemovesTreesAndNothingElse) {
     Write("\\t\\sub\\ro.txt");
     fs::permissions(Host("\\t\\sub\\ro.txt"), fs::perms::owner_read);
@@ -114,6 +118,7 @@ TEST_F(DirectoryTree, CreatesChainsRemovesTreesAndNothingElse) {
     EXPECT_EQ(CreateDirectoryTree(L"\\X\\B"), 0);  // a file is not the folder asked for
 }
 
+// Fault: "..." or ".a" taken for a dots entry; a missing path taken for a flash card
 TEST_F(DirectoryTree, NamesAndMedia) {
     for (const wchar_t* dots : {L".", L".."})
         EXPECT_EQ(IsDots(dots), 1);

@@ -13,6 +13,7 @@ using namespace FileFuncs;
 
 using FileFuncsTest = DeviceRootTest;
 
+// Fault: a slash not taken as a separator; the extension taken from the first full stop
 TEST(FileFuncsPaths, TakesPathsApart) {
     struct Case {
         const wchar_t *path, *name, *ext, *nameNoExt, *pathNoExt;
@@ -37,6 +38,7 @@ TEST(FileFuncsPaths, TakesPathsApart) {
     }
 }
 
+// Fault: a file reported as a folder; a wildcard not matched without regard to case
 TEST_F(FileFuncsTest, ChecksAndCreatesFolders) {
     Write("\\d\\f.txt");
     for (const wchar_t* dir : {L"\\d", L"\\d\\", L"\\d/"})
@@ -51,6 +53,7 @@ TEST_F(FileFuncsTest, ChecksAndCreatesFolders) {
     EXPECT_FALSE(CreateDir(L"/nil/sub"));  // no backslash to walk up by
 }
 
+// Fault: a long initial name overflowing the dialog's buffer; the owner or flags not passed
 TEST_F(FileFuncsTest, FileDialogPassesFieldsAndAnswer) {
     OPENFILENAMEW seen{};
     std::wstring initial;
@@ -78,6 +81,7 @@ TEST_F(FileFuncsTest, FileDialogPassesFieldsAndAnswer) {
     EXPECT_EQ(initial, longName.substr(0, MAX_PATH - 1));
 }
 
+// Fault: file times printed in UTC instead of local time; write and access texts swapped
 TEST_F(FileFuncsTest, PrintsTimesInLocalTime) {
     FILETIME march2019{0xD9558600u, 0x01D4D00Du};  // 2019-03-01 09:05 UTC
     FILETIME end2020{0xE8723A00u, 0x01D6DFD0u};    // 2020-12-31 23:59 UTC

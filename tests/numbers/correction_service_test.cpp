@@ -8,6 +8,7 @@
 #include <utility>
 
 // The first name of the list wins, not the first in the text.
+// Fault: the first name found in the text wins over the list's order; lower case matched
 TEST(CorrectionService, SatelliteNames) {
     const std::pair<const wchar_t*, int> cases[] = {
         {L"EMS", 1},         {L"EA_SAT", 2},      {L"AP_SAT", 3},    {L"AM_SAT", 3}, {L"OPTUS", 4},
@@ -19,6 +20,7 @@ TEST(CorrectionService, SatelliteNames) {
         EXPECT_EQ(OmniStarSatNameToEnum(name), value) << name;
 }
 
+// Fault: a date with a short seconds field shown instead of "Expired"; day and month swapped
 TEST(CorrectionService, HighPrecisionSubscriptionText) {
     EXPECT_EQ(OmniStarHPSubscriptionToString(L"2019-03-07 00:00:00"), L"3/7/2019");
     EXPECT_EQ(OmniStarHPSubscriptionToString(L"2019-03-07 00:00:0"), L"Expired");
@@ -31,6 +33,7 @@ TEST(CorrectionService, HighPrecisionSubscriptionText) {
 // 1239019200 is Thursday 12:00 of week 2048; that Thursday at 02:00 shows the day before, as
 // 00:00:01 on 6 January 1980 does. 1388059200 is the last day of a four-year cycle. Before the
 // first rollover, and beyond 2099, the true calendar date is shown (2100 is not a leap year).
+// Fault: the 02:00 day change, the week rollover or 2100's missing leap day off by a day
 TEST(CorrectionService, TarvSubscriptionDates) {
     struct Case {
         long seconds;

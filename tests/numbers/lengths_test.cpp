@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <utility>
 
+// Fault: 12 inches written instead of a carried foot; fractions not in lowest terms
 TEST(LengthTexts, FeetAndInchesAndDecimals) {
     struct Case {
         double feet;
@@ -38,6 +39,7 @@ TEST(LengthTexts, FeetAndInchesAndDecimals) {
     EXPECT_EQ(NorEToDecimalString(1.5, 0), L"  2");
 }
 
+// Fault: a blank or a missing inch mark drops the inches; a minus sign lost on the inches
 TEST(FeetAndInches, ReadingTexts) {
     struct Case {
         const wchar_t* text;
@@ -61,6 +63,7 @@ TEST(FeetAndInches, ReadingTexts) {
 
 // Into feet the result is rounded to 0.00001 ft; into metres it is not. Packed values hold
 // feet, two digits of inches and a digit of eighths: 1 m is 3.28084 ft, 3 ft 3 3/8 in.
+// Fault: survey and international feet swapped; eighths of an inch not carried into feet
 TEST(Lengths, UnitConversionsAndPackedFeetAndInches) {
     const std::pair<double, double> exact[] = {
         {Meter2IFeet(1.0), 3.28084},   // 1 / 0.3048 = 3.2808399

@@ -4,6 +4,7 @@
 
 #include "tests/support/cstring_printer.h"
 
+// Fault: a remainder rounding to the interval not carried; a bad text overwriting the chainage
 TEST(Stations, TextsAndReading) {
     EXPECT_EQ(StnToString(1234.567, 100), L"12+34.57");
     EXPECT_EQ(StnToString(50, 100), L"0+50.00");

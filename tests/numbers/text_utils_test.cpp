@@ -9,6 +9,7 @@
 
 using Texts = std::vector<CString>;
 
+// Fault: a 41-character name accepted; a point name counted in characters, not code units
 TEST(TextUtils, Names) {
     for (const wchar_t c : {L'_', L'0', L'9', L'A', L'Z', L'a', L'z'})
         EXPECT_TRUE(IsAdmisibleCharacter(c)) << int(c);
@@ -28,6 +29,7 @@ TEST(TextUtils, Names) {
     }
 }
 
+// Fault: a forbidden character not stopping the split; empty fields dropped; a lost last field
 TEST(TextUtils, SplittingAndJoining) {
     const auto parse = [](const wchar_t* text, char delimiter, const wchar_t* forbidden) {
         CArray<CString> v;
@@ -65,6 +67,7 @@ TEST(TextUtils, SplittingAndJoining) {
     EXPECT_FALSE(IsUIntInUIntArray(u, 1));
 }
 
+// Fault: a run of characters replaced one by one; a copy into a short buffer not cut
 TEST(TextUtils, ConversionsAndReplacing) {
     CString out = L"old";
     ASCII2CString(nullptr, out);
@@ -110,6 +113,7 @@ class TextUtilsFiles : public DeviceRootTest {
 };
 
 // NUL bytes inside a line are a robustness test.
+// Fault: a byte above 127 or a NUL changed on its way through ReadLine and WriteString
 TEST_F(TextUtilsFiles, ReadLineAndWriteString) {
     EXPECT_EQ(Lines("ab\r\n\r\ncd", 3), (Texts{L"ab", L"cd", L""}));
     EXPECT_EQ(Lines("  \nx", 2), (Texts{L"", L"x"}));

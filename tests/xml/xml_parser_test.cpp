@@ -36,6 +36,7 @@ static_assert(std::has_virtual_destructor_v<CXMLParser>);
 
 using XmlParserTest = DeviceRootTest;
 
+// Fault: a finished tag walk restarting; an empty tag never advancing the walk
 TEST_F(XmlParserTest, TagBodyWalks) {
     Station s;
     const CString two = L"<a>1</a><a>2</a>";
@@ -59,6 +60,7 @@ TEST_F(XmlParserTest, TagBodyWalks) {
     EXPECT_FALSE(s.IsSimpleTag(L"<a><b/></a>", L"<B/>"));
 }
 
+// Fault: a Windows-1252 file read as UTF-8; an empty collection saved as a file
 TEST_F(XmlParserTest, SaveLoadAndFailures) {
     Station out;
     out.name = L"\u0417\u043E\u044F caf\u00E9";

@@ -28,6 +28,7 @@ class Recorder : public CXMLReader {
 
 using XmlReaderTest = DeviceRootTest;
 
+// Fault: a comment, CDATA or processing instruction given the wrong kind; CR LF kept in text
 TEST_F(XmlReaderTest, CallbackSequences) {
     const std::pair<std::string, std::string> cases[] = {
         {"<a>x</a>", "0[a]T[x]1[a]"},
@@ -47,6 +48,7 @@ TEST_F(XmlReaderTest, CallbackSequences) {
     }
 }
 
+// Fault: a CDATA start or end split by the 64 KiB block boundary misread
 TEST_F(XmlReaderTest, ItemsAcrossBlockBoundaries) {
     // A 64 KiB block may end inside the CDATA start or its "]]".
     for (std::size_t pad = 65525; pad <= 65540; ++pad) {
@@ -57,6 +59,7 @@ TEST_F(XmlReaderTest, ItemsAcrossBlockBoundaries) {
     }
 }
 
+// Fault: a throwing callback leaving the reader unusable; a nested read losing the outer one
 TEST_F(XmlReaderTest, FailuresAndNesting) {
     Recorder r;
     EXPECT_FALSE(r.ReadFile(L"\\missing.xml"));

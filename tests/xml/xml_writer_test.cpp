@@ -15,6 +15,7 @@ using XmlWriterTest = DeviceRootTest;
 const std::string kHeader = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
 using Calls = std::function<void(CXMLWriter&)>;
 
+// Fault: indentation not undone by a close tag; a character outside Windows-1252 not a '?'
 TEST_F(XmlWriterTest, DocumentBytes) {
     struct Case {
         Calls calls;
@@ -72,6 +73,7 @@ TEST_F(XmlWriterTest, DocumentBytes) {
     }
 }
 
+// Fault: the caller's stream closed by the writer; a failed write reported as success
 TEST_F(XmlWriterTest, StreamsAndFailures) {
     std::FILE* f = std::fopen(Host("\\caller.xml").c_str(), "w");
     ASSERT_NE(f, nullptr);
@@ -94,6 +96,7 @@ TEST_F(XmlWriterTest, StreamsAndFailures) {
 
 // A file is replaced whole at the close, or not at all: a reader meanwhile sees the old
 // document, a failed one (a null text) never takes its place, and no new file stays beside it.
+// Fault: a half-written document replacing the old file, or a failed one taking its place
 TEST_F(XmlWriterTest, FileReplacedWholeAtTheClose) {
     for (const bool fails : {false, true}) {
         SCOPED_TRACE(fails ? "failed" : "complete");
