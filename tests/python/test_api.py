@@ -14,10 +14,12 @@ def public_names():
     return {n for n in dir(fieldkit._fieldkit) if not n.startswith("_")}
 
 
+# Fault: a function added to the module but left out of __all__, or the reverse
 def test_all_names_exported():
     assert set(fieldkit.__all__) == public_names()
 
 
+# Fault: a function or method shipped without its documentation
 def test_every_function_and_method_has_a_docstring():
     for name in fieldkit.__all__:
         thing = getattr(fieldkit, name)
@@ -28,6 +30,7 @@ def test_every_function_and_method_has_a_docstring():
                     assert value.__doc__, f"{name}.{member}"
 
 
+# Fault: the type stubs missing a name the module has, or naming one it lacks
 def test_stubs_describe_the_module():
     stub = pathlib.Path(fieldkit.__file__).with_name("__init__.pyi")
     assert stub.with_name("py.typed").exists()
@@ -37,6 +40,7 @@ def test_stubs_describe_the_module():
     # stubtest compares each declaration's parameters with what inspect reads at run time.
 
 
+# Fault: the Python front taking other parameters or defaults than the compiled function
 def test_every_function_has_a_signature_and_pickles():
     for name in fieldkit.__all__:
         thing = getattr(fieldkit, name)
@@ -52,6 +56,7 @@ def test_every_function_has_a_signature_and_pickles():
         assert pickle.loads(pickle.dumps(thing)) is thing, name
 
 
+# Fault: the module's version drifting from the project's
 def test_version_is_the_projects():
     cmake = pathlib.Path(__file__).parents[2] / "CMakeLists.txt"
     declared = re.search(r"project\(\s*fieldkit\s[^)]*VERSION\s+([0-9.]+)", cmake.read_text())

@@ -18,6 +18,7 @@ def convert(lat, lon, h):
     return np.stack([x, y, z, *fieldkit.to_blh(x, y, z)])
 
 
+# Fault: blocks converted on several threads giving other bits than one call
 def test_dask_blocks_on_threads_give_the_single_call_result():
     da = pytest.importorskip("dask.array", reason="dask is not installed")
     import dask
@@ -31,6 +32,7 @@ def test_dask_blocks_on_threads_give_the_single_call_result():
     assert result.tobytes() == convert(lat, lon, h).tobytes()
 
 
+# Fault: the functions or their named tuples not surviving pickling to worker processes
 def test_dask_distributed_worker_processes_give_the_single_call_result():
     pytest.importorskip("dask.array", reason="dask is not installed")
     distributed = pytest.importorskip("distributed", reason="dask.distributed is not installed")
@@ -54,6 +56,7 @@ def test_dask_distributed_worker_processes_give_the_single_call_result():
     assert result.tobytes() == convert(lat, lon, h).tobytes()
 
 
+# Fault: a Series paired by labels instead of positions; None or text read as NaN
 def test_pandas_series_in_plain_arrays_out():
     pd = pytest.importorskip("pandas", reason="pandas is not installed")
     frame = pd.DataFrame({"lat": [45.0, 46.5, -10.0], "lon": [7, 8, 9], "h": [250.0, 0.0, 12.5]},

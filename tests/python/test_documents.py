@@ -9,6 +9,7 @@ import pytest
 import fieldkit
 
 
+# Fault: a path with .. climbing above the device root; bytes taken as a path
 def test_paths_are_device_paths(device_root):
     assert fieldkit.get_device_root() == str(device_root)
     assert fieldkit.host_path("\\Jobs\\Site.ini") == str(device_root / "Jobs" / "Site.ini")
@@ -18,6 +19,7 @@ def test_paths_are_device_paths(device_root):
         fieldkit.Ini(b"/Site.ini")
 
 
+# Fault: a value's type or blanks changed between the module, the file and the tool
 def test_ini_round_trip(device_root, tool):
     (device_root / "Jobs").mkdir()
     ini = fieldkit.Ini("Jobs/Site.ini")  # relative to the device root: there is no other folder
@@ -57,6 +59,7 @@ def test_ini_round_trip(device_root, tool):
         [k for k in ini.keys("Station") if k != "Count"]
 
 
+# Fault: a UTF-16 settings file read as empty, so a save keeps only the new key
 def test_ini_keeps_the_keys_of_a_file_saved_as_unicode(device_root):
     # A PC editor's "Unicode" is UTF-16 with a byte-order mark; a save once left only the new key.
     (device_root / "pc.ini").write_bytes("[H\u00f6he]\r\nName=M\u00fcller\r\n".encode("utf-16"))
@@ -66,6 +69,7 @@ def test_ini_keeps_the_keys_of_a_file_saved_as_unicode(device_root):
     assert (device_root / "pc.ini").read_bytes() == saved.encode()
 
 
+# Fault: a block left by an exception still saving its changes
 def test_ini_context_manager_saves_only_a_clean_block(device_root):
     with fieldkit.Ini("/a.ini") as ini:
         ini.set("S", "k", "1")
@@ -77,6 +81,7 @@ def test_ini_context_manager_saves_only_a_clean_block(device_root):
     assert (device_root / "a.ini").read_text() == "[S]\nk=1\n\n"
 
 
+# Fault: a section or key the file cannot hold accepted, or refused with another reason
 @pytest.mark.parametrize("section, key", [("A", "k=v"), ("A", "[k"), ("A\nB", "k"),
                                           ("A", "k\r")])
 def test_ini_refuses_names_with_the_tools_reasons(device_root, tool, section, key):
@@ -90,6 +95,7 @@ def test_ini_refuses_names_with_the_tools_reasons(device_root, tool, section, ke
     assert ini.sections() == []
 
 
+# Fault: a value cut at its first line break when saved; numpy numbers written otherwise
 def test_ini_refuses_line_breaks_in_values_and_takes_numpy_numbers(device_root):
     # Guards against a value cut at its first line break when saved, and numpy numbers refused
     # or written in another form than the Python numbers they stand for.
@@ -117,6 +123,7 @@ def raised_as(error, call, filename):
     return raised.value
 
 
+# Fault: every failure a bare OSError, or a folder reported as a refused permission
 def test_failures_are_the_oserrors_open_raises(device_root):
     # Guards against every failure coming out as a bare OSError, or as the wrong subclass
     # because the library reports a folder with the code of a refused permission.
@@ -139,6 +146,7 @@ def test_failures_are_the_oserrors_open_raises(device_root):
     assert (device_root / "file.ini").read_text() == "[S]\nk=v\n"
 
 
+# Fault: a refused save reported as success, or the old file lost
 def test_a_refused_save_is_a_permission_error_and_keeps_the_file(device_root):
     ini = fieldkit.Ini("/new.ini")
     ini.set("S", "k", "v")
@@ -153,6 +161,7 @@ def test_a_refused_save_is_a_permission_error_and_keeps_the_file(device_root):
     assert (device_root / "kept.ini").read_text() == "[Old]\na=1\n"
 
 
+# Fault: an empty device root taken as "/", switching the fence off
 def test_set_device_root_refuses_what_is_no_folder(device_root):
     # The library would take '' as "/", switching the fence off, and a missing folder as an
     # empty device; each refusal leaves the root as it was.
@@ -168,6 +177,7 @@ def test_set_device_root_refuses_what_is_no_folder(device_root):
     assert fieldkit.get_device_root() == str(device_root / "sub")
 
 
+# Fault: keys matched without regard to case; a repeated section not replacing the first
 def test_ini_reads_files_as_its_docstring_says(device_root):
     (device_root / "t.ini").write_text(
         "top=1\n; note\n[S]\nk=1\nK=2\n k = v \n; a=b\nk=3\nword\nx:y\n[T]\nt=1\n"
@@ -181,6 +191,7 @@ def test_ini_reads_files_as_its_docstring_says(device_root):
     assert fieldkit.Ini("/w.ini").get("S", "k") == "M\u00fcller"
 
 
+# Fault: a missing translation giving empty text instead of the text itself
 def test_catalogs(device_root, tool):
     (device_root / "de.po").write_text('msgid "Cancel"\nmsgstr "Abbrechen"\n', encoding="utf-8")
     (device_root / "fr.po").write_text('msgid "Cancel"\nmsgstr "Annuler"\n', encoding="utf-8")
@@ -193,6 +204,7 @@ def test_catalogs(device_root, tool):
         assert status == 0 and out == de.gettext(text) + "\n"
 
 
+# Fault: a fuzzy or empty entry skipped, or a context's entry winning over the plain one
 def test_catalogs_read_files_as_their_docstring_says(device_root):
     (device_root / "t.po").write_text(
         'msgid ""\nmsgstr "Language: de\\n"\n\n'

@@ -10,6 +10,7 @@ import pytest
 import fieldkit
 
 
+# Fault: a geocentric conversion off by more than 0.1 mm at a worked point
 def test_worked_values():
     rad = 180 / np.pi
     x, y, z = fieldkit.to_xyz(0.8 * rad, 0.3 * rad, 250)
@@ -21,6 +22,7 @@ def test_worked_values():
     assert (lat, lon) == (-90.0, 0.0) and h == pytest.approx(0, abs=1e-9)
 
 
+# Fault: a latitude of exactly 90 or a height of exactly 100 km refused
 def test_limits_are_inclusive():
     assert not np.isnan(fieldkit.to_xyz(90, 0, 100000)).any()
     assert not np.isnan(fieldkit.to_xyz(-90, 720, -100000)).any()  # any longitude
@@ -37,6 +39,7 @@ def grid():
     return lat, lon, h
 
 
+# Fault: an array element converted differently from the scalar call, or broadcast wrong
 def test_arrays_broadcast_and_agree_with_scalar_calls():
     lat, lon, h = grid()
     x, y, z = fieldkit.to_xyz(lat, lon, h)
@@ -52,6 +55,7 @@ def test_arrays_broadcast_and_agree_with_scalar_calls():
     assert np.array_equal(fieldkit.to_xyz(t, 1, 2)[2], fieldkit.to_xyz(t.copy(), 1, 2)[2])
 
 
+# Fault: the inverse conversion not converging to the point it came from
 def test_round_trip():
     lat, lon, h = grid()
     back = fieldkit.to_blh(*fieldkit.to_xyz(lat, lon, h))
@@ -61,6 +65,7 @@ def test_round_trip():
     assert np.abs(back[2] - expected[2]).max() < 1e-5
 
 
+# Fault: an out-of-range point converted, or the refusal naming the wrong index
 def test_out_of_range_points_are_nan_or_raise():
     lat = np.array([[45.0, 91.0], [np.nan, -45.0]])
     x, y, z = fieldkit.to_xyz(lat, 7.0, np.array([250.0, 250.0]))
@@ -78,6 +83,7 @@ def test_out_of_range_points_are_nan_or_raise():
     assert np.isnan(fieldkit.to_blh(np.inf, 0, 0)).all()
 
 
+# Fault: a refusal blaming another argument than the one out of range
 @pytest.mark.parametrize("call, blamed", [
     (lambda: fieldkit.to_xyz(0, np.inf, 0, "raise"), r"lon = inf"),
     (lambda: fieldkit.to_xyz(0, 0, -1e5 - 1, "raise"), r"h = -100001\.0"),
@@ -91,6 +97,7 @@ def test_errors_raise_blames_the_argument_at_fault(call, blamed):
         call()
 
 
+# Fault: an errors= or threads= value accepted that the function cannot honour
 def test_argument_checks():
     for errors in ("ignore", "NaN", None, 1):
         with pytest.raises(ValueError, match=r"^errors: 'nan' or 'raise', not "):
@@ -106,6 +113,7 @@ def test_argument_checks():
         fieldkit.to_xyz([1, 2], [1, 2, 3])
 
 
+# Fault: text or None read as NaN instead of refused with its argument's name
 @pytest.mark.parametrize("value, shown", [
     (None, "NoneType None"), ("45", "str '45'"), (b"45", "bytes b'45'"), (True, "bool True"),
     (np.bool_(False), "numpy.bool_ False"), (np.array([True]), "an array of bool"),
@@ -124,6 +132,7 @@ def test_what_is_not_a_number_is_a_type_error_naming_the_argument(value, shown):
         fieldkit.to_blh(1e6, 0, value)
 
 
+# Fault: an integer or float32 array converted through another path than float64
 def test_numbers_of_every_dtype_agree_with_float64():
     lat, lon, h = np.array([[0, 30, 45], [60, 89, 90]]), np.array([-170, 0, 120]), [[0], [100]]
     expected = fieldkit.to_xyz(lat.astype(float), lon.astype(float), np.array(h, dtype=float))
@@ -144,6 +153,7 @@ def test_numbers_of_every_dtype_agree_with_float64():
         fieldkit.to_xyz(0, 10**400)
 
 
+# Fault: results not named tuples, or not surviving pickling
 def test_results_are_named_tuples_that_pickle():
     xyz = fieldkit.to_xyz(45, 7, 250)
     assert isinstance(xyz, fieldkit.XYZ) and xyz._fields == ("x", "y", "z")
@@ -162,6 +172,7 @@ def test_results_are_named_tuples_that_pickle():
         assert pickle.loads(pickle.dumps(function)) is function
 
 
+# Fault: masked points computed, refused, or their masks dropped
 def test_masked_arrays_keep_their_masks():
     lat = np.ma.masked_array([[10.0, 95.0, 30.0], [40.0, 50.0, 60.0]],
                              mask=[[False, True, False], [False, False, False]])
@@ -178,6 +189,7 @@ def test_masked_arrays_keep_their_masks():
     assert fieldkit.to_xyz(np.ma.masked_array(45.0), 7) == fieldkit.to_xyz(45, 7)
 
 
+# Fault: the result depending on the number of threads
 def test_threads_give_the_same_bits():
     rng = np.random.default_rng(11)
     n = 200_001  # several runs of points on any machine, and an odd last one
@@ -196,6 +208,7 @@ def test_threads_give_the_same_bits():
         fieldkit.to_xyz(lat, lon, h, errors="raise", threads=4)
 
 
+# Fault: float64 inputs copied, doubling the memory a large array needs
 def test_float64_arrays_are_read_in_place():
     n = 500_000
     lat, lon, h = np.full(n, 45.0), np.full(n, 7.0), np.full(n, 250.0)
@@ -209,6 +222,7 @@ def test_float64_arrays_are_read_in_place():
     assert peak < 3.5 * 8 * n  # the three results, no copy of an input
 
 
+# Fault: the module's positions and the tool's differing in the printed digits
 def test_positions_match_the_tool(tool):
     lat, lon, h = (a.ravel() for a in np.broadcast_arrays(*grid()))
     rows = [f"{a!r} {b!r} {c!r}" for a, b, c in zip(lat, lon, h)]
@@ -224,6 +238,7 @@ def test_positions_match_the_tool(tool):
             for p, q, r in zip(b, l, hh)] == out.splitlines()
 
 
+# Fault: an angle unit conversion not rounding out of degrees, or losing the sign
 def test_units():
     assert fieldkit.from_degrees(180, "radians") == 314159 * 0.00001
     assert fieldkit.from_degrees(-90, "radians") == -157080 * 0.00001  # keeps the sign
@@ -244,6 +259,7 @@ def test_units():
         fieldkit.to_degrees(1, "gon")
 
 
+# Fault: a unit conversion on arrays differing from the scalar call
 @pytest.mark.parametrize("call", [
     lambda v: fieldkit.to_degrees(v, "dms"),
     lambda v: fieldkit.from_degrees(v, "mils"),
@@ -258,6 +274,7 @@ def test_units_on_arrays_agree_with_scalar_calls(call):
     assert [call(float(v)) for v in values.ravel()] == list(result.ravel())
 
 
+# Fault: packed degrees-minutes-seconds differing between the module and the tool
 def test_packed_dms_matches_the_tool(tool):
     values = [10.5, 123.758333333, -0.25, 359.99999999]
     status, out, _ = tool("decimal", "--to-dms", "-", input=[repr(v) for v in values])

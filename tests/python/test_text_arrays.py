@@ -29,6 +29,7 @@ READERS = [
 ]
 
 
+# Fault: a text array cell differing from its scalar call for some shape or dtype
 @pytest.mark.parametrize("function, options, values", TEXTS)
 def test_texts_of_every_shape_and_dtype_are_the_scalar_calls(function, options, values):
     expected = [function(float(v), **options) for v in values]
@@ -53,6 +54,7 @@ def test_texts_of_every_shape_and_dtype_are_the_scalar_calls(function, options, 
     assert result.dtype == np.array(texts).dtype and result.tolist() == texts
 
 
+# Fault: an array reading differing from the scalar reading of its text
 @pytest.mark.parametrize("function, options, texts", READERS)
 def test_readings_of_every_shape_and_kind_are_the_scalar_calls(function, options, texts):
     def one(text):
@@ -69,6 +71,7 @@ def test_readings_of_every_shape_and_kind_are_the_scalar_calls(function, options
     assert function(np.array(texts[0]), **options) == expected[0]
 
 
+# Fault: a refusal in an array naming the wrong index or value
 def test_refusals_in_arrays_name_the_index_the_value_and_the_reason():
     with pytest.raises(ValueError, match=r"^latitude at index \(1, 0\): out of range "
                                          r"\(-90 to 90\): '91'$"):
@@ -87,6 +90,7 @@ def test_refusals_in_arrays_name_the_index_the_value_and_the_reason():
         pytest.approx(np.nan, nan_ok=True)] * 2
 
 
+# Fault: a masked element refused, or its mask dropped
 def test_masked_elements_are_neither_computed_nor_refused():
     values = np.ma.masked_array([45.5, 1000.0, -10.0], mask=[False, True, False])
     texts = fieldkit.lat_to_dms(values)
@@ -98,6 +102,7 @@ def test_masked_elements_are_neither_computed_nor_refused():
     assert fieldkit.lat_to_dms(np.ma.masked_array(1000.0, mask=True)) is np.ma.masked
 
 
+# Fault: threads changing a text, the array's width, or which refusal is reported
 def test_threads_change_nothing_not_even_which_refusal_is_reported():
     rng = np.random.default_rng(5)
     lat = rng.uniform(-90, 90, 60_000)
@@ -122,6 +127,7 @@ def test_threads_change_nothing_not_even_which_refusal_is_reported():
             fieldkit.parse_lat(bad, errors="raise", threads=threads)
 
 
+# Fault: a value of the wrong kind read as NaN or text instead of a TypeError
 @pytest.mark.parametrize("call", [
     lambda: fieldkit.lat_to_dms(None),
     lambda: fieldkit.lat_to_dms("45.5"),
@@ -139,6 +145,7 @@ def test_what_is_no_number_or_no_text_is_a_type_error(call):
         call()
 
 
+# Fault: a bad option noticed only when a value reaches it, or not at all
 @pytest.mark.parametrize("call, named", [
     (lambda: fieldkit.lat_to_dms([1.0], threads=0), "threads"),
     (lambda: fieldkit.parse_lat(["1N"], errors="loud"), "errors"),
@@ -154,6 +161,7 @@ def test_options_are_checked_before_any_value(call, named):
         call()
 
 
+# Fault: a pandas column or a dask block giving other texts than the plain array
 def test_texts_in_dask_blocks_and_pandas_columns():
     pd = pytest.importorskip("pandas", reason="pandas is not installed")
     column = pd.Series([45.5, -10.25, 3.0], index=[7, 8, 9])

@@ -162,6 +162,7 @@ TEXTS = [
 ]
 
 
+# Fault: a text not carrying 59.99999 seconds, or rounding where the rule cuts
 @pytest.mark.parametrize("call, options, model, values", TEXTS)
 def test_texts_follow_the_rules(call, options, model, values):
     want = [model(v, **options) for v in values]
@@ -169,6 +170,7 @@ def test_texts_follow_the_rules(call, options, model, values):
     assert [(v, g, w) for v, g, w in zip(values, got, want) if g != w][:5] == []
 
 
+# Fault: quadrant letters that do not fit the azimuth printed instead of refused
 def test_bearing_letters_must_match_the_quadrant():
     # Below -180 too: -350 is N..E, and S..W must not print an angle of -170.
     for azimuth in AZIMUTHS[::10] + [-350, -300, -200]:
@@ -183,6 +185,7 @@ def test_bearing_letters_must_match_the_quadrant():
 
 # Close to a carry, and where a rule has a threshold of its own: the seconds carry above
 # 59.99999, the sign of a negative angle only above 0.0001 second, a hair below a whole inch.
+# Fault: a value a hair below a carry or the sign threshold written on the wrong side
 @pytest.mark.parametrize("call, options, model, value", [
     (fieldkit.lat_to_dms, {}, lat, 10.5 - 9e-6 / 3600),
     (fieldkit.lat_to_dms, {"tenths": True}, lat, 10.5 - 9e-6 / 3600),
@@ -197,6 +200,7 @@ def test_texts_at_the_thresholds(call, options, model, value):
     assert call(value, **options) == model(value, **options)
 
 
+# Fault: a station text the library writes refused by the checked reader
 def test_a_station_text_reads_back():
     for chainage in [-100.0, -2000.0, -1165.5, 1234.5, 0.0]:
         assert fieldkit.parse_station(fieldkit.station(chainage)) == chainage
@@ -245,12 +249,14 @@ def far(parse, cases, **options):
             if abs(g - float(e)) > np.spacing(abs(float(e)))][:5]
 
 
+# Fault: a spelling of an angle read to another value, or a hemisphere letter swapped
 def test_angles_latitudes_and_longitudes_read_back():
     assert far(fieldkit.parse_angle, signed(typed(1000), "+-")[::3]) == []  # a minus or none
     assert far(fieldkit.parse_lat, signed(typed(90), "NS")) == []
     assert far(fieldkit.parse_lon, signed(typed(360), "EW")) == []
 
 
+# Fault: a bearing's quadrant measured from the wrong line
 def test_bearings_read_as_azimuths():
     cases = []
     for i, (text, a) in enumerate(typed(90)):
@@ -259,6 +265,7 @@ def test_bearings_read_as_azimuths():
     assert far(fieldkit.parse_angle, cases) == []
 
 
+# Fault: the three reading modes disagreeing on a well-formed text
 def test_the_usual_writing_reads_alike_in_every_mode():
     # Degrees, minutes and seconds with marks: lenient reads other spellings as plain numbers.
     cases = [(t, v) for t, v in signed(typed(90), "NS") if any(m in t for m in SECOND_MARKS)]
@@ -266,6 +273,7 @@ def test_the_usual_writing_reads_alike_in_every_mode():
         assert far(fieldkit.parse_lat, cases, mode=mode) == [], mode
 
 
+# Fault: inches read as tenths of a foot, or a station's remainder sign lost
 def test_heights_stations_and_dates_read_back():
     pick, heights = np.random.default_rng(12), []
     for i in range(600):
@@ -294,6 +302,7 @@ def test_heights_stations_and_dates_read_back():
     assert [fieldkit.date_to_count(t) for t in texts[:50]] == counts[:50]
 
 
+# Fault: a worked example's text changed
 def test_worked_examples():
     assert fieldkit.lat_to_dms(45.5) == "45°30'00.00000\"N"
     assert fieldkit.lon_to_dms(-33.8568, tenths=True) == "33°51'24.4\"W"  # cut, not rounded
@@ -337,6 +346,7 @@ READINGS = [
 ]
 
 
+# Fault: a documented reading or refusal giving another value or reason
 @pytest.mark.parametrize("read, text, mode, expected", READINGS)
 def test_documented_readings(read, text, mode, expected):
     if isinstance(expected, str):
@@ -367,6 +377,7 @@ REFUSED = [
 ]
 
 
+# Fault: the tool and the module refusing a value with different reasons
 @pytest.mark.parametrize("call, command", REFUSED)
 def test_the_tool_refuses_with_the_modules_reason(tool, call, command):
     status, out, err = tool(*command)
@@ -378,6 +389,7 @@ def test_the_tool_refuses_with_the_modules_reason(tool, call, command):
     assert str(raised.value) == err[len(prefix):].rstrip("\n")
 
 
+# Fault: an option value out of its range accepted
 def test_option_values_are_checked_as_the_tool_checks_them():
     with pytest.raises(ValueError, match=r"^denominator: out of range \(0 to 65536\): '-1'$"):
         fieldkit.feet_inches(5.5, -1)
@@ -387,6 +399,7 @@ def test_option_values_are_checked_as_the_tool_checks_them():
         fieldkit.angle_to_dms(1.0, decimals=5)
 
 
+# Fault: an unknown mode taken as lenient, or strict= and mode= disagreeing silently
 def test_modes_are_checked():
     # strict=True is the older spelling of mode="strict".
     with pytest.raises(ValueError, match="'d' at character 3"):
@@ -400,6 +413,7 @@ def test_modes_are_checked():
         fieldkit.parse_height("1", mode=1)
 
 
+# Fault: 60 minutes accepted in a packed angle, or a missing text taken as acceptable
 def test_dms_check():
     assert fieldkit.check_dms("123.4530")
     assert not fieldkit.check_dms("12.5960", "90")
@@ -413,6 +427,7 @@ def test_dms_check():
     assert masked.mask.tolist() == [False, True] and bool(masked[0])
 
 
+# Fault: a run of 400 ones read as an infinity instead of refused
 def test_typed_arguments_are_checked_by_value_not_by_text():
     # No reader answers an infinity: the field software reads 400 ones as one.
     for mode in ["checked", "lenient", "strict"]:

@@ -24,6 +24,7 @@ def is_array(value: object) -> bool:
     return isinstance(value, np.ndarray) and value.dtype == np.float64
 
 
+# Fault: a numpy scalar argument giving an array, or the stubs promising another type
 def test_numbers_give_floats_lists_give_arrays() -> None:
     numbers: Tuple[Any, ...] = (1.5, 2, np.float64(1.5), np.float32(1.5), np.int64(2))
     for number in numbers:
@@ -37,6 +38,7 @@ def test_numbers_give_floats_lists_give_arrays() -> None:
     assert is_array(assert_type(fieldkit.feet_to_metres((), us=True), Array))
 
 
+# Fault: a 0-d array giving an array instead of a float
 def test_numpy_arrays_give_arrays_or_floats_when_0d() -> None:
     # Whether an array has a shape is not in numpy's types, so mypy is told Any.
     assert type(assert_type(fieldkit.to_degrees(np.array(1.5), "radians"), Any)) is float
@@ -44,6 +46,7 @@ def test_numpy_arrays_give_arrays_or_floats_when_0d() -> None:
     assert type(fieldkit.to_xyz(np.array(1.0), np.array(2.0))[0]) is float
 
 
+# Fault: the named tuples' element types differing from what the stubs promise
 def test_positions() -> None:
     xyz = assert_type(fieldkit.to_xyz(np.float32(45), np.int64(7), 100.0, threads=2),
                       fieldkit.XYZ[float])
@@ -65,6 +68,7 @@ def test_positions() -> None:
     assert_type(x, float)
 
 
+# Fault: a numpy integer or float refused where the Python number is taken
 def test_numpy_scalars_as_arguments() -> None:
     assert assert_type(fieldkit.lat_to_dms(np.float32(45.5)), str) == "45°30'00.00000\"N"
     assert fieldkit.station(np.float32(1234.5), np.int64(1000)) == "1+234.50"
@@ -74,6 +78,7 @@ def test_numpy_scalars_as_arguments() -> None:
     assert type(assert_type(fieldkit.__version__, str)) is str
 
 
+# Fault: a call the module refuses accepted by the stubs, or a bool taken as a number
 def test_refused_by_module_and_stubs(device_root: Any) -> None:
     with pytest.raises(TypeError):
         fieldkit.feet_inches(5.5, 8.0)  # type: ignore[call-overload]
