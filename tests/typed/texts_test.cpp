@@ -31,6 +31,7 @@ void ExpectRefused(const typed::Text& t, const std::string& why, std::size_t arg
 
 }  // namespace
 
+// Fault: a range check with < for <= refuses a value at its edge, or takes one past it
 TEST(TypedLimits, ValuesAtTheEdgeAreTakenJustPastRefused) {
     EXPECT_TRUE(typed::LatitudeDms(90, false).ok);
     EXPECT_TRUE(typed::LatitudeDms(-90, false).ok);
@@ -56,6 +57,7 @@ TEST(TypedLimits, ValuesAtTheEdgeAreTakenJustPastRefused) {
                   "4 or more decimals for packed D.MMSS (whole seconds)", 3);
 }
 
+// Fault: an option's edge (denominator, interval, precision, date count) off by one step
 TEST(TypedLimits, OptionsAndCountsAtTheirEdges) {
     EXPECT_TRUE(typed::FeetInches(5.5, 65536).ok);
     EXPECT_TRUE(typed::FeetInches(5.5, 0).ok);
@@ -85,6 +87,7 @@ TEST(TypedLimits, OptionsAndCountsAtTheirEdges) {
     EXPECT_EQ(typed::DateCount(L"01.02.2019, 10:30").value, 10074870);
 }
 
+// Fault: a NaN or an infinity passes a range check that NaN fails both sides of
 TEST(TypedLimits, NotANumberIsRefusedEverywhere) {
     for (const double v : {kNaN, kInf, -kInf}) {
         ExpectRefused(typed::LatitudeDms(v, false), "not a number");
@@ -102,6 +105,7 @@ TEST(TypedLimits, NotANumberIsRefusedEverywhere) {
     EXPECT_TRUE(typed::FeetToMetres(1e300, typed::Foot::kInternational).ok);
 }
 
+// Fault: a bearing given only N or S takes W for its other letter, or an option is dropped
 TEST(TypedTexts, OptionsGiveTheTextTheyName) {
     EXPECT_EQ(typed::LatitudeDms(45.5, false).text, L"45\u00B030'00.00000\"N");
     EXPECT_EQ(typed::LongitudeDms(-33.8568, true).text, L"33\u00B051'24.4\"W");
@@ -138,6 +142,7 @@ TEST(TypedTexts, OptionsGiveTheTextTheyName) {
     EXPECT_EQ(typed::SubscriptionEnd(1239019200).text, L"4/11/2019");
 }
 
+// Fault: geodetic coordinates do not invert geocentric ones, or a far point gets a position
 TEST(TypedTexts, PositionsGoThereAndBack) {
     const typed::Triple xyz = typed::Geocentric(45.5, -73.5, 100);
     ASSERT_TRUE(xyz.ok);
@@ -152,6 +157,7 @@ TEST(TypedTexts, PositionsGoThereAndBack) {
     EXPECT_EQ(far.argument, typed::kWholeCall);
 }
 
+// Fault: a reader answers inf for a number too large for a double instead of refusing it
 TEST(TypedReading, NoReaderAnswersAnInfinity) {
     const std::wstring huge(400, L'1');
     for (const typed::Mode mode :
@@ -176,6 +182,7 @@ TEST(TypedReading, NoReaderAnswersAnInfinity) {
               "too large a number (it reads as infinity)");
 }
 
+// Fault: a number read with trailing text, hex, nan or a comma, or "1.0" taken as whole
 TEST(TypedNumbers, TextsAreReadWholeAndWithinTheRange) {
     double v = 0;
     std::string why;
