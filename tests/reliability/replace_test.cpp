@@ -161,25 +161,35 @@ T* SharedPage() {
     return nullptr;
 }
 
-// Runs `body` in a forked child whose files may not grow beyond `limit` bytes. SIGXFSZ is
-// ignored there, so a write past the limit fails with EFBIG as on a full disk.
+// Lets this process's files grow to `bytes` at most. SIGXFSZ is ignored, so a write past the
+// limit fails with EFBIG as on a full disk.
+bool LimitFiles(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit r = {bytes, RLIM_INFINITY};
+    return setrlimit(RLIMIT_FSIZE, &r) == 0;
+}
+
+// Waits for a forked child: success when it ran to its end and returned 0.
+::testing::AssertionResult Succeeded(pid_t pid) {
+    int status = -1;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << (WIFSIGNALED(status) ? "child killed by signal " : "child status ")
+           << (WIFSIGNALED(status) ? WTERMSIG(status) : status);
+}
+
+// Runs `body` in a forked child whose files may not grow beyond `limit` bytes.
 Outcome InChild(rlim_t limit, const std::function<long()>& body) {
     auto* shared = SharedPage<Outcome>();
     if (shared == nullptr) return {};
-    const pid_t pid = reliability::Fork([&] {
-        signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit r = {limit, RLIM_INFINITY};
-        if (setrlimit(RLIMIT_FSIZE, &r) != 0) return 3;
+    EXPECT_TRUE(Succeeded(reliability::Fork([&] {
+        if (!LimitFiles(limit)) return 3;
         SetLastError(0);
         shared->result = body();
         shared->error = GetLastError();
         return 0;
-    });
-    int status = -1;
-    EXPECT_TRUE(pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-                WEXITSTATUS(status) == 0)
-        << (WIFSIGNALED(status) ? "child killed by signal " : "child status ")
-        << (WIFSIGNALED(status) ? WTERMSIG(status) : status);
+    })));
     const Outcome out = *shared;
     munmap(shared, sizeof(Outcome));
     return out;
@@ -216,6 +226,7 @@ class ReplaceTest : public DeviceRootTest {
 // Two faults: a file-size limit below the old file and the payload (\dst), and, where this
 // process may mount one, a file system too small for the payload (\full). The second also
 // catches a file mapping written before its blocks exist, which dies of SIGBUS there.
+// Fault: a copy or save cut by a full disk truncates the old file or leaves its temporary
 TEST_F(ReplaceTest, FailedReplacementLeavesTheOldFileOrNone) {
     const std::string payload(150 * 1024, 'n'), old(96 * 1024, 'o');
     WriteSource(payload);
@@ -248,6 +259,7 @@ TEST_F(ReplaceTest, FailedReplacementLeavesTheOldFileOrNone) {
 
 // The XML writer gathers what it writes: a document whose only write, at the close, fails
 // leaves the old one as well.
+// Fault: the XML writer opens the target before its one write, so a failed close empties it
 TEST_F(ReplaceTest, XmlWriterFailingAtTheCloseLeavesTheOldDocument) {
     Write("\\x.xml", "old");
     const Outcome o = InChild(1000, [] {
@@ -266,14 +278,11 @@ TEST_F(ReplaceTest, XmlWriterFailingAtTheCloseLeavesTheOldDocument) {
 // again follows a notice of how many it lost, numbered and prefixed as any line, so the lost
 // lines are exactly the numbers just before it; a notice the disk cuts is lost in turn. A new
 // session starts with nothing lost.
+// Fault: lines lost to a full disk go uncounted, or are glued onto the line the disk cut
 TEST_F(ReplaceTest, LogSaysHowManyLinesAFullDiskLost) {
     const std::string a(60, 'a'), b(60, 'b');
-    const auto limit = [](rlim_t bytes) {
-        const struct rlimit r = {bytes, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &r);
-    };
     const Outcome o = InChild(100, [&] {
-        const auto full = [&] { limit(fs::file_size(Host("\\l.log"))); };
+        const auto full = [&] { LimitFiles(fs::file_size(Host("\\l.log"))); };
         const long format = LOGFMT_NUMBER | LOGFMT_LEVEL;
         CLogFile log;
         if (log.Start("\\l.log", LOGMODE_FILE, format, 1) != 0) return 0L;
@@ -281,18 +290,18 @@ TEST_F(ReplaceTest, LogSaysHowManyLinesAFullDiskLost) {
         log.LogMessage(b.c_str(), 1);  // cut at byte 100
         for (int i = 0; i < 3; ++i)
             log.LogMessage("dropped", 1);
-        limit(120);  // the line end and a piece of the notice
+        LimitFiles(120);  // the line end and a piece of the notice
         log.LogMessage("dropped", 1);
-        limit(RLIM_INFINITY);
+        LimitFiles(RLIM_INFINITY);
         log.LogMessage("room again", 1);
         log.LogMessage("next", 1);
         full();
         log.LogMessage("dropped", 1);
-        limit(RLIM_INFINITY);
+        LimitFiles(RLIM_INFINITY);
         log.LogMessage("one lost", 1);
         full();
         log.LogMessage("dropped", 1);
-        limit(RLIM_INFINITY);
+        LimitFiles(RLIM_INFINITY);
         log.Stop();
         if (log.Start("\\l.log", LOGMODE_FILE | LOGMODE_APPEND, format, 1) != 0) return 0L;
         log.LogMessage("new session", 1);
@@ -316,6 +325,7 @@ TEST_F(ReplaceTest, LogSaysHowManyLinesAFullDiskLost) {
 
 // Saves keep the target's mode (copies take the source's) and, where the saver may change it,
 // its owner; a read-only target is refused and stays as it was.
+// Fault: a save gives the target the temporary's mode or owner, or replaces a read-only file
 TEST_F(ReplaceTest, ModeAndOwnerKeptReadOnlyRefused) {
     const passwd* nobody = getpwnam("nobody");
     const bool chownable = geteuid() == 0 && nobody != nullptr;
@@ -348,6 +358,7 @@ TEST_F(ReplaceTest, ModeAndOwnerKeptReadOnlyRefused) {
 }
 
 // Through a link inside the root the file it names is replaced and the link stays.
+// Fault: a save renames its new file over the link instead of over the file the link names
 TEST_F(ReplaceTest, SavesThroughALinkKeepTheLink) {
     WriteSource("new");
     MakeDir("\\link");
@@ -370,6 +381,7 @@ TEST_F(ReplaceTest, SavesThroughALinkKeepTheLink) {
 // Who may write is asked at each call. A process that saved as root and then became another
 // user may not replace a file that user may not write (its bytes and owner stay), and may
 // replace one that a supplementary group of the user may write.
+// Fault: write permission cached from the first save, so a dropped user replaces root's file
 TEST_F(ReplaceTest, MayWriteIsAskedAgainAfterAPrivilegeDrop) {
     const passwd* nobody = getpwnam("nobody");
     if (geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody";
@@ -402,6 +414,7 @@ TEST_F(ReplaceTest, MayWriteIsAskedAgainAfterAPrivilegeDrop) {
 // A copy onto a free name that fails part way removes only what it wrote: a finished file that
 // another writer renamed onto that name meanwhile stays. The other writer watches the copier's
 // open files and renames as soon as the copier holds a file in the folder.
+// Fault: a failed copy removes its target by name and so deletes the file another writer put there
 TEST_F(ReplaceTest, FailedCopyLeavesAnotherWritersFile) {
     WriteSource(std::string(std::size_t{16} << 20, 's'));
     MakeDir("\\dst");
@@ -415,11 +428,9 @@ TEST_F(ReplaceTest, FailedCopyLeavesAnotherWritersFile) {
         Write("\\other\\t.dat", "the other writer's");
         __atomic_store_n(go, 0, __ATOMIC_RELAXED);
         const pid_t copier = reliability::Fork([&] {
-            signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit r = {std::size_t{8} << 20, RLIM_INFINITY};
             while (__atomic_load_n(go, __ATOMIC_ACQUIRE) == 0) {
             }
-            return setrlimit(RLIMIT_FSIZE, &r) == 0 &&
+            return LimitFiles(std::size_t{8} << 20) &&
                            !CopyFileW(L"\\src\\f.dat", L"\\dst\\t.dat", FALSE) &&
                            GetLastError() == ERROR_DISK_FULL
                        ? 0
@@ -442,12 +453,8 @@ TEST_F(ReplaceTest, FailedCopyLeavesAnotherWritersFile) {
             return ::rename(Host("\\other\\t.dat").c_str(), Host("\\dst\\t.dat").c_str()) == 0 ? 0
                                                                                                : 7;
         });
-        for (const pid_t child : {copier, other}) {
-            int status = -1;
-            EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-                        WEXITSTATUS(status) == 0)
-                << "status " << status;
-        }
+        for (const pid_t child : {copier, other})
+            EXPECT_TRUE(Succeeded(child));
         EXPECT_EQ(Read("\\dst\\t.dat"), "the other writer's");
         EXPECT_EQ(Names("\\dst"), std::vector<std::string>{"t.dat"});
     }
@@ -467,6 +474,7 @@ int Saves(char writer) {
 
 // Two savers, as processes and then as threads, and a reader: every save works, every read is
 // one whole save, and the last rename wins.
+// Fault: concurrent saves share one temporary name, so a reader sees a mixed or cut file
 TEST_F(ReplaceTest, ConcurrentSavesAndAReader) {
     for (const bool processes : {true, false}) {
         SCOPED_TRACE(processes ? "processes" : "threads");
@@ -479,13 +487,7 @@ TEST_F(ReplaceTest, ConcurrentSavesAndAReader) {
         std::vector<std::thread> savers;
         for (int c = 0; c < 2; ++c)
             savers.emplace_back([&, c] {
-                int status = -1;
-                if (!processes) {
-                    failed += Saves("AB"[c]);
-                } else if (waitpid(children[c], &status, 0) != children[c] || !WIFEXITED(status) ||
-                           WEXITSTATUS(status) != 0) {
-                    ++failed;
-                }
+                failed += processes ? (Succeeded(children[c]) ? 0 : 1) : Saves("AB"[c]);
                 --running;
             });
         long reads = 0;
@@ -653,15 +655,18 @@ class CrashKillTest : public ReplaceTest {
     std::int64_t cutLines_ = 0;
 };
 
+// Fault: the log buffers lines past their call, so a kill loses lines already logged
 TEST_F(CrashKillTest, LogFileKeepsEveryCompletedLine) {
     RunLogKills(false);
 }
 
+// Fault: the application log buffers lines past their call, so a kill loses logged lines
 TEST_F(CrashKillTest, ApplicationLogKeepsEveryCompletedLine) {
     RunLogKills(true);
 }
 
 // The file is generation `completed` or the next one, byte for byte as a save of it writes it.
+// Fault: a save writes the target in place, so a kill mid-save leaves a cut settings file
 TEST_F(CrashKillTest, SettingsSaveLeavesOldOrNewFile) {
     const auto generation = [this](std::int64_t g) {
         CINIFile ini;
