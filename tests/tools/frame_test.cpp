@@ -48,6 +48,7 @@ const std::string kN45 = "45°00'00.00000\"N";
 
 // -f names the column of each value in the command's order; the results fill the value
 // columns from the left whatever that order.
+// Fault: results written in the order -f names the columns, not left to right
 TEST(Frame, ResultsFillValueColumnsLeftToRight) {
     std::vector<int> columns = {2, 3, 4};
     do {
@@ -77,6 +78,7 @@ TEST(Frame, ResultsFillValueColumnsLeftToRight) {
     });
 }
 
+// Fault: "" inside a quoted cell not read as one quote, or a result holding the delimiter unquoted
 TEST(Frame, QuotedCells) {
     ExpectAll({
         // Passed through exactly; a value read without its quotes, "" as one quote.
@@ -122,6 +124,7 @@ TEST(Frame, QuotedCells) {
 }
 
 // With -d, or --header and -f, every data line has the first row's number of columns.
+// Fault: a row with fewer columns than the first taken, or the count checked without -d
 TEST(Frame, RowsWithAnotherNumberOfColumns) {
     ExpectAll({
         {{"lat", "-k", "-d", ",", "-f", "2", "-"},
@@ -142,6 +145,7 @@ TEST(Frame, RowsWithAnotherNumberOfColumns) {
     });
 }
 
+// Fault: an indented # line not a comment, or the header hint given for a line with a digit
 TEST(Frame, CommentsAndTheHeaderHint) {
     const std::string hint = " (a header? use --header 1)\n";
     ExpectAll({
@@ -183,6 +187,7 @@ std::string Utf16(const std::u16string& text, bool little) {
     return bytes;
 }
 
+// Fault: big-endian UTF-16 read as little-endian, or a Windows-1252 line read as UTF-8
 TEST(Frame, InputEncodingsComeOutAsUtf8) {
     const std::u16string text = u"[Höhe] 45°30'S\r\n\xD83D\xDE00 45S \xDC00\r\n";
     const std::string out = "[Höhe] -45.500000000\n\xF0\x9F\x98\x80 -45.000000000 \xEF\xBF\xBD\n";
@@ -206,6 +211,7 @@ TEST(Frame, InputEncodingsComeOutAsUtf8) {
     });
 }
 
+// Fault: a message names the column but not the value, or C1 control bytes reach stderr raw
 TEST(Frame, MessagesSayLineColumnAndValue) {
     ExpectAll({
         {{"parse-lat", "--strict", "-f", "2", "-"},
@@ -242,6 +248,7 @@ TEST(Frame, MessagesSayLineColumnAndValue) {
     });
 }
 
+// Fault: an overlong three-byte form taken as UTF-8 and passed to stderr unescaped
 TEST(Frame, TextOutsideIsCheckedAndMadeSafe) {
     // An overlong form is no character either: its bytes are shown.
     EXPECT_EQ(fieldkit::tool::SafeMessage("a\xFF\t\n\x7F\xC2\x9F\xC2\xA0\xE2\x82z\xE0\x9F\xBF"),
@@ -274,6 +281,7 @@ class Trickle final : public fieldkit::tool::Streams {
     std::size_t piece_, read_ = 0;
 };
 
+// Fault: a CR LF split between two reads counted as two line ends, giving an extra empty line
 TEST(Frame, LinesSplitAcrossReads) {
     const std::string mixed = "P \"a b\" 45\r\nQ\r\r\n\xF6 46\rR x 47\n#\xB0\n\xC3\xA9 48";
     const std::string utf16 = Utf16(u"P 45\r\n\xD83D\xDE00 46\r\n", true);

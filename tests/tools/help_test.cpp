@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,13 +49,9 @@ std::string Squeeze(const std::string& text) {
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -94,6 +91,7 @@ class Help : public DeviceRootTest {};
 // The command list of --help is the table, and each command in it answers all three ways of
 // asking with the same text: its usage, every option, examples only when it has some, and no
 // example that fails.
+// Fault: a command left out of --help, or "cmd --help" and "help cmd" giving different texts
 TEST_F(Help, EveryListedCommandAnswersForItself) {
     const std::vector<std::string> general = Lines(Ask({"--help"}).out);
     std::vector<std::string> listed;
@@ -132,6 +130,7 @@ TEST_F(Help, EveryListedCommandAnswersForItself) {
 
 // A row of the tables names the fields it fills, so one can be left out by mistake: every
 // command has its texts, a conversion exactly one way to run, and help and demo none.
+// Fault: a command row without its summary, or an option without its help or number range
 TEST(CommandTable, EveryRowFillsWhatItsKindNeeds) {
     for (const Command* c : AllCommands()) {
         SCOPED_TRACE(c->name);
@@ -160,16 +159,11 @@ TEST(CommandTable, EveryRowFillsWhatItsKindNeeds) {
     }
 }
 
-TEST(HelpVersion, IsTheProjectVersion) {
-    const auto [out, status] = Shell(std::string(FIELDKIT_TOOL_PATH) + " --version");
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(out, "fieldkit " FIELDKIT_VERSION "\n");
-}
-
 // The page the build wrote renders without a warning, is ASCII whatever characters the
 // examples print, and holds everything the help texts say: every row and paragraph of the
 // general help, and every line of each command's help but its first (the man page sets the
 // usage without "Usage:").
+// Fault: the manual page not rebuilt after a help text changed, or a non-ASCII byte in it
 TEST_F(Help, ManualPageSaysWhatTheHelpSays) {
     std::ifstream in(FIELDKIT_MAN_PAGE, std::ios::binary);
     const std::string page{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -39,6 +39,7 @@ void ExpectAsScanned(const std::wstring& text) {
     EXPECT_EQ(Bits(fast), Bits(slow)) << testing::PrintToString(text);
 }
 
+// Fault: the fast reader takes hex, inf, nan, "1,5" or a trailing unit, which the tool must refuse
 TEST(PlainDecimal, RefusesAllButPlainDecimals) {
     for (const wchar_t* text :
          {L"",       L" ",       L"+",       L"-",         L".",     L"-.",    L"e5",  L".e5",
@@ -53,6 +54,7 @@ TEST(PlainDecimal, RefusesAllButPlainDecimals) {
 
 // Signs, points at either end, blanks, exponents of every length, ties between two doubles,
 // values beyond double's range both ways, and mantissas longer than any buffer.
+// Fault: a tie, a subnormal or an overflow read one bit off from the scanner
 TEST(PlainDecimal, EdgeTextsReadAsTheScannerReadsThem) {
     for (const wchar_t* text :
          {L"0",
@@ -84,6 +86,7 @@ TEST(PlainDecimal, EdgeTextsReadAsTheScannerReadsThem) {
     }
 }
 
+// Fault: a mantissa longer than 19 digits or a long exponent read a bit off from the scanner
 TEST(PlainDecimal, RandomTextsReadAsTheScannerReadsThem) {
     std::mt19937_64 random(20240611);
     const auto pick = [&random](int lo, int hi) {
@@ -119,6 +122,7 @@ struct Case {
 
 // What is kept from one line to the next must never show in the next: lines alternate between
 // long and short values, ASCII and other text, good and bad.
+// Fault: a buffer kept from one line shows in the next (a long value's tail, a Windows-1252 flag)
 TEST(StreamedLines, EachLineStandsOnItsOwn) {
     const std::string n45 = "45°30'00.00000\"N";
     const Case cases[] = {
