@@ -62,6 +62,7 @@ class BadInput : public BesideRoot {
 
 // Paths that climb with "..", names with control and reserved characters (in the last step
 // and in one that climbs), and the root itself.
+// Fault: ".." climbs above the root, or a call removes, empties or saves over the root itself
 TEST_F(BadInput, DotDotOddCharactersAndTheRootItself) {
     const wchar_t* const climbing[] = {L"\\..\\..\\outside\\x",
                                        L"..\\x",
@@ -92,6 +93,7 @@ TEST_F(BadInput, DotDotOddCharactersAndTheRootItself) {
            });
 }
 
+// Fault: a path too long for the file system is cut to one that fits, and the call claims success
 TEST_F(BadInput, OverlongPathsFailCleanly) {
     const CString longName = L"\\" + CString(L'n', 300);
     CString deep;
@@ -106,6 +108,7 @@ TEST_F(BadInput, OverlongPathsFailCleanly) {
            });
 }
 
+// Fault: a timed log name over 259 bytes is cut to fit, and a log starts under the wrong name
 TEST_F(BadInput, LogFileNameLimit) {
     // The name and the time of a timed log must fit in 259 bytes; a longer one is refused, not
     // cut to a name that fits (so the folder stays empty until a name fits).
@@ -131,6 +134,7 @@ TEST_F(BadInput, LogFileNameLimit) {
     }
 }
 
+// Fault: a program path far past MAX_PATH overflows the data folder or leaves no temporary folder
 TEST_F(BadInput, OverlongProgramNameGivesALayout) {
     knobs_.ModuleFileName(L"\\" + CString(L'p', 10000) + L"\\app.exe");
     EXPECT_LE(GetDataDir().GetLength(), MAX_PATH + 20);
@@ -138,6 +142,7 @@ TEST_F(BadInput, OverlongProgramNameGivesALayout) {
 }
 
 // (Lines that ReadLine reads are cut at a NUL too; that is in the text utilities' tests.)
+// Fault: a NUL byte in a settings, catalogue or XML file ends the load or runs past the line
 TEST_F(BadInput, NulBytesInsideReadFiles) {
     using namespace std::string_literals;
     Write("\\s.ini", "[S]\na=1\0junk\nb=2\n[T\0x]\nc=3\n\0\0\0\nd=4\n"s);
@@ -172,6 +177,7 @@ TEST_F(BadInput, NulBytesInsideReadFiles) {
     EXPECT_EQ(GetDataDir().Find(L'\0'), -1);
 }
 
+// Fault: a 65 MiB settings or catalogue file read whole into memory instead of refused
 TEST_F(BadInput, FilesFarTooLargeForTheirKindAreRefused) {
     // Sparse: 65 MiB of holes, a few bytes of real data at the start.
     for (const char* name : {"\\huge.ini", "\\huge.po"}) {

@@ -167,6 +167,7 @@ HWND Frame(const wchar_t* text) {
     return CreateWindowW(L"Frame", text, 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
 }
 
+// Fault: an allocation failure escapes as an exception, claims success, or leaves a half-made file
 TEST_F(OutOfMemory, EveryAllocationOfACallMayFail) {
     const auto opened = [](HANDLE h) { return h != INVALID_HANDLE_VALUE; };
     const Case cases[] = {
