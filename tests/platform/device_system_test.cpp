@@ -21,6 +21,7 @@ SYSTEMTIME Time(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s, WORD ms = 0) {
 
 }  // namespace
 
+// Fault: file times counted from 1970 instead of 1601, or 29 February accepted in a common year
 TEST(DeviceTime, FileTimesAndCalendarTimes) {
     FILETIME ft;
     SYSTEMTIME st = Time(1970, 1, 1, 0, 0, 0);
@@ -48,6 +49,7 @@ TEST(DeviceTime, FileTimesAndCalendarTimes) {
     EXPECT_EQ(CompareFileTime(&a, &a), 0);
 }
 
+// Fault: local time ignores TZ or its summer time, so a July time is an hour off
 TEST(DeviceTime, LocalTimeFollowsTZ) {
     HostKnobs knobs;
     knobs.Env("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
@@ -62,6 +64,7 @@ TEST(DeviceTime, LocalTimeFollowsTZ) {
     }
 }
 
+// Fault: a quoted literal in a time picture read as fields, or a short buffer overrun
 TEST(DeviceTime, TimePictures) {
     const SYSTEMTIME t = Time(2019, 3, 1, 14, 3, 5);
     wchar_t buf[32];
@@ -77,6 +80,7 @@ TEST(DeviceTime, TimePictures) {
     EXPECT_LE(GetTickCount() - t0, 1000u);
 }
 
+// Fault: a module name or string resource not cut to a short buffer, or not ended there
 TEST(DeviceSystem, ModuleFileNameAndStringResources) {
     HostKnobs knobs;
     wchar_t buf[MAX_PATH];
@@ -94,6 +98,7 @@ TEST(DeviceSystem, ModuleFileNameAndStringResources) {
     EXPECT_STREQ(buf, L"Sev");
 }
 
+// Fault: registry names compared with regard to case, or a key with a subkey deleted
 TEST(DeviceSystem, RegistryKeys) {
     HKEY k = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\ORV\\Version", 0, KEY_READ, &k),
@@ -118,6 +123,7 @@ TEST(DeviceSystem, RegistryKeys) {
               static_cast<LONG>(ERROR_FILE_NOT_FOUND));
 }
 
+// Fault: a second event of one name made anew, or a manual-reset event reset by a wait
 TEST(Sync, NamedManualResetEvents) {
     const HANDLE a = CreateEventW(nullptr, TRUE, FALSE, L"Tic Timer Started");
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
@@ -139,6 +145,7 @@ TEST(Sync, NamedManualResetEvents) {
 }
 
 // The physical figures are checked with the device's memory figures.
+// Fault: the virtual memory figures left at zero, or free above total
 TEST(Memory, VirtualFiguresComeFromTheKernel) {
     MEMORYSTATUS s{};
     GlobalMemoryStatus(&s);

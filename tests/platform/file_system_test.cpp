@@ -31,12 +31,21 @@ std::vector<std::wstring> List(const wchar_t* pattern) {
     return names;
 }
 
+// What a search for `pattern` reports of its first entry.
+WIN32_FIND_DATAW First(const wchar_t* pattern) {
+    WIN32_FIND_DATAW fd{};
+    const HANDLE h = FindFirstFileW(pattern, &fd);
+    EXPECT_TRUE(h != INVALID_HANDLE_VALUE && FindClose(h)) << pattern;
+    return fd;
+}
+
 using Names = std::vector<std::wstring>;
 
 }  // namespace
 
 class DeviceFiles : public DeviceRootTest {};
 
+// Fault: ".." climbs above the device root, or a relative path starts at the current folder
 TEST_F(DeviceFiles, PathsStayUnderTheDeviceRoot) {
     // A relative path starts at the root: there is no current folder.
     const std::pair<const wchar_t*, const char*> rooted[] = {
@@ -49,6 +58,7 @@ TEST_F(DeviceFiles, PathsStayUnderTheDeviceRoot) {
     EXPECT_EQ(fieldkit::host::FromHostPath(root_), L"\\");
 }
 
+// Fault: "*.*" misses names without a dot, or "*." lists names that have an extension
 TEST_F(DeviceFiles, SearchesFollowTheHandheldsWildcards) {
     for (const char* f : {"\\d\\b.txt", "\\d\\A.TXT", "\\d\\c.dat", "\\d\\noext", "\\d\\x.tar.gz"})
         Write(f);
@@ -73,12 +83,10 @@ TEST_F(DeviceFiles, SearchesFollowTheHandheldsWildcards) {
     EXPECT_FALSE(FindClose(reinterpret_cast<HANDLE>(0x1234)));
 }
 
+// Fault: find data leaves the size, write time or archive flag of the entry unset
 TEST_F(DeviceFiles, FindDataCarriesSizeTimesAndAttributes) {
     Write("\\f.bin", std::string(70000, 'z'));
-    WIN32_FIND_DATAW fd;
-    const HANDLE h = FindFirstFileW(L"\\f.bin", &fd);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    FindClose(h);
+    const WIN32_FIND_DATAW fd = First(L"\\f.bin");
     EXPECT_EQ((std::array{fd.nFileSizeLow, fd.nFileSizeHigh, fd.dwFileAttributes}),
               (std::array<DWORD, 3>{70000, 0, FILE_ATTRIBUTE_ARCHIVE}));
     FILETIME now;
@@ -93,6 +101,7 @@ TEST_F(DeviceFiles, FindDataCarriesSizeTimesAndAttributes) {
     EXPECT_LE(seconds(fd.ftCreationTime), seconds(fd.ftLastWriteTime) + 1);
 }
 
+// Fault: a plain move replaces its target, or a read-only file is deleted
 TEST_F(DeviceFiles, FoldersFilesMovesAndAttributes) {
     EXPECT_TRUE(CreateDirectoryW(L"\\a", nullptr));
     EXPECT_FALSE(CreateDirectoryW(L"\\a", nullptr));
@@ -134,6 +143,7 @@ TEST_F(DeviceFiles, FoldersFilesMovesAndAttributes) {
     EXPECT_TRUE(DeleteFileW(L"\\f"));
 }
 
+// Fault: a copy onto itself truncates the source, or a copy takes the time of the copying
 TEST_F(DeviceFiles, CopiesKeepContentsAndTimesAndNeverEatTheSource) {
     Write("\\src", "contents");
     struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
@@ -150,6 +160,7 @@ TEST_F(DeviceFiles, CopiesKeepContentsAndTimesAndNeverEatTheSource) {
     EXPECT_FALSE(Exists("\\x"));
 }
 
+// Fault: a closed handle number accepted again, or a short read reported as a failure
 TEST_F(DeviceFiles, HandlesReadWriteAndTell) {
     HANDLE h = CreateFileW(L"\\f", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -172,6 +183,7 @@ TEST_F(DeviceFiles, HandlesReadWriteAndTell) {
 
 // Text mode folds CR LF, and only CR LF, into LF, also where a pair straddles a read block;
 // binary mode and writing leave the bytes alone.
+// Fault: text mode drops a lone CR, or misses a CR LF pair split across two read blocks
 TEST_F(DeviceFiles, TextModeReadsCrLfAsLf) {
     std::mt19937 rng(17);
     std::string big;
@@ -206,15 +218,12 @@ TEST_F(DeviceFiles, TextModeReadsCrLfAsLf) {
 }
 
 // Removing a tree deletes such a link alone, as the tree functions' tests show.
+// Fault: a listing reports a link to a folder as a folder, so a tree walk descends through it
 TEST_F(DeviceFiles, ListingsShowLinksAsLinksSoTreeWalksStayInside) {
     MakeDir("\\outside");
     MakeDir("\\tree");
     std::filesystem::create_directory_symlink(Host("\\outside"), Host("\\tree\\link"));
-    WIN32_FIND_DATAW fd;
-    const HANDLE h = FindFirstFileW(L"\\tree\\*", &fd);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    FindClose(h);
-    EXPECT_EQ(fd.dwFileAttributes, FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(First(L"\\tree\\*").dwFileAttributes, FILE_ATTRIBUTE_REPARSE_POINT);
     // Named directly, the link is followed, as a path to the folder would be.
     EXPECT_EQ(GetFileAttributesW(L"\\tree\\link") & FILE_ATTRIBUTE_DIRECTORY,
               FILE_ATTRIBUTE_DIRECTORY);
@@ -223,6 +232,7 @@ TEST_F(DeviceFiles, ListingsShowLinksAsLinksSoTreeWalksStayInside) {
 // A host name that is not UTF-8 is listed with each stray byte as U+DC80 + byte, and that
 // name reaches the entry in every call, so a folder holding one is copied and removed whole.
 // Any other lone surrogate, or escapes that spell a character, name nothing at all.
+// Fault: a host name that is not UTF-8 listed with U+FFFD, so no call can reach the entry again
 TEST_F(DeviceFiles, NamesThatAreNotUtf8StayReachable) {
     namespace fs = std::filesystem;
     const fs::path root(root_);
@@ -267,6 +277,7 @@ TEST_F(DeviceFiles, NamesThatAreNotUtf8StayReachable) {
     EXPECT_TRUE(Exists("\\\xF0\x9F\x98\x80"));
 }
 
+// Fault: CFile seeks from the wrong origin, or reads one byte short at the end
 TEST_F(DeviceFiles, CFileReadsWritesAndSeeks) {
     CFile out;
     ASSERT_TRUE(out.Open(L"\\c.bin", CFile::modeCreate | CFile::modeWrite));
@@ -298,6 +309,7 @@ TEST_F(DeviceFiles, CFileReadsWritesAndSeeks) {
 
 // Whole files read and written through mappings are checked through CFileMapping, their one
 // user; what it does not show is here.
+// Fault: an empty file mapped as a view of nothing, or a view unmapped twice
 TEST_F(DeviceFiles, MappingsOfEmptyFilesFailAndViewsUnmapOnce) {
     Write("\\m.txt", "mapped bytes");
     Write("\\empty", "");

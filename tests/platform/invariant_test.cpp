@@ -15,6 +15,7 @@ struct Thing : fieldkit::detail::HandleObject {};
 
 // Checked builds stop at a broken invariant and say which and where; other builds do not even
 // evaluate the condition.
+// Fault: a broken invariant goes on silently, or its message lacks the file and line
 TEST(InvariantDeathTest, ABrokenOneAbortsWhereItBroke) {
     int evaluated = 0;
     FIELDKIT_INVARIANT(++evaluated == 1, "a kept invariant passes");
@@ -34,6 +35,7 @@ UINT_PTR Number(HANDLE handle) {
 
 // A reservation dropped unfilled gives its number back only when no later one was given out:
 // a number once given out is never given out again.
+// Fault: a dropped reservation gives back a number given out since, so two handles share it
 TEST(HandleTable, ADroppedReservationGivesBackOnlyTheLastNumber) {
     using fieldkit::detail::AddHandle;
     using fieldkit::detail::RemoveHandle;
@@ -58,6 +60,7 @@ TEST(HandleTable, ADroppedReservationGivesBackOnlyTheLastNumber) {
 }
 
 // The handle table's own checks: a reservation is filled once.
+// Fault: a reserved handle filled twice, replacing the object a caller already holds
 TEST(InvariantDeathTest, AReservedHandleIsFilledOnce) {
     if (!kCheckInvariants) GTEST_SKIP() << "invariants are compiled out of this build";
     testing::GTEST_FLAG(death_test_style) = "threadsafe";

@@ -40,6 +40,7 @@ using Names = std::vector<std::string>;
 
 // The new version takes the old file's mode and hidden mark; until the commit the target is
 // untouched, and a replacement closed without one leaves nothing behind.
+// Fault: a save's new file keeps the temporary's mode, or an abandoned save leaves its temporary
 TEST_F(ReplaceFile, SaveKeepsModeAndHiddenMarkAndAnAbortLeavesNothing) {
     Write("\\s.ini", "old");
     ASSERT_EQ(chmod(Host("\\s.ini").c_str(), 0640), 0);
@@ -65,6 +66,7 @@ TEST_F(ReplaceFile, SaveKeepsModeAndHiddenMarkAndAnAbortLeavesNothing) {
 
 // A temporary nobody holds is a killed save's leftover and is swept; one a running save holds
 // is not: the second save takes the next slot, both commit, the last commit wins.
+// Fault: the sweep removes the temporary of a save still running, so its commit fails
 TEST_F(ReplaceFile, LeftoversAreSweptRunningSavesAreNot) {
     Write("\\s.ini", "old");
     Write("\\s.ini.0.tmp~", "left by a killed save");
@@ -83,14 +85,13 @@ TEST_F(ReplaceFile, LeftoversAreSweptRunningSavesAreNot) {
 // Copies over older files in a folder that holds its replacements wait for
 // PutReplacementsInPlace; a new name is taken at once; what is still held at the close is
 // dropped, its target left as it was.
+// Fault: a held copy replaces its target before PutReplacementsInPlace, or still at the close
 TEST_F(ReplaceFile, HeldCopiesGoInPlaceTogetherOrNotAtAll) {
     Write("\\from\\a", "new a");
     Write("\\from\\b", "new b");
     Write("\\to\\a", "old a");
     Write("\\to\\b", "old b");
-    DeviceFolder root;
-    DeviceFolder from;
-    DeviceFolder to;
+    DeviceFolder root, from, to;
     std::wstring name;
     ASSERT_TRUE(root.OpenParent(L"\\from", name));
     ASSERT_TRUE(from.OpenSub(root, L"from"));
