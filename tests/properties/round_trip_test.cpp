@@ -75,6 +75,7 @@ void ExpectFieldsInRange(const CString& text) {
 
 // Each angle text through its reader: a text that rounds lies within half a unit of its last
 // digit; one that cuts lies at most one unit nearer zero (or just past a carry), never beyond.
+// Fault: seconds of 59.9999 printed as 60, or a text that cuts rounding up instead
 TEST_F(RoundTrip, AnglesCoordinatesAndDecimalDegrees) {
     const auto six = [](double v, bool) { return AngleToDDDMMSSSSSString(v); };
     const auto whole = [](double v, bool) { return ShortAngleToString(v); };
@@ -120,6 +121,7 @@ TEST_F(RoundTrip, AnglesCoordinatesAndDecimalDegrees) {
     }
 }
 
+// Fault: a quadrant bearing read back in the wrong quadrant for one pair of letters
 TEST_F(RoundTrip, QuadrantBearingsWithAnyLetters) {
     for (int i = 0; i < kCases; ++i) {
         const double azimuth = std::fabs(Angle(360));
@@ -132,6 +134,7 @@ TEST_F(RoundTrip, QuadrantBearingsWithAnyLetters) {
     }
 }
 
+// Fault: a feet-and-inches text more than half its fraction off, or not on a whole fraction
 TEST_F(RoundTrip, FeetAndInches) {
     for (const int denominator : {0, 1, 2, 3, 4, 8, 10, 16, 32, 64, 100}) {
         const double inch = 1.0 / 12;
@@ -156,6 +159,7 @@ TEST_F(RoundTrip, FeetAndInches) {
     }
 }
 
+// Fault: a station remainder of a whole interval printed instead of carrying into the station
 TEST_F(RoundTrip, Stations) {
     for (const double interval : {100.0, 1000.0, 20.0, 25.4, 0.0}) {
         for (int i = 0; i < kCases / 4; ++i) {
@@ -175,6 +179,7 @@ TEST_F(RoundTrip, Stations) {
     }
 }
 
+// Fault: a decimal text over half a unit of its last digit off, or FormatFloat rounding elsewhere
 TEST_F(RoundTrip, DecimalNumbers) {
     for (int i = 0; i < kCases; ++i) {
         const double x = Uniform(-1, 1) * std::pow(10.0, Int(-6, 9));
@@ -204,6 +209,7 @@ TEST_F(RoundTrip, DecimalNumbers) {
     }
 }
 
+// Fault: the geocentric inverse loses precision near the poles or on the axis
 TEST_F(RoundTrip, GeocentricCoordinates) {
     constexpr double kHalfPi = 1.5707963267948966, kPi = 3.141592653589793;
     // Geodetic to geocentric on WGS 84, written out here rather than taken from the library.

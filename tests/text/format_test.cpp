@@ -54,6 +54,7 @@ std::string RandomConversion(std::mt19937& rng, std::vector<std::string> modifie
 
 }  // namespace
 
+// Fault: a flag, width, precision or length modifier of a number conversion handled unlike printf
 TEST(Format, NumbersMatchTheCLibrary) {
     std::mt19937 rng(20261206);
     const long long integers[] = {
@@ -80,6 +81,7 @@ TEST(Format, NumbersMatchTheCLibrary) {
     }
 }
 
+// Fault: "%s" and "%S" swapped in narrow output, or a precision cutting a UTF-8 sequence in two
 TEST(Format, TextsOfEveryKindOfConversion) {
     const wchar_t* wide = L"45\u00B0 N";
     const char* narrow = "45\xC2\xB0 N";  // the same text in UTF-8
@@ -135,6 +137,7 @@ TEST(Format, TextsOfEveryKindOfConversion) {
 
 // A directive the engine cannot carry out is copied as it stands, and it uses up the arguments
 // a complete one would, so the conversions after it still get their own.
+// Fault: a bad directive leaves its arguments unused, so later conversions print the wrong values
 TEST(Format, DirectivesItCannotCarryOut) {
     int untouched = 7;
     using N = std::pair<std::string, std::string>;
@@ -170,6 +173,7 @@ TEST(Format, DirectivesItCannotCarryOut) {
 
 // Direct formatting into the buffer must cut exactly where copying the whole text would, at
 // every size, including inside multi-byte sequences that arrive from text, padding and numbers.
+// Fault: a short buffer cut inside a UTF-8 sequence, or the cut length returned, not the whole
 TEST(Format, BufferFormattingCutsWhereCopyingWould) {
     const std::string whole =
         FormatA("%-6s|%S|%08.3f|%c", "a\xC3\xA9", L"\u20AC\U0001F600x", -2.5, 'z');
@@ -197,6 +201,7 @@ TEST(Format, BufferFormattingCutsWhereCopyingWould) {
 // "%f" of values whose fraction has few binary places: exact ties round to even, carries run
 // into the integer part, and the edges of the short way (2^53, 2^-12, 18 and 19 decimals)
 // print as the C library prints them.
+// Fault: "%f" of an exact tie rounds half up instead of to even, or loses a carry at 2^53
 TEST(Format, FixedDecimalsAtTiesAndEdges) {
     std::mt19937 rng(20261207);
     const double edges[] = {0.5,
@@ -233,6 +238,7 @@ TEST(Format, FixedDecimalsAtTiesAndEdges) {
 
 // Wide text into narrow output is converted in pieces: characters of two, three and four bytes
 // and a surrogate pair land on every place around the pieces' ends and come out whole.
+// Fault: a surrogate pair or multi-byte character split where wide text is converted in pieces
 TEST(Format, LongWideTextIntoNarrowOutput) {
     for (std::size_t lead = 0; lead < 6; ++lead) {
         std::wstring wide(lead, L'a');

@@ -9,6 +9,7 @@
 #include "fieldkit/fieldkit.h"
 #include "tests/support/host_knobs.h"
 
+// Fault: a comma locale makes the library write "1,5" or read "1,5" as one and a half
 TEST(CommaLocale, FormattingAndScanningIgnoreIt) {
     HostKnobs knobs;
     bool comma = false;

@@ -61,6 +61,7 @@ void WalkBucketsInOrderNewestFirst(Value value) {
     EXPECT_EQ(map.GetCount(), 9);
 }
 
+// Fault: the walk goes in insertion order, or an updated key moves to the front of its bucket
 TEST(StringHashMap, WalksBucketsInOrderNewestFirst) {
     WalkBucketsInOrderNewestFirst<int>([](int n) { return n; });
     std::wstring texts[12];  // the map copies them in
@@ -68,6 +69,7 @@ TEST(StringHashMap, WalksBucketsInOrderNewestFirst) {
         [&](int n) { return std::wstring_view(texts[n] = std::to_wstring(n)); });
 }
 
+// Fault: keys compared without case or trailing blanks, or RemoveAll leaving entries to walk
 TEST(StringHashMap, LookUpIsExactAndRemovalKeepsTheRest) {
     CStringHashMap<CString> map;
     map.SetAt(L"Key", L"v");
@@ -92,6 +94,7 @@ TEST(StringHashMap, LookUpIsExactAndRemovalKeepsTheRest) {
 // Inserts, updates and removals against a model of the documented walk: buckets 0..16, newest
 // key first within a bucket. The map holds texts, which it copies in; the churn grows the index
 // and recycles (moves) key and value text, and every text must still read whole, NUL-terminated.
+// Fault: growing the index loses or reorders keys, or a recycled text is read after it moved
 TEST(StringHashMap, AgreesWithAModelUnderRandomChurn) {
     std::mt19937 rng(20261207);
     CStringHashMap<std::wstring_view> map;
@@ -134,6 +137,7 @@ TEST(StringHashMap, AgreesWithAModelUnderRandomChurn) {
 // table (as a settings file is loaded, section by section), handing each on whole. Each round
 // fills a map past the block's limits (count and characters) against a model; some texts are
 // read from the map itself and stored back into it, where the block moves under them.
+// Fault: a text stored from the map's own block read after the block moved under it
 TEST(StringHashMap, TextMapsAgreeWithAModelInBothForms) {
     std::mt19937 rng(20261208);
     CStringHashMap<std::wstring_view> builder;

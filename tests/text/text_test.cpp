@@ -13,6 +13,7 @@
 
 using namespace fieldkit;
 
+// Fault: a four-byte sequence or a value just below a surrogate encoded wrongly
 TEST(Utf8, RoundTripsEveryScalarValue) {
     std::wstring all;
     for (wchar_t c = 1; c <= 0x10FFFF; ++c) {
@@ -27,6 +28,7 @@ TEST(Utf8, RoundTripsEveryScalarValue) {
 // forms; an encoded surrogate; a value above U+10FFFF. A maximal subpart of a valid sequence
 // ("\xE2\x82") is one replacement; IsUtf8 refuses exactly what gets one. The other way, a surrogate
 // pair joins, and a lone surrogate or a value above U+10FFFF is one replacement.
+// Fault: an invalid sequence becomes one replacement in all, or IsUtf8 accepts an overlong form
 TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
     using U = std::pair<std::string, std::wstring>;
     for (const auto& [bytes, text] :
@@ -46,6 +48,7 @@ TEST(Utf8, InvalidSequencesBecomeOneReplacementEach) {
         EXPECT_EQ(WideToUtf8(std::wstring(1, lone)), "\xEF\xBF\xBD") << int(lone);
 }
 
+// Fault: 0x80..0x9F taken as Latin-1 controls instead of the euro sign and its row
 TEST(Ansi, Windows1252BothWays) {
     EXPECT_EQ(AnsiToWide("\x80\x9F\xA0\xE9\x81"), L"\u20AC\u0178\u00A0\u00E9\u0081");
     EXPECT_EQ(WideToAnsi(L"\u20AC\u0178\u00E9\u0081"), "\x80\x9F\xE9\x81");
@@ -56,6 +59,7 @@ TEST(Ansi, Windows1252BothWays) {
     EXPECT_EQ(WideToAnsi(AnsiToWide(all)), all);
 }
 
+// Fault: no-break space not a space, or DEL or NEL counted as a graphic character
 TEST(CharClass, SpacesAndGraphs) {
     EXPECT_TRUE(IsWideSpace(L' ') && IsWideSpace(L'\t') && IsWideSpace(0xA0));
     EXPECT_FALSE(IsWideSpace(L'x') || IsWideSpace(0));
@@ -64,6 +68,7 @@ TEST(CharClass, SpacesAndGraphs) {
 }
 
 // Each row: a text a member produced, and the text expected.
+// Fault: Mid, Left or Right with a count past the end reads beyond the text
 TEST(CString, TextsAreClippedToTheirRanges) {
     const CString s(L"abcdef");
     const CString accents(L"\u00E9t\u00E9 \u0101 \u03C3 \u0436 \u00DF");
@@ -90,6 +95,7 @@ TEST(CString, TextsAreClippedToTheirRanges) {
     EXPECT_EQ(t, L">Abcd!");
 }
 
+// Fault: comparison by signed wchar_t, so "z" sorts after "\u00e9"; Replace loops on ""
 TEST(CString, SearchReplaceAndOrder) {
     CString s(L"  a,b,,c  ");
     // Comparisons by code point, not by signed unit: "z" sorts before "é".
@@ -119,6 +125,7 @@ TEST(CString, SearchReplaceAndOrder) {
     EXPECT_EQ(L"<" + s + L'>', L"<n=5;0.12>");  // an exact tie rounds to even, as printf does
 }
 
+// Fault: InsertAt past the end or RemoveAt of a negative index writes outside the array
 TEST(CArray, IndicesOutsideTheArrayAreHarmless) {
     CArray<CString> a;
     EXPECT_EQ(a.Add(L"x"), 0);
