@@ -24,6 +24,7 @@ HWND Window(HWND parent = nullptr) {
 
 // Families built and destroyed by another thread, a child at a time or all at once: a walk
 // from a child answers a sibling or nothing, and nothing at the ends only when it is gone.
+// Fault: a sibling walk reads a family being destroyed without the lock and answers a stranger
 TEST(WindowRaces, SiblingWalksWhileFamiliesComeAndGo) {
     std::array<std::atomic<HWND>, 8> recent{};
     std::atomic<bool> stop{false};
@@ -58,6 +59,7 @@ TEST(WindowRaces, SiblingWalksWhileFamiliesComeAndGo) {
 }
 
 // Children and grandchildren made while their parent is destroyed are refused or go with it.
+// Fault: a child made while its parent is destroyed survives it
 TEST(WindowRaces, ChildrenOfAParentBeingDestroyed) {
     std::mt19937 rng(1400);
     for (const auto end = Clock::now() + kRun; Clock::now() < end;) {
@@ -83,6 +85,7 @@ TEST(WindowRaces, ChildrenOfAParentBeingDestroyed) {
 
 // Once DestroyWindow returns, no message posted by another thread to the window or its child
 // is in the queue, nor arrives later.
+// Fault: a message posted during DestroyWindow arrives after it returns
 TEST(WindowRaces, PostsAgainstTheDestruction) {
     std::mt19937 rng(1816);
     MSG m;

@@ -20,6 +20,7 @@ static HWND Window(const wchar_t* cls, const wchar_t* text, DWORD style, int w, 
     return CreateWindowW(cls, text, style, 0, 0, w, h, parent, nullptr, nullptr, nullptr);
 }
 
+// Fault: destroying a window leaves its children alive, or a class name overruns the buffer
 TEST(Windows, TreeTextsAndDestruction) {
     const HWND top = Window(L"Dialog", L"Settings", 0, 200, 100);
     const HWND a = Window(L"button", L"OK", WS_CHILD | 0x0B, 50, 20, top);
@@ -50,6 +51,7 @@ TEST(Windows, TreeTextsAndDestruction) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
+// Fault: destruction recursing per level, so a deep chain overflows the stack
 TEST(Windows, DestroysAFamilyHoweverDeeplyNested) {
     // A chain this deep would overflow the stack of a walk that recursed per level.
     const HWND top = Window(L"Dialog", L"", 0, 1, 1);
@@ -64,6 +66,7 @@ TEST(Windows, DestroysAFamilyHoweverDeeplyNested) {
     EXPECT_FALSE(IsWindow(top) || IsWindow(branch) || IsWindow(last));
 }
 
+// Fault: a posted message lands in the poster's queue, or PM_NOREMOVE removes it
 TEST(Windows, PostedMessagesGoToTheCreatingThread) {
     HWND window = nullptr;
     std::vector<UINT> received;
@@ -102,6 +105,7 @@ TEST(Windows, PostedMessagesGoToTheCreatingThread) {
 
 // Messages to a destroyed window and its children leave the queue with them; a queue holds
 // 10,000 messages.
+// Fault: messages for a destroyed child stay queued, or the queue grows past 10,000
 TEST(Windows, QueuesOfDestroyedWindowsAndFullQueues) {
     const HWND top = Window(L"w", L"", 0, 1, 1), other = Window(L"w", L"", 0, 1, 1);
     const HWND child = Window(L"w", L"", WS_CHILD, 1, 1, top);
@@ -130,6 +134,7 @@ TEST(Windows, QueuesOfDestroyedWindowsAndFullQueues) {
 
 // The windows a thread created go when it ends, with what hangs below them, and so does its
 // queue; a thread without a queue takes no messages.
+// Fault: an ended thread's windows stay alive, or it still takes posted messages
 TEST(Windows, AThreadsWindowsEndWithIt) {
     const HWND mine = Window(L"w", L"", 0, 1, 1);
     HWND its = nullptr, itsChild = nullptr, childOfMine = nullptr, mineBelowIts = nullptr;
@@ -160,6 +165,7 @@ TEST(Windows, AThreadsWindowsEndWithIt) {
     DestroyWindow(mine);
 }
 
+// Fault: a popup item's id not its submenu's handle, or a menu made its own submenu
 TEST(Menus, HandlesItemsAndThePopupIdentifierQuirk) {
     const HMENU bar = CreateMenu();
     const HMENU file = CreatePopupMenu();
@@ -211,6 +217,7 @@ TEST(Menus, HandlesItemsAndThePopupIdentifierQuirk) {
 }
 
 // Code that checks or greys a command through the menu bar reaches it in its submenu.
+// Fault: a by-command lookup stops at the top level and misses the submenus
 TEST(Menus, ByCommandSearchesTheSubmenusDepthFirst) {
     // bar: [File: [Recent: [7 "deep"], 7 "file", 8 "Exit"], 7 "top"]
     const HMENU bar = CreateMenu(), file = CreatePopupMenu(), recent = CreatePopupMenu();
@@ -238,6 +245,7 @@ TEST(Menus, ByCommandSearchesTheSubmenusDepthFirst) {
     DestroyMenu(bar);
 }
 
+// Fault: TB_GETSTRINGW copies past the given size, or a deleted button still answers
 TEST(CommandBar, AnswersTheToolbarMessages) {
     CWnd frame;
     frame.Attach(Window(L"Frame", L"", 0, 480, 640));
@@ -271,6 +279,7 @@ TEST(CommandBar, AnswersTheToolbarMessages) {
 // The screen's size, resolution and presence, contexts and stretched bitmaps are seen at work
 // through the display factors, and text extents through the path shortening; what those leave
 // out is here.
+// Fault: GetTextExtentExPoint counts characters that fit wrongly, or GetBitmap answers 0
 TEST(Gdi, TextExtentsAndAnswersTheDisplayIgnores) {
     HostKnobs knobs;
     knobs.CharWidth(7);
@@ -289,6 +298,7 @@ TEST(Gdi, TextExtentsAndAnswersTheDisplayIgnores) {
 }
 
 // The answer of a handler is seen at work through the file functions.
+// Fault: an exception thrown by a dialog handler escapes into the caller
 TEST(FileDialogs, CancelledWithoutAHandlerOrWhenItThrows) {
     HostKnobs knobs;
     OPENFILENAMEW dialog{};
