@@ -34,6 +34,7 @@ class AppLogTest : public DeviceRootTest {
 using LogLines = std::vector<std::string>;
 const std::string kStarted = "   1 - S - <1> - Program started.";
 
+// Fault: a second InitLogging writes "Program started." again, or a message after finish reopens
 TEST_F(AppLogTest, StartedOnceFinishedOnce) {
     LOGMESSAGE("lost", 1);  // no folder yet: tried again with the next message
     EXPECT_FALSE(Exists("\\SD Card"));
@@ -52,6 +53,7 @@ TEST_F(AppLogTest, StartedOnceFinishedOnce) {
                                       "   4 - S - <1> - Program finished."}));
 }
 
+// Fault: a log name cut to 259 bytes in the middle of a character and opened there
 TEST_F(AppLogTest, NamesAreUtf8AndNeverCut) {
     knobs_.ModuleFileName(L"\\SD Card\\Vermessung \u00DC\\Vermessung.exe");
     MakeDir("\\SD Card\\Vermessung \xC3\x9C");
@@ -69,6 +71,7 @@ TEST_F(AppLogTest, NamesAreUtf8AndNeverCut) {
     EXPECT_TRUE(std::filesystem::is_empty(Host(folder)));
 }
 
+// Fault: an exit handler after the close reopens the log and empties it
 TEST_F(AppLogTest, ClosedAtExit) {
     // A fresh process, so the exit handlers below are ordered around the log's own; it
     // writes into this test's device root, passed down through the environment.

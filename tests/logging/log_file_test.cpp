@@ -45,6 +45,7 @@ bool Like(const std::string& s, const std::string& pattern) {
 
 using LogFileTest = DeviceRootTest;
 
+// Fault: the prefixes in the order of the format bits, or a huge level indents past the line
 TEST_F(LogFileTest, LinePrefixes) {
     const std::string full = std::string(1022, ' ') + "\n";
     const struct {
@@ -78,6 +79,7 @@ TEST_F(LogFileTest, LinePrefixes) {
     }
 }
 
+// Fault: a message above the threshold, paused or after the stop still written
 TEST_F(LogFileTest, LevelThresholdAndStatus) {
     CLogFile log;
     EXPECT_EQ(log.Stop(), LOGERR_NOTRUNNING);
@@ -108,6 +110,7 @@ TEST_F(LogFileTest, LevelThresholdAndStatus) {
     EXPECT_FALSE(Exists("\\x.log"));
 }
 
+// Fault: an appended log's cut last line not ended, or an empty log kept with DELETEEMPTY
 TEST_F(LogFileTest, OpenModes) {
     Write("\\a.log", "old");  // its last line cut short, as by a crash
     Write("\\w.log", "old\n");
@@ -141,6 +144,7 @@ TEST_F(LogFileTest, OpenModes) {
     EXPECT_TRUE(Exists("\\r.log") && Exists("\\moved.log"));
 }
 
+// Fault: a timed name without its digits, or debugger output passed as bytes not UTF-8
 TEST_F(LogFileTest, FileNamesAndDebuggerOutput) {
     // The 259-byte limit is in the robustness tests, UTF-8 names with the application log.
     CLogFile log;
@@ -170,6 +174,7 @@ TEST_F(LogFileTest, FileNamesAndDebuggerOutput) {
                                                 L"   3 - \u65E5\n"}));
 }
 
+// Fault: a long line cut in the middle of a UTF-8 character, or %S read as narrow text
 TEST_F(LogFileTest, PrintfFormAndLongLines) {
     std::string text;
     for (int i = 0; i < 600; ++i)
@@ -190,6 +195,7 @@ TEST_F(LogFileTest, PrintfFormAndLongLines) {
 // The seconds are the tick count since Start in unsigned 32-bit arithmetic: right across the
 // wrap of the count (every 49.7 days) and past 24.8 days, where a signed difference turns
 // negative; always with three decimals.
+// Fault: the seconds as a signed difference, negative after the tick count wraps
 TEST_F(LogFileTest, SecondsSinceStartAcrossTheTickWrap) {
     const struct {
         DWORD start, now;

@@ -59,6 +59,7 @@ Received Drain(HWND window, int ms, int enough = 1 << 30) {
 
 class TicTimerTest : public DeviceRootTest {};
 
+// Fault: the reload truncated instead of rounded, or 0 tics for a short elapse so it never fires
 TEST(TicTimerReload, NearestWholeTicAndAtLeastOne) {
     const struct {
         UINT elapse, period, tics;
@@ -70,6 +71,7 @@ TEST(TicTimerReload, NearestWholeTicAndAtLeastOne) {
 
 // A long tic is woken to stop, which the thread confirms rather than being abandoned, and a
 // new thread follows at once; a running thread keeps its period; the reset ends it all.
+// Fault: destroying waits out a long tic instead of waking it, or a second create resets the period
 TEST_F(TicTimerTest, Lifecycle) {
     const HWND w = NewWindow();
     EXPECT_EQ(SetTicTimer(w, 1, 100), 0);
@@ -97,6 +99,7 @@ TEST_F(TicTimerTest, Lifecycle) {
     EXPECT_EQ(SetTicTimer(w, 1, 100), 0);
 }
 
+// Fault: resetting a timer takes a new slot, or a dead window's slots are never freed
 TEST_F(TicTimerTest, SlotsAndWindowsThatDie) {
     ASSERT_EQ(CreateTicTimerThread(10), 1);
     const HWND w = NewWindow(), other = NewWindow();
@@ -116,6 +119,7 @@ TEST_F(TicTimerTest, SlotsAndWindowsThatDie) {
     EXPECT_TRUE(CountBecomes(0));
 }
 
+// Fault: a countdown that reaches 0 before firing, so a timer fires every reload + 1 tics
 TEST_F(TicTimerTest, MessagesFollowTheReload) {
     const HWND w = NewWindow();
     const auto start = Clock::now();
@@ -135,6 +139,7 @@ TEST_F(TicTimerTest, MessagesFollowTheReload) {
     EXPECT_GE(r.first[5] - setFive, Ms(4 * 49 - 5));
 }
 
+// Fault: tics posted to the setting thread's queue instead of the window's thread
 TEST_F(TicTimerTest, MessagesGoToTheCreatingThread) {
     ASSERT_EQ(CreateTicTimerThread(10), 1);
     std::promise<HWND> created;
@@ -154,6 +159,7 @@ TEST_F(TicTimerTest, MessagesGoToTheCreatingThread) {
 }
 
 // Tics already queued for a window and its child go with them, and none come after.
+// Fault: tics queued for a child stay in the queue after its parent is destroyed
 TEST_F(TicTimerTest, NothingArrivesForADestroyedWindow) {
     ASSERT_EQ(CreateTicTimerThread(10), 1);
     const HWND w = NewWindow();
@@ -171,6 +177,7 @@ TEST_F(TicTimerTest, NothingArrivesForADestroyedWindow) {
 
 // While threads set and kill timers on their own windows and destroy them at every age, and
 // the tic thread drops the dead ones, the count matches the slots in use at every moment.
+// Fault: the count updated outside the table's lock, so it drifts from the slots in use
 TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
     ASSERT_EQ(CreateTicTimerThread(10), 1);
     std::atomic<bool> stop{false};
@@ -222,6 +229,7 @@ TEST_F(TicTimerTest, ThreadsSetAndKillWhileWindowsDie) {
     EXPECT_GT(checks.load(), 100);
 }
 
+// Fault: two creates racing start two tic threads, one of which is never stopped
 TEST_F(TicTimerTest, CreateAndDestroyFromTwoThreads) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t)
