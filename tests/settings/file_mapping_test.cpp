@@ -9,6 +9,7 @@ namespace {
 
 using FileMappingTest = DeviceRootTest;
 
+// Fault: a path holding "%s" used as a format in the message, or an empty save empties a file
 TEST_F(FileMappingTest, FailuresKeepTheirMessage) {
     Write("\\empty.txt", "");
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
@@ -36,6 +37,7 @@ TEST_F(FileMappingTest, FailuresKeepTheirMessage) {
     EXPECT_TRUE(map.GetLastMappingError().IsEmpty());
 }
 
+// Fault: GetMapAsStringEx reads the bytes as Windows-1252, or the text runs on past an embedded NUL
 TEST_F(FileMappingTest, LoadedBytesAsText) {
     const struct {
         std::string bytes;
@@ -61,6 +63,7 @@ TEST_F(FileMappingTest, LoadedBytesAsText) {
     EXPECT_TRUE(map.GetFileLength() == 0 && map.GetMapAsString().IsEmpty());
 }
 
+// Fault: changes through the view lost when the file is released, or UTF-16 saved instead of UTF-8
 TEST_F(FileMappingTest, SavedBytesReachTheFileOnRelease) {
     Write("\\out.bin", "a longer file that the save replaces");
     CFileMapping map;

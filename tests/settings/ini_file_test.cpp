@@ -39,6 +39,7 @@ std::string Dump(CINIFile& ini) {
 // Bucket = h % 17 with h = h * 33 + unit; as 33 = -1 (mod 17), that is the alternating sum
 // of the units from the last one: "First" 116-115+114-105+70 = 80 -> 12, "Second" -> 3,
 // "Höhe" -> 1, "C" 67 -> 16; keys "g" 103, "x" 120 and "ab" (98-97) all -> 1.
+// Fault: sections saved in insertion order, not the hash's bucket order the device writes
 TEST_F(IniFileTest, SavedBytesFollowTheBucketOrder) {
     CINIFile ini;
     ini.SetStringValue(L"First", L"a", L"1");
@@ -60,6 +61,7 @@ TEST_F(IniFileTest, SavedBytesFollowTheBucketOrder) {
     EXPECT_EQ(Read("\\s.ini"), "");
 }
 
+// Fault: a repeated [S] header keeps the keys before it, or a BOM past the start is skipped
 TEST_F(IniFileTest, ReadingRules) {
     const struct {
         std::string file, dump;
@@ -93,6 +95,7 @@ TEST_F(IniFileTest, ReadingRules) {
 }
 
 // Faults part way through a save, and read-only targets, are in the reliability tests.
+// Fault: a failed load clears the keys held, or loading a file replaces sections it lacks
 TEST_F(IniFileTest, LoadingMergesFailuresChangeNothing) {
     CINIFile ini;
     ini.SetStringValue(L"g", L"old", L"1");
@@ -111,6 +114,7 @@ TEST_F(IniFileTest, LoadingMergesFailuresChangeNothing) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_), {}), 3);  // no temporary
 }
 
+// Fault: a walk of a missing section answers true, or a failed walk changes the name
 TEST_F(IniFileTest, WalksOfMissingSectionsAndEmptyPositions) {
     CINIFile ini;
     POSITION pos = nullptr;
@@ -129,6 +133,7 @@ TEST_F(IniFileTest, WalksOfMissingSectionsAndEmptyPositions) {
 }
 
 // A file from a PC: a byte-order mark (not saved back), CR LF, and a line longer than 64 KiB.
+// Fault: a line past 64 KiB cut in two, or the byte-order mark saved back as text
 TEST_F(IniFileTest, LongLinesRoundTrip) {
     const std::string k(65540, 'x');
     Write("\\l.ini", "\xEF\xBB\xBF[S]\r\nk=" + k + "\r\nj=\xC3\xA9\r\n");
@@ -151,6 +156,7 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
 // Files from PCs, saved back as UTF-8 with every character. A line that is not UTF-8 is read
 // whole as Windows-1252, its key too when that alone would be UTF-8 ("Größe"). In UTF-16 a
 // surrogate pair is one character, and a lone surrogate or an odd last byte is U+FFFD.
+// Fault: big-endian UTF-16 read as little-endian, or a Windows-1252 line read as U+FFFD
 TEST_F(IniFileTest, PcEncodingsLoadAndSaveAsUtf8) {
     const std::u16string pc =
         u"[H\u00F6he]\r\nName=M\u00FCller\r\nZeichen=\U0001F600\r\n[Leer]\r\n";
@@ -200,6 +206,7 @@ std::size_t HeapInUse() {
 
 // A file of empty sections once held 37 times its size in memory, sections of one key 90 times
 // and a file of keys 12 times.
+// Fault: each empty section given a full key table, so memory grows 37 times the file
 TEST_F(IniFileTest, MemoryHeldGrowsWithTheFileAsKeysDo) {
     if (!kHeapFigures) GTEST_SKIP() << "no allocator figures in this build";
     // Headers alone, keys alone, sections of one key (one small table each) and sections of
@@ -229,6 +236,7 @@ TEST_F(IniFileTest, MemoryHeldGrowsWithTheFileAsKeysDo) {
     EXPECT_LE(perByte[3], 16.0);
 }
 
+// Fault: a narrow name read as UTF-8 instead of Windows-1252, so "Maß" misses the wide key
 TEST(IniValues, WrittenTextAndNarrowNames) {
     CINIFile ini;
     ini.SetIntValue(L"S", L"i", -5);
@@ -272,6 +280,7 @@ class IniWithSetValue : public CINIFile {
 // a key split at its "=", or a line cut in two (by a lone CR too, in editors on PCs). Names at
 // the edge of these rules are kept, and a saved file gives every one of them back. Nor can a
 // value add lines of its own: it ends at a line break or a NUL.
+// Fault: a key holding '=' or a lone CR saved, so the file reads back as another key
 TEST_F(IniFileTest, NamesReadBackAsThemselvesOrAreRefused) {
     const std::pair<const wchar_t*, const wchar_t*> refused[] = {
         {L"S", L"[k"},   {L"S", L"["},   {L"S", L"a=b"}, {L"S", L"="},   {L"S", L"k="},
@@ -307,6 +316,7 @@ TEST_F(IniFileTest, NamesReadBackAsThemselvesOrAreRefused) {
 
 // Every getter on one stored text. Where no number begins the text the wide getters answer
 // their default, the narrow ones 0 as atoi would.
+// Fault: a wide getter answers 0 instead of its default where no number begins the text
 TEST(IniValues, TypedReading) {
     const unsigned long kMax = ULONG_MAX;
     const struct {
@@ -360,6 +370,7 @@ TEST(IniValues, TypedReading) {
 
 using SettingsFileTest = DeviceRootTest;
 
+// Fault: a file where the settings folder belongs overwritten, or a failed load clears keys
 TEST_F(SettingsFileTest, SaveAndLoadInTheSettingsFolder) {
     knobs_.ModuleFileName(L"\\SD Card\\Survey\\Survey.exe");
     SetAPPInfo(L"Survey", L"Survey", 1, TVersionInfo());
