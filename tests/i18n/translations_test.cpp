@@ -12,6 +12,7 @@
 
 class Translations : public DeviceRootTest {};
 
+// Fault: a BOM kept so the first msgid misses, or \" in a text not made a quote
 TEST_F(Translations, ReadsTheEntriesOfACatalog) {
     // BOM, CR LF, and at the end a line without a line end.
     const std::wstring longKey(3000, L'k');
@@ -74,6 +75,7 @@ msgstr "Dritte")");
         EXPECT_EQ(ugettext(text), CString(expected)) << fieldkit::WideToUtf8(text).substr(0, 20);
 }
 
+// Fault: a domain lookup falls back to the default catalog, or domains fold case
 TEST_F(Translations, DefaultCatalogMergesDomainsReplace) {
     Write("\\a.po", "msgid \"Yes\"\nmsgstr \"Ja\"\n\nmsgid \"No\"\nmsgstr \"Nein\"\n");
     Write("\\b.po", "msgid \"No\"\nmsgstr \"Nee\"\n\nmsgid \"<none>\"\nmsgstr \"<keine>\"\n");
@@ -91,6 +93,7 @@ TEST_F(Translations, DefaultCatalogMergesDomainsReplace) {
 
 // The answer says whether the file was read; the catalogs come out as they would from an
 // empty file either way. Without a store, or once it is freed, texts come back unchanged.
+// Fault: a folder or missing file reported as read, or it clears entries held
 TEST_F(Translations, AttachingAnswersWhetherTheFileWasRead) {
     Write("\\de.po", "msgid \"Yes\"\nmsgstr \"Ja\"\n");
     Write("\\other.po", "msgid \"No\"\nmsgstr \"Nein\"\n");
@@ -125,6 +128,7 @@ TEST_F(Translations, AttachingAnswersWhetherTheFileWasRead) {
     EXPECT_EQ(ugettext(L"Yes"), L"Yes");
 }
 
+// Fault: a missing resource's message not cut at 511 characters, or not translated
 TEST_F(Translations, StringResources) {
     knobs_.ModuleFileName(L"\\Survey\\Survey.exe");
     knobs_.StringResource(nullptr, 7, L"Save");
@@ -144,6 +148,7 @@ TEST_F(Translations, StringResources) {
     EXPECT_EQ(GetTranslatedString(9, nullptr).GetLength(), 511);
 }
 
+// Fault: a lookup reads a domain's table while another thread replaces it
 TEST_F(Translations, LookUpsFromManyThreads) {
     Write("\\app.po", "msgid \"Yes\"\nmsgstr \"Ja\"\n");
     AttachTranslationFile(L"\\app.po");
@@ -170,6 +175,7 @@ TEST_F(Translations, LookUpsFromManyThreads) {
 // again takes the later text (the default catalog too, across files), and keys that differ in
 // one character anywhere, keys longer than the storage's blocks and characters beyond U+FFFF
 // each find their own text.
+// Fault: two msgids differing in one character share a text, or a later entry loses to an earlier
 TEST_F(Translations, EveryMsgidFindsItsOwnText) {
     std::string po;
     std::vector<std::pair<std::wstring, std::wstring>> expected;
