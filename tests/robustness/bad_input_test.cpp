@@ -64,18 +64,17 @@ class BadInput : public BesideRoot {
 // and in one that climbs), and the root itself.
 // Fault: ".." climbs above the root, or a call removes, empties or saves over the root itself
 TEST_F(BadInput, DotDotOddCharactersAndTheRootItself) {
-    const wchar_t* const climbing[] = {L"\\..\\..\\outside\\x",
-                                       L"..\\x",
-                                       L"\\a\\..\\..\\b",
-                                       L"\\..\\outside\\canary.txt",
-                                       L"..\\..\\outside\\canary.txt",
-                                       L"/../outside/canary.txt",
-                                       L"\\.\\..\\.\\outside",
-                                       L"\\..\\outside\\emptydir",
-                                       L"\\..\\*",
-                                       L"..\\..\\..\\..\\..\\..\\..\\..\\tmp\\x",
-                                       L"\\..\\..\\..\\..\\..\\.."};
-    std::vector<CString> paths(std::begin(climbing), std::end(climbing));
+    std::vector<CString> paths = {L"\\..\\..\\outside\\x",
+                                  L"..\\x",
+                                  L"\\a\\..\\..\\b",
+                                  L"\\..\\outside\\canary.txt",
+                                  L"..\\..\\outside\\canary.txt",
+                                  L"/../outside/canary.txt",
+                                  L"\\.\\..\\.\\outside",
+                                  L"\\..\\outside\\emptydir",
+                                  L"\\..\\*",
+                                  L"..\\..\\..\\..\\..\\..\\..\\..\\tmp\\x",
+                                  L"\\..\\..\\..\\..\\..\\.."};
     for (const wchar_t* bad : {L"\x01", L"\t", L"\n", L"\r", L"*", L"?", L":", L"<", L">", L"|",
                                L"\x7f", L"\xfffd", L"\U0001F600"}) {
         paths.push_back(CString(L"\\name") + bad + L".txt");
@@ -108,7 +107,7 @@ TEST_F(BadInput, OverlongPathsFailCleanly) {
            });
 }
 
-// Fault: a timed log name over 259 bytes is cut to fit, and a log starts under the wrong name
+// Fault: a log name over 259 bytes (a timed log's with its time) cut to fit instead of refused
 TEST_F(BadInput, LogFileNameLimit) {
     // The name and the time of a timed log must fit in 259 bytes; a longer one is refused, not
     // cut to a name that fits (so the folder stays empty until a name fits).
