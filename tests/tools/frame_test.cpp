@@ -35,7 +35,7 @@ struct Case {
 
 void ExpectAll(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.input));
+        SCOPED_TRACE(testing::PrintToString(c.input.substr(0, 80)));
         const Ran r = Convert(c.args, c.input);
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, c.err);
@@ -50,17 +50,16 @@ const std::string kN45 = "45°00'00.00000\"N";
 // columns from the left whatever that order.
 // Fault: results written in the order -f names the columns, not left to right
 TEST(Frame, ResultsFillValueColumnsLeftToRight) {
-    std::vector<int> columns = {2, 3, 4};
+    std::vector<std::size_t> columns = {2, 3, 4};
     do {
-        std::string line[5] = {"P", "", "", "", "Q"};
-        const char* values[3] = {"45", "7", "250"};
-        for (std::size_t k = 0; k < 3; ++k)
-            line[columns[k] - 1] = values[k];
-        const std::string list = std::to_string(columns[0]) + "," + std::to_string(columns[1]) +
-                                 "," + std::to_string(columns[2]);
+        std::string value[3], list;  // the values as they stand in the line, and -f's list
+        for (std::size_t k = 0; k < 3; ++k) {
+            value[columns[k] - 2] = std::vector<std::string>{"45", "7", "250"}[k];
+            list += (k == 0 ? "" : ",") + std::to_string(columns[k]);
+        }
         SCOPED_TRACE(list);
-        const Ran r = Convert({"xyz", "-f", list, "-"}, line[0] + " " + line[1] + " " + line[2] +
-                                                            " " + line[3] + " " + line[4] + "\n");
+        const Ran r = Convert({"xyz", "-f", list, "-"},
+                              "P " + value[0] + " " + value[1] + " " + value[2] + " Q\n");
         EXPECT_EQ(r.out, "P " + kXyz + " Q\n");
         EXPECT_EQ(r.err, "");
     } while (std::next_permutation(columns.begin(), columns.end()));
@@ -255,6 +254,48 @@ TEST(Frame, TextOutsideIsCheckedAndMadeSafe) {
               "a\\xFF\\x09\n\\x7F\\x9F\xC2\xA0\\xE2\\x82z\\xE0\\x9F\\xBF");
     EXPECT_EQ(fieldkit::tool::DecodeArgument("45\xB0"), L"45\u00B0");
     EXPECT_EQ(fieldkit::tool::DecodeArgument("45\xC2\xB0"), L"45\u00B0");
+}
+
+// What is kept from one line to the next must never show in the next: lines alternate between
+// long and short values, ASCII and other text, good and bad.
+// Fault: a buffer kept from one line shows in the next (a long value's tail, a Windows-1252 flag)
+TEST(StreamedLines, EachLineStandsOnItsOwn) {
+    const std::string n45 = "45°30'00.00000\"N";
+    ExpectAll({
+        {{"lat", "-"},
+         "-12.250000000000000000000000\n5\n  45.5\t\n0.5\n",
+         "12°15'00.00000\"S\n05°00'00.00000\"N\n" + n45 + "\n00°30'00.00000\"N\n",
+         ""},
+        // A line that is not UTF-8 is Windows-1252 as a whole; the next one is UTF-8 again.
+        {{"lat", "-f", "2", "-"},
+         "P\xFF\x31 45.5 é\nP2 45.5 é\n",
+         "Pÿ1 " + n45 + " Ã©\nP2 " + n45 + " é\n",
+         ""},
+        // Blanks the columns are not split at are trimmed from a value all the same.
+        {{"lat", "-k", "-d", ";", "-f", "2", "-"},
+         "a;\v45.5\f;b\n45,5°\nc;45.5;\n",
+         "a;" + n45 + ";b\n45,5°;*\nc;" + n45 + ";\n",
+         "fieldkit: lat: line 2: 1 column, the first row has 3\n"},
+        {{"lat", "-k", "-"},
+         "45,5°\n45.5\n\xC3\n",
+         "*\n" + n45 + "\n*\n",
+         "fieldkit: lat: line 1: latitude: not a number: '45,5°'\n"
+         "fieldkit: lat: line 3: latitude: not a number: 'Ã'\n"},
+        // Five results where the first named column stood, though it is not the first column.
+        {{"blh", "-k", "-f", "3,1,2", "-"},
+         "0 0 6378137 P1\nx 0 6378137 P2\n",
+         "0.000000000 0.000000000 0.0000 00°00'00.00000\"N 0°00'00.00000\"E P1\n* * * * * P2\n",
+         "fieldkit: blh: line 2, column 1: Y: not a number: 'x'\n"},
+        // Values split at the delimiter from the whole line, longer than any short string.
+        {{"xyz", "-d", ",", "-"},
+         "45.123456000000,-122.654321000000, 123.456000000000\n",
+         "-2432359.8648,-3795442.4076,4497126.9626\n",
+         ""},
+        {{"xyz", "-k", "-f", "2,3,4", "-"},
+         std::string(std::size_t{1} << 20, '1') + "1\nPT1 45.123456 -122.654321 123.456 CP\n",
+         "* * *\nPT1 -2432359.8648 -3795442.4076 4497126.9626 CP\n",
+         "fieldkit: xyz: line 1: longer than 1 MiB\n"},
+    });
 }
 
 // Input that arrives a few bytes at a time: a CR LF, a UTF-16 unit or a line may be split

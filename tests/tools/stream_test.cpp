@@ -1,11 +1,9 @@
-// The tool's line-by-line path run in memory: numbers read in one pass exactly as the scanner
-// reads them, and lines whose columns, blanks, bytes and lengths change from one to the next.
+// The tool's one-pass number reader: every text it takes reads exactly as the scanner reads it.
 
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +12,6 @@
 
 namespace {
 
-using fieldkit::tool::MemoryStreams;
 using fieldkit::tool::ReadPlainDecimal;
 
 std::uint64_t Bits(double v) {
@@ -110,63 +107,6 @@ TEST(PlainDecimal, RandomTextsReadAsTheScannerReadsThem) {
         t += std::wstring(static_cast<std::size_t>(pick(0, 1)), L'\t');
         ExpectAsScanned(t);
         if (HasFailure()) return;
-    }
-}
-
-struct Case {
-    std::vector<const wchar_t*> args;
-    std::string input;
-    std::string out;
-    std::string err;
-};
-
-// What is kept from one line to the next must never show in the next: lines alternate between
-// long and short values, ASCII and other text, good and bad.
-// Fault: a buffer kept from one line shows in the next (a long value's tail, a Windows-1252 flag)
-TEST(StreamedLines, EachLineStandsOnItsOwn) {
-    const std::string n45 = "45°30'00.00000\"N";
-    const Case cases[] = {
-        {{L"lat", L"-"},
-         "-12.250000000000000000000000\n5\n  45.5\t\n0.5\n",
-         "12°15'00.00000\"S\n05°00'00.00000\"N\n" + n45 + "\n00°30'00.00000\"N\n",
-         ""},
-        // A line that is not UTF-8 is Windows-1252 as a whole; the next one is UTF-8 again.
-        {{L"lat", L"-f", L"2", L"-"},
-         "P\xFF\x31 45.5 é\nP2 45.5 é\n",
-         "Pÿ1 " + n45 + " Ã©\nP2 " + n45 + " é\n",
-         ""},
-        // Blanks the columns are not split at are trimmed from a value all the same.
-        {{L"lat", L"-k", L"-d", L";", L"-f", L"2", L"-"},
-         "a;\v45.5\f;b\n45,5°\nc;45.5;\n",
-         "a;" + n45 + ";b\n45,5°;*\nc;" + n45 + ";\n",
-         "fieldkit: lat: line 2: 1 column, the first row has 3\n"},
-        {{L"lat", L"-k", L"-"},
-         "45,5°\n45.5\n\xC3\n",
-         "*\n" + n45 + "\n*\n",
-         "fieldkit: lat: line 1: latitude: not a number: '45,5°'\n"
-         "fieldkit: lat: line 3: latitude: not a number: 'Ã'\n"},
-        // Five results where the first named column stood, though it is not the first column.
-        {{L"blh", L"-k", L"-f", L"3,1,2", L"-"},
-         "0 0 6378137 P1\nx 0 6378137 P2\n",
-         "0.000000000 0.000000000 0.0000 00°00'00.00000\"N 0°00'00.00000\"E P1\n* * * * * P2\n",
-         "fieldkit: blh: line 2, column 1: Y: not a number: 'x'\n"},
-        // Values split at the delimiter from the whole line, longer than any short string.
-        {{L"xyz", L"-d", L",", L"-"},
-         "45.123456000000,-122.654321000000, 123.456000000000\n",
-         "-2432359.8648,-3795442.4076,4497126.9626\n",
-         ""},
-        {{L"xyz", L"-k", L"-f", L"2,3,4", L"-"},
-         std::string(std::size_t{1} << 20, '1') + "1\nPT1 45.123456 -122.654321 123.456 CP\n",
-         "* * *\nPT1 -2432359.8648 -3795442.4076 4497126.9626 CP\n",
-         "fieldkit: xyz: line 1: longer than 1 MiB\n"},
-    };
-    for (const Case& c : cases) {
-        MemoryStreams io(c.input);
-        const std::vector<std::wstring> args(c.args.begin(), c.args.end());
-        const fieldkit::tool::Outcome o = fieldkit::tool::Run(args, io);
-        EXPECT_EQ(io.out + o.out, c.out) << testing::PrintToString(c.input.substr(0, 80));
-        EXPECT_EQ(io.err + o.err, c.err) << testing::PrintToString(c.input.substr(0, 80));
-        EXPECT_EQ(o.status, c.err.empty() ? 0 : 2);
     }
 }
 
