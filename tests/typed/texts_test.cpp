@@ -107,17 +107,12 @@ TEST(TypedLimits, NotANumberIsRefusedEverywhere) {
 
 // Fault: a bearing given only N or S takes W for its other letter, or an option is dropped
 TEST(TypedTexts, OptionsGiveTheTextTheyName) {
-    EXPECT_EQ(typed::LatitudeDms(45.5, false).text, L"45\u00B030'00.00000\"N");
-    EXPECT_EQ(typed::LongitudeDms(-33.8568, true).text, L"33\u00B051'24.4\"W");
-    EXPECT_EQ(typed::AngleDms(123.456789, typed::Seconds::kFourDecimals).text,
-              L"123\u00B027'24.4404\"");
-    EXPECT_EQ(typed::AngleDms(123.456789, typed::Seconds::kSixDecimals).text,
-              L"123\u00B027'24.440400\"");
+    // The usual options (tenths, four and six decimals, an azimuth's own quadrant, --to-dms,
+    // both feet, a station and a subscription) are rows of the tool's conversion table, whose
+    // exact texts run through these functions; here are the ones the tool's rows leave out.
     EXPECT_EQ(typed::AngleDms(1.5, typed::Seconds::kWhole).text, L"001\u00B030'0\"");
     using NS = typed::NorthSouth;
     using EW = typed::EastWest;
-    EXPECT_EQ(typed::QuadrantBearing(150, NS::kFromAzimuth, EW::kFromAzimuth).text,
-              L"S30\u00B000'0.0000\"E");
     EXPECT_EQ(typed::QuadrantBearing(200.5, NS::kSouth, EW::kWest).text, L"S20\u00B030'0.0000\"W");
     // One letter asked for: the other counts as north or east, and must fit the azimuth.
     ExpectRefused(typed::QuadrantBearing(150, NS::kNorth, EW::kFromAzimuth),
@@ -128,18 +123,10 @@ TEST(TypedTexts, OptionsGiveTheTextTheyName) {
               L"N45\u00B000'0.0000\"W");
     EXPECT_EQ(typed::DecimalDegrees(123.4530, typed::Axis::kAngle, typed::Packed::kFrom, 6).text,
               L"123.758333");
-    EXPECT_EQ(typed::DecimalDegrees(123.758333333, typed::Axis::kAngle, typed::Packed::kTo,
-                                    typed::kLibraryDecimals)
-                  .text,
-              L"123.45300000");
     EXPECT_EQ(typed::FeetInches(5 + 6.25 / 12, 16).text, L"5'6 1/4\"");
     EXPECT_EQ(typed::FeetInches(5.52, 0).text, L"5'6\"");
-    EXPECT_DOUBLE_EQ(typed::MetresToFeet(1, typed::Foot::kUsSurvey).value, 3.28083);
-    EXPECT_DOUBLE_EQ(typed::MetresToFeet(1, typed::Foot::kInternational).value, 3.28084);
     EXPECT_DOUBLE_EQ(typed::FeetToMetres(1, typed::Foot::kInternational).value, 0.3048);
-    EXPECT_EQ(typed::StationText(1234.567, 100).text, L"12+34.57");
     EXPECT_EQ(typed::StationText(1234.567, 1000).text, L"1+234.57");
-    EXPECT_EQ(typed::SubscriptionEnd(1239019200).text, L"4/11/2019");
 }
 
 // Fault: geodetic coordinates do not invert geocentric ones, or a far point gets a position
