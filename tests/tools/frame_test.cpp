@@ -123,7 +123,7 @@ TEST(Frame, QuotedCells) {
 }
 
 // With -d, or --header and -f, every data line has the first row's number of columns.
-// Fault: a row with fewer columns than the first taken, or the count checked without -d
+// Fault: a row with fewer columns than the first taken, or the count not checked with -d
 TEST(Frame, RowsWithAnotherNumberOfColumns) {
     ExpectAll({
         {{"lat", "-k", "-d", ",", "-f", "2", "-"},
