@@ -98,7 +98,7 @@ TEST(AngleUnits, SecondsCarry) {
     }
 }
 
-// Fault: packing without the seconds carry, so 10.5960 instead of 11.0000
+// Fault: packing without the seconds carry, so 10.0060 (60 seconds) instead of 10.0100
 TEST(AngleUnits, PackedDms) {
     // The carry tolerance widens as the precision falls: 60 seconds at precision 2.
     struct Case {
